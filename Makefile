@@ -1,0 +1,54 @@
+# Entry points for a fresh Debian 12 machine: each target installs missing packages first.
+BUILD      ?= build
+SAN_BUILD  ?= build-sanitize
+JOBS       ?= 2
+CMAKE_GEN  := -G Ninja
+LAUNCHER   := $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
+
+.PHONY: deps configure build demo test test-sanitize bench consumer fuzz format clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) $(CMAKE_GEN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j$(JOBS)
+
+demo: build
+	$(BUILD)/apps/quorin-mesh/quorin-mesh demo --out out
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+test-sanitize: deps
+	@cmake -S . -B $(SAN_BUILD) $(CMAKE_GEN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Debug \
+	  -DQUORIN_SANITIZE=ON -DQUORIN_BUILD_BENCH=OFF >/dev/null
+	@cmake --build $(SAN_BUILD) -j$(JOBS)
+	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	@bash bench/run-all.sh $(BUILD)
+
+# Installs the library into a staging prefix and builds the sample consumer against it.
+consumer: build
+	@cmake --install $(BUILD) --prefix $(BUILD)/stage >/dev/null
+	@cmake -S tests/consumer -B $(BUILD)/consumer $(CMAKE_GEN) \
+	  -DCMAKE_PREFIX_PATH=$(abspath $(BUILD))/stage >/dev/null
+	@cmake --build $(BUILD)/consumer -j$(JOBS)
+	$(BUILD)/consumer/consumer
+
+fuzz:
+	@WITH_FUZZ=1 bash scripts/install-deps.sh
+	@cmake -S . -B build-fuzz $(CMAKE_GEN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DQUORIN_FUZZ=ON \
+	  -DQUORIN_BUILD_TESTS=OFF -DQUORIN_BUILD_BENCH=OFF >/dev/null
+	@cmake --build build-fuzz -j$(JOBS)
+
+format:
+	@git ls-files '*.hxx' '*.cxx' '*.cpp' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz out

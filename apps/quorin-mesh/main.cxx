@@ -1,0 +1,7 @@
+#include <cstdio>
+
+int main()
+{
+  std::puts("quorin-mesh");
+  return 0;
+}

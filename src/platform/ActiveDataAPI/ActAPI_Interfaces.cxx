@@ -1,0 +1,7 @@
+#include <ActAPI_IAlgorithm.hxx>
+#include <ActAPI_ILogger.hxx>
+
+IMPLEMENT_STANDARD_RTTIEXT(ActAPI_IProgressNotifier, Standard_Transient)
+IMPLEMENT_STANDARD_RTTIEXT(ActAPI_IPlotter, Standard_Transient)
+IMPLEMENT_STANDARD_RTTIEXT(ActAPI_ILogger, Standard_Transient)
+IMPLEMENT_STANDARD_RTTIEXT(ActAPI_IAlgorithm, Standard_Transient)

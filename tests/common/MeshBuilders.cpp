@@ -1,0 +1,179 @@
+#include <MeshBuilders.hxx>
+
+#include <BRep_Builder.hxx>
+#include <TopoDS.hxx>
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <utility>
+
+namespace testmesh
+{
+
+Handle(Poly_Triangulation) Make(const std::vector<gp_Pnt>&             nodes,
+                                const std::vector<std::array<int, 3>>& triangles)
+{
+  Handle(Poly_Triangulation) mesh = new Poly_Triangulation();
+  mesh->ResizeNodes(static_cast<int>(nodes.size()), false);
+  mesh->ResizeTriangles(static_cast<int>(triangles.size()), false);
+  for (size_t i = 0; i < nodes.size(); ++i)
+  {
+    mesh->SetNode(static_cast<int>(i) + 1, nodes[i]);
+  }
+  for (size_t i = 0; i < triangles.size(); ++i)
+  {
+    mesh->SetTriangle(static_cast<int>(i) + 1,
+                      Poly_Triangle(triangles[i][0], triangles[i][1], triangles[i][2]));
+  }
+  return mesh;
+}
+
+Handle(Poly_Triangulation) Triangle(const gp_Pnt& a, const gp_Pnt& b, const gp_Pnt& c)
+{
+  return Make({a, b, c}, {{1, 2, 3}});
+}
+
+Handle(Poly_Triangulation) Equilateral()
+{
+  return Triangle(gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(0.5, std::sqrt(3.0) / 2.0, 0));
+}
+
+Handle(Poly_Triangulation) TwoEquilaterals()
+{
+  const double h = std::sqrt(3.0) / 2.0;
+  return Make({gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(0.5, h, 0), gp_Pnt(0.5, -h, 0)},
+              {{1, 2, 3}, {2, 1, 4}});
+}
+
+Handle(Poly_Triangulation) Tetra()
+{
+  return Make({gp_Pnt(1, 1, 1), gp_Pnt(1, -1, -1), gp_Pnt(-1, 1, -1), gp_Pnt(-1, -1, 1)},
+              {{1, 2, 3}, {1, 3, 4}, {1, 4, 2}, {2, 4, 3}});
+}
+
+Handle(Poly_Triangulation) Cube()
+{
+  return Make({gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(1, 1, 0), gp_Pnt(0, 1, 0),
+               gp_Pnt(0, 0, 1), gp_Pnt(1, 0, 1), gp_Pnt(1, 1, 1), gp_Pnt(0, 1, 1)},
+              {{1, 3, 2}, {1, 4, 3}, {5, 6, 7}, {5, 7, 8}, {1, 2, 6}, {1, 6, 5},
+               {2, 3, 7}, {2, 7, 6}, {3, 4, 8}, {3, 8, 7}, {4, 1, 5}, {4, 5, 8}});
+}
+
+Handle(Poly_Triangulation) OpenBox()
+{
+  return Make({gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(1, 1, 0), gp_Pnt(0, 1, 0),
+               gp_Pnt(0, 0, 1), gp_Pnt(1, 0, 1), gp_Pnt(1, 1, 1), gp_Pnt(0, 1, 1)},
+              {{1, 3, 2}, {1, 4, 3}, {1, 2, 6}, {1, 6, 5}, {2, 3, 7}, {2, 7, 6}, {3, 4, 8},
+               {3, 8, 7}, {4, 1, 5}, {4, 5, 8}});
+}
+
+Handle(Poly_Triangulation) NonManifoldFin()
+{
+  return Make({gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(0.5, 1, 0), gp_Pnt(0.5, -1, 0),
+               gp_Pnt(0.5, 0, 1)},
+              {{1, 2, 3}, {2, 1, 4}, {1, 2, 5}});
+}
+
+Handle(Poly_Triangulation) Sphere(const double r, const int nu, const int nv)
+{
+  std::vector<gp_Pnt>             nodes;
+  std::vector<std::array<int, 3>> triangles;
+  nodes.emplace_back(0, 0, r); // north pole: 1
+  for (int j = 1; j < nv; ++j)
+  {
+    const double theta = M_PI * j / nv;
+    for (int i = 0; i < nu; ++i)
+    {
+      const double phi = 2.0 * M_PI * i / nu;
+      nodes.emplace_back(r * std::sin(theta) * std::cos(phi), r * std::sin(theta) * std::sin(phi),
+                         r * std::cos(theta));
+    }
+  }
+  nodes.emplace_back(0, 0, -r); // south pole
+  const int south = static_cast<int>(nodes.size());
+  auto      ring  = [nu](int j, int i) { return 2 + (j - 1) * nu + (i % nu); };
+  for (int i = 0; i < nu; ++i)
+  {
+    triangles.push_back({1, ring(1, i), ring(1, i + 1)});
+    triangles.push_back({south, ring(nv - 1, i + 1), ring(nv - 1, i)});
+  }
+  for (int j = 1; j < nv - 1; ++j)
+  {
+    for (int i = 0; i < nu; ++i)
+    {
+      triangles.push_back({ring(j, i), ring(j + 1, i), ring(j + 1, i + 1)});
+      triangles.push_back({ring(j, i), ring(j + 1, i + 1), ring(j, i + 1)});
+    }
+  }
+  return Make(nodes, triangles);
+}
+
+TopoDS_Face FaceOf(const Handle(Poly_Triangulation)& mesh)
+{
+  TopoDS_Face  face;
+  BRep_Builder builder;
+  builder.MakeFace(face, mesh);
+  return face;
+}
+
+EdgeCounts CountEdges(const Handle(Poly_Triangulation)& mesh)
+{
+  std::map<std::pair<int, int>, int> uses;
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    int n[3];
+    mesh->Triangle(t).Get(n[0], n[1], n[2]);
+    for (int k = 0; k < 3; ++k)
+    {
+      const int a = n[k];
+      const int b = n[(k + 1) % 3];
+      ++uses[{std::min(a, b), std::max(a, b)}];
+    }
+  }
+  EdgeCounts counts;
+  for (const auto& entry : uses)
+  {
+    if (entry.second == 1)
+    {
+      ++counts.boundary;
+    }
+    else if (entry.second == 2)
+    {
+      ++counts.manifold;
+    }
+    else
+    {
+      ++counts.nonManifold;
+    }
+  }
+  return counts;
+}
+
+double SignedVolume(const Handle(Poly_Triangulation)& mesh)
+{
+  double volume = 0.0;
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    int a, b, c;
+    mesh->Triangle(t).Get(a, b, c);
+    const gp_XYZ p = mesh->Node(a).XYZ();
+    const gp_XYZ q = mesh->Node(b).XYZ();
+    const gp_XYZ s = mesh->Node(c).XYZ();
+    volume += p.Dot(q.Crossed(s)) / 6.0;
+  }
+  return volume;
+}
+
+std::string DataFile(const std::string& relative)
+{
+  return std::string(QUORIN_TEST_DATA_DIR) + "/" + relative;
+}
+
+std::string SharedDataFile(const std::string& relative)
+{
+  const std::string path = std::string(QUORIN_SHARED_DATA_DIR) + "/" + relative;
+  return std::ifstream(path).good() ? path : std::string();
+}
+
+} // namespace testmesh

@@ -1,0 +1,70 @@
+// Tiny named meshes and invariant checks shared by the tests.
+#ifndef MeshBuilders_HeaderFile
+#define MeshBuilders_HeaderFile
+
+#include <Poly_Triangulation.hxx>
+#include <TopoDS_Face.hxx>
+#include <TopoDS_Shape.hxx>
+#include <gp_Pnt.hxx>
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace testmesh
+{
+
+//! A triangulation from points and 1-based triangles.
+Handle(Poly_Triangulation) Make(const std::vector<gp_Pnt>&             nodes,
+                                const std::vector<std::array<int, 3>>& triangles);
+
+//! One triangle.
+Handle(Poly_Triangulation) Triangle(const gp_Pnt& a, const gp_Pnt& b, const gp_Pnt& c);
+
+//! Equilateral triangle of side 1 in the XY plane.
+Handle(Poly_Triangulation) Equilateral();
+
+//! Two equilateral triangles of side 1 sharing an edge (a rhombus).
+Handle(Poly_Triangulation) TwoEquilaterals();
+
+//! Regular tetrahedron, outward oriented, closed.
+Handle(Poly_Triangulation) Tetra();
+
+//! Unit cube, 8 nodes and 12 outward triangles, closed.
+Handle(Poly_Triangulation) Cube();
+
+//! Unit cube without its top face: 8 nodes, 10 triangles, one square hole.
+Handle(Poly_Triangulation) OpenBox();
+
+//! Three triangles sharing one edge (non-manifold fin).
+Handle(Poly_Triangulation) NonManifoldFin();
+
+//! UV sphere of radius r: closed, outward oriented, 2*nu*(nv-1) triangles.
+Handle(Poly_Triangulation) Sphere(const double r, const int nu, const int nv);
+
+//! A face carrying the triangulation (no surface), for assembling shapes in tests.
+TopoDS_Face FaceOf(const Handle(Poly_Triangulation)& mesh);
+
+//! Counts of edges by the number of triangles sharing them (after nodes are compared by
+//! index, not by position).
+struct EdgeCounts
+{
+  int boundary    = 0; //!< edges of one triangle
+  int manifold    = 0; //!< edges of two triangles
+  int nonManifold = 0; //!< edges of three or more
+};
+EdgeCounts CountEdges(const Handle(Poly_Triangulation)& mesh);
+
+//! Signed volume enclosed by a closed triangulation (positive when outward oriented).
+double SignedVolume(const Handle(Poly_Triangulation)& mesh);
+
+//! Path of a file under the project's tests/data.
+std::string DataFile(const std::string& relative);
+
+//! Path of a file under the shared real-data folder, or "" when it is absent (callers
+//! GTEST_SKIP then).
+std::string SharedDataFile(const std::string& relative);
+
+} // namespace testmesh
+
+#endif
