@@ -1,0 +1,58 @@
+#include <BenchCommon.hxx>
+
+#include <OSD_Path.hxx>
+#include <RWStl.hxx>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+
+namespace bench
+{
+
+double BestOf3(const std::function<void()>& work, const std::function<void()>& prepare)
+{
+  double best = std::numeric_limits<double>::max();
+  for (int run = 0; run < 3; ++run)
+  {
+    if (prepare)
+    {
+      prepare();
+    }
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    best = std::min(best, elapsed.count());
+  }
+  return best;
+}
+
+void Report(const std::string& task,
+            const std::string& input,
+            const long long    n,
+            const double       seconds,
+            const std::string& metrics)
+{
+  std::printf("task=%s input=%s n=%lld seconds=%.6f%s%s\n", task.c_str(), input.c_str(), n,
+              seconds, metrics.empty() ? "" : " ", metrics.c_str());
+  std::fflush(stdout);
+}
+
+Handle(Poly_Triangulation) ReadMesh(const std::string& path)
+{
+  Handle(Poly_Triangulation) mesh = RWStl::ReadFile(OSD_Path(path.c_str()));
+  if (mesh.IsNull())
+  {
+    std::fprintf(stderr, "cannot read a mesh from '%s'\n", path.c_str());
+  }
+  return mesh;
+}
+
+long long FileSize(const std::string& path)
+{
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  return file ? static_cast<long long>(file.tellg()) : -1;
+}
+
+} // namespace bench
