@@ -54,13 +54,14 @@ bool algoMesh_WarpAngle::Compute(
   {
     return false;
   }
-  // A mean height above the shortest half edge (a badly folded quadrilateral) has no
-  // arcsine; refuse it rather than hand back NaN.
+  // The edge midpoints form a parallelogram (Varignon) in the mean plane, so every corner
+  // lies at the same height, at most its half edge: the ratio exceeds 1 only by rounding,
+  // and is clamped there (90 degrees). NaN coordinates give no angle.
   const double ratio = ((d1 + d2 + d3 + d4) * 0.25) / m;
-  if (!(ratio <= 1.0))
+  if (std::isnan(ratio))
   {
     return false;
   }
-  angle = std::asin(ratio) * 180.0 / 3.141592653589793;
+  angle = std::asin(std::min(ratio, 1.0)) * 180.0 / 3.141592653589793;
   return true;
 }

@@ -29,9 +29,8 @@ public:
   //! @param[out] angle  degrees, in [0, 90]
   //! @return false, leaving `angle` unchanged, when a midpoint lies closer than 1e-4 model
   //!         units to the centre, when a half edge is shorter than the machine epsilon, or
-  //!         when the mean distance exceeds the shortest half edge (the ratio has no
-  //!         arcsine). Raises Standard_ConstructionError when the two midpoint directions
-  //!         are parallel.
+  //!         when a coordinate is NaN. Raises Standard_ConstructionError when the two
+  //!         midpoint directions are parallel.
   bool Compute(
       const gp_Pnt& P1, const gp_Pnt& P2, const gp_Pnt& P3, const gp_Pnt& P4, double& angle) const;
 };
