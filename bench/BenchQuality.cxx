@@ -44,7 +44,7 @@ int runQuality(const bench::Args& args)
   for (quorin::algoMesh_QualityInfo::FieldMap::Iterator it(checker->QualityInfo()->Fields());
        it.More(); it.Next())
   {
-    nbValues += it.Value()->Values().Extent();
+    nbValues += it.Value()->NbTuples();
   }
   bench::Report("quality", args.input, mesh->NbTriangles(), seconds,
                 "metrics=9 values=" + std::to_string(nbValues) + (ok ? "" : " failed=1"));
