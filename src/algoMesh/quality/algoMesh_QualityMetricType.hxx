@@ -5,7 +5,9 @@
 namespace quorin
 {
 
-enum algoMesh_QualityMetricType
+// The underlying type is fixed so that any int converted to the enumeration (an unresolved
+// type handed to MetricName or algoMesh_QualityInfo::SetMetric) is a valid value of it.
+enum algoMesh_QualityMetricType : int
 {
   QualityMetric_Area             = 0,
   QualityMetric_AreaRatio        = 1,
