@@ -2,7 +2,6 @@
 #include <ActAPI_RecordingNotifier.hxx>
 
 #include <tbb/parallel_for.h>
-#include <tbb/task_arena.h>
 
 #include <gtest/gtest.h>
 
@@ -70,23 +69,18 @@ TEST(ActAPI_RecordingNotifier, ConcurrentPollsSpendTheBudgetExactly)
 
   std::atomic<long> nbFalse{0};
   std::atomic<long> nbTrue{0};
-  tbb::task_arena   arena(4);
-  arena.execute(
-      [&]
-      {
-        tbb::parallel_for(0, polls,
-                          [&](int)
-                          {
-                            if (notifier->IsCancelRequested())
-                            {
-                              nbTrue.fetch_add(1);
-                            }
-                            else
-                            {
-                              nbFalse.fetch_add(1);
-                            }
-                          });
-      });
+  tbb::parallel_for(0, polls,
+                    [&](int)
+                    {
+                      if (notifier->IsCancelRequested())
+                      {
+                        nbTrue.fetch_add(1);
+                      }
+                      else
+                      {
+                        nbFalse.fetch_add(1);
+                      }
+                    });
   EXPECT_EQ(budget, nbFalse.load());
   EXPECT_EQ(polls - budget, nbTrue.load());
   EXPECT_EQ(polls, notifier->NbCancelPolls());
@@ -95,19 +89,14 @@ TEST(ActAPI_RecordingNotifier, ConcurrentPollsSpendTheBudgetExactly)
 TEST(ActAPI_RecordingNotifier, ConcurrentReportsAreAllKept)
 {
   Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
-  tbb::task_arena arena(4);
-  arena.execute(
-      [&]
-      {
-        tbb::parallel_for(0, 500,
-                          [&](int i)
-                          {
-                            ActAPI_LogMessage message;
-                            message << "element %1" << i;
-                            notifier->Notify(message);
-                            notifier->Advance(1);
-                          });
-      });
+  tbb::parallel_for(0, 500,
+                    [&](int i)
+                    {
+                      ActAPI_LogMessage message;
+                      message << "element %1" << i;
+                      notifier->Notify(message);
+                      notifier->Advance(1);
+                    });
   EXPECT_EQ(500u, notifier->Messages().size());
   EXPECT_EQ(500, notifier->Value());
 }
