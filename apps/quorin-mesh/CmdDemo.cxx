@@ -5,8 +5,10 @@
 // mesh) and BREP (the part with its mesh).
 #include "Commands.hxx"
 #include "MeshInput.hxx"
+#include "QualityTable.hxx"
 
 #include <ActAPI_TerminalNotifier.hxx>
+#include <algoMesh_Checker.hxx>
 #include <algoMesh_Info.hxx>
 
 #include <BRepAdaptor_Curve.hxx>
@@ -159,9 +161,17 @@ int RunDemo(const std::vector<std::string>& arguments)
   info.ExtractInfoFrom(part);
   info.Dump(std::cout);
 
-  // 3. Weld the face meshes into one.
+  // 3. Grade every triangle of the welded mesh.
   const Handle(Poly_Triangulation) mesh = JoinFaceMeshes(part);
   std::printf("Boundary edges of the welded mesh: %d\n\n", CountBoundaryEdges(mesh));
+  quorin::algoMesh_Checker checker(mesh, progress, ActAPI_PlotterEntry());
+  if (!checker.Perform())
+  {
+    return Fail(notifier->IsCancelRequested() ? "interrupted" : "the quality check failed",
+                notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
+  }
+  std::fflush(stdout);
+  PrintQualityTable(std::cout, checker.QualityInfo(), TriangleMetrics());
 
   // 4. Write the mesh and the part.
   const std::string stlPath  = (std::filesystem::path(outDir) / "demo-part.stl").string();

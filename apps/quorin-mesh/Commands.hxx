@@ -32,6 +32,7 @@ const std::vector<Command>& AllCommands();
 
 int RunDemo(const std::vector<std::string>& arguments);
 int RunInfo(const std::vector<std::string>& arguments);
+int RunCheck(const std::vector<std::string>& arguments);
 
 //! True for "-h" and "--help".
 bool IsHelp(const std::string& argument);

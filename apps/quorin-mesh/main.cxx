@@ -21,6 +21,7 @@ const std::vector<Command>& AllCommands()
       {"demo", "mesh a sample CAD part, print its statistics and quality, write it as STL",
        RunDemo},
       {"info", "print the statistics of a mesh or CAD file", RunInfo},
+      {"check", "grade the triangles of a mesh or CAD file by quality metrics", RunCheck},
   };
   return THE_COMMANDS;
 }
