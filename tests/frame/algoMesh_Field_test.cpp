@@ -11,8 +11,9 @@ const Standard_GUID THE_OWNER("2a96b602-ec8b-11d0-bee7-080009dc3333");
 
 std::vector<double> tupleOf(const Handle(algoMesh_Field) & field, const int id)
 {
-  const std::vector<double>* tuple = field->Value(id);
-  return tuple != nullptr ? *tuple : std::vector<double>();
+  const double* tuple = field->Value(id);
+  return tuple != nullptr ? std::vector<double>(tuple, tuple + field->NbComponents())
+                          : std::vector<double>();
 }
 } // namespace
 
@@ -97,4 +98,27 @@ TEST(algoMesh_Field, RegistersRunTimeTypes)
   EXPECT_EQ(STANDARD_TYPE(algoMesh_Field), frame->DynamicType()->Parent());
   EXPECT_EQ(STANDARD_TYPE(Standard_Transient), STANDARD_TYPE(algoMesh_Field)->Parent());
   EXPECT_TRUE(frame->IsKind(STANDARD_TYPE(algoMesh_Field)));
+}
+
+TEST(algoMesh_Field, MapViewFollowsStoresForAnyIds)
+{
+  // Compact IDs, a negative one and one far beyond the count take different look-up
+  // paths; the map view and the per-ID access must agree on all of them.
+  Handle(algoMesh_Field) field = new algoMesh_Field("Velocity", 0, 2, THE_OWNER);
+  const int              ids[] = {1, 2, -5, 2000000000, 3, 0};
+  for (const int id : ids)
+  {
+    EXPECT_TRUE(field->SetValues(id, std::vector<double>{double(id), -double(id)}));
+  }
+  EXPECT_EQ(6, field->Values().Extent());
+  EXPECT_TRUE(field->SetValues(-5, std::vector<double>{7.0, 8.0}));
+  EXPECT_EQ(6, field->NbTuples());
+  const algoMesh_Field::ValueMap& values = field->Values();
+  EXPECT_EQ((std::vector<double>{7.0, 8.0}), values.Find(-5));
+  for (const int id : ids)
+  {
+    EXPECT_EQ(values.Find(id), tupleOf(field, id)) << id;
+  }
+  EXPECT_EQ(2000000000, field->TupleId(3));
+  EXPECT_EQ(nullptr, field->Value(4));
 }

@@ -33,7 +33,7 @@ TEST(algoMesh_QualityInfo, SameTypeTwiceGivesOneFieldWithTwoIds)
   EXPECT_EQ(1, field->NbComponents());
   EXPECT_TRUE(field->OwnerID() == owner);
   EXPECT_EQ(2, field->Values().Extent());
-  EXPECT_EQ(std::vector<double>{3.5}, *field->Value(4));
+  EXPECT_EQ(3.5, field->Value(4)[0]);
   EXPECT_TRUE(info->Field(QualityMetric_MinAngle).IsNull());
 }
 
