@@ -161,8 +161,14 @@ int RunDemo(const std::vector<std::string>& arguments)
   info.ExtractInfoFrom(part);
   info.Dump(std::cout);
 
-  // 3. Grade every triangle of the welded mesh.
+  // 3. Weld the face meshes into one mesh and grade every triangle of it.
   const Handle(Poly_Triangulation) mesh = JoinFaceMeshes(part);
+  if (mesh.IsNull())
+  {
+    return Fail("welding the demo part's face meshes gave no triangles");
+  }
+  std::printf("\nWelded at tolerance %g: %d nodes before, %d nodes after\n", algoMesh_Tolerance,
+              info.NbNodes, mesh->NbNodes());
   std::printf("Boundary edges of the welded mesh: %d\n\n", CountBoundaryEdges(mesh));
   quorin::algoMesh_Checker checker(mesh, progress, ActAPI_PlotterEntry());
   if (!checker.Perform())

@@ -20,7 +20,7 @@ namespace cli
 namespace
 {
 const char* const THE_USAGE =
-    "Usage: quorin-mesh info FILE [--deflection D]\n"
+    "Usage: quorin-mesh info FILE [--deflection D] [--weld]\n"
     "\n"
     "Prints the number of triangles and nodes and the largest surface deviation of FILE,\n"
     "then the size and format of the file, its bounding box and the number of boundary\n"
@@ -30,6 +30,9 @@ const char* const THE_USAGE =
     "Options:\n"
     "  --deflection D  linear deflection for meshing CAD files, in model units\n"
     "                  (default: 0.1% of the bounding-box diagonal)\n"
+    "  --weld          for CAD files, give the statistics of the face meshes welded\n"
+    "                  into one mesh (nodes closer than 1e-7 shared) instead of the\n"
+    "                  face meshes side by side, and the node counts before and after\n"
     "  -h, --help      this text\n";
 
 int countShapes(const TopoDS_Shape& shape, const TopAbs_ShapeEnum type)
@@ -60,6 +63,7 @@ int RunInfo(const std::vector<std::string>& arguments)
 {
   std::string      path;
   MeshInputOptions options;
+  bool             weld = false;
   for (size_t i = 0; i < arguments.size(); ++i)
   {
     const std::string& argument = arguments[i];
@@ -68,7 +72,11 @@ int RunInfo(const std::vector<std::string>& arguments)
       std::fputs(THE_USAGE, stdout);
       return Exit_Ok;
     }
-    if (argument == "--deflection")
+    if (argument == "--weld")
+    {
+      weld = true;
+    }
+    else if (argument == "--deflection")
     {
       if (i + 1 == arguments.size())
       {
@@ -110,7 +118,7 @@ int RunInfo(const std::vector<std::string>& arguments)
   notifier->ResetProgress();
 
   quorin::algoMesh_Info info;
-  if (input.IsBRep)
+  if (input.IsBRep && !weld)
   {
     info.ExtractInfoFrom(input.Shape);
   }
@@ -130,8 +138,11 @@ int RunInfo(const std::vector<std::string>& arguments)
     std::printf("Solids: %d\n", countShapes(input.Shape, TopAbs_SOLID));
     std::printf("Faces: %d\n", countShapes(input.Shape, TopAbs_FACE));
     std::printf("Meshed with deflection: %g\n", input.Deflection);
-    std::printf("Welded mesh: %d triangles, %d nodes\n", input.Mesh->NbTriangles(),
-                input.Mesh->NbNodes());
+    quorin::algoMesh_Info faces;
+    faces.ExtractInfoFrom(input.Shape);
+    std::printf("Welded at tolerance %g: %d nodes before, %d nodes after, %d triangles\n",
+                algoMesh_Tolerance, faces.NbNodes, input.Mesh->NbNodes(),
+                input.Mesh->NbTriangles());
     algoBase_Utils::Bounds(input.Shape, false, true, box);
   }
   else

@@ -2,6 +2,7 @@
 
 #include <algoBase_ProgressIndicator.hxx>
 #include <algoBase_Utils.hxx>
+#include <algoMesh_Conglomerate.hxx>
 
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepTools.hxx>
@@ -16,7 +17,6 @@
 #include <TopoDS.hxx>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cctype>
 #include <filesystem>
@@ -111,68 +111,6 @@ bool readBRep(MeshInput& input, const ActAPI_ProgressEntry& progress, std::strin
   return true;
 }
 
-// Nodes of different faces closer than this are one node of the joined mesh.
-const double THE_WELD_TOLERANCE = 1.0e-7;
-
-// Welds points on a grid of cells as wide as the tolerance: a point is compared with the
-// points of its own and the 26 neighbouring cells, so each insertion costs O(1) on
-// meshes whose nodes are not packed closer than the tolerance.
-class PointWelder
-{
-public:
-  //! Index (1-based) of the point, added when no earlier point is within the tolerance.
-  int Add(const gp_Pnt& point)
-  {
-    const std::array<std::int64_t, 3> cell = cellOf(point);
-    for (std::int64_t dx = -1; dx <= 1; ++dx)
-    {
-      for (std::int64_t dy = -1; dy <= 1; ++dy)
-      {
-        for (std::int64_t dz = -1; dz <= 1; ++dz)
-        {
-          const auto found = m_cells.find({cell[0] + dx, cell[1] + dy, cell[2] + dz});
-          if (found == m_cells.end())
-          {
-            continue;
-          }
-          for (const int index : found->second)
-          {
-            if (m_points[index - 1].SquareDistance(point) <=
-                THE_WELD_TOLERANCE * THE_WELD_TOLERANCE)
-            {
-              return index;
-            }
-          }
-        }
-      }
-    }
-    m_points.push_back(point);
-    m_cells[cell].push_back(static_cast<int>(m_points.size()));
-    return static_cast<int>(m_points.size());
-  }
-
-  const std::vector<gp_Pnt>& Points() const { return m_points; }
-
-private:
-  struct CellHash
-  {
-    size_t operator()(const std::array<std::int64_t, 3>& c) const
-    {
-      return static_cast<size_t>(c[0] * 73856093 ^ c[1] * 19349663 ^ c[2] * 83492791);
-    }
-  };
-
-  static std::array<std::int64_t, 3> cellOf(const gp_Pnt& p)
-  {
-    return {static_cast<std::int64_t>(std::floor(p.X() / THE_WELD_TOLERANCE)),
-            static_cast<std::int64_t>(std::floor(p.Y() / THE_WELD_TOLERANCE)),
-            static_cast<std::int64_t>(std::floor(p.Z() / THE_WELD_TOLERANCE))};
-  }
-
-private:
-  std::vector<gp_Pnt>                                                         m_points;
-  std::unordered_map<std::array<std::int64_t, 3>, std::vector<int>, CellHash> m_cells;
-};
 } // namespace
 
 const char* SupportedExtensions()
@@ -292,51 +230,10 @@ bool MeshShape(const TopoDS_Shape&         shape,
 
 Handle(Poly_Triangulation) JoinFaceMeshes(const TopoDS_Shape& shape)
 {
-  PointWelder                welder;
-  std::vector<Poly_Triangle> triangles;
-  for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
-  {
-    const TopoDS_Face& face = TopoDS::Face(exp.Current());
-    TopLoc_Location    location;
-    const Handle(Poly_Triangulation)& mesh = BRep_Tool::Triangulation(face, location);
-    if (mesh.IsNull() || mesh->NbTriangles() == 0)
-    {
-      continue;
-    }
-    const gp_Trsf&   trsf = location.Transformation();
-    std::vector<int> joined(mesh->NbNodes() + 1, 0);
-    for (int i = 1; i <= mesh->NbNodes(); ++i)
-    {
-      joined[i] = welder.Add(mesh->Node(i).Transformed(trsf));
-    }
-    const bool isReversed = face.Orientation() == TopAbs_REVERSED;
-    for (int t = 1; t <= mesh->NbTriangles(); ++t)
-    {
-      int a, b, c;
-      mesh->Triangle(t).Get(a, b, c);
-      if (isReversed)
-      {
-        std::swap(b, c);
-      }
-      triangles.emplace_back(joined[a], joined[b], joined[c]);
-    }
-  }
-  if (triangles.empty())
-  {
-    return Handle(Poly_Triangulation)();
-  }
-  const std::vector<gp_Pnt>& nodes  = welder.Points();
-  Handle(Poly_Triangulation) result = new Poly_Triangulation(
-      static_cast<int>(nodes.size()), static_cast<int>(triangles.size()), false);
-  for (int i = 0; i < static_cast<int>(nodes.size()); ++i)
-  {
-    result->SetNode(i + 1, nodes[i]);
-  }
-  for (int t = 0; t < static_cast<int>(triangles.size()); ++t)
-  {
-    result->SetTriangle(t + 1, triangles[t]);
-  }
-  return result;
+  const quorin::algoMesh_Conglomerate welded(
+      shape, quorin::algoMesh_Conglomerate::Mode_CoherentAndPlain, algoMesh_Tolerance);
+  const Handle(Poly_Triangulation)& mesh = welded.GetPlain();
+  return !mesh.IsNull() && mesh->NbTriangles() > 0 ? mesh : Handle(Poly_Triangulation)();
 }
 
 int CountBoundaryEdges(const Handle(Poly_Triangulation) & mesh)

@@ -68,9 +68,10 @@ bool MeshShape(const TopoDS_Shape&         shape,
                const double                ratio,
                const ActAPI_ProgressEntry& progress);
 
-//! Joins the face triangulations of a shape into one triangulation, each face placed by
-//! its location and reversed faces turned over; nodes at the same position are merged
-//! so that faces meet along shared edges. Null when no face carries a triangulation.
+//! Welds the face triangulations of a shape into one triangulation with
+//! algoMesh_Conglomerate at tolerance 1e-7: faces placed by their locations, reversed
+//! faces turned over, nodes closer than the tolerance shared so that faces meet along
+//! their common edges. Null when no triangle results.
 Handle(Poly_Triangulation) JoinFaceMeshes(const TopoDS_Shape& shape);
 
 //! Number of edges used by exactly one triangle (0 for a closed mesh).
