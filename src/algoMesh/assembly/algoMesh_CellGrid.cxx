@@ -19,61 +19,61 @@ namespace
 // Cells per block along each axis, as a shift: 8 cells.
 const int THE_BLOCK_SHIFT = 3;
 
-size_t hashBlock(const int theKey[3])
+size_t hashBlock(const int key[3])
 {
-  uint64_t h = static_cast<uint32_t>(theKey[0]) * 0x9E3779B97F4A7C15ULL;
-  h ^= static_cast<uint32_t>(theKey[1]) * 0xC2B2AE3D27D4EB4FULL;
-  h ^= static_cast<uint32_t>(theKey[2]) * 0x165667B19E3779F9ULL;
+  uint64_t h = static_cast<uint32_t>(key[0]) * 0x9E3779B97F4A7C15ULL;
+  h ^= static_cast<uint32_t>(key[1]) * 0xC2B2AE3D27D4EB4FULL;
+  h ^= static_cast<uint32_t>(key[2]) * 0x165667B19E3779F9ULL;
   return static_cast<size_t>(h ^ (h >> 29));
 }
 
-bool isFinite(const gp_XYZ& thePoint)
+bool isFinite(const gp_XYZ& point)
 {
-  return std::isfinite(thePoint.X()) && std::isfinite(thePoint.Y()) && std::isfinite(thePoint.Z());
+  return std::isfinite(point.X()) && std::isfinite(point.Y()) && std::isfinite(point.Z());
 }
 } // namespace
 
-algoMesh_CellGrid::algoMesh_CellGrid(const double theCellSize)
-    : myCellSize(theCellSize), mySlots(64, Slot{{0, 0, 0}, -1}), myNbBlocks(0)
+algoMesh_CellGrid::algoMesh_CellGrid(const double cellSize)
+    : m_cellSize(cellSize), m_slots(64, Slot{{0, 0, 0}, -1}), m_nbBlocks(0)
 {
 }
 
 void algoMesh_CellGrid::Clear()
 {
-  myEntries.clear();
-  std::fill(mySlots.begin(), mySlots.end(), Slot{{0, 0, 0}, -1});
-  myNbBlocks = 0;
+  m_entries.clear();
+  std::fill(m_slots.begin(), m_slots.end(), Slot{{0, 0, 0}, -1});
+  m_nbBlocks = 0;
 }
 
-void algoMesh_CellGrid::Reserve(const size_t theNbPoints)
+void algoMesh_CellGrid::Reserve(const size_t nbPoints)
 {
-  myEntries.reserve(theNbPoints);
+  m_entries.reserve(nbPoints);
 }
 
-int algoMesh_CellGrid::cellCoord(const double theValue) const
+int algoMesh_CellGrid::cellCoord(const double value) const
 {
   // Values beyond the int range wrap around as in the kernel's cell filter, so that
   // candidates near such coordinates are the same as it would report.
-  const double value = theValue / myCellSize;
-  if (value > INT_MAX - 1)
+  const double scaled = value / m_cellSize;
+  if (scaled > INT_MAX - 1)
   {
-    return static_cast<int>(std::fmod(value, static_cast<double>(INT_MAX)));
+    return static_cast<int>(std::fmod(scaled, static_cast<double>(INT_MAX)));
   }
-  if (value < INT_MIN + 1)
+  if (scaled < INT_MIN + 1)
   {
-    return static_cast<int>(std::fmod(value, static_cast<double>(INT_MIN)));
+    return static_cast<int>(std::fmod(scaled, static_cast<double>(INT_MIN)));
   }
-  return static_cast<int>(value);
+  return static_cast<int>(scaled);
 }
 
-size_t algoMesh_CellGrid::slotOf(const int theBlock[3]) const
+size_t algoMesh_CellGrid::slotOf(const int block[3]) const
 {
-  const size_t mask = mySlots.size() - 1;
-  for (size_t s = hashBlock(theBlock) & mask;; s = (s + 1) & mask)
+  const size_t mask = m_slots.size() - 1;
+  for (size_t s = hashBlock(block) & mask;; s = (s + 1) & mask)
   {
-    const Slot& slot = mySlots[s];
+    const Slot& slot = m_slots[s];
     if (slot.head < 0 ||
-        (slot.key[0] == theBlock[0] && slot.key[1] == theBlock[1] && slot.key[2] == theBlock[2]))
+        (slot.key[0] == block[0] && slot.key[1] == block[1] && slot.key[2] == block[2]))
     {
       return s;
     }
@@ -82,65 +82,61 @@ size_t algoMesh_CellGrid::slotOf(const int theBlock[3]) const
 
 void algoMesh_CellGrid::grow()
 {
-  std::vector<Slot> old(mySlots.size() * 2, Slot{{0, 0, 0}, -1});
-  old.swap(mySlots);
+  std::vector<Slot> old(m_slots.size() * 2, Slot{{0, 0, 0}, -1});
+  old.swap(m_slots);
   for (const Slot& slot : old)
   {
     if (slot.head >= 0)
     {
-      mySlots[slotOf(slot.key)] = slot;
+      m_slots[slotOf(slot.key)] = slot;
     }
   }
 }
 
-void algoMesh_CellGrid::Add(const gp_XYZ& thePoint, const int theId)
+void algoMesh_CellGrid::Add(const gp_XYZ& point, const int id)
 {
-  if (!isFinite(thePoint))
+  if (!isFinite(point))
   {
     return;
   }
   Entry entry;
-  entry.point        = thePoint;
-  entry.cell[0]      = cellCoord(thePoint.X());
-  entry.cell[1]      = cellCoord(thePoint.Y());
-  entry.cell[2]      = cellCoord(thePoint.Z());
-  entry.id           = theId;
+  entry.point        = point;
+  entry.cell[0]      = cellCoord(point.X());
+  entry.cell[1]      = cellCoord(point.Y());
+  entry.cell[2]      = cellCoord(point.Z());
+  entry.id           = id;
   const int block[3] = {entry.cell[0] >> THE_BLOCK_SHIFT, entry.cell[1] >> THE_BLOCK_SHIFT,
                         entry.cell[2] >> THE_BLOCK_SHIFT};
   // Keep the table at most half full so that probe chains stay short.
-  if (2 * (myNbBlocks + 1) > mySlots.size())
+  if (2 * (m_nbBlocks + 1) > m_slots.size())
   {
     grow();
   }
-  Slot& slot = mySlots[slotOf(block)];
+  Slot& slot = m_slots[slotOf(block)];
   if (slot.head < 0)
   {
     slot.key[0] = block[0];
     slot.key[1] = block[1];
     slot.key[2] = block[2];
-    ++myNbBlocks;
+    ++m_nbBlocks;
   }
   // Entries are numbered in insertion order, so a larger entry number means newer.
   entry.next = slot.head;
-  slot.head  = static_cast<int>(myEntries.size());
-  myEntries.push_back(entry);
+  slot.head  = static_cast<int>(m_entries.size());
+  m_entries.push_back(entry);
 }
 
-int algoMesh_CellGrid::find(const gp_XYZ& thePoint,
-                            const double  theTolerance,
-                            const bool    theLast) const
+int algoMesh_CellGrid::find(const gp_XYZ& point, const double tolerance, const bool last) const
 {
-  if (myEntries.empty() || !isFinite(thePoint))
+  if (m_entries.empty() || !isFinite(point))
   {
     return -1;
   }
   // 1. The inspected cell range, as the cell filter computes it from the box corners.
-  const int lower[3] = {cellCoord(thePoint.X() - theTolerance),
-                        cellCoord(thePoint.Y() - theTolerance),
-                        cellCoord(thePoint.Z() - theTolerance)};
-  const int upper[3] = {cellCoord(thePoint.X() + theTolerance),
-                        cellCoord(thePoint.Y() + theTolerance),
-                        cellCoord(thePoint.Z() + theTolerance)};
+  const int lower[3] = {cellCoord(point.X() - tolerance), cellCoord(point.Y() - tolerance),
+                        cellCoord(point.Z() - tolerance)};
+  const int upper[3] = {cellCoord(point.X() + tolerance), cellCoord(point.Y() + tolerance),
+                        cellCoord(point.Z() + tolerance)};
   if (lower[0] > upper[0] || lower[1] > upper[1] || lower[2] > upper[2])
   {
     return -1; // a wrapped range: the cell filter visits nothing
@@ -148,7 +144,7 @@ int algoMesh_CellGrid::find(const gp_XYZ& thePoint,
 
   // 2. Scan the blocks that hold those cells; keep the candidate first (or last) in the
   //    visiting order: smallest (largest) cell z, y, x, and newest (oldest) in a cell.
-  const double sqTolerance = theTolerance * theTolerance;
+  const double sqTolerance = tolerance * tolerance;
   int          best        = -1;
   int          block[3];
   for (block[2] = lower[2] >> THE_BLOCK_SHIFT; block[2] <= upper[2] >> THE_BLOCK_SHIFT; ++block[2])
@@ -159,16 +155,16 @@ int algoMesh_CellGrid::find(const gp_XYZ& thePoint,
       for (block[0] = lower[0] >> THE_BLOCK_SHIFT; block[0] <= upper[0] >> THE_BLOCK_SHIFT;
            ++block[0])
       {
-        const Slot& slot = mySlots[slotOf(block)];
-        for (int e = slot.head; e >= 0; e = myEntries[e].next)
+        const Slot& slot = m_slots[slotOf(block)];
+        for (int e = slot.head; e >= 0; e = m_entries[e].next)
         {
-          const Entry& entry = myEntries[e];
+          const Entry& entry = m_entries[e];
           if (entry.cell[0] < lower[0] || entry.cell[0] > upper[0] || entry.cell[1] < lower[1] ||
               entry.cell[1] > upper[1] || entry.cell[2] < lower[2] || entry.cell[2] > upper[2])
           {
             continue;
           }
-          if (sqTolerance < (entry.point - thePoint).SquareModulus())
+          if (sqTolerance < (entry.point - point).SquareModulus())
           {
             continue;
           }
@@ -177,7 +173,7 @@ int algoMesh_CellGrid::find(const gp_XYZ& thePoint,
             best = e;
             continue;
           }
-          const Entry& other = myEntries[best];
+          const Entry& other = m_entries[best];
           bool         before;
           if (entry.cell[2] != other.cell[2])
             before = entry.cell[2] < other.cell[2];
@@ -187,7 +183,7 @@ int algoMesh_CellGrid::find(const gp_XYZ& thePoint,
             before = entry.cell[0] < other.cell[0];
           else
             before = e > best;
-          if (before != theLast)
+          if (before != last)
           {
             best = e;
           }
@@ -195,5 +191,5 @@ int algoMesh_CellGrid::find(const gp_XYZ& thePoint,
       }
     }
   }
-  return best < 0 ? -1 : myEntries[best].id;
+  return best < 0 ? -1 : m_entries[best].id;
 }

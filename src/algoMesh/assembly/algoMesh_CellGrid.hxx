@@ -30,34 +30,34 @@ namespace quorin
 class algoMesh_EXPORT algoMesh_CellGrid
 {
 public:
-  //! @param[in] theCellSize cell size, positive and finite (the merge tolerance).
-  explicit algoMesh_CellGrid(const double theCellSize);
+  //! @param[in] cellSize cell size, positive and finite (the merge tolerance).
+  explicit algoMesh_CellGrid(const double cellSize);
 
   //! Forgets every point; memory is kept for reuse.
   void Clear();
 
-  //! Reserves room for `theNbPoints` points.
-  void Reserve(const size_t theNbPoints);
+  //! Reserves room for `nbPoints` points.
+  void Reserve(const size_t nbPoints);
 
   //! Stores a point with its identifier; it goes to the front of its cell.
   //! Non-finite points are ignored (they have no cell).
-  void Add(const gp_XYZ& thePoint, const int theId);
+  void Add(const gp_XYZ& point, const int id);
 
-  //! Identifier of the first stored point within `theTolerance` of `thePoint` (distance
+  //! Identifier of the first stored point within `tolerance` of `point` (distance
   //! at most the tolerance) in the visiting order, or -1 when there is none.
-  int FindFirst(const gp_XYZ& thePoint, const double theTolerance) const
+  int FindFirst(const gp_XYZ& point, const double tolerance) const
   {
-    return find(thePoint, theTolerance, false);
+    return find(point, tolerance, false);
   }
 
   //! Identifier of the last such point in the visiting order, or -1.
-  int FindLast(const gp_XYZ& thePoint, const double theTolerance) const
+  int FindLast(const gp_XYZ& point, const double tolerance) const
   {
-    return find(thePoint, theTolerance, true);
+    return find(point, tolerance, true);
   }
 
   //! Number of stored points.
-  int NbPoints() const { return static_cast<int>(myEntries.size()); }
+  int NbPoints() const { return static_cast<int>(m_entries.size()); }
 
 private:
   struct Entry
@@ -75,21 +75,21 @@ private:
   };
 
   //! Cell coordinate of a coordinate value, by the kernel cell filter's rule.
-  int cellCoord(const double theValue) const;
+  int cellCoord(const double value) const;
 
   //! Slot of a block, or of the empty slot where it would go.
-  size_t slotOf(const int theBlock[3]) const;
+  size_t slotOf(const int block[3]) const;
 
   //! Doubles the table and re-inserts the blocks.
   void grow();
 
-  int find(const gp_XYZ& thePoint, const double theTolerance, const bool theLast) const;
+  int find(const gp_XYZ& point, const double tolerance, const bool last) const;
 
 private:
-  double             myCellSize;
-  std::vector<Entry> myEntries;
-  std::vector<Slot>  mySlots; //!< power-of-two size
-  size_t             myNbBlocks;
+  double             m_cellSize;
+  std::vector<Entry> m_entries;
+  std::vector<Slot>  m_slots; //!< power-of-two size
+  size_t             m_nbBlocks;
 };
 
 } // namespace quorin

@@ -7,70 +7,70 @@
 using namespace quorin;
 
 algoMesh_CoherentTriangulation::algoMesh_CoherentTriangulation(
-    const Handle(NCollection_BaseAllocator) & theAllocator)
-    : Poly_CoherentTriangulation(theAllocator)
+    const Handle(NCollection_BaseAllocator) & allocator)
+    : Poly_CoherentTriangulation(allocator)
 {
 }
 
 algoMesh_CoherentTriangulation::algoMesh_CoherentTriangulation(
-    const Handle(Poly_Triangulation) & theTriangulation,
-    const Handle(NCollection_BaseAllocator) & theAllocator)
-    : Poly_CoherentTriangulation(theTriangulation, theAllocator)
+    const Handle(Poly_Triangulation) & triangulation,
+    const Handle(NCollection_BaseAllocator) & allocator)
+    : Poly_CoherentTriangulation(triangulation, allocator)
 {
 }
 
 algoMesh_CoherentTriangulation::~algoMesh_CoherentTriangulation() = default;
 
 bool algoMesh_CoherentTriangulation::FindTriangle(
-    const int theN1, const int theN2, const int theN3, int& theTriangle, bool& theSameOrientation)
+    const int n1, const int n2, const int n3, int& triangle, bool& sameOrientation)
 {
   // The kernel's NNodes()/NTriangles() count live items only; slots are the vector sizes.
   const int nbNodeSlots = myNodes.Length();
-  if (theN1 >= nbNodeSlots || theN2 >= nbNodeSlots || theN3 >= nbNodeSlots)
+  if (n1 >= nbNodeSlots || n2 >= nbNodeSlots || n3 >= nbNodeSlots)
   {
     return false;
   }
   const int nbTriangleSlots = myTriangles.Length();
   for (int t = 0; t < nbTriangleSlots; ++t)
   {
-    const Poly_CoherentTriangle& triangle = myTriangles.Value(t);
-    if (triangle.IsEmpty())
+    const Poly_CoherentTriangle& stored = myTriangles.Value(t);
+    if (stored.IsEmpty())
     {
       continue; // a removed triangle keeps its slot with -1 nodes
     }
-    const int a = triangle.Node(0);
-    const int b = triangle.Node(1);
-    const int c = triangle.Node(2);
-    if ((a == theN1 && b == theN2 && c == theN3) || (b == theN1 && c == theN2 && a == theN3) ||
-        (c == theN1 && a == theN2 && b == theN3))
+    const int a = stored.Node(0);
+    const int b = stored.Node(1);
+    const int c = stored.Node(2);
+    if ((a == n1 && b == n2 && c == n3) || (b == n1 && c == n2 && a == n3) ||
+        (c == n1 && a == n2 && b == n3))
     {
-      theTriangle        = t;
-      theSameOrientation = true;
+      triangle        = t;
+      sameOrientation = true;
       return true;
     }
-    if ((a == theN1 && c == theN2 && b == theN3) || (c == theN1 && b == theN2 && a == theN3) ||
-        (b == theN1 && a == theN2 && c == theN3))
+    if ((a == n1 && c == n2 && b == n3) || (c == n1 && b == n2 && a == n3) ||
+        (b == n1 && a == n2 && c == n3))
     {
-      theTriangle        = t;
-      theSameOrientation = false;
+      triangle        = t;
+      sameOrientation = false;
       return true;
     }
   }
   return false;
 }
 
-bool algoMesh_CoherentTriangulation::LinkNodes(const int theLink, int& theN1, int& theN2) const
+bool algoMesh_CoherentTriangulation::LinkNodes(const int link, int& n1, int& n2) const
 {
-  if (theLink >= myLinks.Length())
+  if (link >= myLinks.Length())
   {
     return false;
   }
-  if (theLink < 0)
+  if (link < 0)
   {
     throw Standard_OutOfRange("NCollection_BaseVector::findV");
   }
-  const Poly_CoherentLink& link = myLinks.Value(theLink);
-  theN1                         = link.Node(0);
-  theN2                         = link.Node(1);
+  const Poly_CoherentLink& stored = myLinks.Value(link);
+  n1                              = stored.Node(0);
+  n2                              = stored.Node(1);
   return true;
 }

@@ -22,33 +22,33 @@ using namespace quorin;
 
 namespace
 {
-double validTolerance(const double theTolerance)
+double validTolerance(const double tolerance)
 {
-  return (std::isfinite(theTolerance) && theTolerance > 0.0) ? theTolerance : algoMesh_Tolerance;
+  return (std::isfinite(tolerance) && tolerance > 0.0) ? tolerance : algoMesh_Tolerance;
 }
 
 // A face without surface carrying the triangulation, identity location.
-TopoDS_Face faceOf(const Handle(Poly_Triangulation) & theMesh)
+TopoDS_Face faceOf(const Handle(Poly_Triangulation) & mesh)
 {
   TopoDS_Face  face;
   BRep_Builder builder;
-  builder.MakeFace(face, theMesh);
+  builder.MakeFace(face, mesh);
   return face;
 }
 
 // Faces of the triangulations in vector order, in one compound.
-TopoDS_Shape compoundOf(const std::vector<Handle(Poly_Triangulation)>& theMeshes,
-                        const std::vector<TopLoc_Location>&            theLocations)
+TopoDS_Shape compoundOf(const std::vector<Handle(Poly_Triangulation)>& meshes,
+                        const std::vector<TopLoc_Location>&            locations)
 {
   TopoDS_Compound compound;
   BRep_Builder    builder;
   builder.MakeCompound(compound);
-  for (size_t i = 0; i < theMeshes.size(); ++i)
+  for (size_t i = 0; i < meshes.size(); ++i)
   {
-    TopoDS_Face face = faceOf(theMeshes[i]);
-    if (i < theLocations.size())
+    TopoDS_Face face = faceOf(meshes[i]);
+    if (i < locations.size())
     {
-      face.Location(theLocations[i]);
+      face.Location(locations[i]);
     }
     builder.Add(compound, face);
   }
@@ -57,62 +57,60 @@ TopoDS_Shape compoundOf(const std::vector<Handle(Poly_Triangulation)>& theMeshes
 } // namespace
 
 algoMesh_Conglomerate::algoMesh_Conglomerate()
-    : myTolerance(algoMesh_Tolerance), myMode(Mode_CoherentAndPlain)
+    : m_tolerance(algoMesh_Tolerance), m_mode(Mode_CoherentAndPlain)
 {
 }
 
-algoMesh_Conglomerate::algoMesh_Conglomerate(const TopoDS_Shape& theShape,
-                                             const Mode          theMode,
-                                             const double        theTolerance)
-    : myTolerance(validTolerance(theTolerance)), myMode(theMode)
+algoMesh_Conglomerate::algoMesh_Conglomerate(const TopoDS_Shape& shape,
+                                             const Mode          mode,
+                                             const double        tolerance)
+    : m_tolerance(validTolerance(tolerance)), m_mode(mode)
 {
-  Build(theShape, theMode, false);
+  Build(shape, mode, false);
 }
 
-algoMesh_Conglomerate::algoMesh_Conglomerate(const Handle(Poly_Triangulation) & theMesh,
-                                             const Mode   theMode,
-                                             const double theTolerance)
-    : myTolerance(validTolerance(theTolerance)), myMode(theMode)
+algoMesh_Conglomerate::algoMesh_Conglomerate(const Handle(Poly_Triangulation) & mesh,
+                                             const Mode   mode,
+                                             const double tolerance)
+    : m_tolerance(validTolerance(tolerance)), m_mode(mode)
 {
-  Build(faceOf(theMesh), theMode, false);
+  Build(faceOf(mesh), mode, false);
 }
 
-algoMesh_Conglomerate::algoMesh_Conglomerate(
-    const std::vector<Handle(Poly_Triangulation)>& theMeshes,
-    const Mode                                     theMode,
-    const double                                   theTolerance)
-    : myTolerance(validTolerance(theTolerance)), myMode(theMode)
+algoMesh_Conglomerate::algoMesh_Conglomerate(const std::vector<Handle(Poly_Triangulation)>& meshes,
+                                             const Mode                                     mode,
+                                             const double tolerance)
+    : m_tolerance(validTolerance(tolerance)), m_mode(mode)
 {
-  Build(compoundOf(theMeshes, {}), theMode, false);
+  Build(compoundOf(meshes, {}), mode, false);
 }
 
-algoMesh_Conglomerate::algoMesh_Conglomerate(
-    const std::vector<Handle(Poly_Triangulation)>& theMeshes,
-    const std::vector<TopLoc_Location>&            theLocations,
-    const Mode                                     theMode,
-    const double                                   theTolerance)
-    : myTolerance(validTolerance(theTolerance)), myMode(theMode)
+algoMesh_Conglomerate::algoMesh_Conglomerate(const std::vector<Handle(Poly_Triangulation)>& meshes,
+                                             const std::vector<TopLoc_Location>& locations,
+                                             const Mode                          mode,
+                                             const double                        tolerance)
+    : m_tolerance(validTolerance(tolerance)), m_mode(mode)
 {
-  Build(compoundOf(theMeshes, theLocations), theMode, false);
+  Build(compoundOf(meshes, locations), mode, false);
 }
 
-void algoMesh_Conglomerate::Build(const TopoDS_Shape& theShape,
-                                  const Mode          theMode,
-                                  const bool          theFillFaceMap)
+void algoMesh_Conglomerate::Build(const TopoDS_Shape& shape,
+                                  const Mode          mode,
+                                  const bool          fillFaceMap)
 {
-  myShape = theShape;
-  myMode  = theMode;
-  myPlain.Nullify();
-  myFaceTriangles.Clear();
+  m_shape = shape;
+  m_mode  = mode;
+  m_plain.Nullify();
+  m_faceTriangles.Clear();
 
   // 1. Fresh coherent result and welding index.
-  myCoherent = new Poly_CoherentTriangulation();
-  algoMesh_CellGrid index(myTolerance);
+  m_coherent = new Poly_CoherentTriangulation();
+  algoMesh_CellGrid index(m_tolerance);
   int               nbNodes     = 0;
   int               nbTriangles = 0;
 
   // 2. Weld the nodes and add the triangles of every triangulated face.
-  for (TopExp_Explorer exp(theShape, TopAbs_FACE); exp.More(); exp.Next())
+  for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
   {
     const TopoDS_Face& face = TopoDS::Face(exp.Current());
     TopLoc_Location    location;
@@ -122,58 +120,58 @@ void algoMesh_Conglomerate::Build(const TopoDS_Shape& theShape,
       continue;
     }
     const std::vector<int> nodeMap = weldNodes(mesh, location, index, nbNodes);
-    addTriangles(face, mesh, nodeMap, theFillFaceMap, nbTriangles);
+    addTriangles(face, mesh, nodeMap, fillFaceMap, nbTriangles);
   }
 
   // 3. The plain copy. The kernel answers null for a structure without triangles and
   //    drops nodes that no triangle uses.
-  if (myMode == Mode_CoherentAndPlain)
+  if (m_mode == Mode_CoherentAndPlain)
   {
-    const Handle(Poly_Triangulation) plain = myCoherent->GetTriangulation();
+    const Handle(Poly_Triangulation) plain = m_coherent->GetTriangulation();
     if (!plain.IsNull())
     {
-      myPlain = new Poly_Triangulation(plain);
+      m_plain = new Poly_Triangulation(plain);
     }
   }
 }
 
-std::vector<int> algoMesh_Conglomerate::weldNodes(const Handle(Poly_Triangulation) & theMesh,
-                                                  const TopLoc_Location& theLocation,
-                                                  algoMesh_CellGrid&     theIndex,
-                                                  int&                   theNbNodes)
+std::vector<int> algoMesh_Conglomerate::weldNodes(const Handle(Poly_Triangulation) & mesh,
+                                                  const TopLoc_Location& location,
+                                                  algoMesh_CellGrid&     index,
+                                                  int&                   nbNodes)
 {
-  const bool       toMove = !theLocation.IsIdentity();
-  const gp_Trsf&   trsf   = theLocation.Transformation();
-  std::vector<int> nodeMap(static_cast<size_t>(theMesh->NbNodes()));
-  for (int i = 1; i <= theMesh->NbNodes(); ++i)
+  const bool       toMove = !location.IsIdentity();
+  const gp_Trsf&   trsf   = location.Transformation();
+  std::vector<int> nodeMap(static_cast<size_t>(mesh->NbNodes()));
+  for (int i = 1; i <= mesh->NbNodes(); ++i)
   {
-    const gp_Pnt node  = toMove ? theMesh->Node(i).Transformed(trsf) : theMesh->Node(i);
-    const int    found = theIndex.FindLast(node.XYZ(), myTolerance);
+    const gp_Pnt node  = toMove ? mesh->Node(i).Transformed(trsf) : mesh->Node(i);
+    const int    found = index.FindLast(node.XYZ(), m_tolerance);
     if (found >= 0)
     {
       nodeMap[i - 1] = found;
       continue;
     }
-    myCoherent->SetNode(node.XYZ(), theNbNodes);
-    theIndex.Add(node.XYZ(), theNbNodes);
-    nodeMap[i - 1] = theNbNodes++;
+    m_coherent->SetNode(node.XYZ(), nbNodes);
+    index.Add(node.XYZ(), nbNodes);
+    nodeMap[i - 1] = nbNodes++;
   }
   return nodeMap;
 }
 
-void algoMesh_Conglomerate::addTriangles(const TopoDS_Face& theFace,
-                                         const Handle(Poly_Triangulation) & theMesh,
-                                         const std::vector<int>& theNodeMap,
-                                         const bool              theFillFaceMap,
-                                         int&                    theNbTriangles)
+void algoMesh_Conglomerate::addTriangles(const TopoDS_Face& face,
+                                         const Handle(Poly_Triangulation) & mesh,
+                                         const std::vector<int>& nodeMap,
+                                         const bool              fillFaceMap,
+                                         int&                    nbTriangles)
 {
-  const bool               reversed = theFace.Orientation() == TopAbs_REVERSED;
-  const int                nbNodes  = static_cast<int>(theNodeMap.size());
+  const bool               reversed = face.Orientation() == TopAbs_REVERSED;
+  const int                nbNodes  = static_cast<int>(nodeMap.size());
   NCollection_Vector<int>* numbers  = nullptr;
-  for (int k = 1; k <= theMesh->NbTriangles(); ++k)
+  for (int k = 1; k <= mesh->NbTriangles(); ++k)
   {
     int a, b, c;
-    theMesh->Triangle(k).Get(a, b, c);
+    mesh->Triangle(k).Get(a, b, c);
     if (reversed)
     {
       std::swap(b, c);
@@ -184,26 +182,26 @@ void algoMesh_Conglomerate::addTriangles(const TopoDS_Face& theFace,
     {
       continue;
     }
-    const int n0 = theNodeMap[a - 1];
-    const int n1 = theNodeMap[b - 1];
-    const int n2 = theNodeMap[c - 1];
+    const int n0 = nodeMap[a - 1];
+    const int n1 = nodeMap[b - 1];
+    const int n2 = nodeMap[c - 1];
     if (n0 == n1 || n1 == n2 || n0 == n2)
     {
       continue; // collapsed under welding
     }
-    myCoherent->AddTriangle(n0, n1, n2);
-    if (theFillFaceMap)
+    m_coherent->AddTriangle(n0, n1, n2);
+    if (fillFaceMap)
     {
       if (numbers == nullptr)
       {
-        numbers = myFaceTriangles.ChangeSeek(theFace);
+        numbers = m_faceTriangles.ChangeSeek(face);
         if (numbers == nullptr)
         {
-          numbers = myFaceTriangles.Bound(theFace, NCollection_Vector<int>());
+          numbers = m_faceTriangles.Bound(face, NCollection_Vector<int>());
         }
       }
-      numbers->Append(theNbTriangles + 1);
+      numbers->Append(nbTriangles + 1);
     }
-    ++theNbTriangles;
+    ++nbTriangles;
   }
 }

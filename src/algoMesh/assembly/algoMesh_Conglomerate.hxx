@@ -45,79 +45,79 @@ public:
   algoMesh_Conglomerate();
 
   //! Builds from the faces of a shape (face map not filled).
-  //! @param[in] theTolerance welding distance, positive; 1e-7 by default.
-  algoMesh_Conglomerate(const TopoDS_Shape& theShape,
-                        const Mode          theMode      = Mode_CoherentAndPlain,
-                        const double        theTolerance = algoMesh_Tolerance);
+  //! @param[in] tolerance welding distance, positive; 1e-7 by default.
+  algoMesh_Conglomerate(const TopoDS_Shape& shape,
+                        const Mode          mode      = Mode_CoherentAndPlain,
+                        const double        tolerance = algoMesh_Tolerance);
 
   //! Builds from one triangulation, wrapped in a face with identity location.
-  algoMesh_Conglomerate(const Handle(Poly_Triangulation) & theMesh,
-                        const Mode   theMode      = Mode_CoherentAndPlain,
-                        const double theTolerance = algoMesh_Tolerance);
+  algoMesh_Conglomerate(const Handle(Poly_Triangulation) & mesh,
+                        const Mode   mode      = Mode_CoherentAndPlain,
+                        const double tolerance = algoMesh_Tolerance);
 
   //! Builds from several triangulations, one face each, in vector order. Null handles
   //! give faces without triangulation, which contribute nothing.
-  algoMesh_Conglomerate(const std::vector<Handle(Poly_Triangulation)>& theMeshes,
-                        const Mode   theMode      = Mode_CoherentAndPlain,
-                        const double theTolerance = algoMesh_Tolerance);
+  algoMesh_Conglomerate(const std::vector<Handle(Poly_Triangulation)>& meshes,
+                        const Mode                                     mode = Mode_CoherentAndPlain,
+                        const double tolerance                              = algoMesh_Tolerance);
 
   //! The same, the i-th triangulation placed by the i-th location; triangulations beyond
-  //! the end of `theLocations` keep the identity location.
-  algoMesh_Conglomerate(const std::vector<Handle(Poly_Triangulation)>& theMeshes,
-                        const std::vector<TopLoc_Location>&            theLocations,
-                        const Mode   theMode      = Mode_CoherentAndPlain,
-                        const double theTolerance = algoMesh_Tolerance);
+  //! the end of `locations` keep the identity location.
+  algoMesh_Conglomerate(const std::vector<Handle(Poly_Triangulation)>& meshes,
+                        const std::vector<TopLoc_Location>&            locations,
+                        const Mode                                     mode = Mode_CoherentAndPlain,
+                        const double tolerance                              = algoMesh_Tolerance);
 
   //! Stores the shape and mode and welds the triangulations of its faces (every face
   //! occurrence met by a face explorer; faces without triangulation are skipped). Starts
   //! over: the previous results and face map are replaced. The tolerance of construction
   //! stays in force. A shape without triangulated faces gives an empty coherent
   //! triangulation and a null plain result.
-  //! @param[in] theFillFaceMap fill FaceTriangles().
-  void Build(const TopoDS_Shape& theShape,
-             const Mode          theMode        = Mode_CoherentAndPlain,
-             const bool          theFillFaceMap = false);
+  //! @param[in] fillFaceMap fill FaceTriangles().
+  void Build(const TopoDS_Shape& shape,
+             const Mode          mode        = Mode_CoherentAndPlain,
+             const bool          fillFaceMap = false);
 
   //! Welded mesh with connectivity, 0-based; null before the first build.
-  const Handle(Poly_CoherentTriangulation) & GetCoherent() const { return myCoherent; }
+  const Handle(Poly_CoherentTriangulation) & GetCoherent() const { return m_coherent; }
 
   //! Welded mesh, 1-based; null in Mode_Coherent and when no triangle survived.
-  const Handle(Poly_Triangulation) & GetPlain() const { return myPlain; }
+  const Handle(Poly_Triangulation) & GetPlain() const { return m_plain; }
 
   //! Triangles contributed by each face; empty unless the last Build asked for it.
-  const FaceTrianglesMap& FaceTriangles() const { return myFaceTriangles; }
+  const FaceTrianglesMap& FaceTriangles() const { return m_faceTriangles; }
 
   //! The shape of the last build (a compound of generated faces for triangulation input).
-  const TopoDS_Shape& GetShape() const { return myShape; }
+  const TopoDS_Shape& GetShape() const { return m_shape; }
 
   //! Welding distance.
-  double Tolerance() const { return myTolerance; }
+  double Tolerance() const { return m_tolerance; }
 
   //! Mode of the last build.
-  Mode GetMode() const { return static_cast<Mode>(myMode); }
+  Mode GetMode() const { return static_cast<Mode>(m_mode); }
 
 protected:
   //! Welds the nodes of one face into the result; answers the face's node map (node i of
   //! the face is element i-1).
-  std::vector<int> weldNodes(const Handle(Poly_Triangulation) & theMesh,
-                             const TopLoc_Location& theLocation,
-                             algoMesh_CellGrid&     theIndex,
-                             int&                   theNbNodes);
+  std::vector<int> weldNodes(const Handle(Poly_Triangulation) & mesh,
+                             const TopLoc_Location& location,
+                             algoMesh_CellGrid&     index,
+                             int&                   nbNodes);
 
   //! Adds the face's triangles that do not collapse, in the face's orientation.
-  void addTriangles(const TopoDS_Face& theFace,
-                    const Handle(Poly_Triangulation) & theMesh,
-                    const std::vector<int>& theNodeMap,
-                    const bool              theFillFaceMap,
-                    int&                    theNbTriangles);
+  void addTriangles(const TopoDS_Face& face,
+                    const Handle(Poly_Triangulation) & mesh,
+                    const std::vector<int>& nodeMap,
+                    const bool              fillFaceMap,
+                    int&                    nbTriangles);
 
 private:
-  double       myTolerance;
-  TopoDS_Shape myShape;
-  int32_t      myMode;
-  Handle(Poly_CoherentTriangulation) myCoherent;
-  Handle(Poly_Triangulation) myPlain;
-  FaceTrianglesMap myFaceTriangles;
+  double       m_tolerance;
+  TopoDS_Shape m_shape;
+  int32_t      m_mode;
+  Handle(Poly_CoherentTriangulation) m_coherent;
+  Handle(Poly_Triangulation) m_plain;
+  FaceTrianglesMap m_faceTriangles;
 };
 
 } // namespace quorin

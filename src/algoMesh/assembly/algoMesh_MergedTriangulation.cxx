@@ -22,17 +22,16 @@ const double THE_NORMAL_TOLERANCE = 1.0e-7;
 
 // Normal of node i from the triangles around it: the sum of their unit normals, or +Z when
 // they cancel out or are all degenerate.
-gp_Dir
-flatNormal(const Handle(Poly_Triangulation) & theMesh, Poly_Connect& theConnect, const int theNode)
+gp_Dir flatNormal(const Handle(Poly_Triangulation) & mesh, Poly_Connect& connect, const int node)
 {
   gp_XYZ sum(0.0, 0.0, 0.0);
-  for (theConnect.Initialize(theNode); theConnect.More(); theConnect.Next())
+  for (connect.Initialize(node); connect.More(); connect.Next())
   {
     int a, b, c;
-    theMesh->Triangle(theConnect.Value()).Get(a, b, c);
-    const gp_XYZ p1     = theMesh->Node(a).XYZ();
-    const gp_XYZ p2     = theMesh->Node(b).XYZ();
-    const gp_XYZ p3     = theMesh->Node(c).XYZ();
+    mesh->Triangle(connect.Value()).Get(a, b, c);
+    const gp_XYZ p1     = mesh->Node(a).XYZ();
+    const gp_XYZ p2     = mesh->Node(b).XYZ();
+    const gp_XYZ p3     = mesh->Node(c).XYZ();
     const gp_XYZ n      = (p2 - p1).Crossed(p3 - p2);
     const double length = n.Modulus();
     if (length >= THE_NORMAL_TOLERANCE)
@@ -44,22 +43,22 @@ flatNormal(const Handle(Poly_Triangulation) & theMesh, Poly_Connect& theConnect,
 }
 } // namespace
 
-algoMesh_MergedTriangulation::algoMesh_MergedTriangulation(const TopoDS_Shape& theShape)
+algoMesh_MergedTriangulation::algoMesh_MergedTriangulation(const TopoDS_Shape& shape)
 {
-  Build(theShape);
+  Build(shape);
 }
 
-void algoMesh_MergedTriangulation::Build(const TopoDS_Shape& theShape)
+void algoMesh_MergedTriangulation::Build(const TopoDS_Shape& shape)
 {
   // 1. Start over.
-  myShape = theShape;
-  myResult.Nullify();
-  myFaceTriangles = new FaceTrianglesMap();
+  m_shape = shape;
+  m_result.Nullify();
+  m_faceTriangles = new FaceTrianglesMap();
 
   // 2. Size the result: every face occurrence counts; UV only if all faces have them.
   int  nbNodes = 0, nbTriangles = 0;
   bool withUV = true;
-  for (TopExp_Explorer exp(theShape, TopAbs_FACE); exp.More(); exp.Next())
+  for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
   {
     TopLoc_Location location;
     const Handle(Poly_Triangulation)& mesh =
@@ -79,18 +78,18 @@ void algoMesh_MergedTriangulation::Build(const TopoDS_Shape& theShape)
 
   // 3. Allocate the result. The sizing constructor rejects zero counts (faces may have
   //    nodes but no triangles), so the arrays are sized one by one.
-  myResult = new Poly_Triangulation();
-  myResult->ResizeNodes(nbNodes, false);
-  myResult->ResizeTriangles(nbTriangles, false);
+  m_result = new Poly_Triangulation();
+  m_result->ResizeNodes(nbNodes, false);
+  m_result->ResizeTriangles(nbTriangles, false);
   if (withUV)
   {
-    myResult->AddUVNodes();
+    m_result->AddUVNodes();
   }
-  myResult->AddNormals();
+  m_result->AddNormals();
 
   // 4. Copy the faces in the same order.
   int nextNode = 1, nextTriangle = 1;
-  for (TopExp_Explorer exp(theShape, TopAbs_FACE); exp.More(); exp.Next())
+  for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
   {
     const TopoDS_Face& face = TopoDS::Face(exp.Current());
     TopLoc_Location    location;
@@ -104,62 +103,62 @@ void algoMesh_MergedTriangulation::Build(const TopoDS_Shape& theShape)
   }
 }
 
-void algoMesh_MergedTriangulation::computeNormals(const TopoDS_Face& theFace,
-                                                  const Handle(Poly_Triangulation) & theMesh)
+void algoMesh_MergedTriangulation::computeNormals(const TopoDS_Face& face,
+                                                  const Handle(Poly_Triangulation) & mesh)
 {
-  if (theMesh->HasNormals())
+  if (mesh->HasNormals())
   {
     return;
   }
   // 1. The surface in the triangulation's own frame (location reset).
   TopLoc_Location identity;
-  const Handle(Geom_Surface)& surface = BRep_Tool::Surface(TopoDS::Face(theFace.Located(identity)));
+  const Handle(Geom_Surface)& surface = BRep_Tool::Surface(TopoDS::Face(face.Located(identity)));
 
   // 2. Without UV nodes or surface, average the triangle normals around each node.
-  if (!theMesh->HasUVNodes() || surface.IsNull())
+  if (!mesh->HasUVNodes() || surface.IsNull())
   {
-    Poly::ComputeNormals(theMesh);
+    Poly::ComputeNormals(mesh);
     return;
   }
 
   // 3. Surface normals at the UV nodes; a flat normal where the surface has none (poles,
   //    degenerate points).
-  theMesh->AddNormals();
+  mesh->AddNormals();
   Poly_Connect connect;
   bool         connectLoaded = false;
-  for (int i = 1; i <= theMesh->NbNodes(); ++i)
+  for (int i = 1; i <= mesh->NbNodes(); ++i)
   {
     gp_Dir normal;
-    if (GeomLib::NormEstim(surface, theMesh->UVNode(i), THE_NORMAL_TOLERANCE, normal) > 1)
+    if (GeomLib::NormEstim(surface, mesh->UVNode(i), THE_NORMAL_TOLERANCE, normal) > 1)
     {
       if (!connectLoaded)
       {
-        connect.Load(theMesh);
+        connect.Load(mesh);
         connectLoaded = true;
       }
-      normal = flatNormal(theMesh, connect, i);
+      normal = flatNormal(mesh, connect, i);
     }
-    theMesh->SetNormal(i, normal);
+    mesh->SetNormal(i, normal);
   }
 }
 
-void algoMesh_MergedTriangulation::appendFace(const TopoDS_Face& theFace,
-                                              const Handle(Poly_Triangulation) & theMesh,
-                                              const TopLoc_Location& theLocation,
-                                              const bool             theWithUV,
-                                              int&                   theNextNode,
-                                              int&                   theNextTriangle)
+void algoMesh_MergedTriangulation::appendFace(const TopoDS_Face& face,
+                                              const Handle(Poly_Triangulation) & mesh,
+                                              const TopLoc_Location& location,
+                                              const bool             withUV,
+                                              int&                   nextNode,
+                                              int&                   nextTriangle)
 {
-  const bool     toMove   = !theLocation.IsIdentity();
-  const gp_Trsf& trsf     = theLocation.Transformation();
-  const bool     reversed = theFace.Orientation() == TopAbs_REVERSED;
-  const int      offset   = theNextNode - 1;
+  const bool     toMove   = !location.IsIdentity();
+  const gp_Trsf& trsf     = location.Transformation();
+  const bool     reversed = face.Orientation() == TopAbs_REVERSED;
+  const int      offset   = nextNode - 1;
 
   // 1. Nodes, normals and UV nodes.
-  for (int i = 1; i <= theMesh->NbNodes(); ++i, ++theNextNode)
+  for (int i = 1; i <= mesh->NbNodes(); ++i, ++nextNode)
   {
-    myResult->SetNode(theNextNode, toMove ? theMesh->Node(i).Transformed(trsf) : theMesh->Node(i));
-    gp_Dir normal = theMesh->Normal(i); // a zero normal raises here
+    m_result->SetNode(nextNode, toMove ? mesh->Node(i).Transformed(trsf) : mesh->Node(i));
+    gp_Dir normal = mesh->Normal(i); // a zero normal raises here
     if (toMove)
     {
       normal.Transform(trsf);
@@ -168,32 +167,32 @@ void algoMesh_MergedTriangulation::appendFace(const TopoDS_Face& theFace,
     {
       normal.Reverse();
     }
-    myResult->SetNormal(theNextNode, normal);
-    if (theWithUV)
+    m_result->SetNormal(nextNode, normal);
+    if (withUV)
     {
-      myResult->SetUVNode(theNextNode, theMesh->UVNode(i));
+      m_result->SetUVNode(nextNode, mesh->UVNode(i));
     }
   }
 
   // 2. Triangles, flipped for a reversed face, and their numbers for the face.
   NCollection_Vector<int>* numbers = nullptr;
-  for (int k = 1; k <= theMesh->NbTriangles(); ++k, ++theNextTriangle)
+  for (int k = 1; k <= mesh->NbTriangles(); ++k, ++nextTriangle)
   {
     int a, b, c;
-    theMesh->Triangle(k).Get(a, b, c);
+    mesh->Triangle(k).Get(a, b, c);
     if (reversed)
     {
       std::swap(b, c);
     }
-    myResult->SetTriangle(theNextTriangle, Poly_Triangle(a + offset, b + offset, c + offset));
+    m_result->SetTriangle(nextTriangle, Poly_Triangle(a + offset, b + offset, c + offset));
     if (numbers == nullptr)
     {
-      numbers = myFaceTriangles->ChangeSeek(theFace);
+      numbers = m_faceTriangles->ChangeSeek(face);
       if (numbers == nullptr)
       {
-        numbers = myFaceTriangles->Bound(theFace, NCollection_Vector<int>());
+        numbers = m_faceTriangles->Bound(face, NCollection_Vector<int>());
       }
     }
-    numbers->Append(theNextTriangle);
+    numbers->Append(nextTriangle);
   }
 }

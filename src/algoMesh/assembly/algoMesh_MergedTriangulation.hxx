@@ -37,7 +37,7 @@ public:
   algoMesh_MergedTriangulation() = default;
 
   //! Builds at once from the shape.
-  explicit algoMesh_MergedTriangulation(const TopoDS_Shape& theShape);
+  explicit algoMesh_MergedTriangulation(const TopoDS_Shape& shape);
 
   //! Starts over: stores the shape, drops the previous result, makes a new empty map, then
   //! gathers every face occurrence met by a face explorer (faces without triangulation
@@ -45,34 +45,34 @@ public:
   //! triangulated.
   //! @throw Standard_ConstructionError when a face triangulation holds a zero-length
   //!        normal; the result is then partly filled.
-  void Build(const TopoDS_Shape& theShape);
+  void Build(const TopoDS_Shape& shape);
 
   //! Merged triangulation, or null before Build and when the shape has no triangulated
   //! face. Its deflection is left at the kernel's default.
-  const Handle(Poly_Triangulation) & GetTriangulation() const { return myResult; }
+  const Handle(Poly_Triangulation) & GetTriangulation() const { return m_result; }
 
   //! Triangles of each face; null before the first Build.
-  const Handle(FaceTrianglesMap) & GetFaceTriangles() const { return myFaceTriangles; }
+  const Handle(FaceTrianglesMap) & GetFaceTriangles() const { return m_faceTriangles; }
 
   //! The shape of the last Build.
-  const TopoDS_Shape& GetShape() const { return myShape; }
+  const TopoDS_Shape& GetShape() const { return m_shape; }
 
 protected:
   //! Gives the face triangulation normals when it has none; see the class comment.
-  void computeNormals(const TopoDS_Face& theFace, const Handle(Poly_Triangulation) & theMesh);
+  void computeNormals(const TopoDS_Face& face, const Handle(Poly_Triangulation) & mesh);
 
   //! Appends one face's nodes, normals, UV nodes and triangles to the result.
-  void appendFace(const TopoDS_Face& theFace,
-                  const Handle(Poly_Triangulation) & theMesh,
-                  const TopLoc_Location& theLocation,
-                  const bool             theWithUV,
-                  int&                   theNextNode,
-                  int&                   theNextTriangle);
+  void appendFace(const TopoDS_Face& face,
+                  const Handle(Poly_Triangulation) & mesh,
+                  const TopLoc_Location& location,
+                  const bool             withUV,
+                  int&                   nextNode,
+                  int&                   nextTriangle);
 
 private:
-  TopoDS_Shape myShape;
-  Handle(Poly_Triangulation) myResult;
-  Handle(FaceTrianglesMap) myFaceTriangles;
+  TopoDS_Shape m_shape;
+  Handle(Poly_Triangulation) m_result;
+  Handle(FaceTrianglesMap) m_faceTriangles;
 };
 
 } // namespace quorin

@@ -13,64 +13,64 @@ using namespace quorin;
 
 namespace
 {
-double validTolerance(const double theTolerance)
+double validTolerance(const double tolerance)
 {
-  return (std::isfinite(theTolerance) && theTolerance > 0.0) ? theTolerance : algoMesh_Tolerance;
+  return (std::isfinite(tolerance) && tolerance > 0.0) ? tolerance : algoMesh_Tolerance;
 }
 } // namespace
 
-algoMesh_NodesMerger::algoMesh_NodesMerger(const double theTolerance)
-    : myTolerance(validTolerance(theTolerance)), myGrid(myTolerance), myIsLastNew(false)
+algoMesh_NodesMerger::algoMesh_NodesMerger(const double tolerance)
+    : m_tolerance(validTolerance(tolerance)), m_grid(m_tolerance), m_isLastNew(false)
 {
 }
 
 void algoMesh_NodesMerger::Clear()
 {
-  myNodes.clear();
-  myIndices.clear();
-  myGrid.Clear();
-  myIsLastNew = false;
+  m_nodes.clear();
+  m_indices.clear();
+  m_grid.Clear();
+  m_isLastNew = false;
 }
 
-void algoMesh_NodesMerger::Reserve(const size_t theNbPoints)
+void algoMesh_NodesMerger::Reserve(const size_t nbPoints)
 {
-  myNodes.reserve(theNbPoints);
-  myIndices.reserve(theNbPoints);
-  myGrid.Reserve(theNbPoints);
+  m_nodes.reserve(nbPoints);
+  m_indices.reserve(nbPoints);
+  m_grid.Reserve(nbPoints);
 }
 
-void algoMesh_NodesMerger::Perform(const std::vector<gp_Pnt>& thePoints)
+void algoMesh_NodesMerger::Perform(const std::vector<gp_Pnt>& points)
 {
   Clear();
-  myIndices.assign(thePoints.size(), 0);
-  for (size_t i = 0; i < thePoints.size(); ++i)
+  m_indices.assign(points.size(), 0);
+  for (size_t i = 0; i < points.size(); ++i)
   {
-    myIndices[i] = lookUp(thePoints[i]);
+    m_indices[i] = lookUp(points[i]);
   }
 }
 
-bool algoMesh_NodesMerger::Perform(const gp_Pnt& thePoint, int& theIndex)
+bool algoMesh_NodesMerger::Perform(const gp_Pnt& point, int& index)
 {
-  theIndex = lookUp(thePoint);
-  myIndices.push_back(theIndex);
-  return myIsLastNew;
+  index = lookUp(point);
+  m_indices.push_back(index);
+  return m_isLastNew;
 }
 
-int algoMesh_NodesMerger::lookUp(const gp_Pnt& thePoint)
+int algoMesh_NodesMerger::lookUp(const gp_Pnt& point)
 {
   // 1. The first stored node within the tolerance wins (not necessarily the nearest).
-  const int found = myGrid.FindFirst(thePoint.XYZ(), myTolerance);
+  const int found = m_grid.FindFirst(point.XYZ(), m_tolerance);
   if (found > 0)
   {
-    myIsLastNew = false;
+    m_isLastNew = false;
     return found;
   }
 
   // 2. Otherwise the point becomes a new node. A non-finite point gets no cell and thus
   //    never absorbs a later point.
-  myNodes.push_back(thePoint);
-  const int index = static_cast<int>(myNodes.size());
-  myGrid.Add(thePoint.XYZ(), index);
-  myIsLastNew = true;
+  m_nodes.push_back(point);
+  const int index = static_cast<int>(m_nodes.size());
+  m_grid.Add(point.XYZ(), index);
+  m_isLastNew = true;
   return index;
 }

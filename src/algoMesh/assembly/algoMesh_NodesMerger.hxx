@@ -32,10 +32,10 @@ class algoMesh_EXPORT algoMesh_NodesMerger
 {
 public:
   //! Empty merger. Copies are independent and continue exactly like their original.
-  //! @param[in] theTolerance merge distance, a positive finite length; 1e-7 by default.
+  //! @param[in] tolerance merge distance, a positive finite length; 1e-7 by default.
   //!            A zero, negative or non-finite value would make the cell size meaningless
   //!            and is replaced by 1e-7.
-  explicit algoMesh_NodesMerger(const double theTolerance = algoMesh_Tolerance);
+  explicit algoMesh_NodesMerger(const double tolerance = algoMesh_Tolerance);
 
   //! Forgets all nodes and indices (their capacity is kept), empties the cell filter and
   //! resets the last-point-was-new flag to false. The tolerance stays.
@@ -43,45 +43,45 @@ public:
 
   //! Batch mode: clears, then looks every point up in order. Afterwards Indices() holds
   //! one 1-based node number per input point and Nodes() the distinct nodes.
-  void Perform(const std::vector<gp_Pnt>& thePoints);
+  void Perform(const std::vector<gp_Pnt>& points);
 
   //! Incremental mode: looks one point up, adding it as a new node when no stored node
   //! lies within the tolerance, and appends its node number to Indices().
-  //! @param[in]  thePoint the point.
-  //! @param[out] theIndex its 1-based node number.
+  //! @param[in]  point the point.
+  //! @param[out] index its 1-based node number.
   //! @return true when the point became a new node (then it is Nodes().back()), false
   //!         when it was merged into a stored node.
-  bool Perform(const gp_Pnt& thePoint, int& theIndex);
+  bool Perform(const gp_Pnt& point, int& index);
 
   //! Distinct nodes in order of first appearance; node k is element k-1.
-  const std::vector<gp_Pnt>& Nodes() const { return myNodes; }
+  const std::vector<gp_Pnt>& Nodes() const { return m_nodes; }
 
   //! Number of distinct nodes.
-  int NbNodes() const { return static_cast<int>(myNodes.size()); }
+  int NbNodes() const { return static_cast<int>(m_nodes.size()); }
 
   //! One 1-based node number per point passed since the last Clear(), in call order.
-  const std::vector<int>& Indices() const { return myIndices; }
+  const std::vector<int>& Indices() const { return m_indices; }
 
   //! Outcome of the most recent look-up: true when that point became a new node.
-  bool IsLastPointNew() const { return myIsLastNew; }
+  bool IsLastPointNew() const { return m_isLastNew; }
 
   //! Merge distance.
-  double Tolerance() const { return myTolerance; }
+  double Tolerance() const { return m_tolerance; }
 
-  //! Reserves room for `theNbPoints` points and as many nodes, to avoid regrowth when the
+  //! Reserves room for `nbPoints` points and as many nodes, to avoid regrowth when the
   //! input size is known. Changes no result.
-  void Reserve(const size_t theNbPoints);
+  void Reserve(const size_t nbPoints);
 
 protected:
-  //! Answers the node number of `thePoint`, storing it as a new node when needed.
-  int lookUp(const gp_Pnt& thePoint);
+  //! Answers the node number of `point`, storing it as a new node when needed.
+  int lookUp(const gp_Pnt& point);
 
 private:
-  std::vector<gp_Pnt> myNodes;
-  double              myTolerance;
-  algoMesh_CellGrid   myGrid; //!< holds the 1-based node numbers
-  bool                myIsLastNew;
-  std::vector<int>    myIndices;
+  std::vector<gp_Pnt> m_nodes;
+  double              m_tolerance;
+  algoMesh_CellGrid   m_grid; //!< holds the 1-based node numbers
+  bool                m_isLastNew;
+  std::vector<int>    m_indices;
 };
 
 } // namespace quorin
