@@ -29,7 +29,10 @@ test-sanitize: deps
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j$(JOBS)
 
-bench: build
+# Peer libraries of the benchmarks are installed first so that their tasks are built too.
+bench:
+	@WITH_PEERS=1 bash scripts/install-deps.sh
+	@$(MAKE) --no-print-directory build
 	@bash bench/run-all.sh $(BUILD)
 
 # Installs the library into a staging prefix and builds the sample consumer against it.
