@@ -1,6 +1,7 @@
 #include <RPly_Reader.hxx>
 
 #include <charconv>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -606,6 +607,11 @@ bool RPly_Reader::asciiValue(const RPly_Type type, double& value)
       (parsed.ec != std::errc() && parsed.ec != std::errc::result_out_of_range))
   {
     return false;
+  }
+  if (type == RPly_Float32)
+  {
+    // A float property holds a float: round the decimal text as a float reader would.
+    value = std::fabs(value) <= FLT_MAX ? static_cast<double>(static_cast<float>(value)) : value;
   }
   m_pos = stop;
   return true;

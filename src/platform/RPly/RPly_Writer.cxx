@@ -46,9 +46,14 @@ RPly_Writer::~RPly_Writer()
 
 bool RPly_Writer::fail(const std::string& message)
 {
-  m_error  = message;
-  m_failed = true;
+  m_error = message;
   return false;
+}
+
+bool RPly_Writer::ioFail()
+{
+  m_failed = true;
+  return fail("Cannot write to the file.");
 }
 
 bool RPly_Writer::Create(const std::string& path, const RPly_Storage storage)
@@ -137,7 +142,7 @@ bool RPly_Writer::flush()
   if (m_used > 0 && std::fwrite(m_buffer.data(), 1, m_used, m_file) != m_used)
   {
     m_used = 0;
-    return fail("Cannot write to the file.");
+    return ioFail();
   }
   m_used = 0;
   return true;
@@ -151,7 +156,7 @@ bool RPly_Writer::put(const char* data, const size_t size)
   }
   if (size > m_buffer.size())
   {
-    return std::fwrite(data, 1, size, m_file) == size || fail("Cannot write to the file.");
+    return std::fwrite(data, 1, size, m_file) == size || ioFail();
   }
   std::memcpy(m_buffer.data() + m_used, data, size);
   m_used += size;
@@ -392,7 +397,7 @@ bool RPly_Writer::Close()
   m_file              = nullptr;
   if (!flushed || !closed)
   {
-    return fail("Cannot write to the file.");
+    return ioFail();
   }
   if (!complete)
   {

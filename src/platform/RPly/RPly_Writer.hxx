@@ -51,6 +51,7 @@ public:
 
 private:
   bool fail(const std::string& message);
+  bool ioFail();
   bool put(const char* data, const size_t size);
   bool flush();
   bool encode(const double value, const RPly_Type type);
@@ -67,7 +68,7 @@ private:
   std::vector<std::string>  m_objInfos;
   std::string               m_error;
   bool                      m_headerWritten = false;
-  bool                      m_failed        = false;
+  bool                      m_failed        = false; //!< an I/O error occurred
   // Position in the body: element, instance, property and the list entries still due
   // (-1 while the list length is due).
   size_t  m_element   = 0;
