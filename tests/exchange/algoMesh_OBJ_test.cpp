@@ -238,3 +238,13 @@ TEST(Exchange_OBJTools, ScalarsAndStringsFromAnOffset)
   EXPECT_FALSE(Exchange_OBJTools::ReadValidateShininess(LineFixture("Ns 1001").G(), 3, v));
   EXPECT_FALSE(Exchange_OBJTools::ReadValidateTransparency(LineFixture("d 1.01").G(), 2, v));
 }
+
+TEST(algoMesh_OBJ, FileWithoutFinalNewlineReadsWithoutOverrun)
+{
+  // The kernel's line reader parsed past the unterminated last line (found by fuzzing).
+  Handle(Poly_Triangulation) mesh;
+  ASSERT_TRUE(
+      algoMesh_OBJ().Read(testmesh::DataFile("obj/regressions/no_final_newline.obj"), mesh));
+  EXPECT_EQ(3, mesh->NbNodes());
+  EXPECT_EQ(1, mesh->NbTriangles());
+}

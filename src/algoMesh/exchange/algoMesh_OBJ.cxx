@@ -16,6 +16,8 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 namespace quorin
 {
@@ -96,6 +98,52 @@ std::vector<std::string> split(const std::string& text, const char separator)
     }
   }
   return pieces;
+}
+
+//! When the file's last byte is not a newline: the path of a temporary copy that ends with
+//! one (the caller removes it). Otherwise, or when the file cannot be read: "".
+std::string terminatedCopy(const std::string& path)
+{
+  FILE* in = std::fopen(path.c_str(), "rb");
+  if (in == nullptr)
+  {
+    return std::string();
+  }
+  int last = '\n';
+  if (std::fseek(in, -1, SEEK_END) == 0)
+  {
+    last = std::fgetc(in);
+  }
+  std::string copy;
+  if (last != '\n' && last != EOF)
+  {
+    std::error_code   error;
+    const std::string folder = std::filesystem::temp_directory_path(error).string();
+    std::string       name   = (error ? std::string("/tmp") : folder) + "/quorin-obj-XXXXXX.obj";
+    const int         fd     = mkstemps(name.data(), 4);
+    FILE*             out    = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+    if (out != nullptr)
+    {
+      std::rewind(in);
+      std::vector<char> block(size_t(1) << 20);
+      size_t            got = 0;
+      bool              ok  = true;
+      while (ok && (got = std::fread(block.data(), 1, block.size(), in)) > 0)
+      {
+        ok = std::fwrite(block.data(), 1, got, out) == got;
+      }
+      ok   = std::fputc('\n', out) != EOF && ok;
+      ok   = std::fclose(out) == 0 && ok;
+      copy = name;
+      if (!ok)
+      {
+        std::remove(name.c_str());
+        copy.clear();
+      }
+    }
+  }
+  std::fclose(in);
+  return copy;
 }
 
 } // namespace
@@ -406,7 +454,19 @@ bool algoMesh_OBJ::Read(const std::string& path, Handle(TDocStd_Document) & docu
   Handle(algoBase_ProgressIndicator) indicator = connectIndicator(m_progress);
   RWObj_CafReader reader;
   reader.SetDocument(document);
-  return reader.Perform(TCollection_AsciiString(path.c_str()), indicator->Start());
+  // The kernel's line reader (OCCT 7.6) leaves the last line of a file without a final
+  // newline unterminated and parses past its end. Such files are read from a terminated
+  // copy in the temporary directory; material files beside the original are then not
+  // found, which only loses colours.
+  const std::string terminated = terminatedCopy(path);
+  const bool        read =
+      reader.Perform(TCollection_AsciiString((terminated.empty() ? path : terminated).c_str()),
+                     indicator->Start());
+  if (!terminated.empty())
+  {
+    std::remove(terminated.c_str());
+  }
+  return read;
 }
 
 } // namespace quorin
