@@ -10,14 +10,9 @@ algoMesh_Field::algoMesh_Field(const TCollection_AsciiString& name,
                                const int                      association,
                                const int                      nbComponents,
                                const Standard_GUID&           owner)
-    : m_name(name),
-      m_nbComponents(nbComponents),
-      m_rangeMin(-Precision::Infinite()),
-      m_rangeMax(Precision::Infinite()),
-      m_association(association),
-      m_reserved(false),
-      m_hasValues(false),
-      m_ownerID(owner)
+    : m_name(name), m_nbComponents(nbComponents), m_rangeMin(-Precision::Infinite()),
+      m_rangeMax(Precision::Infinite()), m_association(association), m_reserved(false),
+      m_hasValues(false), m_ownerID(owner)
 {
 }
 
@@ -27,14 +22,9 @@ bool algoMesh_Field::SetValue(const int id, const double value)
   {
     return false;
   }
-  if (std::vector<double>* tuple = m_values.ChangeSeek(id))
-  {
-    tuple->assign(1, value);
-  }
-  else
-  {
-    m_values.Bind(id, std::vector<double>(1, value));
-  }
+  // One hash lookup that binds an empty tuple or finds the old one, then one allocation
+  // for the value (or none when the old tuple's storage is reused).
+  m_values.Bound(id, std::vector<double>())->assign(1, value);
   m_hasValues = true;
   return true;
 }

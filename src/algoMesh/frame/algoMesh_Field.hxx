@@ -40,6 +40,9 @@ public:
                  const int                      nbComponents,
                  const Standard_GUID&           owner);
 
+  //! Sizes the value map for this many tuples so that storing them does not rehash.
+  void Reserve(const int nbTuples) { m_values.ReSize(nbTuples); }
+
   //! Stores the tuple {value} for an ID, replacing an earlier one.
   //! @return false, storing nothing, when the field does not have exactly one component
   bool SetValue(const int id, const double value);

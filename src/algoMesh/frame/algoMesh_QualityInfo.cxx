@@ -28,7 +28,11 @@ void algoMesh_QualityInfo::SetMetric(const int                        elementId,
     return;
   }
   Handle(algoMesh_Field) field =
-    new algoMesh_Field(name, algoMesh_Field::Association_Element, 1, owner);
+      new algoMesh_Field(name, algoMesh_Field::Association_Element, 1, owner);
+  if (m_nbElementsHint > 0)
+  {
+    field->Reserve(m_nbElementsHint);
+  }
   m_fields.Bind(type, field);
   field->SetValue(elementId, value);
 }

@@ -18,7 +18,7 @@ public:
 
 public:
   //! @param[in] notifier  receives the error of an unresolved metric type; may be null
-  explicit algoMesh_QualityInfo(const Handle(ActAPI_IProgressNotifier)& notifier)
+  explicit algoMesh_QualityInfo(const Handle(ActAPI_IProgressNotifier) & notifier)
       : m_notifier(notifier)
   {
   }
@@ -32,6 +32,10 @@ public:
                  const double                     value,
                  const Standard_GUID&             owner);
 
+  //! Sizes the value maps of the fields created from now on for this many elements, so
+  //! that filling them does not rehash. A hint only: fields still grow beyond it.
+  void ReserveElements(const int nbElements) { m_nbElementsHint = nbElements; }
+
   //! All fields by metric type.
   const FieldMap& Fields() const { return m_fields; }
 
@@ -39,8 +43,9 @@ public:
   Handle(algoMesh_Field) Field(const algoMesh_QualityMetricType type) const;
 
 private:
-  FieldMap                         m_fields;
+  FieldMap m_fields;
   Handle(ActAPI_IProgressNotifier) m_notifier;
+  int m_nbElementsHint = 0;
 };
 
 } // namespace quorin

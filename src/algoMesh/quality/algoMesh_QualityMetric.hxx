@@ -18,7 +18,7 @@ namespace quorin
 
 //! Type descriptor shared by every instantiation of algoMesh_QualityMetric, registered
 //! once under "algoMesh_QualityMetric<t_metric_type>" with parent Standard_Transient.
-algoMesh_EXPORT const Handle(Standard_Type)& algoMesh_QualityMetricTypeDescriptor();
+algoMesh_EXPORT const Handle(Standard_Type) & algoMesh_QualityMetricTypeDescriptor();
 
 template <int t_metric_type>
 class algoMesh_EXPORT algoMesh_QualityMetric : public Standard_Transient
@@ -33,11 +33,11 @@ public:
   // with GCC, and all instantiations share one descriptor.
   typedef Standard_Transient base_type;
   static const char*         get_type_name() { return "algoMesh_QualityMetric<t_metric_type>"; }
-  static const Handle(Standard_Type)& get_type_descriptor()
+  static const Handle(Standard_Type) & get_type_descriptor()
   {
     return algoMesh_QualityMetricTypeDescriptor();
   }
-  const Handle(Standard_Type)& DynamicType() const override { return get_type_descriptor(); }
+  const Handle(Standard_Type) & DynamicType() const override { return get_type_descriptor(); }
 };
 
 extern template class algoMesh_QualityMetric<0>;

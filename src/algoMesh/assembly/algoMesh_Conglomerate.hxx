@@ -1,0 +1,125 @@
+// Welding of the face triangulations of a shape into one connected mesh.
+#ifndef algoMesh_Conglomerate_HeaderFile
+#define algoMesh_Conglomerate_HeaderFile
+
+#include <algoMesh.hxx>
+
+#include <NCollection_DataMap.hxx>
+#include <NCollection_Vector.hxx>
+#include <Poly_CoherentTriangulation.hxx>
+#include <Poly_Triangulation.hxx>
+#include <TopLoc_Location.hxx>
+#include <TopoDS_Face.hxx>
+#include <TopoDS_Shape.hxx>
+
+#include <cstdint>
+#include <vector>
+
+namespace quorin
+{
+class algoMesh_CellGrid;
+
+//! Welds the triangulations of all faces of a shape (or loose triangulations) into one
+//! mesh: nodes within the tolerance of a stored node become that node, triangles keep the
+//! orientation of their faces (a reversed face contributes (a, c, b) for (a, b, c)), and
+//! triangles that collapse under welding (two equal corners) are dropped.
+//!
+//! The result is a coherent triangulation (0-based) and, in Mode_CoherentAndPlain, a plain
+//! Poly_Triangulation copy (1-based). A plain value class; every constructor but the
+//! default one builds at once.
+class algoMesh_EXPORT algoMesh_Conglomerate
+{
+public:
+  enum Mode
+  {
+    Mode_Coherent         = 0, //!< only the coherent triangulation
+    Mode_CoherentAndPlain = 1  //!< also the plain triangulation
+  };
+
+  //! Face to the 1-based numbers of the triangles it contributed, in order of addition.
+  //! Faces are told apart by underlying face, location and orientation.
+  typedef NCollection_DataMap<TopoDS_Face, NCollection_Vector<int>> FaceTrianglesMap;
+
+public:
+  //! Tolerance 1e-7, Mode_CoherentAndPlain, nothing built.
+  algoMesh_Conglomerate();
+
+  //! Builds from the faces of a shape (face map not filled).
+  //! @param[in] theTolerance welding distance, positive; 1e-7 by default.
+  algoMesh_Conglomerate(const TopoDS_Shape& theShape,
+                        const Mode          theMode      = Mode_CoherentAndPlain,
+                        const double        theTolerance = algoMesh_Tolerance);
+
+  //! Builds from one triangulation, wrapped in a face with identity location.
+  algoMesh_Conglomerate(const Handle(Poly_Triangulation) & theMesh,
+                        const Mode   theMode      = Mode_CoherentAndPlain,
+                        const double theTolerance = algoMesh_Tolerance);
+
+  //! Builds from several triangulations, one face each, in vector order. Null handles
+  //! give faces without triangulation, which contribute nothing.
+  algoMesh_Conglomerate(const std::vector<Handle(Poly_Triangulation)>& theMeshes,
+                        const Mode   theMode      = Mode_CoherentAndPlain,
+                        const double theTolerance = algoMesh_Tolerance);
+
+  //! The same, the i-th triangulation placed by the i-th location; triangulations beyond
+  //! the end of `theLocations` keep the identity location.
+  algoMesh_Conglomerate(const std::vector<Handle(Poly_Triangulation)>& theMeshes,
+                        const std::vector<TopLoc_Location>&            theLocations,
+                        const Mode   theMode      = Mode_CoherentAndPlain,
+                        const double theTolerance = algoMesh_Tolerance);
+
+  //! Stores the shape and mode and welds the triangulations of its faces (every face
+  //! occurrence met by a face explorer; faces without triangulation are skipped). Starts
+  //! over: the previous results and face map are replaced. The tolerance of construction
+  //! stays in force. A shape without triangulated faces gives an empty coherent
+  //! triangulation and a null plain result.
+  //! @param[in] theFillFaceMap fill FaceTriangles().
+  void Build(const TopoDS_Shape& theShape,
+             const Mode          theMode        = Mode_CoherentAndPlain,
+             const bool          theFillFaceMap = false);
+
+  //! Welded mesh with connectivity, 0-based; null before the first build.
+  const Handle(Poly_CoherentTriangulation) & GetCoherent() const { return myCoherent; }
+
+  //! Welded mesh, 1-based; null in Mode_Coherent and when no triangle survived.
+  const Handle(Poly_Triangulation) & GetPlain() const { return myPlain; }
+
+  //! Triangles contributed by each face; empty unless the last Build asked for it.
+  const FaceTrianglesMap& FaceTriangles() const { return myFaceTriangles; }
+
+  //! The shape of the last build (a compound of generated faces for triangulation input).
+  const TopoDS_Shape& GetShape() const { return myShape; }
+
+  //! Welding distance.
+  double Tolerance() const { return myTolerance; }
+
+  //! Mode of the last build.
+  Mode GetMode() const { return static_cast<Mode>(myMode); }
+
+protected:
+  //! Welds the nodes of one face into the result; answers the face's node map (node i of
+  //! the face is element i-1).
+  std::vector<int> weldNodes(const Handle(Poly_Triangulation) & theMesh,
+                             const TopLoc_Location& theLocation,
+                             algoMesh_CellGrid&     theIndex,
+                             int&                   theNbNodes);
+
+  //! Adds the face's triangles that do not collapse, in the face's orientation.
+  void addTriangles(const TopoDS_Face& theFace,
+                    const Handle(Poly_Triangulation) & theMesh,
+                    const std::vector<int>& theNodeMap,
+                    const bool              theFillFaceMap,
+                    int&                    theNbTriangles);
+
+private:
+  double       myTolerance;
+  TopoDS_Shape myShape;
+  int32_t      myMode;
+  Handle(Poly_CoherentTriangulation) myCoherent;
+  Handle(Poly_Triangulation) myPlain;
+  FaceTrianglesMap myFaceTriangles;
+};
+
+} // namespace quorin
+
+#endif

@@ -1,0 +1,88 @@
+// Merging of coincident triangle corners into distinct nodes.
+#ifndef algoMesh_NodesMerger_HeaderFile
+#define algoMesh_NodesMerger_HeaderFile
+
+#include <algoMesh.hxx>
+
+#include <algoMesh_CellGrid.hxx>
+
+#include <gp_Pnt.hxx>
+
+#include <vector>
+
+namespace quorin
+{
+
+//! Turns a stream of points (triangle corners) into distinct nodes: every point is either
+//! recognised as a node met before, within the tolerance, or becomes a new node.
+//!
+//! Nodes are numbered from 1 in order of first appearance, so the numbers can be used
+//! directly as node numbers of a Poly_Triangulation. A point is merged into a stored node
+//! when their distance is at most the tolerance; it is compared with stored nodes only,
+//! never with points that were merged, so merging is not transitive. When several stored
+//! nodes lie within the tolerance, the first one reported by the cell filter wins (cells in
+//! z-, then y-, then x-ascending order; within a cell the most recently stored node first),
+//! which is not necessarily the nearest one.
+//!
+//! Cost: one look-up inspects at most 27 cells of a uniform grid whose cell size equals the
+//! tolerance, so it does not depend on the number of stored nodes for well-spread input.
+//! An instance is used by one thread at a time.
+class algoMesh_EXPORT algoMesh_NodesMerger
+{
+public:
+  //! Empty merger. Copies are independent and continue exactly like their original.
+  //! @param[in] theTolerance merge distance, a positive finite length; 1e-7 by default.
+  //!            A zero, negative or non-finite value would make the cell size meaningless
+  //!            and is replaced by 1e-7.
+  explicit algoMesh_NodesMerger(const double theTolerance = algoMesh_Tolerance);
+
+  //! Forgets all nodes and indices (their capacity is kept), empties the cell filter and
+  //! resets the last-point-was-new flag to false. The tolerance stays.
+  void Clear();
+
+  //! Batch mode: clears, then looks every point up in order. Afterwards Indices() holds
+  //! one 1-based node number per input point and Nodes() the distinct nodes.
+  void Perform(const std::vector<gp_Pnt>& thePoints);
+
+  //! Incremental mode: looks one point up, adding it as a new node when no stored node
+  //! lies within the tolerance, and appends its node number to Indices().
+  //! @param[in]  thePoint the point.
+  //! @param[out] theIndex its 1-based node number.
+  //! @return true when the point became a new node (then it is Nodes().back()), false
+  //!         when it was merged into a stored node.
+  bool Perform(const gp_Pnt& thePoint, int& theIndex);
+
+  //! Distinct nodes in order of first appearance; node k is element k-1.
+  const std::vector<gp_Pnt>& Nodes() const { return myNodes; }
+
+  //! Number of distinct nodes.
+  int NbNodes() const { return static_cast<int>(myNodes.size()); }
+
+  //! One 1-based node number per point passed since the last Clear(), in call order.
+  const std::vector<int>& Indices() const { return myIndices; }
+
+  //! Outcome of the most recent look-up: true when that point became a new node.
+  bool IsLastPointNew() const { return myIsLastNew; }
+
+  //! Merge distance.
+  double Tolerance() const { return myTolerance; }
+
+  //! Reserves room for `theNbPoints` points and as many nodes, to avoid regrowth when the
+  //! input size is known. Changes no result.
+  void Reserve(const size_t theNbPoints);
+
+protected:
+  //! Answers the node number of `thePoint`, storing it as a new node when needed.
+  int lookUp(const gp_Pnt& thePoint);
+
+private:
+  std::vector<gp_Pnt> myNodes;
+  double              myTolerance;
+  algoMesh_CellGrid   myGrid; //!< holds the 1-based node numbers
+  bool                myIsLastNew;
+  std::vector<int>    myIndices;
+};
+
+} // namespace quorin
+
+#endif

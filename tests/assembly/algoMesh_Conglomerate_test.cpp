@@ -1,0 +1,189 @@
+#include <algoMesh_Conglomerate.hxx>
+
+#include <MeshBuilders.hxx>
+
+#include <BRepGProp.hxx>
+#include <BRepMesh_IncrementalMesh.hxx>
+#include <BRepPrimAPI_MakeBox.hxx>
+#include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
+#include <BRep_Tool.hxx>
+#include <GProp_GProps.hxx>
+#include <STEPControl_Reader.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using quorin::algoMesh_Conglomerate;
+
+namespace
+{
+// Unit box whose six planar faces are meshed with 4 nodes and 2 triangles each.
+TopoDS_Shape meshedBox()
+{
+  TopoDS_Shape box = BRepPrimAPI_MakeBox(1.0, 1.0, 1.0).Shape();
+  BRepMesh_IncrementalMesh(box, 1.0);
+  return box;
+}
+
+void expectClosedOutward(const Handle(Poly_Triangulation) & mesh)
+{
+  ASSERT_FALSE(mesh.IsNull());
+  const testmesh::EdgeCounts edges = testmesh::CountEdges(mesh);
+  EXPECT_EQ(0, edges.boundary);
+  EXPECT_EQ(0, edges.nonManifold);
+  EXPECT_GT(testmesh::SignedVolume(mesh), 0.0);
+}
+} // namespace
+
+TEST(algoMesh_Conglomerate, MeshedBoxWeldsIntoEightNodes)
+{
+  const TopoDS_Shape    box = meshedBox();
+  algoMesh_Conglomerate weld;
+  weld.Build(box, algoMesh_Conglomerate::Mode_CoherentAndPlain, true);
+  EXPECT_EQ(8, weld.GetCoherent()->NNodes());
+  EXPECT_EQ(12, weld.GetCoherent()->NTriangles());
+  expectClosedOutward(weld.GetPlain()); // the box has reversed faces
+  EXPECT_NEAR(1.0, testmesh::SignedVolume(weld.GetPlain()), 1e-12);
+
+  // Every triangle number 1..12 appears once over the six faces.
+  EXPECT_EQ(6, weld.FaceTriangles().Extent());
+  std::set<int> numbers;
+  for (algoMesh_Conglomerate::FaceTrianglesMap::Iterator it(weld.FaceTriangles()); it.More();
+       it.Next())
+  {
+    EXPECT_EQ(2, it.Value().Length());
+    for (NCollection_Vector<int>::Iterator n(it.Value()); n.More(); n.Next())
+      numbers.insert(n.Value());
+  }
+  EXPECT_EQ(12u, numbers.size());
+  EXPECT_EQ(1, *numbers.begin());
+  EXPECT_EQ(12, *numbers.rbegin());
+}
+
+TEST(algoMesh_Conglomerate, CollapsedTrianglesAreDropped)
+{
+  // The second triangle has two corners 0.5e-7 apart.
+  const Handle(Poly_Triangulation) mesh = testmesh::Make(
+      {gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(0, 1, 0), gp_Pnt(1, 0.5e-7, 0), gp_Pnt(1, 1, 0)},
+      {{1, 2, 3}, {2, 4, 5}});
+  algoMesh_Conglomerate weld(mesh);
+  EXPECT_EQ(1, weld.GetCoherent()->NTriangles());
+  ASSERT_FALSE(weld.GetPlain().IsNull());
+  EXPECT_EQ(1, weld.GetPlain()->NbTriangles());
+
+  // Only collapsed triangles: nothing survives, the plain result is null.
+  algoMesh_Conglomerate none(
+      testmesh::Triangle(gp_Pnt(0, 0, 0), gp_Pnt(0, 0, 1e-8), gp_Pnt(1, 0, 0)));
+  EXPECT_EQ(0, none.GetCoherent()->NTriangles());
+  EXPECT_TRUE(none.GetPlain().IsNull());
+}
+
+TEST(algoMesh_Conglomerate, ReversedFaceSwapsSecondAndThirdNode)
+{
+  const TopoDS_Shape    face = testmesh::FaceOf(testmesh::Equilateral()).Reversed();
+  algoMesh_Conglomerate weld;
+  weld.Build(face);
+  ASSERT_FALSE(weld.GetPlain().IsNull());
+  int a, b, c;
+  weld.GetPlain()->Triangle(1).Get(a, b, c);
+  EXPECT_EQ(1, a);
+  EXPECT_EQ(3, b);
+  EXPECT_EQ(2, c);
+}
+
+TEST(algoMesh_Conglomerate, ModesAndEmptyInput)
+{
+  algoMesh_Conglomerate coherentOnly(testmesh::Cube(), algoMesh_Conglomerate::Mode_Coherent);
+  EXPECT_TRUE(coherentOnly.GetPlain().IsNull());
+  EXPECT_EQ(12, coherentOnly.GetCoherent()->NTriangles());
+
+  algoMesh_Conglomerate both(testmesh::Cube());
+  ASSERT_FALSE(both.GetPlain().IsNull());
+  EXPECT_EQ(8, both.GetPlain()->NbNodes());
+  EXPECT_EQ(12, both.GetPlain()->NbTriangles());
+  expectClosedOutward(both.GetPlain());
+
+  // Nothing triangulated: empty coherent result, null plain result.
+  algoMesh_Conglomerate empty(TopoDS_Shape{});
+  ASSERT_FALSE(empty.GetCoherent().IsNull());
+  EXPECT_EQ(0, empty.GetCoherent()->NNodes());
+  EXPECT_TRUE(empty.GetPlain().IsNull());
+  algoMesh_Conglomerate nulls(std::vector<Handle(Poly_Triangulation)>{nullptr, nullptr});
+  EXPECT_EQ(0, nulls.GetCoherent()->NTriangles());
+}
+
+TEST(algoMesh_Conglomerate, LocatedCopiesStaySeparateUnlessWithinTolerance)
+{
+  const Handle(Poly_Triangulation) tetra = testmesh::Tetra();
+  gp_Trsf far, near;
+  far.SetTranslation(gp_Vec(10, 0, 0));
+  near.SetTranslation(gp_Vec(0.5e-7, 0, 0));
+
+  algoMesh_Conglomerate apart({tetra, tetra}, {TopLoc_Location(), TopLoc_Location(far)});
+  EXPECT_EQ(8, apart.GetPlain()->NbNodes());
+  EXPECT_EQ(8, apart.GetPlain()->NbTriangles());
+  EXPECT_NEAR(10.0, apart.GetPlain()->Node(8).X() - tetra->Node(4).X(), 1e-12);
+
+  algoMesh_Conglomerate together({tetra, tetra}, {TopLoc_Location(), TopLoc_Location(near)});
+  EXPECT_EQ(4, together.GetPlain()->NbNodes());
+  EXPECT_EQ(8, together.GetPlain()->NbTriangles());
+}
+
+// Real models: every face meshed by the kernel, welded; a closed solid must give a closed,
+// outward mesh whose volume is that of the solid within what the deflection allows.
+class algoMesh_ConglomerateRealData : public ::testing::TestWithParam<const char*>
+{
+};
+
+TEST_P(algoMesh_ConglomerateRealData, ClosedSolidGivesClosedOutwardMesh)
+{
+  const std::string path = testmesh::SharedDataFile(GetParam());
+  if (path.empty())
+  {
+    GTEST_SKIP() << "shared data file " << GetParam() << " is absent";
+  }
+  TopoDS_Shape shape;
+  if (path.size() > 5 && path.substr(path.size() - 5) == ".step")
+  {
+    STEPControl_Reader reader;
+    ASSERT_EQ(IFSelect_RetDone, reader.ReadFile(path.c_str()));
+    reader.TransferRoots();
+    shape = reader.OneShape();
+  }
+  else
+  {
+    BRep_Builder builder;
+    ASSERT_TRUE(BRepTools::Read(shape, path.c_str(), builder));
+  }
+  const double deflection = 0.01;
+  BRepMesh_IncrementalMesh(shape, deflection, false, 0.5);
+
+  int nbFaceNodes = 0;
+  for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
+  {
+    TopLoc_Location loc;
+    nbFaceNodes += BRep_Tool::Triangulation(TopoDS::Face(exp.Current()), loc)->NbNodes();
+  }
+  algoMesh_Conglomerate weld(shape);
+  const Handle(Poly_Triangulation)& mesh = weld.GetPlain();
+  expectClosedOutward(mesh);
+  // Both solids are spheres topologically: V - E + F = 2 with E = 3F/2 gives V = F/2 + 2.
+  EXPECT_EQ(mesh->NbTriangles() / 2 + 2, mesh->NbNodes());
+  EXPECT_LT(mesh->NbNodes(), nbFaceNodes);
+  std::printf("%s: %d face nodes -> %d welded nodes, %d triangles\n", GetParam(), nbFaceNodes,
+              mesh->NbNodes(), mesh->NbTriangles());
+
+  GProp_GProps props;
+  BRepGProp::SurfaceProperties(shape, props);
+  const double expected =
+      std::string(GetParam()).find("screw") != std::string::npos ? 3788.27 : 6962.86;
+  EXPECT_NEAR(expected, testmesh::SignedVolume(mesh), props.Mass() * deflection);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models,
+                         algoMesh_ConglomerateRealData,
+                         ::testing::Values("cad/screw.step", "cad/occt_bottle.brep"));
