@@ -13,6 +13,7 @@
 #include <RPly_Writer.hxx>
 
 #include <cmath>
+#include <filesystem>
 #include <vector>
 
 namespace quorin
@@ -26,8 +27,6 @@ struct ReadContext
 {
   std::vector<Poly_Triangle> triangles;
   algoMesh_NodesMerger       merger{algoMesh_Tolerance};
-  std::vector<gp_Pnt>        nodes;       //!< distinct nodes, as the merger numbers them
-  std::vector<int>           vertexNodes; //!< merged node (1-based) of every file vertex
   double                     vertex[3] = {0.0, 0.0, 0.0};
   std::vector<int>           face;
   bool                       faceValid     = true;
@@ -62,13 +61,9 @@ int onVertexCoordinate(const RPly_Argument& argument)
   context.vertex[axis] = argument.Value;
   if (axis == context.lastAxis)
   {
-    const gp_Pnt point(context.vertex[0], context.vertex[1], context.vertex[2]);
-    int          node = 0;
-    if (context.merger.Perform(point, node))
-    {
-      context.nodes.push_back(point);
-    }
-    context.vertexNodes.push_back(node);
+    // The merger keeps the distinct nodes and the merged node of every file vertex.
+    int node = 0;
+    context.merger.Perform(gp_Pnt(context.vertex[0], context.vertex[1], context.vertex[2]), node);
   }
   return 1;
 }
@@ -77,10 +72,12 @@ int onVertexCoordinate(const RPly_Argument& argument)
 void addPolygon(ReadContext& context)
 {
   algoBase_TriangulatePolygon3d& triangulator = context.triangulator;
+  const std::vector<gp_Pnt>&     nodes        = context.merger.Nodes();
+  const std::vector<int>&        vertexNodes  = context.merger.Indices();
   triangulator.Clear();
   for (const int vertex : context.face)
   {
-    triangulator.AddPoint(context.nodes[context.vertexNodes[vertex] - 1].XYZ());
+    triangulator.AddPoint(nodes[vertexNodes[vertex] - 1].XYZ());
   }
   if (!triangulator.Perform())
   {
@@ -90,9 +87,8 @@ void addPolygon(ReadContext& context)
   {
     int a, b, c;
     triangulator.GetTriangleNodes(k, a, b, c);
-    context.triangles.emplace_back(context.vertexNodes[context.face[a]],
-                                   context.vertexNodes[context.face[b]],
-                                   context.vertexNodes[context.face[c]]);
+    context.triangles.emplace_back(vertexNodes[context.face[a]], vertexNodes[context.face[b]],
+                                   vertexNodes[context.face[c]]);
   }
   if (++context.faceCounter >= context.nbFaces / 100)
   {
@@ -117,7 +113,7 @@ int onFaceIndex(const RPly_Argument& argument)
   // An index that names no vertex read so far (or no integer at all) spoils the polygon:
   // it is dropped as a whole rather than guessed at.
   const double value = argument.Value;
-  if (value >= 0.0 && value < static_cast<double>(context.vertexNodes.size()))
+  if (value >= 0.0 && value < static_cast<double>(context.merger.Indices().size()))
   {
     context.face.push_back(static_cast<int>(value));
   }
@@ -232,7 +228,18 @@ bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
     }
   }
 
-  // 5. Read the body through the callbacks.
+  // 5. Read the body through the callbacks, with room reserved for the declared counts
+  //    as far as the file can hold them (a vertex takes at least 6 bytes, a face 4):
+  //    a lying header must not make us allocate.
+  std::error_code ec;
+  const int64_t   fileSize = static_cast<int64_t>(std::filesystem::file_size(path.ToCString(), ec));
+  if (!ec)
+  {
+    const size_t vertices = static_cast<size_t>(std::min(context.nbVertices, fileSize / 6));
+    const size_t faces    = static_cast<size_t>(std::min(context.nbFaces, fileSize / 4));
+    context.merger.Reserve(vertices);
+    context.triangles.reserve(faces);
+  }
   const bool bodyRead = reader.Read();
   reader.Close();
 
@@ -252,15 +259,16 @@ bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
   // 7. Build the triangulation; at least one triangle slot, as files without faces are
   //    read as a point set with one default triangle. The kernel refuses to size a
   //    triangulation with zero nodes, hence the resizing of the non-empty parts only.
-  Handle(Poly_Triangulation) mesh = new Poly_Triangulation();
-  if (!context.nodes.empty())
+  Handle(Poly_Triangulation) mesh  = new Poly_Triangulation();
+  const std::vector<gp_Pnt>& nodes = context.merger.Nodes();
+  if (!nodes.empty())
   {
-    mesh->ResizeNodes(static_cast<int>(context.nodes.size()), false);
+    mesh->ResizeNodes(static_cast<int>(nodes.size()), false);
   }
   mesh->ResizeTriangles(std::max(static_cast<int>(context.triangles.size()), 1), false);
-  for (size_t k = 0; k < context.nodes.size(); ++k)
+  for (size_t k = 0; k < nodes.size(); ++k)
   {
-    mesh->SetNode(static_cast<int>(k) + 1, context.nodes[k]);
+    mesh->SetNode(static_cast<int>(k) + 1, nodes[k]);
   }
   for (size_t k = 0; k < context.triangles.size(); ++k)
   {
