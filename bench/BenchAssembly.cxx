@@ -2,18 +2,19 @@
 // filter on the same soup, and welding the face meshes of a finely meshed shape.
 #include <BenchCommon.hxx>
 
+#include <algoMesh_Conglomerate.hxx>
 #include <algoMesh_NodesMerger.hxx>
 
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepPrimAPI_MakeTorus.hxx>
+#include <IFSelect_ReturnStatus.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
-#include <Bnd_Box.hxx>
-#include <BRepBndLib.hxx>
 #include <STEPControl_Reader.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
+#include <TopoDS_Compound.hxx>
 
 #include <vtkCellArray.h>
 #include <vtkCleanPolyData.h>
@@ -24,6 +25,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -133,12 +135,150 @@ int mergeNodesVtk(const Args& args)
   return 0;
 }
 
+// The shape to weld: a BREP or STEP file, or a generated torus when the input is "torus".
+TopoDS_Shape readShape(const std::string& path)
+{
+  TopoDS_Shape shape;
+  if (path == "torus")
+  {
+    return BRepPrimAPI_MakeTorus(10.0, 3.0).Shape();
+  }
+  if (path.size() > 5 &&
+      (path.substr(path.size() - 5) == ".step" || path.substr(path.size() - 4) == ".stp"))
+  {
+    STEPControl_Reader reader;
+    if (reader.ReadFile(path.c_str()) == IFSelect_RetDone)
+    {
+      reader.TransferRoots();
+      shape = reader.OneShape();
+    }
+  }
+  else
+  {
+    BRep_Builder builder;
+    BRepTools::Read(shape, path.c_str(), builder);
+  }
+  if (shape.IsNull())
+  {
+    std::fprintf(stderr, "cannot read a shape from '%s'\n", path.c_str());
+  }
+  return shape;
+}
+
+// A shape of `nbFaces` faces cut from a mesh in triangle order, each face with its own copy
+// of its nodes: nodes on the cuts are coincident across faces, as on the shared edges of a
+// meshed B-rep (the kernel's mesher takes minutes for a million triangles).
+TopoDS_Shape facesOf(const Handle(Poly_Triangulation) & mesh, const int nbFaces)
+{
+  TopoDS_Compound compound;
+  BRep_Builder    builder;
+  builder.MakeCompound(compound);
+  const long long  nbTriangles = mesh->NbTriangles();
+  std::vector<int> local(static_cast<size_t>(mesh->NbNodes()) + 1, 0);
+  for (int f = 0; f < nbFaces; ++f)
+  {
+    const int                  first = 1 + static_cast<int>(nbTriangles * f / nbFaces);
+    const int                  last  = static_cast<int>(nbTriangles * (f + 1) / nbFaces);
+    std::vector<int>           nodes;
+    std::vector<Poly_Triangle> triangles;
+    for (int t = first; t <= last; ++t)
+    {
+      int n[3];
+      mesh->Triangle(t).Get(n[0], n[1], n[2]);
+      for (int& node : n)
+      {
+        if (local[node] == 0)
+        {
+          nodes.push_back(node);
+          local[node] = static_cast<int>(nodes.size());
+        }
+        node = local[node];
+      }
+      triangles.emplace_back(n[0], n[1], n[2]);
+    }
+    for (const int node : nodes)
+    {
+      local[node] = 0;
+    }
+    if (triangles.empty())
+    {
+      continue;
+    }
+    Handle(Poly_Triangulation) part = new Poly_Triangulation(
+        static_cast<int>(nodes.size()), static_cast<int>(triangles.size()), false);
+    for (size_t i = 0; i < nodes.size(); ++i)
+    {
+      part->SetNode(static_cast<int>(i) + 1, mesh->Node(nodes[i]));
+    }
+    for (size_t i = 0; i < triangles.size(); ++i)
+    {
+      part->SetTriangle(static_cast<int>(i) + 1, triangles[i]);
+    }
+    TopoDS_Face face;
+    builder.MakeFace(face, part);
+    builder.Add(compound, face);
+  }
+  return compound;
+}
+
+int conglomerate(const Args& args)
+{
+  TopoDS_Shape shape;
+  if (args.input.size() > 4 && args.input.substr(args.input.size() - 4) == ".stl")
+  {
+    const Handle(Poly_Triangulation) mesh = ReadMesh(args.input);
+    if (mesh.IsNull())
+    {
+      return 1;
+    }
+    shape = facesOf(mesh, args.options.empty() ? 1000 : std::atoi(args.options[0].c_str()));
+  }
+  else
+  {
+    shape = readShape(args.input);
+    if (shape.IsNull())
+    {
+      return 1;
+    }
+    const double deflection = args.options.empty() ? 0.01 : std::atof(args.options[0].c_str());
+    BRepMesh_IncrementalMesh(shape, deflection, false, 0.5, true);
+  }
+  long long nbFaceNodes = 0, nbTriangles = 0, nbFaces = 0;
+  for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next(), ++nbFaces)
+  {
+    TopLoc_Location location;
+    const Handle(Poly_Triangulation)& mesh =
+        BRep_Tool::Triangulation(TopoDS::Face(exp.Current()), location);
+    if (!mesh.IsNull())
+    {
+      nbFaceNodes += mesh->NbNodes();
+      nbTriangles += mesh->NbTriangles();
+    }
+  }
+  int          nbNodes = 0, nbWelded = 0;
+  const double seconds = BestOf3(
+      [&]
+      {
+        quorin::algoMesh_Conglomerate weld(shape);
+        nbNodes  = weld.GetPlain().IsNull() ? 0 : weld.GetPlain()->NbNodes();
+        nbWelded = weld.GetPlain().IsNull() ? 0 : weld.GetPlain()->NbTriangles();
+      });
+  Report("conglomerate", args.input, nbTriangles, seconds,
+         "faces=" + std::to_string(nbFaces) + " face_nodes=" + std::to_string(nbFaceNodes) +
+             " nodes=" + std::to_string(nbNodes) + " triangles=" + std::to_string(nbWelded));
+  return 0;
+}
+
 } // namespace
 
 void AddAssemblyTasks(std::vector<Task>& tasks)
 {
   tasks.push_back({"merge-nodes", "BINARY.stl  merge the raw facet corners at 1e-7", mergeNodes});
   tasks.push_back({"merge-nodes-vtk", "BINARY.stl  the same with vtkCleanPolyData", mergeNodesVtk});
+  tasks.push_back(
+      {"conglomerate",
+       "MESH.stl [FACES=1000] | SHAPE.brep|.step|torus [DEFLECTION=0.01]  weld face meshes",
+       conglomerate});
 }
 
 } // namespace bench

@@ -1,7 +1,118 @@
-#include <cstdio>
+// quorin-mesh: the command-line face of the library. The first argument names a command
+// of the table below; everything after it belongs to the command.
+#include "Commands.hxx"
 
-int main()
+#include <Message.hxx>
+#include <Message_Messenger.hxx>
+#include <Message_Printer.hxx>
+#include <Standard_Failure.hxx>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+
+namespace cli
 {
-  std::puts("quorin-mesh");
-  return 0;
+
+const std::vector<Command>& AllCommands()
+{
+  static const std::vector<Command> THE_COMMANDS = {
+      {"demo", "mesh a sample CAD part, print its statistics and quality, write it as STL",
+       RunDemo},
+      {"info", "print the statistics of a mesh or CAD file", RunInfo},
+      {"check", "grade the triangles of a mesh or CAD file by quality metrics", RunCheck},
+  };
+  return THE_COMMANDS;
+}
+
+bool IsHelp(const std::string& argument)
+{
+  return argument == "-h" || argument == "--help";
+}
+
+int Fail(const std::string& message, const int code)
+{
+  std::fprintf(stderr, "quorin-mesh: error: %s\n", message.c_str());
+  return code;
+}
+
+bool ParsePositive(const std::string& option, const std::string& text, double& value)
+{
+  char*        end    = nullptr;
+  const double parsed = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !(parsed > 0.0) || parsed > 1e300)
+  {
+    Fail(option + " needs a positive number, got '" + text + "'", Exit_Usage);
+    return false;
+  }
+  value = parsed;
+  return true;
+}
+
+} // namespace cli
+
+namespace
+{
+void printOverview(FILE* stream)
+{
+  std::fprintf(stream, "Usage: quorin-mesh <command> [options]\n\nCommands:\n");
+  for (const cli::Command& command : cli::AllCommands())
+  {
+    std::fprintf(stream, "  %-7s %s\n", command.Name, command.Summary);
+  }
+  std::fprintf(stream, "\nRun 'quorin-mesh <command> --help' for the options of a command.\n");
+}
+
+// The kernel's readers print their trace to standard output by default; the tool's output
+// is its own, so only the kernel's failures are let through.
+void quietKernelMessages()
+{
+  const Message_SequenceOfPrinters& printers = Message::DefaultMessenger()->Printers();
+  for (Message_SequenceOfPrinters::Iterator it(printers); it.More(); it.Next())
+  {
+    it.Value()->SetTraceLevel(Message_Fail);
+  }
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+  if (argc < 2)
+  {
+    printOverview(stderr);
+    return cli::Exit_Usage;
+  }
+  const std::string name = argv[1];
+  if (cli::IsHelp(name))
+  {
+    printOverview(stdout);
+    return cli::Exit_Ok;
+  }
+  const std::vector<std::string> arguments(argv + 2, argv + argc);
+  quietKernelMessages();
+  for (const cli::Command& command : cli::AllCommands())
+  {
+    if (name != command.Name)
+    {
+      continue;
+    }
+    // Commands answer their own failures; these catch what the kernel throws at them.
+    try
+    {
+      return command.Run(arguments);
+    }
+    catch (const Standard_Failure& failure)
+    {
+      return cli::Fail(std::string(failure.DynamicType()->Name()) + ": " +
+                       failure.GetMessageString());
+    }
+    catch (const std::exception& exception)
+    {
+      return cli::Fail(exception.what());
+    }
+  }
+  cli::Fail("unknown command '" + name + "' (run 'quorin-mesh --help' for the list)",
+            cli::Exit_Usage);
+  return cli::Exit_Usage;
 }

@@ -49,7 +49,7 @@ double ValueOf(const algoMesh_Checker& checker, const algoMesh_QualityMetricType
   {
     return std::nan("");
   }
-  return field->Value(id)->front();
+  return field->Value(id)[0];
 }
 
 bool HasValue(const algoMesh_Checker& checker, const algoMesh_QualityMetricType type, const int id)

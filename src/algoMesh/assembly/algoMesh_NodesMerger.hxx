@@ -24,8 +24,9 @@ namespace quorin
 //! z-, then y-, then x-ascending order; within a cell the most recently stored node first),
 //! which is not necessarily the nearest one.
 //!
-//! Cost: one look-up inspects at most 27 cells of a uniform grid whose cell size equals the
-//! tolerance, so it does not depend on the number of stored nodes for well-spread input.
+//! Cost: one look-up scans the few grid blocks around the point (algoMesh_CellGrid, cell
+//! size = tolerance), so it does not depend on the number of stored nodes for well-spread
+//! input.
 //! An instance is used by one thread at a time.
 class algoMesh_EXPORT algoMesh_NodesMerger
 {

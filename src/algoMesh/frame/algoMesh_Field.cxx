@@ -2,6 +2,8 @@
 
 #include <Precision.hxx>
 
+#include <algorithm>
+
 using namespace quorin;
 
 IMPLEMENT_STANDARD_RTTIEXT(quorin::algoMesh_Field, Standard_Transient)
@@ -16,16 +18,69 @@ algoMesh_Field::algoMesh_Field(const TCollection_AsciiString& name,
 {
 }
 
+void algoMesh_Field::Reserve(const int nbTuples)
+{
+  if (nbTuples <= 0)
+  {
+    return;
+  }
+  m_ids.reserve(nbTuples);
+  m_data.reserve(size_t(nbTuples) * std::max(m_nbComponents, 0));
+  m_denseSlot.reserve(size_t(nbTuples) + 1);
+}
+
+int algoMesh_Field::slotOf(const int id) const
+{
+  if (id >= 0 && size_t(id) < m_denseSlot.size())
+  {
+    return m_denseSlot[id];
+  }
+  const int* slot = m_sparseSlot.Seek(id);
+  return slot != nullptr ? *slot : -1;
+}
+
+int algoMesh_Field::bindSlot(const int id)
+{
+  int slot = slotOf(id);
+  if (slot >= 0)
+  {
+    return slot;
+  }
+  slot = static_cast<int>(m_ids.size());
+  // IDs of meshes are compact numbers from 0 or 1: they get a direct table, grown
+  // geometrically. IDs far beyond the number of tuples (or negative) go to the hash map
+  // so that a few large numbers cannot blow the table up.
+  const size_t limit = 2 * std::max<size_t>(m_ids.size(), m_ids.capacity()) + 1024;
+  if (id >= 0 && size_t(id) < limit)
+  {
+    if (size_t(id) >= m_denseSlot.size())
+    {
+      if (size_t(id) >= m_denseSlot.capacity())
+      {
+        m_denseSlot.reserve(std::max(size_t(id) + 1, 2 * m_denseSlot.capacity()));
+      }
+      m_denseSlot.resize(size_t(id) + 1, -1);
+    }
+    m_denseSlot[id] = slot;
+  }
+  else
+  {
+    m_sparseSlot.Bind(id, slot);
+  }
+  m_ids.push_back(id);
+  m_data.resize(m_data.size() + m_nbComponents);
+  return slot;
+}
+
 bool algoMesh_Field::SetValue(const int id, const double value)
 {
   if (m_nbComponents != 1)
   {
     return false;
   }
-  // One hash lookup that binds an empty tuple or finds the old one, then one allocation
-  // for the value (or none when the old tuple's storage is reused).
-  m_values.Bound(id, std::vector<double>())->assign(1, value);
-  m_hasValues = true;
+  m_data[bindSlot(id)] = value;
+  m_hasValues          = true;
+  m_isMapValid         = false;
   return true;
 }
 
@@ -44,15 +99,31 @@ bool algoMesh_Field::SetValues(const int id, const double* tuple)
   {
     return false;
   }
-  std::vector<double> copy(tuple, tuple + m_nbComponents);
-  if (std::vector<double>* stored = m_values.ChangeSeek(id))
-  {
-    stored->swap(copy);
-  }
-  else
-  {
-    m_values.Bind(id, std::move(copy));
-  }
-  m_hasValues = true;
+  const size_t first = size_t(bindSlot(id)) * m_nbComponents;
+  std::copy(tuple, tuple + m_nbComponents, m_data.begin() + first);
+  m_hasValues  = true;
+  m_isMapValid = false;
   return true;
+}
+
+const double* algoMesh_Field::Value(const int id) const
+{
+  const int slot = slotOf(id);
+  return slot >= 0 ? TupleAt(slot) : nullptr;
+}
+
+const algoMesh_Field::ValueMap& algoMesh_Field::Values() const
+{
+  std::lock_guard<std::mutex> lock(m_mapMutex);
+  if (!m_isMapValid)
+  {
+    m_valueMap.Clear();
+    m_valueMap.ReSize(NbTuples());
+    for (int k = 0; k < NbTuples(); ++k)
+    {
+      m_valueMap.Bind(m_ids[k], std::vector<double>(TupleAt(k), TupleAt(k) + m_nbComponents));
+    }
+    m_isMapValid = true;
+  }
+  return m_valueMap;
 }

@@ -1,6 +1,12 @@
 // A named set of numeric tuples attached to the elements or the nodes of a mesh: the
 // quality of each triangle, a quantity read from a solver's result file, an array of a
 // VTK data set.
+//
+// Tuples are kept in one flat array in order of first storage, with the IDs beside them;
+// an ID finds its tuple through a direct table for the compact non-negative IDs meshes use
+// (element and node numbers) and through a hash map for any other ID. A million scalar
+// values thus cost 16 MB and no allocation per value. The ID-to-tuple map of the record is
+// built from the arrays on first request.
 #ifndef algoMesh_Field_HeaderFile
 #define algoMesh_Field_HeaderFile
 
@@ -11,6 +17,7 @@
 #include <Standard_Transient.hxx>
 #include <TCollection_AsciiString.hxx>
 
+#include <mutex>
 #include <vector>
 
 namespace quorin
@@ -40,8 +47,8 @@ public:
                  const int                      nbComponents,
                  const Standard_GUID&           owner);
 
-  //! Sizes the value map for this many tuples so that storing them does not rehash.
-  void Reserve(const int nbTuples) { m_values.ReSize(nbTuples); }
+  //! Makes room for this many tuples so that storing them does not reallocate.
+  void Reserve(const int nbTuples);
 
   //! Stores the tuple {value} for an ID, replacing an earlier one.
   //! @return false, storing nothing, when the field does not have exactly one component
@@ -64,22 +71,47 @@ public:
   bool                           HasValues() const { return m_hasValues; }
   const Standard_GUID&           OwnerID() const { return m_ownerID; }
 
-  //! All tuples by ID; the iteration order carries no meaning.
-  const ValueMap& Values() const { return m_values; }
+  //! All tuples by ID; the iteration order carries no meaning. The map is built on the
+  //! first call after a store (O(number of tuples)); prefer NbTuples(), TupleId() and
+  //! TupleAt() to walk a large field. Safe to call from several threads at once.
+  const ValueMap& Values() const;
 
-  //! The tuple of one ID, or nullptr when the ID has none.
-  const std::vector<double>* Value(const int id) const { return m_values.Seek(id); }
+  //! The NbComponents() values of one ID, or nullptr when the ID has none. The pointer
+  //! stays valid until the next store.
+  const double* Value(const int id) const;
+
+  //! Number of IDs holding a tuple.
+  int NbTuples() const { return static_cast<int>(m_ids.size()); }
+
+  //! ID of the k-th tuple (0-based, in order of first storage).
+  int TupleId(const int k) const { return m_ids[k]; }
+
+  //! Values of the k-th tuple (0-based, in order of first storage).
+  const double* TupleAt(const int k) const { return m_data.data() + size_t(k) * m_nbComponents; }
 
 private:
-  TCollection_AsciiString m_name;
-  ValueMap                m_values;
-  int                     m_nbComponents;
-  double                  m_rangeMin;
-  double                  m_rangeMax;
-  int                     m_association;
-  bool                    m_reserved;
-  bool                    m_hasValues;
-  Standard_GUID           m_ownerID;
+  //! Slot of an ID's tuple, or -1.
+  int slotOf(const int id) const;
+
+  //! Slot of an ID's tuple, appending an uninitialised one when the ID has none.
+  int bindSlot(const int id);
+
+private:
+  TCollection_AsciiString       m_name;
+  std::vector<int>              m_ids;        //!< ID of each tuple, in order of first storage
+  std::vector<double>           m_data;       //!< tuples, NbComponents() values each
+  std::vector<int>              m_denseSlot;  //!< slot by ID for IDs 0..size-1, -1 when none
+  NCollection_DataMap<int, int> m_sparseSlot; //!< slot by ID for all other IDs
+  mutable ValueMap              m_valueMap;   //!< map view, built on request
+  mutable bool                  m_isMapValid = true;
+  mutable std::mutex            m_mapMutex;
+  int                           m_nbComponents;
+  double                        m_rangeMin;
+  double                        m_rangeMax;
+  int                           m_association;
+  bool                          m_reserved;
+  bool                          m_hasValues;
+  Standard_GUID                 m_ownerID;
 };
 
 } // namespace quorin

@@ -5,7 +5,9 @@
 namespace quorin
 {
 
-enum algoMesh_QualityMetricType
+//! The underlying type is fixed so that any int is a valid value: callers may pass values
+//! outside the table, which the checker and the quality records must refuse, not misread.
+enum algoMesh_QualityMetricType : int
 {
   QualityMetric_Area             = 0,
   QualityMetric_AreaRatio        = 1,

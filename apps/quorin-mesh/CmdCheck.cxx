@@ -1,0 +1,120 @@
+// quorin-mesh check FILE [--metric NAME ...]: grades every triangle of a mesh or CAD file
+// with algoMesh_Checker and prints one summary row per metric.
+#include "Commands.hxx"
+#include "MeshInput.hxx"
+#include "QualityTable.hxx"
+
+#include <ActAPI_TerminalNotifier.hxx>
+#include <algoMesh_Checker.hxx>
+
+#include <cstdio>
+#include <iostream>
+
+namespace cli
+{
+
+namespace
+{
+void printUsage(FILE* stream)
+{
+  std::fprintf(stream,
+               "Usage: quorin-mesh check FILE [--metric NAME ...] [--deflection D]\n"
+               "\n"
+               "Grades the triangles of FILE by quality metrics and prints, per metric, the\n"
+               "number of graded triangles (degenerate ones are skipped), the minimum, mean\n"
+               "and maximum, and the share of triangles inside the metric's acceptable range.\n"
+               "CAD files (%s) are meshed first.\n"
+               "\n"
+               "Options:\n"
+               "  --metric NAME   grade by this metric only; repeat for several (default: all)\n"
+               "                  names: %s\n"
+               "  --deflection D  linear deflection for meshing CAD files, in model units\n"
+               "                  (default: 0.1%% of the bounding-box diagonal)\n"
+               "  -h, --help      this text\n",
+               SupportedExtensions(), MetricNames().c_str());
+}
+} // namespace
+
+int RunCheck(const std::vector<std::string>& arguments)
+{
+  std::string                                     path;
+  MeshInputOptions                                options;
+  std::vector<quorin::algoMesh_QualityMetricType> metrics;
+  for (size_t i = 0; i < arguments.size(); ++i)
+  {
+    const std::string& argument = arguments[i];
+    if (IsHelp(argument))
+    {
+      printUsage(stdout);
+      return Exit_Ok;
+    }
+    if (argument == "--metric" || argument == "--deflection")
+    {
+      if (i + 1 == arguments.size())
+      {
+        return Fail(argument + " needs a value", Exit_Usage);
+      }
+      const std::string& value = arguments[++i];
+      if (argument == "--deflection")
+      {
+        if (!ParsePositive(argument, value, options.Deflection))
+        {
+          return Exit_Usage;
+        }
+        continue;
+      }
+      quorin::algoMesh_QualityMetricType type;
+      if (!FindMetric(value, type))
+      {
+        return Fail("unknown metric '" + value + "'; known: " + MetricNames(), Exit_Usage);
+      }
+      metrics.push_back(type);
+    }
+    else if (argument.rfind("-", 0) == 0 && argument.size() > 1)
+    {
+      return Fail("unknown option '" + argument + "' of check", Exit_Usage);
+    }
+    else if (path.empty())
+    {
+      path = argument;
+    }
+    else
+    {
+      return Fail("check takes one file, got also '" + argument + "'", Exit_Usage);
+    }
+  }
+  if (path.empty())
+  {
+    printUsage(stderr);
+    return Exit_Usage;
+  }
+  if (metrics.empty())
+  {
+    metrics = TriangleMetrics();
+  }
+
+  Handle(ActAPI_TerminalNotifier) notifier = new ActAPI_TerminalNotifier();
+  ActAPI_TerminalNotifier::InstallInterruptHandler();
+  const ActAPI_ProgressEntry progress(notifier);
+  MeshInput                  input;
+  std::string                error;
+  if (!LoadMeshInput(path, options, progress, input, error))
+  {
+    return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
+  }
+  notifier->ResetProgress();
+
+  quorin::algoMesh_Checker checker(input.Mesh, progress, ActAPI_PlotterEntry());
+  if (!checker.Perform(metrics))
+  {
+    return Fail(notifier->IsCancelRequested() ? "interrupted" : "the quality check failed",
+                notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
+  }
+  std::printf("%s: %d triangles, %d nodes\n", input.Path.c_str(), input.Mesh->NbTriangles(),
+              input.Mesh->NbNodes());
+  std::fflush(stdout);
+  PrintQualityTable(std::cout, checker.QualityInfo(), metrics);
+  return Exit_Ok;
+}
+
+} // namespace cli

@@ -1,0 +1,157 @@
+// quorin-mesh info FILE: the statistics of a mesh or CAD file, then what its format tells.
+#include "Commands.hxx"
+#include "MeshInput.hxx"
+
+#include <ActAPI_TerminalNotifier.hxx>
+#include <algoBase_Utils.hxx>
+#include <algoMesh_Info.hxx>
+
+#include <TopExp_Explorer.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
+#include <TopExp.hxx>
+
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+
+namespace cli
+{
+
+namespace
+{
+const char* const THE_USAGE =
+    "Usage: quorin-mesh info FILE [--deflection D] [--weld]\n"
+    "\n"
+    "Prints the number of triangles and nodes and the largest surface deviation of FILE,\n"
+    "then the size and format of the file, its bounding box and the number of boundary\n"
+    "edges (0 for a closed mesh). CAD files are meshed first and also report their solids\n"
+    "and faces.\n"
+    "\n"
+    "Options:\n"
+    "  --deflection D  linear deflection for meshing CAD files, in model units\n"
+    "                  (default: 0.1% of the bounding-box diagonal)\n"
+    "  --weld          for CAD files, give the statistics of the face meshes welded\n"
+    "                  into one mesh (nodes closer than 1e-7 shared) instead of the\n"
+    "                  face meshes side by side, and the node counts before and after\n"
+    "  -h, --help      this text\n";
+
+int countShapes(const TopoDS_Shape& shape, const TopAbs_ShapeEnum type)
+{
+  TopTools_IndexedMapOfShape shapes;
+  TopExp::MapShapes(shape, type, shapes);
+  return shapes.Extent();
+}
+
+void printBox(const Bnd_Box& box)
+{
+  if (box.IsVoid())
+  {
+    std::printf("Bounding box: empty\n");
+    return;
+  }
+  const gp_Pnt lo = box.CornerMin();
+  const gp_Pnt hi = box.CornerMax();
+  // Round-off of the box computation (1e-15 instead of 0) is noise, not a fact of the file.
+  const double noise = 1e-12 * lo.Distance(hi);
+  const auto clean = [noise](const double value) { return std::abs(value) < noise ? 0.0 : value; };
+  std::printf("Bounding box: [%g, %g, %g] .. [%g, %g, %g]\n", clean(lo.X()), clean(lo.Y()),
+              clean(lo.Z()), clean(hi.X()), clean(hi.Y()), clean(hi.Z()));
+}
+} // namespace
+
+int RunInfo(const std::vector<std::string>& arguments)
+{
+  std::string      path;
+  MeshInputOptions options;
+  bool             weld = false;
+  for (size_t i = 0; i < arguments.size(); ++i)
+  {
+    const std::string& argument = arguments[i];
+    if (IsHelp(argument))
+    {
+      std::fputs(THE_USAGE, stdout);
+      return Exit_Ok;
+    }
+    if (argument == "--weld")
+    {
+      weld = true;
+    }
+    else if (argument == "--deflection")
+    {
+      if (i + 1 == arguments.size())
+      {
+        return Fail("--deflection needs a value", Exit_Usage);
+      }
+      if (!ParsePositive(argument, arguments[++i], options.Deflection))
+      {
+        return Exit_Usage;
+      }
+    }
+    else if (argument.rfind("-", 0) == 0 && argument.size() > 1)
+    {
+      return Fail("unknown option '" + argument + "' of info", Exit_Usage);
+    }
+    else if (path.empty())
+    {
+      path = argument;
+    }
+    else
+    {
+      return Fail("info takes one file, got also '" + argument + "'", Exit_Usage);
+    }
+  }
+  if (path.empty())
+  {
+    std::fputs(THE_USAGE, stderr);
+    return Exit_Usage;
+  }
+
+  Handle(ActAPI_TerminalNotifier) notifier = new ActAPI_TerminalNotifier();
+  ActAPI_TerminalNotifier::InstallInterruptHandler();
+  const ActAPI_ProgressEntry progress(notifier);
+  MeshInput                  input;
+  std::string                error;
+  if (!LoadMeshInput(path, options, progress, input, error))
+  {
+    return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
+  }
+  notifier->ResetProgress();
+
+  quorin::algoMesh_Info info;
+  if (input.IsBRep && !weld)
+  {
+    info.ExtractInfoFrom(input.Shape);
+  }
+  else
+  {
+    info.ExtractInfoFrom(input.Mesh);
+  }
+  info.Dump(std::cout);
+  std::cout.flush();
+
+  std::printf("File: %s\n", input.Path.c_str());
+  std::printf("Format: %s%s%s, %ju bytes\n", input.Format.c_str(),
+              input.Encoding.empty() ? "" : " ", input.Encoding.c_str(), input.FileSize);
+  Bnd_Box box;
+  if (input.IsBRep)
+  {
+    std::printf("Solids: %d\n", countShapes(input.Shape, TopAbs_SOLID));
+    std::printf("Faces: %d\n", countShapes(input.Shape, TopAbs_FACE));
+    std::printf("Meshed with deflection: %g\n", input.Deflection);
+    quorin::algoMesh_Info faces;
+    faces.ExtractInfoFrom(input.Shape);
+    std::printf("Welded at tolerance %g: %d nodes before, %d nodes after, %d triangles\n",
+                algoMesh_Tolerance, faces.NbNodes, input.Mesh->NbNodes(),
+                input.Mesh->NbTriangles());
+    algoBase_Utils::Bounds(input.Shape, false, true, box);
+  }
+  else
+  {
+    algoBase_Utils::Bounds(input.Mesh, TopLoc_Location(), box);
+  }
+  printBox(box);
+  std::printf("Boundary edges: %d\n", CountBoundaryEdges(input.Mesh));
+  return Exit_Ok;
+}
+
+} // namespace cli

@@ -1,0 +1,267 @@
+#include "MeshInput.hxx"
+
+#include <algoBase_ProgressIndicator.hxx>
+#include <algoBase_Utils.hxx>
+#include <algoMesh_Conglomerate.hxx>
+
+#include <BRepMesh_IncrementalMesh.hxx>
+#include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
+#include <BRep_Tool.hxx>
+#include <Bnd_Box.hxx>
+#include <Message_ProgressScope.hxx>
+#include <OSD_Path.hxx>
+#include <RWStl.hxx>
+#include <STEPControl_Reader.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+
+#include <algorithm>
+#include <cmath>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <unordered_map>
+
+namespace cli
+{
+
+namespace
+{
+std::string lowerExtension(const std::string& path)
+{
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+// A binary STL file is exactly an 80-byte header, a 4-byte count and 50 bytes per facet;
+// anything else is read as ASCII by the kernel.
+std::string stlEncoding(const std::string& path, const std::uintmax_t size)
+{
+  std::ifstream file(path, std::ios::binary);
+  unsigned char count[4] = {0, 0, 0, 0};
+  if (size < 84 || !file.seekg(80) || !file.read(reinterpret_cast<char*>(count), 4))
+  {
+    return "ASCII";
+  }
+  const std::uintmax_t nbFacets =
+      count[0] | (count[1] << 8) | (count[2] << 16) | (std::uintmax_t(count[3]) << 24);
+  return 84 + 50 * nbFacets == size ? "binary" : "ASCII";
+}
+
+bool readStl(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
+{
+  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
+  indicator->ConnectNotifier(progress.Access());
+  progress.Init("Reading STL", 100);
+  input.Format   = "STL";
+  input.Encoding = stlEncoding(input.Path, input.FileSize);
+  input.Mesh     = RWStl::ReadFile(input.Path.c_str(), indicator->Start());
+  if (progress.IsCancelling())
+  {
+    error = "interrupted";
+    return false;
+  }
+  if (input.Mesh.IsNull() || input.Mesh->NbTriangles() == 0)
+  {
+    error = "no triangles could be read from '" + input.Path + "'";
+    return false;
+  }
+  progress.Complete();
+  return true;
+}
+
+bool readStep(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
+{
+  input.Format = "STEP";
+  STEPControl_Reader reader;
+  if (reader.ReadFile(input.Path.c_str()) != IFSelect_RetDone)
+  {
+    error = "'" + input.Path + "' is not a readable STEP file";
+    return false;
+  }
+  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
+  indicator->ConnectNotifier(progress.Access());
+  progress.Init("Reading STEP", 100);
+  reader.TransferRoots(indicator->Start());
+  if (progress.IsCancelling())
+  {
+    error = "interrupted";
+    return false;
+  }
+  input.Shape = reader.OneShape();
+  return true;
+}
+
+bool readBRep(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
+{
+  input.Format                                 = "BREP";
+  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
+  indicator->ConnectNotifier(progress.Access());
+  progress.Init("Reading BREP", 100);
+  BRep_Builder builder;
+  if (!BRepTools::Read(input.Shape, input.Path.c_str(), builder, indicator->Start()))
+  {
+    error = progress.IsCancelling() ? "interrupted"
+                                    : "'" + input.Path + "' is not a readable BREP file";
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+const char* SupportedExtensions()
+{
+  return ".stl (mesh), .step/.stp and .brep (CAD, meshed first)";
+}
+
+bool LoadMeshInput(const std::string&          path,
+                   const MeshInputOptions&     options,
+                   const ActAPI_ProgressEntry& progress,
+                   MeshInput&                  input,
+                   std::string&                error)
+{
+  // 1. Check that the file exists, is a regular file, and has a known extension.
+  input      = MeshInput();
+  input.Path = path;
+  std::error_code status;
+  if (!std::filesystem::is_regular_file(path, status))
+  {
+    error = "cannot open '" + path +
+            "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
+    return false;
+  }
+  input.FileSize              = std::filesystem::file_size(path, status);
+  const std::string extension = lowerExtension(path);
+
+  // 2. Read it with the reader of its format.
+  bool isRead = false;
+  if (extension == ".stl")
+  {
+    isRead = readStl(input, progress, error);
+  }
+  else if (extension == ".step" || extension == ".stp")
+  {
+    isRead = readStep(input, progress, error);
+  }
+  else if (extension == ".brep")
+  {
+    isRead = readBRep(input, progress, error);
+  }
+  else
+  {
+    error =
+        "unknown file type '" + extension + "' of '" + path + "'; known: " + SupportedExtensions();
+    return false;
+  }
+  if (!isRead)
+  {
+    return false;
+  }
+  if (input.Format == "STL")
+  {
+    return true;
+  }
+
+  // 3. Mesh a B-rep input and weld its face meshes into one.
+  input.IsBRep = true;
+  if (input.Shape.IsNull() || !TopExp_Explorer(input.Shape, TopAbs_FACE).More())
+  {
+    error = "'" + path + "' holds no faces";
+    return false;
+  }
+  input.Deflection = options.Deflection;
+  if (!MeshShape(input.Shape, input.Deflection, options.DeflectionRatio, progress))
+  {
+    error = progress.IsCancelling() ? "interrupted" : "meshing '" + path + "' failed";
+    return false;
+  }
+  input.Mesh = JoinFaceMeshes(input.Shape);
+  if (input.Mesh.IsNull() || input.Mesh->NbTriangles() == 0)
+  {
+    error = "meshing '" + path + "' gave no triangles";
+    return false;
+  }
+  return true;
+}
+
+bool MeshShape(const TopoDS_Shape&         shape,
+               double&                     deflection,
+               const double                ratio,
+               const ActAPI_ProgressEntry& progress)
+{
+  if (shape.IsNull())
+  {
+    return false;
+  }
+  if (deflection <= 0.0)
+  {
+    Bnd_Box box;
+    if (!algoBase_Utils::Bounds(shape, false, false, box))
+    {
+      return false;
+    }
+    deflection = ratio * box.CornerMin().Distance(box.CornerMax());
+    if (!(deflection > 0.0))
+    {
+      return false;
+    }
+  }
+  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
+  indicator->ConnectNotifier(progress.Access());
+  progress.Init("Meshing", 100);
+
+  IMeshTools_Parameters parameters;
+  parameters.Deflection = deflection;
+  parameters.Angle      = 0.5;
+  parameters.InParallel = true;
+  parameters.Relative   = false;
+  BRepMesh_IncrementalMesh mesher(shape, parameters, indicator->Start());
+  if (progress.IsCancelling())
+  {
+    return false;
+  }
+  progress.Complete();
+  return mesher.IsDone();
+}
+
+Handle(Poly_Triangulation) JoinFaceMeshes(const TopoDS_Shape& shape)
+{
+  const quorin::algoMesh_Conglomerate welded(
+      shape, quorin::algoMesh_Conglomerate::Mode_CoherentAndPlain, algoMesh_Tolerance);
+  const Handle(Poly_Triangulation)& mesh = welded.GetPlain();
+  return !mesh.IsNull() && mesh->NbTriangles() > 0 ? mesh : Handle(Poly_Triangulation)();
+}
+
+int CountBoundaryEdges(const Handle(Poly_Triangulation) & mesh)
+{
+  if (mesh.IsNull())
+  {
+    return 0;
+  }
+  // Edge keys pack the two node indices, smaller first, into one 64-bit number.
+  std::unordered_map<std::uint64_t, int> uses;
+  uses.reserve(static_cast<size_t>(mesh->NbTriangles()) * 2);
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    int n[3];
+    mesh->Triangle(t).Get(n[0], n[1], n[2]);
+    for (int k = 0; k < 3; ++k)
+    {
+      const std::uint64_t a = static_cast<std::uint32_t>(std::min(n[k], n[(k + 1) % 3]));
+      const std::uint64_t b = static_cast<std::uint32_t>(std::max(n[k], n[(k + 1) % 3]));
+      ++uses[(a << 32) | b];
+    }
+  }
+  int boundary = 0;
+  for (const auto& entry : uses)
+  {
+    boundary += entry.second == 1 ? 1 : 0;
+  }
+  return boundary;
+}
+
+} // namespace cli

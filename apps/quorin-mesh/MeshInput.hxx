@@ -1,0 +1,82 @@
+// Loading of the files the commands work on: mesh files are read as one triangulation,
+// B-rep files are read as a shape and meshed by the kernel's incremental mesher. The
+// format is chosen by the file's extension; readers of further formats plug in here.
+#ifndef quorinMesh_MeshInput_HeaderFile
+#define quorinMesh_MeshInput_HeaderFile
+
+#include <ActAPI_ProgressEntry.hxx>
+
+#include <Poly_Triangulation.hxx>
+#include <TopoDS_Shape.hxx>
+
+#include <cstdint>
+#include <string>
+
+namespace cli
+{
+
+//! A loaded file.
+struct MeshInput
+{
+  std::string    Path;
+  std::string    Format;       //!< "STL", "STEP" or "BREP"
+  std::string    Encoding;     //!< "binary" or "ASCII" for STL, empty otherwise
+  std::uintmax_t FileSize = 0; //!< bytes
+  bool           IsBRep   = false;
+
+  //! B-rep inputs: the shape as read, with a triangulation on each meshed face.
+  TopoDS_Shape Shape;
+
+  //! Linear deflection the shape was meshed with (model units); 0 for mesh files.
+  double Deflection = 0.0;
+
+  //! The whole mesh as one triangulation: the file's mesh, or the face meshes of the
+  //! shape welded where their nodes coincide.
+  Handle(Poly_Triangulation) Mesh;
+};
+
+//! Options of the loading.
+struct MeshInputOptions
+{
+  //! Linear deflection for meshing B-rep inputs, model units; 0 or less takes
+  //! DeflectionRatio times the bounding-box diagonal.
+  double Deflection = 0.0;
+
+  //! Share of the bounding-box diagonal used as the automatic deflection.
+  double DeflectionRatio = 0.001;
+};
+
+//! The extensions LoadMeshInput understands, for help texts.
+const char* SupportedExtensions();
+
+//! Reads a file chosen by its extension (case ignored): .stl as a mesh; .step, .stp and
+//! .brep as a shape, then meshed. Progress and Ctrl-C go through the entry.
+//! @return false with a one-line reason in `error` when the file is missing, unreadable,
+//!         of an unknown extension, holds no triangles, or the user interrupted
+bool LoadMeshInput(const std::string&          path,
+                   const MeshInputOptions&     options,
+                   const ActAPI_ProgressEntry& progress,
+                   MeshInput&                  input,
+                   std::string&                error);
+
+//! Meshes a shape with the kernel's incremental mesher (angular deflection 0.5 rad).
+//! @param[in,out] deflection  linear deflection; 0 or less is replaced by `ratio` times
+//!                            the bounding-box diagonal
+//! @return false for a null or empty shape, or when the user interrupted
+bool MeshShape(const TopoDS_Shape&         shape,
+               double&                     deflection,
+               const double                ratio,
+               const ActAPI_ProgressEntry& progress);
+
+//! Welds the face triangulations of a shape into one triangulation with
+//! algoMesh_Conglomerate at tolerance 1e-7: faces placed by their locations, reversed
+//! faces turned over, nodes closer than the tolerance shared so that faces meet along
+//! their common edges. Null when no triangle results.
+Handle(Poly_Triangulation) JoinFaceMeshes(const TopoDS_Shape& shape);
+
+//! Number of edges used by exactly one triangle (0 for a closed mesh).
+int CountBoundaryEdges(const Handle(Poly_Triangulation) & mesh);
+
+} // namespace cli
+
+#endif
