@@ -51,6 +51,7 @@ long long FileSize(const std::string& path);
 //! Tasks of each area, appended to `tasks`.
 void AddInputTasks(std::vector<Task>& tasks);
 void AddQualityTasks(std::vector<Task>& tasks);
+void AddExchangeTasks(std::vector<Task>& tasks);
 void AddAssemblyTasks(std::vector<Task>& tasks);
 
 } // namespace bench

@@ -9,6 +9,7 @@ int main(int argc, char** argv)
   std::vector<bench::Task> tasks;
   bench::AddInputTasks(tasks);
   bench::AddQualityTasks(tasks);
+  bench::AddExchangeTasks(tasks);
   bench::AddAssemblyTasks(tasks);
 
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0)

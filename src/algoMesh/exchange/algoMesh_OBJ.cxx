@@ -1,0 +1,472 @@
+#include <algoMesh_OBJ.hxx>
+
+#include <Exchange_OBJMaterials.hxx>
+
+#include <algoBase_ProgressIndicator.hxx>
+
+#include <BRep_Tool.hxx>
+#include <NCollection_IndexedDataMap.hxx>
+#include <Quantity_ColorRGBAHasher.hxx>
+#include <RWObj_CafReader.hxx>
+#include <TDF_LabelSequence.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+#include <XCAFDoc_DocumentTool.hxx>
+#include <XCAFDoc_ShapeTool.hxx>
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace quorin
+{
+
+IMPLEMENT_STANDARD_RTTIEXT(algoMesh_OBJ, ActAPI_IAlgorithm)
+
+namespace
+{
+
+//! Buffered text output. Numbers are formatted with to_chars, which yields exactly the
+//! text of printf's "%f" (six decimals, correctly rounded) and "%d", several times faster.
+class LineWriter
+{
+public:
+  explicit LineWriter(FILE* file) : m_file(file) { m_buffer.reserve(THE_BLOCK + 256); }
+  ~LineWriter() { Flush(); }
+
+  void Text(const char* text) { m_buffer.append(text); }
+  void Text(const std::string& text) { m_buffer.append(text); }
+
+  void Fixed6(const double value)
+  {
+    char                       text[400];
+    const std::to_chars_result result =
+        std::to_chars(text, text + sizeof(text), value, std::chars_format::fixed, 6);
+    m_buffer.append(text, result.ptr);
+  }
+
+  void Integer(const int value)
+  {
+    char                       text[16];
+    const std::to_chars_result result = std::to_chars(text, text + sizeof(text), value);
+    m_buffer.append(text, result.ptr);
+  }
+
+  //! Ends a line and writes the buffer out when it is full.
+  void EndLine()
+  {
+    m_buffer.push_back('\n');
+    if (m_buffer.size() >= THE_BLOCK)
+    {
+      Flush();
+    }
+  }
+
+  void Flush()
+  {
+    std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file);
+    m_buffer.clear();
+  }
+
+private:
+  static const size_t THE_BLOCK = size_t(1) << 20;
+  FILE*               m_file;
+  std::string         m_buffer;
+};
+
+Handle(algoBase_ProgressIndicator) connectIndicator(const ActAPI_ProgressEntry& progress)
+{
+  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
+  indicator->ConnectNotifier(progress.Access());
+  return indicator;
+}
+
+//! Splits at a separator, keeping empty pieces.
+std::vector<std::string> split(const std::string& text, const char separator)
+{
+  std::vector<std::string> pieces(1);
+  for (const char c : text)
+  {
+    if (c == separator)
+    {
+      pieces.emplace_back();
+    }
+    else
+    {
+      pieces.back().push_back(c);
+    }
+  }
+  return pieces;
+}
+
+//! When the file's last byte is not a newline: the path of a temporary copy that ends with
+//! one (the caller removes it). Otherwise, or when the file cannot be read: "".
+std::string terminatedCopy(const std::string& path)
+{
+  FILE* in = std::fopen(path.c_str(), "rb");
+  if (in == nullptr)
+  {
+    return std::string();
+  }
+  int last = '\n';
+  if (std::fseek(in, -1, SEEK_END) == 0)
+  {
+    last = std::fgetc(in);
+  }
+  std::string copy;
+  if (last != '\n' && last != EOF)
+  {
+    std::error_code   error;
+    const std::string folder = std::filesystem::temp_directory_path(error).string();
+    std::string       name   = (error ? std::string("/tmp") : folder) + "/quorin-obj-XXXXXX.obj";
+    const int         fd     = mkstemps(name.data(), 4);
+    FILE*             out    = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+    if (out != nullptr)
+    {
+      std::rewind(in);
+      std::vector<char> block(size_t(1) << 20);
+      size_t            got = 0;
+      bool              ok  = true;
+      while (ok && (got = std::fread(block.data(), 1, block.size(), in)) > 0)
+      {
+        ok = std::fwrite(block.data(), 1, got, out) == got;
+      }
+      ok   = std::fputc('\n', out) != EOF && ok;
+      ok   = std::fclose(out) == 0 && ok;
+      copy = name;
+      if (!ok)
+      {
+        std::remove(name.c_str());
+        copy.clear();
+      }
+    }
+  }
+  std::fclose(in);
+  return copy;
+}
+
+} // namespace
+
+void algoMesh_OBJ::AddMesh(const Handle(Poly_Triangulation) & mesh, const gp_Trsf& placement)
+{
+  m_meshes.push_back(mesh);
+  m_placements.push_back(placement);
+  m_hasColour.push_back(false);
+  m_colours.emplace_back(Quantity_Color(), 1.0f);
+  m_hasName.push_back(false);
+  m_names.emplace_back();
+}
+
+void algoMesh_OBJ::AddMesh(const Handle(Poly_Triangulation) & mesh,
+                           const gp_Trsf&            placement,
+                           const Quantity_ColorRGBA& colour)
+{
+  AddMesh(mesh, placement);
+  m_hasColour.back() = true;
+  m_colours.back()   = colour;
+}
+
+void algoMesh_OBJ::AddMesh(const Handle(Poly_Triangulation) & mesh,
+                           const gp_Trsf&                 placement,
+                           const Quantity_ColorRGBA&      colour,
+                           const TCollection_AsciiString& name)
+{
+  AddMesh(mesh, placement, colour);
+  m_hasName.back() = true;
+  m_names.back()   = name;
+}
+
+void algoMesh_OBJ::AddMesh(const Handle(Poly_Triangulation) & mesh,
+                           const gp_Trsf&                 placement,
+                           const TCollection_AsciiString& name)
+{
+  AddMesh(mesh, placement);
+  m_hasName.back() = true;
+  m_names.back()   = name;
+}
+
+void algoMesh_OBJ::Clear()
+{
+  m_meshes.clear();
+  m_placements.clear();
+  m_hasColour.clear();
+  m_colours.clear();
+  m_hasName.clear();
+  m_names.clear();
+}
+
+// The material file takes the OBJ file's base name (its last extension dropped) with
+// ".mtl", in the OBJ file's directory; both separators are accepted.
+bool algoMesh_OBJ::materialFileName(const std::string& path,
+                                    std::string&       directory,
+                                    std::string&       name) const
+{
+  std::string normalised = path;
+  for (char& c : normalised)
+  {
+    if (c == '\\')
+    {
+      c = '/';
+    }
+  }
+  const std::vector<std::string> pieces   = split(normalised, '/');
+  const std::string&             fileName = pieces.back();
+  if (fileName.empty())
+  {
+    return false;
+  }
+  const std::vector<std::string> parts = split(fileName, '.');
+  std::string                    base  = parts.front();
+  if (parts.size() > 2)
+  {
+    for (size_t i = 1; i + 1 < parts.size(); ++i)
+    {
+      base += "." + parts[i];
+    }
+  }
+  if (base.empty())
+  {
+    return false;
+  }
+  name = base + ".mtl";
+  directory.clear();
+  for (size_t i = 0; i + 1 < pieces.size(); ++i)
+  {
+    directory += pieces[i] + "/";
+  }
+  return true;
+}
+
+bool algoMesh_OBJ::Write(const std::string& path)
+{
+  // 1. Refuse an empty list or a list of a single null mesh.
+  if (m_meshes.empty() || (m_meshes.size() == 1 && m_meshes.front().IsNull()))
+  {
+    return false;
+  }
+
+  // 2. Open the file.
+  FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr)
+  {
+    return false;
+  }
+
+  // 3-4. Count and name the materials: one per distinct colour, in order of appearance.
+  Exchange_OBJMaterials materials;
+  materials.Materials().emplace_back();
+  materials.Materials().back().Name = "mat_default";
+  NCollection_IndexedDataMap<Quantity_ColorRGBA, TCollection_AsciiString, Quantity_ColorRGBAHasher>
+                                       colourMap;
+  std::vector<TCollection_AsciiString> materialNames;
+  int                                  totalNodes = 0, totalTriangles = 0;
+  bool                                 anyColour = false;
+  for (size_t i = 0; i < m_meshes.size(); ++i)
+  {
+    if (!m_meshes[i].IsNull())
+    {
+      totalNodes += m_meshes[i]->NbNodes();
+      totalTriangles += m_meshes[i]->NbTriangles();
+    }
+    if (!m_hasColour[i])
+    {
+      materialNames.emplace_back("mat_default");
+      continue;
+    }
+    anyColour = true;
+    if (const TCollection_AsciiString* known = colourMap.Seek(m_colours[i]))
+    {
+      materialNames.push_back(*known);
+      continue;
+    }
+    const TCollection_AsciiString name =
+        TCollection_AsciiString("mat_") + TCollection_AsciiString(colourMap.Extent() + 1);
+    colourMap.Add(m_colours[i], name);
+    Exchange_OBJMaterial material;
+    material.Name    = name.ToCString();
+    material.Diffuse = m_colours[i].GetRGB();
+    material.Opacity = m_colours[i].Alpha();
+    materials.Materials().push_back(material);
+    materialNames.push_back(name);
+  }
+
+  LineWriter out(file);
+
+  // 5. Header.
+  out.Text("# Exported by Halvard Quorin");
+  out.EndLine();
+  out.Text("# Vertices: ");
+  out.Integer(totalNodes);
+  out.EndLine();
+  out.Text("# Faces: ");
+  out.Integer(totalTriangles);
+  out.EndLine();
+
+  // 6. Material library.
+  if (anyColour)
+  {
+    std::string directory, mtlName;
+    if (!materialFileName(path, directory, mtlName))
+    {
+      out.Flush();
+      std::fclose(file);
+      return false;
+    }
+    out.Text("mtllib " + mtlName);
+    out.EndLine();
+    materials.WriteMaterials(directory + mtlName);
+  }
+
+  // 7. Progress over the v and f lines.
+  m_progress.Init("Saving file", 100);
+  const int threshold = (totalNodes + totalTriangles) / 100;
+  int       counter   = 0;
+  auto      countLine = [&]()
+  {
+    counter += 2;
+    if (counter >= threshold)
+    {
+      m_progress.StepProgress(1);
+      counter = 0;
+    }
+  };
+
+  // 8. Groups, vertices and faces, mesh by mesh.
+  int offset = 0;
+  for (size_t i = 0; i < m_meshes.size(); ++i)
+  {
+    out.Text("g ");
+    out.Text(m_hasName[i] ? m_names[i].ToCString() : "default");
+    out.EndLine();
+    if (anyColour)
+    {
+      out.Text("usemtl ");
+      out.Text(materialNames[i].ToCString());
+      out.EndLine();
+    }
+    const Handle(Poly_Triangulation)& mesh = m_meshes[i];
+    if (mesh.IsNull())
+    {
+      continue;
+    }
+    for (int k = 1; k <= mesh->NbNodes(); ++k)
+    {
+      gp_XYZ p = mesh->Node(k).XYZ();
+      m_placements[i].Transforms(p);
+      out.Text("v ");
+      out.Fixed6(p.X());
+      out.Text(" ");
+      out.Fixed6(p.Y());
+      out.Text(" ");
+      out.Fixed6(p.Z());
+      out.EndLine();
+      countLine();
+    }
+    for (int k = 1; k <= mesh->NbTriangles(); ++k)
+    {
+      int a, b, c;
+      mesh->Triangle(k).Get(a, b, c);
+      out.Text("f ");
+      out.Integer(a + offset);
+      out.Text(" ");
+      out.Integer(b + offset);
+      out.Text(" ");
+      out.Integer(c + offset);
+      out.EndLine();
+      countLine();
+    }
+    offset += mesh->NbNodes();
+  }
+
+  // 9. Finish.
+  m_progress.SetProgress(100);
+  out.Flush();
+  std::fclose(file);
+  return true;
+}
+
+bool algoMesh_OBJ::Read(const std::string& path, Handle(Poly_Triangulation) & result)
+{
+  // 1-3. Read the file into a fresh document with the kernel's reader.
+  Handle(TDocStd_Document) document = new TDocStd_Document("");
+  if (!Read(path, document))
+  {
+    return false;
+  }
+
+  // 4. Collect the face triangulations of every free shape.
+  Handle(XCAFDoc_ShapeTool) shapeTool = XCAFDoc_DocumentTool::ShapeTool(document->Main());
+  TDF_LabelSequence freeShapes;
+  shapeTool->GetFreeShapes(freeShapes);
+  std::vector<Handle(Poly_Triangulation)> parts;
+  int                                     nbNodes = 0, nbTriangles = 0;
+  for (TDF_LabelSequence::Iterator it(freeShapes); it.More(); it.Next())
+  {
+    const TopoDS_Shape shape = XCAFDoc_ShapeTool::GetShape(it.Value());
+    for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
+    {
+      TopLoc_Location location;
+      const Handle(Poly_Triangulation) mesh =
+          BRep_Tool::Triangulation(TopoDS::Face(exp.Current()), location);
+      if (!mesh.IsNull())
+      {
+        parts.push_back(mesh);
+        nbNodes += mesh->NbNodes();
+        nbTriangles += mesh->NbTriangles();
+      }
+    }
+  }
+
+  // 5-6. Concatenate them, shifting node indices. The kernel refuses to size a
+  //      triangulation with zero nodes or triangles, so an empty result is left unsized.
+  Handle(Poly_Triangulation) merged = nbNodes > 0 && nbTriangles > 0
+                                          ? new Poly_Triangulation(nbNodes, nbTriangles, false)
+                                          : new Poly_Triangulation();
+  if (nbNodes > 0 && nbTriangles > 0)
+  {
+    int nodeBase = 0, triangleBase = 0;
+    for (const Handle(Poly_Triangulation) & mesh : parts)
+    {
+      for (int k = 1; k <= mesh->NbNodes(); ++k)
+      {
+        merged->SetNode(nodeBase + k, mesh->Node(k));
+      }
+      for (int k = 1; k <= mesh->NbTriangles(); ++k)
+      {
+        int a, b, c;
+        mesh->Triangle(k).Get(a, b, c);
+        merged->SetTriangle(triangleBase + k,
+                            Poly_Triangle(a + nodeBase, b + nodeBase, c + nodeBase));
+      }
+      nodeBase += mesh->NbNodes();
+      triangleBase += mesh->NbTriangles();
+    }
+  }
+
+  // 7. Hand it over.
+  result = merged;
+  return true;
+}
+
+bool algoMesh_OBJ::Read(const std::string& path, Handle(TDocStd_Document) & document)
+{
+  Handle(algoBase_ProgressIndicator) indicator = connectIndicator(m_progress);
+  RWObj_CafReader reader;
+  reader.SetDocument(document);
+  // The kernel's line reader (OCCT 7.6) leaves the last line of a file without a final
+  // newline unterminated and parses past its end. Such files are read from a terminated
+  // copy in the temporary directory; material files beside the original are then not
+  // found, which only loses colours.
+  const std::string terminated = terminatedCopy(path);
+  const bool        read =
+      reader.Perform(TCollection_AsciiString((terminated.empty() ? path : terminated).c_str()),
+                     indicator->Start());
+  if (!terminated.empty())
+  {
+    std::remove(terminated.c_str());
+  }
+  return read;
+}
+
+} // namespace quorin

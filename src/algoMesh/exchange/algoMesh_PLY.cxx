@@ -1,0 +1,416 @@
+// Reading walks the file once through the PLY layer's callbacks. Vertices go through the
+// coincident-node merger as they arrive (cell-filter look-up, O(1) per vertex for spread
+// data), so every face can be resolved to merged nodes and triangulated the moment its
+// last index arrives: nothing but the merged nodes and the triangles is kept in memory.
+#include <algoMesh_PLY.hxx>
+
+#include <algoMesh_NodesMerger.hxx>
+
+#include <algoBase_TriangulatePolygon3d.hxx>
+
+#include <ActAPI_LogMessage.hxx>
+#include <RPly_Reader.hxx>
+#include <RPly_Writer.hxx>
+
+#include <cmath>
+#include <filesystem>
+#include <vector>
+
+namespace quorin
+{
+
+namespace
+{
+
+//! State shared by the read callbacks of one Read call.
+struct ReadContext
+{
+  std::vector<Poly_Triangle> triangles;
+  algoMesh_NodesMerger       merger{algoMesh_Tolerance};
+  double                     vertex[3] = {0.0, 0.0, 0.0};
+  std::vector<int>           face;
+  bool                       faceValid     = true;
+  int                        firstAxis     = 0; //!< axis whose property starts a vertex
+  int                        lastAxis      = 2; //!< axis whose property completes it
+  int64_t                    vertexCounter = 0, faceCounter = 0;
+  int64_t                    nbVertices = 0, nbFaces = 0;
+  ActAPI_ProgressEntry       progress;
+  //! Constructed once per read (with empty entries) and reused for every polygon.
+  algoBase_TriangulatePolygon3d triangulator;
+
+  bool cancelled() const { return progress.IsCancelling(); }
+};
+
+int onVertexCoordinate(const RPly_Argument& argument)
+{
+  ReadContext& context = *static_cast<ReadContext*>(argument.UserData);
+  if (context.cancelled())
+  {
+    return 0;
+  }
+  const int axis = static_cast<int>(argument.UserIndex);
+  if (axis == context.firstAxis)
+  {
+    context.vertex[0] = context.vertex[1] = context.vertex[2] = 0.0;
+    if (++context.vertexCounter >= context.nbVertices / 100)
+    {
+      context.progress.StepProgress(1);
+      context.vertexCounter = 0;
+    }
+  }
+  context.vertex[axis] = argument.Value;
+  if (axis == context.lastAxis)
+  {
+    // The merger keeps the distinct nodes and the merged node of every file vertex.
+    int node = 0;
+    context.merger.Perform(gp_Pnt(context.vertex[0], context.vertex[1], context.vertex[2]), node);
+  }
+  return 1;
+}
+
+//! Triangulates the buffered polygon and appends its triangles as merged node numbers.
+void addPolygon(ReadContext& context)
+{
+  algoBase_TriangulatePolygon3d& triangulator = context.triangulator;
+  const std::vector<gp_Pnt>&     nodes        = context.merger.Nodes();
+  const std::vector<int>&        vertexNodes  = context.merger.Indices();
+  triangulator.Clear();
+  for (const int vertex : context.face)
+  {
+    triangulator.AddPoint(nodes[vertexNodes[vertex] - 1].XYZ());
+  }
+  if (!triangulator.Perform())
+  {
+    return;
+  }
+  for (int k = 0; k < triangulator.NbTriangles(); ++k)
+  {
+    int a, b, c;
+    triangulator.GetTriangleNodes(k, a, b, c);
+    context.triangles.emplace_back(vertexNodes[context.face[a]], vertexNodes[context.face[b]],
+                                   vertexNodes[context.face[c]]);
+  }
+  if (++context.faceCounter >= context.nbFaces / 100)
+  {
+    context.progress.StepProgress(1);
+    context.faceCounter = 0;
+  }
+}
+
+int onFaceIndex(const RPly_Argument& argument)
+{
+  ReadContext& context = *static_cast<ReadContext*>(argument.UserData);
+  if (context.cancelled())
+  {
+    return 0;
+  }
+  if (argument.Index < 0)
+  {
+    context.face.clear(); // the list length: a new polygon starts
+    context.faceValid = true;
+    return 1;
+  }
+  // An index that names no vertex read so far (or no integer at all) spoils the polygon:
+  // it is dropped as a whole rather than guessed at.
+  const double value = argument.Value;
+  if (value >= 0.0 && value < static_cast<double>(context.merger.Indices().size()))
+  {
+    context.face.push_back(static_cast<int>(value));
+  }
+  else
+  {
+    context.faceValid = false;
+  }
+  if (argument.Index == argument.Length - 1)
+  {
+    if (context.faceValid)
+    {
+      addPolygon(context);
+    }
+    context.face.clear();
+  }
+  return 1;
+}
+
+void sendError(const ActAPI_ProgressEntry& progress, const char* text)
+{
+  ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+  message << text;
+  progress.SendLogMessage(message);
+}
+
+//! Installs the vertex callbacks; the axis of the first and the last coordinate property
+//! in file order start and complete a vertex, whatever order the file lists them in.
+void installVertexCallbacks(RPly_Reader& reader, const RPly_Element& element, ReadContext& context)
+{
+  static const char* axes[3]     = {"x", "y", "z"};
+  int                position[3] = {-1, -1, -1};
+  for (size_t p = 0; p < element.Properties.size(); ++p)
+  {
+    for (int axis = 0; axis < 3; ++axis)
+    {
+      if (!element.Properties[p].IsList && element.Properties[p].Name == axes[axis] &&
+          position[axis] < 0)
+      {
+        position[axis] = static_cast<int>(p);
+      }
+    }
+  }
+  // A vertex needs all three coordinates; without one of them no node is made.
+  if (position[0] < 0 || position[1] < 0 || position[2] < 0)
+  {
+    return;
+  }
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    if (position[axis] < position[context.firstAxis])
+    {
+      context.firstAxis = axis;
+    }
+    if (position[axis] > position[context.lastAxis])
+    {
+      context.lastAxis = axis;
+    }
+  }
+  if (reader.SetReadCallback(element.Name, "x", onVertexCoordinate, &context, 0) > 0 &&
+      reader.SetReadCallback(element.Name, "y", onVertexCoordinate, &context, 1) > 0)
+  {
+    reader.SetReadCallback(element.Name, "z", onVertexCoordinate, &context, 2);
+  }
+}
+
+} // namespace
+
+bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
+                        Handle(Poly_Triangulation) & result,
+                        ActAPI_ProgressEntry progress)
+{
+  // 1. Progress: 100 units for the vertices, 100 for the faces.
+  progress.Init("Loading a PLY file", 200);
+
+  // 2. Open the file.
+  RPly_Reader reader;
+  if (!reader.Open(path.ToCString()))
+  {
+    sendError(progress, "Cannot open the file for reading.");
+    return false;
+  }
+
+  // 3. Read the header.
+  if (!reader.ReadHeader())
+  {
+    sendError(progress, "Cannot read the PLY header.");
+    return false;
+  }
+
+  // 4. Install the callbacks of the vertex coordinates and the face index lists.
+  ReadContext context;
+  context.progress = progress;
+  for (const RPly_Element& element : reader.Elements())
+  {
+    if (element.Name == "vertex")
+    {
+      context.nbVertices = element.Count;
+      installVertexCallbacks(reader, element, context);
+    }
+    else if (element.Name == "face")
+    {
+      context.nbFaces = element.Count;
+      for (const RPly_Property& property : element.Properties)
+      {
+        if (property.IsList &&
+            (property.Name == "vertex_indices" || property.Name == "vertex_index"))
+        {
+          reader.SetReadCallback(element.Name, property.Name, onFaceIndex, &context, 0);
+          break;
+        }
+      }
+    }
+  }
+
+  // 5. Read the body through the callbacks, with room reserved for the declared counts
+  //    as far as the file can hold them (a vertex takes at least 6 bytes, a face 4):
+  //    a lying header must not make us allocate.
+  std::error_code ec;
+  const int64_t   fileSize = static_cast<int64_t>(std::filesystem::file_size(path.ToCString(), ec));
+  if (!ec)
+  {
+    const size_t vertices = static_cast<size_t>(std::min(context.nbVertices, fileSize / 6));
+    const size_t faces    = static_cast<size_t>(std::min(context.nbFaces, fileSize / 4));
+    context.merger.Reserve(vertices);
+    context.triangles.reserve(faces);
+  }
+  const bool bodyRead = reader.Read();
+  reader.Close();
+
+  // 6. A cancelled read has no result.
+  if (progress.IsCancelling())
+  {
+    return false;
+  }
+  if (!bodyRead)
+  {
+    ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+    message << "Cannot read the PLY data: %1" << reader.Error();
+    progress.SendLogMessage(message);
+    return false;
+  }
+
+  // 7. Build the triangulation; at least one triangle slot, as files without faces are
+  //    read as a point set with one default triangle. The kernel refuses to size a
+  //    triangulation with zero nodes, hence the resizing of the non-empty parts only.
+  Handle(Poly_Triangulation) mesh  = new Poly_Triangulation();
+  const std::vector<gp_Pnt>& nodes = context.merger.Nodes();
+  if (!nodes.empty())
+  {
+    mesh->ResizeNodes(static_cast<int>(nodes.size()), false);
+  }
+  mesh->ResizeTriangles(std::max(static_cast<int>(context.triangles.size()), 1), false);
+  for (size_t k = 0; k < nodes.size(); ++k)
+  {
+    mesh->SetNode(static_cast<int>(k) + 1, nodes[k]);
+  }
+  for (size_t k = 0; k < context.triangles.size(); ++k)
+  {
+    mesh->SetTriangle(static_cast<int>(k) + 1, context.triangles[k]);
+  }
+
+  // 8. Hand it over.
+  result = mesh;
+  progress.Complete();
+  return true;
+}
+
+core_ExportStatus
+algoMesh_PLY::Write(const NCollection_Vector<Handle(Poly_Triangulation)>&        meshes,
+                    const NCollection_Vector<TopLoc_Location>&                   locations,
+                    const TCollection_AsciiString&                               path,
+                    ActAPI_ProgressEntry                                         progress,
+                    const bool                                                   binary,
+                    NCollection_Vector<NCollection_DataMap<int, Quantity_Color>> nodeColours)
+{
+  // 1. Progress: 100 units for the vertices, 100 for the faces.
+  progress.Init("Writing to a PLY file", 200);
+
+  // 2. Create the file.
+  RPly_Writer writer;
+  if (!writer.Create(path.ToCString(), binary ? RPly_BinaryLE : RPly_Ascii))
+  {
+    sendError(progress, "Could not open the file for writing.");
+    return ExportStatus_Failed;
+  }
+
+  // 3. Count nodes and triangles.
+  int64_t totalNodes = 0, totalTriangles = 0;
+  for (const Handle(Poly_Triangulation) & mesh : meshes)
+  {
+    if (!mesh.IsNull())
+    {
+      totalNodes += mesh->NbNodes();
+      totalTriangles += mesh->NbTriangles();
+    }
+  }
+
+  // 4. Declare and write the header.
+  const bool withColours = !nodeColours.IsEmpty();
+  bool       declared =
+      writer.AddElement("vertex", totalNodes) && writer.AddScalarProperty("x", RPly_Float32) &&
+      writer.AddScalarProperty("y", RPly_Float32) && writer.AddScalarProperty("z", RPly_Float32);
+  if (withColours)
+  {
+    declared = declared && writer.AddScalarProperty("red", RPly_UInt8) &&
+               writer.AddScalarProperty("green", RPly_UInt8) &&
+               writer.AddScalarProperty("blue", RPly_UInt8);
+  }
+  declared = declared && writer.AddElement("face", totalTriangles) &&
+             writer.AddListProperty("vertex_index", RPly_UInt8, RPly_UInt32) &&
+             writer.WriteHeader();
+  if (!declared)
+  {
+    sendError(progress, "Could not write the PLY header.");
+    return ExportStatus_Failed;
+  }
+
+  // 5. Vertices, placed, with their colours.
+  int64_t counter = 0;
+  for (int i = 0; i < meshes.Length(); ++i)
+  {
+    const Handle(Poly_Triangulation)& mesh = meshes.Value(i);
+    if (mesh.IsNull())
+    {
+      continue;
+    }
+    const gp_Trsf trsf = i < locations.Length() ? locations.Value(i).Transformation() : gp_Trsf();
+    const NCollection_DataMap<int, Quantity_Color>* colours =
+        withColours && i < nodeColours.Length() && !nodeColours.Value(i).IsEmpty()
+            ? &nodeColours.Value(i)
+            : nullptr;
+    for (int k = 1; k <= mesh->NbNodes(); ++k)
+    {
+      if (++counter >= totalNodes / 100)
+      {
+        progress.StepProgress(1);
+        counter = 0;
+      }
+      gp_XYZ p = mesh->Node(k).XYZ();
+      trsf.Transforms(p);
+      bool ok = writer.Write(p.X()) && writer.Write(p.Y()) && writer.Write(p.Z());
+      if (ok && withColours)
+      {
+        // Without a colour map for this mesh the colour columns still need values.
+        const Quantity_Color* colour = colours != nullptr ? colours->Seek(k) : nullptr;
+        ok                           = (colours == nullptr || colour != nullptr);
+        const Quantity_Color c = colour != nullptr ? *colour : Quantity_Color(Quantity_NOC_BLACK);
+        ok                     = ok && writer.Write(std::round(c.Red() * 255.0)) &&
+             writer.Write(std::round(c.Green() * 255.0)) &&
+             writer.Write(std::round(c.Blue() * 255.0));
+      }
+      if (!ok)
+      {
+        sendError(progress, "Could not write the vertices to PLY.");
+        return ExportStatus_Failed;
+      }
+    }
+  }
+
+  // 6. Faces, with 0-based node numbers shifted by the nodes of the meshes before.
+  counter        = 0;
+  int64_t offset = 0;
+  for (const Handle(Poly_Triangulation) & mesh : meshes)
+  {
+    if (mesh.IsNull())
+    {
+      continue;
+    }
+    for (int k = 1; k <= mesh->NbTriangles(); ++k)
+    {
+      if (++counter >= totalTriangles / 100)
+      {
+        progress.StepProgress(1);
+        counter = 0;
+      }
+      int a, b, c;
+      mesh->Triangle(k).Get(a, b, c);
+      if (!writer.Write(3) || !writer.Write(double(a + offset - 1)) ||
+          !writer.Write(double(b + offset - 1)) || !writer.Write(double(c + offset - 1)))
+      {
+        sendError(progress, "Could not write the nodes to PLY.");
+        return ExportStatus_Failed;
+      }
+    }
+    offset += mesh->NbNodes();
+  }
+
+  // 7. Close.
+  if (!writer.Close())
+  {
+    sendError(progress, "Could not write PLY.");
+    return ExportStatus_Failed;
+  }
+
+  // 8. Done.
+  progress.Complete();
+  return meshes.IsEmpty() ? ExportStatus_NoData : ExportStatus_Ok;
+}
+
+} // namespace quorin

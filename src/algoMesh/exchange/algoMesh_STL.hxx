@@ -1,0 +1,61 @@
+// STL exchange: reads an ASCII or binary STL file into one triangulation, and writes one or
+// several placed triangulations into one STL file after joining them with coincident
+// nodes merged. Encoding and decoding are the kernel's (RWStl); joining costs O(n) expected
+// for n triangle corners through a hash map on the point position.
+#ifndef algoMesh_STL_HeaderFile
+#define algoMesh_STL_HeaderFile
+
+#include <algoMesh.hxx>
+#include <core_ExportStatus.hxx>
+
+#include <ActAPI_ProgressEntry.hxx>
+
+#include <NCollection_Vector.hxx>
+#include <Poly_Triangulation.hxx>
+#include <TCollection_AsciiString.hxx>
+#include <TopLoc_Location.hxx>
+
+namespace quorin
+{
+
+class algoMesh_EXPORT algoMesh_STL
+{
+public:
+  //! Reads an STL file (ASCII or binary, detected by the kernel's reader). The kernel
+  //! merges coincident nodes of the facets. `result` is replaced by what the reader
+  //! yields, also when that is null.
+  //! @return true when a mesh was read; false for a missing or unreadable file (messages
+  //! come from the kernel reader through the progress entry).
+  static bool Read(const TCollection_AsciiString& path,
+                   Handle(Poly_Triangulation) & result,
+                   ActAPI_ProgressEntry progress);
+
+  //! Joins the meshes, mesh i placed by location i, into one mesh whose coincident nodes
+  //! (squared distance below 1e-14) are merged, and writes it.
+  //! @param[in] meshes     null entries are skipped
+  //! @param[in] locations  at least as many as meshes
+  //! @param[in] binary     binary STL when true, ASCII otherwise
+  //! @return ExportStatus_Ok when written; ExportStatus_NoData when no mesh has a
+  //! triangle (no file is created); ExportStatus_Failed when the kernel writer failed.
+  static core_ExportStatus Write(const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
+                                 const NCollection_Vector<TopLoc_Location>&            locations,
+                                 const TCollection_AsciiString&                        path,
+                                 ActAPI_ProgressEntry                                  progress,
+                                 const bool                                            binary);
+
+  //! Writes one mesh (its coincident nodes merged); statuses as above.
+  static core_ExportStatus Write(const Handle(Poly_Triangulation) & mesh,
+                                 const TCollection_AsciiString& path,
+                                 ActAPI_ProgressEntry           progress,
+                                 const bool                     binary);
+
+  //! Joins placed meshes as Write does, without writing.
+  //! @return the joined mesh, or null when no mesh has a triangle.
+  static Handle(Poly_Triangulation)
+      Join(const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
+           const NCollection_Vector<TopLoc_Location>&            locations);
+};
+
+} // namespace quorin
+
+#endif

@@ -1,0 +1,678 @@
+#include <RPly_Reader.hxx>
+
+#include <charconv>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+namespace
+{
+
+const size_t THE_BLOCK_SIZE = size_t(1) << 20;
+
+//! Longest ASCII number accepted; longer tokens are malformed data, not numbers.
+const size_t THE_MAX_TOKEN = 512;
+
+//! Longest header line accepted.
+const size_t THE_MAX_LINE = 64 * 1024;
+
+bool parseType(const std::string& word, RPly_Type& type)
+{
+  static const struct
+  {
+    const char* name;
+    RPly_Type   type;
+  } names[] = {{"char", RPly_Int8},      {"int8", RPly_Int8},       {"uchar", RPly_UInt8},
+               {"uint8", RPly_UInt8},    {"short", RPly_Int16},     {"int16", RPly_Int16},
+               {"ushort", RPly_UInt16},  {"uint16", RPly_UInt16},   {"int", RPly_Int32},
+               {"int32", RPly_Int32},    {"uint", RPly_UInt32},     {"uint32", RPly_UInt32},
+               {"float", RPly_Float32},  {"float32", RPly_Float32}, {"double", RPly_Float64},
+               {"float64", RPly_Float64}};
+  for (const auto& entry : names)
+  {
+    if (word == entry.name)
+    {
+      type = entry.type;
+      return true;
+    }
+  }
+  return false;
+}
+
+inline bool isBlank(const char c)
+{
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+//! Decodes one binary scalar; `swap` reverses the byte order first.
+inline double decode(const char* p, const RPly_Type type, const bool swap)
+{
+  unsigned char bytes[8];
+  const int     size = RPly_SizeOf(type);
+  if (swap)
+  {
+    for (int i = 0; i < size; ++i)
+    {
+      bytes[i] = static_cast<unsigned char>(p[size - 1 - i]);
+    }
+  }
+  else
+  {
+    std::memcpy(bytes, p, size);
+  }
+  switch (type)
+  {
+  case RPly_Int8:
+  {
+    int8_t v;
+    std::memcpy(&v, bytes, 1);
+    return v;
+  }
+  case RPly_UInt8:
+    return bytes[0];
+  case RPly_Int16:
+  {
+    int16_t v;
+    std::memcpy(&v, bytes, 2);
+    return v;
+  }
+  case RPly_UInt16:
+  {
+    uint16_t v;
+    std::memcpy(&v, bytes, 2);
+    return v;
+  }
+  case RPly_Int32:
+  {
+    int32_t v;
+    std::memcpy(&v, bytes, 4);
+    return v;
+  }
+  case RPly_UInt32:
+  {
+    uint32_t v;
+    std::memcpy(&v, bytes, 4);
+    return v;
+  }
+  case RPly_Float32:
+  {
+    float v;
+    std::memcpy(&v, bytes, 4);
+    return v;
+  }
+  case RPly_Float64:
+  {
+    double v;
+    std::memcpy(&v, bytes, 8);
+    return v;
+  }
+  }
+  return 0.0;
+}
+
+bool isLittleEndianHost()
+{
+  const uint16_t probe = 1;
+  unsigned char  first;
+  std::memcpy(&first, &probe, 1);
+  return first == 1;
+}
+
+//! A list length must be a non-negative integer; anything else makes the body unreadable.
+bool validLength(const double value, int64_t& length)
+{
+  if (!(value >= 0.0) || value > 4294967295.0 || value != std::floor(value))
+  {
+    return false;
+  }
+  length = static_cast<int64_t>(value);
+  return true;
+}
+
+} // namespace
+
+RPly_Reader::RPly_Reader() = default;
+
+RPly_Reader::~RPly_Reader()
+{
+  Close();
+}
+
+bool RPly_Reader::Open(const std::string& path)
+{
+  Close();
+  m_file = std::fopen(path.c_str(), "rb");
+  if (m_file == nullptr)
+  {
+    return fail("Cannot open '" + path + "'.");
+  }
+  m_buffer.resize(THE_BLOCK_SIZE);
+  m_pos = m_end = m_buffer.data();
+  m_eof         = false;
+  return true;
+}
+
+bool RPly_Reader::OpenMemory(const char* data, const size_t size)
+{
+  Close();
+  m_pos = data;
+  m_end = data + size;
+  m_eof = true;
+  return true;
+}
+
+void RPly_Reader::Close()
+{
+  if (m_file != nullptr)
+  {
+    std::fclose(m_file);
+    m_file = nullptr;
+  }
+  m_buffer.clear();
+  m_buffer.shrink_to_fit();
+  m_pos = m_end = nullptr;
+  m_eof         = true;
+  m_elements.clear();
+  m_comments.clear();
+  m_objInfos.clear();
+  m_headerRead = false;
+}
+
+bool RPly_Reader::fail(const std::string& message)
+{
+  m_error = message;
+  return false;
+}
+
+// Makes at least `needed` unread bytes available, moving the unread tail to the front of
+// the block buffer and filling the rest from the file. False when the data ends first.
+bool RPly_Reader::refill(const size_t needed)
+{
+  size_t available = static_cast<size_t>(m_end - m_pos);
+  if (available >= needed)
+  {
+    return true;
+  }
+  if (m_eof || m_file == nullptr)
+  {
+    return false;
+  }
+  std::memmove(m_buffer.data(), m_pos, available);
+  m_pos = m_buffer.data();
+  while (available < needed && !m_eof)
+  {
+    const size_t got =
+        std::fread(m_buffer.data() + available, 1, m_buffer.size() - available, m_file);
+    if (got == 0)
+    {
+      m_eof = true;
+    }
+    available += got;
+  }
+  m_end = m_buffer.data() + available;
+  return available >= needed;
+}
+
+bool RPly_Reader::readLine(std::string& line)
+{
+  line.clear();
+  for (;;)
+  {
+    if (m_pos == m_end && !refill(1))
+    {
+      return !line.empty();
+    }
+    const char* newline = static_cast<const char*>(std::memchr(m_pos, '\n', m_end - m_pos));
+    const char* stop    = newline != nullptr ? newline : m_end;
+    line.append(m_pos, stop);
+    m_pos = newline != nullptr ? newline + 1 : m_end;
+    if (line.size() > THE_MAX_LINE)
+    {
+      return false;
+    }
+    if (newline != nullptr)
+    {
+      if (!line.empty() && line.back() == '\r')
+      {
+        line.pop_back();
+      }
+      return true;
+    }
+  }
+}
+
+bool RPly_Reader::ReadHeader()
+{
+  if (m_pos == nullptr)
+  {
+    return fail("No file is open.");
+  }
+  std::string line;
+  if (!readLine(line) || line != "ply")
+  {
+    return fail("The file does not start with the 'ply' magic line.");
+  }
+  bool hasFormat = false;
+  for (;;)
+  {
+    if (!readLine(line))
+    {
+      return fail("The header ends before 'end_header'.");
+    }
+    std::istringstream words(line);
+    std::string        keyword;
+    words >> keyword;
+    if (keyword.empty())
+    {
+      continue; // tolerate blank lines some writers leave in the header
+    }
+    if (keyword == "end_header")
+    {
+      break;
+    }
+    if (keyword == "comment" || keyword == "obj_info")
+    {
+      const size_t start = line.find_first_not_of(" \t", line.find(keyword) + keyword.size());
+      (keyword == "comment" ? m_comments : m_objInfos)
+          .push_back(start == std::string::npos ? std::string() : line.substr(start));
+      continue;
+    }
+    if (keyword == "format")
+    {
+      std::string storage, version;
+      words >> storage >> version;
+      if (hasFormat)
+      {
+        return fail("The header has more than one 'format' line.");
+      }
+      if (storage == "ascii")
+      {
+        m_storage = RPly_Ascii;
+      }
+      else if (storage == "binary_little_endian")
+      {
+        m_storage = RPly_BinaryLE;
+      }
+      else if (storage == "binary_big_endian")
+      {
+        m_storage = RPly_BinaryBE;
+      }
+      else
+      {
+        return fail("Unknown PLY format '" + storage + "'.");
+      }
+      hasFormat = true;
+      continue;
+    }
+    if (keyword == "element")
+    {
+      RPly_Element element;
+      std::string  count;
+      words >> element.Name >> count;
+      const char*                  first = count.data();
+      const std::from_chars_result parsed =
+          std::from_chars(first, first + count.size(), element.Count);
+      if (element.Name.empty() || count.empty() || parsed.ec != std::errc() ||
+          parsed.ptr != first + count.size() || element.Count < 0)
+      {
+        return fail("Malformed element line '" + line + "'.");
+      }
+      m_elements.push_back(std::move(element));
+      continue;
+    }
+    if (keyword == "property")
+    {
+      if (m_elements.empty())
+      {
+        return fail("A property is declared before any element.");
+      }
+      RPly_Property property;
+      std::string   type;
+      words >> type;
+      if (type == "list")
+      {
+        std::string lengthType, valueType;
+        words >> lengthType >> valueType >> property.Name;
+        property.IsList = true;
+        if (!parseType(lengthType, property.LengthType) || !parseType(valueType, property.Type) ||
+            property.LengthType == RPly_Float32 || property.LengthType == RPly_Float64)
+        {
+          return fail("Malformed list property line '" + line + "'.");
+        }
+      }
+      else
+      {
+        words >> property.Name;
+        if (!parseType(type, property.Type))
+        {
+          return fail("Unknown property type in '" + line + "'.");
+        }
+      }
+      if (property.Name.empty())
+      {
+        return fail("A property has no name in '" + line + "'.");
+      }
+      m_elements.back().Properties.push_back(std::move(property));
+      continue;
+    }
+    return fail("Unknown header line '" + line + "'.");
+  }
+  if (!hasFormat)
+  {
+    return fail("The header has no 'format' line.");
+  }
+  m_headerRead = true;
+  return true;
+}
+
+int64_t RPly_Reader::SetReadCallback(const std::string& element,
+                                     const std::string& property,
+                                     RPly_ReadCallback  callback,
+                                     void*              userData,
+                                     const long         userIndex)
+{
+  for (RPly_Element& candidate : m_elements)
+  {
+    if (candidate.Name != element)
+    {
+      continue;
+    }
+    for (RPly_Property& prop : candidate.Properties)
+    {
+      if (prop.Name == property)
+      {
+        prop.Callback  = callback;
+        prop.UserData  = userData;
+        prop.UserIndex = userIndex;
+        return candidate.Count;
+      }
+    }
+    return 0;
+  }
+  return 0;
+}
+
+bool RPly_Reader::Read()
+{
+  if (!m_headerRead)
+  {
+    return fail("The header has not been read.");
+  }
+  for (const RPly_Element& element : m_elements)
+  {
+    // An element without properties occupies no bytes: its instances need no walk, and
+    // walking a huge declared count of them would only waste time.
+    if (element.Properties.empty() || element.Count == 0)
+    {
+      continue;
+    }
+    const bool ok =
+        m_storage == RPly_Ascii ? readElementAscii(element) : readElementBinary(element);
+    if (!ok)
+    {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool RPly_Reader::binaryValue(const RPly_Type type, double& value)
+{
+  const size_t size = static_cast<size_t>(RPly_SizeOf(type));
+  if (static_cast<size_t>(m_end - m_pos) < size && !refill(size))
+  {
+    return false;
+  }
+  const bool swap = (m_storage == RPly_BinaryLE) != isLittleEndianHost();
+  value           = decode(m_pos, type, swap);
+  m_pos += size;
+  return true;
+}
+
+bool RPly_Reader::readElementBinary(const RPly_Element& element)
+{
+  const bool    swap = (m_storage == RPly_BinaryLE) != isLittleEndianHost();
+  RPly_Argument argument;
+  argument.Element = &element;
+
+  // Fixed-size elements nobody listens to are skipped in whole blocks.
+  bool   anyCallback = false, anyList = false;
+  size_t recordSize = 0;
+  for (const RPly_Property& prop : element.Properties)
+  {
+    anyCallback |= prop.Callback != nullptr;
+    anyList |= prop.IsList;
+    recordSize += RPly_SizeOf(prop.Type);
+  }
+  if (!anyCallback && !anyList)
+  {
+    const uint64_t total = static_cast<uint64_t>(element.Count);
+    if (total > UINT64_MAX / recordSize)
+    {
+      return fail("Unexpected end of data in element '" + element.Name + "'.");
+    }
+    uint64_t remaining = total * recordSize;
+    while (remaining > 0)
+    {
+      if (m_pos == m_end && !refill(1))
+      {
+        return fail("Unexpected end of data in element '" + element.Name + "'.");
+      }
+      const uint64_t step = std::min<uint64_t>(remaining, static_cast<uint64_t>(m_end - m_pos));
+      m_pos += step;
+      remaining -= step;
+    }
+    return true;
+  }
+
+  for (int64_t instance = 0; instance < element.Count; ++instance)
+  {
+    argument.Instance = instance;
+    for (const RPly_Property& prop : element.Properties)
+    {
+      argument.Property      = &prop;
+      argument.UserData      = prop.UserData;
+      argument.UserIndex     = prop.UserIndex;
+      const size_t valueSize = static_cast<size_t>(RPly_SizeOf(prop.Type));
+      if (!prop.IsList)
+      {
+        if (static_cast<size_t>(m_end - m_pos) < valueSize && !refill(valueSize))
+        {
+          return fail("Unexpected end of data in element '" + element.Name + "'.");
+        }
+        if (prop.Callback != nullptr)
+        {
+          argument.Length = 1;
+          argument.Index  = 0;
+          argument.Value  = decode(m_pos, prop.Type, swap);
+          if (prop.Callback(argument) == 0)
+          {
+            return fail("Reading was stopped by a callback.");
+          }
+        }
+        m_pos += valueSize;
+        continue;
+      }
+      double  lengthValue = 0.0;
+      int64_t length      = 0;
+      if (!binaryValue(prop.LengthType, lengthValue))
+      {
+        return fail("Unexpected end of data in element '" + element.Name + "'.");
+      }
+      if (!validLength(lengthValue, length))
+      {
+        return fail("Invalid list length in element '" + element.Name + "'.");
+      }
+      if (prop.Callback == nullptr)
+      {
+        for (int64_t k = 0; k < length; ++k)
+        {
+          if (static_cast<size_t>(m_end - m_pos) < valueSize && !refill(valueSize))
+          {
+            return fail("Unexpected end of data in element '" + element.Name + "'.");
+          }
+          m_pos += valueSize;
+        }
+        continue;
+      }
+      argument.Length = length;
+      argument.Index  = -1;
+      argument.Value  = lengthValue;
+      if (prop.Callback(argument) == 0)
+      {
+        return fail("Reading was stopped by a callback.");
+      }
+      for (int64_t k = 0; k < length; ++k)
+      {
+        if (static_cast<size_t>(m_end - m_pos) < valueSize && !refill(valueSize))
+        {
+          return fail("Unexpected end of data in element '" + element.Name + "'.");
+        }
+        argument.Index = k;
+        argument.Value = decode(m_pos, prop.Type, swap);
+        m_pos += valueSize;
+        if (prop.Callback(argument) == 0)
+        {
+          return fail("Reading was stopped by a callback.");
+        }
+      }
+    }
+  }
+  return true;
+}
+
+// Reads the next whitespace-delimited token as a number of the given type. Integers are
+// parsed as integers first (faster, exact); a token like "3.0" still reads as a number.
+bool RPly_Reader::asciiValue(const RPly_Type type, double& value)
+{
+  // Skip blanks, refilling as needed.
+  for (;;)
+  {
+    while (m_pos < m_end && isBlank(*m_pos))
+    {
+      ++m_pos;
+    }
+    if (m_pos < m_end || !refill(1))
+    {
+      break;
+    }
+  }
+  if (m_pos == m_end)
+  {
+    return false;
+  }
+  // Find the end of the token; it must lie wholly in the buffer.
+  const char* stop = m_pos;
+  for (;;)
+  {
+    while (stop < m_end && !isBlank(*stop))
+    {
+      ++stop;
+    }
+    if (stop < m_end || m_eof || static_cast<size_t>(stop - m_pos) > THE_MAX_TOKEN)
+    {
+      break;
+    }
+    const size_t length = static_cast<size_t>(stop - m_pos);
+    if (!refill(length + 1))
+    {
+      stop = m_end;
+      break;
+    }
+    stop = m_pos + length;
+  }
+  if (static_cast<size_t>(stop - m_pos) > THE_MAX_TOKEN)
+  {
+    return false;
+  }
+  const char* first = m_pos;
+  if (*first == '+')
+  {
+    ++first; // from_chars does not accept a leading plus sign
+  }
+  if (type != RPly_Float32 && type != RPly_Float64)
+  {
+    long long                    integer = 0;
+    const std::from_chars_result parsed  = std::from_chars(first, stop, integer);
+    if (parsed.ec == std::errc() && parsed.ptr == stop)
+    {
+      value = static_cast<double>(integer);
+      m_pos = stop;
+      return true;
+    }
+  }
+  const std::from_chars_result parsed = std::from_chars(first, stop, value);
+  if (parsed.ptr != stop ||
+      (parsed.ec != std::errc() && parsed.ec != std::errc::result_out_of_range))
+  {
+    return false;
+  }
+  if (type == RPly_Float32)
+  {
+    // A float property holds a float: round the decimal text as a float reader would.
+    value = std::fabs(value) <= FLT_MAX ? static_cast<double>(static_cast<float>(value)) : value;
+  }
+  m_pos = stop;
+  return true;
+}
+
+bool RPly_Reader::readElementAscii(const RPly_Element& element)
+{
+  RPly_Argument argument;
+  argument.Element = &element;
+  for (int64_t instance = 0; instance < element.Count; ++instance)
+  {
+    argument.Instance = instance;
+    for (const RPly_Property& prop : element.Properties)
+    {
+      argument.Property  = &prop;
+      argument.UserData  = prop.UserData;
+      argument.UserIndex = prop.UserIndex;
+      if (!prop.IsList)
+      {
+        if (!asciiValue(prop.Type, argument.Value))
+        {
+          return fail("Missing or malformed value in element '" + element.Name + "'.");
+        }
+        argument.Length = 1;
+        argument.Index  = 0;
+        if (prop.Callback != nullptr && prop.Callback(argument) == 0)
+        {
+          return fail("Reading was stopped by a callback.");
+        }
+        continue;
+      }
+      double  lengthValue = 0.0;
+      int64_t length      = 0;
+      if (!asciiValue(prop.LengthType, lengthValue))
+      {
+        return fail("Missing or malformed value in element '" + element.Name + "'.");
+      }
+      if (!validLength(lengthValue, length))
+      {
+        return fail("Invalid list length in element '" + element.Name + "'.");
+      }
+      argument.Length = length;
+      argument.Index  = -1;
+      argument.Value  = lengthValue;
+      if (prop.Callback != nullptr && prop.Callback(argument) == 0)
+      {
+        return fail("Reading was stopped by a callback.");
+      }
+      for (int64_t k = 0; k < length; ++k)
+      {
+        if (!asciiValue(prop.Type, argument.Value))
+        {
+          return fail("Missing or malformed value in element '" + element.Name + "'.");
+        }
+        argument.Index = k;
+        if (prop.Callback != nullptr && prop.Callback(argument) == 0)
+        {
+          return fail("Reading was stopped by a callback.");
+        }
+      }
+    }
+  }
+  return true;
+}

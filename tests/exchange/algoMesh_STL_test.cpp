@@ -1,0 +1,153 @@
+#include <MeshBuilders.hxx>
+
+#include <algoMesh_STL.hxx>
+
+#include <gp_Trsf.hxx>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace quorin;
+
+namespace
+{
+
+std::string tempPath(const std::string& name)
+{
+  return ::testing::TempDir() + name;
+}
+
+bool fileExists(const std::string& path)
+{
+  return std::ifstream(path).good();
+}
+
+} // namespace
+
+TEST(algoMesh_STL, MeshesSharingABorderAreJoinedWithSharedNodesOnce)
+{
+  // Two unit squares side by side; the second is placed by a translation.
+  const Handle(Poly_Triangulation) square = testmesh::Make(
+      {gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(1, 1, 0), gp_Pnt(0, 1, 0)}, {{1, 2, 3}, {1, 3, 4}});
+  gp_Trsf shift;
+  shift.SetTranslation(gp_Vec(1, 0, 0));
+  NCollection_Vector<Handle(Poly_Triangulation)> meshes;
+  NCollection_Vector<TopLoc_Location>            locations;
+  meshes.Append(square);
+  meshes.Append(Handle(Poly_Triangulation)()); // skipped
+  meshes.Append(square);
+  locations.Append(TopLoc_Location());
+  locations.Append(TopLoc_Location());
+  locations.Append(TopLoc_Location(shift));
+
+  const Handle(Poly_Triangulation) joined = algoMesh_STL::Join(meshes, locations);
+  ASSERT_FALSE(joined.IsNull());
+  EXPECT_EQ(6, joined->NbNodes());
+  EXPECT_EQ(4, joined->NbTriangles());
+  EXPECT_NEAR(2.0, joined->Node(joined->NbNodes()).X(), 1e-12) << "translated coordinates";
+
+  // Orientation is kept: corners of the first triangle in order.
+  int a, b, c;
+  joined->Triangle(1).Get(a, b, c);
+  EXPECT_EQ(1, a);
+  EXPECT_EQ(2, b);
+  EXPECT_EQ(3, c);
+}
+
+TEST(algoMesh_STL, NodesWithinTheDistanceMergeOnlyWhenIdenticalOrSameBucket)
+{
+  // Exactly equal points always merge; points 1e-3 apart never do.
+  const Handle(Poly_Triangulation) a =
+      testmesh::Triangle(gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(0, 1, 0));
+  const Handle(Poly_Triangulation) b =
+      testmesh::Triangle(gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 1e-3), gp_Pnt(0, 1, 0));
+  NCollection_Vector<Handle(Poly_Triangulation)> meshes;
+  NCollection_Vector<TopLoc_Location>            locations;
+  meshes.Append(a);
+  meshes.Append(b);
+  locations.Append(TopLoc_Location());
+  locations.Append(TopLoc_Location());
+  EXPECT_EQ(4, algoMesh_STL::Join(meshes, locations)->NbNodes());
+}
+
+TEST(algoMesh_STL, BinaryAndAsciiRoundTripsKeepCountsAndCoordinates)
+{
+  const Handle(Poly_Triangulation) sphere = testmesh::Sphere(2.5, 16, 9);
+  for (const bool binary : {true, false})
+  {
+    const std::string path = tempPath(binary ? "sphere_b.stl" : "sphere_a.stl");
+    ASSERT_EQ(ExportStatus_Ok,
+              algoMesh_STL::Write(sphere, path.c_str(), ActAPI_ProgressEntry(), binary));
+    std::ifstream file(path, std::ios::binary);
+    char          head[5] = {};
+    file.read(head, 5);
+    EXPECT_EQ(!binary, std::string(head, 5) == "solid");
+
+    Handle(Poly_Triangulation) back;
+    ASSERT_TRUE(algoMesh_STL::Read(path.c_str(), back, ActAPI_ProgressEntry()));
+    EXPECT_EQ(sphere->NbNodes(), back->NbNodes());
+    EXPECT_EQ(sphere->NbTriangles(), back->NbTriangles());
+    // Binary STL holds 32-bit floats; ASCII as the kernel prints them.
+    const double tolerance = 1e-5;
+    for (int i = 1; i <= back->NbNodes(); ++i)
+    {
+      EXPECT_NEAR(2.5, back->Node(i).Distance(gp_Pnt(0, 0, 0)), tolerance);
+    }
+    EXPECT_NEAR(testmesh::SignedVolume(sphere), testmesh::SignedVolume(back), 1e-4);
+  }
+}
+
+TEST(algoMesh_STL, NothingToWriteCreatesNoFile)
+{
+  const std::string                              path = tempPath("nothing.stl");
+  NCollection_Vector<Handle(Poly_Triangulation)> meshes;
+  NCollection_Vector<TopLoc_Location>            locations;
+  std::remove(path.c_str());
+  EXPECT_EQ(ExportStatus_NoData,
+            algoMesh_STL::Write(meshes, locations, path.c_str(), ActAPI_ProgressEntry(), true));
+  meshes.Append(Handle(Poly_Triangulation)());
+  meshes.Append(new Poly_Triangulation());
+  locations.Append(TopLoc_Location());
+  locations.Append(TopLoc_Location());
+  EXPECT_EQ(ExportStatus_NoData,
+            algoMesh_STL::Write(meshes, locations, path.c_str(), ActAPI_ProgressEntry(), false));
+  EXPECT_FALSE(fileExists(path));
+}
+
+TEST(algoMesh_STL, UnwritablePathFailsAndMissingFileDoesNotRead)
+{
+  EXPECT_EQ(ExportStatus_Failed, algoMesh_STL::Write(testmesh::Tetra(), "/nonexistent/dir/t.stl",
+                                                     ActAPI_ProgressEntry(), true));
+  Handle(Poly_Triangulation) result = testmesh::Tetra();
+  EXPECT_FALSE(algoMesh_STL::Read("/nonexistent/dir/t.stl", result, ActAPI_ProgressEntry()));
+  EXPECT_TRUE(result.IsNull());
+}
+
+TEST(algoMesh_STL, SharedDataFilesMatchTheirMeasuredCounts)
+{
+  const struct
+  {
+    const char* file;
+    int         nodes, triangles;
+  } cases[] = {{"stl/Spider_binary.stl", 722, 1312},
+               {"stl/cgal_sphere.stl", 162, 320},
+               {"stl/occt_shape.stl", 249, 494},
+               {"stl/part1.stl", 190, 380}};
+  for (const auto& c : cases)
+  {
+    std::string path = testmesh::SharedDataFile(c.file);
+    if (path.empty())
+    {
+      // The sphere is also kept with the tests.
+      if (std::string(c.file) != "stl/cgal_sphere.stl")
+      {
+        continue;
+      }
+      path = testmesh::DataFile(c.file);
+    }
+    Handle(Poly_Triangulation) mesh;
+    ASSERT_TRUE(algoMesh_STL::Read(path.c_str(), mesh, ActAPI_ProgressEntry())) << c.file;
+    EXPECT_EQ(c.nodes, mesh->NbNodes()) << c.file;
+    EXPECT_EQ(c.triangles, mesh->NbTriangles()) << c.file;
+  }
+}
