@@ -26,7 +26,10 @@ void algoMesh_Field::Reserve(const int nbTuples)
   }
   m_ids.reserve(nbTuples);
   m_data.reserve(size_t(nbTuples) * std::max(m_nbComponents, 0));
-  m_denseSlot.reserve(size_t(nbTuples) + 1);
+  if (m_denseSlot.size() < size_t(nbTuples) + 1)
+  {
+    m_denseSlot.resize(size_t(nbTuples) + 1, -1);
+  }
 }
 
 int algoMesh_Field::slotOf(const int id) const
@@ -39,14 +42,9 @@ int algoMesh_Field::slotOf(const int id) const
   return slot != nullptr ? *slot : -1;
 }
 
-int algoMesh_Field::bindSlot(const int id)
+int algoMesh_Field::newSlot(const int id)
 {
-  int slot = slotOf(id);
-  if (slot >= 0)
-  {
-    return slot;
-  }
-  slot = static_cast<int>(m_ids.size());
+  const int slot = static_cast<int>(m_ids.size());
   // IDs of meshes are compact numbers from 0 or 1: they get a direct table, grown
   // geometrically. IDs far beyond the number of tuples (or negative) go to the hash map
   // so that a few large numbers cannot blow the table up.
@@ -55,11 +53,7 @@ int algoMesh_Field::bindSlot(const int id)
   {
     if (size_t(id) >= m_denseSlot.size())
     {
-      if (size_t(id) >= m_denseSlot.capacity())
-      {
-        m_denseSlot.reserve(std::max(size_t(id) + 1, 2 * m_denseSlot.capacity()));
-      }
-      m_denseSlot.resize(size_t(id) + 1, -1);
+      m_denseSlot.resize(std::max(size_t(id) + 1, 2 * m_denseSlot.size()), -1);
     }
     m_denseSlot[id] = slot;
   }
@@ -68,7 +62,6 @@ int algoMesh_Field::bindSlot(const int id)
     m_sparseSlot.Bind(id, slot);
   }
   m_ids.push_back(id);
-  m_data.resize(m_data.size() + m_nbComponents);
   return slot;
 }
 
@@ -78,9 +71,18 @@ bool algoMesh_Field::SetValue(const int id, const double value)
   {
     return false;
   }
-  m_data[bindSlot(id)] = value;
-  m_hasValues          = true;
-  m_isMapValid         = false;
+  const int slot = slotOf(id);
+  if (slot >= 0)
+  {
+    m_data[slot] = value;
+  }
+  else
+  {
+    newSlot(id);
+    m_data.push_back(value);
+  }
+  m_hasValues  = true;
+  m_isMapValid = false;
   return true;
 }
 
@@ -99,8 +101,16 @@ bool algoMesh_Field::SetValues(const int id, const double* tuple)
   {
     return false;
   }
-  const size_t first = size_t(bindSlot(id)) * m_nbComponents;
-  std::copy(tuple, tuple + m_nbComponents, m_data.begin() + first);
+  const int slot = slotOf(id);
+  if (slot >= 0)
+  {
+    std::copy(tuple, tuple + m_nbComponents, m_data.begin() + size_t(slot) * m_nbComponents);
+  }
+  else
+  {
+    newSlot(id);
+    m_data.insert(m_data.end(), tuple, tuple + m_nbComponents);
+  }
   m_hasValues  = true;
   m_isMapValid = false;
   return true;

@@ -93,14 +93,14 @@ private:
   //! Slot of an ID's tuple, or -1.
   int slotOf(const int id) const;
 
-  //! Slot of an ID's tuple, appending an uninitialised one when the ID has none.
-  int bindSlot(const int id);
+  //! Registers a new ID at the next slot; the caller appends its values.
+  int newSlot(const int id);
 
 private:
   TCollection_AsciiString       m_name;
   std::vector<int>              m_ids;        //!< ID of each tuple, in order of first storage
   std::vector<double>           m_data;       //!< tuples, NbComponents() values each
-  std::vector<int>              m_denseSlot;  //!< slot by ID for IDs 0..size-1, -1 when none
+  std::vector<int>              m_denseSlot;  //!< slot by ID for IDs below its size, -1 when none
   NCollection_DataMap<int, int> m_sparseSlot; //!< slot by ID for all other IDs
   mutable ValueMap              m_valueMap;   //!< map view, built on request
   mutable bool                  m_isMapValid = true;
