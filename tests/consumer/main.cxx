@@ -1,4 +1,7 @@
-// Meshes a box and prints its statistics: the smallest useful host.
+// The smallest useful host: meshes a box, welds its face meshes, checks the quality of the
+// result and prints the statistics, linking the installed package only.
+#include <algoMesh_Checker.hxx>
+#include <algoMesh_Conglomerate.hxx>
 #include <algoMesh_Info.hxx>
 
 #include <BRepMesh_IncrementalMesh.hxx>
@@ -8,11 +11,23 @@
 
 int main()
 {
-  TopoDS_Shape box = BRepPrimAPI_MakeBox(10.0, 20.0, 30.0).Shape();
+  TopoDS_Shape             box = BRepPrimAPI_MakeBox(10.0, 20.0, 30.0).Shape();
   BRepMesh_IncrementalMesh mesher(box, 1.0);
 
   quorin::algoMesh_Info info;
   info.ExtractInfoFrom(box);
   info.Dump(std::cout);
-  return info.NbTriangles > 0 ? 0 : 1;
+
+  const quorin::algoMesh_Conglomerate welded(box);
+  quorin::algoMesh_Checker            checker(welded.GetPlain(), ActAPI_ProgressEntry(),
+                                              ActAPI_PlotterEntry());
+  if (!checker.Perform(quorin::QualityMetric_MinAngle))
+  {
+    return 1;
+  }
+  const Handle(quorin::algoMesh_Field) angles =
+      checker.QualityInfo()->Field(quorin::QualityMetric_MinAngle);
+  std::cout << "Welded nodes: " << welded.GetPlain()->NbNodes() << "\n"
+            << "Triangles with a minimum angle: " << angles->NbTuples() << "\n";
+  return angles->NbTuples() == welded.GetPlain()->NbTriangles() ? 0 : 1;
 }
