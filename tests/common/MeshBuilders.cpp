@@ -3,6 +3,11 @@
 #include <BRep_Builder.hxx>
 #include <TopoDS.hxx>
 
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -168,6 +173,13 @@ double SignedVolume(const Handle(Poly_Triangulation)& mesh)
 std::string DataFile(const std::string& relative)
 {
   return std::string(QUORIN_TEST_DATA_DIR) + "/" + relative;
+}
+
+std::string TempPath(const std::string& name)
+{
+  const std::string dir = ::testing::TempDir() + "quorin_" + std::to_string(::getpid());
+  ::mkdir(dir.c_str(), 0755);
+  return dir + "/" + name;
 }
 
 std::string SharedDataFile(const std::string& relative)

@@ -61,6 +61,10 @@ double SignedVolume(const Handle(Poly_Triangulation)& mesh);
 //! Path of a file under the project's tests/data.
 std::string DataFile(const std::string& relative);
 
+//! Path of a scratch file in a temporary folder of this test process (created on first
+//! use), so that tests run in parallel never share a file while names stay as given.
+std::string TempPath(const std::string& name);
+
 //! Path of a file under the shared real-data folder, or "" when it is absent (callers
 //! GTEST_SKIP then).
 std::string SharedDataFile(const std::string& relative);

@@ -16,7 +16,7 @@ namespace
 
 std::string tempPath(const std::string& name)
 {
-  return ::testing::TempDir() + name;
+  return testmesh::TempPath(name);
 }
 
 std::string spit(const std::string& name, const std::string& text)

@@ -14,7 +14,7 @@ namespace
 
 std::string tempPath(const std::string& name)
 {
-  return ::testing::TempDir() + name;
+  return testmesh::TempPath(name);
 }
 
 bool fileExists(const std::string& path)

@@ -1,3 +1,4 @@
+#include <MeshBuilders.hxx>
 #include <RPly_Reader.hxx>
 #include <RPly_Writer.hxx>
 
@@ -28,7 +29,7 @@ int record(const RPly_Argument& argument)
 
 std::string tempPath(const std::string& name)
 {
-  return ::testing::TempDir() + name;
+  return testmesh::TempPath(name);
 }
 
 //! Writes one element of each scalar type and a list of every type in a storage mode,
