@@ -77,7 +77,7 @@ TEST(algoMesh_Checker, EmptyMeshAndDeviationOnlyGiveEmptyResults)
 
   // Deviation and self-intersection are not computed here and send no message.
   Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
-  algoMesh_Checker checker(testmesh::Equilateral(), ActAPI_ProgressEntry(notifier));
+  algoMesh_Checker checker(testmesh::Equilateral(), notifier);
   EXPECT_TRUE(checker.Perform({QualityMetric_Deviation, QualityMetric_SelfIntersection,
                                static_cast<algoMesh_QualityMetricType>(42)}));
   EXPECT_EQ(0, checker.QualityInfo()->Fields().Extent());

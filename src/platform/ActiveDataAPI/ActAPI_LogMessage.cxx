@@ -33,7 +33,7 @@ ActAPI_LogMessage& ActAPI_LogMessage::operator<<(const bool value)
   return appendArgument(new ActAPI_VariableBool(value));
 }
 
-ActAPI_LogMessage& ActAPI_LogMessage::operator<<(const Handle(TColStd_HArray1OfReal)& value)
+ActAPI_LogMessage& ActAPI_LogMessage::operator<<(const Handle(TColStd_HArray1OfReal) & value)
 {
   return appendArgument(new ActAPI_VariableRealArray(value));
 }
@@ -43,7 +43,7 @@ ActAPI_LogMessage& ActAPI_LogMessage::operator<<(const TopoDS_Shape& value)
   return appendArgument(new ActAPI_VariableShape(value));
 }
 
-ActAPI_LogMessage& ActAPI_LogMessage::appendArgument(const Handle(ActAPI_VariableBase)& argument)
+ActAPI_LogMessage& ActAPI_LogMessage::appendArgument(const Handle(ActAPI_VariableBase) & argument)
 {
   if (IsMuted)
   {

@@ -47,7 +47,7 @@ public:
   ActAPI_LogMessage& operator<<(const int value);
   ActAPI_LogMessage& operator<<(const double value);
   ActAPI_LogMessage& operator<<(const bool value);
-  ActAPI_LogMessage& operator<<(const Handle(TColStd_HArray1OfReal)& value);
+  ActAPI_LogMessage& operator<<(const Handle(TColStd_HArray1OfReal) & value);
   ActAPI_LogMessage& operator<<(const TopoDS_Shape& value);
 
   //! Text with every "%N" placeholder replaced by argument N (1-based). Placeholders
@@ -63,7 +63,7 @@ public:
   bool                    IsMuted;
 
 private:
-  ActAPI_LogMessage& appendArgument(const Handle(ActAPI_VariableBase)& argument);
+  ActAPI_LogMessage& appendArgument(const Handle(ActAPI_VariableBase) & argument);
 };
 
 #endif

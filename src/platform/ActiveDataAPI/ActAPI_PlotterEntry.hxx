@@ -5,14 +5,23 @@
 
 #include <ActAPI_IPlotter.hxx>
 
+#include <type_traits>
+
 class ActAPI_EXPORT ActAPI_PlotterEntry
 {
 public:
   ActAPI_PlotterEntry() = default;
-  ActAPI_PlotterEntry(const Handle(ActAPI_IPlotter)& plotter) : m_plotter(plotter) {}
+  ActAPI_PlotterEntry(const Handle(ActAPI_IPlotter) & plotter) : m_plotter(plotter) {}
+
+  //! Lets a handle of any plotter class stand where an entry is expected.
+  template <class T,
+            class = typename std::enable_if<std::is_base_of<ActAPI_IPlotter, T>::value>::type>
+  ActAPI_PlotterEntry(const Handle(T) & plotter) : m_plotter(plotter)
+  {
+  }
   virtual ~ActAPI_PlotterEntry() = default;
 
-  const Handle(ActAPI_IPlotter)& Access() const { return m_plotter; }
+  const Handle(ActAPI_IPlotter) & Access() const { return m_plotter; }
 
   virtual void DrawPoint(const gp_XYZ& point, const TCollection_AsciiString& name) const
   {
@@ -22,9 +31,8 @@ public:
     }
   }
 
-  virtual void DrawLink(const gp_XYZ&                  start,
-                        const gp_XYZ&                  end,
-                        const TCollection_AsciiString& name) const
+  virtual void
+  DrawLink(const gp_XYZ& start, const gp_XYZ& end, const TCollection_AsciiString& name) const
   {
     if (!m_plotter.IsNull())
     {
@@ -40,8 +48,8 @@ public:
     }
   }
 
-  virtual void DrawTriangulation(const Handle(Poly_Triangulation)& mesh,
-                                 const TCollection_AsciiString&   name) const
+  virtual void DrawTriangulation(const Handle(Poly_Triangulation) & mesh,
+                                 const TCollection_AsciiString& name) const
   {
     if (!m_plotter.IsNull())
     {

@@ -5,13 +5,24 @@
 
 #include <ActAPI_IProgressNotifier.hxx>
 
+#include <type_traits>
+
 class ActAPI_EXPORT ActAPI_ProgressEntry
 {
 public:
   ActAPI_ProgressEntry() = default;
-  ActAPI_ProgressEntry(const Handle(ActAPI_IProgressNotifier)& notifier) : m_notifier(notifier) {}
+  ActAPI_ProgressEntry(const Handle(ActAPI_IProgressNotifier) & notifier) : m_notifier(notifier) {}
 
-  const Handle(ActAPI_IProgressNotifier)& Access() const { return m_notifier; }
+  //! Lets a handle of any notifier class stand where an entry is expected, e.g.
+  //! `algoMesh_Checker checker(mesh, myRecordingNotifier, ActAPI_PlotterEntry())`.
+  template <
+      class T,
+      class = typename std::enable_if<std::is_base_of<ActAPI_IProgressNotifier, T>::value>::type>
+  ActAPI_ProgressEntry(const Handle(T) & notifier) : m_notifier(notifier)
+  {
+  }
+
+  const Handle(ActAPI_IProgressNotifier) & Access() const { return m_notifier; }
 
   //! Whether the user asked to stop; false without a notifier.
   bool IsCancelling() const { return !m_notifier.IsNull() && m_notifier->IsCancelRequested(); }

@@ -72,7 +72,7 @@ std::vector<ActAPI_LogMessage> ActAPI_RecordingNotifier::Messages() const
 std::vector<std::string> ActAPI_RecordingNotifier::Texts() const
 {
   std::lock_guard<std::mutex> lock(m_mutex);
-  std::vector<std::string> texts;
+  std::vector<std::string>    texts;
   for (const ActAPI_LogMessage& message : m_messages)
   {
     texts.emplace_back(message.Formatted().ToCString());

@@ -55,14 +55,14 @@ public:
   void Clear();
 
 private:
-  mutable std::mutex       m_mutex;
+  mutable std::mutex             m_mutex;
   std::vector<ActAPI_LogMessage> m_messages;
-  std::vector<std::string> m_calls;
-  TCollection_AsciiString  m_text;
-  int                      m_range = 0;
-  int                      m_value = 0;
-  std::atomic<long>        m_cancelAfter{-1};
-  std::atomic<long>        m_polls{0};
+  std::vector<std::string>       m_calls;
+  TCollection_AsciiString        m_text;
+  int                            m_range = 0;
+  int                            m_value = 0;
+  std::atomic<long>              m_cancelAfter{-1};
+  std::atomic<long>              m_polls{0};
 };
 
 #endif

@@ -26,12 +26,12 @@ const char* severityLabel(const int severity)
 {
   switch (severity)
   {
-    case LogSeverity_Warning:
-      return "warning";
-    case LogSeverity_Error:
-      return "error";
-    default:
-      return "info";
+  case LogSeverity_Warning:
+    return "warning";
+  case LogSeverity_Error:
+    return "error";
+  default:
+    return "info";
   }
 }
 } // namespace
@@ -49,6 +49,9 @@ ActAPI_TerminalNotifier::~ActAPI_TerminalNotifier()
 
 void ActAPI_TerminalNotifier::InstallInterruptHandler()
 {
+  // A new installation starts without a pending interrupt, so that a long-lived host can
+  // run again after a cancelled piece of work.
+  THE_INTERRUPTED = 0;
   std::signal(SIGINT, onInterrupt);
 }
 
@@ -118,9 +121,9 @@ void ActAPI_TerminalNotifier::redraw(const bool force)
   {
     return;
   }
-  m_shownPermille   = permille;
-  const int width   = 30;
-  const int filled  = permille * width / 1000;
+  m_shownPermille  = permille;
+  const int width  = 30;
+  const int filled = permille * width / 1000;
   char      bar[width + 1];
   for (int i = 0; i < width; ++i)
   {

@@ -20,7 +20,8 @@ public:
   ~ActAPI_TerminalNotifier() override;
 
   //! Makes SIGINT request cancellation instead of ending the process. A second Ctrl-C
-  //! while cancellation is pending ends the process as usual.
+  //! while cancellation is pending ends the process as usual. The request is shared by
+  //! every terminal notifier of the process; calling this again clears it.
   static void InstallInterruptHandler();
 
   void ResetProgress() override;

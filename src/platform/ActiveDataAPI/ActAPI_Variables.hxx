@@ -68,7 +68,7 @@ class ActAPI_EXPORT ActAPI_VariableRealArray : public ActAPI_VariableBase
 {
   DEFINE_STANDARD_RTTIEXT(ActAPI_VariableRealArray, ActAPI_VariableBase)
 public:
-  explicit ActAPI_VariableRealArray(const Handle(TColStd_HArray1OfReal)& value) : Value(value) {}
+  explicit ActAPI_VariableRealArray(const Handle(TColStd_HArray1OfReal) & value) : Value(value) {}
   TCollection_AsciiString ToString() const override;
 
   Handle(TColStd_HArray1OfReal) Value;
