@@ -269,37 +269,49 @@ void algoMesh_HullBuilder::setPlane(Face& f, const double* a, const double* b, c
 
 void algoMesh_HullBuilder::assignInitialPoints()
 {
+  m_candidates.clear();
+  for (size_t f = 0; f < 4; ++f)
+  {
+    addCandidate(f);
+  }
   for (size_t i = 0; i < m_nbPoints; ++i)
   {
-    for (size_t f = 0; f < 4; ++f)
-    {
-      if (assignPoint(m_faces[f], i))
-      {
-        break;
-      }
-    }
+    assignToCandidates(i);
   }
 }
 
-bool algoMesh_HullBuilder::assignPoint(Face& f, const size_t p)
+void algoMesh_HullBuilder::addCandidate(const size_t f)
 {
-  // s^2 > eps^2 |N|^2 compares the true distance s / |N| with eps without a square root.
-  const double s = signedDistance(f, point(p));
-  if (s <= 0.0 || s * s <= m_eps2 * f.nn)
+  const Face& face = m_faces[f];
+  m_candidates.push_back(Candidate{face.nx, face.ny, face.nz, face.d, m_eps2 * face.nn, f});
+}
+
+void algoMesh_HullBuilder::assignToCandidates(const size_t p)
+{
+  // A point is outside a face when s = N.p + D > 0 and its true distance s / |N| exceeds
+  // eps, tested as s^2 > eps^2 |N|^2 to avoid a square root. The first face that has it
+  // outside takes it.
+  const double* xyz = point(p);
+  const double  x = xyz[0], y = xyz[1], z = xyz[2];
+  for (const Candidate& c : m_candidates)
   {
-    return false;
+    const double s = c.nx * x + c.ny * y + c.nz * z + c.d;
+    if (s > 0.0 && s * s > c.limit)
+    {
+      Face& face = m_faces[c.face];
+      if (!face.outside)
+      {
+        face.outside = takeList();
+      }
+      face.outside->push_back(p);
+      if (s > face.farDist)
+      {
+        face.farDist  = s;
+        face.farPoint = p;
+      }
+      return;
+    }
   }
-  if (!f.outside)
-  {
-    f.outside = takeList();
-  }
-  f.outside->push_back(p);
-  if (s > f.farDist)
-  {
-    f.farDist  = s;
-    f.farPoint = p;
-  }
-  return true;
 }
 
 void algoMesh_HullBuilder::expand()
@@ -532,20 +544,18 @@ void algoMesh_HullBuilder::createConeFaces(const size_t q)
 
 void algoMesh_HullBuilder::reassignPoints(const size_t q)
 {
+  m_candidates.clear();
+  for (const size_t f : m_newFaces)
+  {
+    addCandidate(f);
+  }
   for (std::unique_ptr<IndexList>& list : m_setAside)
   {
     for (const size_t p : *list)
     {
-      if (p == q)
+      if (p != q)
       {
-        continue;
-      }
-      for (const size_t f : m_newFaces)
-      {
-        if (assignPoint(m_faces[f], p))
-        {
-          break;
-        }
+        assignToCandidates(p);
       }
     }
     returnList(list);

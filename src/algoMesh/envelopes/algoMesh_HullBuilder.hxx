@@ -50,6 +50,14 @@ private:
     size_t next;
   };
 
+  //! A face's plane packed with its squared tolerance (eps^2 |N|^2) for the tight loop
+  //! that distributes points.
+  struct Candidate
+  {
+    double nx, ny, nz, d, limit;
+    size_t face;
+  };
+
   struct Face
   {
     size_t                     halfEdge = THE_NONE; //!< reference half-edge; THE_NONE: disabled
@@ -111,8 +119,12 @@ private:
   //! Makes the extra point of a planar build coincide with point 0 again.
   void undoPlanarLift();
 
-  //! Appends p to f's outside list when its distance exceeds the tolerance.
-  bool assignPoint(Face& f, const size_t p);
+  //! Makes face f one of the faces that the next points are offered to, in call order.
+  void addCandidate(const size_t f);
+
+  //! Gives point p to the first candidate face that has it outside beyond the tolerance;
+  //! a point no candidate takes is inside the hull and is dropped.
+  void assignToCandidates(const size_t p);
 
   void   setPlane(Face& f, const double* a, const double* b, const double* through);
   size_t addFace();
@@ -150,6 +162,7 @@ private:
   std::vector<size_t>                     m_horizon;
   std::vector<size_t>                     m_taken;
   std::vector<size_t>                     m_newFaces;
+  std::vector<Candidate>                  m_candidates;
   std::vector<std::unique_ptr<IndexList>> m_setAside;
 };
 
