@@ -349,3 +349,61 @@ TEST(algoMesh_ConvexHull, CloudFlatForTheToleranceStillGivesAnAnswer)
                             [&](const gp_Pnt& p) { return p.IsEqual(hull->Node(i), 0.0); }));
   }
 }
+
+TEST(algoMesh_ConvexHull, LatticeGivesTheCubeWhateverTheOrder)
+{
+  // Points on the cube's faces and edges lie on the final planes, within the tolerance. In
+  // lattice order only the eight corners become vertices. In other orders a face or edge
+  // point can be the farthest from an intermediate face and become a vertex before the
+  // corners beyond it; the visibility test has no tolerance, so it stays as a flat vertex.
+  // The hull is still the cube.
+  std::vector<gp_Pnt> points;
+  for (int i = 0; i < 1000; ++i)
+  {
+    points.emplace_back(i % 10, (i / 10) % 10, i / 100);
+  }
+  for (const unsigned seed : {0u, 1u, 2u, 3u})
+  {
+    if (seed != 0)
+    {
+      std::shuffle(points.begin(), points.end(), std::mt19937(seed));
+    }
+    Handle(Poly_Triangulation) hull;
+    ASSERT_TRUE(Hull(points, hull));
+    if (seed == 0)
+    {
+      EXPECT_EQ(8, hull->NbNodes());
+      EXPECT_EQ(12, hull->NbTriangles());
+    }
+    EXPECT_NEAR(729.0, testmesh::SignedVolume(hull), 1e-9);
+    int corners = 0;
+    for (int i = 1; i <= hull->NbNodes(); ++i)
+    {
+      const gp_Pnt p = hull->Node(i);
+      const int    onSides =
+          (p.X() == 0 || p.X() == 9) + (p.Y() == 0 || p.Y() == 9) + (p.Z() == 0 || p.Z() == 9);
+      EXPECT_GE(onSides, 1) << "an inner lattice point became a vertex";
+      corners += onSides == 3;
+    }
+    EXPECT_EQ(8, corners);
+    ExpectValidHull(points, hull);
+  }
+}
+
+TEST(algoMesh_ConvexHull, TorusNodesGiveAValidHull)
+{
+  // Rings of cocircular points, many of them coplanar with their neighbours on the outside.
+  std::vector<gp_Pnt> points;
+  for (int i = 0; i < 60; ++i)
+  {
+    for (int j = 0; j < 30; ++j)
+    {
+      const double u = 2 * M_PI * i / 60, v = 2 * M_PI * j / 30;
+      points.emplace_back((3 + std::cos(v)) * std::cos(u), (3 + std::cos(v)) * std::sin(u),
+                          std::sin(v));
+    }
+  }
+  Handle(Poly_Triangulation) hull;
+  ASSERT_TRUE(Hull(points, hull));
+  ExpectValidHull(points, hull);
+}

@@ -423,6 +423,11 @@ void algoMesh_HullBuilder::findVisibleFaces(const size_t start, const double* q)
       }
     }
     // Not visible: the half-edge we came through separates the visible region from it.
+    // (The start face always sees its own farthest point, so h is a real half-edge.)
+    if (h == THE_NONE)
+    {
+      continue;
+    }
     m_horizon.push_back(h);
     Face&  owner    = m_faces[m_halfEdges[h].face];
     size_t position = 0;
@@ -437,6 +442,10 @@ void algoMesh_HullBuilder::findVisibleFaces(const size_t start, const double* q)
 bool algoMesh_HullBuilder::orderHorizon()
 {
   const size_t nb = m_horizon.size();
+  if (nb < 3)
+  {
+    return false;
+  }
   for (size_t i = 0; i + 1 < nb; ++i)
   {
     const size_t end   = m_halfEdges[m_horizon[i]].endVertex;
@@ -455,7 +464,10 @@ bool algoMesh_HullBuilder::orderHorizon()
       return false;
     }
   }
-  return true;
+  // A chain that does not close (the visible faces touch at a vertex) would link the cone
+  // faces wrongly; it is as unsolvable as a chain that breaks.
+  return m_halfEdges[m_horizon[nb - 1]].endVertex ==
+         m_halfEdges[m_halfEdges[m_horizon[0]].opposite].endVertex;
 }
 
 void algoMesh_HullBuilder::recycleVisibleFaces()

@@ -104,7 +104,8 @@ private:
   //! Collects the faces visible from point q, starting at face f, and the horizon edges.
   void findVisibleFaces(const size_t f, const double* q);
 
-  //! Orders the horizon edges into a closed loop; false when some edge has no successor.
+  //! Orders the horizon edges into a closed loop; false when some edge has no successor or
+  //! the chain does not close.
   bool orderHorizon();
 
   //! Disables the visible faces and keeps 2H of their half-edges for the new faces.
