@@ -23,7 +23,10 @@ namespace quorin
 //! Incremental quickhull with a relative tolerance of 1e-9 of the cloud's extent: points
 //! closer than that to a face of the hull are taken as inside. The result's triangles are
 //! counter-clockwise seen from outside (right-hand normals point outward) and every edge is
-//! shared by exactly two triangles. Each Perform is independent; the object can be reused.
+//! shared by exactly two triangles. Coplanar faces are not merged: a point lying on a face
+//! of the final hull is dropped when it is met after that face exists, but stays as a flat
+//! vertex when the input order made it a corner of an intermediate hull. Each Perform is
+//! independent; the object can be reused.
 class algoMesh_EXPORT algoMesh_ConvexHull : public ActAPI_IAlgorithm
 {
   DEFINE_STANDARD_RTTIEXT(algoMesh_ConvexHull, ActAPI_IAlgorithm)
