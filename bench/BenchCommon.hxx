@@ -53,6 +53,7 @@ void AddInputTasks(std::vector<Task>& tasks);
 void AddQualityTasks(std::vector<Task>& tasks);
 void AddExchangeTasks(std::vector<Task>& tasks);
 void AddAssemblyTasks(std::vector<Task>& tasks);
+void AddEnvelopeTasks(std::vector<Task>& tasks);
 
 } // namespace bench
 

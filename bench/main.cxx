@@ -11,6 +11,7 @@ int main(int argc, char** argv)
   bench::AddQualityTasks(tasks);
   bench::AddExchangeTasks(tasks);
   bench::AddAssemblyTasks(tasks);
+  bench::AddEnvelopeTasks(tasks);
 
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0)
   {

@@ -7,7 +7,13 @@ inputs=bench/inputs
 [ -f $inputs/torus-1m.stl ] || $bin make-inputs $inputs
 for size in 10k 200k 1m; do
   in=$inputs/torus-$size.stl
-  for task in $($bin --help | awk '/^  / && $1 != "make-inputs" {print $1}'); do
+  for task in $($bin --help | awk '/^  / && $1 !~ /^make-/ && $1 !~ /^hull/ {print $1}'); do
     $bin $task $in || echo "task=$task input=$in failed"
+  done
+done
+[ -f $inputs/ball-1m.xyz ] || $bin make-clouds $inputs
+for cloud in ball-1m sphere-1m torus-1m-nodes; do
+  for task in $($bin --help | awk '/^  hull/ {print $1}'); do
+    $bin $task $inputs/$cloud.xyz || echo "task=$task input=$inputs/$cloud.xyz failed"
   done
 done
