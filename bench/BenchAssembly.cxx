@@ -80,7 +80,9 @@ int mergeNodes(const Args& args)
       [&]
       {
         quorin::algoMesh_NodesMerger merger(1.0e-7);
-        merger.Reserve(corners.size());
+        // A closed mesh has about half as many nodes as triangles, so a facet soup has
+        // about one node per six corners.
+        merger.Reserve(corners.size(), corners.size() / 6);
         int index = 0;
         for (const gp_Pnt& corner : corners)
         {

@@ -4,7 +4,8 @@
 #include "MeshInput.hxx"
 #include "QualityTable.hxx"
 
-#include <ActAPI_TerminalNotifier.hxx>
+#include "CliNotifier.hxx"
+
 #include <algoMesh_Checker.hxx>
 
 #include <cstdio>
@@ -93,7 +94,7 @@ int RunCheck(const std::vector<std::string>& arguments)
     metrics = TriangleMetrics();
   }
 
-  Handle(ActAPI_TerminalNotifier) notifier = new ActAPI_TerminalNotifier();
+  Handle(CliNotifier) notifier = new CliNotifier();
   ActAPI_TerminalNotifier::InstallInterruptHandler();
   const ActAPI_ProgressEntry progress(notifier);
   MeshInput                  input;

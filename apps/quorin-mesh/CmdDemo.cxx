@@ -1,13 +1,14 @@
 // quorin-mesh demo [--out DIR]: the library end to end on a part built in place. A plate
 // with rounded corners, four through holes and a filleted cylindrical boss is modelled
 // with the kernel, meshed by its incremental mesher, summarised with algoMesh_Info,
-// graded by algoMesh_Checker on every triangle metric, and written to DIR as STL (the
-// mesh) and BREP (the part with its mesh).
+// graded by algoMesh_Checker on every triangle metric, and written to DIR as STL, PLY and
+// OBJ (the mesh, through the library's writers) and BREP (the part with its mesh).
 #include "Commands.hxx"
+#include "CliNotifier.hxx"
 #include "MeshInput.hxx"
+#include "MeshOutput.hxx"
 #include "QualityTable.hxx"
 
-#include <ActAPI_TerminalNotifier.hxx>
 #include <algoMesh_Checker.hxx>
 #include <algoMesh_Info.hxx>
 
@@ -18,8 +19,6 @@
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeCylinder.hxx>
 #include <BRepTools.hxx>
-#include <OSD_Path.hxx>
-#include <RWStl.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 
@@ -39,7 +38,8 @@ const char* const THE_USAGE =
     "Builds a sample part (a 120 x 80 x 10 plate with rounded corners, four holes and a\n"
     "filleted cylindrical boss), meshes it, prints its statistics and a quality table\n"
     "(per metric: min, mean, max and the share of triangles inside the acceptable range),\n"
-    "and writes demo-part.stl and demo-part.brep into DIR.\n"
+    "and writes the mesh as demo-part.stl, demo-part.ply and demo-part.obj and the part as\n"
+    "demo-part.brep into DIR.\n"
     "\n"
     "Options:\n"
     "  --out DIR   output directory, created when missing (default: out)\n"
@@ -138,7 +138,7 @@ int RunDemo(const std::vector<std::string>& arguments)
     return Fail("cannot create the output directory '" + outDir + "'");
   }
 
-  Handle(ActAPI_TerminalNotifier) notifier = new ActAPI_TerminalNotifier();
+  Handle(CliNotifier) notifier = new CliNotifier();
   ActAPI_TerminalNotifier::InstallInterruptHandler();
   const ActAPI_ProgressEntry progress(notifier);
 
@@ -179,19 +179,26 @@ int RunDemo(const std::vector<std::string>& arguments)
   std::fflush(stdout);
   PrintQualityTable(std::cout, checker.QualityInfo(), TriangleMetrics());
 
-  // 4. Write the mesh and the part.
-  const std::string stlPath  = (std::filesystem::path(outDir) / "demo-part.stl").string();
-  const std::string brepPath = (std::filesystem::path(outDir) / "demo-part.brep").string();
-  if (!RWStl::WriteBinary(mesh, OSD_Path(stlPath.c_str())))
+  // 4. Write the mesh in each mesh format, and the part.
+  std::printf("\n");
+  for (const char* name : {"demo-part.stl", "demo-part.ply", "demo-part.obj"})
   {
-    return Fail("cannot write '" + stlPath + "'");
+    const std::string path = (std::filesystem::path(outDir) / name).string();
+    std::string       error;
+    if (!SaveMesh(mesh, path, Encoding::Default, progress, error))
+    {
+      return Fail(error);
+    }
+    notifier->ResetProgress();
+    std::printf("Wrote %s (%d triangles, %d nodes)\n", path.c_str(), mesh->NbTriangles(),
+                mesh->NbNodes());
   }
+  const std::string brepPath = (std::filesystem::path(outDir) / "demo-part.brep").string();
   if (!BRepTools::Write(part, brepPath.c_str()))
   {
     return Fail("cannot write '" + brepPath + "'");
   }
-  std::printf("\nWrote %s (binary STL, %d triangles) and %s\n", stlPath.c_str(),
-              mesh->NbTriangles(), brepPath.c_str());
+  std::printf("Wrote %s (the part with its face meshes)\n", brepPath.c_str());
   return Exit_Ok;
 }
 

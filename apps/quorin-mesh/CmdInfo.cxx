@@ -2,7 +2,8 @@
 #include "Commands.hxx"
 #include "MeshInput.hxx"
 
-#include <ActAPI_TerminalNotifier.hxx>
+#include "CliNotifier.hxx"
+
 #include <algoBase_Utils.hxx>
 #include <algoMesh_Info.hxx>
 
@@ -23,9 +24,9 @@ const char* const THE_USAGE =
     "Usage: quorin-mesh info FILE [--deflection D] [--weld]\n"
     "\n"
     "Prints the number of triangles and nodes and the largest surface deviation of FILE,\n"
-    "then the size and format of the file, its bounding box and the number of boundary\n"
-    "edges (0 for a closed mesh). CAD files are meshed first and also report their solids\n"
-    "and faces.\n"
+    "then the size and format of the file (with the elements of a PLY file and the\n"
+    "materials of an OBJ file), its bounding box and the number of boundary edges (0 for a\n"
+    "closed mesh). CAD files are meshed first and also report their solids and faces.\n"
     "\n"
     "Options:\n"
     "  --deflection D  linear deflection for meshing CAD files, in model units\n"
@@ -106,7 +107,7 @@ int RunInfo(const std::vector<std::string>& arguments)
     return Exit_Usage;
   }
 
-  Handle(ActAPI_TerminalNotifier) notifier = new ActAPI_TerminalNotifier();
+  Handle(CliNotifier) notifier = new CliNotifier();
   ActAPI_TerminalNotifier::InstallInterruptHandler();
   const ActAPI_ProgressEntry progress(notifier);
   MeshInput                  input;
@@ -132,6 +133,10 @@ int RunInfo(const std::vector<std::string>& arguments)
   std::printf("File: %s\n", input.Path.c_str());
   std::printf("Format: %s%s%s, %ju bytes\n", input.Format.c_str(),
               input.Encoding.empty() ? "" : " ", input.Encoding.c_str(), input.FileSize);
+  for (const std::string& fact : input.Facts)
+  {
+    std::printf("%s\n", fact.c_str());
+  }
   Bnd_Box box;
   if (input.IsBRep)
   {

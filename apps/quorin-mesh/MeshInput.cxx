@@ -1,8 +1,16 @@
 #include "MeshInput.hxx"
 
+#include "CliNotifier.hxx"
+#include "Commands.hxx"
+
+#include <Exchange_OBJMaterials.hxx>
+#include <RPly_Reader.hxx>
 #include <algoBase_ProgressIndicator.hxx>
 #include <algoBase_Utils.hxx>
 #include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_OBJ.hxx>
+#include <algoMesh_PLY.hxx>
+#include <algoMesh_STL.hxx>
 
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepTools.hxx>
@@ -11,7 +19,6 @@
 #include <Bnd_Box.hxx>
 #include <Message_ProgressScope.hxx>
 #include <OSD_Path.hxx>
-#include <RWStl.hxx>
 #include <STEPControl_Reader.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
@@ -21,6 +28,8 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <unordered_map>
 
 namespace cli
@@ -28,14 +37,6 @@ namespace cli
 
 namespace
 {
-std::string lowerExtension(const std::string& path)
-{
-  std::string extension = std::filesystem::path(path).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
-}
-
 // A binary STL file is exactly an 80-byte header, a 4-byte count and 50 bytes per facet;
 // anything else is read as ASCII by the kernel.
 std::string stlEncoding(const std::string& path, const std::uintmax_t size)
@@ -51,24 +52,108 @@ std::string stlEncoding(const std::string& path, const std::uintmax_t size)
   return 84 + 50 * nbFacets == size ? "binary" : "ASCII";
 }
 
-bool readStl(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
+// Reports a failed read in one line, with the reader's own reason when it gave one.
+bool readFailed(const MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
 {
-  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
-  indicator->ConnectNotifier(progress.Access());
-  progress.Init("Reading STL", 100);
-  input.Format   = "STL";
-  input.Encoding = stlEncoding(input.Path, input.FileSize);
-  input.Mesh     = RWStl::ReadFile(input.Path.c_str(), indicator->Start());
   if (progress.IsCancelling())
   {
     error = "interrupted";
     return false;
   }
-  if (input.Mesh.IsNull() || input.Mesh->NbTriangles() == 0)
+  const std::string reason = CliNotifier::LastErrorOf(progress);
+  error                    = reason.empty() ? "no triangles could be read from '" + input.Path + "'"
+                                            : "cannot read '" + input.Path + "': " + reason;
+  return false;
+}
+
+bool readStl(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
+{
+  input.Format   = "STL";
+  input.Encoding = stlEncoding(input.Path, input.FileSize);
+  if (!quorin::algoMesh_STL::Read(input.Path.c_str(), input.Mesh, progress) ||
+      progress.IsCancelling() || input.Mesh->NbTriangles() == 0)
   {
-    error = "no triangles could be read from '" + input.Path + "'";
+    return readFailed(input, progress, error);
+  }
+  progress.Complete();
+  return true;
+}
+
+bool readPly(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
+{
+  input.Format = "PLY";
+  RPly_Reader header;
+  if (header.Open(input.Path) && header.ReadHeader())
+  {
+    static const char* const storages[] = {"ASCII", "binary little-endian", "binary big-endian"};
+    input.Encoding                      = storages[header.Storage()];
+    std::string elements;
+    for (const RPly_Element& element : header.Elements())
+    {
+      elements +=
+          (elements.empty() ? "" : ", ") + element.Name + " " + std::to_string(element.Count);
+    }
+    input.Facts.push_back("Elements: " + (elements.empty() ? std::string("none") : elements));
+  }
+  if (!quorin::algoMesh_PLY::Read(input.Path.c_str(), input.Mesh, progress))
+  {
+    return readFailed(input, progress, error);
+  }
+  // A file without faces is read as a point set with one placeholder triangle on node 0.
+  int a, b, c;
+  input.Mesh->Triangle(1).Get(a, b, c);
+  if (a < 1 || b < 1 || c < 1)
+  {
+    error = "'" + input.Path + "' holds no faces";
     return false;
   }
+  return true;
+}
+
+// The materials an OBJ file refers to: those defined in its material libraries and the
+// names its faces use (a used name may be missing from the libraries).
+void objMaterialFacts(MeshInput& input)
+{
+  std::ifstream               file(input.Path);
+  std::string                 line;
+  std::set<std::string>       used;
+  int                         defined = 0;
+  std::string                 libraries;
+  const std::filesystem::path directory = std::filesystem::path(input.Path).parent_path();
+  while (std::getline(file, line))
+  {
+    std::istringstream words(line);
+    std::string        keyword, name;
+    words >> keyword >> name;
+    if (keyword == "usemtl" && !name.empty())
+    {
+      used.insert(name);
+    }
+    else if (keyword == "mtllib" && !name.empty())
+    {
+      quorin::Exchange_OBJMaterials materials;
+      if (materials.ReadMaterials((directory / name).string()))
+      {
+        defined += static_cast<int>(materials.Materials().size());
+      }
+      libraries += (libraries.empty() ? "" : ", ") + name;
+    }
+  }
+  input.Facts.push_back("Materials: " + std::to_string(defined) + " defined" +
+                        (libraries.empty() ? "" : " in " + libraries) + ", " +
+                        std::to_string(used.size()) + " used");
+}
+
+bool readObj(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
+{
+  input.Format = "OBJ";
+  quorin::algoMesh_OBJ reader(progress);
+  if (!reader.Read(input.Path, input.Mesh) || progress.IsCancelling() ||
+      input.Mesh->NbTriangles() == 0)
+  {
+    return readFailed(input, progress, error);
+  }
+  objMaterialFacts(input);
   progress.Complete();
   return true;
 }
@@ -115,7 +200,7 @@ bool readBRep(MeshInput& input, const ActAPI_ProgressEntry& progress, std::strin
 
 const char* SupportedExtensions()
 {
-  return ".stl (mesh), .step/.stp and .brep (CAD, meshed first)";
+  return ".stl, .ply, .obj (mesh), .step/.stp and .brep (CAD, meshed first)";
 }
 
 bool LoadMeshInput(const std::string&          path,
@@ -135,13 +220,21 @@ bool LoadMeshInput(const std::string&          path,
     return false;
   }
   input.FileSize              = std::filesystem::file_size(path, status);
-  const std::string extension = lowerExtension(path);
+  const std::string extension = LowerExtension(path);
 
   // 2. Read it with the reader of its format.
   bool isRead = false;
   if (extension == ".stl")
   {
     isRead = readStl(input, progress, error);
+  }
+  else if (extension == ".ply")
+  {
+    isRead = readPly(input, progress, error);
+  }
+  else if (extension == ".obj")
+  {
+    isRead = readObj(input, progress, error);
   }
   else if (extension == ".step" || extension == ".stp")
   {
@@ -161,13 +254,13 @@ bool LoadMeshInput(const std::string&          path,
   {
     return false;
   }
-  if (input.Format == "STL")
+  input.IsBRep = input.Format == "STEP" || input.Format == "BREP";
+  if (!input.IsBRep)
   {
     return true;
   }
 
   // 3. Mesh a B-rep input and weld its face meshes into one.
-  input.IsBRep = true;
   if (input.Shape.IsNull() || !TopExp_Explorer(input.Shape, TopAbs_FACE).More())
   {
     error = "'" + path + "' holds no faces";

@@ -1,6 +1,7 @@
-// Loading of the files the commands work on: mesh files are read as one triangulation,
-// B-rep files are read as a shape and meshed by the kernel's incremental mesher. The
-// format is chosen by the file's extension; readers of further formats plug in here.
+// Loading of the files the commands work on: mesh files (STL, PLY, OBJ) are read as one
+// triangulation by the library's readers, B-rep files are read as a shape and meshed by the
+// kernel's incremental mesher. The format is chosen by the file's extension; readers of
+// further formats plug in here.
 #ifndef quorinMesh_MeshInput_HeaderFile
 #define quorinMesh_MeshInput_HeaderFile
 
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace cli
 {
@@ -18,11 +20,13 @@ namespace cli
 //! A loaded file.
 struct MeshInput
 {
-  std::string    Path;
-  std::string    Format;       //!< "STL", "STEP" or "BREP"
-  std::string    Encoding;     //!< "binary" or "ASCII" for STL, empty otherwise
-  std::uintmax_t FileSize = 0; //!< bytes
-  bool           IsBRep   = false;
+  std::string Path;
+  std::string Format;   //!< "STL", "PLY", "OBJ", "STEP" or "BREP"
+  std::string Encoding; //!< "binary" or "ASCII" (STL, PLY), empty otherwise
+  //! What the format tells beyond the mesh, one line each ("Elements: vertex 8, face 6").
+  std::vector<std::string> Facts;
+  std::uintmax_t           FileSize = 0; //!< bytes
+  bool                     IsBRep   = false;
 
   //! B-rep inputs: the shape as read, with a triangulation on each meshed face.
   TopoDS_Shape Shape;
@@ -49,8 +53,8 @@ struct MeshInputOptions
 //! The extensions LoadMeshInput understands, for help texts.
 const char* SupportedExtensions();
 
-//! Reads a file chosen by its extension (case ignored): .stl as a mesh; .step, .stp and
-//! .brep as a shape, then meshed. Progress and Ctrl-C go through the entry.
+//! Reads a file chosen by its extension (case ignored): .stl, .ply and .obj as a mesh;
+//! .step, .stp and .brep as a shape, then meshed. Progress and Ctrl-C go through the entry.
 //! @return false with a one-line reason in `error` when the file is missing, unreadable,
 //!         of an unknown extension, holds no triangles, or the user interrupted
 bool LoadMeshInput(const std::string&          path,

@@ -7,7 +7,10 @@
 #include <Message_Printer.hxx>
 #include <Standard_Failure.hxx>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -18,12 +21,22 @@ namespace cli
 const std::vector<Command>& AllCommands()
 {
   static const std::vector<Command> THE_COMMANDS = {
-      {"demo", "mesh a sample CAD part, print its statistics and quality, write it as STL",
+      {"demo",
+       "mesh a sample CAD part, print its statistics and quality, write it as STL, PLY and OBJ",
        RunDemo},
       {"info", "print the statistics of a mesh or CAD file", RunInfo},
       {"check", "grade the triangles of a mesh or CAD file by quality metrics", RunCheck},
+      {"convert", "write a mesh or CAD file's mesh in another format (STL, PLY, OBJ)", RunConvert},
   };
   return THE_COMMANDS;
+}
+
+std::string LowerExtension(const std::string& path)
+{
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
 }
 
 bool IsHelp(const std::string& argument)

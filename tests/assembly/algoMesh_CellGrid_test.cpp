@@ -43,6 +43,7 @@ void expectSameAsCellFilter(const std::vector<gp_XYZ>& stored,
 {
   NCollection_CellFilter<RecordingInspector> filter(tol, new NCollection_IncAllocator(24600));
   algoMesh_CellGrid                          grid(tol);
+  grid.Reserve(stored.size()); // the sized table must answer as the grown one
   for (size_t i = 0; i < stored.size(); ++i)
   {
     filter.Add(static_cast<int>(i), stored[i]);
@@ -56,6 +57,7 @@ void expectSameAsCellFilter(const std::vector<gp_XYZ>& stored,
     inspector.sqTolerance = tol * tol;
     const gp_XYZ shift(tol, tol, tol);
     filter.Inspect(q - shift, q + shift, inspector);
+    grid.Prefetch(q); // a hint only
     const int first = inspector.found.empty() ? -1 : inspector.found.front();
     const int last  = inspector.found.empty() ? -1 : inspector.found.back();
     ASSERT_EQ(first, grid.FindFirst(q, tol)) << q.X() << " " << q.Y() << " " << q.Z();

@@ -1,5 +1,6 @@
 #include <MeshBuilders.hxx>
 
+#include <algoMesh_NodesMerger.hxx>
 #include <algoMesh_PLY.hxx>
 
 #include <ActAPI_RecordingNotifier.hxx>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <random>
 #include <sstream>
 
 using namespace quorin;
@@ -289,5 +291,58 @@ TEST(algoMesh_PLY, SharedDataFilesMatchTheirMeasuredCounts)
   if (found == 0)
   {
     GTEST_SKIP() << "shared data folder absent";
+  }
+}
+
+TEST(algoMesh_PLY, SoupReadsAsTheMergerMergesIt)
+{
+  // A facet soup whose corners repeat exactly, within and just beyond the tolerance, across
+  // the reader's merge batches (the node array sized for every vertex is then trimmed): the
+  // nodes and triangles must be what the merger gives on the same points in file order.
+  std::mt19937                           random(7);
+  std::uniform_int_distribution<int>     pick(0, 199);
+  std::uniform_real_distribution<double> jitter(-1.5e-7, 1.5e-7);
+  std::vector<gp_Pnt>                    base;
+  for (int i = 0; i < 200; ++i)
+  {
+    base.emplace_back(i % 7, (i / 7) % 5, i / 35);
+  }
+  std::vector<gp_Pnt> corners;
+  for (int k = 0; k < 3 * 400; ++k)
+  {
+    const gp_Pnt& p = base[pick(random)];
+    corners.push_back(k % 3 == 0 ? p : gp_Pnt(p.X() + jitter(random), p.Y(), p.Z()));
+  }
+  std::ostringstream text;
+  text.precision(17);
+  text << THE_ASCII_HEAD << "element vertex " << corners.size()
+       << "\nproperty double x\nproperty double y\nproperty double z\nelement face 400\n"
+          "property list uchar int vertex_indices\nend_header\n";
+  for (const gp_Pnt& p : corners)
+  {
+    text << p.X() << " " << p.Y() << " " << p.Z() << "\n";
+  }
+  for (int f = 0; f < 400; ++f)
+  {
+    text << "3 " << 3 * f << " " << 3 * f + 1 << " " << 3 * f + 2 << "\n";
+  }
+  const Handle(Poly_Triangulation) mesh = read(spit("soup.ply", text.str()));
+  ASSERT_FALSE(mesh.IsNull());
+
+  algoMesh_NodesMerger merger;
+  merger.Perform(corners);
+  ASSERT_EQ(merger.NbNodes(), mesh->NbNodes());
+  for (int k = 1; k <= mesh->NbNodes(); ++k)
+  {
+    ASSERT_TRUE(mesh->Node(k).IsEqual(merger.Nodes()[k - 1], 0.0)) << k;
+  }
+  ASSERT_EQ(400, mesh->NbTriangles());
+  for (int f = 0; f < 400; ++f)
+  {
+    int a, b, c;
+    mesh->Triangle(f + 1).Get(a, b, c);
+    EXPECT_EQ(merger.Indices()[3 * f], a);
+    EXPECT_EQ(merger.Indices()[3 * f + 1], b);
+    EXPECT_EQ(merger.Indices()[3 * f + 2], c);
   }
 }

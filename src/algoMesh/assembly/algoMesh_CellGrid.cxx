@@ -6,11 +6,19 @@
 // per hash entry lets a query touch usually one or two entries; each candidate found there
 // is checked against the query's cell range and the tolerance, and the winner is the one
 // with the smallest (or largest) key (cell z, cell y, cell x, newest first) — exactly the
-// first (or last) candidate the cell-by-cell inspection would report.
+// first (or last) candidate the cell-by-cell inspection would report. Cell coordinates of a
+// stored point are recomputed only for candidates within the tolerance, which keeps the
+// entries at 32 bytes.
 #include <algoMesh_CellGrid.hxx>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 using namespace quorin;
 
@@ -18,6 +26,9 @@ namespace
 {
 // Cells per block along each axis, as a shift: 8 cells.
 const int THE_BLOCK_SHIFT = 3;
+
+// Smallest table, in slots.
+const size_t THE_MIN_SLOTS = 64;
 
 size_t hashBlock(const int key[3])
 {
@@ -33,21 +44,56 @@ bool isFinite(const gp_XYZ& point)
 }
 } // namespace
 
-algoMesh_CellGrid::algoMesh_CellGrid(const double cellSize)
-    : m_cellSize(cellSize), m_slots(64, Slot{{0, 0, 0}, -1}), m_nbBlocks(0)
+algoMesh_CellGrid::algoMesh_CellGrid(const double cellSize) : m_cellSize(cellSize), m_nbBlocks(0)
 {
+  rehash(THE_MIN_SLOTS);
 }
 
 void algoMesh_CellGrid::Clear()
 {
   m_entries.clear();
   std::fill(m_slots.begin(), m_slots.end(), Slot{{0, 0, 0}, -1});
+  std::fill(m_filter.begin(), m_filter.end(), 0);
   m_nbBlocks = 0;
 }
 
 void algoMesh_CellGrid::Reserve(const size_t nbPoints)
 {
   m_entries.reserve(nbPoints);
+  size_t nbSlots = m_slots.size();
+  while (nbSlots < 2 * nbPoints)
+  {
+    nbSlots *= 2;
+  }
+  if (nbSlots > m_slots.size())
+  {
+    rehash(nbSlots);
+  }
+}
+
+void* algoMesh_CellGrid::allocateBytes(const size_t bytes)
+{
+  const size_t hugePage = size_t(1) << 21;
+  void*        memory   = nullptr;
+  if (bytes >= hugePage)
+  {
+    memory = std::aligned_alloc(hugePage, (bytes + hugePage - 1) & ~(hugePage - 1));
+#if defined(__linux__)
+    if (memory != nullptr)
+    {
+      madvise(memory, bytes, MADV_HUGEPAGE); // a hint; failure changes nothing
+    }
+#endif
+  }
+  else
+  {
+    memory = std::malloc(bytes > 0 ? bytes : 1);
+  }
+  if (memory == nullptr)
+  {
+    throw std::bad_alloc();
+  }
+  return memory;
 }
 
 int algoMesh_CellGrid::cellCoord(const double value) const
@@ -66,10 +112,10 @@ int algoMesh_CellGrid::cellCoord(const double value) const
   return static_cast<int>(scaled);
 }
 
-size_t algoMesh_CellGrid::slotOf(const int block[3]) const
+size_t algoMesh_CellGrid::slotOf(const int block[3], const size_t hash) const
 {
   const size_t mask = m_slots.size() - 1;
-  for (size_t s = hashBlock(block) & mask;; s = (s + 1) & mask)
+  for (size_t s = hash & mask;; s = (s + 1) & mask)
   {
     const Slot& slot = m_slots[s];
     if (slot.head < 0 ||
@@ -80,15 +126,19 @@ size_t algoMesh_CellGrid::slotOf(const int block[3]) const
   }
 }
 
-void algoMesh_CellGrid::grow()
+void algoMesh_CellGrid::rehash(const size_t nbSlots)
 {
-  std::vector<Slot> old(m_slots.size() * 2, Slot{{0, 0, 0}, -1});
+  std::vector<Slot, LargeAllocator<Slot>> old(nbSlots, Slot{{0, 0, 0}, -1});
   old.swap(m_slots);
+  m_filter.assign(nbSlots / 16, 0); // 4 bits per slot
   for (const Slot& slot : old)
   {
     if (slot.head >= 0)
     {
-      m_slots[slotOf(slot.key)] = slot;
+      const size_t hash               = hashBlock(slot.key);
+      m_slots[slotOf(slot.key, hash)] = slot;
+      const size_t bit                = hash & (m_filter.size() * 64 - 1);
+      m_filter[bit >> 6] |= uint64_t(1) << (bit & 63);
     }
   }
 }
@@ -99,31 +149,41 @@ void algoMesh_CellGrid::Add(const gp_XYZ& point, const int id)
   {
     return;
   }
-  Entry entry;
-  entry.point        = point;
-  entry.cell[0]      = cellCoord(point.X());
-  entry.cell[1]      = cellCoord(point.Y());
-  entry.cell[2]      = cellCoord(point.Z());
-  entry.id           = id;
-  const int block[3] = {entry.cell[0] >> THE_BLOCK_SHIFT, entry.cell[1] >> THE_BLOCK_SHIFT,
-                        entry.cell[2] >> THE_BLOCK_SHIFT};
+  const int block[3] = {cellCoord(point.X()) >> THE_BLOCK_SHIFT,
+                        cellCoord(point.Y()) >> THE_BLOCK_SHIFT,
+                        cellCoord(point.Z()) >> THE_BLOCK_SHIFT};
   // Keep the table at most half full so that probe chains stay short.
   if (2 * (m_nbBlocks + 1) > m_slots.size())
   {
-    grow();
+    rehash(2 * m_slots.size());
   }
-  Slot& slot = m_slots[slotOf(block)];
+  const size_t hash = hashBlock(block);
+  Slot&        slot = m_slots[slotOf(block, hash)];
   if (slot.head < 0)
   {
     slot.key[0] = block[0];
     slot.key[1] = block[1];
     slot.key[2] = block[2];
     ++m_nbBlocks;
+    const size_t bit = hash & (m_filter.size() * 64 - 1);
+    m_filter[bit >> 6] |= uint64_t(1) << (bit & 63);
   }
   // Entries are numbered in insertion order, so a larger entry number means newer.
-  entry.next = slot.head;
-  slot.head  = static_cast<int>(m_entries.size());
-  m_entries.push_back(entry);
+  m_entries.push_back(Entry{point, slot.head, id});
+  slot.head = static_cast<int>(m_entries.size()) - 1;
+}
+
+void algoMesh_CellGrid::Prefetch(const gp_XYZ& point) const
+{
+  if (!isFinite(point))
+  {
+    return;
+  }
+  const int    block[3] = {cellCoord(point.X()) >> THE_BLOCK_SHIFT,
+                           cellCoord(point.Y()) >> THE_BLOCK_SHIFT,
+                           cellCoord(point.Z()) >> THE_BLOCK_SHIFT};
+  const size_t hash     = hashBlock(block);
+  __builtin_prefetch(&m_slots[hash & (m_slots.size() - 1)]);
 }
 
 int algoMesh_CellGrid::find(const gp_XYZ& point, const double tolerance, const bool last) const
@@ -146,6 +206,7 @@ int algoMesh_CellGrid::find(const gp_XYZ& point, const double tolerance, const b
   //    visiting order: smallest (largest) cell z, y, x, and newest (oldest) in a cell.
   const double sqTolerance = tolerance * tolerance;
   int          best        = -1;
+  int          bestCell[3] = {0, 0, 0};
   int          block[3];
   for (block[2] = lower[2] >> THE_BLOCK_SHIFT; block[2] <= upper[2] >> THE_BLOCK_SHIFT; ++block[2])
   {
@@ -155,37 +216,42 @@ int algoMesh_CellGrid::find(const gp_XYZ& point, const double tolerance, const b
       for (block[0] = lower[0] >> THE_BLOCK_SHIFT; block[0] <= upper[0] >> THE_BLOCK_SHIFT;
            ++block[0])
       {
-        const Slot& slot = m_slots[slotOf(block)];
-        for (int e = slot.head; e >= 0; e = m_entries[e].next)
+        const size_t hash = hashBlock(block);
+        if (!mayHold(hash))
+        {
+          continue;
+        }
+        for (int e = m_slots[slotOf(block, hash)].head; e >= 0; e = m_entries[e].next)
         {
           const Entry& entry = m_entries[e];
-          if (entry.cell[0] < lower[0] || entry.cell[0] > upper[0] || entry.cell[1] < lower[1] ||
-              entry.cell[1] > upper[1] || entry.cell[2] < lower[2] || entry.cell[2] > upper[2])
-          {
-            continue;
-          }
           if (sqTolerance < (entry.point - point).SquareModulus())
           {
             continue;
           }
-          if (best < 0)
+          const int cell[3] = {cellCoord(entry.point.X()), cellCoord(entry.point.Y()),
+                               cellCoord(entry.point.Z())};
+          if (cell[0] < lower[0] || cell[0] > upper[0] || cell[1] < lower[1] ||
+              cell[1] > upper[1] || cell[2] < lower[2] || cell[2] > upper[2])
           {
-            best = e;
             continue;
           }
-          const Entry& other = m_entries[best];
-          bool         before;
-          if (entry.cell[2] != other.cell[2])
-            before = entry.cell[2] < other.cell[2];
-          else if (entry.cell[1] != other.cell[1])
-            before = entry.cell[1] < other.cell[1];
-          else if (entry.cell[0] != other.cell[0])
-            before = entry.cell[0] < other.cell[0];
-          else
-            before = e > best;
-          if (before != last)
+          bool before = true;
+          if (best >= 0)
+          {
+            if (cell[2] != bestCell[2])
+              before = cell[2] < bestCell[2];
+            else if (cell[1] != bestCell[1])
+              before = cell[1] < bestCell[1];
+            else if (cell[0] != bestCell[0])
+              before = cell[0] < bestCell[0];
+            else
+              before = e > best;
+            before = before != last;
+          }
+          if (before)
           {
             best = e;
+            std::copy(cell, cell + 3, bestCell);
           }
         }
       }

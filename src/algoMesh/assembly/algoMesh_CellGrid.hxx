@@ -6,6 +6,8 @@
 
 #include <gp_XYZ.hxx>
 
+#include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 namespace quorin
@@ -26,7 +28,10 @@ namespace quorin
 //! 8 x 8 x 8 held in an open-addressing hash table, and a query scans the one to eight
 //! blocks its box touches, keeping the candidate that comes first (or last) in the visiting
 //! order. Stored points are more than a tolerance apart in the callers, so a block holds a
-//! bounded number of points. Expected cost O(1) per query and per insertion.
+//! bounded number of points. A bit filter beside the table (eight or more bits per block,
+//! small enough to stay in cache) answers most probes of empty blocks without touching the
+//! table, which is what a query for a new point mostly meets. Expected cost O(1) per query
+//! and per insertion.
 class algoMesh_EXPORT algoMesh_CellGrid
 {
 public:
@@ -36,12 +41,18 @@ public:
   //! Forgets every point; memory is kept for reuse.
   void Clear();
 
-  //! Reserves room for `nbPoints` points.
+  //! Reserves room for `nbPoints` points, and sizes the block table for as many blocks
+  //! (the case of well-spread points), so that it does not grow while they are added.
   void Reserve(const size_t nbPoints);
 
   //! Stores a point with its identifier; it goes to the front of its cell.
   //! Non-finite points are ignored (they have no cell).
   void Add(const gp_XYZ& point, const int id);
+
+  //! Starts fetching the memory that a look-up or an insertion of `point` will touch first
+  //! (its block's table slot). A hint that changes no result: callers that know the next
+  //! points ahead overlap the memory latency of several look-ups.
+  void Prefetch(const gp_XYZ& point) const;
 
   //! Identifier of the first stored point within `tolerance` of `point` (distance
   //! at most the tolerance) in the visiting order, or -1 when there is none.
@@ -63,8 +74,7 @@ private:
   struct Entry
   {
     gp_XYZ point;
-    int    cell[3]; //!< cell coordinates x, y, z
-    int    next;    //!< next entry of the same block (0-based), -1 at the end
+    int    next; //!< next entry of the same block (0-based), -1 at the end
     int    id;
   };
 
@@ -78,18 +88,41 @@ private:
   int cellCoord(const double value) const;
 
   //! Slot of a block, or of the empty slot where it would go.
-  size_t slotOf(const int block[3]) const;
+  size_t slotOf(const int block[3], const size_t hash) const;
 
-  //! Doubles the table and re-inserts the blocks.
-  void grow();
+  //! False when the block surely holds no point; true when it may.
+  bool mayHold(const size_t hash) const
+  {
+    const size_t bit = hash & (m_filter.size() * 64 - 1);
+    return (m_filter[bit >> 6] >> (bit & 63)) & 1;
+  }
+
+  //! Sizes the table to `nbSlots` (a power of two) and re-inserts the blocks.
+  void rehash(const size_t nbSlots);
 
   int find(const gp_XYZ& point, const double tolerance, const bool last) const;
 
 private:
-  double             m_cellSize;
-  std::vector<Entry> m_entries;
-  std::vector<Slot>  m_slots; //!< power-of-two size
-  size_t             m_nbBlocks;
+  double m_cellSize;
+  //! Allocator of the large arrays: blocks of 2 MiB and more are aligned to 2 MiB and
+  //! offered huge pages, since the table is probed at random and 4 KiB pages would cost a
+  //! page-table walk per probe.
+  template <typename T> struct LargeAllocator
+  {
+    typedef T value_type;
+    LargeAllocator() = default;
+    template <typename U> LargeAllocator(const LargeAllocator<U>&) {}
+    T*   allocate(const size_t n) { return static_cast<T*>(allocateBytes(n * sizeof(T))); }
+    void deallocate(T* p, const size_t) { std::free(p); }
+    template <typename U> bool operator==(const LargeAllocator<U>&) const { return true; }
+    template <typename U> bool operator!=(const LargeAllocator<U>&) const { return false; }
+  };
+  static void* allocateBytes(const size_t bytes);
+
+  std::vector<Entry, LargeAllocator<Entry>>       m_entries;
+  std::vector<Slot, LargeAllocator<Slot>>         m_slots;  //!< power of two, at most half full
+  std::vector<uint64_t, LargeAllocator<uint64_t>> m_filter; //!< 4 bits per table slot
+  size_t                                          m_nbBlocks;
 };
 
 } // namespace quorin

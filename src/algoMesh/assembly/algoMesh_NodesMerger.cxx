@@ -32,11 +32,11 @@ void algoMesh_NodesMerger::Clear()
   m_isLastNew = false;
 }
 
-void algoMesh_NodesMerger::Reserve(const size_t nbPoints)
+void algoMesh_NodesMerger::Reserve(const size_t nbPoints, const size_t nbNodes)
 {
-  m_nodes.reserve(nbPoints);
+  m_nodes.reserve(nbNodes);
   m_indices.reserve(nbPoints);
-  m_grid.Reserve(nbPoints);
+  m_grid.Reserve(nbNodes);
 }
 
 void algoMesh_NodesMerger::Perform(const std::vector<gp_Pnt>& points)

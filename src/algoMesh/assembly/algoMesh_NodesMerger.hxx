@@ -53,6 +53,12 @@ public:
   //!         when it was merged into a stored node.
   bool Perform(const gp_Pnt& point, int& index);
 
+  //! Starts fetching the memory the look-up of `point` will touch first. A hint that
+  //! changes no result: a caller that receives points one by one can collect a few, hint
+  //! each on arrival and pass them on in order afterwards, so that the cache misses of
+  //! several look-ups overlap instead of following one another.
+  void Prefetch(const gp_Pnt& point) const { m_grid.Prefetch(point.XYZ()); }
+
   //! Distinct nodes in order of first appearance; node k is element k-1.
   const std::vector<gp_Pnt>& Nodes() const { return m_nodes; }
 
@@ -68,9 +74,10 @@ public:
   //! Merge distance.
   double Tolerance() const { return m_tolerance; }
 
-  //! Reserves room for `nbPoints` points and as many nodes, to avoid regrowth when the
-  //! input size is known. Changes no result.
-  void Reserve(const size_t nbPoints);
+  //! Reserves room for `nbPoints` points and `nbNodes` distinct nodes, to avoid regrowth
+  //! when the input size is known. An estimate of the node count is fine: a larger one
+  //! costs memory, a smaller one some regrowth. Changes no result.
+  void Reserve(const size_t nbPoints, const size_t nbNodes);
 
 protected:
   //! Answers the node number of `point`, storing it as a new node when needed.

@@ -1,7 +1,9 @@
 // Reading walks the file once through the PLY layer's callbacks. Vertices go through the
-// coincident-node merger as they arrive (cell-filter look-up, O(1) per vertex for spread
+// coincident-node merger as they arrive (cell-grid look-up, O(1) per vertex for spread
 // data), so every face can be resolved to merged nodes and triangulated the moment its
-// last index arrives: nothing but the merged nodes and the triangles is kept in memory.
+// last index arrives. New nodes and triangles are written straight into the result's
+// arrays, sized from the header's counts as far as the file's size allows, so a file
+// whose header is right is read without regrowth or a final copy.
 #include <algoMesh_PLY.hxx>
 
 #include <algoMesh_NodesMerger.hxx>
@@ -12,6 +14,8 @@
 #include <RPly_Reader.hxx>
 #include <RPly_Writer.hxx>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <filesystem>
 #include <vector>
@@ -22,23 +26,68 @@ namespace quorin
 namespace
 {
 
+//! Vertices merged together; enough to overlap the memory latency of their look-ups,
+//! few enough to stay in the first-level cache.
+const size_t THE_MERGE_BATCH = 32;
+
 //! State shared by the read callbacks of one Read call.
 struct ReadContext
 {
-  std::vector<Poly_Triangle> triangles;
-  algoMesh_NodesMerger       merger{algoMesh_Tolerance};
-  double                     vertex[3] = {0.0, 0.0, 0.0};
-  std::vector<int>           face;
-  bool                       faceValid     = true;
-  int                        firstAxis     = 0; //!< axis whose property starts a vertex
-  int                        lastAxis      = 2; //!< axis whose property completes it
-  int64_t                    vertexCounter = 0, faceCounter = 0;
-  int64_t                    nbVertices = 0, nbFaces = 0;
-  ActAPI_ProgressEntry       progress;
+  //! The result being filled: its node array holds the merged nodes (node k is the
+  //! merger's node k), its triangle array the first nbTriangles triangles; both arrays
+  //! may be longer than what is filled so far.
+  Handle(Poly_Triangulation) mesh  = new Poly_Triangulation();
+  int                  nbTriangles = 0;
+  algoMesh_NodesMerger merger{algoMesh_Tolerance};
+  //! Vertices read but not merged yet: they are merged in small batches, each one's
+  //! look-up prefetched on arrival, so that their cache misses overlap.
+  std::vector<gp_Pnt>  pending;
+  double               vertex[3] = {0.0, 0.0, 0.0};
+  std::vector<int>     face;
+  bool                 faceValid     = true;
+  int                  firstAxis     = 0; //!< axis whose property starts a vertex
+  int                  lastAxis      = 2; //!< axis whose property completes it
+  int64_t              vertexCounter = 0, faceCounter = 0;
+  int64_t              nbVertices = 0, nbFaces = 0;
+  ActAPI_ProgressEntry progress;
   //! Constructed once per read (with empty entries) and reused for every polygon.
   algoBase_TriangulatePolygon3d triangulator;
 
   bool cancelled() const { return progress.IsCancelling(); }
+
+  //! Stores a new node k (1-based), doubling the node array when it is full.
+  void setNode(const int k, const gp_Pnt& point)
+  {
+    if (k > mesh->NbNodes())
+    {
+      mesh->ResizeNodes(std::max(2 * mesh->NbNodes(), 1024), true);
+    }
+    mesh->SetNode(k, point);
+  }
+
+  //! Merges the pending vertices in file order, storing the new nodes.
+  void mergePending()
+  {
+    for (const gp_Pnt& point : pending)
+    {
+      int node = 0;
+      if (merger.Perform(point, node))
+      {
+        setNode(node, point);
+      }
+    }
+    pending.clear();
+  }
+
+  //! Appends a triangle, doubling the triangle array when it is full.
+  void addTriangle(const int a, const int b, const int c)
+  {
+    if (nbTriangles == mesh->NbTriangles())
+    {
+      mesh->ResizeTriangles(std::max(2 * nbTriangles, 1024), true);
+    }
+    mesh->SetTriangle(++nbTriangles, Poly_Triangle(a, b, c));
+  }
 };
 
 int onVertexCoordinate(const RPly_Argument& argument)
@@ -62,8 +111,14 @@ int onVertexCoordinate(const RPly_Argument& argument)
   if (axis == context.lastAxis)
   {
     // The merger keeps the distinct nodes and the merged node of every file vertex.
-    int node = 0;
-    context.merger.Perform(gp_Pnt(context.vertex[0], context.vertex[1], context.vertex[2]), node);
+    const gp_Pnt point(context.vertex[0], context.vertex[1], context.vertex[2]);
+    context.merger.Prefetch(point);
+    context.pending.push_back(point);
+    if (context.pending.size() == THE_MERGE_BATCH ||
+        argument.Instance + 1 == argument.Element->Count)
+    {
+      context.mergePending();
+    }
   }
   return 1;
 }
@@ -87,8 +142,8 @@ void addPolygon(ReadContext& context)
   {
     int a, b, c;
     triangulator.GetTriangleNodes(k, a, b, c);
-    context.triangles.emplace_back(vertexNodes[context.face[a]], vertexNodes[context.face[b]],
-                                   vertexNodes[context.face[c]]);
+    context.addTriangle(vertexNodes[context.face[a]], vertexNodes[context.face[b]],
+                        vertexNodes[context.face[c]]);
   }
   if (++context.faceCounter >= context.nbFaces / 100)
   {
@@ -104,6 +159,7 @@ int onFaceIndex(const RPly_Argument& argument)
   {
     return 0;
   }
+  context.mergePending(); // faces may only name vertices merged before them
   if (argument.Index < 0)
   {
     context.face.clear(); // the list length: a new polygon starts
@@ -179,6 +235,30 @@ void installVertexCallbacks(RPly_Reader& reader, const RPly_Element& element, Re
   }
 }
 
+//! Fewest bytes one instance of the element can take in the file, with `listEntries`
+//! values in each list (a number and its separator in ASCII). Used to bound the declared
+//! counts by what the file can actually hold: a lying header must not make us allocate.
+int64_t
+minRecordBytes(const RPly_Element& element, const RPly_Storage storage, const int listEntries)
+{
+  int64_t bytes = 0;
+  for (const RPly_Property& property : element.Properties)
+  {
+    const int64_t values = property.IsList ? 1 + listEntries : 1;
+    if (storage == RPly_Ascii)
+    {
+      bytes += 2 * values;
+    }
+    else
+    {
+      bytes += property.IsList
+                   ? RPly_SizeOf(property.LengthType) + listEntries * RPly_SizeOf(property.Type)
+                   : RPly_SizeOf(property.Type);
+    }
+  }
+  return std::max<int64_t>(bytes, 1);
+}
+
 } // namespace
 
 bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
@@ -203,7 +283,18 @@ bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
     return false;
   }
 
-  // 4. Install the callbacks of the vertex coordinates and the face index lists.
+  // 4. Install the callbacks of the vertex coordinates and the face index lists, and size
+  //    the result's arrays for the declared counts as far as the file can hold them (a
+  //    triangle face has three list entries): a lying header must not make us allocate.
+  std::error_code ec;
+  const int64_t   fileSize = static_cast<int64_t>(std::filesystem::file_size(path.ToCString(), ec));
+  const auto      bounded  = [&](const RPly_Element& element, const int listEntries)
+  {
+    return ec ? 0
+              : std::min<int64_t>(
+                    {element.Count,
+                     fileSize / minRecordBytes(element, reader.Storage(), listEntries), INT_MAX});
+  };
   ReadContext context;
   context.progress = progress;
   for (const RPly_Element& element : reader.Elements())
@@ -212,6 +303,12 @@ bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
     {
       context.nbVertices = element.Count;
       installVertexCallbacks(reader, element, context);
+      const int64_t vertices = bounded(element, 0);
+      context.merger.Reserve(static_cast<size_t>(vertices), static_cast<size_t>(vertices));
+      if (vertices > 0)
+      {
+        context.mesh->ResizeNodes(static_cast<int>(vertices), false);
+      }
     }
     else if (element.Name == "face")
     {
@@ -225,23 +322,18 @@ bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
           break;
         }
       }
+      const int64_t faces = bounded(element, 3);
+      if (faces > 0)
+      {
+        context.mesh->ResizeTriangles(static_cast<int>(faces), false);
+      }
     }
   }
 
-  // 5. Read the body through the callbacks, with room reserved for the declared counts
-  //    as far as the file can hold them (a vertex takes at least 6 bytes, a face 4):
-  //    a lying header must not make us allocate.
-  std::error_code ec;
-  const int64_t   fileSize = static_cast<int64_t>(std::filesystem::file_size(path.ToCString(), ec));
-  if (!ec)
-  {
-    const size_t vertices = static_cast<size_t>(std::min(context.nbVertices, fileSize / 6));
-    const size_t faces    = static_cast<size_t>(std::min(context.nbFaces, fileSize / 4));
-    context.merger.Reserve(vertices);
-    context.triangles.reserve(faces);
-  }
+  // 5. Read the body through the callbacks.
   const bool bodyRead = reader.Read();
   reader.Close();
+  context.mergePending();
 
   // 6. A cancelled read has no result.
   if (progress.IsCancelling())
@@ -256,23 +348,28 @@ bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
     return false;
   }
 
-  // 7. Build the triangulation; at least one triangle slot, as files without faces are
-  //    read as a point set with one default triangle. The kernel refuses to size a
-  //    triangulation with zero nodes, hence the resizing of the non-empty parts only.
-  Handle(Poly_Triangulation) mesh  = new Poly_Triangulation();
-  const std::vector<gp_Pnt>& nodes = context.merger.Nodes();
-  if (!nodes.empty())
+  // 7. Trim the arrays to what was filled: nothing to do when the header's counts were
+  //    right. At least one triangle slot, as files without faces are read as a point set
+  //    with one default triangle; the kernel refuses to size a triangulation with zero
+  //    nodes, hence a fresh one when no node was read.
+  Handle(Poly_Triangulation)& mesh = context.mesh;
+  const int nbNodes                = context.merger.NbNodes();
+  if (nbNodes == 0 && mesh->NbNodes() > 0)
   {
-    mesh->ResizeNodes(static_cast<int>(nodes.size()), false);
+    mesh = new Poly_Triangulation();
   }
-  mesh->ResizeTriangles(std::max(static_cast<int>(context.triangles.size()), 1), false);
-  for (size_t k = 0; k < nodes.size(); ++k)
+  else if (nbNodes != mesh->NbNodes())
   {
-    mesh->SetNode(static_cast<int>(k) + 1, nodes[k]);
+    mesh->ResizeNodes(nbNodes, true);
   }
-  for (size_t k = 0; k < context.triangles.size(); ++k)
+  const int nbTriangles = std::max(context.nbTriangles, 1);
+  if (nbTriangles != mesh->NbTriangles())
   {
-    mesh->SetTriangle(static_cast<int>(k) + 1, context.triangles[k]);
+    mesh->ResizeTriangles(nbTriangles, true);
+  }
+  if (context.nbTriangles == 0)
+  {
+    mesh->SetTriangle(1, Poly_Triangle());
   }
 
   // 8. Hand it over.

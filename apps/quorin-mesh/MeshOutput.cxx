@@ -1,0 +1,117 @@
+#include "MeshOutput.hxx"
+
+#include "CliNotifier.hxx"
+#include "Commands.hxx"
+
+#include <algoMesh_OBJ.hxx>
+#include <algoMesh_PLY.hxx>
+#include <algoMesh_STL.hxx>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include <unistd.h>
+
+namespace cli
+{
+
+const char* WritableExtensions()
+{
+  return ".stl, .ply (binary or ASCII), .obj (text)";
+}
+
+bool CheckDirectory(const std::string& path, std::string& error)
+{
+  const std::filesystem::path directory = std::filesystem::path(path).parent_path();
+  const std::string           folder    = directory.empty() ? "." : directory.string();
+  std::error_code             status;
+  if (!std::filesystem::is_directory(folder, status))
+  {
+    error = "cannot write '" + path + "': no directory '" + folder + "'";
+    return false;
+  }
+  if (access(folder.c_str(), W_OK) != 0)
+  {
+    error = "cannot write '" + path + "': directory '" + folder + "' is not writable";
+    return false;
+  }
+  return true;
+}
+
+bool CheckFormat(const std::string& path,
+                 const Encoding     encoding,
+                 std::string&       description,
+                 std::string&       error)
+{
+  const std::string extension = LowerExtension(path);
+  if (extension == ".obj")
+  {
+    if (encoding == Encoding::Binary)
+    {
+      error = "OBJ has no binary form; drop --binary for '" + path + "'";
+      return false;
+    }
+    description = "OBJ";
+    return true;
+  }
+  if (extension != ".stl" && extension != ".ply")
+  {
+    error = "cannot write file type '" + extension + "' of '" + path +
+            "'; writable: " + WritableExtensions();
+    return false;
+  }
+  description = std::string(encoding == Encoding::Ascii ? "ASCII " : "binary ") +
+                (extension == ".stl" ? "STL" : "PLY");
+  return true;
+}
+
+bool SaveMesh(const Handle(Poly_Triangulation) & mesh,
+              const std::string&          path,
+              const Encoding              encoding,
+              const ActAPI_ProgressEntry& progress,
+              std::string&                error)
+{
+  // 1. Check the format and the directory first: the writers' own failures say less.
+  std::string description;
+  if (!CheckFormat(path, encoding, description, error) || !CheckDirectory(path, error))
+  {
+    return false;
+  }
+  // 2. Write with the library's writer of the format.
+  const std::string extension = LowerExtension(path);
+  const bool        binary    = encoding != Encoding::Ascii;
+  bool              written   = false;
+  if (extension == ".stl")
+  {
+    written = quorin::algoMesh_STL::Write(mesh, path.c_str(), progress, binary) ==
+              quorin::ExportStatus_Ok;
+  }
+  else if (extension == ".ply")
+  {
+    NCollection_Vector<Handle(Poly_Triangulation)> meshes;
+    NCollection_Vector<TopLoc_Location>            locations;
+    meshes.Append(mesh);
+    locations.Append(TopLoc_Location());
+    written = quorin::algoMesh_PLY::Write(
+                  meshes, locations, path.c_str(), progress, binary,
+                  NCollection_Vector<NCollection_DataMap<int, Quantity_Color>>()) ==
+              quorin::ExportStatus_Ok;
+  }
+  else
+  {
+    quorin::algoMesh_OBJ writer(progress);
+    writer.AddMesh(mesh, gp_Trsf());
+    written = writer.Write(path);
+  }
+  if (!written)
+  {
+    const std::string reason = CliNotifier::LastErrorOf(progress);
+    error = "cannot write '" + path + "'" + (reason.empty() ? std::string() : ": " + reason);
+    return false;
+  }
+  progress.Complete();
+  return true;
+}
+
+} // namespace cli

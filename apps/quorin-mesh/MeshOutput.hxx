@@ -1,0 +1,51 @@
+// Writing of a mesh to a file whose format is chosen by its extension, through the
+// library's writers: STL (algoMesh_STL), PLY (algoMesh_PLY) and OBJ (algoMesh_OBJ).
+#ifndef quorinMesh_MeshOutput_HeaderFile
+#define quorinMesh_MeshOutput_HeaderFile
+
+#include <ActAPI_ProgressEntry.hxx>
+
+#include <Poly_Triangulation.hxx>
+
+#include <string>
+
+namespace cli
+{
+
+//! Encoding asked for a format that has two.
+enum class Encoding
+{
+  Default, //!< binary where the format has a binary form
+  Binary,
+  Ascii
+};
+
+//! The extensions SaveMesh understands, for help texts.
+const char* WritableExtensions();
+
+//! Checks that `path` has a writable extension and that the encoding fits its format.
+//! @param[out] description  the format as the tool reports it, e.g. "binary PLY"
+//! @return false with a one-line reason in `error` otherwise
+bool CheckFormat(const std::string& path,
+                 const Encoding     encoding,
+                 std::string&       description,
+                 std::string&       error);
+
+//! Checks that the directory of `path` exists and is writable.
+//! @return false with a one-line reason in `error` otherwise
+bool CheckDirectory(const std::string& path, std::string& error);
+
+//! Writes the mesh to `path`: .stl (its coincident nodes merged by the writer), .ply or
+//! .obj (text only), binary by default where the format has both encodings.
+//! @return false with a one-line reason in `error` when CheckFormat or CheckDirectory fails or the
+//! writer
+//!         fails
+bool SaveMesh(const Handle(Poly_Triangulation) & mesh,
+              const std::string&          path,
+              const Encoding              encoding,
+              const ActAPI_ProgressEntry& progress,
+              std::string&                error);
+
+} // namespace cli
+
+#endif
