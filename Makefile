@@ -26,7 +26,8 @@ test-sanitize: deps
 	@cmake -S . -B $(SAN_BUILD) $(CMAKE_GEN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Debug \
 	  -DQUORIN_SANITIZE=ON -DQUORIN_BUILD_BENCH=OFF >/dev/null
 	@cmake --build $(SAN_BUILD) -j$(JOBS)
-	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j$(JOBS)
 
 # Peer libraries of the benchmarks are installed first so that their tasks are built too.
