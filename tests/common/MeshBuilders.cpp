@@ -1,5 +1,7 @@
 #include <MeshBuilders.hxx>
 
+#include <BVHTools_TriangleTests.hxx>
+
 #include <BRep_Builder.hxx>
 #include <TopoDS.hxx>
 
@@ -173,6 +175,42 @@ Handle(Poly_Triangulation) Unwelded(const Handle(Poly_Triangulation) & mesh)
     triangles.push_back({last - 2, last - 1, last});
   }
   return Make(nodes, triangles);
+}
+
+std::vector<int> BruteSelfIntersections(const Handle(Poly_Triangulation) & mesh)
+{
+  const int                          nbTriangles = mesh->NbTriangles();
+  std::vector<std::array<double, 9>> corners(nbTriangles);
+  std::vector<std::array<int, 3>>    nodes(nbTriangles);
+  for (int t = 0; t < nbTriangles; ++t)
+  {
+    mesh->Triangle(t + 1).Get(nodes[t][0], nodes[t][1], nodes[t][2]);
+    for (int k = 0; k < 3; ++k)
+    {
+      for (int x = 0; x < 3; ++x)
+      {
+        corners[t][3 * k + x] = mesh->Node(nodes[t][k]).Coord(x + 1);
+      }
+    }
+  }
+  const auto cornersOf = [&](const int t) {
+    return BVHTools::TriangleCorners{{&corners[t][0], &corners[t][3], &corners[t][6]}};
+  };
+  std::vector<int> pairs;
+  for (int a = 0; a < nbTriangles; ++a)
+  {
+    for (int b = a + 1; b < nbTriangles; ++b)
+    {
+      if (!BVHTools::IsDegenerate(cornersOf(a)) && !BVHTools::IsDegenerate(cornersOf(b)) &&
+          BVHTools::NeighboursIntersect(cornersOf(a), nodes[a].data(), cornersOf(b),
+                                        nodes[b].data()))
+      {
+        pairs.push_back(a + 1);
+        pairs.push_back(b + 1);
+      }
+    }
+  }
+  return pairs;
 }
 
 TopoDS_Face FaceOf(const Handle(Poly_Triangulation) & mesh)

@@ -52,6 +52,11 @@ Handle(Poly_Triangulation) Combine(const Handle(Poly_Triangulation) & a,
 //! The same triangles, each with three nodes of its own (a triangle soup).
 Handle(Poly_Triangulation) Unwelded(const Handle(Poly_Triangulation) & mesh);
 
+//! Every pair (a, b), a < b, of intersecting triangles of the mesh by testing all pairs
+//! with the hierarchy component's exact neighbour test (degenerate triangles left out), as
+//! consecutive 1-based indices in increasing order. For cross-checks on small meshes.
+std::vector<int> BruteSelfIntersections(const Handle(Poly_Triangulation) & mesh);
+
 //! A face carrying the triangulation (no surface), for assembling shapes in tests.
 TopoDS_Face FaceOf(const Handle(Poly_Triangulation) & mesh);
 

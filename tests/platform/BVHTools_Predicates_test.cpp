@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <random>
 
@@ -113,31 +114,27 @@ TEST(BVHTools_TriangleTests, CrossingTouchingAndApartTriangles)
       BVHTools::TrianglesIntersect(flat.Corners(), tri(4, 0, 0, 5, 0, 0, 5, 1, 0).Corners()));
 }
 
-TEST(BVHTools_TriangleTests, NeighboursMeetingOnlyAtSharedCornersDoNotIntersect)
+TEST(BVHTools_TriangleTests, NeighboursMeetingOnlyAtSharedNodesDoNotIntersect)
 {
-  const Tri base = tri(0, 0, 0, 1, 0, 0, 0, 1, 0);
+  // The base triangle is on nodes 1, 2, 3 at (0,0,0), (1,0,0), (0,1,0).
+  const Tri  base       = tri(0, 0, 0, 1, 0, 0, 0, 1, 0);
+  const int  baseIds[3] = {1, 2, 3};
+  const auto meets      = [&](const Tri& other, const std::array<int, 3>& ids)
+  { return BVHTools::NeighboursIntersect(base.Corners(), baseIds, other.Corners(), ids.data()); };
   // Shared edge, hinged out of the plane, or unfolded in the plane: no.
-  EXPECT_FALSE(
-      BVHTools::NeighboursIntersect(base.Corners(), tri(1, 0, 0, 0, 0, 0, 0.3, 0.2, 1).Corners()));
-  EXPECT_FALSE(
-      BVHTools::NeighboursIntersect(base.Corners(), tri(1, 0, 0, 0, 0, 0, 0.5, -1, 0).Corners()));
+  EXPECT_FALSE(meets(tri(1, 0, 0, 0, 0, 0, 0.3, 0.2, 1), {2, 1, 4}));
+  EXPECT_FALSE(meets(tri(1, 0, 0, 0, 0, 0, 0.5, -1, 0), {2, 1, 4}));
   // Shared edge, folded flat onto the base: yes.
-  EXPECT_TRUE(
-      BVHTools::NeighboursIntersect(base.Corners(), tri(1, 0, 0, 0, 0, 0, 0.5, 0.2, 0).Corners()));
-  // Shared corner only: no. Shared corner and crossing the interior: yes.
-  EXPECT_FALSE(
-      BVHTools::NeighboursIntersect(base.Corners(), tri(0, 0, 0, -1, 0, 1, -1, -1, 0).Corners()));
-  EXPECT_TRUE(BVHTools::NeighboursIntersect(base.Corners(),
-                                            tri(0, 0, 0, 0.4, 0.4, -1, 0.4, 0.4, 1).Corners()));
-  // Shared corner, coplanar, overlapping wedges: yes.
-  EXPECT_TRUE(
-      BVHTools::NeighboursIntersect(base.Corners(), tri(0, 0, 0, 2, 1, 0, 1, 2, 0).Corners()));
-  // Same three corners: yes.
-  EXPECT_TRUE(
-      BVHTools::NeighboursIntersect(base.Corners(), tri(0, 1, 0, 0, 0, 0, 1, 0, 0).Corners()));
-  // Without the neighbour rule the shared corner is a contact.
-  EXPECT_TRUE(
-      BVHTools::TrianglesIntersect(base.Corners(), tri(0, 0, 0, -1, 0, 1, -1, -1, 0).Corners()));
+  EXPECT_TRUE(meets(tri(1, 0, 0, 0, 0, 0, 0.5, 0.2, 0), {2, 1, 4}));
+  // Shared node only: no. Shared node and crossing the interior: yes.
+  EXPECT_FALSE(meets(tri(0, 0, 0, -1, 0, 1, -1, -1, 0), {1, 4, 5}));
+  EXPECT_TRUE(meets(tri(0, 0, 0, 0.4, 0.4, -1, 0.4, 0.4, 1), {1, 4, 5}));
+  // Shared node, coplanar, overlapping wedges: yes.
+  EXPECT_TRUE(meets(tri(0, 0, 0, 2, 1, 0, 1, 2, 0), {1, 4, 5}));
+  // Same three nodes: yes.
+  EXPECT_TRUE(meets(tri(0, 1, 0, 0, 0, 0, 1, 0, 0), {3, 1, 2}));
+  // A distinct node at the position of node 1 is a contact.
+  EXPECT_TRUE(meets(tri(0, 0, 0, -1, 0, 1, -1, -1, 0), {6, 4, 5}));
 }
 
 TEST(BVHTools_TriangleTests, DegeneracyIsExact)

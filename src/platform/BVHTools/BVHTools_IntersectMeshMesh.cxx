@@ -158,7 +158,8 @@ private:
     }
     const TriangleCorners t1{{p, p + 3, p + 6}};
     const TriangleCorners t2{{q, q + 3, q + 6}};
-    return m_isSelf ? NeighboursIntersect(t1, t2) : TrianglesIntersect(t1, t2);
+    return m_isSelf ? NeighboursIntersect(t1, m_setA.Nodes(i), t2, m_setB.Nodes(j))
+                    : TrianglesIntersect(t1, t2);
   }
 
 private:

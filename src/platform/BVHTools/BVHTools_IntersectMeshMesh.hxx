@@ -22,13 +22,13 @@ namespace BVHTools
 //!
 //! Which pairs count: two closed triangles intersect when they share a point. In self mode
 //! (one set against itself) each unordered pair of distinct triangles is tested once, and
-//! corners at identical positions are taken as shared between the two triangles: touching
-//! only at a shared corner or along a shared edge is the normal contact of neighbours in a
-//! mesh and does not count, whether the corners are one node or coincident copies (so an
-//! unwelded triangle soup gives the same answer as its welded mesh). Any further contact
-//! counts, including two coplanar triangles folded over a shared edge and duplicated
-//! triangles. Degenerate triangles (collinear corners) have no interior to cross and are
-//! never reported; TriangleSet::NbDegenerate() tells how many were passed over.
+//! corners on the same node are shared: touching only at a shared node or along a shared
+//! edge is the normal contact of neighbours in a mesh and does not count. Any further
+//! contact counts, including two coplanar triangles folded over a shared edge, triangles on
+//! the same three nodes, and the contact of distinct nodes at one position (an unwelded
+//! mesh reports its neighbours; merge coincident nodes first). Degenerate triangles
+//! (collinear corners) have no interior to cross and are never reported;
+//! TriangleSet::NbDegenerate() tells how many were passed over.
 class BVHTools_EXPORT IntersectMeshMesh
 {
 public:

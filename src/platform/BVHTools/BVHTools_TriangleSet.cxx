@@ -31,12 +31,13 @@ bool isUsable(const gp_XYZ& p)
 TriangleSet::TriangleSet(const Handle(Poly_Triangulation) & mesh)
 {
   int nextId = 1;
-  addMesh(mesh, nullptr, false, nextId);
+  addMesh(mesh, nullptr, false, nextId, 0);
 }
 
 TriangleSet::TriangleSet(const TopoDS_Shape& shape)
 {
-  int nextId = 1;
+  int nextId    = 1;
+  int nodeShift = 0;
   for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
   {
     const TopoDS_Face& face = TopoDS::Face(exp.Current());
@@ -44,14 +45,16 @@ TriangleSet::TriangleSet(const TopoDS_Shape& shape)
     Handle(Poly_Triangulation) mesh = BRep_Tool::Triangulation(face, location);
     const gp_Trsf placement         = location.Transformation();
     addMesh(mesh, location.IsIdentity() ? nullptr : &placement,
-            face.Orientation() == TopAbs_REVERSED, nextId);
+            face.Orientation() == TopAbs_REVERSED, nextId, nodeShift);
+    nodeShift += mesh.IsNull() ? 0 : mesh->NbNodes();
   }
 }
 
 void TriangleSet::addMesh(const Handle(Poly_Triangulation) & mesh,
                           const gp_Trsf* placement,
                           const bool     reversed,
-                          int&           nextId)
+                          int&           nextId,
+                          const int      nodeShift)
 {
   if (mesh.IsNull())
   {
@@ -62,6 +65,7 @@ void TriangleSet::addMesh(const Handle(Poly_Triangulation) & mesh,
   m_items.reserve(m_items.size() + nbTriangles);
   m_ids.reserve(m_ids.size() + nbTriangles);
   m_corners.reserve(m_corners.size() + 9 * static_cast<size_t>(nbTriangles));
+  m_nodes.reserve(m_nodes.size() + 3 * static_cast<size_t>(nbTriangles));
   m_degenerate.reserve(m_degenerate.size() + nbTriangles);
   for (int t = 1; t <= nbTriangles; ++t, ++nextId)
   {
@@ -104,6 +108,7 @@ void TriangleSet::addMesh(const Handle(Poly_Triangulation) & mesh,
     for (int k = 0; k < 3; ++k)
     {
       m_corners.insert(m_corners.end(), {p[k].X(), p[k].Y(), p[k].Z()});
+      m_nodes.push_back(n[k] + nodeShift);
     }
     const double*         corners = &m_corners[m_corners.size() - 9];
     const TriangleCorners tri{{corners, corners + 3, corners + 6}};
@@ -137,19 +142,22 @@ void TriangleSet::Update()
   {
     return;
   }
-  // Corners and flags are indexed by insertion order before the first build and by set
+  // Corners, nodes and flags are indexed by insertion order before the first build and by set
   // order after it; items remember where their corners were.
   BVH_PrimitiveSet<double, 3>::Update();
   std::vector<double> corners(m_corners.size());
+  std::vector<int>    nodes(m_nodes.size());
   std::vector<char>   degenerate(m_degenerate.size());
   for (size_t i = 0; i < m_items.size(); ++i)
   {
     const size_t source = static_cast<size_t>(m_items[i].source);
     std::copy_n(&m_corners[9 * source], 9, &corners[9 * i]);
+    std::copy_n(&m_nodes[3 * source], 3, &nodes[3 * i]);
     degenerate[i]     = m_degenerate[source];
     m_items[i].source = static_cast<int>(i);
   }
   m_corners.swap(corners);
+  m_nodes.swap(nodes);
   m_degenerate.swap(degenerate);
 }
 

@@ -53,6 +53,11 @@ public:
   //! mesh's (or oriented face's) corner order.
   const double* Corners(const int position) const { return &m_corners[9 * position]; }
 
+  //! The node indices of the triangle's corners, in corner order: the mesh's own node
+  //! numbers, or for a shape the face's node numbers shifted past the nodes of the faces
+  //! before it (faces share no nodes).
+  const int* Nodes(const int position) const { return &m_nodes[3 * position]; }
+
   //! True when the triangle at a position has collinear or coinciding corners (exact).
   bool IsDegenerate(const int position) const { return m_degenerate[position] != 0; }
 
@@ -71,11 +76,12 @@ private:
   void addMesh(const Handle(Poly_Triangulation) & mesh,
                const gp_Trsf* placement,
                const bool     reversed,
-               int&           nextId);
+               int&           nextId,
+               const int      nodeShift);
 
 private:
-  //! Per triangle, in set order: box (min x y z, max x y z) and index. The corners stay in
-  //! insertion order until the build, then follow the set order.
+  //! Per triangle, in set order: box (min x y z, max x y z) and index. Corners, nodes and
+  //! flags stay in insertion order until the build, then follow the set order.
   struct Item
   {
     double box[6];
@@ -84,6 +90,7 @@ private:
   std::vector<Item>   m_items;
   std::vector<int>    m_ids;
   std::vector<double> m_corners;
+  std::vector<int>    m_nodes;
   std::vector<char>   m_degenerate;
   int                 m_nbDegenerate = 0;
   int                 m_nbRejected   = 0;

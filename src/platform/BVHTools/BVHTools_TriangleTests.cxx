@@ -140,11 +140,6 @@ bool segmentTriangleSided(
   return !(hasPositive && hasNegative);
 }
 
-bool samePoint(const double* a, const double* b)
-{
-  return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
-}
-
 } // namespace
 
 bool IsDegenerate(const TriangleCorners& t)
@@ -197,10 +192,14 @@ bool TrianglesIntersect(const TriangleCorners& t1, const TriangleCorners& t2)
   return false;
 }
 
-bool NeighboursIntersect(const TriangleCorners& t1, const TriangleCorners& t2)
+bool NeighboursIntersect(const TriangleCorners& t1,
+                         const int*             nodes1,
+                         const TriangleCorners& t2,
+                         const int*             nodes2)
 {
-  // match[k] = corner of t2 at the position of corner k of t1, or -1. Corners of a
-  // non-degenerate triangle are distinct, so the matching is one-to-one.
+  // match[k] = corner of t2 on the node of corner k of t1, or -1. The corners of a
+  // non-degenerate triangle are distinct points, hence distinct nodes, so the matching is
+  // one-to-one.
   int match[3];
   int nbShared = 0;
   for (int k = 0; k < 3; ++k)
@@ -208,7 +207,7 @@ bool NeighboursIntersect(const TriangleCorners& t1, const TriangleCorners& t2)
     match[k] = -1;
     for (int m = 0; m < 3; ++m)
     {
-      if (samePoint(t1.p[k], t2.p[m]))
+      if (nodes1[k] == nodes2[m])
       {
         match[k] = m;
         ++nbShared;
@@ -239,10 +238,10 @@ bool NeighboursIntersect(const TriangleCorners& t1, const TriangleCorners& t2)
   const double* u     = t1.p[(free1 + 1) % 3];
   const double* w     = t1.p[(free1 + 2) % 3];
   const double* a     = t1.p[free1];
-  const double* c     = nullptr;
+  const double* c     = t2.p[0];
   for (int m = 0; m < 3; ++m)
   {
-    if (!samePoint(t2.p[m], u) && !samePoint(t2.p[m], w))
+    if (match[0] != m && match[1] != m && match[2] != m)
     {
       c = t2.p[m];
     }

@@ -31,14 +31,18 @@ SegmentTriangleIntersect(const double* a, const double* b, const TriangleCorners
 //! True when the closed triangles t1 and t2 share a point. Neither may be degenerate.
 BVHTools_EXPORT bool TrianglesIntersect(const TriangleCorners& t1, const TriangleCorners& t2);
 
-//! Like TrianglesIntersect, except that corners at identical positions in both triangles
-//! are taken as shared: the triangles count as intersecting only when they have a point in
-//! common besides the shared corners and the edge between two shared corners. Two triangles
-//! meeting only in a shared corner or along a shared edge therefore do not intersect; two
-//! coplanar triangles folded onto each other over a shared edge, a triangle crossing its
-//! neighbour's interior, and two triangles with the same three corners do. Neither may be
-//! degenerate.
-BVHTools_EXPORT bool NeighboursIntersect(const TriangleCorners& t1, const TriangleCorners& t2);
+//! Like TrianglesIntersect for two triangles of one mesh, whose corners are also given as
+//! node indices: corners on the same node are shared, and the triangles count as
+//! intersecting only when they have a point in common besides their shared corners and the
+//! edge between two shared corners. Two triangles meeting only at a shared node or along a
+//! shared edge therefore do not intersect; two coplanar triangles folded onto each other
+//! over a shared edge, a triangle crossing its neighbour's interior, and two triangles on
+//! the same three nodes do. Distinct nodes at one position are not shared: their contact
+//! counts. Neither triangle may be degenerate.
+BVHTools_EXPORT bool NeighboursIntersect(const TriangleCorners& t1,
+                                         const int*             nodes1,
+                                         const TriangleCorners& t2,
+                                         const int*             nodes2);
 
 } // namespace BVHTools
 
