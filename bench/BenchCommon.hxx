@@ -52,6 +52,7 @@ long long FileSize(const std::string& path);
 void AddInputTasks(std::vector<Task>& tasks);
 void AddQualityTasks(std::vector<Task>& tasks);
 void AddAssemblyTasks(std::vector<Task>& tasks);
+void AddCheckTasks(std::vector<Task>& tasks);
 
 } // namespace bench
 

@@ -10,6 +10,7 @@ int main(int argc, char** argv)
   bench::AddInputTasks(tasks);
   bench::AddQualityTasks(tasks);
   bench::AddAssemblyTasks(tasks);
+  bench::AddCheckTasks(tasks);
 
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0)
   {
