@@ -1,7 +1,7 @@
 // Self-intersection check of one mesh.
 //
 // The triangle pairs come from the hierarchy component: a dual traversal of the mesh's
-// bounding-volume hierarchy (binned SAH build) with itself, each candidate pair decided by
+// bounding-volume hierarchy (linear Morton-code build) with itself, each candidate pair decided by
 // an exact triangle-triangle test on orientation predicates. The pairs are clustered into
 // connected components with a union-find (near-linear in the number of pairs), and the
 // components are listed in the order of their first pair, which is the order an

@@ -1,7 +1,9 @@
 // Builder set-up of the primitive sets and the box separation test.
 #include <BVHTools_PrimitiveSet.hxx>
 
-#include <BVH_BinnedBuilder.hxx>
+#include <BVH_LinearBuilder.hxx>
+
+#include <tbb/task_arena.h>
 
 IMPLEMENT_STANDARD_RTTIEXT(BVHTools::PrimitiveSet, BVH_PrimitiveSet3d)
 
@@ -10,11 +12,27 @@ namespace BVHTools
 
 void PrimitiveSet::InitBuilder()
 {
-  // The queue builder splits nodes on up to m_nbThreads threads of its own and joins them
-  // before returning; the tree it builds does not depend on the thread count.
-  myBuilder = new BVH_BinnedBuilder<double, 3, 32>(LeafSize(), BVH_Constants_MaxTreeDepth,
-                                                   Standard_False, m_nbThreads);
+  // A linear builder: one sort of the primitives' Morton codes, then the tree read off the
+  // code bits (Lauterbach et al., "Fast BVH Construction on GPUs", 2009). Its trees are a
+  // little looser than a binned SAH build's, but it builds a million triangles several
+  // times faster, which dominates a self-intersection run.
+  opencascade::handle<BVH_LinearBuilder<double, 3>> builder =
+      new BVH_LinearBuilder<double, 3>(LeafSize(), BVH_Constants_MaxTreeDepth);
+  builder->SetParallel(m_nbThreads > 1);
+  myBuilder = builder;
   MarkDirty();
+}
+
+void PrimitiveSet::Update()
+{
+  if (!IsDirty())
+  {
+    return;
+  }
+  // The kernel's parallel loops run on TBB; the arena keeps them within the thread count.
+  // The sort and the bounds are the same for any thread count, so is the tree.
+  tbb::task_arena arena(m_nbThreads);
+  arena.execute([this] { BVH_PrimitiveSet3d::Update(); });
 }
 
 bool IsOut(const BVH_Vec3d& minA,

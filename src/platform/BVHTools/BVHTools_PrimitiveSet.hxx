@@ -11,10 +11,11 @@ namespace BVHTools
 {
 
 //! Hierarchy over the primitives of a derived set. The tree is built by the first call to
-//! BVH() (the kernel's binned SAH builder, 32 bins, up to LeafSize() primitives per leaf)
-//! and kept; it reorders the primitives, so primitive positions are valid only from then
-//! on. Once built, the set and its tree are read-only and safe to query from several
-//! threads at once; the first BVH() call itself must not race with others.
+//! BVH() (after InitBuilder(), the kernel's linear Morton-code builder with up to
+//! LeafSize() primitives per leaf, on up to NbThreads() threads) and kept; it reorders the
+//! primitives, so primitive positions are valid only from then on. Once built, the set and its tree
+//! are read-only and safe to query from several threads at once; the first BVH() call itself must
+//! not race with others.
 class BVHTools_EXPORT PrimitiveSet : public BVH_PrimitiveSet3d
 {
   DEFINE_STANDARD_RTTIEXT(PrimitiveSet, BVH_PrimitiveSet3d)
@@ -27,11 +28,15 @@ public:
   int  NbThreads() const { return m_nbThreads; }
 
   //! Prepares the hierarchy builder with the current thread count. Without this call the
-  //! kernel's default single-threaded builder is used.
+  //! kernel's default builder (binned SAH, single-threaded, slower) is used.
   void InitBuilder();
 
   //! Most primitives in one leaf of the hierarchy.
   static constexpr int LeafSize() { return 4; }
+
+protected:
+  //! Builds the tree within a task arena of NbThreads() threads.
+  void Update() override;
 
 protected:
   int m_nbThreads = 1;

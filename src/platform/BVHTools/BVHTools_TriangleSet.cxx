@@ -144,7 +144,7 @@ void TriangleSet::Update()
   }
   // Corners, nodes and flags are indexed by insertion order before the first build and by set
   // order after it; items remember where their corners were.
-  BVH_PrimitiveSet<double, 3>::Update();
+  PrimitiveSet::Update();
   std::vector<double> corners(m_corners.size());
   std::vector<int>    nodes(m_nodes.size());
   std::vector<char>   degenerate(m_degenerate.size());
