@@ -54,6 +54,7 @@ void AddQualityTasks(std::vector<Task>& tasks);
 void AddExchangeTasks(std::vector<Task>& tasks);
 void AddAssemblyTasks(std::vector<Task>& tasks);
 void AddEnvelopeTasks(std::vector<Task>& tasks);
+void AddCheckTasks(std::vector<Task>& tasks);
 
 } // namespace bench
 

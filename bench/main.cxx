@@ -12,6 +12,7 @@ int main(int argc, char** argv)
   bench::AddExchangeTasks(tasks);
   bench::AddAssemblyTasks(tasks);
   bench::AddEnvelopeTasks(tasks);
+  bench::AddCheckTasks(tasks);
 
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0)
   {

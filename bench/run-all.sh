@@ -5,8 +5,9 @@ build=${1:-build}
 bin=$build/bench/quorin-bench
 inputs=bench/inputs
 [ -f $inputs/torus-1m.stl ] || $bin make-inputs $inputs
-for size in 10k 200k 1m; do
-  in=$inputs/torus-$size.stl
+[ -f $inputs/tori-crossing-1m.stl ] || $bin make-crossing-input $inputs
+for in in $inputs/torus-10k.stl $inputs/torus-200k.stl $inputs/torus-1m.stl \
+          $inputs/tori-crossing-1m.stl; do
   for task in $($bin --help | awk '/^  / && $1 !~ /^make-/ && $1 !~ /^hull/ {print $1}'); do
     $bin $task $in || echo "task=$task input=$in failed"
   done

@@ -1,5 +1,7 @@
 #include <MeshBuilders.hxx>
 
+#include <BVHTools_TriangleTests.hxx>
+
 #include <BRep_Builder.hxx>
 #include <TopoDS.hxx>
 
@@ -16,8 +18,8 @@
 namespace testmesh
 {
 
-Handle(Poly_Triangulation) Make(const std::vector<gp_Pnt>&             nodes,
-                                const std::vector<std::array<int, 3>>& triangles)
+Handle(Poly_Triangulation)
+    Make(const std::vector<gp_Pnt>& nodes, const std::vector<std::array<int, 3>>& triangles)
 {
   Handle(Poly_Triangulation) mesh = new Poly_Triangulation();
   mesh->ResizeNodes(static_cast<int>(nodes.size()), false);
@@ -59,25 +61,43 @@ Handle(Poly_Triangulation) Tetra()
 
 Handle(Poly_Triangulation) Cube()
 {
-  return Make({gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(1, 1, 0), gp_Pnt(0, 1, 0),
-               gp_Pnt(0, 0, 1), gp_Pnt(1, 0, 1), gp_Pnt(1, 1, 1), gp_Pnt(0, 1, 1)},
-              {{1, 3, 2}, {1, 4, 3}, {5, 6, 7}, {5, 7, 8}, {1, 2, 6}, {1, 6, 5},
-               {2, 3, 7}, {2, 7, 6}, {3, 4, 8}, {3, 8, 7}, {4, 1, 5}, {4, 5, 8}});
+  return Make({gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(1, 1, 0), gp_Pnt(0, 1, 0), gp_Pnt(0, 0, 1),
+               gp_Pnt(1, 0, 1), gp_Pnt(1, 1, 1), gp_Pnt(0, 1, 1)},
+              {{1, 3, 2},
+               {1, 4, 3},
+               {5, 6, 7},
+               {5, 7, 8},
+               {1, 2, 6},
+               {1, 6, 5},
+               {2, 3, 7},
+               {2, 7, 6},
+               {3, 4, 8},
+               {3, 8, 7},
+               {4, 1, 5},
+               {4, 5, 8}});
 }
 
 Handle(Poly_Triangulation) OpenBox()
 {
-  return Make({gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(1, 1, 0), gp_Pnt(0, 1, 0),
-               gp_Pnt(0, 0, 1), gp_Pnt(1, 0, 1), gp_Pnt(1, 1, 1), gp_Pnt(0, 1, 1)},
-              {{1, 3, 2}, {1, 4, 3}, {1, 2, 6}, {1, 6, 5}, {2, 3, 7}, {2, 7, 6}, {3, 4, 8},
-               {3, 8, 7}, {4, 1, 5}, {4, 5, 8}});
+  return Make({gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(1, 1, 0), gp_Pnt(0, 1, 0), gp_Pnt(0, 0, 1),
+               gp_Pnt(1, 0, 1), gp_Pnt(1, 1, 1), gp_Pnt(0, 1, 1)},
+              {{1, 3, 2},
+               {1, 4, 3},
+               {1, 2, 6},
+               {1, 6, 5},
+               {2, 3, 7},
+               {2, 7, 6},
+               {3, 4, 8},
+               {3, 8, 7},
+               {4, 1, 5},
+               {4, 5, 8}});
 }
 
 Handle(Poly_Triangulation) NonManifoldFin()
 {
-  return Make({gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(0.5, 1, 0), gp_Pnt(0.5, -1, 0),
-               gp_Pnt(0.5, 0, 1)},
-              {{1, 2, 3}, {2, 1, 4}, {1, 2, 5}});
+  return Make(
+      {gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(0.5, 1, 0), gp_Pnt(0.5, -1, 0), gp_Pnt(0.5, 0, 1)},
+      {{1, 2, 3}, {2, 1, 4}, {1, 2, 5}});
 }
 
 Handle(Poly_Triangulation) Sphere(const double r, const int nu, const int nv)
@@ -114,7 +134,91 @@ Handle(Poly_Triangulation) Sphere(const double r, const int nu, const int nv)
   return Make(nodes, triangles);
 }
 
-TopoDS_Face FaceOf(const Handle(Poly_Triangulation)& mesh)
+Handle(Poly_Triangulation) Combine(const Handle(Poly_Triangulation) & a,
+                                   const Handle(Poly_Triangulation) & b,
+                                   const gp_Vec& offset)
+{
+  std::vector<gp_Pnt>             nodes;
+  std::vector<std::array<int, 3>> triangles;
+  for (int i = 1; i <= a->NbNodes(); ++i)
+  {
+    nodes.push_back(a->Node(i));
+  }
+  for (int i = 1; i <= b->NbNodes(); ++i)
+  {
+    nodes.push_back(b->Node(i).Translated(offset));
+  }
+  for (int t = 1; t <= a->NbTriangles(); ++t)
+  {
+    int n[3];
+    a->Triangle(t).Get(n[0], n[1], n[2]);
+    triangles.push_back({n[0], n[1], n[2]});
+  }
+  const int shift = a->NbNodes();
+  for (int t = 1; t <= b->NbTriangles(); ++t)
+  {
+    int n[3];
+    b->Triangle(t).Get(n[0], n[1], n[2]);
+    triangles.push_back({n[0] + shift, n[1] + shift, n[2] + shift});
+  }
+  return Make(nodes, triangles);
+}
+
+Handle(Poly_Triangulation) Unwelded(const Handle(Poly_Triangulation) & mesh)
+{
+  std::vector<gp_Pnt>             nodes;
+  std::vector<std::array<int, 3>> triangles;
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    int n[3];
+    mesh->Triangle(t).Get(n[0], n[1], n[2]);
+    for (const int node : n)
+    {
+      nodes.push_back(mesh->Node(node));
+    }
+    const int last = static_cast<int>(nodes.size());
+    triangles.push_back({last - 2, last - 1, last});
+  }
+  return Make(nodes, triangles);
+}
+
+std::vector<int> BruteSelfIntersections(const Handle(Poly_Triangulation) & mesh)
+{
+  const int                          nbTriangles = mesh->NbTriangles();
+  std::vector<std::array<double, 9>> corners(nbTriangles);
+  std::vector<std::array<int, 3>>    nodes(nbTriangles);
+  for (int t = 0; t < nbTriangles; ++t)
+  {
+    mesh->Triangle(t + 1).Get(nodes[t][0], nodes[t][1], nodes[t][2]);
+    for (int k = 0; k < 3; ++k)
+    {
+      for (int x = 0; x < 3; ++x)
+      {
+        corners[t][3 * k + x] = mesh->Node(nodes[t][k]).Coord(x + 1);
+      }
+    }
+  }
+  const auto cornersOf = [&](const int t) {
+    return BVHTools::TriangleCorners{{&corners[t][0], &corners[t][3], &corners[t][6]}};
+  };
+  std::vector<int> pairs;
+  for (int a = 0; a < nbTriangles; ++a)
+  {
+    for (int b = a + 1; b < nbTriangles; ++b)
+    {
+      if (!BVHTools::IsDegenerate(cornersOf(a)) && !BVHTools::IsDegenerate(cornersOf(b)) &&
+          BVHTools::NeighboursIntersect(cornersOf(a), nodes[a].data(), cornersOf(b),
+                                        nodes[b].data()))
+      {
+        pairs.push_back(a + 1);
+        pairs.push_back(b + 1);
+      }
+    }
+  }
+  return pairs;
+}
+
+TopoDS_Face FaceOf(const Handle(Poly_Triangulation) & mesh)
 {
   TopoDS_Face  face;
   BRep_Builder builder;
@@ -122,7 +226,7 @@ TopoDS_Face FaceOf(const Handle(Poly_Triangulation)& mesh)
   return face;
 }
 
-EdgeCounts CountEdges(const Handle(Poly_Triangulation)& mesh)
+EdgeCounts CountEdges(const Handle(Poly_Triangulation) & mesh)
 {
   std::map<std::pair<int, int>, int> uses;
   for (int t = 1; t <= mesh->NbTriangles(); ++t)
@@ -155,7 +259,7 @@ EdgeCounts CountEdges(const Handle(Poly_Triangulation)& mesh)
   return counts;
 }
 
-double SignedVolume(const Handle(Poly_Triangulation)& mesh)
+double SignedVolume(const Handle(Poly_Triangulation) & mesh)
 {
   double volume = 0.0;
   for (int t = 1; t <= mesh->NbTriangles(); ++t)

@@ -6,6 +6,7 @@
 #include <TopoDS_Face.hxx>
 #include <TopoDS_Shape.hxx>
 #include <gp_Pnt.hxx>
+#include <gp_Vec.hxx>
 
 #include <array>
 #include <string>
@@ -15,8 +16,8 @@ namespace testmesh
 {
 
 //! A triangulation from points and 1-based triangles.
-Handle(Poly_Triangulation) Make(const std::vector<gp_Pnt>&             nodes,
-                                const std::vector<std::array<int, 3>>& triangles);
+Handle(Poly_Triangulation)
+    Make(const std::vector<gp_Pnt>& nodes, const std::vector<std::array<int, 3>>& triangles);
 
 //! One triangle.
 Handle(Poly_Triangulation) Triangle(const gp_Pnt& a, const gp_Pnt& b, const gp_Pnt& c);
@@ -42,8 +43,22 @@ Handle(Poly_Triangulation) NonManifoldFin();
 //! UV sphere of radius r: closed, outward oriented, 2*nu*(nv-1) triangles.
 Handle(Poly_Triangulation) Sphere(const double r, const int nu, const int nv);
 
+//! The nodes and triangles of `a`, then those of `b` moved by `offset` (triangles of `b`
+//! numbered after those of `a`).
+Handle(Poly_Triangulation) Combine(const Handle(Poly_Triangulation) & a,
+                                   const Handle(Poly_Triangulation) & b,
+                                   const gp_Vec& offset = gp_Vec());
+
+//! The same triangles, each with three nodes of its own (a triangle soup).
+Handle(Poly_Triangulation) Unwelded(const Handle(Poly_Triangulation) & mesh);
+
+//! Every pair (a, b), a < b, of intersecting triangles of the mesh by testing all pairs
+//! with the hierarchy component's exact neighbour test (degenerate triangles left out), as
+//! consecutive 1-based indices in increasing order. For cross-checks on small meshes.
+std::vector<int> BruteSelfIntersections(const Handle(Poly_Triangulation) & mesh);
+
 //! A face carrying the triangulation (no surface), for assembling shapes in tests.
-TopoDS_Face FaceOf(const Handle(Poly_Triangulation)& mesh);
+TopoDS_Face FaceOf(const Handle(Poly_Triangulation) & mesh);
 
 //! Counts of edges by the number of triangles sharing them (after nodes are compared by
 //! index, not by position).
@@ -53,10 +68,10 @@ struct EdgeCounts
   int manifold    = 0; //!< edges of two triangles
   int nonManifold = 0; //!< edges of three or more
 };
-EdgeCounts CountEdges(const Handle(Poly_Triangulation)& mesh);
+EdgeCounts CountEdges(const Handle(Poly_Triangulation) & mesh);
 
 //! Signed volume enclosed by a closed triangulation (positive when outward oriented).
-double SignedVolume(const Handle(Poly_Triangulation)& mesh);
+double SignedVolume(const Handle(Poly_Triangulation) & mesh);
 
 //! Path of a file under the project's tests/data.
 std::string DataFile(const std::string& relative);

@@ -105,7 +105,7 @@ TEST(algoMesh_Field, MapViewFollowsStoresForAnyIds)
   // Compact IDs, a negative one and one far beyond the count take different look-up
   // paths; the map view and the per-ID access must agree on all of them.
   Handle(algoMesh_Field) field = new algoMesh_Field("Velocity", 0, 2, THE_OWNER);
-  const int              ids[] = {1, 2, -5, 2000000000, 3, 0};
+  const int ids[]              = {1, 2, -5, 2000000000, 3, 0};
   for (const int id : ids)
   {
     EXPECT_TRUE(field->SetValues(id, std::vector<double>{double(id), -double(id)}));

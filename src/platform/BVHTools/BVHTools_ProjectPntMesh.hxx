@@ -1,0 +1,58 @@
+// Distance from a point to the nearest triangle of a triangle set.
+//
+// Method: branch-and-bound descent of the set's hierarchy, nearer child first, pruning
+// nodes whose box lies farther than the best distance found so far; the distance to a
+// triangle is that to its closest point, found by classifying the point against the
+// triangle's vertex, edge and face regions (barycentric tests). Cost: O(log n) triangle
+// distances for a point near a well-shaped mesh, O(n) in the worst case.
+#ifndef BVHTools_ProjectPntMesh_HeaderFile
+#define BVHTools_ProjectPntMesh_HeaderFile
+
+#include <BVHTools_TriangleSet.hxx>
+
+#include <gp_Pnt.hxx>
+
+namespace BVHTools
+{
+
+//! Point queries against one triangle set. Construction builds the set's hierarchy when it
+//! is not built yet; after that, any number of projectors on the same set may run queries
+//! from several threads at once (they only read the set).
+class BVHTools_EXPORT ProjectPntMesh
+{
+public:
+  //! @param[in] set  the triangles to project on; a null set answers every query with −1
+  explicit ProjectPntMesh(const Handle(TriangleSet) & set);
+
+  //! Distance from `point` to the nearest triangle of the set, never negative, in model
+  //! units. `triangle` receives the index of that triangle (its value on entry is not read).
+  //! Of several triangles at the same distance, the one whose plane faces the point most
+  //! squarely is taken (the same rule as SignedDistance), then the lowest index.
+  //! @return the distance, or −1 with `triangle` = −1 when the set is null or empty or the
+  //!         point is not finite
+  double Distance(const gp_Pnt& point, int& triangle) const;
+
+  //! The same distance, negative when the point lies behind the nearest triangle, that is
+  //! on the side opposite to its normal (b − a) × (c − a) for corners a, b, c: inside a
+  //! closed mesh whose triangles turn counter-clockwise seen from outside. When the nearest
+  //! point is on an edge or corner shared by several triangles, the triangle whose plane
+  //! faces the point most squarely decides the side, which is right for the convex and
+  //! concave edges of a closed mesh. A point on the surface gives 0. A degenerate nearest
+  //! triangle has no side: its distance is taken as positive.
+  //! @return as Distance, with −1 and `triangle` = −1 on the same failures (check
+  //!         `triangle` to tell a failure from a point at distance 1 behind the surface)
+  double SignedDistance(const gp_Pnt& point, int& triangle) const;
+
+private:
+  //! Nearest triangle position and its squared distance and closest point; false when
+  //! there is nothing to search.
+  bool findNearest(const double* p, int& position, double& dist2, double* closest) const;
+
+private:
+  Handle(TriangleSet) m_set;
+  opencascade::handle<BVH_Tree<double, 3>> m_tree;
+};
+
+} // namespace BVHTools
+
+#endif
