@@ -3,16 +3,29 @@
 // keys are equal when their squared distance is below 1e-14 (1e-7 squared). Points that
 // are within the distance but hash to different buckets stay apart; identical points are
 // always merged. Expected O(1) per corner.
+//
+// Reading is the kernel's, behind two guards. Before the call, binary files are walked
+// block by block (84 bytes read per block) so that a facet count the file cannot hold never
+// reaches the kernel, which reserves memory for the count it is given. After the call,
+// a mesh with non-finite coordinates is refused rather than handed on.
 #include <algoMesh_STL.hxx>
 
 #include <algoBase_ProgressIndicator.hxx>
 
+#include <ActAPI_LogMessage.hxx>
+
 #include <NCollection_IncAllocator.hxx>
 #include <NCollection_IndexedMap.hxx>
+#include <OSD_OpenFile.hxx>
 #include <OSD_Path.hxx>
 #include <RWStl.hxx>
 #include <gp_Trsf.hxx>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <string>
 #include <vector>
 
 namespace quorin
@@ -44,15 +57,150 @@ Handle(algoBase_ProgressIndicator) connectIndicator(const ActAPI_ProgressEntry& 
   return indicator;
 }
 
+void sendError(const ActAPI_ProgressEntry& progress, ActAPI_LogMessage& message)
+{
+  message.Severity = LogSeverity_Error;
+  progress.SendLogMessage(message);
+}
+
+// A binary block is an 80-byte header, a 32-bit little-endian facet count and 50 bytes per
+// facet. The kernel takes a file for ASCII when it is shorter than a header and one facet,
+// or when none of its first 134 bytes lies above '~'.
+const std::int64_t THE_BLOCK_HEADER_SIZE = 84;
+const std::int64_t THE_FACET_SIZE        = 50;
+const std::int64_t THE_MIN_BINARY_SIZE   = THE_BLOCK_HEADER_SIZE + THE_FACET_SIZE;
+
+// The kernel reads facets in chunks of 80. Once the first chunk of a block is complete it
+// reserves about 16 bytes per declared facet and keeps every chunk it can fill; a shorter
+// first chunk makes it stop before either.
+const std::int64_t THE_KERNEL_CHUNK = 80;
+
+bool isBlank(const int c)
+{
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+//! Binary block whose facet count exceeds what follows it in the file.
+struct OverstatedBlock
+{
+  std::int64_t Offset    = -1; //!< byte offset of its header; -1 when there is none
+  std::int64_t Declared  = 0;  //!< facets its header declares
+  std::int64_t Available = 0;  //!< complete facets after its header
+};
+
+//! Walks the blocks of a binary file the way the kernel reader does (blocks are
+//! concatenated, blanks between them are skipped, a count below zero means no facets) and
+//! finds the first block whose declared facets the rest of the file cannot hold while the
+//! kernel would still start on it. An ASCII or unreadable file has none.
+OverstatedBlock findOverstatedBlock(const TCollection_AsciiString& path)
+{
+  std::ifstream file;
+  OSD_OpenStream(file, path.ToCString(), std::ios::in | std::ios::binary);
+  if (!file.is_open() || !file.seekg(0, std::ios::end))
+  {
+    return OverstatedBlock();
+  }
+  const std::int64_t size = static_cast<std::int64_t>(file.tellg());
+  if (size < THE_MIN_BINARY_SIZE)
+  {
+    return OverstatedBlock();
+  }
+  unsigned char head[THE_MIN_BINARY_SIZE];
+  if (!file.seekg(0).read(reinterpret_cast<char*>(head), THE_MIN_BINARY_SIZE) ||
+      std::none_of(head, head + THE_MIN_BINARY_SIZE, [](const unsigned char c) { return c > '~'; }))
+  {
+    return OverstatedBlock();
+  }
+
+  std::int64_t offset = 0;
+  while (size - offset >= THE_BLOCK_HEADER_SIZE)
+  {
+    unsigned char header[THE_BLOCK_HEADER_SIZE];
+    if (!file.seekg(offset).read(reinterpret_cast<char*>(header), THE_BLOCK_HEADER_SIZE))
+    {
+      break;
+    }
+    const std::int32_t count = static_cast<std::int32_t>(
+        std::uint32_t(header[80]) | (std::uint32_t(header[81]) << 8) |
+        (std::uint32_t(header[82]) << 16) | (std::uint32_t(header[83]) << 24));
+    const std::int64_t declared  = std::max<std::int64_t>(count, 0);
+    const std::int64_t available = (size - offset - THE_BLOCK_HEADER_SIZE) / THE_FACET_SIZE;
+    if (declared > available)
+    {
+      OverstatedBlock block;
+      if (available >= std::min(declared, THE_KERNEL_CHUNK))
+      {
+        block.Offset    = offset;
+        block.Declared  = declared;
+        block.Available = available;
+      }
+      return block;
+    }
+    offset += THE_BLOCK_HEADER_SIZE + declared * THE_FACET_SIZE;
+    file.seekg(offset);
+    for (int c = file.peek(); isBlank(c); c = file.peek())
+    {
+      file.get();
+      ++offset;
+    }
+  }
+  return OverstatedBlock();
+}
+
+int countNonFiniteNodes(const Handle(Poly_Triangulation) & mesh)
+{
+  int count = 0;
+  for (int i = 1; i <= mesh->NbNodes(); ++i)
+  {
+    const gp_Pnt p = mesh->Node(i);
+    count += std::isfinite(p.X()) && std::isfinite(p.Y()) && std::isfinite(p.Z()) ? 0 : 1;
+  }
+  return count;
+}
+
 } // namespace
 
 bool algoMesh_STL::Read(const TCollection_AsciiString& path,
                         Handle(Poly_Triangulation) & result,
                         ActAPI_ProgressEntry progress)
 {
+  result.Nullify();
+
+  // 1. Refuse a binary block that declares more facets than the file holds: the kernel
+  //    would reserve memory for all of them (gigabytes for a count near 2^31) and then
+  //    fill the mesh with whatever bytes follow the header.
+  const OverstatedBlock overstated = findOverstatedBlock(path);
+  if (overstated.Offset >= 0)
+  {
+    ActAPI_LogMessage message;
+    message << "Corrupted binary STL file: the block at byte %1 declares %2 facets, but the "
+               "rest of the file holds at most %3."
+            << std::to_string(overstated.Offset) << std::to_string(overstated.Declared)
+            << std::to_string(overstated.Available);
+    sendError(progress, message);
+    return false;
+  }
+
+  // 2. Decode with the kernel.
   Handle(algoBase_ProgressIndicator) indicator = connectIndicator(progress);
   result = RWStl::ReadFile(OSD_Path(path), indicator->Start());
-  return !result.IsNull();
+  if (result.IsNull())
+  {
+    return false;
+  }
+
+  // 3. Binary files store IEEE floats as they are and the ASCII parser turns an overflowing
+  //    number into infinity; geometry built on such a node is meaningless.
+  const int nbNonFinite = countNonFiniteNodes(result);
+  if (nbNonFinite > 0)
+  {
+    result.Nullify();
+    ActAPI_LogMessage message;
+    message << "The STL file has %1 nodes with non-finite coordinates." << nbNonFinite;
+    sendError(progress, message);
+    return false;
+  }
+  return true;
 }
 
 Handle(Poly_Triangulation)
