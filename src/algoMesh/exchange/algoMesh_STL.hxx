@@ -32,7 +32,9 @@ public:
   //! fill the mesh with what follows), and a file whose mesh has a NaN or infinite
   //! coordinate (raw binary floats, or ASCII numbers beyond the double range).
   //! Trailing bytes too short for the kernel to start a block on are left to the kernel,
-  //! which ignores them.
+  //! which ignores them. Likewise an ASCII syntax error (an unparsable number, a missing
+  //! "endsolid") ends the kernel's reading without failing it: the facets before the error
+  //! are the result.
   //! @return true when a mesh was read; false for a missing, unreadable or refused file
   //! (the kernel's own messages go to the kernel's default messenger).
   static bool Read(const TCollection_AsciiString& path,
