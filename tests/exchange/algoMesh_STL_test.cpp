@@ -215,3 +215,27 @@ TEST(algoMesh_STL, NonFiniteCoordinatesAreRefused)
     EXPECT_EQ("The STL file has 1 nodes with non-finite coordinates.", notifier->Texts()[0]);
   }
 }
+
+TEST(algoMesh_STL, AsciiFileEndingInsideAKeywordIsRefused)
+{
+  // Fuzzing find: the kernel reader compares an unterminated last line with its keywords
+  // over their full length and read past the line's buffer.
+  for (const char* file :
+       {"stl/regressions/blank_unterminated_tail.stl", "stl/regressions/cut_keyword_tail.stl"})
+  {
+    Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+    Handle(Poly_Triangulation) mesh;
+    EXPECT_FALSE(
+        algoMesh_STL::Read(testmesh::DataFile(file).c_str(), mesh, ActAPI_ProgressEntry(notifier)));
+    ASSERT_EQ(1u, notifier->Texts().size()) << file;
+    EXPECT_EQ("Truncated ASCII STL file: its last line has no newline and stops short of a "
+              "keyword.",
+              notifier->Texts()[0]);
+  }
+  // Blanks without a newline after "endsolid" are skipped by the kernel: still read.
+  Handle(Poly_Triangulation) mesh;
+  ASSERT_TRUE(
+      algoMesh_STL::Read(testmesh::DataFile("stl/regressions/endsolid_blank_tail.stl").c_str(),
+                         mesh, ActAPI_ProgressEntry()));
+  EXPECT_EQ(1, mesh->NbTriangles());
+}

@@ -25,12 +25,14 @@ public:
   //! merges coincident nodes of the facets and reads concatenated blocks as one mesh.
   //! `result` is replaced by what the reader yields, also when that is null.
   //!
-  //! Two kinds of file are refused with an error message on the progress entry and a null
-  //! `result`: a binary file with a block that declares more facets than the rest of the
-  //! file holds, once the kernel would start on that block (a truncated file or trailing
-  //! bytes read as a count; the kernel would reserve memory for the declared count and
-  //! fill the mesh with what follows), and a file whose mesh has a NaN or infinite
-  //! coordinate (raw binary floats, or ASCII numbers beyond the double range).
+  //! Three kinds of file are refused with an error message on the progress entry and a
+  //! null `result`: a binary file with a block that declares more facets than the rest of
+  //! the file holds, once the kernel would start on that block (a truncated file or
+  //! trailing bytes read as a count; the kernel would reserve memory for the declared count
+  //! and fill the mesh with what follows); an ASCII file whose last line has no newline and
+  //! is blank or cut inside a keyword (the kernel would read past the line); and a file
+  //! whose mesh has a NaN or infinite coordinate (raw binary floats, or ASCII numbers
+  //! beyond the double range).
   //! Trailing bytes too short for the kernel to start a block on are left to the kernel,
   //! which ignores them. Likewise an ASCII syntax error (an unparsable number, a missing
   //! "endsolid") ends the kernel's reading without failing it: the facets before the error
