@@ -2,6 +2,8 @@
 
 #include <algoMesh_STL.hxx>
 
+#include <ActAPI_RecordingNotifier.hxx>
+
 #include <gp_Trsf.hxx>
 #include <gtest/gtest.h>
 
@@ -150,4 +152,90 @@ TEST(algoMesh_STL, SharedDataFilesMatchTheirMeasuredCounts)
     EXPECT_EQ(c.nodes, mesh->NbNodes()) << c.file;
     EXPECT_EQ(c.triangles, mesh->NbTriangles()) << c.file;
   }
+}
+
+TEST(algoMesh_STL, ConcatenatedBlocksAndShortTailsReadAsTheKernelReadsThem)
+{
+  // Two copies of the sphere separated by blanks: the blocks are read one after the other,
+  // their nodes not merged across blocks.
+  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  Handle(Poly_Triangulation) mesh;
+  ASSERT_TRUE(algoMesh_STL::Read(testmesh::DataFile("stl/regressions/two_blocks.stl").c_str(), mesh,
+                                 ActAPI_ProgressEntry(notifier)));
+  EXPECT_EQ(324, mesh->NbNodes());
+  EXPECT_EQ(640, mesh->NbTriangles());
+
+  // Bytes after the last facet too few for a block header are ignored.
+  ASSERT_TRUE(algoMesh_STL::Read(testmesh::DataFile("stl/regressions/short_tail.stl").c_str(), mesh,
+                                 ActAPI_ProgressEntry(notifier)));
+  EXPECT_EQ(320, mesh->NbTriangles());
+  EXPECT_TRUE(notifier->Texts().empty());
+}
+
+TEST(algoMesh_STL, OverstatedFacetCountIsRefusedBeforeTheKernelReservesForIt)
+{
+  // Fuzzing find: the bytes after a one-facet block read as a block declaring 1064077042
+  // facets, for which the kernel asked for 16 GB. A truncated file (1000 facets declared,
+  // 100 present) is refused the same way rather than read in part.
+  const struct
+  {
+    const char* file;
+    const char* text;
+  } cases[] = {
+      {"stl/regressions/overstated_second_block.stl",
+       "Corrupted binary STL file: the block at byte 134 declares 1064077042 facets, but the "
+       "rest of the file holds at most 80."},
+      {"stl/regressions/truncated_binary.stl",
+       "Corrupted binary STL file: the block at byte 0 declares 1000 facets, but the rest of "
+       "the file holds at most 100."}};
+  for (const auto& c : cases)
+  {
+    Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+    Handle(Poly_Triangulation) mesh           = testmesh::Tetra();
+    EXPECT_FALSE(algoMesh_STL::Read(testmesh::DataFile(c.file).c_str(), mesh,
+                                    ActAPI_ProgressEntry(notifier)));
+    EXPECT_TRUE(mesh.IsNull()) << c.file;
+    ASSERT_EQ(1u, notifier->Texts().size()) << c.file;
+    EXPECT_EQ(c.text, notifier->Texts()[0]);
+    EXPECT_EQ(LogSeverity_Error, notifier->Messages()[0].Severity);
+  }
+}
+
+TEST(algoMesh_STL, NonFiniteCoordinatesAreRefused)
+{
+  // A NaN float in a binary facet; an ASCII number beyond the double range (infinity).
+  for (const char* file : {"stl/regressions/nan_vertex.stl", "stl/regressions/overflow_vertex.stl"})
+  {
+    Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+    Handle(Poly_Triangulation) mesh;
+    EXPECT_FALSE(
+        algoMesh_STL::Read(testmesh::DataFile(file).c_str(), mesh, ActAPI_ProgressEntry(notifier)));
+    EXPECT_TRUE(mesh.IsNull()) << file;
+    ASSERT_EQ(1u, notifier->Texts().size()) << file;
+    EXPECT_EQ("The STL file has 1 nodes with non-finite coordinates.", notifier->Texts()[0]);
+  }
+}
+
+TEST(algoMesh_STL, AsciiFileEndingInsideAKeywordIsRefused)
+{
+  // Fuzzing find: the kernel reader compares an unterminated last line with its keywords
+  // over their full length and read past the line's buffer.
+  for (const char* file :
+       {"stl/regressions/blank_unterminated_tail.stl", "stl/regressions/cut_keyword_tail.stl"})
+  {
+    Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+    Handle(Poly_Triangulation) mesh;
+    EXPECT_FALSE(
+        algoMesh_STL::Read(testmesh::DataFile(file).c_str(), mesh, ActAPI_ProgressEntry(notifier)));
+    ASSERT_EQ(1u, notifier->Texts().size()) << file;
+    EXPECT_EQ("Truncated ASCII STL file: its last line has no newline and stops short of a "
+              "keyword.",
+              notifier->Texts()[0]);
+  }
+  // Blanks without a newline after "endsolid" are skipped by the kernel: still read.
+  Handle(Poly_Triangulation) mesh;
+  ASSERT_TRUE(
+      algoMesh_STL::Read(testmesh::DataFile("stl/regressions/endsolid_blank_tail.stl").c_str(),
+                         mesh, ActAPI_ProgressEntry()));
+  EXPECT_EQ(1, mesh->NbTriangles());
 }

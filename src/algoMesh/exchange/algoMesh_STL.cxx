@@ -3,16 +3,33 @@
 // keys are equal when their squared distance is below 1e-14 (1e-7 squared). Points that
 // are within the distance but hash to different buckets stay apart; identical points are
 // always merged. Expected O(1) per corner.
+//
+// Reading is the kernel's, behind guards. Before the call, binary files are walked block
+// by block (84 bytes read per block) so that a facet count the file cannot hold never
+// reaches the kernel, which reserves memory for the count it is given, and the end of an
+// ASCII file is read backwards up to its last complete line so that a final line the kernel
+// would compare past its end never reaches it. After the call, a mesh with non-finite
+// coordinates is refused rather than handed on.
 #include <algoMesh_STL.hxx>
 
 #include <algoBase_ProgressIndicator.hxx>
 
+#include <ActAPI_LogMessage.hxx>
+
 #include <NCollection_IncAllocator.hxx>
 #include <NCollection_IndexedMap.hxx>
+#include <OSD_OpenFile.hxx>
 #include <OSD_Path.hxx>
 #include <RWStl.hxx>
 #include <gp_Trsf.hxx>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <strings.h>
 #include <vector>
 
 namespace quorin
@@ -44,15 +61,267 @@ Handle(algoBase_ProgressIndicator) connectIndicator(const ActAPI_ProgressEntry& 
   return indicator;
 }
 
+void sendError(const ActAPI_ProgressEntry& progress, ActAPI_LogMessage& message)
+{
+  message.Severity = LogSeverity_Error;
+  progress.SendLogMessage(message);
+}
+
+// A binary block is an 80-byte header, a 32-bit little-endian facet count and 50 bytes per
+// facet. The kernel takes a file for ASCII when it is shorter than a header and one facet,
+// or when none of its first 134 bytes lies above '~'.
+const std::int64_t THE_BLOCK_HEADER_SIZE = 84;
+const std::int64_t THE_FACET_SIZE        = 50;
+const std::int64_t THE_MIN_BINARY_SIZE   = THE_BLOCK_HEADER_SIZE + THE_FACET_SIZE;
+
+// The kernel reads facets in chunks of 80. Once the first chunk of a block is complete it
+// reserves about 16 bytes per declared facet and keeps every chunk it can fill; a shorter
+// first chunk makes it stop before either.
+const std::int64_t THE_KERNEL_CHUNK = 80;
+
+bool isBlank(const int c)
+{
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+//! Binary block whose facet count exceeds what follows it in the file.
+struct OverstatedBlock
+{
+  std::int64_t Offset    = -1; //!< byte offset of its header; -1 when there is none
+  std::int64_t Declared  = 0;  //!< facets its header declares
+  std::int64_t Available = 0;  //!< complete facets after its header
+};
+
+//! True when the kernel would read the file as ASCII.
+bool isAsciiForKernel(std::istream& file, const std::int64_t size)
+{
+  unsigned char head[THE_MIN_BINARY_SIZE];
+  return size < THE_MIN_BINARY_SIZE ||
+         !file.seekg(0).read(reinterpret_cast<char*>(head), THE_MIN_BINARY_SIZE) ||
+         std::none_of(head, head + THE_MIN_BINARY_SIZE,
+                      [](const unsigned char c) { return c > '~'; });
+}
+
+//! Walks the blocks of a binary file the way the kernel reader does (blocks are
+//! concatenated, blanks between them are skipped, a count below zero means no facets) and
+//! finds the first block whose declared facets the rest of the file cannot hold while the
+//! kernel would still start on it.
+OverstatedBlock findOverstatedBlock(std::istream& file, const std::int64_t size)
+{
+  std::int64_t offset = 0;
+  while (size - offset >= THE_BLOCK_HEADER_SIZE)
+  {
+    unsigned char header[THE_BLOCK_HEADER_SIZE];
+    if (!file.seekg(offset).read(reinterpret_cast<char*>(header), THE_BLOCK_HEADER_SIZE))
+    {
+      break;
+    }
+    const std::int32_t count = static_cast<std::int32_t>(
+        std::uint32_t(header[80]) | (std::uint32_t(header[81]) << 8) |
+        (std::uint32_t(header[82]) << 16) | (std::uint32_t(header[83]) << 24));
+    const std::int64_t declared  = std::max<std::int64_t>(count, 0);
+    const std::int64_t available = (size - offset - THE_BLOCK_HEADER_SIZE) / THE_FACET_SIZE;
+    if (declared > available)
+    {
+      OverstatedBlock block;
+      if (available >= std::min(declared, THE_KERNEL_CHUNK))
+      {
+        block.Offset    = offset;
+        block.Declared  = declared;
+        block.Available = available;
+      }
+      return block;
+    }
+    offset += THE_BLOCK_HEADER_SIZE + declared * THE_FACET_SIZE;
+    file.seekg(offset);
+    for (int c = file.peek(); isBlank(c); c = file.peek())
+    {
+      file.get();
+      ++offset;
+    }
+  }
+  return OverstatedBlock();
+}
+
+//! Reads a file backwards from its end, one buffered chunk at a time.
+class BackwardReader
+{
+public:
+  BackwardReader(std::istream& file, const std::int64_t size) : m_file(file), m_pos(size) {}
+
+  //! The byte before the current position, or -1 at the start of the file.
+  int Previous()
+  {
+    if (m_pos == 0)
+    {
+      return -1;
+    }
+    --m_pos;
+    if (m_pos < m_chunkStart || m_chunkStart < 0)
+    {
+      m_chunkStart = std::max<std::int64_t>(m_pos - THE_CHUNK_SIZE + 1, 0);
+      m_file.clear();
+      m_file.seekg(m_chunkStart).read(m_chunk, m_pos - m_chunkStart + 1);
+    }
+    return static_cast<unsigned char>(m_chunk[m_pos - m_chunkStart]);
+  }
+
+private:
+  static const std::int64_t THE_CHUNK_SIZE = 4096;
+  std::istream&             m_file;
+  std::int64_t              m_pos;
+  std::int64_t              m_chunkStart = -1;
+  char                      m_chunk[THE_CHUNK_SIZE];
+};
+
+//! One line read backwards: its first bytes after the leading blanks and its length
+//! without them.
+struct LineStart
+{
+  std::string Head;
+  size_t      Length = 0;
+};
+
+//! Reads the line that ends at the reader's position backwards, and the newline before it.
+LineStart previousLine(BackwardReader& reader, const size_t headSize, bool& atStart)
+{
+  std::string reversed; // read order, trimmed to the bytes nearest the line's start
+  size_t      length = 0;
+  size_t      blanks = 0; // blanks read since the last other byte
+  int         c      = reader.Previous();
+  for (; c >= 0 && c != '\n'; c = reader.Previous())
+  {
+    if (isBlank(c))
+    {
+      ++blanks;
+      continue;
+    }
+    reversed.append(blanks, ' ');
+    reversed.push_back(static_cast<char>(c));
+    length += blanks + 1;
+    blanks = 0;
+    if (reversed.size() > 2 * headSize)
+    {
+      reversed.erase(0, reversed.size() - headSize);
+    }
+  }
+  atStart = c < 0;
+  LineStart line;
+  line.Head.assign(reversed.rbegin(), reversed.rend());
+  line.Head.resize(std::min(line.Head.size(), headSize));
+  line.Length = length;
+  return line;
+}
+
+//! True when an ASCII file ends in a line without a newline that the kernel would compare
+//! past its end. The kernel keeps such a line unterminated and compares it with its
+//! keywords over their full length: a blank line, or a line cut inside a keyword, makes it
+//! read beyond its buffer. A blank last line is harmless after "endsolid", where the
+//! kernel skips blanks instead.
+bool hasUnterminatedKeywordTail(std::istream& file, const std::int64_t size)
+{
+  static const char* const THE_KEYWORDS[] = {"solid",   "facet normal", "outer loop", "vertex",
+                                             "endloop", "endfacet",     "endsolid"};
+  const size_t             THE_HEAD_SIZE  = 16;
+
+  file.clear();
+  if (size == 0 || file.seekg(size - 1).peek() == '\n')
+  {
+    return false;
+  }
+  BackwardReader  reader(file, size);
+  bool            atStart = false;
+  const LineStart tail    = previousLine(reader, THE_HEAD_SIZE, atStart);
+  if (tail.Length > 0)
+  {
+    return std::any_of(std::begin(THE_KEYWORDS), std::end(THE_KEYWORDS),
+                       [&tail](const char* keyword)
+                       {
+                         return tail.Length < std::strlen(keyword) &&
+                                strncasecmp(tail.Head.c_str(), keyword, tail.Length) == 0;
+                       });
+  }
+  LineStart before;
+  while (before.Length == 0 && !atStart)
+  {
+    before = previousLine(reader, THE_HEAD_SIZE, atStart);
+  }
+  return strncasecmp(before.Head.c_str(), "endsolid", 8) != 0;
+}
+
+int countNonFiniteNodes(const Handle(Poly_Triangulation) & mesh)
+{
+  int count = 0;
+  for (int i = 1; i <= mesh->NbNodes(); ++i)
+  {
+    const gp_Pnt p = mesh->Node(i);
+    count += std::isfinite(p.X()) && std::isfinite(p.Y()) && std::isfinite(p.Z()) ? 0 : 1;
+  }
+  return count;
+}
+
 } // namespace
 
 bool algoMesh_STL::Read(const TCollection_AsciiString& path,
                         Handle(Poly_Triangulation) & result,
                         ActAPI_ProgressEntry progress)
 {
+  result.Nullify();
+
+  // 1. Refuse what would make the kernel reader misbehave. A binary block that declares
+  //    more facets than the file holds would have it reserve memory for all of them
+  //    (gigabytes for a count near 2^31) and fill the mesh with whatever bytes follow the
+  //    header; an ASCII file that ends inside a keyword would have it read past its buffer.
+  std::ifstream file;
+  OSD_OpenStream(file, path.ToCString(), std::ios::in | std::ios::binary);
+  if (file.is_open() && file.seekg(0, std::ios::end))
+  {
+    const std::int64_t size = static_cast<std::int64_t>(file.tellg());
+    if (!isAsciiForKernel(file, size))
+    {
+      const OverstatedBlock overstated = findOverstatedBlock(file, size);
+      if (overstated.Offset >= 0)
+      {
+        ActAPI_LogMessage message;
+        message << "Corrupted binary STL file: the block at byte %1 declares %2 facets, but the "
+                   "rest of the file holds at most %3."
+                << std::to_string(overstated.Offset) << std::to_string(overstated.Declared)
+                << std::to_string(overstated.Available);
+        sendError(progress, message);
+        return false;
+      }
+    }
+    else if (hasUnterminatedKeywordTail(file, size))
+    {
+      ActAPI_LogMessage message;
+      message
+          << "Truncated ASCII STL file: its last line has no newline and stops short of a keyword.";
+      sendError(progress, message);
+      return false;
+    }
+  }
+  file.close();
+
+  // 2. Decode with the kernel.
   Handle(algoBase_ProgressIndicator) indicator = connectIndicator(progress);
   result = RWStl::ReadFile(OSD_Path(path), indicator->Start());
-  return !result.IsNull();
+  if (result.IsNull())
+  {
+    return false;
+  }
+
+  // 3. Binary files store IEEE floats as they are and the ASCII parser turns an overflowing
+  //    number into infinity; geometry built on such a node is meaningless.
+  const int nbNonFinite = countNonFiniteNodes(result);
+  if (nbNonFinite > 0)
+  {
+    result.Nullify();
+    ActAPI_LogMessage message;
+    message << "The STL file has %1 nodes with non-finite coordinates." << nbNonFinite;
+    sendError(progress, message);
+    return false;
+  }
+  return true;
 }
 
 Handle(Poly_Triangulation)

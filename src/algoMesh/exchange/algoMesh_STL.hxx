@@ -22,10 +22,23 @@ class algoMesh_EXPORT algoMesh_STL
 {
 public:
   //! Reads an STL file (ASCII or binary, detected by the kernel's reader). The kernel
-  //! merges coincident nodes of the facets. `result` is replaced by what the reader
-  //! yields, also when that is null.
-  //! @return true when a mesh was read; false for a missing or unreadable file (messages
-  //! come from the kernel reader through the progress entry).
+  //! merges coincident nodes of the facets and reads concatenated blocks as one mesh.
+  //! `result` is replaced by what the reader yields, also when that is null.
+  //!
+  //! Three kinds of file are refused with an error message on the progress entry and a
+  //! null `result`: a binary file with a block that declares more facets than the rest of
+  //! the file holds, once the kernel would start on that block (a truncated file or
+  //! trailing bytes read as a count; the kernel would reserve memory for the declared count
+  //! and fill the mesh with what follows); an ASCII file whose last line has no newline and
+  //! is blank or cut inside a keyword (the kernel would read past the line); and a file
+  //! whose mesh has a NaN or infinite coordinate (raw binary floats, or ASCII numbers
+  //! beyond the double range).
+  //! Trailing bytes too short for the kernel to start a block on are left to the kernel,
+  //! which ignores them. Likewise an ASCII syntax error (an unparsable number, a missing
+  //! "endsolid") ends the kernel's reading without failing it: the facets before the error
+  //! are the result.
+  //! @return true when a mesh was read; false for a missing, unreadable or refused file
+  //! (the kernel's own messages go to the kernel's default messenger).
   static bool Read(const TCollection_AsciiString& path,
                    Handle(Poly_Triangulation) & result,
                    ActAPI_ProgressEntry progress);
