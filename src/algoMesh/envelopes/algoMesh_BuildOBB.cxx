@@ -6,6 +6,7 @@
 // Mode_FromShape and the optimiser's cost when asked for.
 #include <algoMesh_BuildOBB.hxx>
 
+#include <algoMesh_OptimizeOBB.hxx>
 #include <algoMesh_UtilsOBB.hxx>
 
 #include <BRepGProp.hxx>
@@ -101,6 +102,17 @@ bool algoMesh_BuildOBB::Perform()
 
   // 5. The principal-axes box.
   m_result = new algoMesh_OBB(placement, minCorner, maxCorner);
+
+  // 6. Optionally turn it to a smaller box; a failed optimisation keeps this one.
+  if (m_optimize)
+  {
+    const Handle(algoMesh_OptimizeOBB) optimizer =
+        new algoMesh_OptimizeOBB(m_shape, mesh, m_result, m_progress, m_plotter);
+    if (optimizer->Perform())
+    {
+      m_result = optimizer->GetResult();
+    }
+  }
   return true;
 }
 
