@@ -27,12 +27,20 @@ algoMesh_FuncOBB::algoMesh_FuncOBB(const gp_Ax3& placement, const Handle(Poly_Tr
   m_volume0            = extents.X() * extents.Y() * extents.Z();
 
   const int nbNodes = m_hull.IsNull() ? 0 : m_hull->NbNodes();
-  m_offsets.reserve(nbNodes);
+  m_x.reserve(nbNodes);
+  m_y.reserve(nbNodes);
+  m_z.reserve(nbNodes);
   for (int i = 1; i <= nbNodes; ++i)
   {
-    m_offsets.push_back(m_hull->Node(i).XYZ() - m_placement.Location().XYZ());
+    const gp_XYZ d = m_hull->Node(i).XYZ() - m_placement.Location().XYZ();
+    m_x.push_back(d.X());
+    m_y.push_back(d.Y());
+    m_z.push_back(d.Z());
   }
-  m_local.resize(m_offsets.size());
+  for (std::vector<double>& local : m_local)
+  {
+    local.resize(m_x.size());
+  }
 }
 
 Standard_Integer algoMesh_FuncOBB::NbVariables() const
@@ -44,35 +52,47 @@ Standard_Boolean algoMesh_FuncOBB::Value(const math_Vector& X, Standard_Real& F)
 {
   gp_Ax3 frame;
   Rotate(X, frame);
-  const gp_XYZ dx = frame.XDirection().XYZ();
-  const gp_XYZ dy = frame.YDirection().XYZ();
-  const gp_XYZ dz = frame.Direction().XYZ();
+  const gp_XYZ& ax      = frame.XDirection().XYZ();
+  const gp_XYZ& ay      = frame.YDirection().XYZ();
+  const gp_XYZ& az      = frame.Direction().XYZ();
+  const size_t  nbNodes = m_x.size();
 
-  // Box of the nodes in the turned frame.
-  const double big = std::numeric_limits<double>::max();
-  gp_XYZ       lo(big, big, big), hi(-big, -big, -big);
-  for (size_t i = 0; i < m_offsets.size(); ++i)
+  // Box of the nodes in the turned frame. Plain arrays of doubles let the compiler
+  // vectorise both passes; the hull of a large mesh still has many nodes.
+  const double big   = std::numeric_limits<double>::max();
+  double       lo[3] = {big, big, big}, hi[3] = {-big, -big, -big};
+  for (int k = 0; k < 3; ++k)
   {
-    const gp_XYZ& d = m_offsets[i];
-    const gp_XYZ  l(d.Dot(dx), d.Dot(dy), d.Dot(dz));
-    m_local[i] = l;
-    lo.SetCoord(std::min(lo.X(), l.X()), std::min(lo.Y(), l.Y()), std::min(lo.Z(), l.Z()));
-    hi.SetCoord(std::max(hi.X(), l.X()), std::max(hi.Y(), l.Y()), std::max(hi.Z(), l.Z()));
+    const gp_XYZ& a  = k == 0 ? ax : (k == 1 ? ay : az);
+    const double  a1 = a.X(), a2 = a.Y(), a3 = a.Z();
+    double*       local = m_local[k].data();
+    double        mn = big, mx = -big;
+    for (size_t i = 0; i < nbNodes; ++i)
+    {
+      const double l = m_x[i] * a1 + m_y[i] * a2 + m_z[i] * a3;
+      local[i]       = l;
+      mn             = std::min(mn, l);
+      mx             = std::max(mx, l);
+    }
+    lo[k] = mn;
+    hi[k] = mx;
   }
 
   // Depth of the deepest node per axis: its distance from the nearer of the two faces.
-  gp_XYZ depth(0.0, 0.0, 0.0);
-  for (const gp_XYZ& l : m_local)
+  double depth[3] = {0.0, 0.0, 0.0};
+  for (int k = 0; k < 3; ++k)
   {
-    for (int k = 1; k <= 3; ++k)
+    const double* local   = m_local[k].data();
+    double        deepest = 0.0;
+    for (size_t i = 0; i < nbNodes; ++i)
     {
-      const double toFace = std::min(l.Coord(k) - lo.Coord(k), hi.Coord(k) - l.Coord(k));
-      depth.SetCoord(k, std::max(depth.Coord(k), toFace));
+      deepest = std::max(deepest, std::min(local[i] - lo[k], hi[k] - local[i]));
     }
+    depth[k] = deepest;
   }
 
-  const gp_XYZ extents = hi - lo;
-  F = (extents.X() * extents.Y() * extents.Z() + depth.X() * depth.Y() * depth.Z()) / m_volume0;
+  const double volume = (hi[0] - lo[0]) * (hi[1] - lo[1]) * (hi[2] - lo[2]);
+  F                   = (volume + depth[0] * depth[1] * depth[2]) / m_volume0;
   return Standard_True;
 }
 

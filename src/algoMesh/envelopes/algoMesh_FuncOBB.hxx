@@ -61,10 +61,10 @@ private:
   gp_Ax3 m_placement;
   Handle(Poly_Triangulation) m_hull;
   double m_volume0;
-  //! Hull nodes minus the frame origin, which no rotation moves.
-  std::vector<gp_XYZ> m_offsets;
-  //! Local coordinates of the current evaluation (kept to avoid a reallocation per call).
-  std::vector<gp_XYZ> m_local;
+  //! Hull nodes minus the frame origin (which no rotation moves), one array per coordinate.
+  std::vector<double> m_x, m_y, m_z;
+  //! Local coordinates of the current evaluation per axis, kept to avoid reallocations.
+  std::vector<double> m_local[3];
 };
 
 } // namespace quorin
