@@ -9,16 +9,13 @@
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeSphere.hxx>
-#include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
-#include <STEPControl_Reader.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS_Compound.hxx>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <string>
 
 using namespace quorin;
 
@@ -77,23 +74,6 @@ void ExpectRightHanded(const gp_Ax3& A)
   EXPECT_NEAR(0.0, A.XDirection().Dot(A.Direction()), 1e-12);
 }
 
-TopoDS_Shape ReadShared(const std::string& path)
-{
-  TopoDS_Shape shape;
-  if (path.size() > 5 && path.substr(path.size() - 5) == ".step")
-  {
-    STEPControl_Reader reader;
-    if (reader.ReadFile(path.c_str()) != IFSelect_RetDone)
-    {
-      return shape;
-    }
-    reader.TransferRoots();
-    return reader.OneShape();
-  }
-  BRep_Builder builder;
-  BRepTools::Read(shape, path.c_str(), builder);
-  return shape;
-}
 } // namespace
 
 TEST(algoMesh_BuildOBB, BoxGivesItsOwnBoxWithZAlongTheShortSide)
@@ -220,27 +200,6 @@ TEST(algoMesh_BuildOBB, ShapeAxesOfAFlatFaceMeshComeFromItsSurface)
   EXPECT_NEAR(0.0, ext.Z(), 1e-12);
   EXPECT_NEAR(3.0, ext.X(), 1e-9); // the first face of the box is x = 0, 2 by 3
   EXPECT_NEAR(2.0, ext.Y(), 1e-9);
-}
-
-TEST(algoMesh_BuildOBB, SharedModelsGiveBoxesHoldingAllTheirNodes)
-{
-  for (const std::string name : {"cad/screw.step", "cad/occt_bottle.brep"})
-  {
-    const std::string path = testmesh::SharedDataFile(name);
-    if (path.empty())
-    {
-      GTEST_SKIP() << "shared data file " << name << " is absent";
-    }
-    const TopoDS_Shape shape = Meshed(ReadShared(path), 0.05);
-    ASSERT_FALSE(shape.IsNull()) << name;
-    for (const auto mode : {algoMesh_BuildOBB::Mode_FromMesh, algoMesh_BuildOBB::Mode_FromShape})
-    {
-      algoMesh_BuildOBB builder(shape, mode, false);
-      ASSERT_TRUE(builder.Perform()) << name;
-      ExpectContainsNodes(*builder.GetResult(), builder.GetMesh());
-      ExpectRightHanded(builder.GetResult()->Placement());
-    }
-  }
 }
 
 TEST(algoMesh_BuildOBB, MassLessShapeFallsBackToTheMeshAxes)

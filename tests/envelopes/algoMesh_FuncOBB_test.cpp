@@ -53,17 +53,3 @@ TEST(algoMesh_FuncOBB, TurnsAreAboutTheInitialAxes)
   EXPECT_TRUE(A.Direction().IsEqual(-gp::DY(), 1e-12));
   EXPECT_TRUE(A.Location().IsEqual(gp_Pnt(1, 2, 3), 0.0));
 }
-
-TEST(algoMesh_FuncOBB, GradientVanishesAtTheAlignedCubeAndPointsUphillElsewhere)
-{
-  algoMesh_FuncOBB func(gp_Ax3(), testmesh::Cube());
-  double           F = 0.0;
-  math_Vector      G(1, 3);
-  EXPECT_TRUE(func.Values(Angles(0, 0, 0), F, G));
-  EXPECT_NEAR(1.0, F, 1e-12);
-  EXPECT_NEAR(0.0, G.Norm(), 1e-12);
-  // Turned a little about Z the volume grows with the angle.
-  EXPECT_TRUE(func.Gradient(Angles(0, 0, 0.2), G));
-  EXPECT_GT(G(3), 0.5);
-  EXPECT_NEAR(0.0, G(1), 1e-9);
-}

@@ -200,7 +200,7 @@ TEST(algoMesh_OptimizeOBB, FailedOptimisationKeepsThePrincipalBox)
   EXPECT_EQ("Cannot build a convex hull for the input mesh.", notifier->Texts()[0]);
 }
 
-TEST(algoMesh_OptimizeOBB, SharedModelsGiveNoLargerBoxesHoldingAllTheirNodes)
+TEST(algoMesh_OptimizeOBB, SharedModelsGiveTightBoxesTheOptimiserDoesNotEnlarge)
 {
   for (const std::string name : {"cad/screw.step", "cad/occt_bottle.brep"})
   {

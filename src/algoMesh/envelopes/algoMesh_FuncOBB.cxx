@@ -1,6 +1,7 @@
 // Box-volume objective over three rotation angles. An evaluation turns the frame, takes the
-// extremes of the hull nodes along its axes and the depth of the deepest node per axis: two
-// passes over the h nodes, O(h).
+// extremes of the hull nodes along each axis and then the depth of the deepest node along
+// it: six passes over the h nodes, O(h). The local coordinates are recomputed in the second
+// pass rather than stored, which saves writing them out on every evaluation.
 #include <algoMesh_FuncOBB.hxx>
 
 #include <algoMesh_UtilsOBB.hxx>
@@ -37,10 +38,6 @@ algoMesh_FuncOBB::algoMesh_FuncOBB(const gp_Ax3& placement, const Handle(Poly_Tr
     m_y.push_back(d.Y());
     m_z.push_back(d.Z());
   }
-  for (std::vector<double>& local : m_local)
-  {
-    local.resize(m_x.size());
-  }
 }
 
 Standard_Integer algoMesh_FuncOBB::NbVariables() const
@@ -52,47 +49,18 @@ Standard_Boolean algoMesh_FuncOBB::Value(const math_Vector& X, Standard_Real& F)
 {
   gp_Ax3 frame;
   Rotate(X, frame);
-  const gp_XYZ& ax      = frame.XDirection().XYZ();
-  const gp_XYZ& ay      = frame.YDirection().XYZ();
-  const gp_XYZ& az      = frame.Direction().XYZ();
-  const size_t  nbNodes = m_x.size();
+  const gp_XYZ axes[3] = {frame.XDirection().XYZ(), frame.YDirection().XYZ(),
+                          frame.Direction().XYZ()};
 
-  // Box of the nodes in the turned frame. Plain arrays of doubles let the compiler
-  // vectorise both passes; the hull of a large mesh still has many nodes.
-  const double big   = std::numeric_limits<double>::max();
-  double       lo[3] = {big, big, big}, hi[3] = {-big, -big, -big};
-  for (int k = 0; k < 3; ++k)
+  double volume = 1.0, depths = 1.0;
+  for (const gp_XYZ& axis : axes)
   {
-    const gp_XYZ& a  = k == 0 ? ax : (k == 1 ? ay : az);
-    const double  a1 = a.X(), a2 = a.Y(), a3 = a.Z();
-    double*       local = m_local[k].data();
-    double        mn = big, mx = -big;
-    for (size_t i = 0; i < nbNodes; ++i)
-    {
-      const double l = m_x[i] * a1 + m_y[i] * a2 + m_z[i] * a3;
-      local[i]       = l;
-      mn             = std::min(mn, l);
-      mx             = std::max(mx, l);
-    }
-    lo[k] = mn;
-    hi[k] = mx;
+    double lo, hi;
+    projectedExtremes(axis, lo, hi);
+    volume *= hi - lo;
+    depths *= deepestNode(axis, lo, hi);
   }
-
-  // Depth of the deepest node per axis: its distance from the nearer of the two faces.
-  double depth[3] = {0.0, 0.0, 0.0};
-  for (int k = 0; k < 3; ++k)
-  {
-    const double* local   = m_local[k].data();
-    double        deepest = 0.0;
-    for (size_t i = 0; i < nbNodes; ++i)
-    {
-      deepest = std::max(deepest, std::min(local[i] - lo[k], hi[k] - local[i]));
-    }
-    depth[k] = deepest;
-  }
-
-  const double volume = (hi[0] - lo[0]) * (hi[1] - lo[1]) * (hi[2] - lo[2]);
-  F                   = (volume + depth[0] * depth[1] * depth[2]) / m_volume0;
+  F = (volume + depths) / m_volume0;
   return Standard_True;
 }
 
@@ -117,6 +85,60 @@ Standard_Boolean algoMesh_FuncOBB::Values(const math_Vector& X, Standard_Real& F
   Value(X, F);
   Gradient(X, G);
   return Standard_True;
+}
+
+// Both helpers take two nodes per step in two independent lanes, which the compiler packs
+// into one SIMD register; min and max are exact, so the lanes change no result.
+
+void algoMesh_FuncOBB::projectedExtremes(const gp_XYZ& axis, double& lo, double& hi) const
+{
+  const double  a1 = axis.X(), a2 = axis.Y(), a3 = axis.Z();
+  const double *x = m_x.data(), *y = m_y.data(), *z = m_z.data();
+  const size_t  nbNodes    = m_x.size();
+  const double  big        = std::numeric_limits<double>::max();
+  double        lanesLo[2] = {big, big}, lanesHi[2] = {-big, -big};
+  size_t        i = 0;
+  for (; i + 1 < nbNodes; i += 2)
+  {
+    for (int k = 0; k < 2; ++k)
+    {
+      const double l = x[i + k] * a1 + y[i + k] * a2 + z[i + k] * a3;
+      lanesLo[k]     = std::min(lanesLo[k], l);
+      lanesHi[k]     = std::max(lanesHi[k], l);
+    }
+  }
+  lo = std::min(lanesLo[0], lanesLo[1]);
+  hi = std::max(lanesHi[0], lanesHi[1]);
+  if (i < nbNodes)
+  {
+    const double l = x[i] * a1 + y[i] * a2 + z[i] * a3;
+    lo             = std::min(lo, l);
+    hi             = std::max(hi, l);
+  }
+}
+
+double algoMesh_FuncOBB::deepestNode(const gp_XYZ& axis, const double lo, const double hi) const
+{
+  const double  a1 = axis.X(), a2 = axis.Y(), a3 = axis.Z();
+  const double *x = m_x.data(), *y = m_y.data(), *z = m_z.data();
+  const size_t  nbNodes  = m_x.size();
+  double        lanes[2] = {0.0, 0.0};
+  size_t        i        = 0;
+  for (; i + 1 < nbNodes; i += 2)
+  {
+    for (int k = 0; k < 2; ++k)
+    {
+      const double l = x[i + k] * a1 + y[i + k] * a2 + z[i + k] * a3;
+      lanes[k]       = std::max(lanes[k], std::min(l - lo, hi - l));
+    }
+  }
+  double deepest = std::max(lanes[0], lanes[1]);
+  if (i < nbNodes)
+  {
+    const double l = x[i] * a1 + y[i] * a2 + z[i] * a3;
+    deepest        = std::max(deepest, std::min(l - lo, hi - l));
+  }
+  return deepest;
 }
 
 void algoMesh_FuncOBB::Rotate(const math_Vector& X, gp_Ax3& placement) const

@@ -7,6 +7,7 @@
 
 #include <Poly_Triangulation.hxx>
 #include <gp_Ax3.hxx>
+#include <gp_XYZ.hxx>
 #include <math_MultipleVarFunctionWithGradient.hxx>
 #include <math_Vector.hxx>
 
@@ -57,14 +58,21 @@ public:
   //! V0: the volume of the hull's box in the initial frame.
   double ReferenceVolume() const { return m_volume0; }
 
+protected:
+  //! Smallest and largest projection of the hull nodes (relative to the origin) on a
+  //! direction.
+  void projectedExtremes(const gp_XYZ& axis, double& lo, double& hi) const;
+
+  //! The largest distance of a node from the nearer of the planes at lo and hi across a
+  //! direction; 0 for no nodes.
+  double deepestNode(const gp_XYZ& axis, const double lo, const double hi) const;
+
 private:
   gp_Ax3 m_placement;
   Handle(Poly_Triangulation) m_hull;
   double m_volume0;
   //! Hull nodes minus the frame origin (which no rotation moves), one array per coordinate.
   std::vector<double> m_x, m_y, m_z;
-  //! Local coordinates of the current evaluation per axis, kept to avoid reallocations.
-  std::vector<double> m_local[3];
 };
 
 } // namespace quorin
