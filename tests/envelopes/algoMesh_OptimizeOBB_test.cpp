@@ -145,6 +145,9 @@ TEST(algoMesh_OptimizeOBB, MissingInputsAndFlatMeshesAreRefused)
   const Handle(algoMesh_OBB) box                  = BoxIn(gp_Ax3(), cube);
   // Coplanar nodes have no solid hull.
   const Handle(Poly_Triangulation) flat = testmesh::TwoEquilaterals();
+  // A NaN node poisons every plane of a hull.
+  const Handle(Poly_Triangulation) poisoned = testmesh::Cube();
+  poisoned->SetNode(5, gp_Pnt(std::nan(""), 0, 0));
   const struct
   {
     Handle(Poly_Triangulation) mesh;
@@ -155,6 +158,7 @@ TEST(algoMesh_OptimizeOBB, MissingInputsAndFlatMeshesAreRefused)
       {new Poly_Triangulation(), box, "Cannot optimize the OBB without triangulation."},
       {cube, nullptr, "Cannot optimize the OBB without an initial box."},
       {flat, BoxIn(gp_Ax3(), flat), "Cannot build a convex hull for the input mesh."},
+      {poisoned, box, "Cannot build a convex hull for the input mesh."},
   };
   for (const auto& c : cases)
   {

@@ -93,7 +93,8 @@ bool algoMesh_BuildOBB::Perform()
     computeMeshAxes(centre, axis1, axis2, axis3);
   }
 
-  // 3. Least spread along Z, greatest along X; the kernel makes X orthogonal to Z.
+  // 3. Least spread along Z, greatest along X; the kernel makes X orthogonal to Z and
+  //    derives Y = Z x X, which is the second axis up to its sign.
   const gp_Ax3 placement(centre, axis3, axis1);
 
   // 4. Corners: the extremes of the nodes in that frame.

@@ -83,7 +83,7 @@ bool algoMesh_OptimizeOBB::Perform()
     return false;
   }
 
-  // 2. The hull has the same box in every frame and far fewer nodes.
+  // 2. The hull has the same box as the mesh in every frame, and far fewer nodes.
   Handle(Poly_Triangulation) hull;
   if (!buildHull(hull))
   {
