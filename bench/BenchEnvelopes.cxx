@@ -5,9 +5,19 @@
 // Clouds are plain XYZ text, one "x y z" per line; `make-clouds DIR` writes deterministic
 // ones (1M points in a ball, 1M on a sphere, the nodes of DIR/torus-1m.stl when present).
 // Either task also takes a binary STL and then uses its nodes.
+//
+// Oriented boxes of a binary STL mesh: `obb` (principal axes of the nodes), `obb-opt` (the
+// same, then the optimiser) and, as the peer, the kernel's own Bnd_OBB::ReBuild on the same
+// nodes, in its default and its optimal mode (`obb-occt`, `obb-occt-opt`).
 #include <BenchCommon.hxx>
 
+#include <algoMesh_BuildOBB.hxx>
 #include <algoMesh_ConvexHull.hxx>
+
+#include <BRep_Builder.hxx>
+#include <Bnd_OBB.hxx>
+#include <TColgp_Array1OfPnt.hxx>
+#include <TopoDS_Face.hxx>
 
 #include <cstdio>
 #include <fstream>
@@ -204,6 +214,79 @@ int hullQhull(const Args& args)
 }
 #endif
 
+std::string boxMetrics(const double dx, const double dy, const double dz)
+{
+  char text[160];
+  std::snprintf(text, sizeof(text), "volume=%.6g extents=%.6g,%.6g,%.6g", dx * dy * dz, dx, dy, dz);
+  return text;
+}
+
+// The mesh as the one face of a shape, welded by the builder's constructor (untimed); only
+// Perform is timed.
+int obbOf(const Args& args, const bool optimize)
+{
+  const Handle(Poly_Triangulation) mesh = ReadMesh(args.input);
+  if (mesh.IsNull())
+  {
+    return 1;
+  }
+  TopoDS_Face  face;
+  BRep_Builder builder;
+  builder.MakeFace(face, mesh);
+  quorin::algoMesh_BuildOBB obb(face, quorin::algoMesh_BuildOBB::Mode_FromMesh, optimize);
+  bool                      done    = false;
+  const double              seconds = BestOf3([&] { done = obb.Perform(); });
+  if (!done)
+  {
+    std::fprintf(stderr, "no box for '%s'\n", args.input.c_str());
+    return 1;
+  }
+  const gp_XYZ e = obb.GetResult()->MaxCorner().XYZ() - obb.GetResult()->MinCorner().XYZ();
+  Report(optimize ? "obb-opt" : "obb", args.input, obb.GetMesh()->NbNodes(), seconds,
+         boxMetrics(e.X(), e.Y(), e.Z()));
+  return 0;
+}
+
+int obb(const Args& args)
+{
+  return obbOf(args, false);
+}
+
+int obbOptimized(const Args& args)
+{
+  return obbOf(args, true);
+}
+
+// The kernel's box of the same nodes. Its optimal mode needs a 0-based array.
+int obbKernel(const Args& args, const bool optimal)
+{
+  const Handle(Poly_Triangulation) mesh = ReadMesh(args.input);
+  if (mesh.IsNull())
+  {
+    return 1;
+  }
+  TColgp_Array1OfPnt points(0, mesh->NbNodes() - 1);
+  for (int i = 1; i <= mesh->NbNodes(); ++i)
+  {
+    points.SetValue(i - 1, mesh->Node(i));
+  }
+  Bnd_OBB      box;
+  const double seconds = BestOf3([&] { box.ReBuild(points, nullptr, optimal); });
+  Report(optimal ? "obb-occt-opt" : "obb-occt", args.input, mesh->NbNodes(), seconds,
+         boxMetrics(2 * box.XHSize(), 2 * box.YHSize(), 2 * box.ZHSize()));
+  return 0;
+}
+
+int obbKernelDefault(const Args& args)
+{
+  return obbKernel(args, false);
+}
+
+int obbKernelOptimal(const Args& args)
+{
+  return obbKernel(args, true);
+}
+
 } // namespace
 
 void AddEnvelopeTasks(std::vector<Task>& tasks)
@@ -211,6 +294,11 @@ void AddEnvelopeTasks(std::vector<Task>& tasks)
   tasks.push_back(
       {"make-clouds", "[DIR]  write ball-1m, sphere-1m, torus-1m-nodes .xyz clouds", makeClouds});
   tasks.push_back({"hull", "CLOUD  algoMesh_ConvexHull of an XYZ cloud (or an STL's nodes)", hull});
+  tasks.push_back({"obb", "MESH  algoMesh_BuildOBB from the principal axes of the nodes", obb});
+  tasks.push_back({"obb-opt", "MESH  algoMesh_BuildOBB with the optimiser", obbOptimized});
+  tasks.push_back(
+      {"obb-occt", "MESH  the kernel's Bnd_OBB::ReBuild on the same nodes", obbKernelDefault});
+  tasks.push_back({"obb-occt-opt", "MESH  Bnd_OBB::ReBuild in its optimal mode", obbKernelOptimal});
 #ifdef QUORIN_HAVE_QHULL
   tasks.push_back({"hull-qhull", "CLOUD  qhull (qh_new_qhull, Qt) of the same cloud", hullQhull});
 #endif
