@@ -173,6 +173,23 @@ TEST(MorvDS_Mesh, ExplicitNumbersMixWithAutomaticOnes)
   EXPECT_EQ(3, mesh->NbElements());
 }
 
+TEST(MorvDS_Mesh, NumberFarAheadIsStillFoundOnceTheOthersCatchUp)
+{
+  // 5000 is far beyond the node count when created; 6000 automatic nodes later it is
+  // inside the range numbered densely.
+  Handle(MorvDS_Mesh) mesh = new MorvDS_Mesh(10, 10, 10, 10);
+  ASSERT_TRUE(mesh->AddNodeWithID(7.0, 0.0, 0.0, 5000));
+  for (int i = 0; i < 6000; ++i)
+  {
+    mesh->AddNode(0.0, 0.0, 0.0);
+  }
+  ASSERT_FALSE(mesh->FindNode(5000).IsNull());
+  EXPECT_DOUBLE_EQ(7.0, mesh->FindNode(5000)->X());
+  EXPECT_FALSE(mesh->AddNodeWithID(0.0, 0.0, 0.0, 5000));
+  EXPECT_EQ(5001, mesh->FindNode(5001)->GetID());
+  EXPECT_EQ(6001, mesh->NbNodes());
+}
+
 TEST(MorvDS_Mesh, RemovalFreesTheNumberAndOptionallyTheUnusedNodes)
 {
   Handle(MorvDS_Mesh) mesh = cubeNodes();
