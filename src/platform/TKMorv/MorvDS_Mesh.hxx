@@ -21,7 +21,7 @@ struct MorvDS_MeshData;
 //! Numbering. Automatic creation gives a node the number one above the highest node
 //! number ever used (so 1, 2, 3, ... in creation order while no explicit number is
 //! given), and the same for elements. Explicit creation takes any positive number not in
-//! use; a number stays taken by a removed element's slot only until it is freed.
+//! use; removing an element (or node) frees its number for explicit creation.
 //!
 //! Storage is flat (coordinates, connectivity and numbers in arrays, items in creation
 //! order); nodes and elements are handed out as light views (MorvDS_MeshNode,
