@@ -1,14 +1,24 @@
 // Check benchmarks: the self-intersection check on a closed mesh and on two interpenetrating
 // tori, beside the peer's self-intersection search on the same triangles (when built with
-// it), and the generator of the interpenetrating input.
+// it), the generator of the interpenetrating input, and the deviation of a mesh from a
+// meshed B-rep shape.
 #include <BenchCommon.hxx>
 
 #include <algoMesh_CheckSelfIntersections.hxx>
+#include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_DeviationCheckCADMesh.hxx>
 
 #include <BVHTools_IntersectMeshMesh.hxx>
 
+#include <BRepBndLib.hxx>
+#include <BRepMesh_IncrementalMesh.hxx>
+#include <BRepPrimAPI_MakeTorus.hxx>
+#include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
+#include <Bnd_Box.hxx>
 #include <OSD_Path.hxx>
 #include <RWStl.hxx>
+#include <STEPControl_Reader.hxx>
 
 #include <cmath>
 #include <cstdio>
@@ -133,6 +143,124 @@ int selfIntersections(const Args& args)
   return 0;
 }
 
+bool endsWith(const std::string& text, const std::string& tail)
+{
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A BREP or STEP file, or "torus": the smooth torus (major radius 1, tube radius 0.35)
+// that the bumpy tori of make-inputs undulate around by up to 10 % of the tube radius.
+TopoDS_Shape readDeviationShape(const std::string& path)
+{
+  TopoDS_Shape shape;
+  if (path == "torus")
+  {
+    return BRepPrimAPI_MakeTorus(1.0, 0.35).Shape();
+  }
+  if (endsWith(path, ".step") || endsWith(path, ".stp"))
+  {
+    STEPControl_Reader reader;
+    if (reader.ReadFile(path.c_str()) == IFSelect_RetDone)
+    {
+      reader.TransferRoots();
+      shape = reader.OneShape();
+    }
+  }
+  else
+  {
+    BRepTools::Read(shape, path.c_str(), BRep_Builder());
+  }
+  if (shape.IsNull())
+  {
+    std::fprintf(stderr, "cannot read a shape from '%s'\n", path.c_str());
+  }
+  return shape;
+}
+
+int nbFaceTriangles(const TopoDS_Shape& shape)
+{
+  Handle(BVHTools::TriangleSet) set = new BVHTools::TriangleSet(shape);
+  return set->Size();
+}
+
+// deviation MESH.stl [SHAPE|torus] [DEFLECTION]: the mesh against the shape meshed at the
+// deflection (default: the torus at 0.0005).
+// deviation SHAPE.brep|.step [DEFLECTION]: the shape meshed at 10x the deflection, welded,
+// against the shape meshed at the deflection (default 1/1000 of its box diagonal).
+int deviation(const Args& args)
+{
+  const bool isMesh = endsWith(args.input, ".stl");
+  Handle(Poly_Triangulation) mesh;
+  TopoDS_Shape shape;
+  double       deflection   = 0.0;
+  const size_t deflectionAt = isMesh ? 1 : 0;
+  if (args.options.size() > deflectionAt)
+  {
+    deflection = std::atof(args.options[deflectionAt].c_str());
+  }
+  if (isMesh)
+  {
+    mesh  = ReadMesh(args.input);
+    shape = readDeviationShape(args.options.empty() ? "torus" : args.options[0]);
+    if (mesh.IsNull() || shape.IsNull())
+    {
+      return 1;
+    }
+    deflection = deflection > 0.0 ? deflection : 0.0005;
+  }
+  else
+  {
+    shape = readDeviationShape(args.input);
+    if (shape.IsNull())
+    {
+      return 1;
+    }
+    Bnd_Box box;
+    BRepBndLib::Add(shape, box);
+    deflection = deflection > 0.0 ? deflection : 1e-3 * std::sqrt(box.SquareExtent());
+    BRepMesh_IncrementalMesh coarse(shape, 10.0 * deflection);
+    mesh = quorin::algoMesh_Conglomerate(shape).GetPlain();
+    BRepTools::Clean(shape);
+  }
+  BRepMesh_IncrementalMesh fine(shape, deflection);
+  const int                nbReference = nbFaceTriangles(shape);
+  const int                nbThreads   = threadsOf(args);
+  auto                     newCheck    = [&]
+  {
+    Handle(quorin::algoMesh_DeviationCheckCADMesh) check =
+        new quorin::algoMesh_DeviationCheckCADMesh(shape);
+    check->ChangeParallelOptions().SetParallelMode(nbThreads > 1);
+    check->ChangeParallelOptions().SetNbThreads(nbThreads);
+    return check;
+  };
+
+  // A fresh object per run (the hierarchy built inside), then one object reused (the
+  // projections alone).
+  const double firstRun = BestOf3(
+      [&] { newCheck()->Perform(mesh, quorin::algoMesh_DeviationCheckCADMesh::DistType_Signed); });
+  Handle(quorin::algoMesh_DeviationCheckCADMesh) check = newCheck();
+  check->Perform(mesh, quorin::algoMesh_DeviationCheckCADMesh::DistType_Signed);
+  const double reused = BestOf3(
+      [&] { check->Perform(mesh, quorin::algoMesh_DeviationCheckCADMesh::DistType_Signed); });
+
+  double largest = 0.0, sum = 0.0;
+  for (const double d : check->Deviations())
+  {
+    largest = std::max(largest, std::abs(d));
+    sum += std::abs(d);
+  }
+  char metrics[512];
+  std::snprintf(metrics, sizeof(metrics),
+                "threads=%d reference=%d deflection=%g reused-seconds=%.4f triangles/s=%.3g "
+                "max|dev|=%.5g mean|dev|=%.5g",
+                nbThreads, nbReference, deflection, reused,
+                reused > 0.0 ? mesh->NbTriangles() / reused : 0.0, largest,
+                mesh->NbTriangles() > 0 ? sum / mesh->NbTriangles() : 0.0);
+  Report("deviation", args.input, mesh->NbTriangles(), firstRun, metrics);
+  return 0;
+}
+
 #ifdef QUORIN_HAVE_CGAL
 int selfIntersectionsCgal(const Args& args)
 {
@@ -176,6 +304,10 @@ void AddCheckTasks(std::vector<Task>& tasks)
   tasks.push_back({"self-intersections",
                    "MESH.stl  algoMesh_CheckSelfIntersections with recording on",
                    selfIntersections});
+  tasks.push_back({"deviation",
+                   "MESH.stl [SHAPE|torus] [DEFL] | SHAPE.brep|.step [DEFL]  "
+                   "algoMesh_DeviationCheckCADMesh, signed, against the shape meshed at DEFL",
+                   deviation});
 #ifdef QUORIN_HAVE_CGAL
   tasks.push_back({"self-intersections-cgal",
                    "MESH.stl  peer: the computational-geometry library's self-intersection "
