@@ -20,6 +20,12 @@
 #include <RWStl.hxx>
 #include <STEPControl_Reader.hxx>
 
+#include <vtkCellArray.h>
+#include <vtkImplicitPolyDataDistance.h>
+#include <vtkNew.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+
 #include <cmath>
 #include <cstdio>
 #include <sys/stat.h>
@@ -184,49 +190,84 @@ int nbFaceTriangles(const TopoDS_Shape& shape)
   return set->Size();
 }
 
-// deviation MESH.stl [SHAPE|torus] [DEFLECTION]: the mesh against the shape meshed at the
-// deflection (default: the torus at 0.0005).
-// deviation SHAPE.brep|.step [DEFLECTION]: the shape meshed at 10x the deflection, welded,
-// against the shape meshed at the deflection (default 1/1000 of its box diagonal).
-int deviation(const Args& args)
+// The inputs of the deviation tasks:
+//   MESH.stl [SHAPE|torus] [DEFLECTION]: the mesh against the shape meshed at the
+//     deflection (default: the torus at 0.0005);
+//   SHAPE.brep|.step [DEFLECTION]: the shape meshed at 10x the deflection, welded, against
+//     the shape meshed at the deflection (default 1/1000 of its box diagonal).
+struct DeviationInput
 {
-  const bool isMesh = endsWith(args.input, ".stl");
   Handle(Poly_Triangulation) mesh;
-  TopoDS_Shape shape;
-  double       deflection   = 0.0;
+  TopoDS_Shape shape; //!< meshed at `deflection`
+  double       deflection  = 0.0;
+  int          nbReference = 0; //!< triangles of the shape's face meshes
+};
+
+bool readDeviationInput(const Args& args, DeviationInput& input)
+{
+  const bool   isMesh       = endsWith(args.input, ".stl");
   const size_t deflectionAt = isMesh ? 1 : 0;
+  double       deflection   = 0.0;
   if (args.options.size() > deflectionAt)
   {
     deflection = std::atof(args.options[deflectionAt].c_str());
   }
   if (isMesh)
   {
-    mesh  = ReadMesh(args.input);
-    shape = readDeviationShape(args.options.empty() ? "torus" : args.options[0]);
-    if (mesh.IsNull() || shape.IsNull())
+    input.mesh  = ReadMesh(args.input);
+    input.shape = readDeviationShape(args.options.empty() ? "torus" : args.options[0]);
+    if (input.mesh.IsNull() || input.shape.IsNull())
     {
-      return 1;
+      return false;
     }
     deflection = deflection > 0.0 ? deflection : 0.0005;
   }
   else
   {
-    shape = readDeviationShape(args.input);
-    if (shape.IsNull())
+    input.shape = readDeviationShape(args.input);
+    if (input.shape.IsNull())
     {
-      return 1;
+      return false;
     }
     Bnd_Box box;
-    BRepBndLib::Add(shape, box);
+    BRepBndLib::Add(input.shape, box);
     deflection = deflection > 0.0 ? deflection : 1e-3 * std::sqrt(box.SquareExtent());
-    BRepMesh_IncrementalMesh coarse(shape, 10.0 * deflection);
-    mesh = quorin::algoMesh_Conglomerate(shape).GetPlain();
-    BRepTools::Clean(shape);
+    BRepMesh_IncrementalMesh coarse(input.shape, 10.0 * deflection);
+    input.mesh = quorin::algoMesh_Conglomerate(input.shape).GetPlain();
+    BRepTools::Clean(input.shape);
   }
-  BRepMesh_IncrementalMesh fine(shape, deflection);
-  const int                nbReference = nbFaceTriangles(shape);
-  const int                nbThreads   = threadsOf(args);
-  auto                     newCheck    = [&]
+  BRepMesh_IncrementalMesh fine(input.shape, deflection);
+  input.deflection  = deflection;
+  input.nbReference = nbFaceTriangles(input.shape);
+  return true;
+}
+
+// Largest and mean absolute value.
+std::string deviationFigures(const std::vector<double>& deviations)
+{
+  double largest = 0.0, sum = 0.0;
+  for (const double d : deviations)
+  {
+    largest = std::max(largest, std::abs(d));
+    sum += std::abs(d);
+  }
+  char text[128];
+  std::snprintf(text, sizeof(text), "max|dev|=%.5g mean|dev|=%.5g", largest,
+                deviations.empty() ? 0.0 : sum / deviations.size());
+  return text;
+}
+
+int deviation(const Args& args)
+{
+  DeviationInput in;
+  if (!readDeviationInput(args, in))
+  {
+    return 1;
+  }
+  const Handle(Poly_Triangulation)& mesh = in.mesh;
+  const TopoDS_Shape& shape              = in.shape;
+  const int           nbThreads          = threadsOf(args);
+  auto                newCheck           = [&]
   {
     Handle(quorin::algoMesh_DeviationCheckCADMesh) check =
         new quorin::algoMesh_DeviationCheckCADMesh(shape);
@@ -244,20 +285,83 @@ int deviation(const Args& args)
   const double reused = BestOf3(
       [&] { check->Perform(mesh, quorin::algoMesh_DeviationCheckCADMesh::DistType_Signed); });
 
-  double largest = 0.0, sum = 0.0;
-  for (const double d : check->Deviations())
-  {
-    largest = std::max(largest, std::abs(d));
-    sum += std::abs(d);
-  }
-  char metrics[512];
+  char metrics[256];
   std::snprintf(metrics, sizeof(metrics),
-                "threads=%d reference=%d deflection=%g reused-seconds=%.4f triangles/s=%.3g "
-                "max|dev|=%.5g mean|dev|=%.5g",
-                nbThreads, nbReference, deflection, reused,
-                reused > 0.0 ? mesh->NbTriangles() / reused : 0.0, largest,
-                mesh->NbTriangles() > 0 ? sum / mesh->NbTriangles() : 0.0);
-  Report("deviation", args.input, mesh->NbTriangles(), firstRun, metrics);
+                "threads=%d reference=%d deflection=%g reused-seconds=%.4f triangles/s=%.3g ",
+                nbThreads, in.nbReference, in.deflection, reused,
+                reused > 0.0 ? mesh->NbTriangles() / reused : 0.0);
+  Report("deviation", args.input, mesh->NbTriangles(), firstRun,
+         metrics + deviationFigures(check->Deviations()));
+  return 0;
+}
+
+// Peer: the visualization toolkit's signed distance to a surface (cell locator, closest
+// point, sign from the normals), evaluated at every triangle's centroid, on one thread (its
+// evaluation is not safe to share between threads). The reference surface is the shape's
+// face meshes welded into one.
+int deviationVtk(const Args& args)
+{
+  DeviationInput in;
+  if (!readDeviationInput(args, in))
+  {
+    return 1;
+  }
+  const Handle(Poly_Triangulation) reference = quorin::algoMesh_Conglomerate(in.shape).GetPlain();
+  vtkNew<vtkPolyData>  surface;
+  vtkNew<vtkPoints>    points;
+  vtkNew<vtkCellArray> cells;
+  points->SetDataTypeToDouble();
+  for (int i = 1; i <= reference->NbNodes(); ++i)
+  {
+    const gp_Pnt p = reference->Node(i);
+    points->InsertNextPoint(p.X(), p.Y(), p.Z());
+  }
+  for (int t = 1; t <= reference->NbTriangles(); ++t)
+  {
+    int a, b, c;
+    reference->Triangle(t).Get(a, b, c);
+    const vtkIdType ids[3] = {a - 1, b - 1, c - 1};
+    cells->InsertNextCell(3, ids);
+  }
+  surface->SetPoints(points);
+  surface->SetPolys(cells);
+
+  const Handle(Poly_Triangulation)& mesh = in.mesh;
+  std::vector<double> centroids(3 * static_cast<size_t>(mesh->NbTriangles()));
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    int a, b, c;
+    mesh->Triangle(t).Get(a, b, c);
+    const gp_XYZ centroid = (mesh->Node(a).XYZ() + mesh->Node(b).XYZ() + mesh->Node(c).XYZ()) / 3.0;
+    centroids[3 * (t - 1)]     = centroid.X();
+    centroids[3 * (t - 1) + 1] = centroid.Y();
+    centroids[3 * (t - 1) + 2] = centroid.Z();
+  }
+  std::vector<double> deviations(static_cast<size_t>(mesh->NbTriangles()));
+  auto                evaluate = [&](vtkImplicitPolyDataDistance& distance)
+  {
+    for (size_t k = 0; k < deviations.size(); ++k)
+    {
+      deviations[k] = distance.EvaluateFunction(&centroids[3 * k]);
+    }
+  };
+  const double firstRun = BestOf3(
+      [&]
+      {
+        vtkNew<vtkImplicitPolyDataDistance> distance;
+        distance->SetInput(surface);
+        evaluate(*distance);
+      });
+  vtkNew<vtkImplicitPolyDataDistance> distance;
+  distance->SetInput(surface);
+  const double reused = BestOf3([&] { evaluate(*distance); });
+  char         metrics[256];
+  std::snprintf(metrics, sizeof(metrics),
+                "threads=1 reference=%d deflection=%g reused-seconds=%.4f triangles/s=%.3g ",
+                reference->NbTriangles(), in.deflection, reused,
+                reused > 0.0 ? mesh->NbTriangles() / reused : 0.0);
+  Report("deviation-vtk", args.input, mesh->NbTriangles(), firstRun,
+         metrics + deviationFigures(deviations));
   return 0;
 }
 
@@ -308,6 +412,10 @@ void AddCheckTasks(std::vector<Task>& tasks)
                    "MESH.stl [SHAPE|torus] [DEFL] | SHAPE.brep|.step [DEFL]  "
                    "algoMesh_DeviationCheckCADMesh, signed, against the shape meshed at DEFL",
                    deviation});
+  tasks.push_back({"deviation-vtk",
+                   "same inputs  peer: the visualization toolkit's implicit poly-data distance at "
+                   "the centroids (one thread)",
+                   deviationVtk});
 #ifdef QUORIN_HAVE_CGAL
   tasks.push_back({"self-intersections-cgal",
                    "MESH.stl  peer: the computational-geometry library's self-intersection "
