@@ -216,9 +216,9 @@ int algoMesh_DeviationCheckCADMesh::measureTriangles(const Poly_Triangulation& m
     }
   };
 
-  // The arena bounds the loop to the algorithm's thread count, whatever the host's TBB
-  // settings; it lives only for this call.
-  tbb::task_arena arena(nbThreads < 1 ? 1 : nbThreads);
+  // The arena bounds the loop to the algorithm's thread count (and to the machine's),
+  // whatever the host's TBB settings; it lives only for this call.
+  tbb::task_arena arena(BVHTools::ArenaSize(nbThreads));
   arena.execute(
       [&]
       {
