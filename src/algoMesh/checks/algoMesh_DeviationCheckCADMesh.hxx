@@ -32,8 +32,9 @@ class algoMesh_EXPORT algoMesh_DeviationCheckCADMesh : public algoBase_Algorithm
 {
   DEFINE_STANDARD_RTTIEXT(algoMesh_DeviationCheckCADMesh, algoBase_Algorithm)
 public:
-  //! Which distance a deviation is.
-  enum distType
+  //! Which distance a deviation is. The underlying type is fixed so that any int value is a
+  //! valid argument (values other than these measure nothing, see Perform).
+  enum distType : int
   {
     //! Distance from the centroid to the nearest triangle of the shape's face meshes,
     //! never negative.
