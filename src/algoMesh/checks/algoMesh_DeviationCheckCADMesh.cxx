@@ -200,8 +200,7 @@ int algoMesh_DeviationCheckCADMesh::measureTriangles(const Poly_Triangulation& m
       int          nearest = -1;
       const double value   = type == DistType_Unsigned ? projector.Distance(centroid, nearest)
                                                        : projector.SignedDistance(centroid, nearest);
-      // Without a nearest triangle (a centroid beyond the set's coordinate range) the
-      // projector's -1 is no distance.
+      // The projector answers -1 when it finds no nearest triangle; that is no distance.
       if (nearest < 0)
       {
         deviations[i] = notANumber;
