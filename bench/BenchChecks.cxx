@@ -1,14 +1,30 @@
 // Check benchmarks: the self-intersection check on a closed mesh and on two interpenetrating
 // tori, beside the peer's self-intersection search on the same triangles (when built with
-// it), and the generator of the interpenetrating input.
+// it), the generator of the interpenetrating input, and the deviation of a mesh from a
+// meshed B-rep shape.
 #include <BenchCommon.hxx>
 
 #include <algoMesh_CheckSelfIntersections.hxx>
+#include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_DeviationCheckCADMesh.hxx>
 
 #include <BVHTools_IntersectMeshMesh.hxx>
 
+#include <BRepBndLib.hxx>
+#include <BRepMesh_IncrementalMesh.hxx>
+#include <BRepPrimAPI_MakeTorus.hxx>
+#include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
+#include <Bnd_Box.hxx>
 #include <OSD_Path.hxx>
 #include <RWStl.hxx>
+#include <STEPControl_Reader.hxx>
+
+#include <vtkCellArray.h>
+#include <vtkImplicitPolyDataDistance.h>
+#include <vtkNew.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
 
 #include <cmath>
 #include <cstdio>
@@ -133,6 +149,222 @@ int selfIntersections(const Args& args)
   return 0;
 }
 
+bool endsWith(const std::string& text, const std::string& tail)
+{
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A BREP or STEP file, or "torus": the smooth torus (major radius 1, tube radius 0.35)
+// that the bumpy tori of make-inputs undulate around by up to 10 % of the tube radius.
+TopoDS_Shape readDeviationShape(const std::string& path)
+{
+  TopoDS_Shape shape;
+  if (path == "torus")
+  {
+    return BRepPrimAPI_MakeTorus(1.0, 0.35).Shape();
+  }
+  if (endsWith(path, ".step") || endsWith(path, ".stp"))
+  {
+    STEPControl_Reader reader;
+    if (reader.ReadFile(path.c_str()) == IFSelect_RetDone)
+    {
+      reader.TransferRoots();
+      shape = reader.OneShape();
+    }
+  }
+  else
+  {
+    BRepTools::Read(shape, path.c_str(), BRep_Builder());
+  }
+  if (shape.IsNull())
+  {
+    std::fprintf(stderr, "cannot read a shape from '%s'\n", path.c_str());
+  }
+  return shape;
+}
+
+int nbFaceTriangles(const TopoDS_Shape& shape)
+{
+  Handle(BVHTools::TriangleSet) set = new BVHTools::TriangleSet(shape);
+  return set->Size();
+}
+
+// The inputs of the deviation tasks:
+//   MESH.stl [SHAPE|torus] [DEFLECTION]: the mesh against the shape meshed at the
+//     deflection (default: the torus at 0.0005);
+//   SHAPE.brep|.step [DEFLECTION]: the shape meshed at 10x the deflection, welded, against
+//     the shape meshed at the deflection (default 1/1000 of its box diagonal).
+struct DeviationInput
+{
+  Handle(Poly_Triangulation) mesh;
+  TopoDS_Shape shape; //!< meshed at `deflection`
+  double       deflection  = 0.0;
+  int          nbReference = 0; //!< triangles of the shape's face meshes
+};
+
+bool readDeviationInput(const Args& args, DeviationInput& input)
+{
+  const bool   isMesh       = endsWith(args.input, ".stl");
+  const size_t deflectionAt = isMesh ? 1 : 0;
+  double       deflection   = 0.0;
+  if (args.options.size() > deflectionAt)
+  {
+    deflection = std::atof(args.options[deflectionAt].c_str());
+  }
+  if (isMesh)
+  {
+    input.mesh  = ReadMesh(args.input);
+    input.shape = readDeviationShape(args.options.empty() ? "torus" : args.options[0]);
+    if (input.mesh.IsNull() || input.shape.IsNull())
+    {
+      return false;
+    }
+    deflection = deflection > 0.0 ? deflection : 0.0005;
+  }
+  else
+  {
+    input.shape = readDeviationShape(args.input);
+    if (input.shape.IsNull())
+    {
+      return false;
+    }
+    Bnd_Box box;
+    BRepBndLib::Add(input.shape, box);
+    deflection = deflection > 0.0 ? deflection : 1e-3 * std::sqrt(box.SquareExtent());
+    BRepMesh_IncrementalMesh coarse(input.shape, 10.0 * deflection);
+    input.mesh = quorin::algoMesh_Conglomerate(input.shape).GetPlain();
+    BRepTools::Clean(input.shape);
+  }
+  BRepMesh_IncrementalMesh fine(input.shape, deflection);
+  input.deflection  = deflection;
+  input.nbReference = nbFaceTriangles(input.shape);
+  return true;
+}
+
+// Largest and mean absolute value.
+std::string deviationFigures(const std::vector<double>& deviations)
+{
+  double largest = 0.0, sum = 0.0;
+  for (const double d : deviations)
+  {
+    largest = std::max(largest, std::abs(d));
+    sum += std::abs(d);
+  }
+  char text[128];
+  std::snprintf(text, sizeof(text), "max|dev|=%.5g mean|dev|=%.5g", largest,
+                deviations.empty() ? 0.0 : sum / deviations.size());
+  return text;
+}
+
+int deviation(const Args& args)
+{
+  DeviationInput in;
+  if (!readDeviationInput(args, in))
+  {
+    return 1;
+  }
+  const Handle(Poly_Triangulation)& mesh = in.mesh;
+  const TopoDS_Shape& shape              = in.shape;
+  const int           nbThreads          = threadsOf(args);
+  auto                newCheck           = [&]
+  {
+    Handle(quorin::algoMesh_DeviationCheckCADMesh) check =
+        new quorin::algoMesh_DeviationCheckCADMesh(shape);
+    check->ChangeParallelOptions().SetParallelMode(nbThreads > 1);
+    check->ChangeParallelOptions().SetNbThreads(nbThreads);
+    return check;
+  };
+
+  // A fresh object per run (the hierarchy built inside), then one object reused (the
+  // projections alone).
+  const double firstRun = BestOf3(
+      [&] { newCheck()->Perform(mesh, quorin::algoMesh_DeviationCheckCADMesh::DistType_Signed); });
+  Handle(quorin::algoMesh_DeviationCheckCADMesh) check = newCheck();
+  check->Perform(mesh, quorin::algoMesh_DeviationCheckCADMesh::DistType_Signed);
+  const double reused = BestOf3(
+      [&] { check->Perform(mesh, quorin::algoMesh_DeviationCheckCADMesh::DistType_Signed); });
+
+  char metrics[256];
+  std::snprintf(metrics, sizeof(metrics),
+                "threads=%d reference=%d deflection=%g reused-seconds=%.4f triangles/s=%.3g ",
+                nbThreads, in.nbReference, in.deflection, reused,
+                reused > 0.0 ? mesh->NbTriangles() / reused : 0.0);
+  Report("deviation", args.input, mesh->NbTriangles(), firstRun,
+         metrics + deviationFigures(check->Deviations()));
+  return 0;
+}
+
+// Peer: the visualization toolkit's signed distance to a surface (cell locator, closest
+// point, sign from the normals), evaluated at every triangle's centroid, on one thread (its
+// evaluation is not safe to share between threads). The reference surface is the shape's
+// face meshes welded into one.
+int deviationVtk(const Args& args)
+{
+  DeviationInput in;
+  if (!readDeviationInput(args, in))
+  {
+    return 1;
+  }
+  const Handle(Poly_Triangulation) reference = quorin::algoMesh_Conglomerate(in.shape).GetPlain();
+  vtkNew<vtkPolyData>  surface;
+  vtkNew<vtkPoints>    points;
+  vtkNew<vtkCellArray> cells;
+  points->SetDataTypeToDouble();
+  for (int i = 1; i <= reference->NbNodes(); ++i)
+  {
+    const gp_Pnt p = reference->Node(i);
+    points->InsertNextPoint(p.X(), p.Y(), p.Z());
+  }
+  for (int t = 1; t <= reference->NbTriangles(); ++t)
+  {
+    int a, b, c;
+    reference->Triangle(t).Get(a, b, c);
+    const vtkIdType ids[3] = {a - 1, b - 1, c - 1};
+    cells->InsertNextCell(3, ids);
+  }
+  surface->SetPoints(points);
+  surface->SetPolys(cells);
+
+  const Handle(Poly_Triangulation)& mesh = in.mesh;
+  std::vector<double> centroids(3 * static_cast<size_t>(mesh->NbTriangles()));
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    int a, b, c;
+    mesh->Triangle(t).Get(a, b, c);
+    const gp_XYZ centroid = (mesh->Node(a).XYZ() + mesh->Node(b).XYZ() + mesh->Node(c).XYZ()) / 3.0;
+    centroids[3 * (t - 1)]     = centroid.X();
+    centroids[3 * (t - 1) + 1] = centroid.Y();
+    centroids[3 * (t - 1) + 2] = centroid.Z();
+  }
+  std::vector<double> deviations(static_cast<size_t>(mesh->NbTriangles()));
+  auto                evaluate = [&](vtkImplicitPolyDataDistance& distance)
+  {
+    for (size_t k = 0; k < deviations.size(); ++k)
+    {
+      deviations[k] = distance.EvaluateFunction(&centroids[3 * k]);
+    }
+  };
+  const double firstRun = BestOf3(
+      [&]
+      {
+        vtkNew<vtkImplicitPolyDataDistance> distance;
+        distance->SetInput(surface);
+        evaluate(*distance);
+      });
+  vtkNew<vtkImplicitPolyDataDistance> distance;
+  distance->SetInput(surface);
+  const double reused = BestOf3([&] { evaluate(*distance); });
+  char         metrics[256];
+  std::snprintf(metrics, sizeof(metrics),
+                "threads=1 reference=%d deflection=%g reused-seconds=%.4f triangles/s=%.3g ",
+                reference->NbTriangles(), in.deflection, reused,
+                reused > 0.0 ? mesh->NbTriangles() / reused : 0.0);
+  Report("deviation-vtk", args.input, mesh->NbTriangles(), firstRun,
+         metrics + deviationFigures(deviations));
+  return 0;
+}
+
 #ifdef QUORIN_HAVE_CGAL
 int selfIntersectionsCgal(const Args& args)
 {
@@ -176,6 +408,14 @@ void AddCheckTasks(std::vector<Task>& tasks)
   tasks.push_back({"self-intersections",
                    "MESH.stl  algoMesh_CheckSelfIntersections with recording on",
                    selfIntersections});
+  tasks.push_back({"deviation",
+                   "MESH.stl [SHAPE|torus] [DEFL] | SHAPE.brep|.step [DEFL]  "
+                   "algoMesh_DeviationCheckCADMesh, signed, against the shape meshed at DEFL",
+                   deviation});
+  tasks.push_back({"deviation-vtk",
+                   "same inputs  peer: the visualization toolkit's implicit poly-data distance at "
+                   "the centroids (one thread)",
+                   deviationVtk});
 #ifdef QUORIN_HAVE_CGAL
   tasks.push_back({"self-intersections-cgal",
                    "MESH.stl  peer: the computational-geometry library's self-intersection "

@@ -223,7 +223,7 @@ bool IntersectMeshMesh::Perform()
 
   // 3. Process the pieces in parallel, each into its own list.
   std::vector<std::vector<NodePair>> found(tasks.size());
-  tbb::task_arena                    arena(m_nbThreads);
+  tbb::task_arena                    arena(ArenaSize(m_nbThreads));
   arena.execute(
       [&]
       {

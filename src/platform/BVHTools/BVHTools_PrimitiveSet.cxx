@@ -3,7 +3,10 @@
 
 #include <BVH_LinearBuilder.hxx>
 
+#include <tbb/info.h>
 #include <tbb/task_arena.h>
+
+#include <algorithm>
 
 IMPLEMENT_STANDARD_RTTIEXT(BVHTools::PrimitiveSet, BVH_PrimitiveSet3d)
 
@@ -31,8 +34,13 @@ void PrimitiveSet::Update()
   }
   // The kernel's parallel loops run on TBB; the arena keeps them within the thread count.
   // The sort and the bounds are the same for any thread count, so is the tree.
-  tbb::task_arena arena(m_nbThreads);
+  tbb::task_arena arena(ArenaSize(m_nbThreads));
   arena.execute([this] { BVH_PrimitiveSet3d::Update(); });
+}
+
+int ArenaSize(const int nbThreads)
+{
+  return std::max(1, std::min(nbThreads, tbb::info::default_concurrency()));
 }
 
 bool IsOut(const BVH_Vec3d& minA,

@@ -42,6 +42,11 @@ protected:
   int m_nbThreads = 1;
 };
 
+//! Slots of a task arena for a requested thread count: at least 1, at most what the machine
+//! runs concurrently. More slots would only wait, and TBB warns on the standard error when
+//! an arena asks for more workers than it allows.
+BVHTools_EXPORT int ArenaSize(const int nbThreads);
+
 //! True when the boxes [minA, maxA] and [minB, maxB] are apart by more than `tolerance`
 //! (model units, >= 0) along at least one axis; boxes that touch or overlap are not out.
 BVHTools_EXPORT bool IsOut(const BVH_Vec3d& minA,

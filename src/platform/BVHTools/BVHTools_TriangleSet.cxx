@@ -30,12 +30,25 @@ bool isUsable(const gp_XYZ& p)
 
 TriangleSet::TriangleSet(const Handle(Poly_Triangulation) & mesh)
 {
+  reserve(mesh.IsNull() ? 0 : mesh->NbTriangles());
   int nextId = 1;
   addMesh(mesh, nullptr, false, nextId, 0);
 }
 
 TriangleSet::TriangleSet(const TopoDS_Shape& shape)
 {
+  // Sized once for all faces: growing the arrays face by face to the exact size would copy
+  // them once per face, quadratic in the number of faces.
+  size_t nbTriangles = 0;
+  for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
+  {
+    TopLoc_Location location;
+    const Handle(Poly_Triangulation) mesh =
+        BRep_Tool::Triangulation(TopoDS::Face(exp.Current()), location);
+    nbTriangles += mesh.IsNull() ? 0 : static_cast<size_t>(mesh->NbTriangles());
+  }
+  reserve(nbTriangles);
+
   int nextId    = 1;
   int nodeShift = 0;
   for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
@@ -62,11 +75,6 @@ void TriangleSet::addMesh(const Handle(Poly_Triangulation) & mesh,
   }
   const int nbNodes     = mesh->NbNodes();
   const int nbTriangles = mesh->NbTriangles();
-  m_items.reserve(m_items.size() + nbTriangles);
-  m_ids.reserve(m_ids.size() + nbTriangles);
-  m_corners.reserve(m_corners.size() + 9 * static_cast<size_t>(nbTriangles));
-  m_nodes.reserve(m_nodes.size() + 3 * static_cast<size_t>(nbTriangles));
-  m_degenerate.reserve(m_degenerate.size() + nbTriangles);
   for (int t = 1; t <= nbTriangles; ++t, ++nextId)
   {
     int n[3];
@@ -116,6 +124,15 @@ void TriangleSet::addMesh(const Handle(Poly_Triangulation) & mesh,
     m_degenerate.push_back(degenerate ? 1 : 0);
     m_nbDegenerate += degenerate ? 1 : 0;
   }
+}
+
+void TriangleSet::reserve(const size_t nbTriangles)
+{
+  m_items.reserve(nbTriangles);
+  m_ids.reserve(nbTriangles);
+  m_corners.reserve(9 * nbTriangles);
+  m_nodes.reserve(3 * nbTriangles);
+  m_degenerate.reserve(nbTriangles);
 }
 
 BVH_Box<double, 3> TriangleSet::Box(const int position) const

@@ -73,6 +73,9 @@ protected:
   void Update() override;
 
 private:
+  //! Reserves the arrays for that many triangles.
+  void reserve(const size_t nbTriangles);
+
   void addMesh(const Handle(Poly_Triangulation) & mesh,
                const gp_Trsf* placement,
                const bool     reversed,
