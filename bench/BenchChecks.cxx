@@ -295,7 +295,7 @@ int deviation(const Args& args)
   return 0;
 }
 
-// Peer: the visualization toolkit's signed distance to a surface (cell locator, closest
+// Peer: VTK's signed distance to a surface (cell locator, closest
 // point, sign from the normals), evaluated at every triangle's centroid, on one thread (its
 // evaluation is not safe to share between threads). The reference surface is the shape's
 // face meshes welded into one.
@@ -413,12 +413,12 @@ void AddCheckTasks(std::vector<Task>& tasks)
                    "algoMesh_DeviationCheckCADMesh, signed, against the shape meshed at DEFL",
                    deviation});
   tasks.push_back({"deviation-vtk",
-                   "same inputs  peer: the visualization toolkit's implicit poly-data distance at "
+                   "same inputs  peer: VTK's vtkImplicitPolyDataDistance at "
                    "the centroids (one thread)",
                    deviationVtk});
 #ifdef QUORIN_HAVE_CGAL
   tasks.push_back({"self-intersections-cgal",
-                   "MESH.stl  peer: the computational-geometry library's self-intersection "
+                   "MESH.stl  peer: CGAL's self-intersection "
                    "search (parallel)",
                    selfIntersectionsCgal});
 #endif
