@@ -1,5 +1,6 @@
 // quorin-mesh check FILE [--metric NAME ...]: grades every triangle of a mesh or CAD file
 // with algoMesh_Checker and prints one summary row per metric.
+#include "ArgParser.hxx"
 #include "Commands.hxx"
 #include "MeshInput.hxx"
 #include "QualityTable.hxx"
@@ -38,57 +39,26 @@ void printUsage(FILE* stream)
 
 int RunCheck(const std::vector<std::string>& arguments)
 {
-  std::string                                     path;
+  std::vector<std::string>                        files;
   MeshInputOptions                                options;
   std::vector<quorin::algoMesh_QualityMetricType> metrics;
-  for (size_t i = 0; i < arguments.size(); ++i)
+  const auto                                      addMetric = [&metrics](const std::string& name)
   {
-    const std::string& argument = arguments[i];
-    if (IsHelp(argument))
+    quorin::algoMesh_QualityMetricType type;
+    if (!FindMetric(name, type))
     {
-      printUsage(stdout);
-      return Exit_Ok;
+      return Fail("unknown metric '" + name + "'; known: " + MetricNames(), Exit_Usage);
     }
-    if (argument == "--metric" || argument == "--deflection")
-    {
-      if (i + 1 == arguments.size())
-      {
-        return Fail(argument + " needs a value", Exit_Usage);
-      }
-      const std::string& value = arguments[++i];
-      if (argument == "--deflection")
-      {
-        if (!ParsePositive(argument, value, options.Deflection))
-        {
-          return Exit_Usage;
-        }
-        continue;
-      }
-      quorin::algoMesh_QualityMetricType type;
-      if (!FindMetric(value, type))
-      {
-        return Fail("unknown metric '" + value + "'; known: " + MetricNames(), Exit_Usage);
-      }
-      metrics.push_back(type);
-    }
-    else if (argument.rfind("-", 0) == 0 && argument.size() > 1)
-    {
-      return Fail("unknown option '" + argument + "' of check", Exit_Usage);
-    }
-    else if (path.empty())
-    {
-      path = argument;
-    }
-    else
-    {
-      return Fail("check takes one file, got also '" + argument + "'", Exit_Usage);
-    }
-  }
-  if (path.empty())
+    metrics.push_back(type);
+    return int(Exit_Ok);
+  };
+  const CommandSyntax syntax{"check", 1, "one file", printUsage, {{"--metric", true, addMetric}}};
+  if (const std::optional<int> stop =
+          ParseCommandLine(syntax, arguments, files, options.Deflection))
   {
-    printUsage(stderr);
-    return Exit_Usage;
+    return *stop;
   }
+  const std::string& path = files[0];
   if (metrics.empty())
   {
     metrics = TriangleMetrics();

@@ -1,5 +1,6 @@
 // quorin-mesh convert IN OUT: reads a mesh or CAD file and writes its mesh in the format of
 // OUT's extension, through the library's readers and writers.
+#include "ArgParser.hxx"
 #include "CliNotifier.hxx"
 #include "Commands.hxx"
 #include "MeshInput.hxx"
@@ -39,51 +40,27 @@ int RunConvert(const std::vector<std::string>& arguments)
   std::vector<std::string> paths;
   MeshInputOptions         options;
   Encoding                 encoding = Encoding::Default;
-  for (size_t i = 0; i < arguments.size(); ++i)
+  // --ascii and --binary may be repeated but not mixed.
+  const auto choose = [&encoding](const Encoding asked)
   {
-    const std::string& argument = arguments[i];
-    if (IsHelp(argument))
+    if (encoding != Encoding::Default && encoding != asked)
     {
-      printUsage(stdout);
-      return Exit_Ok;
+      return Fail("--ascii and --binary exclude each other", Exit_Usage);
     }
-    if (argument == "--ascii" || argument == "--binary")
-    {
-      const Encoding asked = argument == "--ascii" ? Encoding::Ascii : Encoding::Binary;
-      if (encoding != Encoding::Default && encoding != asked)
-      {
-        return Fail("--ascii and --binary exclude each other", Exit_Usage);
-      }
-      encoding = asked;
-    }
-    else if (argument == "--deflection")
-    {
-      if (i + 1 == arguments.size())
-      {
-        return Fail("--deflection needs a value", Exit_Usage);
-      }
-      if (!ParsePositive(argument, arguments[++i], options.Deflection))
-      {
-        return Exit_Usage;
-      }
-    }
-    else if (argument.rfind("-", 0) == 0 && argument.size() > 1)
-    {
-      return Fail("unknown option '" + argument + "' of convert", Exit_Usage);
-    }
-    else if (paths.size() < 2)
-    {
-      paths.push_back(argument);
-    }
-    else
-    {
-      return Fail("convert takes two files, got also '" + argument + "'", Exit_Usage);
-    }
-  }
-  if (paths.size() < 2)
+    encoding = asked;
+    return int(Exit_Ok);
+  };
+  const CommandSyntax syntax{
+      "convert",
+      2,
+      "two files",
+      printUsage,
+      {{"--ascii", false, [&choose](const std::string&) { return choose(Encoding::Ascii); }},
+       {"--binary", false, [&choose](const std::string&) { return choose(Encoding::Binary); }}}};
+  if (const std::optional<int> stop =
+          ParseCommandLine(syntax, arguments, paths, options.Deflection))
   {
-    printUsage(stderr);
-    return Exit_Usage;
+    return *stop;
   }
 
   // 1. Refuse an output we cannot write before spending time on the input.

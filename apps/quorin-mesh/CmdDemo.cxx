@@ -1,15 +1,22 @@
 // quorin-mesh demo [--out DIR]: the library end to end on a part built in place. A plate
 // with rounded corners, four through holes and a filleted cylindrical boss is modelled
 // with the kernel, meshed by its incremental mesher, summarised with algoMesh_Info,
-// graded by algoMesh_Checker on every triangle metric, and written to DIR as STL, PLY and
-// OBJ (the mesh, through the library's writers) and BREP (the part with its mesh).
+// graded by algoMesh_Checker on every triangle metric, wrapped in its convex hull and
+// oriented bounding box, checked for self-intersections and for its deviation from the
+// part, and written to DIR as STL, PLY and OBJ (the mesh, through the library's writers)
+// and BREP (the part with its mesh).
 #include "Commands.hxx"
 #include "CliNotifier.hxx"
 #include "MeshInput.hxx"
 #include "MeshOutput.hxx"
 #include "QualityTable.hxx"
 
+#include <algoBase_Utils.hxx>
+#include <algoMesh_BuildOBB.hxx>
+#include <algoMesh_CheckSelfIntersections.hxx>
 #include <algoMesh_Checker.hxx>
+#include <algoMesh_ConvexHull.hxx>
+#include <algoMesh_DeviationCheckCADMesh.hxx>
 #include <algoMesh_Info.hxx>
 
 #include <BRepAdaptor_Curve.hxx>
@@ -22,10 +29,12 @@
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <numeric>
 
 namespace cli
 {
@@ -38,7 +47,9 @@ const char* const THE_USAGE =
     "Builds a sample part (a 120 x 80 x 10 plate with rounded corners, four holes and a\n"
     "filleted cylindrical boss), meshes it, prints its statistics and a quality table\n"
     "(per metric: min, mean, max and the share of triangles inside the acceptable range),\n"
-    "and writes the mesh as demo-part.stl, demo-part.ply and demo-part.obj and the part as\n"
+    "its convex hull, its oriented bounding box against the axis-aligned one, its\n"
+    "self-intersections and the deviation of the welded mesh from the part, and writes\n"
+    "the mesh as demo-part.stl, demo-part.ply and demo-part.obj and the part as\n"
     "demo-part.brep into DIR.\n"
     "\n"
     "Options:\n"
@@ -105,6 +116,79 @@ TopoDS_Shape buildDemoPart()
   return BRepAlgoAPI_Cut(
              part, BRepPrimAPI_MakeCylinder(bore, 8.0, THE_THICKNESS + THE_BOSS_H + 2.0).Shape())
       .Shape();
+}
+
+bool printConvexHull(const Handle(Poly_Triangulation) & mesh)
+{
+  std::vector<gp_Pnt> nodes;
+  nodes.reserve(mesh->NbNodes());
+  for (int i = 1; i <= mesh->NbNodes(); ++i)
+  {
+    nodes.push_back(mesh->Node(i));
+  }
+  Handle(Poly_Triangulation) hull;
+  if (!quorin::algoMesh_ConvexHull().Perform(nodes, hull))
+  {
+    return false;
+  }
+  std::printf("\nConvex hull of the %d nodes\n", mesh->NbNodes());
+  std::printf("Hull: %d nodes, %d triangles\n", hull->NbNodes(), hull->NbTriangles());
+  return true;
+}
+
+// Principal axes without optimisation: the plate is symmetric, so the box should come out
+// as tight as the axis-aligned one; the two volumes side by side show it.
+bool printOrientedBox(const TopoDS_Shape& part, const ActAPI_ProgressEntry& progress)
+{
+  quorin::algoMesh_BuildOBB builder(part, quorin::algoMesh_BuildOBB::Mode_FromShape, false,
+                                    progress);
+  if (!builder.Perform())
+  {
+    return false;
+  }
+  const Handle(quorin::algoMesh_OBB)& obb = builder.GetResult();
+  const gp_XYZ extents                    = obb->MaxCorner().XYZ() - obb->MinCorner().XYZ();
+  Bnd_Box      box;
+  algoBase_Utils::Bounds(part, false, true, box);
+  const gp_XYZ aligned = box.CornerMax().XYZ() - box.CornerMin().XYZ();
+  std::printf("\nOriented bounding box (principal axes of inertia, not optimised)\n");
+  std::printf("OBB extents: %.6g x %.6g x %.6g, volume %.6g\n", extents.X(), extents.Y(),
+              extents.Z(), extents.X() * extents.Y() * extents.Z());
+  std::printf("Axis-aligned box: %.6g x %.6g x %.6g, volume %.6g\n", aligned.X(), aligned.Y(),
+              aligned.Z(), aligned.X() * aligned.Y() * aligned.Z());
+  return true;
+}
+
+// Perform answers false both for "none found" and for unusable input; the welded mesh is
+// never null and only refers to its own nodes, so false here means a clean mesh.
+void printSelfIntersections(const Handle(Poly_Triangulation) & mesh,
+                            const ActAPI_ProgressEntry& progress)
+{
+  quorin::algoMesh_CheckSelfIntersections check(progress);
+  check.SaveSelfIntersections(true);
+  check.Perform(mesh);
+  std::printf("\nSelf-intersections of the welded mesh\n");
+  std::printf("Self-intersecting groups: %d (%d triangles)\n", check.NbGroups(),
+              check.IntersectingTriangles().Extent());
+}
+
+bool printDeviation(const TopoDS_Shape& part,
+                    const Handle(Poly_Triangulation) & mesh,
+                    const ActAPI_ProgressEntry& progress)
+{
+  quorin::algoMesh_DeviationCheckCADMesh check(part, progress);
+  if (!check.Perform(mesh, quorin::algoMesh_DeviationCheckCADMesh::DistType_Unsigned) ||
+      check.Deviations().empty())
+  {
+    return false;
+  }
+  const std::vector<double>& deviations = check.Deviations();
+  std::printf("\nDeviation of the welded mesh from the part (unsigned, per triangle centroid)\n");
+  std::printf("Deviation: max %.3g, mean %.3g\n",
+              *std::max_element(deviations.begin(), deviations.end()),
+              std::accumulate(deviations.begin(), deviations.end(), 0.0) /
+                  static_cast<double>(deviations.size()));
+  return true;
 }
 } // namespace
 
@@ -178,8 +262,25 @@ int RunDemo(const std::vector<std::string>& arguments)
   }
   std::fflush(stdout);
   PrintQualityTable(std::cout, checker.QualityInfo(), TriangleMetrics());
+  std::cout.flush();
 
-  // 4. Write the mesh in each mesh format, and the part.
+  // 4. Envelopes and checks of the welded mesh.
+  if (!printConvexHull(mesh))
+  {
+    return Fail("the convex hull of the demo mesh failed");
+  }
+  if (!printOrientedBox(part, progress))
+  {
+    return Fail("the oriented bounding box of the demo part failed");
+  }
+  printSelfIntersections(mesh, progress);
+  if (!printDeviation(part, mesh, progress))
+  {
+    return Fail("the deviation check of the demo mesh failed");
+  }
+  notifier->ResetProgress();
+
+  // 5. Write the mesh in each mesh format, and the part.
   std::printf("\n");
   for (const char* name : {"demo-part.stl", "demo-part.ply", "demo-part.obj"})
   {

@@ -1,4 +1,5 @@
 // quorin-mesh info FILE: the statistics of a mesh or CAD file, then what its format tells.
+#include "ArgParser.hxx"
 #include "Commands.hxx"
 #include "MeshInput.hxx"
 
@@ -36,6 +37,11 @@ const char* const THE_USAGE =
     "                  face meshes side by side, and the node counts before and after\n"
     "  -h, --help      this text\n";
 
+void printUsage(FILE* stream)
+{
+  std::fputs(THE_USAGE, stream);
+}
+
 int countShapes(const TopoDS_Shape& shape, const TopAbs_ShapeEnum type)
 {
   TopTools_IndexedMapOfShape shapes;
@@ -62,50 +68,21 @@ void printBox(const Bnd_Box& box)
 
 int RunInfo(const std::vector<std::string>& arguments)
 {
-  std::string      path;
-  MeshInputOptions options;
-  bool             weld = false;
-  for (size_t i = 0; i < arguments.size(); ++i)
+  std::vector<std::string> files;
+  MeshInputOptions         options;
+  bool                     weld    = false;
+  const auto               setWeld = [&weld](const std::string&)
   {
-    const std::string& argument = arguments[i];
-    if (IsHelp(argument))
-    {
-      std::fputs(THE_USAGE, stdout);
-      return Exit_Ok;
-    }
-    if (argument == "--weld")
-    {
-      weld = true;
-    }
-    else if (argument == "--deflection")
-    {
-      if (i + 1 == arguments.size())
-      {
-        return Fail("--deflection needs a value", Exit_Usage);
-      }
-      if (!ParsePositive(argument, arguments[++i], options.Deflection))
-      {
-        return Exit_Usage;
-      }
-    }
-    else if (argument.rfind("-", 0) == 0 && argument.size() > 1)
-    {
-      return Fail("unknown option '" + argument + "' of info", Exit_Usage);
-    }
-    else if (path.empty())
-    {
-      path = argument;
-    }
-    else
-    {
-      return Fail("info takes one file, got also '" + argument + "'", Exit_Usage);
-    }
-  }
-  if (path.empty())
+    weld = true;
+    return int(Exit_Ok);
+  };
+  const CommandSyntax syntax{"info", 1, "one file", printUsage, {{"--weld", false, setWeld}}};
+  if (const std::optional<int> stop =
+          ParseCommandLine(syntax, arguments, files, options.Deflection))
   {
-    std::fputs(THE_USAGE, stderr);
-    return Exit_Usage;
+    return *stop;
   }
+  const std::string& path = files[0];
 
   Handle(CliNotifier) notifier = new CliNotifier();
   ActAPI_TerminalNotifier::InstallInterruptHandler();
