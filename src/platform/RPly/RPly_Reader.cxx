@@ -45,6 +45,14 @@ inline bool isBlank(const char c)
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
+//! Reads a value of type T from unaligned bytes.
+template <class T> inline double loadAs(const unsigned char* bytes)
+{
+  T value;
+  std::memcpy(&value, bytes, sizeof(T));
+  return static_cast<double>(value);
+}
+
 //! Decodes one binary scalar; `swap` reverses the byte order first.
 inline double decode(const char* p, const RPly_Type type, const bool swap)
 {
@@ -64,49 +72,21 @@ inline double decode(const char* p, const RPly_Type type, const bool swap)
   switch (type)
   {
   case RPly_Int8:
-  {
-    int8_t v;
-    std::memcpy(&v, bytes, 1);
-    return v;
-  }
+    return loadAs<int8_t>(bytes);
   case RPly_UInt8:
     return bytes[0];
   case RPly_Int16:
-  {
-    int16_t v;
-    std::memcpy(&v, bytes, 2);
-    return v;
-  }
+    return loadAs<int16_t>(bytes);
   case RPly_UInt16:
-  {
-    uint16_t v;
-    std::memcpy(&v, bytes, 2);
-    return v;
-  }
+    return loadAs<uint16_t>(bytes);
   case RPly_Int32:
-  {
-    int32_t v;
-    std::memcpy(&v, bytes, 4);
-    return v;
-  }
+    return loadAs<int32_t>(bytes);
   case RPly_UInt32:
-  {
-    uint32_t v;
-    std::memcpy(&v, bytes, 4);
-    return v;
-  }
+    return loadAs<uint32_t>(bytes);
   case RPly_Float32:
-  {
-    float v;
-    std::memcpy(&v, bytes, 4);
-    return v;
-  }
+    return loadAs<float>(bytes);
   case RPly_Float64:
-  {
-    double v;
-    std::memcpy(&v, bytes, 8);
-    return v;
-  }
+    return loadAs<double>(bytes);
   }
   return 0.0;
 }
