@@ -5,6 +5,13 @@
 namespace cli
 {
 
+Handle(CliNotifier) CliNotifier::Start()
+{
+  Handle(CliNotifier) notifier = new CliNotifier();
+  InstallInterruptHandler();
+  return notifier;
+}
+
 void CliNotifier::Notify(const ActAPI_LogMessage& message)
 {
   if (message.Severity != LogSeverity_Error)

@@ -15,6 +15,9 @@ namespace cli
 class CliNotifier : public ActAPI_TerminalNotifier
 {
 public:
+  //! A new notifier for one command, with Ctrl-C turned into a cancellation request.
+  static Handle(CliNotifier) Start();
+
   //! Keeps error messages (the last one is LastError()); prints the others.
   void Notify(const ActAPI_LogMessage& message) override;
 

@@ -75,15 +75,13 @@ int RunConvert(const std::vector<std::string>& arguments)
   }
 
   // 2. Read.
-  Handle(CliNotifier) notifier = new CliNotifier();
-  ActAPI_TerminalNotifier::InstallInterruptHandler();
+  Handle(CliNotifier) notifier = CliNotifier::Start();
   const ActAPI_ProgressEntry progress(notifier);
   MeshInput                  input;
-  if (!LoadMeshInput(paths[0], options, progress, input, error))
+  if (const std::optional<int> failed = LoadForCommand(paths[0], options, progress, input))
   {
-    return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
+    return *failed;
   }
-  notifier->ResetProgress();
   std::printf("Read %s (%s%s%s): %d triangles, %d nodes\n", input.Path.c_str(),
               input.Encoding.empty() ? "" : input.Encoding.c_str(),
               input.Encoding.empty() ? "" : " ", input.Format.c_str(), input.Mesh->NbTriangles(),

@@ -222,8 +222,7 @@ int RunDemo(const std::vector<std::string>& arguments)
     return Fail("cannot create the output directory '" + outDir + "'");
   }
 
-  Handle(CliNotifier) notifier = new CliNotifier();
-  ActAPI_TerminalNotifier::InstallInterruptHandler();
+  Handle(CliNotifier) notifier = CliNotifier::Start();
   const ActAPI_ProgressEntry progress(notifier);
 
   // 1. Model the part.

@@ -84,16 +84,13 @@ int RunInfo(const std::vector<std::string>& arguments)
   }
   const std::string& path = files[0];
 
-  Handle(CliNotifier) notifier = new CliNotifier();
-  ActAPI_TerminalNotifier::InstallInterruptHandler();
+  Handle(CliNotifier) notifier = CliNotifier::Start();
   const ActAPI_ProgressEntry progress(notifier);
   MeshInput                  input;
-  std::string                error;
-  if (!LoadMeshInput(path, options, progress, input, error))
+  if (const std::optional<int> failed = LoadForCommand(path, options, progress, input))
   {
-    return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
+    return *failed;
   }
-  notifier->ResetProgress();
 
   quorin::algoMesh_Info info;
   if (input.IsBRep && !weld)

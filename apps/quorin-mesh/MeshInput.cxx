@@ -281,6 +281,23 @@ bool LoadMeshInput(const std::string&          path,
   return true;
 }
 
+std::optional<int> LoadForCommand(const std::string&          path,
+                                  const MeshInputOptions&     options,
+                                  const ActAPI_ProgressEntry& progress,
+                                  MeshInput&                  input)
+{
+  std::string error;
+  if (!LoadMeshInput(path, options, progress, input, error))
+  {
+    return Fail(error, progress.IsCancelling() ? Exit_Interrupted : Exit_Failure);
+  }
+  if (!progress.Access().IsNull())
+  {
+    progress.Access()->ResetProgress();
+  }
+  return std::nullopt;
+}
+
 bool MeshShape(const TopoDS_Shape&         shape,
                double&                     deflection,
                const double                ratio,

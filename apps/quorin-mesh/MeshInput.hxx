@@ -11,6 +11,7 @@
 #include <TopoDS_Shape.hxx>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,14 @@ bool LoadMeshInput(const std::string&          path,
                    const ActAPI_ProgressEntry& progress,
                    MeshInput&                  input,
                    std::string&                error);
+
+//! LoadMeshInput for a command: on failure prints the reason and answers the exit code
+//! (Exit_Interrupted after Ctrl-C); on success answers nothing and clears the progress
+//! bar for the command's own output.
+std::optional<int> LoadForCommand(const std::string&          path,
+                                  const MeshInputOptions&     options,
+                                  const ActAPI_ProgressEntry& progress,
+                                  MeshInput&                  input);
 
 //! Meshes a shape with the kernel's incremental mesher (angular deflection 0.5 rad).
 //! @param[in,out] deflection  linear deflection; 0 or less is replaced by `ratio` times

@@ -39,6 +39,17 @@ bool nodeSlots(const MorvDS_MeshData& data, const int (&ids)[N], int (&slots)[N]
   return true;
 }
 
+//! The number an item gets: the next after `maxId` when `requested` is 0 (automatic), else
+//! `requested` itself; 0 when that number is negative, already used, or past INT_MAX.
+int claimId(const MorvDS_IdIndex& index, const int maxId, const int requested)
+{
+  if (requested == 0)
+  {
+    return maxId == INT_MAX ? 0 : maxId + 1;
+  }
+  return requested < 0 || index.Find(requested) >= 0 ? 0 : requested;
+}
+
 //! Creates an element with number `id` (0: automatic); answers its number or 0.
 template <size_t N>
 int addElement(MorvDS_MeshData& data, const MorvDS_ElementKind kind, const int (&ids)[N], int id)
@@ -48,15 +59,8 @@ int addElement(MorvDS_MeshData& data, const MorvDS_ElementKind kind, const int (
   {
     return 0;
   }
+  id = claimId(data.elemIndex, data.maxElemId, id);
   if (id == 0)
-  {
-    if (data.maxElemId == INT_MAX)
-    {
-      return 0;
-    }
-    id = data.maxElemId + 1;
-  }
-  else if (id < 0 || data.elemIndex.Find(id) >= 0)
   {
     return 0;
   }
@@ -76,15 +80,8 @@ int addElement(MorvDS_MeshData& data, const MorvDS_ElementKind kind, const int (
 //! Creates a node with number `id` (0: automatic); answers its number or 0.
 int addNode(MorvDS_MeshData& data, const double x, const double y, const double z, int id)
 {
+  id = claimId(data.nodeIndex, data.maxNodeId, id);
   if (id == 0)
-  {
-    if (data.maxNodeId == INT_MAX)
-    {
-      return 0;
-    }
-    id = data.maxNodeId + 1;
-  }
-  else if (id < 0 || data.nodeIndex.Find(id) >= 0)
   {
     return 0;
   }
