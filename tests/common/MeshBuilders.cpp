@@ -59,38 +59,28 @@ Handle(Poly_Triangulation) Tetra()
               {{1, 2, 3}, {1, 3, 4}, {1, 4, 2}, {2, 4, 3}});
 }
 
+namespace
+{
+const std::vector<gp_Pnt> THE_CUBE_NODES = {gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(1, 1, 0),
+                                           gp_Pnt(0, 1, 0), gp_Pnt(0, 0, 1), gp_Pnt(1, 0, 1),
+                                           gp_Pnt(1, 1, 1), gp_Pnt(0, 1, 1)};
+
+// Outward triangles of the unit cube's sides and bottom; the top is added by Cube().
+const std::vector<std::array<int, 3>> THE_CUBE_WITHOUT_TOP = {
+  {1, 3, 2}, {1, 4, 3}, {1, 2, 6}, {1, 6, 5}, {2, 3, 7},
+  {2, 7, 6}, {3, 4, 8}, {3, 8, 7}, {4, 1, 5}, {4, 5, 8}};
+} // namespace
+
 Handle(Poly_Triangulation) Cube()
 {
-  return Make({gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(1, 1, 0), gp_Pnt(0, 1, 0), gp_Pnt(0, 0, 1),
-               gp_Pnt(1, 0, 1), gp_Pnt(1, 1, 1), gp_Pnt(0, 1, 1)},
-              {{1, 3, 2},
-               {1, 4, 3},
-               {5, 6, 7},
-               {5, 7, 8},
-               {1, 2, 6},
-               {1, 6, 5},
-               {2, 3, 7},
-               {2, 7, 6},
-               {3, 4, 8},
-               {3, 8, 7},
-               {4, 1, 5},
-               {4, 5, 8}});
+  std::vector<std::array<int, 3>> triangles = THE_CUBE_WITHOUT_TOP;
+  triangles.insert(triangles.begin() + 2, {{5, 6, 7}, {5, 7, 8}});
+  return Make(THE_CUBE_NODES, triangles);
 }
 
 Handle(Poly_Triangulation) OpenBox()
 {
-  return Make({gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(1, 1, 0), gp_Pnt(0, 1, 0), gp_Pnt(0, 0, 1),
-               gp_Pnt(1, 0, 1), gp_Pnt(1, 1, 1), gp_Pnt(0, 1, 1)},
-              {{1, 3, 2},
-               {1, 4, 3},
-               {1, 2, 6},
-               {1, 6, 5},
-               {2, 3, 7},
-               {2, 7, 6},
-               {3, 4, 8},
-               {3, 8, 7},
-               {4, 1, 5},
-               {4, 5, 8}});
+  return Make(THE_CUBE_NODES, THE_CUBE_WITHOUT_TOP);
 }
 
 Handle(Poly_Triangulation) NonManifoldFin()
