@@ -216,24 +216,12 @@ void algoMesh_CellGrid::Prefetch(const Probe& probe) const
   {
     return;
   }
-  // A look-up first tests the filter bits of the blocks its box touches (usually one or
-  // two), then an insertion writes the point's own slot.
-  const size_t filterMask = m_filter.size() * 64 - 1;
-  int          block[3];
-  for (block[2] = probe.lower[2] >> THE_BLOCK_SHIFT; block[2] <= probe.upper[2] >> THE_BLOCK_SHIFT;
-       ++block[2])
-  {
-    for (block[1] = probe.lower[1] >> THE_BLOCK_SHIFT;
-         block[1] <= probe.upper[1] >> THE_BLOCK_SHIFT; ++block[1])
-    {
-      for (block[0] = probe.lower[0] >> THE_BLOCK_SHIFT;
-           block[0] <= probe.upper[0] >> THE_BLOCK_SHIFT; ++block[0])
-      {
-        (void)filterMask;
-      }
-    }
-  }
-  __builtin_prefetch(&m_slots[hashBlock(probe.own) & (m_slots.size() - 1)], 1);
+  // A look-up tests the filter bits of the blocks its box touches, the point's own block
+  // always and a neighbour now and then; an insertion then writes the own block's slot.
+  // Requesting more than these two lines per point floods the memory system.
+  const size_t hash = hashBlock(probe.own);
+  __builtin_prefetch(&m_filter[(hash & (m_filter.size() * 64 - 1)) >> 6]);
+  __builtin_prefetch(&m_slots[hash & (m_slots.size() - 1)], 1);
 }
 
 int algoMesh_CellGrid::find(const gp_XYZ& point,
