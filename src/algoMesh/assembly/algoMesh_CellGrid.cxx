@@ -14,11 +14,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <new>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 using namespace quorin;
 
@@ -76,31 +71,6 @@ void algoMesh_CellGrid::Reserve(const size_t nbPoints)
   }
 }
 
-void* algoMesh_CellGrid::allocateBytes(const size_t bytes)
-{
-  const size_t hugePage = size_t(1) << 21;
-  void*        memory   = nullptr;
-  if (bytes >= hugePage)
-  {
-    memory = std::aligned_alloc(hugePage, (bytes + hugePage - 1) & ~(hugePage - 1));
-#if defined(__linux__)
-    if (memory != nullptr)
-    {
-      madvise(memory, bytes, MADV_HUGEPAGE); // a hint; failure changes nothing
-    }
-#endif
-  }
-  else
-  {
-    memory = std::malloc(bytes > 0 ? bytes : 1);
-  }
-  if (memory == nullptr)
-  {
-    throw std::bad_alloc();
-  }
-  return memory;
-}
-
 int algoMesh_CellGrid::cellCoord(const double value) const
 {
   // Multiplying by the inverse cell size costs a fraction of a division and truncates to
@@ -153,7 +123,7 @@ size_t algoMesh_CellGrid::slotOf(const int block[3], const size_t hash) const
 
 void algoMesh_CellGrid::rehash(const size_t nbSlots)
 {
-  std::vector<Slot, LargeAllocator<Slot>> old(nbSlots, Slot{{0, 0, 0}, -1});
+  std::vector<Slot, algoMesh_LargeAllocator<Slot>> old(nbSlots, Slot{{0, 0, 0}, -1});
   old.swap(m_slots);
   m_filter.assign(nbSlots / 16, 0); // 4 bits per slot
   for (const Slot& slot : old)

@@ -3,6 +3,7 @@
 #define algoMesh_CellGrid_HeaderFile
 
 #include <algoMesh.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 
 #include <gp_XYZ.hxx>
 
@@ -148,25 +149,11 @@ private:
 private:
   double m_cellSize;
   double m_inverseCellSize;
-  //! Allocator of the large arrays: blocks of 2 MiB and more are aligned to 2 MiB and
-  //! offered huge pages, since the table is probed at random and 4 KiB pages would cost a
-  //! page-table walk per probe.
-  template <typename T> struct LargeAllocator
-  {
-    typedef T value_type;
-    LargeAllocator() = default;
-    template <typename U> LargeAllocator(const LargeAllocator<U>&) {}
-    T*   allocate(const size_t n) { return static_cast<T*>(allocateBytes(n * sizeof(T))); }
-    void deallocate(T* p, const size_t) { std::free(p); }
-    template <typename U> bool operator==(const LargeAllocator<U>&) const { return true; }
-    template <typename U> bool operator!=(const LargeAllocator<U>&) const { return false; }
-  };
-  static void* allocateBytes(const size_t bytes);
 
-  std::vector<Entry, LargeAllocator<Entry>>       m_entries;
-  std::vector<Slot, LargeAllocator<Slot>>         m_slots;  //!< power of two, at most half full
-  std::vector<uint64_t, LargeAllocator<uint64_t>> m_filter; //!< 4 bits per table slot
-  size_t                                          m_nbBlocks;
+  std::vector<Entry, algoMesh_LargeAllocator<Entry>> m_entries;
+  std::vector<Slot, algoMesh_LargeAllocator<Slot>>   m_slots; //!< power of two, at most half full
+  std::vector<uint64_t, algoMesh_LargeAllocator<uint64_t>> m_filter; //!< 4 bits per table slot
+  size_t                                                   m_nbBlocks;
 };
 
 } // namespace quorin

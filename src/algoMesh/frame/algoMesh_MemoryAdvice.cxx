@@ -1,6 +1,7 @@
 #include <algoMesh_MemoryAdvice.hxx>
 
 #include <cstdint>
+#include <new>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -22,4 +23,24 @@ void algoMesh_MemoryAdvice::UseHugePages(const void* begin, const size_t bytes)
   (void)begin;
   (void)bytes;
 #endif
+}
+
+void* algoMesh_MemoryAdvice::AllocateLarge(const size_t bytes)
+{
+  const size_t hugePage = size_t(1) << 21;
+  void*        memory   = nullptr;
+  if (bytes >= hugePage)
+  {
+    memory = std::aligned_alloc(hugePage, (bytes + hugePage - 1) & ~(hugePage - 1));
+    UseHugePages(memory, bytes);
+  }
+  else
+  {
+    memory = std::malloc(bytes > 0 ? bytes : 1);
+  }
+  if (memory == nullptr)
+  {
+    throw std::bad_alloc();
+  }
+  return memory;
 }
