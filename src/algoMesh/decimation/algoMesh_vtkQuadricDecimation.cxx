@@ -827,9 +827,13 @@ void algoMesh_vtkQuadricDecimation::FindAffectedEdges(const vtkIdType p0,
                                                       vtkIdList*      edges)
 {
   edges->Reset();
-  // Edges at p1 first, then at p0.
+  // Edges at p1 first, then at p0, each in order of first meeting its other end. Every
+  // neighbour is met twice on a manifold (once per triangle of the edge), so neighbours are
+  // made unique before the hash probe rather than the edge ids after it.
+  std::vector<vtkIdType>& neighbours = MovedCellPoints;
   for (const vtkIdType end : {p1, p0})
   {
+    neighbours.clear();
     vtkIdType  ncells = 0;
     vtkIdType* cells  = nullptr;
     Mesh->GetPointCells(end, ncells, cells);
@@ -842,15 +846,20 @@ void algoMesh_vtkQuadricDecimation::FindAffectedEdges(const vtkIdType p0,
       }
       for (int k = 0; k < 3; ++k)
       {
-        if (pts[k] == p0 || pts[k] == p1)
+        const vtkIdType v = pts[k];
+        if (v != p0 && v != p1 &&
+            std::find(neighbours.begin(), neighbours.end(), v) == neighbours.end())
         {
-          continue;
+          neighbours.push_back(v);
         }
-        const Standard_Integer index = EdgeMap.FindIndex(Edge(pts[k], end));
-        if (index > 0)
-        {
-          edges->InsertUniqueId(index - 1);
-        }
+      }
+    }
+    for (const vtkIdType v : neighbours)
+    {
+      const Standard_Integer index = EdgeMap.FindIndex(Edge(v, end));
+      if (index > 0)
+      {
+        edges->InsertNextId(index - 1);
       }
     }
   }

@@ -184,13 +184,13 @@ protected:
   double                             AttributeScale[6];
   vtkDataArray*                      AttributeArrays[6]; //!< not owned, valid during a run
   vtkIdList*                         CollapseCellIds;
-  vtkIdList*                         ChangedEdges;    //!< scratch of UpdateEdgeData
-  std::vector<vtkIdType>             MovedCellPoints; //!< scratch of CollapseEdge
-  std::vector<double>                TargetPoint;
-  std::vector<double>                TempQuad;
-  std::vector<double>                TempB;
-  std::vector<double>                TempAStorage;
-  std::vector<double*>               TempA; //!< row pointers into TempAStorage
+  vtkIdList*                         ChangedEdges; //!< scratch of UpdateEdgeData
+  std::vector<vtkIdType> MovedCellPoints; //!< scratch of CollapseEdge and FindAffectedEdges
+  std::vector<double>    TargetPoint;
+  std::vector<double>    TempQuad;
+  std::vector<double>    TempB;
+  std::vector<double>    TempAStorage;
+  std::vector<double*>   TempA; //!< row pointers into TempAStorage
 
 private:
   //! Doubles of one point quadric.
