@@ -54,26 +54,26 @@ Distance sampledDistance(const Handle(Poly_Triangulation) & from,
   const int                      n    = from->NbNodes();
   const int                      step = std::max(1, n / maxSamples);
   return tbb::parallel_reduce(
-    tbb::blocked_range<int>(0, (n + step - 1) / step), Distance(),
-    [&](const tbb::blocked_range<int>& range, Distance d)
-    {
-      for (int s = range.begin(); s != range.end(); ++s)
+      tbb::blocked_range<int>(0, (n + step - 1) / step), Distance(),
+      [&](const tbb::blocked_range<int>& range, Distance d)
       {
-        int          triangle = -1;
-        const double dist     = projector.Distance(from->Node(1 + s * step), triangle);
-        d.sum += dist;
-        d.max = std::max(d.max, dist);
-        ++d.count;
-      }
-      return d;
-    },
-    [](Distance a, const Distance& b)
-    {
-      a.sum += b.sum;
-      a.max = std::max(a.max, b.max);
-      a.count += b.count;
-      return a;
-    });
+        for (int s = range.begin(); s != range.end(); ++s)
+        {
+          int          triangle = -1;
+          const double dist     = projector.Distance(from->Node(1 + s * step), triangle);
+          d.sum += dist;
+          d.max = std::max(d.max, dist);
+          ++d.count;
+        }
+        return d;
+      },
+      [](Distance a, const Distance& b)
+      {
+        a.sum += b.sum;
+        a.max = std::max(a.max, b.max);
+        a.count += b.count;
+        return a;
+      });
 }
 
 //! "tris_in=.. tris_out=.. dist_mean=.. dist_max=..": mean and max over both directions
@@ -87,8 +87,8 @@ std::string qualityMetrics(const Handle(Poly_Triangulation) & input,
   }
   const Distance forward  = sampledDistance(result, input, 200000);
   const Distance backward = sampledDistance(input, result, 200000);
-  const double   mean =
-    (forward.sum + backward.sum) / static_cast<double>(std::max(1L, forward.count + backward.count));
+  const double   mean     = (forward.sum + backward.sum) /
+                      static_cast<double>(std::max(1L, forward.count + backward.count));
   char text[200];
   std::snprintf(text, sizeof(text), "tris_in=%d tris_out=%d dist_mean=%.3g dist_max=%.3g",
                 input->NbTriangles(), result->NbTriangles(), mean,
@@ -104,8 +104,8 @@ int runDriver(const Args& args, const char* name, const quorin::algoMesh_Decimat
     return 1;
   }
   Handle(Poly_Triangulation) result;
-  bool                       done    = false;
-  const double               seconds = BestOf3([&] { done = driver.Perform(mesh, result); });
+  bool         done    = false;
+  const double seconds = BestOf3([&] { done = driver.Perform(mesh, result); });
   if (!done)
   {
     std::fprintf(stderr, "%s: decimation failed\n", name);
@@ -126,7 +126,8 @@ quorin::algoMesh_DecimationOptions optionsOf(const Args& args)
 
 int decimateQuadric(const Args& args)
 {
-  return runDriver(args, "decimate-quadric", quorin::algoMesh_VTKQuadricDecimation(optionsOf(args)));
+  return runDriver(args, "decimate-quadric",
+                   quorin::algoMesh_VTKQuadricDecimation(optionsOf(args)));
 }
 
 int decimatePro(const Args& args)
@@ -145,20 +146,20 @@ int decimateQuadricVtk(const Args& args)
     return 1;
   }
   Handle(Poly_Triangulation) result;
-  const double               seconds = BestOf3(
-    [&]
-    {
-      vtkSmartPointer<vtkPolyData> polyData;
-      quorin::algoMesh_Convert::ToVTK(mesh, polyData);
-      vtkSmartPointer<vtkCleanPolyData> cleaner = vtkSmartPointer<vtkCleanPolyData>::New();
-      cleaner->SetInputData(polyData);
-      vtkSmartPointer<vtkQuadricDecimation> decimator =
-        vtkSmartPointer<vtkQuadricDecimation>::New();
-      decimator->SetInputConnection(cleaner->GetOutputPort());
-      decimator->SetTargetReduction(reductionOf(args));
-      decimator->Update();
-      quorin::algoMesh_Convert::FromVTK(decimator->GetOutput(), result);
-    });
+  const double seconds = BestOf3(
+      [&]
+      {
+        vtkSmartPointer<vtkPolyData> polyData;
+        quorin::algoMesh_Convert::ToVTK(mesh, polyData);
+        vtkSmartPointer<vtkCleanPolyData> cleaner = vtkSmartPointer<vtkCleanPolyData>::New();
+        cleaner->SetInputData(polyData);
+        vtkSmartPointer<vtkQuadricDecimation> decimator =
+            vtkSmartPointer<vtkQuadricDecimation>::New();
+        decimator->SetInputConnection(cleaner->GetOutputPort());
+        decimator->SetTargetReduction(reductionOf(args));
+        decimator->Update();
+        quorin::algoMesh_Convert::FromVTK(decimator->GetOutput(), result);
+      });
   Report("decimate-quadric-vtk", args.input, mesh->NbTriangles(), seconds,
          "reduction=" + std::to_string(reductionOf(args)) + " " + qualityMetrics(mesh, result));
   return 0;
@@ -193,24 +194,24 @@ int decimateMeshopt(const Args& args)
   std::vector<unsigned int> simplified(indices.size());
   size_t                    count   = 0;
   const double              seconds = BestOf3(
-    [&]
-    {
-      // No error bound: the target count alone decides, as for the other tasks.
-      count = meshopt_simplify(simplified.data(), indices.data(), indices.size(),
-                               positions.data(), positions.size() / 3, 3 * sizeof(float),
-                               target, 1.0f, 0, nullptr);
-    });
+      [&]
+      {
+        // No error bound: the target count alone decides, as for the other tasks.
+        count =
+            meshopt_simplify(simplified.data(), indices.data(), indices.size(), positions.data(),
+                                          positions.size() / 3, 3 * sizeof(float), target, 1.0f, 0, nullptr);
+      });
   Handle(Poly_Triangulation) result =
-    new Poly_Triangulation(mesh->NbNodes(), static_cast<int>(count / 3), false);
+      new Poly_Triangulation(mesh->NbNodes(), static_cast<int>(count / 3), false);
   for (int i = 1; i <= mesh->NbNodes(); ++i)
   {
     result->SetNode(i, mesh->Node(i));
   }
   for (size_t t = 0; t < count / 3; ++t)
   {
-    result->SetTriangle(static_cast<int>(t) + 1,
-                        Poly_Triangle(simplified[3 * t] + 1, simplified[3 * t + 1] + 1,
-                                      simplified[3 * t + 2] + 1));
+    result->SetTriangle(
+        static_cast<int>(t) + 1,
+        Poly_Triangle(simplified[3 * t] + 1, simplified[3 * t + 1] + 1, simplified[3 * t + 2] + 1));
   }
   Report("decimate-meshopt", args.input, mesh->NbTriangles(), seconds,
          "reduction=" + std::to_string(reductionOf(args)) + " " + qualityMetrics(mesh, result));
@@ -222,8 +223,8 @@ int decimateMeshopt(const Args& args)
 
 void AddDecimationTasks(std::vector<Task>& tasks)
 {
-  tasks.push_back({"decimate-quadric", "<mesh.stl> [reduction 0..1, default 0.5]",
-                   decimateQuadric});
+  tasks.push_back(
+      {"decimate-quadric", "<mesh.stl> [reduction 0..1, default 0.5]", decimateQuadric});
   tasks.push_back({"decimate-pro", "<mesh.stl> [reduction]", decimatePro});
   tasks.push_back({"decimate-quadric-vtk", "<mesh.stl> [reduction] (peer)", decimateQuadricVtk});
 #ifdef QUORIN_HAVE_MESHOPTIMIZER
