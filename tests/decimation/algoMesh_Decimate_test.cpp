@@ -132,3 +132,52 @@ TEST(algoMesh_Decimate, DriversReportTheOptionsTheyUse)
   EXPECT_STREQ(quadric.GetCmdLine().ToCString(), " -reduction 40");
   EXPECT_FALSE(quadric.Splitting);
 }
+
+TEST(algoMesh_Decimate, AwkwardMeshesGiveValidMeshesOrFalse)
+{
+  Handle(Poly_Triangulation) withNaN = testmesh::Sphere(1.0, 16, 9);
+  withNaN->SetNode(5, gp_Pnt(std::nan(""), 0.0, 0.0));
+  const Handle(Poly_Triangulation) meshes[] = {
+      testmesh::NonManifoldFin(), testmesh::OpenBox(), testmesh::Unwelded(testmesh::Cube()),
+      testmesh::Triangle(gp_Pnt(0, 0, 0), gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0)), withNaN};
+  for (const Handle(Poly_Triangulation) & mesh : meshes)
+  {
+    for (const double percent : {50.0, 90.0})
+    {
+      Handle(Poly_Triangulation) out;
+      const algoMesh_VTKQuadricDecimation quadric(withReduction(percent));
+      const algoMesh_VTKDecimatePro       pro(withReduction(percent));
+      for (const algoMesh_Decimate* driver : {static_cast<const algoMesh_Decimate*>(&quadric),
+                                              static_cast<const algoMesh_Decimate*>(&pro)})
+      {
+        out.Nullify();
+        if (!driver->Perform(mesh, out))
+        {
+          continue;
+        }
+        ASSERT_FALSE(out.IsNull());
+        EXPECT_LE(out->NbTriangles(), mesh->NbTriangles());
+        for (int t = 1; t <= out->NbTriangles(); ++t)
+        {
+          int n[3];
+          out->Triangle(t).Get(n[0], n[1], n[2]);
+          for (const int node : n)
+          {
+            EXPECT_TRUE(node >= 1 && node <= out->NbNodes());
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(algoMesh_Decimate, UnweldedInputIsWeldedBeforeDecimation)
+{
+  // The cleaner merges the soup's coincident corners, so the sphere decimates as a closed
+  // surface instead of as separate triangles.
+  const Handle(Poly_Triangulation) soup = testmesh::Unwelded(testmesh::Sphere(1.0, 24, 13));
+  Handle(Poly_Triangulation) out;
+  ASSERT_TRUE(algoMesh_VTKQuadricDecimation(withReduction(50)).Perform(soup, out));
+  EXPECT_LE(out->NbTriangles(), soup->NbTriangles() / 2);
+  EXPECT_EQ(testmesh::CountEdges(out).boundary, 0);
+}

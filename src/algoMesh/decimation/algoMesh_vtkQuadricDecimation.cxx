@@ -250,7 +250,9 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
 
   // 6. Edges in order of first appearance, keyed by their two point ids. The nodes come
   // from one incremental allocator dropped at the end of the run.
-  EdgeMap.Clear(new NCollection_IncAllocator(1 << 20));
+  // (A raw pointer would pick Clear(bool) and leak.)
+  const Handle(NCollection_BaseAllocator) nodeAllocator = new NCollection_IncAllocator(1 << 20);
+  EdgeMap.Clear(nodeAllocator);
   EdgeMap.ReSize(static_cast<Standard_Integer>(std::min<vtkIdType>(3 * numTris / 2 + 16, 1 << 30)));
   const vtkIdType numCells = Mesh->GetNumberOfCells();
   for (vtkIdType cellId = 0; cellId < numCells; ++cellId)
