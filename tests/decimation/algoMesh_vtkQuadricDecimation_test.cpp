@@ -265,6 +265,45 @@ TEST(algoMesh_vtkQuadricDecimation, OnlyVaryingAttributesJoinTheMetric)
   }
 }
 
+TEST(algoMesh_vtkQuadricDecimation, FlatTriangleWithAttributesIsReportedAndSkipped)
+{
+  // A triangle with three collinear corners has no plane: its attribute system cannot be
+  // factored, which is reported while the run goes on.
+  Handle(Poly_Triangulation) mesh =
+      testmesh::Combine(testmesh::Sphere(1.0, 16, 9),
+                        testmesh::Triangle(gp_Pnt(3, 0, 0), gp_Pnt(4, 0, 0), gp_Pnt(5, 0, 0)));
+  vtkSmartPointer<vtkPolyData>    input  = toPolyData(mesh);
+  vtkSmartPointer<vtkDoubleArray> values = vtkSmartPointer<vtkDoubleArray>::New();
+  for (vtkIdType i = 0; i < input->GetNumberOfPoints(); ++i)
+  {
+    values->InsertNextValue(input->GetPoint(i)[0]);
+  }
+  input->GetPointData()->SetScalars(values);
+  Filter       f = Filter::New();
+  ErrorCatcher errors(f);
+  f->SetInputData(input);
+  f->SetTargetReduction(0.5);
+  f->AttributeErrorMetricOn();
+  f->Update();
+  EXPECT_NE(errors.text.find("Unable to factor attribute matrix!"), std::string::npos);
+  EXPECT_GE(f->GetActualReduction(), 0.5);
+}
+
+TEST(algoMesh_vtkQuadricDecimation, AbortStopsTheRun)
+{
+  Filter f = Filter::New();
+  f->SetInputData(toPolyData(testmesh::Sphere(1.0, 32, 17)));
+  f->SetTargetReduction(0.5);
+  vtkSmartPointer<vtkCallbackCommand> abort = vtkSmartPointer<vtkCallbackCommand>::New();
+  abort->SetCallback([](vtkObject* caller, unsigned long, void*, void*)
+                     { static_cast<vtkAlgorithm*>(caller)->SetAbortExecute(1); });
+  f->AddObserver(vtkCommand::ProgressEvent, abort);
+  f->Update();
+  // The flag is read at the first collapse, which completes; the run stops after it.
+  EXPECT_LE(f->GetActualReduction(), 2.0 / (2 * 32 * 16));
+  EXPECT_GE(f->GetOutput()->GetNumberOfPolys(), 2 * 32 * 16 - 2);
+}
+
 TEST(algoMesh_vtkQuadricDecimation, TargetReductionIsClamped)
 {
   Filter f = Filter::New();

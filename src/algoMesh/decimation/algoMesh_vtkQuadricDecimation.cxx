@@ -696,7 +696,13 @@ double algoMesh_vtkQuadricDecimation::ComputeCost2(const vtkIdType edgeId, doubl
   {
     x[i] = TempB[i];
   }
-  const bool solved = vtkMath::SolveLinearSystem(TempA.data(), x, m) != 0;
+  // The solver may report success on a singular system after an earlier failure, with a
+  // result that is not a number: such a result counts as a failure.
+  bool solved = vtkMath::SolveLinearSystem(TempA.data(), x, m) != 0;
+  for (int i = 0; i < m && solved; ++i)
+  {
+    solved = std::isfinite(x[i]);
+  }
   fillAttributeSystem(p0, p1, n, m);
   double** a = TempA.data();
   double*  b = TempB.data();

@@ -9,6 +9,7 @@
 
 #include <vtkPolyDataAlgorithm.h>
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -199,10 +200,13 @@ private:
   {
     return ErrorQuadrics.data() + static_cast<size_t>(ptId) * quadricSize();
   }
-  //! Cost (either metric) of edge `edgeId`, target into `x`.
+  //! Cost (either metric) of edge `edgeId`, target into `x`. A cost that is not a number
+  //! (points that are not finite) becomes the never-collapse cost: in the queue it would
+  //! end the run early, since it compares false with everything.
   double edgeCost(const vtkIdType edgeId, double* x)
   {
-    return AttributeErrorMetric ? ComputeCost2(edgeId, x) : ComputeCost(edgeId, x);
+    const double cost = AttributeErrorMetric ? ComputeCost2(edgeId, x) : ComputeCost(edgeId, x);
+    return std::isnan(cost) ? 1.0e299 : cost;
   }
   //! Reports `text` through VTK's error reporting of this object.
   void reportError(const char* text, int line);
