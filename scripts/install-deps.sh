@@ -12,7 +12,7 @@ packages=(
 # Fuzzing needs clang's libFuzzer; benchmarks compare with peer libraries, which the
 # library itself does not need.
 if [ "${WITH_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
-if [ "${WITH_PEERS:-0}" = 1 ]; then packages+=(libqhull-dev libcgal-dev); fi
+if [ "${WITH_PEERS:-0}" = 1 ]; then packages+=(libqhull-dev libcgal-dev libmeshoptimizer-dev); fi
 
 missing=()
 for p in "${packages[@]}"; do

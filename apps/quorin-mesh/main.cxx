@@ -27,6 +27,8 @@ const std::vector<Command>& AllCommands()
       {"info", "print the statistics of a mesh or CAD file", RunInfo},
       {"check", "grade the triangles of a mesh or CAD file by quality metrics", RunCheck},
       {"convert", "write a mesh or CAD file's mesh in another format (STL, PLY, OBJ)", RunConvert},
+      {"decimate", "reduce the triangles of a mesh by quadric edge collapse or vertex removal",
+       RunDecimate},
   };
   return THE_COMMANDS;
 }

@@ -1,0 +1,184 @@
+// quorin-mesh decimate IN OUT [--method quadric|pro] [decimation keys]: reduces the triangles
+// of a mesh with one of the library's decimation drivers and writes the result.
+#include "ArgParser.hxx"
+#include "CliNotifier.hxx"
+#include "Commands.hxx"
+#include "MeshInput.hxx"
+#include "MeshOutput.hxx"
+
+#include <algoMesh_VTKDecimatePro.hxx>
+#include <algoMesh_VTKQuadricDecimation.hxx>
+
+#include <Standard_Failure.hxx>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+namespace cli
+{
+
+namespace
+{
+void printUsage(FILE* stream)
+{
+  std::fprintf(
+      stream,
+      "Usage: quorin-mesh decimate IN OUT [--method quadric|pro] [-reduction P] [keys...]\n"
+      "\n"
+      "Removes P percent of the triangles of IN and writes the result to OUT, each in the\n"
+      "format of its extension. Readable: %s. Writable: %s.\n"
+      "CAD files are meshed first; coincident points are merged before decimation.\n"
+      "\n"
+      "Options:\n"
+      "  --method quadric      collapse edges in the order of least quadric error (default);\n"
+      "                        boundaries are kept in place, only -reduction is used\n"
+      "  --method pro          remove vertices in the order of least distance to their\n"
+      "                        average plane; all keys below are used\n"
+      "  -reduction P          percent of the triangles to remove, 0 to 100 (default 50)\n"
+      "  -featureAngle A       pro: angle in degrees above which an edge is a feature\n"
+      "                        (default 0, which makes every vertex a corner: set it)\n"
+      "  -preserveTopo on|off  pro: forbid holes and splits (default on)\n"
+      "  -splitting on|off     pro: allow splitting the mesh at sharp edges (default off)\n"
+      "  -splitAngle A         pro: split angle in degrees (default 0)\n"
+      "  -delBndVertices on|off\n"
+      "                        pro: allow removing boundary vertices (default on)\n"
+      "  --deflection D        linear deflection for meshing CAD files, in model units\n"
+      "                        (default: 0.1%% of the bounding-box diagonal)\n"
+      "  -h, --help            this text\n"
+      "Keys are matched without regard to case.\n",
+      SupportedExtensions(), WritableExtensions());
+}
+
+//! True when `word` is one of the decimation keys, in any case.
+bool isDecimationKey(std::string word)
+{
+  std::transform(word.begin(), word.end(), word.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (const char* key : {"-reduction", "-featureangle", "-preservetopo", "-splitting",
+                          "-splitangle", "-delbndvertices"})
+  {
+    if (word == key)
+    {
+      return true;
+    }
+  }
+  return false;
+}
+} // namespace
+
+int RunDecimate(const std::vector<std::string>& arguments)
+{
+  // 1. The decimation keys with their values go to the options record; the rest to the
+  // common parser.
+  std::vector<std::string> keyWords, rest;
+  for (size_t i = 0; i < arguments.size(); ++i)
+  {
+    if (isDecimationKey(arguments[i]))
+    {
+      keyWords.push_back(arguments[i]);
+      if (i + 1 < arguments.size())
+      {
+        keyWords.push_back(arguments[++i]);
+      }
+    }
+    else
+    {
+      rest.push_back(arguments[i]);
+    }
+  }
+  std::string              method = "quadric";
+  std::vector<std::string> paths;
+  MeshInputOptions         inputOptions;
+  const CommandSyntax      syntax{
+      "decimate",
+      2,
+      "two files",
+      printUsage,
+      {{"--method", true,
+             [&method](const std::string& value)
+             {
+          if (value != "quadric" && value != "pro")
+          {
+            return Fail("--method takes 'quadric' or 'pro', got '" + value + "'", Exit_Usage);
+          }
+          method = value;
+          return int(Exit_Ok);
+        }}}};
+  if (const std::optional<int> stop =
+          ParseCommandLine(syntax, rest, paths, inputOptions.Deflection))
+  {
+    return *stop;
+  }
+  quorin::algoMesh_DecimationOptions options;
+  std::vector<const char*>           argv;
+  for (const std::string& word : keyWords)
+  {
+    argv.push_back(word.c_str());
+  }
+  try
+  {
+    quorin::algoMesh_DecimationOptions::FromCmdLine(static_cast<int>(argv.size()), argv.data(),
+                                                    options);
+  }
+  catch (const Standard_Failure& failure)
+  {
+    return Fail(failure.GetMessageString(), Exit_Usage);
+  }
+
+  // 2. Refuse an output we cannot write before spending time on the input.
+  std::string description, error;
+  if (!CheckFormat(paths[1], Encoding::Default, description, error))
+  {
+    return Fail(error, Exit_Usage);
+  }
+  if (!CheckDirectory(paths[1], error))
+  {
+    return Fail(error);
+  }
+
+  // 3. Read.
+  Handle(CliNotifier) notifier = CliNotifier::Start();
+  const ActAPI_ProgressEntry progress(notifier);
+  MeshInput                  input;
+  if (const std::optional<int> failed = LoadForCommand(paths[0], inputOptions, progress, input))
+  {
+    return *failed;
+  }
+  std::printf("Read %s: %d triangles, %d nodes\n", input.Path.c_str(), input.Mesh->NbTriangles(),
+              input.Mesh->NbNodes());
+  std::fflush(stdout);
+
+  // 4. Decimate.
+  std::unique_ptr<quorin::algoMesh_Decimate> driver;
+  if (method == "pro")
+  {
+    driver = std::make_unique<quorin::algoMesh_VTKDecimatePro>(options);
+  }
+  else
+  {
+    driver = std::make_unique<quorin::algoMesh_VTKQuadricDecimation>(options);
+  }
+  Handle(Poly_Triangulation) result;
+  if (!driver->Perform(input.Mesh, result) || result->NbTriangles() == 0)
+  {
+    return Fail("decimation left no triangles or failed");
+  }
+  std::printf("Decimated (%s%s): %d triangles, %d nodes\n", method.c_str(),
+              driver->GetOptions().GetCmdLine().ToCString(), result->NbTriangles(),
+              result->NbNodes());
+  std::fflush(stdout);
+
+  // 5. Write.
+  if (!SaveMesh(result, paths[1], Encoding::Default, progress, error))
+  {
+    return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
+  }
+  notifier->ResetProgress();
+  std::printf("Wrote %s (%s): %d triangles, %d nodes\n", paths[1].c_str(), description.c_str(),
+              result->NbTriangles(), result->NbNodes());
+  return Exit_Ok;
+}
+
+} // namespace cli

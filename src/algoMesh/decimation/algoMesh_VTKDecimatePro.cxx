@@ -1,0 +1,70 @@
+// vtkDecimatePro run on a kernel mesh: convert, clean, decimate, convert back.
+// Cost: that of vtkDecimatePro, O(n log n) for n triangles, plus linear conversions.
+#include <algoMesh_VTKDecimatePro.hxx>
+
+#include <algoMesh_Convert.hxx>
+
+#include <vtkCleanPolyData.h>
+#include <vtkDecimatePro.h>
+#include <vtkPolyData.h>
+#include <vtkSmartPointer.h>
+
+namespace quorin
+{
+
+algoMesh_VTKDecimatePro::algoMesh_VTKDecimatePro(const algoMesh_DecimationOptions& options)
+    : myFeatureAngle(options.FeatureAngle), mySplitAngle(options.SplitAngle),
+      myReduction(options.Reduction), myPreserveTopology(options.PreserveTopology),
+      mySplitting(options.Splitting), myDeleteBoundaryVertices(options.DeleteBoundaryVertices)
+{
+}
+
+algoMesh_DecimationOptions algoMesh_VTKDecimatePro::GetOptions() const
+{
+  algoMesh_DecimationOptions options;
+  options.FeatureAngle              = myFeatureAngle;
+  options.HasFeatureAngle           = true;
+  options.SplitAngle                = mySplitAngle;
+  options.HasSplitAngle             = 1.0;
+  options.Reduction                 = myReduction;
+  options.HasReduction              = true;
+  options.PreserveTopology          = myPreserveTopology;
+  options.HasPreserveTopology       = true;
+  options.Splitting                 = mySplitting;
+  options.HasSplitting              = true;
+  options.DeleteBoundaryVertices    = myDeleteBoundaryVertices;
+  options.HasDeleteBoundaryVertices = true;
+  return options;
+}
+
+bool algoMesh_VTKDecimatePro::perform(const Handle(Poly_Triangulation) & input,
+                                      Handle(Poly_Triangulation) & output) const
+{
+  // 1. Kernel mesh to poly data.
+  vtkSmartPointer<vtkPolyData> polyData;
+  if (!algoMesh_Convert::ToVTK(input, polyData))
+  {
+    return false;
+  }
+  // 2. Coincident points merged.
+  vtkSmartPointer<vtkCleanPolyData> cleaner = vtkSmartPointer<vtkCleanPolyData>::New();
+  cleaner->SetInputData(polyData);
+
+  // 3. Decimation with the stored settings, the filter's defaults otherwise.
+  vtkSmartPointer<vtkDecimatePro> decimator = vtkSmartPointer<vtkDecimatePro>::New();
+  decimator->SetInputConnection(cleaner->GetOutputPort(0));
+  decimator->SetPreserveTopology(myPreserveTopology);
+  decimator->SetFeatureAngle(myFeatureAngle);
+  decimator->SetTargetReduction(myReduction / 100.0);
+  decimator->SetBoundaryVertexDeletion(myDeleteBoundaryVertices);
+  decimator->SetSplitting(mySplitting);
+  decimator->SetSplitAngle(mySplitAngle);
+  decimator->Update();
+
+  // 4. Back to a kernel mesh.
+  vtkSmartPointer<vtkPolyData> result = vtkSmartPointer<vtkPolyData>::New();
+  result->ShallowCopy(decimator->GetOutput());
+  return algoMesh_Convert::FromVTK(result, output);
+}
+
+} // namespace quorin

@@ -1,0 +1,364 @@
+// The quadric decimation filter on its own: reductions, boundaries, folds, errors,
+// attributes, properties and its printed state.
+#include <algoMesh_vtkQuadricDecimation.hxx>
+
+#include <algoMesh_Convert.hxx>
+
+#include <MeshBuilders.hxx>
+
+#include <vtkCallbackCommand.h>
+#include <vtkCellArray.h>
+#include <vtkCleanPolyData.h>
+#include <vtkCommand.h>
+#include <vtkDoubleArray.h>
+#include <vtkMassProperties.h>
+#include <vtkPointData.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkSmartPointer.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+
+using namespace quorin;
+
+namespace
+{
+
+typedef vtkSmartPointer<algoMesh_vtkQuadricDecimation> Filter;
+
+vtkSmartPointer<vtkPolyData> toPolyData(const Handle(Poly_Triangulation) & mesh)
+{
+  vtkSmartPointer<vtkPolyData> polyData;
+  algoMesh_Convert::ToVTK(mesh, polyData);
+  return polyData;
+}
+
+//! Unit square in z = 0 split into 2 n^2 triangles.
+vtkSmartPointer<vtkPolyData> grid(const int n)
+{
+  std::vector<gp_Pnt>             nodes;
+  std::vector<std::array<int, 3>> tris;
+  for (int j = 0; j <= n; ++j)
+  {
+    for (int i = 0; i <= n; ++i)
+    {
+      nodes.emplace_back(double(i) / n, double(j) / n, 0.0);
+    }
+  }
+  for (int j = 0; j < n; ++j)
+  {
+    for (int i = 0; i < n; ++i)
+    {
+      const int a = j * (n + 1) + i + 1;
+      tris.push_back({a, a + 1, a + n + 2});
+      tris.push_back({a, a + n + 2, a + n + 1});
+    }
+  }
+  return toPolyData(testmesh::Make(nodes, tris));
+}
+
+//! Collects the error texts the filter reports.
+struct ErrorCatcher
+{
+  std::string                         text;
+  vtkSmartPointer<vtkCallbackCommand> command = vtkSmartPointer<vtkCallbackCommand>::New();
+
+  explicit ErrorCatcher(vtkObject* object)
+  {
+    command->SetClientData(this);
+    command->SetCallback(
+        [](vtkObject*, unsigned long, void* self, void* data)
+        { static_cast<ErrorCatcher*>(self)->text += static_cast<const char*>(data); });
+    object->AddObserver(vtkCommand::ErrorEvent, command);
+  }
+};
+
+double area(vtkPolyData* mesh)
+{
+  vtkSmartPointer<vtkMassProperties> mass = vtkSmartPointer<vtkMassProperties>::New();
+  mass->SetInputData(mesh);
+  mass->Update();
+  return mass->GetSurfaceArea();
+}
+
+double volume(vtkPolyData* mesh)
+{
+  vtkSmartPointer<vtkMassProperties> mass = vtkSmartPointer<vtkMassProperties>::New();
+  mass->SetInputData(mesh);
+  mass->Update();
+  return mass->GetVolume();
+}
+
+} // namespace
+
+TEST(algoMesh_vtkQuadricDecimation, ReachesTargetAndKeepsClosedSphereManifold)
+{
+  const Handle(Poly_Triangulation) sphere = testmesh::Sphere(1.0, 64, 33);
+  for (const double target : {0.5, 0.9})
+  {
+    SCOPED_TRACE(target);
+    vtkSmartPointer<vtkPolyData> input = toPolyData(sphere);
+    const vtkIdType              nIn   = input->GetNumberOfPolys();
+    Filter                       f     = Filter::New();
+    f->SetInputData(input);
+    f->SetTargetReduction(target);
+    f->Update();
+    const vtkIdType nOut = f->GetOutput()->GetNumberOfPolys();
+    // The run stops at the first collapse reaching the target; one collapse of a closed
+    // manifold removes two triangles.
+    EXPECT_GE(f->GetActualReduction(), target);
+    EXPECT_LE(f->GetActualReduction(), target + 2.0 / nIn);
+    EXPECT_EQ(nOut, nIn - static_cast<vtkIdType>(std::lround(f->GetActualReduction() * nIn)));
+
+    Handle(Poly_Triangulation) out;
+    ASSERT_TRUE(algoMesh_Convert::FromVTK(f->GetOutput(), out));
+    const testmesh::EdgeCounts edges = testmesh::CountEdges(out);
+    EXPECT_EQ(edges.boundary, 0);
+    EXPECT_EQ(edges.nonManifold, 0);
+    EXPECT_EQ(out->NbNodes() - (edges.manifold) + out->NbTriangles(), 2); // still a sphere
+    EXPECT_NEAR(testmesh::SignedVolume(out), testmesh::SignedVolume(sphere), 0.05);
+  }
+}
+
+TEST(algoMesh_vtkQuadricDecimation, ZeroTargetCopiesInput)
+{
+  Filter f = Filter::New();
+  f->SetInputData(toPolyData(testmesh::Sphere(1.0, 12, 7)));
+  f->SetTargetReduction(0.0);
+  f->Update();
+  EXPECT_EQ(f->GetActualReduction(), 0.0);
+  EXPECT_EQ(f->GetOutput()->GetNumberOfPolys(), 2 * 12 * 6);
+}
+
+TEST(algoMesh_vtkQuadricDecimation, BoundaryOfFlatPatchIsKept)
+{
+  Filter f = Filter::New();
+  f->SetInputData(grid(12));
+  f->SetTargetReduction(0.9);
+  f->Update();
+  vtkPolyData* out = f->GetOutput();
+  EXPECT_LT(out->GetNumberOfPolys(), 2 * 12 * 12 / 5);
+  // Boundary planes pin the outline and corners: the patch still covers the unit square.
+  EXPECT_NEAR(area(out), 1.0, 1e-9);
+  double bounds[6];
+  out->GetBounds(bounds);
+  EXPECT_NEAR(bounds[0], 0.0, 1e-12);
+  EXPECT_NEAR(bounds[1], 1.0, 1e-12);
+  EXPECT_NEAR(bounds[2], 0.0, 1e-12);
+  EXPECT_NEAR(bounds[3], 1.0, 1e-12);
+  EXPECT_NEAR(bounds[5], 0.0, 1e-12);
+}
+
+TEST(algoMesh_vtkQuadricDecimation, RunAgainOnConsumedInputDecimatesFurther)
+{
+  vtkSmartPointer<vtkPolyData> input = toPolyData(testmesh::Sphere(1.0, 32, 17));
+  Filter                       f     = Filter::New();
+  f->SetInputData(input);
+  f->SetTargetReduction(0.5);
+  f->Update();
+  const vtkIdType first = f->GetOutput()->GetNumberOfPolys();
+  input->Modified(); // its triangles are now partly deleted, its points moved
+  f->Update();
+  EXPECT_LT(f->GetOutput()->GetNumberOfPolys(), first);
+}
+
+TEST(algoMesh_vtkQuadricDecimation, BadInputsReportAndLeaveOutputEmpty)
+{
+  // Quads.
+  vtkSmartPointer<vtkPolyData> quads  = vtkSmartPointer<vtkPolyData>::New();
+  vtkSmartPointer<vtkPoints>   points = vtkSmartPointer<vtkPoints>::New();
+  points->InsertNextPoint(0, 0, 0);
+  points->InsertNextPoint(1, 0, 0);
+  points->InsertNextPoint(1, 1, 0);
+  points->InsertNextPoint(0, 1, 0);
+  quads->SetPoints(points);
+  quads->SetPolys(vtkSmartPointer<vtkCellArray>::New());
+  const vtkIdType quad[4] = {0, 1, 2, 3};
+  quads->GetPolys()->InsertNextCell(4, quad);
+  {
+    Filter       f = Filter::New();
+    ErrorCatcher errors(f);
+    f->SetInputData(quads);
+    f->Update();
+    EXPECT_NE(errors.text.find("Can only decimate triangles"), std::string::npos);
+    EXPECT_EQ(f->GetOutput()->GetNumberOfCells(), 0);
+  }
+  // No points at all.
+  {
+    Filter       f = Filter::New();
+    ErrorCatcher errors(f);
+    f->SetInputData(vtkSmartPointer<vtkPolyData>::New());
+    f->Update();
+    EXPECT_NE(errors.text.find("Nothing to decimate"), std::string::npos);
+    EXPECT_EQ(f->GetOutput()->GetNumberOfCells(), 0);
+  }
+}
+
+TEST(algoMesh_vtkQuadricDecimation, CleanerLeftoversDoNotDisturbTheRun)
+{
+  // Two coincident corners make the cleaner turn a triangle into a line cell, which the
+  // filter must carry along without reading it as a triangle.
+  Handle(Poly_Triangulation) mesh       = testmesh::Sphere(1.0, 16, 9);
+  Handle(Poly_Triangulation) withSliver = testmesh::Combine(
+      mesh, testmesh::Triangle(gp_Pnt(0, 0, 0), gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0)));
+  vtkSmartPointer<vtkCleanPolyData> cleaner = vtkSmartPointer<vtkCleanPolyData>::New();
+  cleaner->SetInputData(toPolyData(withSliver));
+  Filter f = Filter::New();
+  f->SetInputConnection(cleaner->GetOutputPort());
+  f->SetTargetReduction(0.5);
+  f->Update();
+  EXPECT_EQ(f->GetOutput()->GetNumberOfLines(), 1);
+  EXPECT_GE(f->GetActualReduction(), 0.49);
+}
+
+TEST(algoMesh_vtkQuadricDecimation, VolumePreservationKeepsVolumeBetter)
+{
+  const Handle(Poly_Triangulation) sphere = testmesh::Sphere(1.0, 32, 17);
+  double error[2];
+  for (const int preserve : {0, 1})
+  {
+    vtkSmartPointer<vtkPolyData> input = toPolyData(sphere);
+    const double                 v0    = volume(input);
+    Filter                       f     = Filter::New();
+    f->SetInputData(input);
+    f->SetTargetReduction(0.9);
+    f->AttributeErrorMetricOn();
+    f->SetVolumePreservation(preserve);
+    f->Update();
+    error[preserve] = std::fabs(volume(f->GetOutput()) - v0);
+  }
+  EXPECT_LT(error[1], error[0]);
+}
+
+TEST(algoMesh_vtkQuadricDecimation, OnlyVaryingAttributesJoinTheMetric)
+{
+  for (const bool varying : {false, true})
+  {
+    vtkSmartPointer<vtkPolyData>    input  = toPolyData(testmesh::Sphere(1.0, 16, 9));
+    vtkSmartPointer<vtkDoubleArray> values = vtkSmartPointer<vtkDoubleArray>::New();
+    values->SetName("height");
+    for (vtkIdType i = 0; i < input->GetNumberOfPoints(); ++i)
+    {
+      values->InsertNextValue(varying ? input->GetPoint(i)[2] : 7.0);
+    }
+    input->GetPointData()->SetScalars(values);
+    Filter f = Filter::New();
+    f->SetInputData(input);
+    f->SetTargetReduction(0.5);
+    f->AttributeErrorMetricOn();
+    f->Update();
+    // Only the attributes the metric uses are passed to the output.
+    vtkDataArray* out = f->GetOutput()->GetPointData()->GetScalars();
+    EXPECT_EQ(out != nullptr, varying);
+    if (out != nullptr)
+    {
+      // Interpolated heights stay within the input's range.
+      double range[2];
+      out->GetRange(range);
+      EXPECT_GE(range[0], -1.0 - 1e-6);
+      EXPECT_LE(range[1], 1.0 + 1e-6);
+    }
+  }
+}
+
+TEST(algoMesh_vtkQuadricDecimation, FlatTriangleWithAttributesIsReportedAndSkipped)
+{
+  // A triangle with three collinear corners has no plane: its attribute system cannot be
+  // factored, which is reported while the run goes on.
+  Handle(Poly_Triangulation) mesh =
+      testmesh::Combine(testmesh::Sphere(1.0, 16, 9),
+                        testmesh::Triangle(gp_Pnt(3, 0, 0), gp_Pnt(4, 0, 0), gp_Pnt(5, 0, 0)));
+  vtkSmartPointer<vtkPolyData>    input  = toPolyData(mesh);
+  vtkSmartPointer<vtkDoubleArray> values = vtkSmartPointer<vtkDoubleArray>::New();
+  for (vtkIdType i = 0; i < input->GetNumberOfPoints(); ++i)
+  {
+    values->InsertNextValue(input->GetPoint(i)[0]);
+  }
+  input->GetPointData()->SetScalars(values);
+  Filter       f = Filter::New();
+  ErrorCatcher errors(f);
+  f->SetInputData(input);
+  f->SetTargetReduction(0.5);
+  f->AttributeErrorMetricOn();
+  f->Update();
+  EXPECT_NE(errors.text.find("Unable to factor attribute matrix!"), std::string::npos);
+  EXPECT_GE(f->GetActualReduction(), 0.5);
+}
+
+TEST(algoMesh_vtkQuadricDecimation, AbortStopsTheRun)
+{
+  Filter f = Filter::New();
+  f->SetInputData(toPolyData(testmesh::Sphere(1.0, 32, 17)));
+  f->SetTargetReduction(0.5);
+  vtkSmartPointer<vtkCallbackCommand> abort = vtkSmartPointer<vtkCallbackCommand>::New();
+  abort->SetCallback([](vtkObject* caller, unsigned long, void*, void*)
+                     { static_cast<vtkAlgorithm*>(caller)->SetAbortExecute(1); });
+  f->AddObserver(vtkCommand::ProgressEvent, abort);
+  f->Update();
+  // The flag is read at the first collapse, which completes; the run stops after it.
+  EXPECT_LE(f->GetActualReduction(), 2.0 / (2 * 32 * 16));
+  EXPECT_GE(f->GetOutput()->GetNumberOfPolys(), 2 * 32 * 16 - 2);
+}
+
+TEST(algoMesh_vtkQuadricDecimation, TargetReductionIsClamped)
+{
+  Filter f = Filter::New();
+  EXPECT_EQ(f->GetTargetReduction(), 0.9);
+  f->SetTargetReduction(1.5);
+  EXPECT_EQ(f->GetTargetReduction(), 1.0);
+  f->SetTargetReduction(-1.0);
+  EXPECT_EQ(f->GetTargetReduction(), 0.0);
+  EXPECT_EQ(f->GetTargetReductionMinValue(), 0.0);
+  EXPECT_EQ(f->GetTargetReductionMaxValue(), 1.0);
+  EXPECT_STREQ(f->GetClassName(), "algoMesh_vtkQuadricDecimation");
+  EXPECT_TRUE(f->IsA("vtkPolyDataAlgorithm"));
+}
+
+TEST(algoMesh_vtkQuadricDecimation, PrintSelfListsPropertiesAfterSuperclass)
+{
+  Filter f = Filter::New();
+  f->SetTargetReduction(0.25);
+  f->VolumePreservationOn();
+  f->NormalsAttributeOff();
+  f->SetTensorsWeight(2.5);
+  std::ostringstream out;
+  f->PrintSelf(out, vtkIndent(2));
+  const std::string text = out.str();
+  const std::string tail = "  Target Reduction: 0.25\n"
+                           "  Actual Reduction: 0\n"
+                           "  Attribute Error Metric: Off\n"
+                           "  Volume Preservation: On\n"
+                           "  Scalars Attribute: On\n"
+                           "  Vectors Attribute: On\n"
+                           "  Normals Attribute: Off\n"
+                           "  TCoords Attribute: On\n"
+                           "  Tensors Attribute: On\n"
+                           "  Scalars Weight: 0.1\n"
+                           "  Vectors Weight: 0.1\n"
+                           "  Normals Weight: 0.1\n"
+                           "  TCoords Weight: 0.1\n"
+                           "  Tensors Weight: 2.5\n";
+  ASSERT_GT(text.size(), tail.size());
+  EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+  EXPECT_NE(text.find("Executive:"), std::string::npos); // the superclass's part comes first
+}
+
+TEST(algoMesh_vtkQuadricDecimation, EdgeKeyOrdersIdsAndHashesIntoRange)
+{
+  const algoMesh_vtkQuadricDecimation::Edge e(9, 4);
+  EXPECT_EQ(e.First, 4);
+  EXPECT_EQ(e.Second, 9);
+  EXPECT_TRUE(algoMesh_vtkQuadricDecimation::Edge::IsEqual(e, {4, 9}));
+  // Large ids overflow the 32-bit mixing; the bucket stays in range.
+  for (const auto& key : {algoMesh_vtkQuadricDecimation::Edge(0, 1),
+                          algoMesh_vtkQuadricDecimation::Edge(2000000000, 2147483647)})
+  {
+    const int bucket = algoMesh_vtkQuadricDecimation::Edge::HashCode(key, 101);
+    EXPECT_GE(bucket, 1);
+    EXPECT_LE(bucket, 101);
+  }
+}
