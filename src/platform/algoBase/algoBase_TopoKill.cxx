@@ -40,8 +40,8 @@ algoBase_TopoKill::algoBase_TopoKill(const TopoDS_Shape&  shape,
 
 bool algoBase_TopoKill::AskReplace(const TopoDS_Shape& oldShape, const TopoDS_Shape& newShape)
 {
-  if (oldShape.IsNull() || newShape.IsNull() || oldShape.IsSame(m_shape) ||
-      !m_subShapes.Contains(oldShape) || oldShape.ShapeType() != newShape.ShapeType())
+  if (oldShape.IsNull() || newShape.IsNull() || !m_subShapes.Contains(oldShape) ||
+      oldShape.ShapeType() != newShape.ShapeType())
   {
     return false;
   }

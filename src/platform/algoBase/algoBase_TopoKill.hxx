@@ -32,8 +32,9 @@ public:
   //! Registers the replacement of every occurrence of `oldShape` (compared by underlying
   //! shape and location) by `newShape`. An occurrence oriented like `oldShape` becomes
   //! `newShape` as given; an occurrence of the opposite orientation becomes it reversed.
-  //! @return false, registering nothing, when either shape is null, `oldShape` is the
-  //!         whole shape or not one of its sub-shapes, the two are of different kinds
+  //! Replacing the whole shape makes `newShape` the result.
+  //! @return false, registering nothing, when either shape is null, `oldShape` is
+  //!         neither the whole shape nor one of its sub-shapes, the two are of different kinds
   //!         (a face is replaced by a face), or `oldShape` already has another
   //!         replacement. Asking for the same replacement twice answers true.
   bool AskReplace(const TopoDS_Shape& oldShape, const TopoDS_Shape& newShape);
