@@ -343,10 +343,10 @@ int obfuscate(const Args& args)
   BRepBndLib::Add(shape, box);
   double bounds[6];
   box.Get(bounds[0], bounds[1], bounds[2], bounds[3], bounds[4], bounds[5]);
-  // A fine mesh, so that the node count is worth timing: 0.1 % of the diagonal, in place of
+  // A fine mesh, so that the node count is worth timing: 0.01 % of the diagonal and 0.05 rad, in place of
   // any mesh the file carries.
   BRepTools::Clean(shape);
-  BRepMesh_IncrementalMesh(shape, 1.0e-3 * std::sqrt(box.SquareExtent()));
+  BRepMesh_IncrementalMesh(shape, 1.0e-4 * std::sqrt(box.SquareExtent()), false, 0.05);
   TopTools_IndexedMapOfShape faces;
   TopExp::MapShapes(shape, TopAbs_FACE, faces);
   int nbNodes = 0;

@@ -34,6 +34,9 @@ int RunDemo(const std::vector<std::string>& arguments);
 int RunInfo(const std::vector<std::string>& arguments);
 int RunCheck(const std::vector<std::string>& arguments);
 int RunConvert(const std::vector<std::string>& arguments);
+int RunSmooth(const std::vector<std::string>& arguments);
+int RunFillHoles(const std::vector<std::string>& arguments);
+int RunObfuscate(const std::vector<std::string>& arguments);
 
 //! Extension of a path with its dot, in lower case (".stl"); empty when it has none.
 std::string LowerExtension(const std::string& path);
