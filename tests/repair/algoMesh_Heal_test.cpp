@@ -77,6 +77,9 @@ TEST(algoMesh_Heal, UnusableInputAnswersFalseSilently)
   EXPECT_FALSE(Heal::DoVTK(testmesh::Make({gp_Pnt(0, 0, 0)}, {{1, 1, 5}}), 1.0, result, notifier));
   EXPECT_FALSE(
       Heal::DoVTK(testmesh::OpenBox(), std::numeric_limits<double>::quiet_NaN(), result, notifier));
+  Handle(Poly_Triangulation) poisoned = testmesh::OpenBox();
+  poisoned->SetNode(1, gp_Pnt(std::numeric_limits<double>::infinity(), 0, 0));
+  EXPECT_FALSE(Heal::DoVTK(poisoned, 1.0, result, notifier));
   EXPECT_TRUE(result.IsNull());
   EXPECT_TRUE(notifier->Messages().empty());
 }

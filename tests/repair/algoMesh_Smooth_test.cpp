@@ -196,6 +196,16 @@ TEST(algoMesh_Smooth, RefusalsAnswerFalseWithTheirMessages)
   EXPECT_FALSE(Smooth::DoOpenMesh(mesh, -1, Smooth::Component_Normal, result, notifier));
   expectSingleError(notifier, "The number of smoothing iterations must not be negative.");
 
+  // A node that is not finite would spread through every step.
+  Handle(Poly_Triangulation) poisoned = testmesh::Tetra();
+  poisoned->SetNode(2, gp_Pnt(0, std::nan(""), 0));
+  notifier = new ActAPI_RecordingNotifier();
+  EXPECT_FALSE(Smooth::DoOpenMesh(poisoned, 5, Smooth::Component_Normal, result, notifier));
+  expectSingleError(notifier, "The mesh has a node with a coordinate that is not a finite number.");
+  notifier = new ActAPI_RecordingNotifier();
+  EXPECT_FALSE(Smooth::DoVTK(poisoned, 5, result, notifier));
+  expectSingleError(notifier, "The mesh has a node with a coordinate that is not a finite number.");
+
   // Nothing comes out of VTK for a mesh without triangles.
   notifier = new ActAPI_RecordingNotifier();
   EXPECT_FALSE(Smooth::DoVTK(new Poly_Triangulation(), 5, result, notifier));

@@ -10,6 +10,8 @@
 
 #include <algoMesh_Convert.hxx>
 
+#include "algoMesh_FiniteNodes.pxx"
+
 #include <Standard_Failure.hxx>
 
 #include <vtkCleanPolyData.h>
@@ -27,8 +29,9 @@ bool algoMesh_Heal::DoVTK(const Handle(Poly_Triangulation) & mesh,
                           Handle(Poly_Triangulation) & result,
                           ActAPI_ProgressEntry /*progress*/)
 {
-  // A hole size that is not a number would make every size comparison of the filter fail.
-  if (std::isnan(holeSize))
+  // A hole size that is not a number would make every size comparison of the filter fail;
+  // a node that is not finite would poison the point merging.
+  if (std::isnan(holeSize) || !algoMesh_HasFiniteNodes(mesh))
   {
     return false;
   }

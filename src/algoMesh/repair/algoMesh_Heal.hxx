@@ -28,8 +28,8 @@ namespace algoMesh_Heal
 //!                      model units; 0 closes nothing, negative values count as 0.
 //! @param[out] result   a new triangulation; untouched unless the answer is true.
 //! @param[in]  progress kept for the calling convention; may be empty.
-//! @return false when the mesh is null, has no triangle, names nodes it does not have,
-//!         or the hole size is not a number.
+//! @return false when the mesh is null, has no triangle, names nodes it does not have
+//!         or has a node that is not finite, or when the hole size is not a number.
 algoMesh_EXPORT bool DoVTK(const Handle(Poly_Triangulation) & mesh,
                            const double holeSize,
                            Handle(Poly_Triangulation) & result,

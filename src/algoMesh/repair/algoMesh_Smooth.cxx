@@ -11,6 +11,7 @@
 #include <algoMesh_Smooth.hxx>
 
 #include <algoMesh_Convert.hxx>
+#include "algoMesh_FiniteNodes.pxx"
 #include "algoMesh_VTKProgress.pxx"
 
 #pragma push_macro("Handle")
@@ -48,15 +49,23 @@ void sendError(const ActAPI_ProgressEntry& progress, const char* text)
   progress.SendLogMessage(message);
 }
 
-//! Refuses a negative iteration count, which OpenMesh would read as a huge unsigned one.
-bool checkIterations(const int iterations, const ActAPI_ProgressEntry& progress)
+//! Refuses a negative iteration count, which OpenMesh would read as a huge unsigned one,
+//! and nodes that are not finite.
+bool checkInput(const Handle(Poly_Triangulation) & mesh,
+                const int                   iterations,
+                const ActAPI_ProgressEntry& progress)
 {
-  if (iterations >= 0)
+  if (iterations < 0)
   {
-    return true;
+    sendError(progress, "The number of smoothing iterations must not be negative.");
+    return false;
   }
-  sendError(progress, "The number of smoothing iterations must not be negative.");
-  return false;
+  if (!algoMesh_HasFiniteNodes(mesh))
+  {
+    sendError(progress, "The mesh has a node with a coordinate that is not a finite number.");
+    return false;
+  }
+  return true;
 }
 
 //! The OpenMesh component of a smoothing component.
@@ -134,7 +143,7 @@ bool algoMesh_Smooth::DoOpenMesh(const Handle(Poly_Triangulation) & mesh,
   {
     return false;
   }
-  if (!checkIterations(iterations, progress))
+  if (!checkInput(mesh, iterations, progress))
   {
     return false;
   }
@@ -189,7 +198,7 @@ bool algoMesh_Smooth::DoVTK(const Handle(Poly_Triangulation) & mesh,
                             Handle(Poly_Triangulation) & result,
                             ActAPI_ProgressEntry progress)
 {
-  if (!checkIterations(iterations, progress))
+  if (!checkInput(mesh, iterations, progress))
   {
     return false;
   }

@@ -45,7 +45,8 @@ enum Component
 //! @return false, with the message in brackets, when the component is unknown (none),
 //!         the mesh is null or names nodes it does not have ("Cannot convert to OpenMesh
 //!         polygonal data."), the iteration count is negative ("The number of smoothing
-//!         iterations must not be negative."), the smoother throws (none), the user
+//!         iterations must not be negative."), a node is not finite ("The mesh has a node
+//!         with a coordinate that is not a finite number."), the smoother throws (none), the user
 //!         cancelled ("Smoothing was cancelled."), or the result cannot be converted back
 //!         ("Cannot convert the smoothed mesh to a persistent form.").
 algoMesh_EXPORT bool DoOpenMesh(const Handle(Poly_Triangulation) & mesh,
@@ -64,7 +65,9 @@ algoMesh_EXPORT bool DoOpenMesh(const Handle(Poly_Triangulation) & mesh,
 //! @param[in]  progress   messages and cancellation; may be empty.
 //! @return false, with the message in brackets, when the mesh is null or names nodes it
 //!         does not have ("Cannot convert to VTK polygonal data."), the iteration count is
-//!         negative ("The number of smoothing iterations must not be negative."), the user
+//!         negative ("The number of smoothing iterations must not be negative."), a node
+//!         is not finite ("The mesh has a node with a coordinate that is not a finite
+//!         number."), the user
 //!         cancelled ("Smoothing was cancelled."), or the smoothed data have no triangle
 //!         ("Cannot convert the smoothed mesh to a persistent form.").
 algoMesh_EXPORT bool DoVTK(const Handle(Poly_Triangulation) & mesh,
