@@ -1,8 +1,9 @@
 // Laplacian smoothing through OpenMesh or VTK.
 //
 // DoOpenMesh runs OpenMesh's Jacobi-Laplace smoother: every step computes, for all free
-// vertices at once, the uniform umbrella (mean of the neighbours minus the vertex), with
-// C1 continuity the umbrella of the umbrellas, and moves each vertex by it, keeping only
+// vertices at once, the umbrella (weighted mean of the neighbours minus the vertex; uniform
+// weights, or cotangent weights for normal-only moves), with C1 continuity the umbrella of
+// the umbrellas, and moves each vertex by it, keeping only
 // the tangential or the normal part when asked (Taubin, "A signal processing approach to
 // fair surface design", SIGGRAPH 1995; Kobbelt et al., "Interactive multi-resolution
 // modeling on arbitrary meshes", SIGGRAPH 1998). DoVTK runs vtkSmoothPolyDataFilter, which
@@ -96,8 +97,9 @@ bool convertToOpenMesh(const Handle(Poly_Triangulation) & mesh, TriMesh& openMes
 }
 
 //! Runs the smoother in batches so that progress advances and a cancellation is seen
-//! between batches. The uniform weights do not depend on the positions, so n steps in
-//! batches move the vertices exactly as n steps in one call. Answers false when an
+//! between batches. The weights are computed once by initialize and the free vertices
+//! depend on the connectivity only, so n steps in batches move the vertices exactly as n
+//! steps in one call. Answers false when an
 //! exception escaped the smoother (`isCancelled` tells a cancellation apart).
 bool runSmoother(TriMesh&                         openMesh,
                  const int                        iterations,

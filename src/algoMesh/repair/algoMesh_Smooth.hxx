@@ -31,8 +31,9 @@ enum Component
   Component_Normal     = 2 //!< only the part along the vertex normal
 };
 
-//! Smooths with OpenMesh's Jacobi-Laplace smoother (uniform weights, C1 continuity, i.e.
-//! bi-Laplacian moves). Boundary vertices do not move. The mesh is converted to OpenMesh
+//! Smooths with OpenMesh's Jacobi-Laplace smoother (C1 continuity, i.e. bi-Laplacian
+//! moves; uniform weights, or cotangent weights of the input for normal-only moves).
+//! Boundary vertices and their direct neighbours do not move. The mesh is converted to OpenMesh
 //! (coordinates rounded to single precision; triangles OpenMesh refuses as non-manifold
 //! are left out) and back (nodes closer than 1e-7 merged), so even 0 iterations give a
 //! copy only up to these conversions.
