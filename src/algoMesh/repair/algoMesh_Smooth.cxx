@@ -222,6 +222,13 @@ bool algoMesh_Smooth::DoVTK(const Handle(Poly_Triangulation) & mesh,
     return false;
   }
 
+  // Without cells nothing can come back; the filter would only print its complaint.
+  if (polyData->GetNumberOfCells() == 0)
+  {
+    sendError(progress, "Cannot convert the smoothed mesh to a persistent form.");
+    return false;
+  }
+
   // 2. Smooth with the boundary and feature edges held; no cleaning before, so the
   // points are those of the triangulation's nodes.
   progress.Init("Smoothing", 100);
