@@ -30,7 +30,8 @@ namespace quorin
 //! coordinate x of a node with d = x - cx != 0 moves to cx + d * (1 + kx * t), where
 //! t = d / (B - cx) and B is the box's lower bound on the side d < 0 and its upper bound
 //! otherwise. A node on the box boundary moves away from the centre by the factor 1 + k;
-//! the centre stays; the map is quadratic in d on each side of the centre.
+//! the centre stays; the map is quadratic in d on each side of the centre. On a side
+//! where the bound equals the centre (a flat box) coordinates are kept.
 //!
 //! Randomness: the constructor seeds the C library's generator with the current time
 //! (srand(time(nullptr))) and draws kx, ky, kz, then cx, cy, cz, each as
@@ -60,7 +61,9 @@ public:
   //! that has a triangulation by a new face: no surface, identity location, the face's
   //! orientation, and the triangulation with every node distorted (its coordinates as
   //! stored). Faces without triangulation are kept. Each Perform whose copy succeeds
-  //! starts a new history.
+  //! starts a new history. The nodes are not moved by the face's location, so the mesh
+  //! of a face placed by a location (an instance of an assembly) ends up in that face's
+  //! own frame.
   //! @param[in] shape the meshed shape; not modified.
   //! @return false with "Failed to copy shape." (error) when the shape is null or cannot
   //!         be copied; with "Face replacement is impossible." (warning) when a face
