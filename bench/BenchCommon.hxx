@@ -56,6 +56,7 @@ void AddAssemblyTasks(std::vector<Task>& tasks);
 void AddEnvelopeTasks(std::vector<Task>& tasks);
 void AddCheckTasks(std::vector<Task>& tasks);
 void AddDecimationTasks(std::vector<Task>& tasks);
+void AddRepairTasks(std::vector<Task>& tasks);
 
 } // namespace bench
 

@@ -14,6 +14,7 @@ int main(int argc, char** argv)
   bench::AddEnvelopeTasks(tasks);
   bench::AddCheckTasks(tasks);
   bench::AddDecimationTasks(tasks);
+  bench::AddRepairTasks(tasks);
 
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0)
   {

@@ -35,6 +35,9 @@ int RunInfo(const std::vector<std::string>& arguments);
 int RunCheck(const std::vector<std::string>& arguments);
 int RunConvert(const std::vector<std::string>& arguments);
 int RunDecimate(const std::vector<std::string>& arguments);
+int RunSmooth(const std::vector<std::string>& arguments);
+int RunFillHoles(const std::vector<std::string>& arguments);
+int RunObfuscate(const std::vector<std::string>& arguments);
 
 //! Extension of a path with its dot, in lower case (".stl"); empty when it has none.
 std::string LowerExtension(const std::string& path);

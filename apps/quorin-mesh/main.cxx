@@ -29,6 +29,10 @@ const std::vector<Command>& AllCommands()
       {"convert", "write a mesh or CAD file's mesh in another format (STL, PLY, OBJ)", RunConvert},
       {"decimate", "reduce the triangles of a mesh by quadric edge collapse or vertex removal",
        RunDecimate},
+      {"smooth", "smooth the mesh of a mesh or CAD file (OpenMesh or VTK)", RunSmooth},
+      {"fill-holes", "close the holes of the mesh of a mesh or CAD file", RunFillHoles},
+      {"obfuscate", "write a disguised copy of a CAD model, faces replaced by distorted meshes",
+       RunObfuscate},
   };
   return THE_COMMANDS;
 }
@@ -74,7 +78,7 @@ void printOverview(FILE* stream)
   std::fprintf(stream, "Usage: quorin-mesh <command> [options]\n\nCommands:\n");
   for (const cli::Command& command : cli::AllCommands())
   {
-    std::fprintf(stream, "  %-7s %s\n", command.Name, command.Summary);
+    std::fprintf(stream, "  %-10s %s\n", command.Name, command.Summary);
   }
   std::fprintf(stream, "\nRun 'quorin-mesh <command> --help' for the options of a command.\n");
 }

@@ -1,0 +1,87 @@
+// Hole filling of the mesh of a shape.
+//
+// The faces kept are gathered in a compound, their triangulations welded into one mesh by
+// algoMesh_Conglomerate (uniform cell grid, tolerance 1e-7), and the welded mesh goes
+// through the healing pipeline: vtkFillHolesFilter closes each boundary loop whose bounding
+// sphere is smaller than the hole size, vtkPolyDataNormals makes the orientation
+// consistent, vtkCleanPolyData merges duplicates. Welding matters: unwelded face meshes
+// would show every face border as a hole. Cost: linear in the size of the mesh for
+// welding and for each stage.
+#include <algoMesh_FillHoles.hxx>
+
+#include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_Heal.hxx>
+
+#include <TopExp_Explorer.hxx>
+#include <TopoDS_Builder.hxx>
+#include <TopoDS_Compound.hxx>
+
+#include <cmath>
+
+using namespace quorin;
+
+IMPLEMENT_STANDARD_RTTIEXT(algoMesh_FillHoles, ActAPI_IAlgorithm)
+
+namespace
+{
+
+void sendError(const ActAPI_ProgressEntry& progress, const char* text)
+{
+  ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+  message << text;
+  progress.SendLogMessage(message);
+}
+
+} // namespace
+
+algoMesh_FillHoles::algoMesh_FillHoles(const TopoDS_Shape&  shape,
+                                       const ShapeMap&      facesToSkip,
+                                       const double         holeSize,
+                                       ActAPI_ProgressEntry progress,
+                                       ActAPI_PlotterEntry  plotter)
+    : ActAPI_IAlgorithm(progress, plotter), m_shape(shape), m_facesToSkip(facesToSkip),
+      m_holeSize(holeSize)
+{
+}
+
+bool algoMesh_FillHoles::Perform()
+{
+  if (std::isnan(m_holeSize) || m_holeSize < 0.0)
+  {
+    sendError(m_progress, "The hole size must be a non-negative number.");
+    return false;
+  }
+
+  // 1. Gather the faces that are not left out.
+  const TopoDS_Shape faces = keptFaces();
+
+  // 2. Weld their triangulations into one mesh.
+  algoMesh_Conglomerate conglomerate;
+  conglomerate.Build(faces, algoMesh_Conglomerate::Mode_CoherentAndPlain);
+  const Handle(Poly_Triangulation)& welded = conglomerate.GetPlain();
+
+  // 3. Without a mesh there are no holes to fill.
+  if (welded.IsNull() || welded->NbTriangles() == 0)
+  {
+    sendError(m_progress, "No mesh was detected.");
+    return false;
+  }
+
+  // 4. Fill holes, orient and clean; 5. keep the repaired mesh.
+  return algoMesh_Heal::DoVTK(welded, m_holeSize, m_result, m_progress);
+}
+
+TopoDS_Shape algoMesh_FillHoles::keptFaces() const
+{
+  TopoDS_Compound compound;
+  TopoDS_Builder  builder;
+  builder.MakeCompound(compound);
+  for (TopExp_Explorer it(m_shape, TopAbs_FACE); it.More(); it.Next())
+  {
+    if (!m_facesToSkip.Contains(it.Current()))
+    {
+      builder.Add(compound, it.Current());
+    }
+  }
+  return compound;
+}

@@ -1,0 +1,260 @@
+// Laplacian smoothing through OpenMesh or VTK.
+//
+// DoOpenMesh runs OpenMesh's Jacobi-Laplace smoother: every step computes, for all free
+// vertices at once, the umbrella (weighted mean of the neighbours minus the vertex; uniform
+// weights, or cotangent weights for normal-only moves), with C1 continuity the umbrella of
+// the umbrellas, and moves each vertex by it, keeping only
+// the tangential or the normal part when asked (Taubin, "A signal processing approach to
+// fair surface design", SIGGRAPH 1995; Kobbelt et al., "Interactive multi-resolution
+// modeling on arbitrary meshes", SIGGRAPH 1998). DoVTK runs vtkSmoothPolyDataFilter, which
+// moves each vertex a fraction (the relaxation factor) towards the mean of its neighbours.
+// Both cost O(iterations * (nodes + triangles)) plus the two linear conversions.
+#include <algoMesh_Smooth.hxx>
+
+#include <algoMesh_Convert.hxx>
+#include "algoMesh_FiniteNodes.pxx"
+#include "algoMesh_VTKProgress.pxx"
+
+#pragma push_macro("Handle")
+#undef Handle
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <OpenMesh/Tools/Smoother/JacobiLaplaceSmootherT.hh>
+#pragma GCC diagnostic pop
+#pragma pop_macro("Handle")
+
+#include <Standard_Failure.hxx>
+
+#include <vtkNew.h>
+#include <vtkPolyData.h>
+#include <vtkSmoothPolyDataFilter.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+using namespace quorin;
+
+namespace
+{
+
+typedef OpenMesh::TriMesh_ArrayKernelT<OpenMesh::DefaultTraits> TriMesh;
+typedef OpenMesh::Smoother::JacobiLaplaceSmootherT<TriMesh>     Smoother;
+
+//! Number of cancellation polls (and progress steps) over the smoothing iterations.
+const int THE_NB_BATCHES = 20;
+
+void sendError(const ActAPI_ProgressEntry& progress, const char* text)
+{
+  ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+  message << text;
+  progress.SendLogMessage(message);
+}
+
+//! Refuses a negative iteration count, which OpenMesh would read as a huge unsigned one,
+//! and nodes that are not finite.
+bool checkInput(const Handle(Poly_Triangulation) & mesh,
+                const int                   iterations,
+                const ActAPI_ProgressEntry& progress)
+{
+  if (iterations < 0)
+  {
+    sendError(progress, "The number of smoothing iterations must not be negative.");
+    return false;
+  }
+  if (!algoMesh_HasFiniteNodes(mesh))
+  {
+    sendError(progress, "The mesh has a node with a coordinate that is not a finite number.");
+    return false;
+  }
+  return true;
+}
+
+//! The OpenMesh component of a smoothing component.
+Smoother::Component smootherComponent(const algoMesh_Smooth::Component component)
+{
+  switch (component)
+  {
+  case algoMesh_Smooth::Component_Tangential:
+    return Smoother::Tangential;
+  case algoMesh_Smooth::Component_Normal:
+    return Smoother::Normal;
+  default:
+    return Smoother::Tangential_and_Normal;
+  }
+}
+
+//! Fills an OpenMesh mesh; a null mesh or one naming missing nodes fails.
+bool convertToOpenMesh(const Handle(Poly_Triangulation) & mesh, TriMesh& openMesh)
+{
+  try
+  {
+    return algoMesh_Convert::ToOpenMesh(mesh, openMesh);
+  }
+  catch (const std::out_of_range&)
+  {
+    return false;
+  }
+}
+
+//! Runs the smoother in batches so that progress advances and a cancellation is seen
+//! between batches. The weights are computed once by initialize and the free vertices
+//! depend on the connectivity only, so n steps in batches move the vertices exactly as n
+//! steps in one call. Answers false when an
+//! exception escaped the smoother (`isCancelled` tells a cancellation apart).
+bool runSmoother(TriMesh&                         openMesh,
+                 const int                        iterations,
+                 const algoMesh_Smooth::Component component,
+                 const ActAPI_ProgressEntry&      progress,
+                 bool&                            isCancelled)
+{
+  isCancelled = false;
+  try
+  {
+    Smoother smoother(openMesh);
+    smoother.initialize(smootherComponent(component), Smoother::C1);
+    const int batch = std::max(1, (iterations + THE_NB_BATCHES - 1) / THE_NB_BATCHES);
+    for (int done = 0; done < iterations; done += batch)
+    {
+      if (progress.IsCancelling())
+      {
+        isCancelled = true;
+        return true;
+      }
+      const int steps = std::min(batch, iterations - done);
+      smoother.smooth(static_cast<unsigned int>(steps));
+      progress.StepProgress(steps);
+    }
+  }
+  catch (...)
+  {
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+bool algoMesh_Smooth::DoOpenMesh(const Handle(Poly_Triangulation) & mesh,
+                                 const int       iterations,
+                                 const Component component,
+                                 Handle(Poly_Triangulation) & result,
+                                 ActAPI_ProgressEntry progress)
+{
+  // 1. Unknown components are refused without a word, as the enumeration promises.
+  if (component < Component_TangentialNormal || component > Component_Normal)
+  {
+    return false;
+  }
+  if (!checkInput(mesh, iterations, progress))
+  {
+    return false;
+  }
+
+  // 2. Convert to OpenMesh.
+  TriMesh openMesh;
+  if (!convertToOpenMesh(mesh, openMesh))
+  {
+    sendError(progress, "Cannot convert to OpenMesh polygonal data.");
+    return false;
+  }
+
+  // 3. Smooth; the smoother's properties go with it.
+  progress.Init("Smoothing", iterations);
+  bool isCancelled = false;
+  if (!runSmoother(openMesh, iterations, component, progress, isCancelled))
+  {
+    return false;
+  }
+  if (isCancelled)
+  {
+    sendError(progress, "Smoothing was cancelled.");
+    return false;
+  }
+
+  // 4. Bring the normals up to date (only those the mesh still carries).
+  openMesh.update_normals();
+
+  // 5. Convert back into a new triangulation.
+  Handle(Poly_Triangulation) smoothed;
+  bool isConverted = false;
+  try
+  {
+    isConverted = algoMesh_Convert::FromOpenMesh(openMesh, smoothed);
+  }
+  catch (const std::exception&)
+  {
+    isConverted = false;
+  }
+  if (!isConverted)
+  {
+    sendError(progress, "Cannot convert the smoothed mesh to a persistent form.");
+    return false;
+  }
+  progress.Complete();
+  result = smoothed;
+  return true;
+}
+
+bool algoMesh_Smooth::DoVTK(const Handle(Poly_Triangulation) & mesh,
+                            const int iterations,
+                            Handle(Poly_Triangulation) & result,
+                            ActAPI_ProgressEntry progress)
+{
+  if (!checkInput(mesh, iterations, progress))
+  {
+    return false;
+  }
+
+  // 1. Convert to VTK poly data.
+  vtkSmartPointer<vtkPolyData> polyData;
+  bool                         isConverted = false;
+  try
+  {
+    isConverted = algoMesh_Convert::ToVTK(mesh, polyData);
+  }
+  catch (const Standard_Failure&)
+  {
+    isConverted = false;
+  }
+  if (!isConverted)
+  {
+    sendError(progress, "Cannot convert to VTK polygonal data.");
+    return false;
+  }
+
+  // Without cells nothing can come back; the filter would only print its complaint.
+  if (polyData->GetNumberOfCells() == 0)
+  {
+    sendError(progress, "Cannot convert the smoothed mesh to a persistent form.");
+    return false;
+  }
+
+  // 2. Smooth with the boundary and feature edges held; no cleaning before, so the
+  // points are those of the triangulation's nodes.
+  progress.Init("Smoothing", 100);
+  vtkNew<vtkSmoothPolyDataFilter> smoother;
+  smoother->SetInputData(polyData);
+  smoother->SetFeatureEdgeSmoothing(0);
+  smoother->SetBoundarySmoothing(0);
+  smoother->SetNumberOfIterations(iterations);
+  algoMesh_VTKProgress watch(smoother, progress);
+  smoother->Update();
+  if (watch.IsCancelled())
+  {
+    sendError(progress, "Smoothing was cancelled.");
+    return false;
+  }
+
+  // 3. Convert the output back.
+  vtkNew<vtkPolyData> output;
+  output->ShallowCopy(smoother->GetOutput());
+  Handle(Poly_Triangulation) smoothed;
+  if (!algoMesh_Convert::FromVTK(output, smoothed))
+  {
+    sendError(progress, "Cannot convert the smoothed mesh to a persistent form.");
+    return false;
+  }
+  progress.Complete();
+  result = smoothed;
+  return true;
+}
