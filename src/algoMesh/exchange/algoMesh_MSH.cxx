@@ -146,10 +146,10 @@ public:
     if (startsWith(line, "$End"))
     {
       // A data section must have all its value lines before it closes.
-      const bool isComplete = !m_isInData || m_frame.IsNull() || m_nbValuesLeft == 0;
-      m_section             = Section_None;
-      m_isInData            = false;
-      return isComplete;
+      const bool isDone = isComplete();
+      m_section         = Section_None;
+      m_isInData        = false;
+      return isDone;
     }
     for (const SectionName& section : THE_SECTIONS)
     {
@@ -186,8 +186,8 @@ public:
     }
   }
 
-  //! True when no data section is left open with values missing.
-  bool isComplete() const { return !m_isInData || m_frame.IsNull() || m_nbValuesLeft == 0; }
+  //! True unless a data section is open with tags or values missing.
+  bool isComplete() const { return !m_isInData || (!m_frame.IsNull() && m_nbValuesLeft == 0); }
 
 private:
   bool readCount(const char* line)
