@@ -30,6 +30,7 @@
 #include <vtkCellType.h>
 #include <vtkCommand.h>
 #include <vtkDoubleArray.h>
+#include <vtkExecutive.h>
 #include <vtkNew.h>
 #include <vtkPointData.h>
 #include <vtkPoints.h>
@@ -780,6 +781,7 @@ parseFile(const TCollection_AsciiString& path, const ActAPI_ProgressEntry& progr
   reader->SetParserErrorObserver(catcher.Command());
   reader->AddObserver(vtkCommand::ErrorEvent, catcher.Command());
   reader->AddObserver(vtkCommand::WarningEvent, catcher.Command());
+  reader->GetExecutive()->AddObserver(vtkCommand::ErrorEvent, catcher.Command());
   reader->ReadFromInputStringOn();
   reader->SetInputString(text);
   reader->Update();
