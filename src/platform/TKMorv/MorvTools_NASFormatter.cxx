@@ -7,7 +7,9 @@
 #include <MorvTools_NASFormatter.hxx>
 
 #include <charconv>
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -56,11 +58,16 @@ std::string plainForm(const double value, const int width)
   const double magnitude = std::fabs(value);
   const int    intDigits =
       magnitude < 1.0 ? 0 : static_cast<int>(std::floor(std::log10(magnitude))) + 1;
-  int  decimals = width - intDigits - 1 - (value < 0.0 ? 1 : 0);
-  char buffer[400];
+  int decimals = width - intDigits - 1 - (value < 0.0 ? 1 : 0);
+  if (decimals < 0)
+  {
+    return std::string();
+  }
+  char buffer[64];
   for (; decimals >= 0; --decimals)
   {
-    std::snprintf(buffer, sizeof(buffer), "%.*f", decimals, value);
+    *std::to_chars(buffer, buffer + sizeof(buffer) - 1, value, std::chars_format::fixed, decimals)
+         .ptr = '\0';
     std::string text(buffer);
     if (text.find('.') == std::string::npos)
     {
@@ -88,10 +95,18 @@ std::string plainForm(const double value, const int width)
 //! Exponent form "d.ddd-e" in `width` columns, or empty.
 std::string exponentForm(const double value, const int width)
 {
-  char buffer[64];
-  for (int digits = width; digits >= 0; --digits)
+  // Start from the digits the width leaves beside the sign, "d." and the exponent; rounding
+  // may lengthen the exponent by one digit, hence the loop.
+  const int exponent10 = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+  const int magnitude  = std::abs(exponent10);
+  const int expLength  = 1 + (magnitude >= 100 ? 3 : (magnitude >= 10 ? 2 : 1));
+  char      buffer[64];
+  for (int digits = std::max(width - (value < 0.0 ? 1 : 0) - 2 - expLength, 0); digits >= 0;
+       --digits)
   {
-    std::snprintf(buffer, sizeof(buffer), "%.*e", digits, value);
+    *std::to_chars(buffer, buffer + sizeof(buffer) - 1, value, std::chars_format::scientific,
+                   digits)
+         .ptr = '\0';
     const char* e = std::strchr(buffer, 'e');
     if (e == nullptr)
     {
