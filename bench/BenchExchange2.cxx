@@ -53,7 +53,7 @@ std::string outputPath(const Args& args, const char* extension)
 Handle(MorvDS_Mesh) readModel(const Args& args)
 {
   const Handle(Poly_Triangulation) mesh = ReadMesh(args.input);
-  Handle(MorvDS_Mesh)              model;
+  Handle(MorvDS_Mesh) model;
   if (mesh.IsNull() || !quorin::algoMesh_Convert::ToMorv(mesh, TopLoc_Location(), model))
   {
     return Handle(MorvDS_Mesh)();
@@ -117,8 +117,8 @@ std::string prepared(const Args& args, const std::string& extension)
   if (extension == ".nas")
   {
     const Handle(Poly_Triangulation) mesh = ReadMesh(args.input);
-    return !mesh.IsNull() && quorin::algoMesh_NAS::Write(mesh, path.c_str(), {}) ==
-                                 quorin::ExportStatus_Ok
+    return !mesh.IsNull() &&
+                   quorin::algoMesh_NAS::Write(mesh, path.c_str(), {}) == quorin::ExportStatus_Ok
                ? path
                : std::string();
   }
@@ -134,13 +134,15 @@ std::string prepared(const Args& args, const std::string& extension)
   }
   else if (extension == ".vtp")
   {
-    isWritten = quorin::algoMesh_VTK_XML::WriteVTP(model, nodeField(model), TopLoc_Location(),
-                                                   path.c_str(), {}, true) == quorin::ExportStatus_Ok;
+    isWritten =
+        quorin::algoMesh_VTK_XML::WriteVTP(model, nodeField(model), TopLoc_Location(), path.c_str(),
+                                           {}, true) == quorin::ExportStatus_Ok;
   }
   else
   {
-    isWritten = quorin::algoMesh_VTK_XML::WriteVTU(model, nodeField(model), TopLoc_Location(),
-                                                   path.c_str(), {}, true) == quorin::ExportStatus_Ok;
+    isWritten =
+        quorin::algoMesh_VTK_XML::WriteVTU(model, nodeField(model), TopLoc_Location(), path.c_str(),
+                                           {}, true) == quorin::ExportStatus_Ok;
   }
   return isWritten ? path : std::string();
 }
@@ -164,8 +166,7 @@ void reportRawRead(const std::string& path)
 }
 
 //! VTK's bare XML reader on the same file.
-template <class Reader>
-void reportVtkRead(const std::string& task, const std::string& path)
+template <class Reader> void reportVtkRead(const std::string& task, const std::string& path)
 {
   vtkIdType    cells   = 0;
   const double seconds = BestOf3(
@@ -187,7 +188,7 @@ int runRead(const Args& args, const std::string& task, const std::string& extens
     std::fprintf(stderr, "cannot prepare the input of %s\n", task.c_str());
     return 1;
   }
-  Handle(MorvDS_Mesh)                                     model;
+  Handle(MorvDS_Mesh) model;
   NCollection_Vector<Handle(quorin::algoMesh_Field)>      fields;
   NCollection_Vector<Handle(quorin::algoMesh_FieldFrame)> frames;
   bool                                                    isRead  = false;
@@ -203,15 +204,17 @@ int runRead(const Args& args, const std::string& task, const std::string& extens
         else if (task == "msh-read")
         {
           isRead = quorin::algoMesh_MSH::Read(path.c_str(), model, frames, Standard_GUID(),
-                                              Handle(ActAPI_IProgressNotifier)());
+                                                                                         Handle(ActAPI_IProgressNotifier)());
         }
         else if (task == "vtp-read")
         {
-          isRead = quorin::algoMesh_VTK_XML::ReadVTP(path.c_str(), model, fields, Standard_GUID(), {});
+          isRead =
+              quorin::algoMesh_VTK_XML::ReadVTP(path.c_str(), model, fields, Standard_GUID(), {});
         }
         else
         {
-          isRead = quorin::algoMesh_VTK_XML::ReadVTU(path.c_str(), model, fields, Standard_GUID(), {});
+          isRead =
+              quorin::algoMesh_VTK_XML::ReadVTU(path.c_str(), model, fields, Standard_GUID(), {});
         }
       });
   Report(task, path, isRead ? model->NbElements() : 0, seconds,
@@ -229,8 +232,7 @@ int runRead(const Args& args, const std::string& task, const std::string& extens
 }
 
 //! The data set VTK's bare writer gets: the same points, triangles and node array.
-template <class DataSet>
-vtkSmartPointer<DataSet> bareDataSet(const Handle(MorvDS_Mesh) & model)
+template <class DataSet> vtkSmartPointer<DataSet> bareDataSet(const Handle(MorvDS_Mesh) & model)
 {
   vtkSmartPointer<DataSet> dataSet = vtkSmartPointer<DataSet>::New();
   vtkNew<vtkPoints>        points;
@@ -281,8 +283,7 @@ int runWrite(const Args& args, const std::string& task)
     {
       return 1;
     }
-    const double seconds =
-        BestOf3([&]() { quorin::algoMesh_NAS::Write(mesh, path.c_str(), {}); });
+    const double seconds = BestOf3([&]() { quorin::algoMesh_NAS::Write(mesh, path.c_str(), {}); });
     Report(task, args.input, mesh->NbTriangles(), seconds, mb(FileSize(path), seconds));
     std::remove(path.c_str());
     return 0;
@@ -299,11 +300,13 @@ int runWrite(const Args& args, const std::string& task)
       {
         if (isPoly)
         {
-          quorin::algoMesh_VTK_XML::WriteVTP(model, fields, TopLoc_Location(), path.c_str(), {}, true);
+          quorin::algoMesh_VTK_XML::WriteVTP(model, fields, TopLoc_Location(), path.c_str(), {},
+                                                                                         true);
         }
         else
         {
-          quorin::algoMesh_VTK_XML::WriteVTU(model, fields, TopLoc_Location(), path.c_str(), {}, true);
+          quorin::algoMesh_VTK_XML::WriteVTU(model, fields, TopLoc_Location(), path.c_str(), {},
+                                                                                         true);
         }
       });
   Report(task, args.input, model->NbElements(), seconds, mb(FileSize(path), seconds));
