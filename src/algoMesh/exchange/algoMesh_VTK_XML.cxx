@@ -3,7 +3,9 @@
 // Writing builds the data set (points, cells, one double array per field) in one pass over
 // the mesh and hands it to VTK's XML writer, which writes into a string that is then
 // stored in the file, so that a failed write leaves no file behind.
-// Reading checks the file text first: VTK's XML readers allocate what the file declares and
+// Reading checks the file text first (read whole into memory), then lets VTK parse the file
+// itself: VTK decodes a file about twice as fast as the same bytes handed over as a string,
+// which it copies into a string stream and reads in small pieces. The check: VTK's XML readers allocate what the file declares and
 // trust the cell arrays they decode, so declared sizes are bounded by what a file of this
 // size can hold, and after parsing the cell arrays are validated (offsets increasing, point
 // ids in range) before any cell is walked. Errors of VTK's reader and XML parser are caught
@@ -47,7 +49,6 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -742,21 +743,20 @@ bool readFields(vtkDataSet*                                 dataSet,
   return true;
 }
 
-//! Reads the file into a string, checks it and parses it with the VTK reader; the data set
-//! or null (a message is sent).
+//! Reads the file into a string, checks it and parses the file with the VTK reader; the
+//! data set or null (a message is sent).
 template <class Reader>
 vtkSmartPointer<typename std::remove_pointer<decltype(std::declval<Reader>().GetOutput())>::type>
 parseFile(const TCollection_AsciiString& path, const ActAPI_ProgressEntry& progress)
 {
   typedef typename std::remove_pointer<decltype(std::declval<Reader>().GetOutput())>::type DataSet;
   // 1. Read the whole file.
-  std::ifstream file(path.ToCString(), std::ios::binary);
+  std::ifstream file(path.ToCString(), std::ios::binary | std::ios::ate);
   std::string   text;
   if (file)
   {
-    std::ostringstream content;
-    content << file.rdbuf();
-    text = content.str();
+    text.resize(static_cast<size_t>(std::max<std::streamoff>(file.tellg(), 0)));
+    file.seekg(0).read(&text[0], static_cast<std::streamsize>(text.size()));
   }
   if (!file || text.empty())
   {
@@ -782,8 +782,7 @@ parseFile(const TCollection_AsciiString& path, const ActAPI_ProgressEntry& progr
   reader->AddObserver(vtkCommand::ErrorEvent, catcher.Command());
   reader->AddObserver(vtkCommand::WarningEvent, catcher.Command());
   reader->GetExecutive()->AddObserver(vtkCommand::ErrorEvent, catcher.Command());
-  reader->ReadFromInputStringOn();
-  reader->SetInputString(text);
+  reader->SetFileName(path.ToCString());
   reader->Update();
   vtkSmartPointer<DataSet> dataSet = reader->GetOutput();
   if (catcher.HasError() || dataSet == nullptr)
