@@ -5,11 +5,12 @@
 // stored in the file, so that a failed write leaves no file behind.
 // Reading checks the file text first (read whole into memory), then lets VTK parse the file
 // itself: VTK decodes a file about twice as fast as the same bytes handed over as a string,
-// which it copies into a string stream and reads in small pieces. The check: VTK's XML readers allocate what the file declares and
-// trust the cell arrays they decode, so declared sizes are bounded by what a file of this
-// size can hold, and after parsing the cell arrays are validated (offsets increasing, point
-// ids in range) before any cell is walked. Errors of VTK's reader and XML parser are caught
-// by an observer instead of being printed.
+// which it copies into a string stream and reads in small pieces. The check: VTK's XML
+// readers allocate what the file declares and trust the cell arrays they decode, so
+// declared sizes are bounded by what a file of this size can hold, and after parsing the
+// cell arrays are validated (offsets increasing, point ids in range) before any cell is
+// walked. Errors of VTK's reader and XML parser are caught by an observer instead of being
+// printed.
 #include <algoMesh_VTK_XML.hxx>
 
 #include <algoBase_TriangulatePolygon3d.hxx>
