@@ -170,7 +170,9 @@ bool MorvTools_NASParser::Open(const char* path)
     m_fileSize = std::max(0L, std::ftell(m_file));
     std::fseek(m_file, 0, SEEK_SET);
   }
-  m_buffer.resize(THE_BUFFER_SIZE);
+  // Small files get a small buffer; it grows for a line longer than it.
+  m_buffer.resize(static_cast<size_t>(
+      std::min<long long>(std::max<long long>(m_fileSize + 1, 4096), THE_BUFFER_SIZE)));
   m_begin = m_end = 0;
   m_isEof         = false;
   m_consumed      = 0;
