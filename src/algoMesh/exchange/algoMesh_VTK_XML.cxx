@@ -50,6 +50,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -784,7 +785,16 @@ parseFile(const TCollection_AsciiString& path, const ActAPI_ProgressEntry& progr
   reader->AddObserver(vtkCommand::WarningEvent, catcher.Command());
   reader->GetExecutive()->AddObserver(vtkCommand::ErrorEvent, catcher.Command());
   reader->SetFileName(path.ToCString());
-  reader->Update();
+  try
+  {
+    reader->Update();
+  }
+  catch (const std::bad_alloc&)
+  {
+    // Binary block headers can declare sizes the text checks cannot see.
+    sendError(progress, "VTK could not read the file: it asks for more memory than there is.");
+    return nullptr;
+  }
   vtkSmartPointer<DataSet> dataSet = reader->GetOutput();
   if (catcher.HasError() || dataSet == nullptr)
   {
