@@ -357,3 +357,11 @@ TEST(algoMesh_VTK_XML, MalformedFilesAreRefusedBeforeVTKSeesThem)
   EXPECT_EQ("Cannot read the file '" + testmesh::TempPath("missing.vtp") + "'.",
             missing.Notifier->Texts().at(0));
 }
+
+TEST(algoMesh_VTK_XML, FuzzingFindsAreRefused)
+{
+  // Found by fuzzing: a field-data array of type "Float63" crashed VTK's reader.
+  const VtkRead result = read(testmesh::DataFile("vtk/regressions/unknown-array-type.vtp"), true);
+  EXPECT_FALSE(result.IsOk);
+  EXPECT_EQ("The file has a data array of unknown type 'Float63'.", result.Notifier->Texts().at(0));
+}

@@ -460,6 +460,43 @@ bool checkDeclaredSizes(const std::string& text, std::string& reason)
   return true;
 }
 
+//! Checks that every DataArray names a type VTK knows: its readers dereference the array
+//! they fail to create for any other type name.
+bool checkArrayTypes(const std::string& text, std::string& reason)
+{
+  static const char* const THE_TYPES[] = {"Int8",    "UInt8",   "Int16",  "UInt16",
+                                          "Int32",   "UInt32",  "Int64",  "UInt64",
+                                          "Float32", "Float64", "String", "Bit"};
+  for (size_t at = text.find("<DataArray"); at != std::string::npos;
+       at        = text.find("<DataArray", at + 10))
+  {
+    const size_t      end = text.find('>', at);
+    const std::string tag =
+        text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    std::string type;
+    for (size_t k = tag.find("type="); k != std::string::npos; k = tag.find("type=", k + 5))
+    {
+      const char before = tag[k - 1];
+      if (before != ' ' && before != '\t' && before != '\n' && before != '\r')
+      {
+        continue; // another attribute ending in "type", such as "header_type"
+      }
+      const char   quote = k + 5 < tag.size() ? tag[k + 5] : '\0';
+      const size_t close =
+          quote == '"' || quote == '\'' ? tag.find(quote, k + 6) : std::string::npos;
+      type = close == std::string::npos ? "?" : tag.substr(k + 6, close - k - 6);
+      break;
+    }
+    if (!type.empty() && std::none_of(std::begin(THE_TYPES), std::end(THE_TYPES),
+                                      [&type](const char* known) { return type == known; }))
+    {
+      reason = "The file has a data array of unknown type '" + type + "'.";
+      return false;
+    }
+  }
+  return true;
+}
+
 //! True when every point id of the cell array lies in [0, nbPoints) and its offsets are
 //! consistent.
 bool isValidCellArray(vtkCellArray* cells, const vtkIdType nbPoints)
@@ -770,7 +807,7 @@ parseFile(const TCollection_AsciiString& path, const ActAPI_ProgressEntry& progr
 
   // 2. Refuse declared sizes the file cannot hold.
   std::string reason;
-  if (!checkDeclaredSizes(text, reason))
+  if (!checkDeclaredSizes(text, reason) || !checkArrayTypes(text, reason))
   {
     sendError(progress, reason.c_str());
     return nullptr;

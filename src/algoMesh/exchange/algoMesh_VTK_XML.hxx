@@ -72,8 +72,8 @@ public:
   //!
   //! The file is checked before VTK parses it: counts it declares (points, cells,
   //! components, tuples) must be possible for a file of its size, so that a small file
-  //! cannot make VTK allocate gigabytes. After parsing, the cells must name existing points
-  //! and the points must be finite.
+  //! cannot make VTK allocate gigabytes, and data arrays must have a type VTK knows. After
+  //! parsing, the cells must name existing points and the points must be finite.
   //! @return false, with an error message, when the file cannot be read, is refused by the
   //! checks above or by VTK's reader (wrong data-set kind, broken XML or data), or on
   //! cancellation (no message); `mesh` may then hold a partial mesh.
