@@ -364,4 +364,9 @@ TEST(algoMesh_VTK_XML, FuzzingFindsAreRefused)
   const VtkRead result = read(testmesh::DataFile("vtk/regressions/unknown-array-type.vtp"), true);
   EXPECT_FALSE(result.IsOk);
   EXPECT_EQ("The file has a data array of unknown type 'Float63'.", result.Notifier->Texts().at(0));
+  // Found by fuzzing: a compressed block header declaring gigabytes made VTK allocate them.
+  const VtkRead huge = read(testmesh::DataFile("vtk/regressions/huge-block-size.vtu"), false);
+  EXPECT_FALSE(huge.IsOk);
+  EXPECT_EQ("The file declares more data than a file of its size can hold.",
+            huge.Notifier->Texts().at(0));
 }

@@ -49,6 +49,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <new>
 #include <string>
@@ -460,6 +461,150 @@ bool checkDeclaredSizes(const std::string& text, std::string& reason)
   return true;
 }
 
+//! Value of attribute `name` in the tag text, or "" (the attribute must follow a blank).
+std::string attributeOf(const std::string& tag, const char* name)
+{
+  const std::string key = std::string(name) + "=";
+  for (size_t k = tag.find(key); k != std::string::npos; k = tag.find(key, k + 1))
+  {
+    if (k == 0 ||
+        (tag[k - 1] != ' ' && tag[k - 1] != '\t' && tag[k - 1] != '\n' && tag[k - 1] != '\r'))
+    {
+      continue;
+    }
+    const size_t start = k + key.size();
+    const char   quote = start < tag.size() ? tag[start] : '\0';
+    const size_t close =
+        quote == '"' || quote == '\'' ? tag.find(quote, start + 1) : std::string::npos;
+    return close == std::string::npos ? std::string() : tag.substr(start + 1, close - start - 1);
+  }
+  return std::string();
+}
+
+//! Decodes `count` bytes from base64 text starting at `at`; false when the text is short
+//! or not base64.
+bool decodeBase64(const std::string&          text,
+                  size_t                      at,
+                  const size_t                count,
+                  std::vector<unsigned char>& out)
+{
+  out.clear();
+  unsigned int bits = 0, nbBits = 0;
+  for (; out.size() < count && at < text.size(); ++at)
+  {
+    const char c = text[at];
+    int        v = -1;
+    if (c >= 'A' && c <= 'Z')
+      v = c - 'A';
+    else if (c >= 'a' && c <= 'z')
+      v = c - 'a' + 26;
+    else if (c >= '0' && c <= '9')
+      v = c - '0' + 52;
+    else if (c == '+')
+      v = 62;
+    else if (c == '/')
+      v = 63;
+    else if (c == ' ' || c == '\n' || c == '\r' || c == '\t')
+      continue;
+    else
+      return false;
+    bits = (bits << 6) | static_cast<unsigned int>(v);
+    nbBits += 6;
+    if (nbBits >= 8)
+    {
+      nbBits -= 8;
+      out.push_back(static_cast<unsigned char>((bits >> nbBits) & 0xFF));
+    }
+  }
+  return out.size() == count;
+}
+
+//! Checks the block headers of binary and appended data: VTK allocates the block sizes they
+//! declare before it decompresses anything, so they must fit what the file can expand to.
+bool checkBlockHeaders(const std::string& text, std::string& reason)
+{
+  const size_t root = text.find("<VTKFile");
+  if (root == std::string::npos)
+  {
+    return true; // VTK refuses the file itself
+  }
+  const std::string rootTag    = text.substr(root, text.find('>', root) - root);
+  const bool        isWide     = attributeOf(rootTag, "header_type") == "UInt64";
+  const bool        isBig      = attributeOf(rootTag, "byte_order") == "BigEndian";
+  const bool        compressed = !attributeOf(rootTag, "compressor").empty();
+  const size_t      wordSize   = isWide ? 8 : 4;
+  const size_t      nbWords    = compressed ? 3 : 1;
+  const long double limit      = 1100.0L * text.size() + (1 << 20);
+
+  // Appended data starts after the '_' that follows the AppendedData tag.
+  const size_t appended = text.find("<AppendedData");
+  std::string  appendedTag;
+  size_t       base = std::string::npos;
+  if (appended != std::string::npos)
+  {
+    const size_t close = text.find('>', appended);
+    appendedTag        = text.substr(appended, close - appended);
+    base               = close == std::string::npos ? close : text.find('_', close);
+    base               = base == std::string::npos ? base : base + 1;
+  }
+  const bool isAppendedRaw = attributeOf(appendedTag, "encoding") == "raw";
+
+  std::vector<unsigned char> header;
+  for (size_t at = text.find("<DataArray"); at != std::string::npos;
+       at        = text.find("<DataArray", at + 10))
+  {
+    const size_t      close  = text.find('>', at);
+    const std::string tag    = text.substr(at, close == std::string::npos ? close : close - at);
+    const std::string format = attributeOf(tag, "format");
+    bool              isRead = false;
+    if (format == "appended" && base != std::string::npos)
+    {
+      const std::string offsetText = attributeOf(tag, "offset");
+      const size_t      offset     = std::strtoull(offsetText.c_str(), nullptr, 10);
+      const size_t      start      = base + offset;
+      if (offset >= text.size() || start >= text.size())
+      {
+        continue; // VTK reports the missing data
+      }
+      if (isAppendedRaw)
+      {
+        header.assign(text.begin() + start,
+                      text.begin() + std::min(text.size(), start + nbWords * wordSize));
+        isRead = header.size() == nbWords * wordSize;
+      }
+      else
+      {
+        isRead = decodeBase64(text, start, nbWords * wordSize, header);
+      }
+    }
+    else if (format == "binary" && close != std::string::npos)
+    {
+      isRead = decodeBase64(text, close + 1, nbWords * wordSize, header);
+    }
+    if (!isRead)
+    {
+      continue;
+    }
+    long double words[3] = {0, 0, 0};
+    for (size_t w = 0; w < nbWords; ++w)
+    {
+      for (size_t b = 0; b < wordSize; ++b)
+      {
+        const size_t index = w * wordSize + (isBig ? b : wordSize - 1 - b);
+        words[w]           = words[w] * 256 + header[index];
+      }
+    }
+    // Compressed: block count, block size, last block size; raw: the byte count.
+    const long double total = compressed ? words[0] * words[1] + words[2] : words[0];
+    if (total > limit || words[1] > limit)
+    {
+      reason = "The file declares more data than a file of its size can hold.";
+      return false;
+    }
+  }
+  return true;
+}
+
 //! Checks that every DataArray names a type VTK knows: its readers dereference the array
 //! they fail to create for any other type name.
 bool checkArrayTypes(const std::string& text, std::string& reason)
@@ -807,7 +952,8 @@ parseFile(const TCollection_AsciiString& path, const ActAPI_ProgressEntry& progr
 
   // 2. Refuse declared sizes the file cannot hold.
   std::string reason;
-  if (!checkDeclaredSizes(text, reason) || !checkArrayTypes(text, reason))
+  if (!checkDeclaredSizes(text, reason) || !checkArrayTypes(text, reason) ||
+      !checkBlockHeaders(text, reason))
   {
     sendError(progress, reason.c_str());
     return nullptr;
