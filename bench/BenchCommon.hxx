@@ -57,6 +57,7 @@ void AddEnvelopeTasks(std::vector<Task>& tasks);
 void AddCheckTasks(std::vector<Task>& tasks);
 void AddDecimationTasks(std::vector<Task>& tasks);
 void AddRepairTasks(std::vector<Task>& tasks);
+void AddExchange2Tasks(std::vector<Task>& tasks);
 
 } // namespace bench
 

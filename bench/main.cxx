@@ -15,6 +15,7 @@ int main(int argc, char** argv)
   bench::AddCheckTasks(tasks);
   bench::AddDecimationTasks(tasks);
   bench::AddRepairTasks(tasks);
+  bench::AddExchange2Tasks(tasks);
 
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0)
   {

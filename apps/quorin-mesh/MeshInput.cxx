@@ -8,9 +8,20 @@
 #include <algoBase_ProgressIndicator.hxx>
 #include <algoBase_Utils.hxx>
 #include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_MSH.hxx>
+#include <algoMesh_NAS.hxx>
+#include <algoMesh_VTK_XML.hxx>
 #include <algoMesh_OBJ.hxx>
 #include <algoMesh_PLY.hxx>
 #include <algoMesh_STL.hxx>
+
+#include <MorvDS_MeshElementsIterator.hxx>
+#include <MorvDS_MeshHexahedron.hxx>
+#include <MorvDS_MeshPrism.hxx>
+#include <MorvDS_MeshPyramid.hxx>
+#include <MorvDS_MeshQuadrangle.hxx>
+#include <MorvDS_MeshTetrahedron.hxx>
+#include <MorvDS_MeshTriangle.hxx>
 
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepTools.hxx>
@@ -24,7 +35,9 @@
 #include <TopoDS.hxx>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <map>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -196,11 +209,262 @@ bool readBRep(MeshInput& input, const ActAPI_ProgressEntry& progress, std::strin
   return true;
 }
 
+// Element kinds of a data model mesh, counted for the facts line.
+struct KindCounts
+{
+  int zeroD = 0, edges = 0, triangles = 0, quadrangles = 0;
+  int tetrahedra = 0, pyramids = 0, prisms = 0, hexahedra = 0;
+};
+
+KindCounts countKinds(const Handle(MorvDS_Mesh) & mesh)
+{
+  KindCounts counts;
+  for (MorvDS_MeshElementsIterator it(mesh, MorvAbs_All); it.More(); it.Next())
+  {
+    const Handle(MorvDS_MeshElement) e = it.Value();
+    switch (e->GetType())
+    {
+    case MorvAbs_0DElement:
+      ++counts.zeroD;
+      break;
+    case MorvAbs_Edge:
+      ++counts.edges;
+      break;
+    case MorvAbs_Face:
+      ++(e->IsKind(STANDARD_TYPE(MorvDS_MeshTriangle)) ? counts.triangles : counts.quadrangles);
+      break;
+    default:
+      if (e->IsKind(STANDARD_TYPE(MorvDS_MeshTetrahedron)))
+        ++counts.tetrahedra;
+      else if (e->IsKind(STANDARD_TYPE(MorvDS_MeshPyramid)))
+        ++counts.pyramids;
+      else if (e->IsKind(STANDARD_TYPE(MorvDS_MeshPrism)))
+        ++counts.prisms;
+      else
+        ++counts.hexahedra;
+    }
+  }
+  return counts;
+}
+
+std::string elementFacts(const KindCounts& c)
+{
+  const std::pair<const char*, int> kinds[] = {
+      {"one-node", c.zeroD},          {"edges", c.edges},           {"triangles", c.triangles},
+      {"quadrangles", c.quadrangles}, {"tetrahedra", c.tetrahedra}, {"pyramids", c.pyramids},
+      {"prisms", c.prisms},           {"hexahedra", c.hexahedra}};
+  std::string text;
+  for (const auto& kind : kinds)
+  {
+    if (kind.second > 0)
+    {
+      text +=
+          (text.empty() ? "" : ", ") + std::string(kind.first) + " " + std::to_string(kind.second);
+    }
+  }
+  return "Elements: " + (text.empty() ? std::string("none") : text);
+}
+
+// Faces of a volume element as node positions in its node list, outward by the usual
+// corner order; triangles end in -1.
+const std::vector<std::array<int, 4>>& volumeFaces(const int nbNodes)
+{
+  static const std::vector<std::array<int, 4>> tetra = {
+      {0, 2, 1, -1}, {0, 1, 3, -1}, {1, 2, 3, -1}, {0, 3, 2, -1}};
+  static const std::vector<std::array<int, 4>> pyramid = {
+      {0, 3, 2, 1}, {0, 1, 4, -1}, {1, 2, 4, -1}, {2, 3, 4, -1}, {3, 0, 4, -1}};
+  static const std::vector<std::array<int, 4>> prism = {
+      {0, 2, 1, -1}, {3, 4, 5, -1}, {0, 1, 4, 3}, {1, 2, 5, 4}, {2, 0, 3, 5}};
+  static const std::vector<std::array<int, 4>> hexa = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                                                       {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
+  static const std::vector<std::array<int, 4>> none;
+  switch (nbNodes)
+  {
+  case 4:
+    return tetra;
+  case 5:
+    return pyramid;
+  case 6:
+    return prism;
+  case 8:
+    return hexa;
+  default:
+    return none;
+  }
+}
+
+// The surface of a data model mesh as one triangulation: its triangles, its quadrangles cut
+// along the first diagonal, and, when it has no surface elements, the faces of its volumes
+// that no other volume shares. Nodes are those the triangles use, numbered in order of use.
+Handle(Poly_Triangulation) surfaceOf(const Handle(MorvDS_Mesh) & mesh)
+{
+  std::vector<std::vector<int>> polygons; // node numbers of the file
+  for (MorvDS_MeshElementsIterator it(mesh, MorvAbs_Face); it.More(); it.Next())
+  {
+    std::vector<int> nodes;
+    for (int i = 0; i < it.Value()->NbNodes(); ++i)
+    {
+      nodes.push_back(it.Value()->NodeID(i));
+    }
+    polygons.push_back(nodes);
+  }
+  if (polygons.empty())
+  {
+    // Boundary faces: keyed by their sorted nodes, kept when met once.
+    std::map<std::vector<int>, std::vector<int>> faces;
+    std::map<std::vector<int>, int>              uses;
+    for (MorvDS_MeshElementsIterator it(mesh, MorvAbs_Volume); it.More(); it.Next())
+    {
+      const Handle(MorvDS_MeshElement) volume = it.Value();
+      for (const std::array<int, 4>& face : volumeFaces(volume->NbNodes()))
+      {
+        std::vector<int> nodes;
+        for (const int corner : face)
+        {
+          if (corner >= 0)
+          {
+            nodes.push_back(volume->NodeID(corner));
+          }
+        }
+        std::vector<int> key = nodes;
+        std::sort(key.begin(), key.end());
+        faces[key] = nodes;
+        ++uses[key];
+      }
+    }
+    for (const auto& face : faces)
+    {
+      if (uses[face.first] == 1)
+      {
+        polygons.push_back(face.second);
+      }
+    }
+  }
+  std::unordered_map<int, int> numbers;
+  std::vector<int>             order;
+  std::vector<Poly_Triangle>   triangles;
+  const auto                   number = [&](const int id)
+  {
+    const auto found = numbers.emplace(id, static_cast<int>(order.size()) + 1);
+    if (found.second)
+    {
+      order.push_back(id);
+    }
+    return found.first->second;
+  };
+  for (const std::vector<int>& polygon : polygons)
+  {
+    for (size_t k = 1; k + 1 < polygon.size(); ++k)
+    {
+      triangles.emplace_back(number(polygon[0]), number(polygon[k]), number(polygon[k + 1]));
+    }
+  }
+  if (triangles.empty())
+  {
+    return Handle(Poly_Triangulation)();
+  }
+  Handle(Poly_Triangulation) result = new Poly_Triangulation(
+      static_cast<int>(order.size()), static_cast<int>(triangles.size()), false);
+  for (size_t n = 0; n < order.size(); ++n)
+  {
+    result->SetNode(static_cast<int>(n) + 1, mesh->FindNode(order[n])->Pnt());
+  }
+  for (size_t t = 0; t < triangles.size(); ++t)
+  {
+    result->SetTriangle(static_cast<int>(t) + 1, triangles[t]);
+  }
+  return result;
+}
+
+// The facts of a data model file and its surface as the input's mesh.
+bool takeModel(MeshInput& input,
+               const Handle(MorvDS_Mesh) & model,
+               const std::vector<std::string>& fieldFacts,
+               std::string&                    error)
+{
+  input.Facts.push_back("Nodes in the file: " + std::to_string(model->NbNodes()));
+  input.Facts.push_back(elementFacts(countKinds(model)));
+  input.Facts.insert(input.Facts.end(), fieldFacts.begin(), fieldFacts.end());
+  input.Mesh = surfaceOf(model);
+  if (input.Mesh.IsNull())
+  {
+    error = "'" + input.Path + "' holds no faces";
+    return false;
+  }
+  return true;
+}
+
+std::string fieldFact(const Handle(quorin::algoMesh_Field) & field)
+{
+  return "Field '" + std::string(field->Name().ToCString()) + "': " +
+         (field->Association() == quorin::algoMesh_Field::Association_Node ? "nodes" : "elements") +
+         ", " + std::to_string(field->NbComponents()) + " component" +
+         (field->NbComponents() == 1 ? "" : "s") + ", " + std::to_string(field->NbTuples()) +
+         " values";
+}
+
+bool readNas(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
+{
+  input.Format = "NASTRAN";
+  Handle(MorvDS_Mesh) model;
+  if (!quorin::algoMesh_NAS::Read(input.Path.c_str(), model, progress))
+  {
+    return readFailed(input, progress, error);
+  }
+  return takeModel(input, model, {}, error);
+}
+
+bool readMsh(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
+{
+  input.Format = "MSH";
+  Handle(MorvDS_Mesh) model;
+  NCollection_Vector<Handle(quorin::algoMesh_FieldFrame)> frames;
+  if (!quorin::algoMesh_MSH::Read(input.Path.c_str(), model, frames, Standard_GUID(),
+                                  progress.Access()))
+  {
+    if (!progress.IsCancelling() && CliNotifier::LastErrorOf(progress).empty())
+    {
+      error = "cannot read '" + input.Path + "': malformed MSH 2 ASCII content";
+      return false;
+    }
+    return readFailed(input, progress, error);
+  }
+  std::vector<std::string> facts;
+  for (int f = 0; f < frames.Length(); ++f)
+  {
+    facts.push_back(fieldFact(frames.Value(f)));
+  }
+  return takeModel(input, model, facts, error);
+}
+
+bool readVtkXml(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
+{
+  const bool isPoly = LowerExtension(input.Path) == ".vtp";
+  input.Format      = isPoly ? "VTP" : "VTU";
+  Handle(MorvDS_Mesh) model;
+  NCollection_Vector<Handle(quorin::algoMesh_Field)> fields;
+  const bool isRead = isPoly ? quorin::algoMesh_VTK_XML::ReadVTP(input.Path.c_str(), model, fields,
+                                                                 Standard_GUID(), progress)
+                             : quorin::algoMesh_VTK_XML::ReadVTU(input.Path.c_str(), model, fields,
+                                                                 Standard_GUID(), progress);
+  if (!isRead)
+  {
+    return readFailed(input, progress, error);
+  }
+  std::vector<std::string> facts;
+  for (int f = 0; f < fields.Length(); ++f)
+  {
+    facts.push_back(fieldFact(fields.Value(f)));
+  }
+  return takeModel(input, model, facts, error);
+}
+
 } // namespace
 
 const char* SupportedExtensions()
 {
-  return ".stl, .ply, .obj (mesh), .step/.stp and .brep (CAD, meshed first)";
+  return ".stl, .ply, .obj, .nas/.bdf, .msh, .vtp, .vtu (mesh; surface of volume meshes), "
+         ".step/.stp and .brep (CAD, meshed first)";
 }
 
 bool LoadMeshInput(const std::string&          path,
@@ -235,6 +499,18 @@ bool LoadMeshInput(const std::string&          path,
   else if (extension == ".obj")
   {
     isRead = readObj(input, progress, error);
+  }
+  else if (extension == ".nas" || extension == ".bdf")
+  {
+    isRead = readNas(input, progress, error);
+  }
+  else if (extension == ".msh")
+  {
+    isRead = readMsh(input, progress, error);
+  }
+  else if (extension == ".vtp" || extension == ".vtu")
+  {
+    isRead = readVtkXml(input, progress, error);
   }
   else if (extension == ".step" || extension == ".stp")
   {

@@ -1,5 +1,6 @@
-// Loading of the files the commands work on: mesh files (STL, PLY, OBJ) are read as one
-// triangulation by the library's readers, B-rep files are read as a shape and meshed by the
+// Loading of the files the commands work on: mesh files (STL, PLY, OBJ, and the data model
+// formats NASTRAN, MSH, VTP and VTU, whose surface is taken) are read as one triangulation
+// by the library's readers, B-rep files are read as a shape and meshed by the
 // kernel's incremental mesher. The format is chosen by the file's extension; readers of
 // further formats plug in here.
 #ifndef quorinMesh_MeshInput_HeaderFile
@@ -22,7 +23,7 @@ namespace cli
 struct MeshInput
 {
   std::string Path;
-  std::string Format;   //!< "STL", "PLY", "OBJ", "STEP" or "BREP"
+  std::string Format;   //!< "STL", "PLY", "OBJ", "NASTRAN", "MSH", "VTP", "VTU", "STEP", "BREP"
   std::string Encoding; //!< "binary" or "ASCII" (STL, PLY), empty otherwise
   //! What the format tells beyond the mesh, one line each ("Elements: vertex 8, face 6").
   std::vector<std::string> Facts;
@@ -55,6 +56,8 @@ struct MeshInputOptions
 const char* SupportedExtensions();
 
 //! Reads a file chosen by its extension (case ignored): .stl, .ply and .obj as a mesh;
+//! .nas/.bdf, .msh, .vtp and .vtu as a data model mesh whose triangles and quadrangles (cut
+//! in two), or else the unshared faces of its volumes, become the mesh;
 //! .step, .stp and .brep as a shape, then meshed. Progress and Ctrl-C go through the entry.
 //! @return false with a one-line reason in `error` when the file is missing, unreadable,
 //!         of an unknown extension, holds no triangles, or the user interrupted

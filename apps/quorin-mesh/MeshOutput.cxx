@@ -3,7 +3,10 @@
 #include "CliNotifier.hxx"
 #include "Commands.hxx"
 
+#include <algoMesh_Convert.hxx>
+#include <algoMesh_NAS.hxx>
 #include <algoMesh_OBJ.hxx>
+#include <algoMesh_VTK_XML.hxx>
 #include <algoMesh_PLY.hxx>
 #include <algoMesh_STL.hxx>
 
@@ -18,7 +21,7 @@ namespace cli
 
 const char* WritableExtensions()
 {
-  return ".stl, .ply (binary or ASCII), .obj (text)";
+  return ".stl, .ply (binary or ASCII), .obj, .nas/.bdf (text), .vtp, .vtu (VTK XML)";
 }
 
 bool CheckDirectory(const std::string& path, std::string& error)
@@ -54,6 +57,23 @@ bool CheckFormat(const std::string& path,
     }
     description = "OBJ";
     return true;
+  }
+  if (extension == ".nas" || extension == ".bdf" || extension == ".vtp" || extension == ".vtu")
+  {
+    const bool isNas = extension == ".nas" || extension == ".bdf";
+    if (isNas && encoding == Encoding::Binary)
+    {
+      error = "NASTRAN bulk data has no binary form; drop --binary for '" + path + "'";
+      return false;
+    }
+    description = isNas ? "NASTRAN bulk data"
+                        : (extension == ".vtp" ? "VTK XML poly data" : "VTK XML unstructured grid");
+    return true;
+  }
+  if (extension == ".msh")
+  {
+    error = "MSH files are read only; cannot write '" + path + "'";
+    return false;
   }
   if (extension != ".stl" && extension != ".ply")
   {
@@ -97,6 +117,22 @@ bool SaveMesh(const Handle(Poly_Triangulation) & mesh,
                   meshes, locations, path.c_str(), progress, binary,
                   NCollection_Vector<NCollection_DataMap<int, Quantity_Color>>()) ==
               quorin::ExportStatus_Ok;
+  }
+  else if (extension == ".nas" || extension == ".bdf")
+  {
+    written = quorin::algoMesh_NAS::Write(mesh, path.c_str(), progress) == quorin::ExportStatus_Ok;
+  }
+  else if (extension == ".vtp" || extension == ".vtu")
+  {
+    Handle(MorvDS_Mesh) model;
+    const NCollection_Vector<Handle(quorin::algoMesh_Field)> noFields;
+    written =
+        quorin::algoMesh_Convert::ToMorv(mesh, TopLoc_Location(), model) &&
+        (extension == ".vtp"
+             ? quorin::algoMesh_VTK_XML::WriteVTP(model, noFields, TopLoc_Location(), path.c_str(),
+                                                  progress, binary)
+             : quorin::algoMesh_VTK_XML::WriteVTU(model, noFields, TopLoc_Location(), path.c_str(),
+                                                  progress, binary)) == quorin::ExportStatus_Ok;
   }
   else
   {

@@ -1,5 +1,6 @@
 // Writing of a mesh to a file whose format is chosen by its extension, through the
-// library's writers: STL (algoMesh_STL), PLY (algoMesh_PLY) and OBJ (algoMesh_OBJ).
+// library's writers: STL (algoMesh_STL), PLY (algoMesh_PLY), OBJ (algoMesh_OBJ), NASTRAN
+// bulk data (algoMesh_NAS) and VTK XML (algoMesh_VTK_XML).
 #ifndef quorinMesh_MeshOutput_HeaderFile
 #define quorinMesh_MeshOutput_HeaderFile
 
@@ -35,8 +36,9 @@ bool CheckFormat(const std::string& path,
 //! @return false with a one-line reason in `error` otherwise
 bool CheckDirectory(const std::string& path, std::string& error);
 
-//! Writes the mesh to `path`: .stl (its coincident nodes merged by the writer), .ply or
-//! .obj (text only), binary by default where the format has both encodings.
+//! Writes the mesh to `path`: .stl (its coincident nodes merged by the writer), .ply, .obj
+//! (text only), .nas/.bdf (large-field text, coincident nodes merged), .vtp or .vtu (VTK's
+//! XML layout), binary by default where the format has both encodings.
 //! @return false with a one-line reason in `error` when CheckFormat or CheckDirectory fails or the
 //! writer
 //!         fails

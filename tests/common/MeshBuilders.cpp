@@ -1,5 +1,15 @@
 #include <MeshBuilders.hxx>
 
+#include <MorvDS_Mesh0DElement.hxx>
+#include <MorvDS_MeshEdge.hxx>
+#include <MorvDS_MeshElementsIterator.hxx>
+#include <MorvDS_MeshNodesIterator.hxx>
+#include <MorvDS_MeshPrism.hxx>
+#include <MorvDS_MeshPyramid.hxx>
+#include <MorvDS_MeshQuadrangle.hxx>
+#include <MorvDS_MeshTetrahedron.hxx>
+#include <MorvDS_MeshTriangle.hxx>
+
 #include <BVHTools_TriangleTests.hxx>
 
 #include <BRep_Builder.hxx>
@@ -62,13 +72,13 @@ Handle(Poly_Triangulation) Tetra()
 namespace
 {
 const std::vector<gp_Pnt> THE_CUBE_NODES = {gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(1, 1, 0),
-                                           gp_Pnt(0, 1, 0), gp_Pnt(0, 0, 1), gp_Pnt(1, 0, 1),
-                                           gp_Pnt(1, 1, 1), gp_Pnt(0, 1, 1)};
+                                            gp_Pnt(0, 1, 0), gp_Pnt(0, 0, 1), gp_Pnt(1, 0, 1),
+                                            gp_Pnt(1, 1, 1), gp_Pnt(0, 1, 1)};
 
 // Outward triangles of the unit cube's sides and bottom; the top is added by Cube().
 const std::vector<std::array<int, 3>> THE_CUBE_WITHOUT_TOP = {
-  {1, 3, 2}, {1, 4, 3}, {1, 2, 6}, {1, 6, 5}, {2, 3, 7},
-  {2, 7, 6}, {3, 4, 8}, {3, 8, 7}, {4, 1, 5}, {4, 5, 8}};
+    {1, 3, 2}, {1, 4, 3}, {1, 2, 6}, {1, 6, 5}, {2, 3, 7},
+    {2, 7, 6}, {3, 4, 8}, {3, 8, 7}, {4, 1, 5}, {4, 5, 8}};
 } // namespace
 
 Handle(Poly_Triangulation) Cube()
@@ -280,6 +290,49 @@ std::string SharedDataFile(const std::string& relative)
 {
   const std::string path = std::string(QUORIN_SHARED_DATA_DIR) + "/" + relative;
   return std::ifstream(path).good() ? path : std::string();
+}
+
+ElementCounts CountElements(const Handle(MorvDS_Mesh) & mesh)
+{
+  ElementCounts counts;
+  for (MorvDS_MeshElementsIterator it(mesh, MorvAbs_All); it.More(); it.Next())
+  {
+    const Handle(MorvDS_MeshElement) element = it.Value();
+    int* count                               = nullptr;
+    if (element->IsKind(STANDARD_TYPE(MorvDS_Mesh0DElement)))
+      count = &counts.zeroD;
+    else if (element->IsKind(STANDARD_TYPE(MorvDS_MeshEdge)))
+      count = &counts.edges;
+    else if (element->IsKind(STANDARD_TYPE(MorvDS_MeshTriangle)))
+      count = &counts.triangles;
+    else if (element->IsKind(STANDARD_TYPE(MorvDS_MeshQuadrangle)))
+      count = &counts.quadrangles;
+    else if (element->IsKind(STANDARD_TYPE(MorvDS_MeshTetrahedron)))
+      count = &counts.tetrahedra;
+    else if (element->IsKind(STANDARD_TYPE(MorvDS_MeshPyramid)))
+      count = &counts.pyramids;
+    else if (element->IsKind(STANDARD_TYPE(MorvDS_MeshPrism)))
+      count = &counts.prisms;
+    else
+      count = &counts.hexahedra;
+    ++*count;
+  }
+  return counts;
+}
+
+std::array<double, 6> NodeBounds(const Handle(MorvDS_Mesh) & mesh)
+{
+  std::array<double, 6> box = {1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
+  for (MorvDS_MeshNodesIterator it(mesh); it.More(); it.Next())
+  {
+    const gp_Pnt p = it.Value()->Pnt();
+    for (int k = 0; k < 3; ++k)
+    {
+      box[k]     = std::min(box[k], p.Coord(k + 1));
+      box[k + 3] = std::max(box[k + 3], p.Coord(k + 1));
+    }
+  }
+  return box;
 }
 
 } // namespace testmesh

@@ -2,6 +2,8 @@
 #ifndef MeshBuilders_HeaderFile
 #define MeshBuilders_HeaderFile
 
+#include <MorvDS_Mesh.hxx>
+
 #include <Poly_Triangulation.hxx>
 #include <TopoDS_Face.hxx>
 #include <TopoDS_Shape.hxx>
@@ -83,6 +85,17 @@ std::string TempPath(const std::string& name);
 //! Path of a file under the shared real-data folder, or "" when it is absent (callers
 //! GTEST_SKIP then).
 std::string SharedDataFile(const std::string& relative);
+
+//! Elements of a data model mesh by kind.
+struct ElementCounts
+{
+  int zeroD = 0, edges = 0, triangles = 0, quadrangles = 0;
+  int tetrahedra = 0, pyramids = 0, prisms = 0, hexahedra = 0;
+};
+ElementCounts CountElements(const Handle(MorvDS_Mesh) & mesh);
+
+//! Corners of the box of the nodes of a data model mesh: {xmin, ymin, zmin, xmax, ymax, zmax}.
+std::array<double, 6> NodeBounds(const Handle(MorvDS_Mesh) & mesh);
 
 } // namespace testmesh
 

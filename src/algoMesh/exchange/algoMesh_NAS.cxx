@@ -1,0 +1,162 @@
+// NASTRAN bulk-data exchange over the data model component's reader and writer. Their
+// messages are forwarded to the progress entry as errors; their progress goes through the
+// base library's indicator. Joining reuses the STL writer's point map, so that both
+// writers merge the same corners.
+#include <algoMesh_NAS.hxx>
+
+#include <algoMesh_STL.hxx>
+
+#include <algoBase_ProgressIndicator.hxx>
+
+#include <ActAPI_LogMessage.hxx>
+#include <MorvTools_NASReader.hxx>
+#include <MorvTools_NASWriter.hxx>
+
+#include <Message_ProgressScope.hxx>
+
+namespace quorin
+{
+
+namespace
+{
+
+void sendError(const ActAPI_ProgressEntry& progress, const char* text, const int line)
+{
+  ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+  if (line > 0)
+  {
+    message << "Line %1: %2" << line << text;
+  }
+  else
+  {
+    message << text;
+  }
+  progress.SendLogMessage(message);
+}
+
+//! The component's reader with its messages sent to a progress entry.
+class EntryReader : public MorvTools_NASReader
+{
+public:
+  EntryReader(const TCollection_AsciiString& path, const ActAPI_ProgressEntry& progress)
+      : MorvTools_NASReader(path.ToCString(), false), m_progress(progress)
+  {
+  }
+
+  void SendMessage(const char* text, const int line) override { sendError(m_progress, text, line); }
+
+private:
+  ActAPI_ProgressEntry m_progress;
+};
+
+//! The component's writer with its messages sent to a progress entry.
+class EntryWriter : public MorvTools_NASWriter
+{
+public:
+  EntryWriter(const Handle(MorvDS_Mesh) & mesh,
+              const TCollection_AsciiString& path,
+              const ActAPI_ProgressEntry&    progress)
+      : MorvTools_NASWriter(mesh, path.ToCString()), m_progress(progress)
+  {
+  }
+
+  void SendMessage(const char* text) override { sendError(m_progress, text, 0); }
+
+private:
+  ActAPI_ProgressEntry m_progress;
+};
+
+} // namespace
+
+bool algoMesh_NAS::Read(const TCollection_AsciiString& path,
+                        Handle(MorvDS_Mesh) & result,
+                        ActAPI_ProgressEntry progress)
+{
+  // 1. Bridge the reader's progress and cancellation to the entry.
+  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
+  indicator->ConnectNotifier(progress.Access());
+  Message_ProgressScope scope(indicator->Start(), "Loading NASTRAN file", 1);
+
+  // 2. Read the cards into a new mesh.
+  EntryReader reader(path, progress);
+  if (!reader.Read(scope.Next()))
+  {
+    return false;
+  }
+  result = reader.GetMesh();
+  return true;
+}
+
+core_ExportStatus
+algoMesh_NAS::MergeAndConvert(const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
+                              const NCollection_Vector<TopLoc_Location>&            locations,
+                              Handle(MorvDS_Mesh) & result)
+{
+  // 1. Check the input.
+  if (meshes.IsEmpty() || locations.IsEmpty() || meshes.Length() != locations.Length())
+  {
+    return ExportStatus_NoData;
+  }
+  result = new MorvDS_Mesh(10, 10, 10, 10);
+
+  // 2. Join the placed meshes: nodes in order of first use, triangles in order.
+  const Handle(Poly_Triangulation) joined = algoMesh_STL::Join(meshes, locations);
+  if (joined.IsNull())
+  {
+    return ExportStatus_NoData;
+  }
+
+  // 3. Copy them into the data model, dropping triangles that merging made degenerate.
+  for (int n = 1; n <= joined->NbNodes(); ++n)
+  {
+    const gp_Pnt point = joined->Node(n);
+    result->AddNode(point.X(), point.Y(), point.Z());
+  }
+  for (int t = 1; t <= joined->NbTriangles(); ++t)
+  {
+    int a, b, c;
+    joined->Triangle(t).Get(a, b, c);
+    if (a != b && b != c && a != c)
+    {
+      result->AddFace(a, b, c);
+    }
+  }
+  result->RebuildAllInverseConnections();
+  return result->IsEmpty() ? ExportStatus_NoData : ExportStatus_Ok;
+}
+
+core_ExportStatus algoMesh_NAS::Write(const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
+                                      const NCollection_Vector<TopLoc_Location>& locations,
+                                      const TCollection_AsciiString&             path,
+                                      ActAPI_ProgressEntry                       progress)
+{
+  // 1. Bridge the writer's progress to the entry.
+  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
+  indicator->ConnectNotifier(progress.Access());
+  Message_ProgressScope scope(indicator->Start(), "Writing", 1);
+
+  // 2. Join the meshes into one data model mesh.
+  Handle(MorvDS_Mesh) mesh;
+  if (MergeAndConvert(meshes, locations, mesh) != ExportStatus_Ok || mesh.IsNull() ||
+      mesh->IsEmpty())
+  {
+    return ExportStatus_NoData;
+  }
+
+  // 3. Write its cards.
+  EntryWriter writer(mesh, path, progress);
+  return writer.Write(scope.Next()) ? ExportStatus_Ok : ExportStatus_Failed;
+}
+
+core_ExportStatus algoMesh_NAS::Write(const Handle(Poly_Triangulation) & mesh,
+                                      const TCollection_AsciiString& path,
+                                      ActAPI_ProgressEntry           progress)
+{
+  NCollection_Vector<Handle(Poly_Triangulation)> meshes;
+  NCollection_Vector<TopLoc_Location>            locations;
+  meshes.Append(mesh);
+  locations.Append(TopLoc_Location());
+  return Write(meshes, locations, path, progress);
+}
+
+} // namespace quorin
