@@ -84,6 +84,14 @@ std::string TempPath(const std::string& name);
 //! GTEST_SKIP then).
 std::string SharedDataFile(const std::string& relative);
 
+//! Torus around the z axis: major radius R, minor radius r, closed, outward oriented,
+//! 2*nu*nv triangles.
+Handle(Poly_Triangulation) Torus(const double R, const double r, const int nu, const int nv);
+
+//! Whether every directed edge of the mesh occurs once and its reverse once too: a closed
+//! edge-manifold surface whose triangles all turn the same way.
+bool IsClosedAndOriented(const Handle(Poly_Triangulation) & mesh);
+
 } // namespace testmesh
 
 #endif
