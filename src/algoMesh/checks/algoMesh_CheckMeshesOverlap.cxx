@@ -133,12 +133,13 @@ bool algoMesh_CheckMeshesOverlap::voxelize(const Handle(Poly_Triangulation) & me
 
 bool algoMesh_CheckMeshesOverlap::compare(const bool isFirstNew, const bool isSecondNew)
 {
-  // 1. Classify the trees built in this call; kept trees are classified already.
-  if (isFirstNew)
+  // 1. Classify the trees built in this call, and a kept tree whose earlier call stopped
+  //    before classifying it (the other side failed to voxelize then).
+  if (isFirstNew || !m_firstTree->IsClassified())
   {
     SVO_ClassifyInOut(m_firstTree).Perform();
   }
-  if (isSecondNew)
+  if (isSecondNew || !m_secondTree->IsClassified())
   {
     SVO_ClassifyInOut(m_secondTree).Perform();
   }
