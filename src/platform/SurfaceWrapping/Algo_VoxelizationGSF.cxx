@@ -17,6 +17,7 @@
 #include <tbb/task_arena.h>
 
 #include <array>
+#include <memory>
 #include <cmath>
 
 using SurfWrap_Geometry::Vec;
@@ -90,7 +91,10 @@ bool Algo_VoxelizationGSF::Perform()
   m_grid = SurfWrap_VoxelGrid();
 
   // 1. Read the usable triangles and check the size.
-  const SurfWrap_TriangleSoup soup(m_mesh);
+  tbb::task_arena                        arena(BVHTools::ArenaSize(m_nbThreads));
+  std::unique_ptr<SurfWrap_TriangleSoup> read;
+  arena.execute([&] { read.reset(new SurfWrap_TriangleSoup(m_mesh)); });
+  const SurfWrap_TriangleSoup& soup = *read;
   if (soup.IsEmpty())
   {
     m_notifier->NewMessage("SurfWrap.Voxelization.EmptyMesh", SurfWrap_Fail);
@@ -125,8 +129,7 @@ bool Algo_VoxelizationGSF::Perform()
   const Vec mid = 0.5 * (soup.Min + soup.Max);
   m_grid.Origin = mid - 0.5 * Vec{m_grid.Nx * size, m_grid.Ny * size, m_grid.Nz * size};
 
-  tbb::task_arena arena(BVHTools::ArenaSize(m_nbThreads));
-  bool            isDone = false;
+  bool isDone = false;
   arena.execute(
       [&]
       {

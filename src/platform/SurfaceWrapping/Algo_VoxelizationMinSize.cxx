@@ -17,6 +17,7 @@
 #include <tbb/task_arena.h>
 
 #include <atomic>
+#include <memory>
 #include <cmath>
 
 using SurfWrap_Geometry::Vec;
@@ -51,6 +52,7 @@ struct OctreeBuilder
     // hair of overlap keeps a triangle lying on a shared face from slipping between them.
     const double eps = 1e-9 * size;
     const Vec    half{0.5 * size + eps, 0.5 * size + eps, 0.5 * size + eps};
+    Vec          centers[8], lo[8], hi[8];
     for (int octant = 0; octant < 8; ++octant)
     {
       SVO_Tree::Node child{-1,
@@ -60,27 +62,38 @@ struct OctreeBuilder
                            static_cast<uint8_t>(parent.level + 1),
                            SVO_Unclassified};
       nodes.push_back(child);
-      const Vec center{origin.x + (child.i + 0.5) * size, origin.y + (child.j + 0.5) * size,
-                       origin.z + (child.k + 0.5) * size};
-      const Vec lo = center - half, hi = center + half;
+      centers[octant] = {origin.x + (child.i + 0.5) * size, origin.y + (child.j + 0.5) * size,
+                         origin.z + (child.k + 0.5) * size};
+      lo[octant]      = centers[octant] - half;
+      hi[octant]      = centers[octant] + half;
       octantTriangles[octant].clear();
-      for (const int t : triangles)
+    }
+    // The octants a triangle's box reaches, from its position against the parent's middle
+    // planes; most small triangles reach one.
+    const Vec middle = hi[0];
+    for (const int t : triangles)
+    {
+      const Vec* box = &soup.Boxes[2 * static_cast<size_t>(t)];
+      const int  x0 = box[0].x <= middle.x ? 0 : 1, x1 = box[1].x >= lo[1].x ? 1 : 0;
+      const int  y0 = box[0].y <= middle.y ? 0 : 1, y1 = box[1].y >= lo[2].y ? 1 : 0;
+      const int  z0 = box[0].z <= middle.z ? 0 : 1, z1 = box[1].z >= lo[4].z ? 1 : 0;
+      const Vec* c = &soup.Corners[3 * static_cast<size_t>(t)];
+      for (int z = z0; z <= z1; ++z)
       {
-        const Vec* c = &soup.Corners[3 * static_cast<size_t>(t)];
-        const Vec  tmin{std::min({c[0].x, c[1].x, c[2].x}), std::min({c[0].y, c[1].y, c[2].y}),
-                       std::min({c[0].z, c[1].z, c[2].z})};
-        const Vec  tmax{std::max({c[0].x, c[1].x, c[2].x}), std::max({c[0].y, c[1].y, c[2].y}),
-                       std::max({c[0].z, c[1].z, c[2].z})};
-        if (tmin.x > hi.x || tmax.x < lo.x || tmin.y > hi.y || tmax.y < lo.y || tmin.z > hi.z ||
-            tmax.z < lo.z)
+        for (int y = y0; y <= y1; ++y)
         {
-          continue;
-        }
-        const bool isWithin = tmin.x >= lo.x && tmax.x <= hi.x && tmin.y >= lo.y &&
-                              tmax.y <= hi.y && tmin.z >= lo.z && tmax.z <= hi.z;
-        if (isWithin || SurfWrap_Geometry::TriangleBoxOverlap(center, half, c[0], c[1], c[2]))
-        {
-          octantTriangles[octant].push_back(t);
+          for (int x = x0; x <= x1; ++x)
+          {
+            const int  o        = x | (y << 1) | (z << 2);
+            const bool isWithin = box[0].x >= lo[o].x && box[1].x <= hi[o].x &&
+                                  box[0].y >= lo[o].y && box[1].y <= hi[o].y &&
+                                  box[0].z >= lo[o].z && box[1].z <= hi[o].z;
+            if (isWithin ||
+                SurfWrap_Geometry::TriangleBoxOverlap(centers[o], half, c[0], c[1], c[2]))
+            {
+              octantTriangles[o].push_back(t);
+            }
+          }
         }
       }
     }
@@ -135,7 +148,10 @@ bool Algo_VoxelizationMinSize::Perform()
   m_tree.Nullify();
 
   // 1. Read the usable triangles and check the size.
-  const SurfWrap_TriangleSoup soup(m_mesh);
+  tbb::task_arena                        arena(BVHTools::ArenaSize(m_nbThreads));
+  std::unique_ptr<SurfWrap_TriangleSoup> read;
+  arena.execute([&] { read.reset(new SurfWrap_TriangleSoup(m_mesh)); });
+  const SurfWrap_TriangleSoup& soup = *read;
   if (soup.IsEmpty())
   {
     m_notifier->NewMessage("SurfWrap.Voxelization.EmptyMesh", SurfWrap_Fail);
@@ -199,7 +215,6 @@ bool Algo_VoxelizationMinSize::Perform()
   // 4. Build the remaining subtrees in parallel, each into an array whose node 0 is its
   //    root, then append them with their child indices shifted.
   std::vector<std::vector<SVO_Tree::Node>> subtrees(frontier.size());
-  tbb::task_arena                          arena(BVHTools::ArenaSize(m_nbThreads));
   arena.execute(
       [&]
       {
