@@ -27,6 +27,8 @@ const std::vector<Command>& AllCommands()
       {"info", "print the statistics of a mesh or CAD file", RunInfo},
       {"check", "grade the triangles of a mesh or CAD file by quality metrics", RunCheck},
       {"convert", "write a mesh or CAD file's mesh in another format (STL, PLY, OBJ)", RunConvert},
+      {"wrap", "wrap a dirty mesh or CAD file into a closed, manifold envelope", RunWrap},
+      {"overlap", "measure how much the solids of two closed meshes overlap", RunOverlap},
   };
   return THE_COMMANDS;
 }
