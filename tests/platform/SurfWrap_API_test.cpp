@@ -32,11 +32,12 @@ private:
 
 Handle(Poly_Triangulation) wrap(const Handle(Poly_Triangulation) & mesh,
                                 const double size,
-                                const Handle(SurfWrap_ProgressNotifier) & notifier = nullptr)
+                                const Handle(SurfWrap_ProgressNotifier) & notifier = nullptr,
+                                const int nbThreads                                = 2)
 {
   Handle(SurfWrap_WrappingSettings) settings = new SurfWrap_WrappingSettings(notifier);
   settings->Size                             = size;
-  settings->SetNbThreads(2);
+  settings->SetNbThreads(nbThreads);
   settings->AppendRefinementAlgorithm("Algo_Smoothing", Algo_Smoothing::SmoothingComponent_All, 5);
   SurfWrap_API api(notifier);
   api.SetDirtyMesh(mesh);
@@ -89,6 +90,21 @@ TEST(SurfWrap_API, OverlappingSelfIntersectingPartsMergeIntoOneEnvelope)
   const Handle(Poly_Triangulation) result = wrap(dirty, 0.05);
   expectCleanEnvelope(result);
   EXPECT_LT(maxDistance(result, dirty), 0.05 * std::sqrt(3.0) * 2.0);
+}
+
+TEST(SurfWrap_API, OneAndManyThreadsGiveTheSameEnvelope)
+{
+  const Handle(Poly_Triangulation) soup = testmesh::Unwelded(testmesh::Torus(1.0, 0.3, 48, 16));
+  const Handle(Poly_Triangulation) one  = wrap(soup, 0.04, nullptr, 1);
+  const Handle(Poly_Triangulation) many = wrap(soup, 0.04, nullptr, 4);
+  ASSERT_FALSE(one.IsNull());
+  ASSERT_FALSE(many.IsNull());
+  ASSERT_EQ(one->NbNodes(), many->NbNodes());
+  ASSERT_EQ(one->NbTriangles(), many->NbTriangles());
+  for (int n = 1; n <= one->NbNodes(); ++n)
+  {
+    ASSERT_EQ(one->Node(n).Distance(many->Node(n)), 0.0) << "node " << n;
+  }
 }
 
 TEST(SurfWrap_API, HoleOfAboutTheSizeIsClosed)
