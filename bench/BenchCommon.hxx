@@ -58,6 +58,7 @@ void AddCheckTasks(std::vector<Task>& tasks);
 void AddDecimationTasks(std::vector<Task>& tasks);
 void AddRepairTasks(std::vector<Task>& tasks);
 void AddExchange2Tasks(std::vector<Task>& tasks);
+void AddWrapTasks(std::vector<Task>& tasks);
 
 } // namespace bench
 

@@ -16,6 +16,7 @@ int main(int argc, char** argv)
   bench::AddDecimationTasks(tasks);
   bench::AddRepairTasks(tasks);
   bench::AddExchange2Tasks(tasks);
+  bench::AddWrapTasks(tasks);
 
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0)
   {

@@ -38,6 +38,8 @@ int RunDecimate(const std::vector<std::string>& arguments);
 int RunSmooth(const std::vector<std::string>& arguments);
 int RunFillHoles(const std::vector<std::string>& arguments);
 int RunObfuscate(const std::vector<std::string>& arguments);
+int RunWrap(const std::vector<std::string>& arguments);
+int RunOverlap(const std::vector<std::string>& arguments);
 
 //! Extension of a path with its dot, in lower case (".stl"); empty when it has none.
 std::string LowerExtension(const std::string& path);

@@ -33,6 +33,8 @@ const std::vector<Command>& AllCommands()
       {"fill-holes", "close the holes of the mesh of a mesh or CAD file", RunFillHoles},
       {"obfuscate", "write a disguised copy of a CAD model, faces replaced by distorted meshes",
        RunObfuscate},
+      {"wrap", "wrap a dirty mesh or CAD file into a closed, manifold envelope", RunWrap},
+      {"overlap", "measure how much the solids of two closed meshes overlap", RunOverlap},
   };
   return THE_COMMANDS;
 }

@@ -333,6 +333,53 @@ std::array<double, 6> NodeBounds(const Handle(MorvDS_Mesh) & mesh)
     }
   }
   return box;
+Handle(Poly_Triangulation) Torus(const double R, const double r, const int nu, const int nv)
+{
+  std::vector<gp_Pnt>             nodes;
+  std::vector<std::array<int, 3>> triangles;
+  for (int i = 0; i < nu; ++i)
+  {
+    const double u = 2.0 * M_PI * i / nu;
+    for (int j = 0; j < nv; ++j)
+    {
+      const double v = 2.0 * M_PI * j / nv;
+      nodes.emplace_back((R + r * std::cos(v)) * std::cos(u), (R + r * std::cos(v)) * std::sin(u),
+                         r * std::sin(v));
+    }
+  }
+  auto id = [&](const int i, const int j) { return (i % nu) * nv + (j % nv) + 1; };
+  for (int i = 0; i < nu; ++i)
+  {
+    for (int j = 0; j < nv; ++j)
+    {
+      triangles.push_back({id(i, j), id(i + 1, j), id(i + 1, j + 1)});
+      triangles.push_back({id(i, j), id(i + 1, j + 1), id(i, j + 1)});
+    }
+  }
+  return Make(nodes, triangles);
+}
+
+bool IsClosedAndOriented(const Handle(Poly_Triangulation) & mesh)
+{
+  std::map<std::pair<int, int>, int> uses;
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    int n[3];
+    mesh->Triangle(t).Get(n[0], n[1], n[2]);
+    for (int k = 0; k < 3; ++k)
+    {
+      ++uses[{n[k], n[(k + 1) % 3]}];
+    }
+  }
+  for (const auto& entry : uses)
+  {
+    const auto reverse = uses.find({entry.first.second, entry.first.first});
+    if (entry.second != 1 || reverse == uses.end() || reverse->second != 1)
+    {
+      return false;
+    }
+  }
+  return true;
 }
 
 } // namespace testmesh

@@ -96,6 +96,13 @@ ElementCounts CountElements(const Handle(MorvDS_Mesh) & mesh);
 
 //! Corners of the box of the nodes of a data model mesh: {xmin, ymin, zmin, xmax, ymax, zmax}.
 std::array<double, 6> NodeBounds(const Handle(MorvDS_Mesh) & mesh);
+//! Torus around the z axis: major radius R, minor radius r, closed, outward oriented,
+//! 2*nu*nv triangles.
+Handle(Poly_Triangulation) Torus(const double R, const double r, const int nu, const int nv);
+
+//! Whether every directed edge of the mesh occurs once and its reverse once too: a closed
+//! edge-manifold surface whose triangles all turn the same way.
+bool IsClosedAndOriented(const Handle(Poly_Triangulation) & mesh);
 
 } // namespace testmesh
 
