@@ -55,6 +55,7 @@ void AddExchangeTasks(std::vector<Task>& tasks);
 void AddAssemblyTasks(std::vector<Task>& tasks);
 void AddEnvelopeTasks(std::vector<Task>& tasks);
 void AddCheckTasks(std::vector<Task>& tasks);
+void AddGenerationTasks(std::vector<Task>& tasks);
 
 } // namespace bench
 

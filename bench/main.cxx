@@ -13,6 +13,7 @@ int main(int argc, char** argv)
   bench::AddAssemblyTasks(tasks);
   bench::AddEnvelopeTasks(tasks);
   bench::AddCheckTasks(tasks);
+  bench::AddGenerationTasks(tasks);
 
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0)
   {

@@ -356,32 +356,46 @@ void QMShape_FaceRefiner::splitEdge(const int a, const int b, const int m)
 
 void QMShape_FaceRefiner::flipEdges()
 {
-  // Sorted keys make the result independent of the hash table's order.
-  for (int round = 0; round < 8; ++round)
+  // Every interior edge once, in key order (independent of the hash table's order), then
+  // the edges around each flip again, until no flip helps. Each flip raises the smallest
+  // angle of its pair, which bounds the work; the cap only guards against rounding.
+  std::vector<uint64_t> work;
+  work.reserve(m_edges.size());
+  for (const auto& edge : m_edges)
   {
-    std::vector<uint64_t> keys;
-    keys.reserve(m_edges.size());
-    for (const auto& edge : m_edges)
+    if (edge.second.T[1] >= 0)
     {
-      if (edge.second.T[1] >= 0 && m_segments.find(edge.first) == m_segments.end())
-      {
-        keys.push_back(edge.first);
-      }
+      work.push_back(edge.first);
     }
-    std::sort(keys.begin(), keys.end());
-    int nbFlips = 0;
-    for (const uint64_t key : keys)
+  }
+  std::sort(work.begin(), work.end());
+  std::reverse(work.begin(), work.end()); // popped from the back: ascending keys
+  size_t budget = 10 * work.size() + 100;
+  while (!work.empty() && budget-- > 0)
+  {
+    const uint64_t key = work.back();
+    work.pop_back();
+    if (m_segments.count(key) != 0)
     {
-      const auto record = m_edges.find(key);
-      if (record != m_edges.end() && record->second.T[1] >= 0 && flipEdge(key, record->second))
-      {
-        ++nbFlips;
-      }
+      continue; // edge polygon segments stay
     }
-    m_nbFlips += nbFlips;
-    if (nbFlips == 0)
+    const auto record = m_edges.find(key);
+    if (record == m_edges.end() || record->second.T[1] < 0)
     {
-      break;
+      continue;
+    }
+    const int t0 = record->second.T[0], t1 = record->second.T[1];
+    if (flipEdge(key, record->second))
+    {
+      ++m_nbFlips;
+      for (const int t : {t0, t1})
+      {
+        const std::array<int, 3>& tri = m_triangles[t];
+        for (int k = 0; k < 3; ++k)
+        {
+          work.push_back(keyOf(tri[k], tri[(k + 1) % 3]));
+        }
+      }
     }
   }
 }
@@ -650,17 +664,24 @@ double QMShape_FaceRefiner::minAngle(const std::array<int, 3>& t) const
 
 double QMShape_FaceRefiner::minAngle(const gp_Pnt& a, const gp_Pnt& b, const gp_Pnt& c) const
 {
-  // The smallest angle is opposite the shortest side: from the side lengths by the law of
-  // cosines, clamped against rounding.
-  const double ab = a.SquareDistance(b), bc = b.SquareDistance(c), ca = c.SquareDistance(a);
-  double       lengths[3] = {ab, bc, ca};
-  std::sort(lengths, lengths + 3);
-  const double denominator = 2.0 * std::sqrt(lengths[1] * lengths[2]);
+  // The smallest angle is opposite the shortest side; by the law of cosines, clamped
+  // against rounding. The cosine itself would order triangles the same way, but the
+  // passes compare gains in radians.
+  double l0 = a.SquareDistance(b), l1 = b.SquareDistance(c), l2 = c.SquareDistance(a);
+  if (l1 < l0)
+  {
+    std::swap(l0, l1);
+  }
+  if (l2 < l0)
+  {
+    std::swap(l0, l2);
+  }
+  const double denominator = 2.0 * std::sqrt(l1 * l2);
   if (!(denominator > 0.0))
   {
     return 0.0;
   }
-  const double cosine = (lengths[1] + lengths[2] - lengths[0]) / denominator;
+  const double cosine = (l1 + l2 - l0) / denominator;
   return std::acos(std::max(-1.0, std::min(1.0, cosine)));
 }
 
