@@ -34,6 +34,7 @@ int RunDemo(const std::vector<std::string>& arguments);
 int RunInfo(const std::vector<std::string>& arguments);
 int RunCheck(const std::vector<std::string>& arguments);
 int RunConvert(const std::vector<std::string>& arguments);
+int RunMesh(const std::vector<std::string>& arguments);
 
 //! Extension of a path with its dot, in lower case (".stl"); empty when it has none.
 std::string LowerExtension(const std::string& path);

@@ -27,6 +27,7 @@ const std::vector<Command>& AllCommands()
       {"info", "print the statistics of a mesh or CAD file", RunInfo},
       {"check", "grade the triangles of a mesh or CAD file by quality metrics", RunCheck},
       {"convert", "write a mesh or CAD file's mesh in another format (STL, PLY, OBJ)", RunConvert},
+      {"mesh", "mesh a CAD part (STEP, BREP) to a deflection or a maximum edge size", RunMesh},
   };
   return THE_COMMANDS;
 }
