@@ -134,6 +134,14 @@ void QMShape_FaceRefiner::loadPolygons()
     Slot slot;
     slot.Edge   = edge;
     slot.Source = polygon;
+    slot.Size   = m_settings.MaxSize;
+    if (m_settings.EdgeSizes != nullptr)
+    {
+      if (const double* size = m_settings.EdgeSizes->Seek(edge))
+      {
+        slot.Size = std::min(slot.Size, *size);
+      }
+    }
     if (!BRep_Tool::Degenerated(edge) && polygon->HasParameters())
     {
       try
@@ -238,10 +246,15 @@ bool QMShape_FaceRefiner::refine()
   const auto                     offer = [&](const int a, const int b)
   {
     const double length = m_points[a].Distance(m_points[b]);
-    if (length > maxSize)
+    if (length <= maxSize)
     {
-      queue.push({length, a, b});
+      const auto segment = m_segments.find(keyOf(a, b));
+      if (segment == m_segments.end() || length <= m_slots[segment->second.Slot].Size)
+      {
+        return;
+      }
     }
+    queue.push({length, a, b});
   };
   for (const auto& edge : m_edges)
   {
@@ -270,7 +283,8 @@ bool QMShape_FaceRefiner::refine()
       // An edge polygon segment: split on the curve, decided on the curve's own chord.
       const Segment s    = segment->second;
       Slot&         slot = m_slots[s.Slot];
-      if (!slot.Splittable || slot.Curve->Value(s.Ta).Distance(slot.Curve->Value(s.Tb)) <= maxSize)
+      if (!slot.Splittable ||
+          slot.Curve->Value(s.Ta).Distance(slot.Curve->Value(s.Tb)) <= slot.Size)
       {
         continue;
       }

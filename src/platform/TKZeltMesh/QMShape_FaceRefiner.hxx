@@ -10,6 +10,8 @@
 #include <BRepAdaptor_Curve.hxx>
 #include <BRepAdaptor_Curve2d.hxx>
 #include <BRepAdaptor_Surface.hxx>
+#include <NCollection_DataMap.hxx>
+#include <TopTools_ShapeMapHasher.hxx>
 #include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
 #include <TopLoc_Location.hxx>
@@ -29,17 +31,21 @@
 //!
 //! Conformity. A segment of an edge polygon is split at the middle of its curve parameter
 //! range, at the edge's 3D curve point, whenever the chord between the curve points of its
-//! two ends is longer than the maximum size. That rule depends only on the edge and the
-//! parameters of the segment, so every face sharing the edge (and both sides of a seam)
-//! inserts the same points, whatever order its own refinement runs in.
+//! two ends is longer than the edge's size (Settings::EdgeSizes). That rule depends only on the
+//! edge and the parameters of the segment, so every face sharing the edge (and both sides of a
+//! seam) inserts the same points, whatever order its own refinement runs in.
 class QMShape_FaceRefiner
 {
 public:
   struct Settings
   {
-    double MaxSize  = 1.0e100; //!< maximum edge length; 1e100 or more: no limit
-    int    NbPasses = 3;       //!< optimisation passes (flips then smoothing)
-    size_t MaxNodes = 0;       //!< node budget of the face; 0: none
+    double MaxSize = 1.0e100; //!< maximum edge length; 1e100 or more: no limit
+    //! Maximum length of the segments of particular edges (their polygons), below MaxSize;
+    //! edges that are not in the map take MaxSize. Every face sharing an edge must be given
+    //! the same value for it, or the faces will not conform.
+    const NCollection_DataMap<TopoDS_Shape, double, TopTools_ShapeMapHasher>* EdgeSizes = nullptr;
+    int    NbPasses = 3; //!< optimisation passes (flips then smoothing)
+    size_t MaxNodes = 0; //!< node budget of the face; 0: none
     //! Distance to the surface a flip may give the new diagonal's middle (the chordal
     //! deflection the mesh was made for); a flip never raises it above the old one's
     //! otherwise.
@@ -85,7 +91,8 @@ protected:
     Handle(BRepAdaptor_Curve) Curve;    //!< 3D, model coordinates
     Handle(BRepAdaptor_Curve2d) PCurve; //!< on this face
     bool                                Splittable = false;
-    std::vector<std::pair<double, int>> Nodes; //!< (parameter, 0-based node)
+    double                              Size       = 1.0e100; //!< longest segment allowed
+    std::vector<std::pair<double, int>> Nodes;                //!< (parameter, 0-based node)
   };
 
   //! A segment of an edge polygon between two nodes.

@@ -11,7 +11,10 @@
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
+#include <NCollection_DataMap.hxx>
 #include <TopExp.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopTools_ShapeMapHasher.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <TopoDS.hxx>
 
@@ -40,6 +43,32 @@ double meshArea(const Handle(Poly_Triangulation) & mesh)
     area += 0.5 * ab.Crossed(ac).Magnitude();
   }
   return area;
+}
+// Length of the edge polygons of a face on its mesh (seams count twice, as the face's
+// boundary runs along them twice).
+double meshPerimeter(const TopoDS_Face& face,
+                     const Handle(Poly_Triangulation) & mesh,
+                     const TopLoc_Location& location)
+{
+  double length = 0.0;
+  for (TopExp_Explorer edges(face, TopAbs_EDGE); edges.More(); edges.Next())
+  {
+    const Handle(Poly_PolygonOnTriangulation)& polygon =
+        BRep_Tool::PolygonOnTriangulation(TopoDS::Edge(edges.Current()), mesh, location);
+    if (polygon.IsNull())
+    {
+      continue;
+    }
+    for (int i = 1; i < polygon->NbNodes(); ++i)
+    {
+      const int a = polygon->Node(i), b = polygon->Node(i + 1);
+      if (a >= 1 && b >= 1 && a <= mesh->NbNodes() && b <= mesh->NbNodes())
+      {
+        length += mesh->Node(a).Distance(mesh->Node(b));
+      }
+    }
+  }
+  return length;
 }
 } // namespace
 
@@ -125,10 +154,8 @@ bool QMShape_Tessellator::refineFaces()
     return false;
   }
 
-  // Every face with a surface must have been meshed by the first pass; the size guard
-  // counts the triangles the maximum size would give on the meshed area.
-  double              area = 0.0;
-  std::vector<double> areas(faces.Extent(), 0.0);
+  // Every face with a surface must have been meshed by the first pass.
+  std::vector<double> areas(faces.Extent(), 0.0), perimeters(faces.Extent(), 0.0);
   for (int i = 1; i <= faces.Extent(); ++i)
   {
     const TopoDS_Face& face = TopoDS::Face(faces(i));
@@ -142,27 +169,61 @@ bool QMShape_Tessellator::refineFaces()
       }
       continue;
     }
-    areas[i - 1] = meshArea(mesh);
-    area += areas[i - 1];
+    areas[i - 1]      = meshArea(mesh);
+    perimeters[i - 1] = meshPerimeter(face, mesh, location);
   }
-  const double maxSize       = m_parameters.EffMaxSize;
-  const bool   hasSize       = maxSize < QMData_MeshParameters::Unset();
-  const double idealTriangle = hasSize ? 0.25 * std::sqrt(3.0) * maxSize * maxSize : 0.0;
-  if (hasSize && area / idealTriangle > THE_MAX_TRIANGLES)
+
+  // Sizes: a narrow face (a fillet strip) gets edges about as long as it is wide, so that
+  // its triangles are not slivers; its width is estimated as twice its area over its
+  // perimeter (exact for a long strip), and never taken below a sixteenth of the maximum
+  // size. Each edge takes the smallest size of its faces, so that all of them split it
+  // alike. The size guard then counts the triangles these sizes give.
+  const double        maxSize = m_parameters.EffMaxSize;
+  const bool          hasSize = maxSize < QMData_MeshParameters::Unset();
+  std::vector<double> faceSizes(faces.Extent(), maxSize);
+  NCollection_DataMap<TopoDS_Shape, double, TopTools_ShapeMapHasher> edgeSizes;
+  double                                                             nbTriangles = 0.0;
+  if (hasSize)
   {
-    return false;
+    const double floor = std::max(maxSize / 16.0, 2.0 * m_parameters.EffMinSize);
+    for (int i = 0; i < faces.Extent(); ++i)
+    {
+      if (perimeters[i] > 0.0)
+      {
+        faceSizes[i] = std::min(maxSize, std::max(floor, 2.0 * areas[i] / perimeters[i]));
+      }
+      nbTriangles += areas[i] / (0.25 * std::sqrt(3.0) * faceSizes[i] * faceSizes[i]);
+      for (TopExp_Explorer edges(faces(i + 1), TopAbs_EDGE); edges.More(); edges.Next())
+      {
+        double* size = edgeSizes.ChangeSeek(edges.Current());
+        if (size == nullptr)
+        {
+          edgeSizes.Bind(edges.Current(), faceSizes[i]);
+        }
+        else
+        {
+          *size = std::min(*size, faceSizes[i]);
+        }
+      }
+    }
+    if (nbTriangles > THE_MAX_TRIANGLES)
+    {
+      return false;
+    }
   }
 
   std::vector<std::unique_ptr<QMShape_FaceRefiner>> refiners(faces.Extent());
   for (int i = 1; i <= faces.Extent(); ++i)
   {
     QMShape_FaceRefiner::Settings settings;
-    settings.MaxSize    = maxSize;
+    settings.MaxSize    = faceSizes[i - 1];
+    settings.EdgeSizes  = &edgeSizes;
     settings.Deflection = m_deflection;
     settings.NbPasses   = m_parameters.SkipOptimisation ? 0 : m_parameters.NbOptimisationPasses;
     // Bisection of a face mesh needs about twice its area over the ideal triangle in nodes;
     // ten times that (and a floor) is a run-away, not a refinement.
-    const double expected = hasSize ? 10.0 * areas[i - 1] / idealTriangle : 0.0;
+    const double size     = faceSizes[i - 1];
+    const double expected = hasSize ? 10.0 * areas[i - 1] / (0.43 * size * size) : 0.0;
     settings.MaxNodes     = static_cast<size_t>(std::min(expected, 1.0e9)) + 100000;
     refiners[i - 1].reset(new QMShape_FaceRefiner(TopoDS::Face(faces(i)), settings));
   }

@@ -17,7 +17,9 @@
 //!    and gives conforming face meshes with nodes on the edges.
 //! 2. Refinement of each face to the effective maximum size: longest-edge bisection with
 //!    new nodes on the surface, and edge points on the edge curves so that neighbouring
-//!    faces stay conforming.
+//!    faces stay conforming. A narrow face (a fillet strip) is refined to about its width
+//!    instead (twice its area over its perimeter, at least a sixteenth of the maximum
+//!    size), and its edges with it, so that it is not filled with slivers.
 //! 3. Optimisation of each face (unless SkipOptimisation): NbOptimisationPasses rounds of
 //!    angle-raising edge flips and tangential smoothing, which keep nodes on the surface
 //!    and never lengthen an edge beyond the maximum size.
