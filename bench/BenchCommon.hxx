@@ -59,6 +59,7 @@ void AddDecimationTasks(std::vector<Task>& tasks);
 void AddRepairTasks(std::vector<Task>& tasks);
 void AddExchange2Tasks(std::vector<Task>& tasks);
 void AddWrapTasks(std::vector<Task>& tasks);
+void AddGenerationTasks(std::vector<Task>& tasks);
 
 } // namespace bench
 

@@ -17,6 +17,7 @@ int main(int argc, char** argv)
   bench::AddRepairTasks(tasks);
   bench::AddExchange2Tasks(tasks);
   bench::AddWrapTasks(tasks);
+  bench::AddGenerationTasks(tasks);
 
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0)
   {

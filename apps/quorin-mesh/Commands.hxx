@@ -40,6 +40,7 @@ int RunFillHoles(const std::vector<std::string>& arguments);
 int RunObfuscate(const std::vector<std::string>& arguments);
 int RunWrap(const std::vector<std::string>& arguments);
 int RunOverlap(const std::vector<std::string>& arguments);
+int RunMesh(const std::vector<std::string>& arguments);
 
 //! Extension of a path with its dot, in lower case (".stl"); empty when it has none.
 std::string LowerExtension(const std::string& path);

@@ -650,4 +650,47 @@ int CountBoundaryEdges(const Handle(Poly_Triangulation) & mesh)
   return boundary;
 }
 
+bool LoadShapeInput(const std::string&          path,
+                    const ActAPI_ProgressEntry& progress,
+                    MeshInput&                  input,
+                    std::string&                error)
+{
+  input      = MeshInput();
+  input.Path = path;
+  std::error_code status;
+  if (!std::filesystem::is_regular_file(path, status))
+  {
+    error = "cannot open '" + path +
+            "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
+    return false;
+  }
+  input.FileSize              = std::filesystem::file_size(path, status);
+  const std::string extension = LowerExtension(path);
+  bool              isRead    = false;
+  if (extension == ".step" || extension == ".stp")
+  {
+    isRead = readStep(input, progress, error);
+  }
+  else if (extension == ".brep")
+  {
+    isRead = readBRep(input, progress, error);
+  }
+  else
+  {
+    error = "'" + path + "' is not a CAD file (.step, .stp or .brep)";
+    return false;
+  }
+  if (!isRead)
+  {
+    return false;
+  }
+  input.IsBRep = true;
+  if (input.Shape.IsNull() || !TopExp_Explorer(input.Shape, TopAbs_FACE).More())
+  {
+    error = "'" + path + "' holds no faces";
+    return false;
+  }
+  return true;
+}
+
 } // namespace cli

@@ -90,6 +90,14 @@ bool MeshShape(const TopoDS_Shape&         shape,
 //! their common edges. Null when no triangle results.
 Handle(Poly_Triangulation) JoinFaceMeshes(const TopoDS_Shape& shape);
 
+//! Reads a CAD file (.step, .stp, .brep; case ignored) as a shape, without meshing it.
+//! @return false with a one-line reason in `error` when the file is missing, of another
+//!         extension, unreadable, holds no faces, or the user interrupted
+bool LoadShapeInput(const std::string&          path,
+                    const ActAPI_ProgressEntry& progress,
+                    MeshInput&                  input,
+                    std::string&                error);
+
 //! Number of edges used by exactly one triangle (0 for a closed mesh).
 int CountBoundaryEdges(const Handle(Poly_Triangulation) & mesh);
 

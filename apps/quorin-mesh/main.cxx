@@ -35,6 +35,7 @@ const std::vector<Command>& AllCommands()
        RunObfuscate},
       {"wrap", "wrap a dirty mesh or CAD file into a closed, manifold envelope", RunWrap},
       {"overlap", "measure how much the solids of two closed meshes overlap", RunOverlap},
+      {"mesh", "mesh a CAD part (STEP, BREP) to a deflection or a maximum edge size", RunMesh},
   };
   return THE_COMMANDS;
 }

@@ -1,0 +1,3 @@
+#include <algoMesh_TetraOptions.hxx>
+
+IMPLEMENT_STANDARD_RTTIEXT(quorin::algoMesh_TetraOptions, Standard_Transient)

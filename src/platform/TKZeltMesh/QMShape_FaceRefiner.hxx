@@ -1,0 +1,162 @@
+// Refinement and optimisation of the triangulation of one face: edges longer than a size
+// are split on the surface, then edge flips and tangential smoothing raise the triangle
+// angles, keeping every node on the surface and the face's boundary conforming with its
+// neighbours.
+#ifndef QMShape_FaceRefiner_HeaderFile
+#define QMShape_FaceRefiner_HeaderFile
+
+#include <TKZeltMesh_Export.hxx>
+
+#include <BRepAdaptor_Curve.hxx>
+#include <BRepAdaptor_Curve2d.hxx>
+#include <BRepAdaptor_Surface.hxx>
+#include <NCollection_DataMap.hxx>
+#include <TopTools_ShapeMapHasher.hxx>
+#include <Poly_PolygonOnTriangulation.hxx>
+#include <Poly_Triangulation.hxx>
+#include <TopLoc_Location.hxx>
+#include <TopoDS_Edge.hxx>
+#include <TopoDS_Face.hxx>
+#include <gp_Pnt2d.hxx>
+#include <gp_Trsf.hxx>
+
+#include <array>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+//! Works on a copy of the face's triangulation (which must carry UV nodes) and the
+//! polygons of its edges on it; the face itself is not modified. Faces are independent:
+//! separate refiners may run on separate threads.
+//!
+//! Conformity. A segment of an edge polygon is split at the middle of its curve parameter
+//! range, at the edge's 3D curve point, whenever the chord between the curve points of its
+//! two ends is longer than the edge's size (Settings::EdgeSizes). That rule depends only on the
+//! edge and the parameters of the segment, so every face sharing the edge (and both sides of a
+//! seam) inserts the same points, whatever order its own refinement runs in.
+class QMShape_FaceRefiner
+{
+public:
+  struct Settings
+  {
+    double MaxSize = 1.0e100; //!< maximum edge length; 1e100 or more: no limit
+    //! Maximum length of the segments of particular edges (their polygons), below MaxSize;
+    //! edges that are not in the map take MaxSize. Every face sharing an edge must be given
+    //! the same value for it, or the faces will not conform.
+    const NCollection_DataMap<TopoDS_Shape, double, TopTools_ShapeMapHasher>* EdgeSizes = nullptr;
+    int    NbPasses = 3; //!< optimisation passes (flips then smoothing)
+    size_t MaxNodes = 0; //!< node budget of the face; 0: none
+    //! Distance to the surface a flip may give the new diagonal's middle (the chordal
+    //! deflection the mesh was made for); a flip never raises it above the old one's
+    //! otherwise.
+    double Deflection = 0.0;
+  };
+
+  //! The polygon of one edge occurrence of the face on the new triangulation.
+  struct EdgePolygon
+  {
+    TopoDS_Edge Edge; //!< as it occurs in the face (orientation picks a seam's side)
+    Handle(Poly_PolygonOnTriangulation) Result;
+  };
+
+public:
+  QMShape_FaceRefiner(const TopoDS_Face& face, const Settings& settings);
+
+  //! Refines and optimises. False when the face has no triangulation with UV nodes, or
+  //! when the node budget ran out (nothing is produced then).
+  bool Perform();
+
+  //! The new triangulation, in the frame of the face's own (placed by Location()).
+  const Handle(Poly_Triangulation) & Result() const { return m_result; }
+
+  //! The triangulation the face carried.
+  const Handle(Poly_Triangulation) & Source() const { return m_source; }
+
+  //! Location of the face's triangulation.
+  const TopLoc_Location& Location() const { return m_location; }
+
+  //! The edge polygons on the new triangulation, one per edge occurrence that had one.
+  const std::vector<EdgePolygon>& Polygons() const { return m_polygons; }
+
+  int NbSplits() const { return m_nbSplits; }
+  int NbFlips() const { return m_nbFlips; }
+  int NbMoves() const { return m_nbMoves; }
+
+protected:
+  //! One edge occurrence of the face: curves and the (parameter, node) pairs on it.
+  struct Slot
+  {
+    TopoDS_Edge Edge;
+    Handle(Poly_PolygonOnTriangulation) Source;
+    Handle(BRepAdaptor_Curve) Curve;    //!< 3D, model coordinates
+    Handle(BRepAdaptor_Curve2d) PCurve; //!< on this face
+    bool                                Splittable = false;
+    double                              Size       = 1.0e100; //!< longest segment allowed
+    std::vector<std::pair<double, int>> Nodes;                //!< (parameter, 0-based node)
+  };
+
+  //! A segment of an edge polygon between two nodes.
+  struct Segment
+  {
+    int    Slot;
+    int    A, B;   //!< 0-based nodes
+    double Ta, Tb; //!< their parameters on the edge
+  };
+
+  //! The triangles on an undirected edge; -1 where none.
+  struct EdgeRecord
+  {
+    int T[2] = {-1, -1};
+  };
+
+  bool loadMesh();
+  void loadPolygons();
+  void choosePCurve(Slot& slot, const int nbNodes) const;
+  void buildEdges();
+  bool refine();
+  void flipEdges();
+  //! @param[in] keepSize refuse moves that stretch an edge beyond the maximum size
+  void smoothNodes(const bool keepSize);
+  void storeResult();
+
+  int  addNode(const gp_Pnt& point, const gp_Pnt2d& uv, const bool fixed);
+  void splitEdge(const int a, const int b, const int m);
+  bool flipEdge(const uint64_t key, EdgeRecord& record);
+  bool moveNode(const int node, const std::vector<int>& ring, const bool keepSize);
+
+  gp_Pnt surfacePoint(const gp_Pnt2d& uv) const;
+  double uvArea(const std::array<int, 3>& t) const;
+  double minAngle(const std::array<int, 3>& t) const;
+  double minAngle(const gp_Pnt& a, const gp_Pnt& b, const gp_Pnt& c) const;
+  double deviation(const int a, const int b) const;
+
+  void attach(const uint64_t key, const int triangle);
+  void replace(const uint64_t key, const int from, const int to);
+
+  static uint64_t keyOf(const int a, const int b);
+
+private:
+  TopoDS_Face m_face;
+  Settings    m_settings;
+  Handle(Poly_Triangulation) m_source;
+  Handle(Poly_Triangulation) m_result;
+  TopLoc_Location m_location;
+  gp_Trsf         m_toLocal;
+  bool            m_isIdentity = true;
+  Handle(BRepAdaptor_Surface) m_surface;
+
+  std::vector<gp_Pnt>                      m_points;
+  std::vector<gp_Pnt2d>                    m_uv;
+  std::vector<char>                        m_fixed;
+  std::vector<std::array<int, 3>>          m_triangles;
+  std::unordered_map<uint64_t, EdgeRecord> m_edges;
+  std::unordered_map<uint64_t, Segment>    m_segments;
+  std::vector<Slot>                        m_slots;
+  std::vector<EdgePolygon>                 m_polygons;
+
+  int m_nbSplits = 0;
+  int m_nbFlips  = 0;
+  int m_nbMoves  = 0;
+};
+
+#endif

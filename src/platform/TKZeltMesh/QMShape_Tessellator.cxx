@@ -1,0 +1,293 @@
+// Surface tessellation of a B-rep shape: the kernel's incremental mesher for curvature and
+// conformity, then per-face size refinement and quality optimisation (QMShape_FaceRefiner)
+// on parallel threads, the results stored back into the faces in one sequential pass.
+// Cost: the kernel pass, then O(n log n) for n final nodes spread over the faces.
+#include <QMShape_Tessellator.hxx>
+
+#include <QMShape_FaceRefiner.hxx>
+
+#include <BRepBndLib.hxx>
+#include <BRepMesh_IncrementalMesh.hxx>
+#include <BRep_Builder.hxx>
+#include <BRep_Tool.hxx>
+#include <Bnd_Box.hxx>
+#include <NCollection_DataMap.hxx>
+#include <TopExp.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopTools_ShapeMapHasher.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
+#include <TopoDS.hxx>
+
+#include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <memory>
+#include <vector>
+
+namespace
+{
+const double THE_MAX_TRIANGLES = 2.0e7;
+
+// Area of the triangles of a face mesh, in its own frame (lengths do not change with it).
+double meshArea(const Handle(Poly_Triangulation) & mesh)
+{
+  double area = 0.0;
+  for (int i = 1; i <= mesh->NbTriangles(); ++i)
+  {
+    int a, b, c;
+    mesh->Triangle(i).Get(a, b, c);
+    const gp_Vec ab(mesh->Node(a), mesh->Node(b)), ac(mesh->Node(a), mesh->Node(c));
+    area += 0.5 * ab.Crossed(ac).Magnitude();
+  }
+  return area;
+}
+// Length of the edge polygons of a face on its mesh (seams count twice, as the face's
+// boundary runs along them twice).
+double meshPerimeter(const TopoDS_Face& face,
+                     const Handle(Poly_Triangulation) & mesh,
+                     const TopLoc_Location& location)
+{
+  double length = 0.0;
+  for (TopExp_Explorer edges(face, TopAbs_EDGE); edges.More(); edges.Next())
+  {
+    const Handle(Poly_PolygonOnTriangulation)& polygon =
+        BRep_Tool::PolygonOnTriangulation(TopoDS::Edge(edges.Current()), mesh, location);
+    if (polygon.IsNull())
+    {
+      continue;
+    }
+    for (int i = 1; i < polygon->NbNodes(); ++i)
+    {
+      const int a = polygon->Node(i), b = polygon->Node(i + 1);
+      if (a >= 1 && b >= 1 && a <= mesh->NbNodes() && b <= mesh->NbNodes())
+      {
+        length += mesh->Node(a).Distance(mesh->Node(b));
+      }
+    }
+  }
+  return length;
+}
+} // namespace
+
+QMShape_Tessellator::QMShape_Tessellator()
+    : m_nbThreads(0), m_isDone(false), m_nbTriangles(0), m_nbSplits(0), m_nbFlips(0), m_nbMoves(0),
+      m_deflection(0.0)
+{
+}
+
+void QMShape_Tessellator::SetParameters(const QMData_MeshParameters& parameters)
+{
+  m_parameters = parameters;
+}
+
+double QMShape_Tessellator::chooseDeflection() const
+{
+  Bnd_Box box;
+  BRepBndLib::Add(m_shape, box, false);
+  if (box.IsVoid())
+  {
+    return 0.0;
+  }
+  const double diagonal = std::sqrt(box.SquareExtent());
+  if (!(diagonal > 0.0) || !std::isfinite(diagonal))
+  {
+    return 0.0;
+  }
+  const QMData_MeshParameters& p = m_parameters;
+  double                       deflection;
+  if (p.Deflection > 0.0 && p.Deflection < QMData_MeshParameters::Unset())
+  {
+    deflection = p.Deflection;
+  }
+  else if (p.EffMaxSize < QMData_MeshParameters::Unset())
+  {
+    deflection = p.EffMaxSize / 20.0;
+  }
+  else
+  {
+    deflection = diagonal / 1000.0;
+  }
+  return std::max({deflection, p.EffMinSize, diagonal * 1.0e-5});
+}
+
+void QMShape_Tessellator::Perform()
+{
+  m_isDone      = false;
+  m_nbTriangles = m_nbSplits = m_nbFlips = m_nbMoves = 0;
+  m_deflection                                       = 0.0;
+
+  // 1. Nothing to mesh: not done.
+  if (m_shape.IsNull())
+  {
+    return;
+  }
+  m_deflection = chooseDeflection();
+  if (!(m_deflection > 0.0))
+  {
+    return;
+  }
+
+  // 2. First pass: the kernel's mesher resolves curvature and edge conformity.
+  BRepMesh_IncrementalMesh(m_shape, m_deflection, Standard_False, m_parameters.EffAngle,
+                           Standard_True);
+
+  // 3. Refine and optimise the faces, and store the results.
+  m_isDone = refineFaces();
+
+  if (m_parameters.Verbosity > 0)
+  {
+    std::cout << "QMShape_Tessellator: " << (m_isDone ? "done" : "failed") << ", " << m_nbTriangles
+              << " triangles, deflection " << m_deflection << ", " << m_nbSplits << " splits, "
+              << m_nbFlips << " flips, " << m_nbMoves << " moves" << std::endl;
+  }
+}
+
+bool QMShape_Tessellator::refineFaces()
+{
+  TopTools_IndexedMapOfShape faces;
+  TopExp::MapShapes(m_shape, TopAbs_FACE, faces);
+  if (faces.IsEmpty())
+  {
+    return false;
+  }
+
+  // Every face with a surface must have been meshed by the first pass.
+  std::vector<double> areas(faces.Extent(), 0.0), perimeters(faces.Extent(), 0.0);
+  for (int i = 1; i <= faces.Extent(); ++i)
+  {
+    const TopoDS_Face& face = TopoDS::Face(faces(i));
+    TopLoc_Location    location;
+    const Handle(Poly_Triangulation)& mesh = BRep_Tool::Triangulation(face, location);
+    if (mesh.IsNull())
+    {
+      if (!BRep_Tool::Surface(face).IsNull())
+      {
+        return false;
+      }
+      continue;
+    }
+    areas[i - 1]      = meshArea(mesh);
+    perimeters[i - 1] = meshPerimeter(face, mesh, location);
+  }
+
+  // Sizes: a narrow face (a fillet strip) gets edges about as long as it is wide, so that
+  // its triangles are not slivers; its width is estimated as twice its area over its
+  // perimeter (exact for a long strip), and never taken below a sixteenth of the maximum
+  // size. Each edge takes the smallest size of its faces, so that all of them split it
+  // alike. The size guard then counts the triangles these sizes give.
+  const double        maxSize = m_parameters.EffMaxSize;
+  const bool          hasSize = maxSize < QMData_MeshParameters::Unset();
+  std::vector<double> faceSizes(faces.Extent(), maxSize);
+  NCollection_DataMap<TopoDS_Shape, double, TopTools_ShapeMapHasher> edgeSizes;
+  double                                                             nbTriangles = 0.0;
+  if (hasSize)
+  {
+    const double floor = std::max(maxSize / 16.0, 2.0 * m_parameters.EffMinSize);
+    for (int i = 0; i < faces.Extent(); ++i)
+    {
+      if (perimeters[i] > 0.0)
+      {
+        faceSizes[i] = std::min(maxSize, std::max(floor, 2.0 * areas[i] / perimeters[i]));
+      }
+      nbTriangles += areas[i] / (0.25 * std::sqrt(3.0) * faceSizes[i] * faceSizes[i]);
+      for (TopExp_Explorer edges(faces(i + 1), TopAbs_EDGE); edges.More(); edges.Next())
+      {
+        double* size = edgeSizes.ChangeSeek(edges.Current());
+        if (size == nullptr)
+        {
+          edgeSizes.Bind(edges.Current(), faceSizes[i]);
+        }
+        else
+        {
+          *size = std::min(*size, faceSizes[i]);
+        }
+      }
+    }
+    if (nbTriangles > THE_MAX_TRIANGLES)
+    {
+      return false;
+    }
+  }
+
+  std::vector<std::unique_ptr<QMShape_FaceRefiner>> refiners(faces.Extent());
+  for (int i = 1; i <= faces.Extent(); ++i)
+  {
+    QMShape_FaceRefiner::Settings settings;
+    settings.MaxSize    = faceSizes[i - 1];
+    settings.EdgeSizes  = &edgeSizes;
+    settings.Deflection = m_deflection;
+    settings.NbPasses   = m_parameters.SkipOptimisation ? 0 : m_parameters.NbOptimisationPasses;
+    // Bisection of a face mesh needs about twice its area over the ideal triangle in nodes;
+    // ten times that (and a floor) is a run-away, not a refinement.
+    const double size     = faceSizes[i - 1];
+    const double expected = hasSize ? 10.0 * areas[i - 1] / (0.43 * size * size) : 0.0;
+    settings.MaxNodes     = static_cast<size_t>(std::min(expected, 1.0e9)) + 100000;
+    refiners[i - 1].reset(new QMShape_FaceRefiner(TopoDS::Face(faces(i)), settings));
+  }
+
+  const int       hardware = static_cast<int>(tbb::this_task_arena::max_concurrency());
+  tbb::task_arena arena(m_nbThreads > 0 ? std::min(m_nbThreads, std::max(hardware, 1))
+                                        : tbb::task_arena::automatic);
+  arena.execute(
+      [&]
+      {
+        // A face without a mesh of the first pass gives no result; it is judged below.
+        tbb::parallel_for(0, faces.Extent(), [&](const int i) { refiners[i]->Perform(); });
+      });
+
+  // Store sequentially: faces share edges, whose representation lists are not guarded.
+  BRep_Builder builder;
+  bool         allDone = true;
+  for (int i = 0; i < faces.Extent(); ++i)
+  {
+    const QMShape_FaceRefiner& refiner = *refiners[i];
+    if (refiner.Result().IsNull())
+    {
+      // Faces without a mesh of the first pass are those without surface (checked above).
+      allDone = allDone && refiner.Source().IsNull();
+      continue;
+    }
+    const TopoDS_Face& face = TopoDS::Face(faces(i + 1));
+    for (const QMShape_FaceRefiner::EdgePolygon& polygon : refiner.Polygons())
+    {
+      builder.UpdateEdge(polygon.Edge, Handle(Poly_PolygonOnTriangulation)(), refiner.Source(),
+                         refiner.Location());
+    }
+    builder.UpdateFace(face, refiner.Result());
+    for (const QMShape_FaceRefiner::EdgePolygon& polygon : refiner.Polygons())
+    {
+      if (BRep_Tool::IsClosed(polygon.Edge, face) && polygon.Edge.Orientation() == TopAbs_REVERSED)
+      {
+        continue; // stored with its forward twin below
+      }
+      Handle(Poly_PolygonOnTriangulation) second;
+      if (BRep_Tool::IsClosed(polygon.Edge, face))
+      {
+        for (const QMShape_FaceRefiner::EdgePolygon& other : refiner.Polygons())
+        {
+          if (other.Edge.IsSame(polygon.Edge) && other.Edge.Orientation() == TopAbs_REVERSED)
+          {
+            second = other.Result;
+          }
+        }
+      }
+      if (second.IsNull())
+      {
+        builder.UpdateEdge(polygon.Edge, polygon.Result, refiner.Result(), refiner.Location());
+      }
+      else
+      {
+        builder.UpdateEdge(polygon.Edge, polygon.Result, second, refiner.Result(),
+                           refiner.Location());
+      }
+    }
+    m_nbTriangles += refiner.Result()->NbTriangles();
+    m_nbSplits += refiner.NbSplits();
+    m_nbFlips += refiner.NbFlips();
+    m_nbMoves += refiner.NbMoves();
+  }
+  return allDone;
+}

@@ -1,0 +1,89 @@
+// Surface tessellator: meshes the faces of a B-rep shape to a maximum edge size with
+// well-shaped triangles, every face mesh conforming with its neighbours along shared edges.
+#ifndef QMShape_Tessellator_HeaderFile
+#define QMShape_Tessellator_HeaderFile
+
+#include <QMData_MeshParameters.hxx>
+
+#include <TopoDS_Shape.hxx>
+
+//! Meshes every face of a shape and stores the result in the faces themselves (their
+//! triangulations, and the polygons of their edges on them), as the kernel's mesher does.
+//!
+//! Method, per Perform:
+//! 1. A first pass with the kernel's incremental mesher, in parallel, at the chordal
+//!    deflection of the parameters (QMData_MeshParameters::Deflection, or derived from the
+//!    maximum size or the shape's size) and the effective angle: this resolves curvature
+//!    and gives conforming face meshes with nodes on the edges.
+//! 2. Refinement of each face to the effective maximum size: longest-edge bisection with
+//!    new nodes on the surface, and edge points on the edge curves so that neighbouring
+//!    faces stay conforming. A narrow face (a fillet strip) is refined to about its width
+//!    instead (twice its area over its perimeter, at least a sixteenth of the maximum
+//!    size), and its edges with it, so that it is not filled with slivers.
+//! 3. Optimisation of each face (unless SkipOptimisation): NbOptimisationPasses rounds of
+//!    angle-raising edge flips and tangential smoothing, which keep nodes on the surface
+//!    and never lengthen an edge beyond the maximum size.
+//! Faces are refined in parallel. The result meets: every edge at most EffMaxSize long
+//! (edges of the first pass included), triangles' distance to the surface within the
+//! first pass's deflection or better, the same points on both sides of a shared edge.
+//!
+//! Guards. The chordal deflection is raised to 1e-5 of the shape's box diagonal at least,
+//! and a run whose size would give more than 20 million triangles fails before refining,
+//! so that a size given in the wrong unit fails instead of exhausting memory.
+class TKZeltMesh_EXPORT QMShape_Tessellator
+{
+public:
+  //! No shape, default parameters, not done, all hardware threads.
+  QMShape_Tessellator();
+
+  //! The shape to mesh; its faces receive the triangulations.
+  void                SetShape(const TopoDS_Shape& shape) { m_shape = shape; }
+  const TopoDS_Shape& Shape() const { return m_shape; }
+
+  //! The parameters, copied; call QMData_MeshParameters::Update() on them first.
+  void                         SetParameters(const QMData_MeshParameters& parameters);
+  const QMData_MeshParameters& Parameters() const { return m_parameters; }
+  QMData_MeshParameters&       ChangeParameters() { return m_parameters; }
+
+  //! Threads of the face refinement; 0 or less: all the hardware has. The kernel's pass
+  //! uses its own parallel mode.
+  void SetNbThreads(const int nbThreads) { m_nbThreads = nbThreads; }
+  int  NbThreads() const { return m_nbThreads; }
+
+  //! Whether the last Perform meshed every face.
+  bool IsDone() const { return m_isDone; }
+  void SetDone(const bool isDone) { m_isDone = isDone; }
+
+  //! Meshes the shape. Done when every face carrying a surface got a mesh. Not done for a
+  //! null shape or a shape without faces, when the kernel's pass left a face without a
+  //! mesh, or when the size guard above stopped the run; the faces may then hold the
+  //! kernel pass's meshes. Kernel exceptions pass through.
+  void Perform();
+
+  //! Statistics of the last Perform.
+  int    NbTriangles() const { return m_nbTriangles; }
+  int    NbSplits() const { return m_nbSplits; }
+  int    NbFlips() const { return m_nbFlips; }
+  int    NbMoves() const { return m_nbMoves; }
+  double UsedDeflection() const { return m_deflection; }
+
+protected:
+  //! The chordal deflection of the first pass; 0 when the shape has no extent.
+  double chooseDeflection() const;
+
+  //! Runs the refinement of all faces and stores the results; false when a face failed.
+  bool refineFaces();
+
+private:
+  TopoDS_Shape          m_shape;
+  QMData_MeshParameters m_parameters;
+  int                   m_nbThreads;
+  bool                  m_isDone;
+  int                   m_nbTriangles;
+  int                   m_nbSplits;
+  int                   m_nbFlips;
+  int                   m_nbMoves;
+  double                m_deflection;
+};
+
+#endif
