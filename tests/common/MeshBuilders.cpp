@@ -333,6 +333,8 @@ std::array<double, 6> NodeBounds(const Handle(MorvDS_Mesh) & mesh)
     }
   }
   return box;
+}
+
 Handle(Poly_Triangulation) Torus(const double R, const double r, const int nu, const int nv)
 {
   std::vector<gp_Pnt>             nodes;
