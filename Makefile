@@ -4,6 +4,10 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= 2
 CMAKE_GEN  := -G Ninja
 LAUNCHER   := $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
+# Paths inside the checkout are hashed relative to it, so that every clone of the project
+# shares ccache results with the others.
+export CCACHE_BASEDIR   := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 
 .PHONY: deps configure build demo test test-sanitize bench consumer fuzz format clean
 

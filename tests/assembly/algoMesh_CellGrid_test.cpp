@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 using quorin::algoMesh_CellGrid;
@@ -57,7 +58,7 @@ void expectSameAsCellFilter(const std::vector<gp_XYZ>& stored,
     inspector.sqTolerance = tol * tol;
     const gp_XYZ shift(tol, tol, tol);
     filter.Inspect(q - shift, q + shift, inspector);
-    grid.Prefetch(q); // a hint only
+    grid.Prefetch(q, tol); // a hint only
     const int first = inspector.found.empty() ? -1 : inspector.found.front();
     const int last  = inspector.found.empty() ? -1 : inspector.found.back();
     ASSERT_EQ(first, grid.FindFirst(q, tol)) << q.X() << " " << q.Y() << " " << q.Z();
@@ -106,6 +107,31 @@ TEST(algoMesh_CellGrid, WrappedCellCoordinatesMatchKernelCellFilter)
     const std::vector<gp_XYZ> stored  = cloud(random, centre, 3.0 * tol, 200);
     const std::vector<gp_XYZ> queries = cloud(random, centre, 4.0 * tol, 1000);
     expectSameAsCellFilter(stored, queries, tol);
+  }
+}
+
+TEST(algoMesh_CellGrid, PointsOnAndBesideCellBoundariesMatchKernelCellFilter)
+{
+  // Coordinates that are whole multiples of the cell size, and their neighbours a few
+  // units in the last place away, sit where a cheaper cell computation could truncate to
+  // the other side of a boundary. Cell sizes whose inverse is inexact are the risky ones.
+  for (const double tol : {1.0e-7, 0.1, 0.3, 1.0 / 3.0})
+  {
+    std::vector<gp_XYZ> points;
+    for (int k = -6; k <= 6; ++k)
+    {
+      double value = k * tol;
+      for (int step = 0; step < 3; ++step)
+      {
+        value = std::nextafter(value, -1.0e300);
+      }
+      for (int step = 0; step < 7; ++step, value = std::nextafter(value, 1.0e300))
+      {
+        points.push_back(gp_XYZ(value, 0.5 * k * tol, value));
+        points.push_back(gp_XYZ(-value, value, 2.0 * tol));
+      }
+    }
+    expectSameAsCellFilter(points, points, tol);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <algorithm>
 #include <random>
 
 using quorin::algoMesh_NodesMerger;
@@ -145,6 +146,15 @@ TEST(algoMesh_NodesMerger, MatchesBruteForceOnRandomClusters)
   algoMesh_NodesMerger merger;
   merger.Perform(points);
   EXPECT_EQ(referenceMerge(points, TOL), merger.Indices());
+
+  // Appending in chunks of any size continues exactly like point-by-point calls.
+  algoMesh_NodesMerger chunked;
+  for (size_t first = 0; first < points.size(); first += 37)
+  {
+    chunked.Append(points.data() + first, std::min<size_t>(37, points.size() - first));
+  }
+  EXPECT_EQ(merger.Indices(), chunked.Indices());
+  EXPECT_EQ(merger.NbNodes(), chunked.NbNodes());
 
   // A copy continues exactly like the original.
   algoMesh_NodesMerger copy = merger;

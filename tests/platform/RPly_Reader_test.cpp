@@ -27,6 +27,13 @@ int record(const RPly_Argument& argument)
   return 1;
 }
 
+int recordList(const RPly_Argument& argument)
+{
+  auto* lists = static_cast<std::vector<std::vector<double>>*>(argument.UserData);
+  lists->emplace_back(argument.Values, argument.Values + argument.Length);
+  return 1;
+}
+
 std::string tempPath(const std::string& name)
 {
   return testmesh::TempPath(name);
@@ -93,12 +100,25 @@ void roundTrip(const RPly_Storage storage)
   EXPECT_EQ((std::vector<int64_t>{0, 0, 1, 1, 1}), list.instances);
   EXPECT_EQ((std::vector<int64_t>{1, 1, 2, 2, 2}), list.lengths);
   EXPECT_EQ(1.0 / 3.0 + 1, list.values[4]);
+
+  // A whole-list callback takes the same entries, one list per call; not on scalars.
+  RPly_Reader again;
+  ASSERT_TRUE(again.Open(path));
+  ASSERT_TRUE(again.ReadHeader());
+  std::vector<std::vector<double>> lists;
+  EXPECT_EQ(0, again.SetListReadCallback("thing", "s0", recordList, &lists, 0));
+  EXPECT_EQ(2, again.SetListReadCallback("thing", "list", recordList, &lists, 0));
+  ASSERT_TRUE(again.Read()) << again.Error();
+  EXPECT_EQ((std::vector<std::vector<double>>{{1.0 / 3.0}, {1.0 / 3.0, 1.0 / 3.0 + 1}}), lists);
 }
 
-bool readsMemory(const std::string& text, std::string* error = nullptr)
+bool readsMemory(const std::string& text,
+                 std::string*       error     = nullptr,
+                 const bool         wholeList = false)
 {
-  Recorded    sink;
-  RPly_Reader reader;
+  Recorded                         sink;
+  std::vector<std::vector<double>> lists;
+  RPly_Reader                      reader;
   reader.OpenMemory(text.data(), text.size());
   bool ok = reader.ReadHeader();
   if (ok)
@@ -107,7 +127,14 @@ bool readsMemory(const std::string& text, std::string* error = nullptr)
     {
       for (const RPly_Property& property : element.Properties)
       {
-        reader.SetReadCallback(element.Name, property.Name, record, &sink, 0);
+        if (wholeList && property.IsList)
+        {
+          reader.SetListReadCallback(element.Name, property.Name, recordList, &lists, 0);
+        }
+        else
+        {
+          reader.SetReadCallback(element.Name, property.Name, record, &sink, 0);
+        }
       }
     }
     ok = reader.Read();
@@ -171,16 +198,23 @@ TEST(RPly_Reader, MalformedInputFailsWithAMessage)
   };
   for (const char* text : cases)
   {
-    std::string error;
-    EXPECT_FALSE(readsMemory(text, &error)) << text;
-    EXPECT_FALSE(error.empty()) << text;
+    for (const bool wholeList : {false, true})
+    {
+      std::string error;
+      EXPECT_FALSE(readsMemory(text, &error, wholeList)) << text;
+      EXPECT_FALSE(error.empty()) << text;
+    }
   }
   // A huge declared count and a huge list length meet the end of the data, quickly and
   // without allocating for the declared sizes.
   EXPECT_FALSE(readsMemory(header + "element v 9000000000000000000\nproperty float x\n"
                                     "end_header\n\x01\x02"));
-  EXPECT_FALSE(readsMemory(header + "element f 1\nproperty list uint int i\nend_header\n"
-                                    "\xff\xff\xff\xff\x01\x00\x00\x00"));
+  for (const bool wholeList : {false, true})
+  {
+    EXPECT_FALSE(readsMemory(header + "element f 1\nproperty list uint int i\nend_header\n"
+                                      "\xff\xff\xff\xff\x01\x00\x00\x00",
+                             nullptr, wholeList));
+  }
   EXPECT_FALSE(readsMemory(header + "element v 9000000000000000000\nproperty float x\n"
                                     "property float y\nend_header\n"));
 }

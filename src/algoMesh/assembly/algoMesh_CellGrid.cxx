@@ -14,11 +14,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <new>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 using namespace quorin;
 
@@ -26,6 +21,10 @@ namespace
 {
 // Cells per block along each axis, as a shift: 8 cells.
 const int THE_BLOCK_SHIFT = 3;
+
+// Quotients below this magnitude take the multiplication path of cellCoord(): far from the
+// int range, and large enough for any coordinate a tolerance-sized cell can index there.
+const double THE_FAST_CELL_LIMIT = 1073741824.0; // 2^30
 
 // Smallest table, in slots.
 const size_t THE_MIN_SLOTS = 64;
@@ -44,7 +43,8 @@ bool isFinite(const gp_XYZ& point)
 }
 } // namespace
 
-algoMesh_CellGrid::algoMesh_CellGrid(const double cellSize) : m_cellSize(cellSize), m_nbBlocks(0)
+algoMesh_CellGrid::algoMesh_CellGrid(const double cellSize)
+    : m_cellSize(cellSize), m_inverseCellSize(1.0 / cellSize), m_nbBlocks(0)
 {
   rehash(THE_MIN_SLOTS);
 }
@@ -71,32 +71,27 @@ void algoMesh_CellGrid::Reserve(const size_t nbPoints)
   }
 }
 
-void* algoMesh_CellGrid::allocateBytes(const size_t bytes)
+int algoMesh_CellGrid::cellCoord(const double value) const
 {
-  const size_t hugePage = size_t(1) << 21;
-  void*        memory   = nullptr;
-  if (bytes >= hugePage)
+  // Multiplying by the inverse cell size costs a fraction of a division and truncates to
+  // the same integer unless the quotient lies within a few units in the last place of an
+  // integer, where the two roundings may fall on either side of it (both are within
+  // 3.3e-16 relative of the exact quotient): those rare values take the division.
+  const double scaled = value * m_inverseCellSize;
+  if (std::fabs(scaled) < THE_FAST_CELL_LIMIT)
   {
-    memory = std::aligned_alloc(hugePage, (bytes + hugePage - 1) & ~(hugePage - 1));
-#if defined(__linux__)
-    if (memory != nullptr)
+    const int    cell     = static_cast<int>(scaled);
+    const double fraction = std::fabs(scaled - cell);
+    const double margin   = std::fabs(scaled) * 1e-15;
+    if (fraction > margin && fraction < 1.0 - margin)
     {
-      madvise(memory, bytes, MADV_HUGEPAGE); // a hint; failure changes nothing
+      return cell;
     }
-#endif
   }
-  else
-  {
-    memory = std::malloc(bytes > 0 ? bytes : 1);
-  }
-  if (memory == nullptr)
-  {
-    throw std::bad_alloc();
-  }
-  return memory;
+  return exactCellCoord(value);
 }
 
-int algoMesh_CellGrid::cellCoord(const double value) const
+int algoMesh_CellGrid::exactCellCoord(const double value) const
 {
   // Values beyond the int range wrap around as in the kernel's cell filter, so that
   // candidates near such coordinates are the same as it would report.
@@ -128,7 +123,7 @@ size_t algoMesh_CellGrid::slotOf(const int block[3], const size_t hash) const
 
 void algoMesh_CellGrid::rehash(const size_t nbSlots)
 {
-  std::vector<Slot, LargeAllocator<Slot>> old(nbSlots, Slot{{0, 0, 0}, -1});
+  std::vector<Slot, algoMesh_LargeAllocator<Slot>> old(nbSlots, Slot{{0, 0, 0}, -1});
   old.swap(m_slots);
   m_filter.assign(nbSlots / 16, 0); // 4 bits per slot
   for (const Slot& slot : old)
@@ -143,27 +138,39 @@ void algoMesh_CellGrid::rehash(const size_t nbSlots)
   }
 }
 
-void algoMesh_CellGrid::Add(const gp_XYZ& point, const int id)
+void algoMesh_CellGrid::Locate(const gp_XYZ& point, const double tolerance, Probe& probe) const
 {
-  if (!isFinite(point))
+  probe.isValid = isFinite(point);
+  if (!probe.isValid)
   {
     return;
   }
-  const int block[3] = {cellCoord(point.X()) >> THE_BLOCK_SHIFT,
-                        cellCoord(point.Y()) >> THE_BLOCK_SHIFT,
-                        cellCoord(point.Z()) >> THE_BLOCK_SHIFT};
+  // The inspected cell range is computed from the box corners, as the cell filter does.
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    const double value = point.Coord(axis + 1);
+    probe.lower[axis]  = cellCoord(value - tolerance);
+    probe.upper[axis]  = cellCoord(value + tolerance);
+    probe.own[axis]    = cellCoord(value) >> THE_BLOCK_SHIFT;
+  }
+}
+
+void algoMesh_CellGrid::Add(const gp_XYZ& point, const int id, const Probe& probe)
+{
+  if (!probe.isValid)
+  {
+    return;
+  }
   // Keep the table at most half full so that probe chains stay short.
   if (2 * (m_nbBlocks + 1) > m_slots.size())
   {
     rehash(2 * m_slots.size());
   }
-  const size_t hash = hashBlock(block);
-  Slot&        slot = m_slots[slotOf(block, hash)];
+  const size_t hash = hashBlock(probe.own);
+  Slot&        slot = m_slots[slotOf(probe.own, hash)];
   if (slot.head < 0)
   {
-    slot.key[0] = block[0];
-    slot.key[1] = block[1];
-    slot.key[2] = block[2];
+    std::copy(probe.own, probe.own + 3, slot.key);
     ++m_nbBlocks;
     const size_t bit = hash & (m_filter.size() * 64 - 1);
     m_filter[bit >> 6] |= uint64_t(1) << (bit & 63);
@@ -173,33 +180,36 @@ void algoMesh_CellGrid::Add(const gp_XYZ& point, const int id)
   slot.head = static_cast<int>(m_entries.size()) - 1;
 }
 
-void algoMesh_CellGrid::Prefetch(const gp_XYZ& point) const
+void algoMesh_CellGrid::Prefetch(const Probe& probe) const
 {
-  if (!isFinite(point))
+  if (!probe.isValid)
   {
     return;
   }
-  const int    block[3] = {cellCoord(point.X()) >> THE_BLOCK_SHIFT,
-                           cellCoord(point.Y()) >> THE_BLOCK_SHIFT,
-                           cellCoord(point.Z()) >> THE_BLOCK_SHIFT};
-  const size_t hash     = hashBlock(block);
-  __builtin_prefetch(&m_slots[hash & (m_slots.size() - 1)]);
+  // A look-up tests the filter bits of the blocks its box touches, the point's own block
+  // always and a neighbour now and then; an insertion then writes the own block's slot.
+  // Requesting more than these two lines per point floods the memory system.
+  const size_t hash = hashBlock(probe.own);
+  __builtin_prefetch(&m_filter[(hash & (m_filter.size() * 64 - 1)) >> 6]);
+  __builtin_prefetch(&m_slots[hash & (m_slots.size() - 1)], 1);
 }
 
-int algoMesh_CellGrid::find(const gp_XYZ& point, const double tolerance, const bool last) const
+int algoMesh_CellGrid::find(const gp_XYZ& point,
+                            const double  tolerance,
+                            const Probe&  probe,
+                            const bool    last) const
 {
-  if (m_entries.empty() || !isFinite(point))
+  if (m_entries.empty() || !probe.isValid)
   {
     return -1;
   }
-  // 1. The inspected cell range, as the cell filter computes it from the box corners.
-  const int lower[3] = {cellCoord(point.X() - tolerance), cellCoord(point.Y() - tolerance),
-                        cellCoord(point.Z() - tolerance)};
-  const int upper[3] = {cellCoord(point.X() + tolerance), cellCoord(point.Y() + tolerance),
-                        cellCoord(point.Z() + tolerance)};
+  // 1. The inspected cell range; a range that wrapped around the int limits is empty, as
+  //    for the cell filter, which then visits nothing.
+  const int* lower = probe.lower;
+  const int* upper = probe.upper;
   if (lower[0] > upper[0] || lower[1] > upper[1] || lower[2] > upper[2])
   {
-    return -1; // a wrapped range: the cell filter visits nothing
+    return -1;
   }
 
   // 2. Scan the blocks that hold those cells; keep the candidate first (or last) in the

@@ -3,6 +3,7 @@
 #define algoMesh_CellGrid_HeaderFile
 
 #include <algoMesh.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 
 #include <gp_XYZ.hxx>
 
@@ -45,26 +46,66 @@ public:
   //! (the case of well-spread points), so that it does not grow while they are added.
   void Reserve(const size_t nbPoints);
 
+  //! Where a query lies: the cell range inspected around it and the block of its own
+  //! cell. Computed once by Locate(), it serves the prefetch, the look-up and the
+  //! insertion of the same point.
+  struct Probe
+  {
+    int  lower[3]; //!< first inspected cell along x, y, z
+    int  upper[3]; //!< last inspected cell along x, y, z
+    int  own[3];   //!< block of the point's own cell
+    bool isValid;  //!< false for a non-finite point: it has no cell
+  };
+
+  //! Locates `point` for a look-up within `tolerance`.
+  void Locate(const gp_XYZ& point, const double tolerance, Probe& probe) const;
+
   //! Stores a point with its identifier; it goes to the front of its cell.
   //! Non-finite points are ignored (they have no cell).
-  void Add(const gp_XYZ& point, const int id);
+  void Add(const gp_XYZ& point, const int id)
+  {
+    Probe probe;
+    Locate(point, 0.0, probe);
+    Add(point, id, probe);
+  }
 
-  //! Starts fetching the memory that a look-up or an insertion of `point` will touch first
-  //! (its block's table slot). A hint that changes no result: callers that know the next
-  //! points ahead overlap the memory latency of several look-ups.
-  void Prefetch(const gp_XYZ& point) const;
+  //! The same with the point's probe (any tolerance), already located.
+  void Add(const gp_XYZ& point, const int id, const Probe& probe);
+
+  //! Starts fetching the memory that a look-up of a located point and its insertion will
+  //! touch first (filter bits and table slot). A hint that changes no result: callers that
+  //! know the next points ahead overlap the memory latency of several look-ups.
+  void Prefetch(const Probe& probe) const;
+
+  //! The same for a point not located yet.
+  void Prefetch(const gp_XYZ& point, const double tolerance) const
+  {
+    Probe probe;
+    Locate(point, tolerance, probe);
+    Prefetch(probe);
+  }
 
   //! Identifier of the first stored point within `tolerance` of `point` (distance
   //! at most the tolerance) in the visiting order, or -1 when there is none.
   int FindFirst(const gp_XYZ& point, const double tolerance) const
   {
-    return find(point, tolerance, false);
+    Probe probe;
+    Locate(point, tolerance, probe);
+    return find(point, tolerance, probe, false);
+  }
+
+  //! The same with the point's probe, located with the same tolerance.
+  int FindFirst(const gp_XYZ& point, const double tolerance, const Probe& probe) const
+  {
+    return find(point, tolerance, probe, false);
   }
 
   //! Identifier of the last such point in the visiting order, or -1.
   int FindLast(const gp_XYZ& point, const double tolerance) const
   {
-    return find(point, tolerance, true);
+    Probe probe;
+    Locate(point, tolerance, probe);
+    return find(point, tolerance, probe, true);
   }
 
   //! Number of stored points.
@@ -87,6 +128,9 @@ private:
   //! Cell coordinate of a coordinate value, by the kernel cell filter's rule.
   int cellCoord(const double value) const;
 
+  //! The same by the rule's own division, for quotients near an integer or the int range.
+  int exactCellCoord(const double value) const;
+
   //! Slot of a block, or of the empty slot where it would go.
   size_t slotOf(const int block[3], const size_t hash) const;
 
@@ -100,29 +144,16 @@ private:
   //! Sizes the table to `nbSlots` (a power of two) and re-inserts the blocks.
   void rehash(const size_t nbSlots);
 
-  int find(const gp_XYZ& point, const double tolerance, const bool last) const;
+  int find(const gp_XYZ& point, const double tolerance, const Probe& probe, const bool last) const;
 
 private:
   double m_cellSize;
-  //! Allocator of the large arrays: blocks of 2 MiB and more are aligned to 2 MiB and
-  //! offered huge pages, since the table is probed at random and 4 KiB pages would cost a
-  //! page-table walk per probe.
-  template <typename T> struct LargeAllocator
-  {
-    typedef T value_type;
-    LargeAllocator() = default;
-    template <typename U> LargeAllocator(const LargeAllocator<U>&) {}
-    T*   allocate(const size_t n) { return static_cast<T*>(allocateBytes(n * sizeof(T))); }
-    void deallocate(T* p, const size_t) { std::free(p); }
-    template <typename U> bool operator==(const LargeAllocator<U>&) const { return true; }
-    template <typename U> bool operator!=(const LargeAllocator<U>&) const { return false; }
-  };
-  static void* allocateBytes(const size_t bytes);
+  double m_inverseCellSize;
 
-  std::vector<Entry, LargeAllocator<Entry>>       m_entries;
-  std::vector<Slot, LargeAllocator<Slot>>         m_slots;  //!< power of two, at most half full
-  std::vector<uint64_t, LargeAllocator<uint64_t>> m_filter; //!< 4 bits per table slot
-  size_t                                          m_nbBlocks;
+  std::vector<Entry, algoMesh_LargeAllocator<Entry>> m_entries;
+  std::vector<Slot, algoMesh_LargeAllocator<Slot>>   m_slots; //!< power of two, at most half full
+  std::vector<uint64_t, algoMesh_LargeAllocator<uint64_t>> m_filter; //!< 4 bits per table slot
+  size_t                                                   m_nbBlocks;
 };
 
 } // namespace quorin

@@ -7,12 +7,19 @@
 // for n points.
 #include <algoMesh_NodesMerger.hxx>
 
+#include <algoMesh_MemoryAdvice.hxx>
+
+#include <algorithm>
 #include <cmath>
 
 using namespace quorin;
 
 namespace
 {
+//! How many look-ups ahead a point's memory is requested: enough to overlap the latency
+//! of several look-ups, few enough not to flood the memory system with requests.
+const size_t THE_LOOK_AHEAD = 16;
+
 double validTolerance(const double tolerance)
 {
   return (std::isfinite(tolerance) && tolerance > 0.0) ? tolerance : algoMesh_Tolerance;
@@ -36,30 +43,54 @@ void algoMesh_NodesMerger::Reserve(const size_t nbPoints, const size_t nbNodes)
 {
   m_nodes.reserve(nbNodes);
   m_indices.reserve(nbPoints);
+  algoMesh_MemoryAdvice::UseHugePages(m_nodes.data(), m_nodes.capacity() * sizeof(gp_Pnt));
+  algoMesh_MemoryAdvice::UseHugePages(m_indices.data(), m_indices.capacity() * sizeof(int));
   m_grid.Reserve(nbNodes);
 }
 
 void algoMesh_NodesMerger::Perform(const std::vector<gp_Pnt>& points)
 {
   Clear();
-  m_indices.assign(points.size(), 0);
-  for (size_t i = 0; i < points.size(); ++i)
-  {
-    m_indices[i] = lookUp(points[i]);
-  }
+  m_indices.reserve(points.size());
+  Append(points.data(), points.size());
 }
 
 bool algoMesh_NodesMerger::Perform(const gp_Pnt& point, int& index)
 {
-  index = lookUp(point);
+  algoMesh_CellGrid::Probe probe;
+  m_grid.Locate(point.XYZ(), m_tolerance, probe);
+  index = lookUp(point, probe);
   m_indices.push_back(index);
   return m_isLastNew;
 }
 
-int algoMesh_NodesMerger::lookUp(const gp_Pnt& point)
+void algoMesh_NodesMerger::Append(const gp_Pnt* points, const size_t count)
+{
+  // Each point is located and its memory requested a few look-ups ahead of its own
+  // look-up; the look-ups still run one after the other, in order.
+  algoMesh_CellGrid::Probe probes[THE_LOOK_AHEAD];
+  const size_t             ahead = std::min(THE_LOOK_AHEAD, count);
+  for (size_t k = 0; k < ahead; ++k)
+  {
+    m_grid.Locate(points[k].XYZ(), m_tolerance, probes[k]);
+    m_grid.Prefetch(probes[k]);
+  }
+  for (size_t k = 0; k < count; ++k)
+  {
+    algoMesh_CellGrid::Probe& probe = probes[k % THE_LOOK_AHEAD];
+    m_indices.push_back(lookUp(points[k], probe));
+    if (k + THE_LOOK_AHEAD < count)
+    {
+      m_grid.Locate(points[k + THE_LOOK_AHEAD].XYZ(), m_tolerance, probe);
+      m_grid.Prefetch(probe);
+    }
+  }
+}
+
+int algoMesh_NodesMerger::lookUp(const gp_Pnt& point, const algoMesh_CellGrid::Probe& probe)
 {
   // 1. The first stored node within the tolerance wins (not necessarily the nearest).
-  const int found = m_grid.FindFirst(point.XYZ(), m_tolerance);
+  const int found = m_grid.FindFirst(point.XYZ(), m_tolerance, probe);
   if (found > 0)
   {
     m_isLastNew = false;
@@ -70,7 +101,7 @@ int algoMesh_NodesMerger::lookUp(const gp_Pnt& point)
   //    never absorbs a later point.
   m_nodes.push_back(point);
   const int index = static_cast<int>(m_nodes.size());
-  m_grid.Add(point.XYZ(), index);
+  m_grid.Add(point.XYZ(), index, probe);
   m_isLastNew = true;
   return index;
 }

@@ -53,11 +53,11 @@ public:
   //!         when it was merged into a stored node.
   bool Perform(const gp_Pnt& point, int& index);
 
-  //! Starts fetching the memory the look-up of `point` will touch first. A hint that
-  //! changes no result: a caller that receives points one by one can collect a few, hint
-  //! each on arrival and pass them on in order afterwards, so that the cache misses of
-  //! several look-ups overlap instead of following one another.
-  void Prefetch(const gp_Pnt& point) const { m_grid.Prefetch(point.XYZ()); }
+  //! Incremental mode for several points at once: the same as Perform(point, index) on
+  //! each point in order, whose node numbers are appended to Indices(); the new nodes are
+  //! the tail of Nodes(). Faster for many points, as the memory latency of successive
+  //! look-ups overlaps.
+  void Append(const gp_Pnt* points, const size_t count);
 
   //! Distinct nodes in order of first appearance; node k is element k-1.
   const std::vector<gp_Pnt>& Nodes() const { return m_nodes; }
@@ -80,8 +80,9 @@ public:
   void Reserve(const size_t nbPoints, const size_t nbNodes);
 
 protected:
-  //! Answers the node number of `point`, storing it as a new node when needed.
-  int lookUp(const gp_Pnt& point);
+  //! Answers the node number of `point`, located by `probe`, storing it as a new node
+  //! when needed.
+  int lookUp(const gp_Pnt& point, const algoMesh_CellGrid::Probe& probe);
 
 private:
   std::vector<gp_Pnt> m_nodes;

@@ -6,6 +6,7 @@
 // whose header is right is read without regrowth or a final copy.
 #include <algoMesh_PLY.hxx>
 
+#include <algoMesh_MemoryAdvice.hxx>
 #include <algoMesh_NodesMerger.hxx>
 
 #include <algoBase_TriangulatePolygon3d.hxx>
@@ -26,9 +27,8 @@ namespace quorin
 namespace
 {
 
-//! Vertices merged together; enough to overlap the memory latency of their look-ups,
-//! few enough to stay in the first-level cache.
-const size_t THE_MERGE_BATCH = 32;
+//! Vertices handed to the merger together, which overlaps their look-ups.
+const size_t THE_MERGE_BATCH = 256;
 
 //! State shared by the read callbacks of one Read call.
 struct ReadContext
@@ -39,12 +39,11 @@ struct ReadContext
   Handle(Poly_Triangulation) mesh  = new Poly_Triangulation();
   int                  nbTriangles = 0;
   algoMesh_NodesMerger merger{algoMesh_Tolerance};
-  //! Vertices read but not merged yet: they are merged in small batches, each one's
-  //! look-up prefetched on arrival, so that their cache misses overlap.
+  //! Vertices read but not merged yet: they are merged in batches, whose look-ups the
+  //! merger overlaps.
   std::vector<gp_Pnt>  pending;
   double               vertex[3] = {0.0, 0.0, 0.0};
   std::vector<int>     face;
-  bool                 faceValid     = true;
   int                  firstAxis     = 0; //!< axis whose property starts a vertex
   int                  lastAxis      = 2; //!< axis whose property completes it
   int64_t              vertexCounter = 0, faceCounter = 0;
@@ -68,15 +67,14 @@ struct ReadContext
   //! Merges the pending vertices in file order, storing the new nodes.
   void mergePending()
   {
-    for (const gp_Pnt& point : pending)
-    {
-      int node = 0;
-      if (merger.Perform(point, node))
-      {
-        setNode(node, point);
-      }
-    }
+    const int before = merger.NbNodes();
+    merger.Append(pending.data(), pending.size());
     pending.clear();
+    const std::vector<gp_Pnt>& nodes = merger.Nodes();
+    for (int k = before; k < merger.NbNodes(); ++k)
+    {
+      setNode(k + 1, nodes[k]);
+    }
   }
 
   //! Appends a triangle, doubling the triangle array when it is full.
@@ -111,9 +109,7 @@ int onVertexCoordinate(const RPly_Argument& argument)
   if (axis == context.lastAxis)
   {
     // The merger keeps the distinct nodes and the merged node of every file vertex.
-    const gp_Pnt point(context.vertex[0], context.vertex[1], context.vertex[2]);
-    context.merger.Prefetch(point);
-    context.pending.push_back(point);
+    context.pending.emplace_back(context.vertex[0], context.vertex[1], context.vertex[2]);
     if (context.pending.size() == THE_MERGE_BATCH ||
         argument.Instance + 1 == argument.Element->Count)
     {
@@ -152,38 +148,33 @@ void addPolygon(ReadContext& context)
   }
 }
 
-int onFaceIndex(const RPly_Argument& argument)
+int onFaceList(const RPly_Argument& argument)
 {
   ReadContext& context = *static_cast<ReadContext*>(argument.UserData);
   if (context.cancelled())
   {
     return 0;
   }
-  context.mergePending(); // faces may only name vertices merged before them
-  if (argument.Index < 0)
+  if (!context.pending.empty())
   {
-    context.face.clear(); // the list length: a new polygon starts
-    context.faceValid = true;
-    return 1;
+    context.mergePending(); // faces may only name vertices merged before them
   }
   // An index that names no vertex read so far (or no integer at all) spoils the polygon:
-  // it is dropped as a whole rather than guessed at.
-  const double value = argument.Value;
-  if (value >= 0.0 && value < static_cast<double>(context.merger.Indices().size()))
+  // it is dropped as a whole rather than guessed at. An empty list is no polygon.
+  const double nbVertices = static_cast<double>(context.merger.Indices().size());
+  context.face.clear();
+  for (int64_t k = 0; k < argument.Length; ++k)
   {
+    const double value = argument.Values[k];
+    if (!(value >= 0.0 && value < nbVertices))
+    {
+      return 1;
+    }
     context.face.push_back(static_cast<int>(value));
   }
-  else
+  if (!context.face.empty())
   {
-    context.faceValid = false;
-  }
-  if (argument.Index == argument.Length - 1)
-  {
-    if (context.faceValid)
-    {
-      addPolygon(context);
-    }
-    context.face.clear();
+    addPolygon(context);
   }
   return 1;
 }
@@ -308,6 +299,8 @@ bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
       if (vertices > 0)
       {
         context.mesh->ResizeNodes(static_cast<int>(vertices), false);
+        Poly_ArrayOfNodes& nodes = context.mesh->InternalNodes();
+        algoMesh_MemoryAdvice::UseHugePages(nodes.changeValue(0), nodes.SizeBytes());
       }
     }
     else if (element.Name == "face")
@@ -318,7 +311,7 @@ bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
         if (property.IsList &&
             (property.Name == "vertex_indices" || property.Name == "vertex_index"))
         {
-          reader.SetReadCallback(element.Name, property.Name, onFaceIndex, &context, 0);
+          reader.SetListReadCallback(element.Name, property.Name, onFaceList, &context, 0);
           break;
         }
       }

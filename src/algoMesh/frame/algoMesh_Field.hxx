@@ -11,6 +11,7 @@
 #define algoMesh_Field_HeaderFile
 
 #include <algoMesh.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 
 #include <NCollection_DataMap.hxx>
 #include <Standard_GUID.hxx>
@@ -97,10 +98,12 @@ private:
   int newSlot(const int id);
 
 private:
-  TCollection_AsciiString       m_name;
-  std::vector<int>              m_ids;        //!< ID of each tuple, in order of first storage
-  std::vector<double>           m_data;       //!< tuples, NbComponents() values each
-  std::vector<int>              m_denseSlot;  //!< slot by ID for IDs below its size, -1 when none
+  TCollection_AsciiString m_name;
+  //! Arrays of a field over a big mesh take megabytes each, written once.
+  template <typename T> using LargeArray = std::vector<T, algoMesh_LargeAllocator<T>>;
+  LargeArray<int>               m_ids;        //!< ID of each tuple, in order of first storage
+  LargeArray<double>            m_data;       //!< tuples, NbComponents() values each
+  LargeArray<int>               m_denseSlot;  //!< slot by ID for IDs below its size, -1 when none
   NCollection_DataMap<int, int> m_sparseSlot; //!< slot by ID for all other IDs
   mutable ValueMap              m_valueMap;   //!< map view, built on request
   mutable bool                  m_isMapValid = true;

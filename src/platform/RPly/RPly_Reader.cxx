@@ -45,48 +45,55 @@ inline bool isBlank(const char c)
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-//! Reads a value of type T from unaligned bytes.
-template <class T> inline double loadAs(const unsigned char* bytes)
+inline uint16_t byteSwap(const uint16_t v)
 {
+  return __builtin_bswap16(v);
+}
+inline uint32_t byteSwap(const uint32_t v)
+{
+  return __builtin_bswap32(v);
+}
+inline uint64_t byteSwap(const uint64_t v)
+{
+  return __builtin_bswap64(v);
+}
+
+//! Reads a value of type T, stored in the bits of U, from unaligned bytes; `swap`
+//! reverses the byte order first. Fixed-size copies compile to plain loads.
+template <class T, class U> inline double loadAs(const char* p, const bool swap)
+{
+  U bits;
+  std::memcpy(&bits, p, sizeof(U));
+  if (swap)
+  {
+    bits = byteSwap(bits);
+  }
   T value;
-  std::memcpy(&value, bytes, sizeof(T));
+  std::memcpy(&value, &bits, sizeof(T));
   return static_cast<double>(value);
 }
 
 //! Decodes one binary scalar; `swap` reverses the byte order first.
 inline double decode(const char* p, const RPly_Type type, const bool swap)
 {
-  unsigned char bytes[8];
-  const int     size = RPly_SizeOf(type);
-  if (swap)
-  {
-    for (int i = 0; i < size; ++i)
-    {
-      bytes[i] = static_cast<unsigned char>(p[size - 1 - i]);
-    }
-  }
-  else
-  {
-    std::memcpy(bytes, p, size);
-  }
   switch (type)
   {
   case RPly_Int8:
-    return loadAs<int8_t>(bytes);
+    return static_cast<int8_t>(p[0]);
   case RPly_UInt8:
-    return bytes[0];
+    return static_cast<uint8_t>(p[0]);
   case RPly_Int16:
-    return loadAs<int16_t>(bytes);
+    return loadAs<int16_t, uint16_t>(p, swap);
   case RPly_UInt16:
-    return loadAs<uint16_t>(bytes);
+    return loadAs<uint16_t, uint16_t>(p, swap);
   case RPly_Int32:
-    return loadAs<int32_t>(bytes);
+    return loadAs<int32_t, uint32_t>(p, swap);
   case RPly_UInt32:
-    return loadAs<uint32_t>(bytes);
+    return loadAs<uint32_t, uint32_t>(p, swap);
   case RPly_Float32:
-    return loadAs<float>(bytes);
+    return loadAs<float, uint32_t>(p, swap);
   case RPly_Float64:
-    return loadAs<double>(bytes);
+    return loadAs<double, uint64_t>(p, swap);
   }
   return 0.0;
 }
@@ -346,11 +353,8 @@ bool RPly_Reader::ReadHeader()
   return true;
 }
 
-int64_t RPly_Reader::SetReadCallback(const std::string& element,
-                                     const std::string& property,
-                                     RPly_ReadCallback  callback,
-                                     void*              userData,
-                                     const long         userIndex)
+RPly_Property*
+RPly_Reader::findProperty(const std::string& element, const std::string& property, int64_t& count)
 {
   for (RPly_Element& candidate : m_elements)
   {
@@ -362,15 +366,51 @@ int64_t RPly_Reader::SetReadCallback(const std::string& element,
     {
       if (prop.Name == property)
       {
-        prop.Callback  = callback;
-        prop.UserData  = userData;
-        prop.UserIndex = userIndex;
-        return candidate.Count;
+        count = candidate.Count;
+        return &prop;
       }
     }
+    return nullptr;
+  }
+  return nullptr;
+}
+
+int64_t RPly_Reader::SetReadCallback(const std::string& element,
+                                     const std::string& property,
+                                     RPly_ReadCallback  callback,
+                                     void*              userData,
+                                     const long         userIndex)
+{
+  int64_t        count = 0;
+  RPly_Property* prop  = findProperty(element, property, count);
+  if (prop == nullptr)
+  {
     return 0;
   }
-  return 0;
+  prop->Callback  = callback;
+  prop->WholeList = false;
+  prop->UserData  = userData;
+  prop->UserIndex = userIndex;
+  return count;
+}
+
+int64_t RPly_Reader::SetListReadCallback(const std::string& element,
+                                         const std::string& property,
+                                         RPly_ReadCallback  callback,
+                                         void*              userData,
+                                         const long         userIndex)
+{
+  int64_t        count = 0;
+  RPly_Property* prop  = findProperty(element, property, count);
+  if (prop == nullptr || !prop->IsList)
+  {
+    return 0;
+  }
+  prop->Callback  = callback;
+  prop->WholeList = true;
+  prop->UserData  = userData;
+  prop->UserIndex = userIndex;
+  return count;
 }
 
 bool RPly_Reader::Read()
@@ -499,6 +539,37 @@ bool RPly_Reader::readElementBinary(const RPly_Element& element)
       argument.Length = length;
       argument.Index  = -1;
       argument.Value  = lengthValue;
+      if (prop.WholeList)
+      {
+        // The values are collected as they are decoded, so a list can only grow as far
+        // as the data present: a lying length cannot make it allocate.
+        m_listValues.clear();
+        if (static_cast<uint64_t>(m_end - m_pos) / valueSize >= static_cast<uint64_t>(length))
+        {
+          m_listValues.resize(static_cast<size_t>(length)); // the values are all present
+          for (double& value : m_listValues)
+          {
+            value = decode(m_pos, prop.Type, swap);
+            m_pos += valueSize;
+          }
+        }
+        for (int64_t k = static_cast<int64_t>(m_listValues.size()); k < length; ++k)
+        {
+          if (static_cast<size_t>(m_end - m_pos) < valueSize && !refill(valueSize))
+          {
+            return fail("Unexpected end of data in element '" + element.Name + "'.");
+          }
+          m_listValues.push_back(decode(m_pos, prop.Type, swap));
+          m_pos += valueSize;
+        }
+        argument.Values = m_listValues.data();
+        if (prop.Callback(argument) == 0)
+        {
+          return fail("Reading was stopped by a callback.");
+        }
+        argument.Values = nullptr;
+        continue;
+      }
       if (prop.Callback(argument) == 0)
       {
         return fail("Reading was stopped by a callback.");
@@ -636,6 +707,26 @@ bool RPly_Reader::readElementAscii(const RPly_Element& element)
       argument.Length = length;
       argument.Index  = -1;
       argument.Value  = lengthValue;
+      if (prop.Callback != nullptr && prop.WholeList)
+      {
+        m_listValues.clear();
+        for (int64_t k = 0; k < length; ++k)
+        {
+          double value = 0.0;
+          if (!asciiValue(prop.Type, value))
+          {
+            return fail("Missing or malformed value in element '" + element.Name + "'.");
+          }
+          m_listValues.push_back(value);
+        }
+        argument.Values = m_listValues.data();
+        if (prop.Callback(argument) == 0)
+        {
+          return fail("Reading was stopped by a callback.");
+        }
+        argument.Values = nullptr;
+        continue;
+      }
       if (prop.Callback != nullptr && prop.Callback(argument) == 0)
       {
         return fail("Reading was stopped by a callback.");

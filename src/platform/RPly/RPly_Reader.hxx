@@ -49,6 +49,15 @@ public:
                           void*              userData,
                           const long         userIndex);
 
+  //! Installs a callback that receives each list of a list property whole, in one call
+  //! per instance (see RPly_Argument::Values) instead of one call per value: the cheap
+  //! way to take index lists. @return as SetReadCallback; 0 for a scalar property too.
+  int64_t SetListReadCallback(const std::string& element,
+                              const std::string& property,
+                              RPly_ReadCallback  callback,
+                              void*              userData,
+                              const long         userIndex);
+
   //! Reads the body, calling the installed callbacks in file order.
   //! @return false for truncated data, an unparsable ASCII number, a negative or
   //! non-integral list length, or a callback that asked to stop.
@@ -68,6 +77,8 @@ private:
   bool readElementAscii(const RPly_Element& element);
   bool binaryValue(const RPly_Type type, double& value);
   bool asciiValue(const RPly_Type type, double& value);
+  RPly_Property*
+  findProperty(const std::string& element, const std::string& property, int64_t& count);
 
 private:
   FILE*                     m_file = nullptr;
@@ -80,6 +91,7 @@ private:
   std::vector<std::string>  m_comments;
   std::vector<std::string>  m_objInfos;
   std::string               m_error;
+  std::vector<double>       m_listValues; //!< the current list of a whole-list callback
   bool                      m_headerRead = false;
 };
 

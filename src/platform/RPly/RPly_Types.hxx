@@ -32,8 +32,9 @@ enum RPly_Type
 
 struct RPly_Argument;
 
-//! Read callback: called once per value of the property it is installed on. Answer
-//! non-zero to continue, zero to stop reading (the read then fails).
+//! Read callback: called once per value of the property it is installed on, or once per
+//! list for a whole-list callback. Answer non-zero to continue, zero to stop reading (the
+//! read then fails).
 typedef int (*RPly_ReadCallback)(const RPly_Argument& argument);
 
 //! One property of an element as declared in the header.
@@ -44,6 +45,7 @@ struct RPly_Property
   RPly_Type         Type       = RPly_Float32; //!< the value type (of list entries for lists)
   RPly_Type         LengthType = RPly_UInt8;   //!< the list length type (lists only)
   RPly_ReadCallback Callback   = nullptr;
+  bool              WholeList  = false; //!< the callback takes a whole list per call
   void*             UserData   = nullptr;
   long              UserIndex  = 0;
 };
@@ -65,10 +67,13 @@ struct RPly_Argument
   //! List length of the current instance (1 for a scalar property).
   int64_t Length = 1;
   //! 0-based position of the value in its list; -1 when the value is the list length.
-  int64_t Index     = 0;
-  double  Value     = 0.0;
-  void*   UserData  = nullptr;
-  long    UserIndex = 0;
+  int64_t Index = 0;
+  double  Value = 0.0;
+  //! For a whole-list callback: the Length values of the list (Index is -1 and Value the
+  //! length then); null otherwise.
+  const double* Values    = nullptr;
+  void*         UserData  = nullptr;
+  long          UserIndex = 0;
 };
 
 //! Size in bytes of a scalar type in binary storage.
