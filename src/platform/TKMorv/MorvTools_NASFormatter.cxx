@@ -106,7 +106,7 @@ std::string exponentForm(const double value, const int width)
   {
     *std::to_chars(buffer, buffer + sizeof(buffer) - 1, value, std::chars_format::scientific,
                    digits)
-         .ptr = '\0';
+         .ptr     = '\0';
     const char* e = std::strchr(buffer, 'e');
     if (e == nullptr)
     {

@@ -24,10 +24,11 @@
 //! Trailing blanks are cut from every line.
 //!
 //! Reals always carry a decimal point and take the form, plain or with an exponent, that
-//! keeps the most significant digits in the field (on a tie the shorter): exponents are written
-//! without "E" and without leading zeros ("1.2345-7", "6.02+23"), as NASTRAN reads them. Free-field
-//! reals are the shortest text that reads back as the same double. Integers are written in full. A
-//! value too long for its field is reported through SendMessage and makes Close fail.
+//! keeps the most significant digits in the field (on a tie the shorter): exponents are
+//! written without "E" and without leading zeros ("1.2345-7", "6.02+23"), as NASTRAN reads
+//! them. Free-field reals are the shortest text that reads back as the same double.
+//! Integers are written in full. A value too long for its field is reported through
+//! SendMessage and makes Close fail.
 class TKMorv_EXPORT MorvTools_NASFormatter
 {
 public:
