@@ -129,13 +129,9 @@ int RunDecimate(const std::vector<std::string>& arguments)
 
   // 2. Refuse an output we cannot write before spending time on the input.
   std::string description, error;
-  if (!CheckFormat(paths[1], Encoding::Default, description, error))
+  if (const std::optional<int> refused = CheckOutput(paths[1], Encoding::Default, description))
   {
-    return Fail(error, Exit_Usage);
-  }
-  if (!CheckDirectory(paths[1], error))
-  {
-    return Fail(error);
+    return *refused;
   }
 
   // 3. Read.

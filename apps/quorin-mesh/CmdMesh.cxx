@@ -89,13 +89,9 @@ int RunMesh(const std::vector<std::string>& arguments)
 
   // 1. Refuse an output we cannot write before spending time on the input.
   std::string description, error;
-  if (!CheckFormat(paths[1], Encoding::Default, description, error))
+  if (const std::optional<int> refused = CheckOutput(paths[1], Encoding::Default, description))
   {
-    return Fail(error, Exit_Usage);
-  }
-  if (!CheckDirectory(paths[1], error))
-  {
-    return Fail(error);
+    return *refused;
   }
 
   // 2. Read the part.

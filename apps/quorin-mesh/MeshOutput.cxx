@@ -24,6 +24,21 @@ const char* WritableExtensions()
   return ".stl, .ply (binary or ASCII), .obj, .nas/.bdf (text), .vtp, .vtu (VTK XML)";
 }
 
+std::optional<int>
+CheckOutput(const std::string& path, const Encoding encoding, std::string& description)
+{
+  std::string error;
+  if (!CheckFormat(path, encoding, description, error))
+  {
+    return Fail(error, Exit_Usage);
+  }
+  if (!CheckDirectory(path, error))
+  {
+    return Fail(error);
+  }
+  return std::nullopt;
+}
+
 bool CheckDirectory(const std::string& path, std::string& error)
 {
   const std::filesystem::path directory = std::filesystem::path(path).parent_path();

@@ -8,6 +8,7 @@
 
 #include <Poly_Triangulation.hxx>
 
+#include <optional>
 #include <string>
 
 namespace cli
@@ -35,6 +36,12 @@ bool CheckFormat(const std::string& path,
 //! Checks that the directory of `path` exists and is writable.
 //! @return false with a one-line reason in `error` otherwise
 bool CheckDirectory(const std::string& path, std::string& error);
+
+//! CheckFormat then CheckDirectory, as every command that writes a file starts before
+//! reading its input: prints the reason of a refusal and answers the exit code (a usage
+//! error for the format, a failure for the directory); nothing when `path` can be written.
+std::optional<int>
+CheckOutput(const std::string& path, const Encoding encoding, std::string& description);
 
 //! Writes the mesh to `path`: .stl (its coincident nodes merged by the writer), .ply, .obj
 //! (text only), .nas/.bdf (large-field text, coincident nodes merged), .vtp or .vtu (VTK's
