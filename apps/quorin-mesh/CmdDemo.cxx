@@ -3,8 +3,9 @@
 // with the kernel, meshed by its incremental mesher, summarised with algoMesh_Info,
 // graded by algoMesh_Checker on every triangle metric, wrapped in its convex hull and
 // oriented bounding box, checked for self-intersections and for its deviation from the
-// part, and written to DIR as STL, PLY and OBJ (the mesh, through the library's writers)
-// and BREP (the part with its mesh).
+// part, decimated, remeshed by the surface tessellator and shrink-wrapped, and written to
+// DIR as STL, PLY, OBJ and VTP (the mesh, through the library's writers) and BREP (the
+// part with its mesh).
 #include "Commands.hxx"
 #include "CliNotifier.hxx"
 #include "MeshInput.hxx"
@@ -18,6 +19,9 @@
 #include <algoMesh_ConvexHull.hxx>
 #include <algoMesh_DeviationCheckCADMesh.hxx>
 #include <algoMesh_Info.hxx>
+#include <algoMesh_VTKQuadricDecimation.hxx>
+#include <algoMesh_Wrap.hxx>
+#include <algoMesh_ZeltMesh.hxx>
 
 #include <BRepAdaptor_Curve.hxx>
 #include <BRepAlgoAPI_Cut.hxx>
@@ -48,8 +52,9 @@ const char* const THE_USAGE =
     "filleted cylindrical boss), meshes it, prints its statistics and a quality table\n"
     "(per metric: min, mean, max and the share of triangles inside the acceptable range),\n"
     "its convex hull, its oriented bounding box against the axis-aligned one, its\n"
-    "self-intersections and the deviation of the welded mesh from the part, and writes\n"
-    "the mesh as demo-part.stl, demo-part.ply and demo-part.obj and the part as\n"
+    "self-intersections and the deviation of the welded mesh from the part; decimates\n"
+    "the mesh to half, remeshes the part with the surface tessellator and shrink-wraps\n"
+    "the mesh; and writes the mesh as demo-part.stl, .ply, .obj and .vtp and the part as\n"
     "demo-part.brep into DIR.\n"
     "\n"
     "Options:\n"
@@ -190,6 +195,60 @@ bool printDeviation(const TopoDS_Shape& part,
                   static_cast<double>(deviations.size()));
   return true;
 }
+
+// Half the triangles removed by quadric edge collapse; the deviation tells what it cost.
+bool printDecimation(const TopoDS_Shape& part,
+                     const Handle(Poly_Triangulation) & mesh,
+                     const ActAPI_ProgressEntry& progress)
+{
+  quorin::algoMesh_DecimationOptions options;
+  options.Reduction    = 50;
+  options.HasReduction = true;
+  Handle(Poly_Triangulation) decimated;
+  if (!quorin::algoMesh_VTKQuadricDecimation(options).Perform(mesh, decimated))
+  {
+    return false;
+  }
+  quorin::algoMesh_DeviationCheckCADMesh check(part, progress);
+  check.Perform(decimated, quorin::algoMesh_DeviationCheckCADMesh::DistType_Unsigned);
+  const std::vector<double>& deviations = check.Deviations();
+  std::printf("\nDecimated by quadric edge collapse (-reduction 50): %d triangles, %d nodes, "
+              "max deviation %.3g\n",
+              decimated->NbTriangles(), decimated->NbNodes(),
+              deviations.empty() ? 0.0 : *std::max_element(deviations.begin(), deviations.end()));
+  return true;
+}
+
+// The part remeshed by the surface tessellator with edges at most `size` long.
+bool printTessellation(const TopoDS_Shape& part, const double size)
+{
+  Handle(quorin::algoMesh_SurfOptions) options = new quorin::algoMesh_SurfOptions();
+  options->Real1                               = size;
+  Handle(Poly_Triangulation) mesh;
+  if (!quorin::algoMesh_ZeltMesh(part).Perform(options, mesh))
+  {
+    return false;
+  }
+  std::printf("Remeshed by the surface tessellator, edges at most %.3g: %d triangles, %d nodes, "
+              "%d boundary edges\n",
+              size, mesh->NbTriangles(), mesh->NbNodes(), CountBoundaryEdges(mesh));
+  return true;
+}
+
+// A closed envelope of the mesh, voxel size `size`.
+bool printWrap(const Handle(Poly_Triangulation) & mesh,
+               const double                size,
+               const ActAPI_ProgressEntry& progress)
+{
+  Handle(quorin::algoMesh_Wrap) wrap = new quorin::algoMesh_Wrap(progress, ActAPI_PlotterEntry());
+  if (!wrap->Perform(mesh, size) || wrap->Result().IsNull())
+  {
+    return false;
+  }
+  std::printf("Shrink-wrapped at voxel size %.3g: %d triangles, %d boundary edges\n", size,
+              wrap->Result()->NbTriangles(), CountBoundaryEdges(wrap->Result()));
+  return true;
+}
 } // namespace
 
 int RunDemo(const std::vector<std::string>& arguments)
@@ -279,9 +338,27 @@ int RunDemo(const std::vector<std::string>& arguments)
   }
   notifier->ResetProgress();
 
-  // 5. Write the mesh in each mesh format, and the part.
+  // 5. Simplify, remesh and wrap.
+  Bnd_Box box;
+  algoBase_Utils::Bounds(mesh, TopLoc_Location(), box);
+  const double diagonal = std::sqrt(box.SquareExtent());
+  if (!printDecimation(part, mesh, progress))
+  {
+    return Fail("the decimation of the demo mesh failed");
+  }
+  if (!printTessellation(part, diagonal / 40.0))
+  {
+    return Fail("the surface tessellation of the demo part failed");
+  }
+  if (!printWrap(mesh, diagonal / 100.0, progress))
+  {
+    return Fail("the shrink wrapping of the demo mesh failed");
+  }
+  notifier->ResetProgress();
+
+  // 6. Write the mesh in each mesh format, and the part.
   std::printf("\n");
-  for (const char* name : {"demo-part.stl", "demo-part.ply", "demo-part.obj"})
+  for (const char* name : {"demo-part.stl", "demo-part.ply", "demo-part.obj", "demo-part.vtp"})
   {
     const std::string path = (std::filesystem::path(outDir) / name).string();
     std::string       error;

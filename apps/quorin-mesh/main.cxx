@@ -22,7 +22,7 @@ const std::vector<Command>& AllCommands()
 {
   static const std::vector<Command> THE_COMMANDS = {
       {"demo",
-       "mesh a sample CAD part, print its statistics and quality, write it as STL, PLY and OBJ",
+       "mesh a sample CAD part, check, simplify and wrap it, write it as STL, PLY, OBJ and VTP",
        RunDemo},
       {"info", "print the statistics of a mesh or CAD file", RunInfo},
       {"check", "grade the triangles of a mesh or CAD file by quality metrics", RunCheck},
