@@ -13,26 +13,26 @@ namespace quorin
 {
 
 algoMesh_VTKDecimatePro::algoMesh_VTKDecimatePro(const algoMesh_DecimationOptions& options)
-    : myFeatureAngle(options.FeatureAngle), mySplitAngle(options.SplitAngle),
-      myReduction(options.Reduction), myPreserveTopology(options.PreserveTopology),
-      mySplitting(options.Splitting), myDeleteBoundaryVertices(options.DeleteBoundaryVertices)
+    : m_featureAngle(options.FeatureAngle), m_splitAngle(options.SplitAngle),
+      m_reduction(options.Reduction), m_preserveTopology(options.PreserveTopology),
+      m_splitting(options.Splitting), m_deleteBoundaryVertices(options.DeleteBoundaryVertices)
 {
 }
 
 algoMesh_DecimationOptions algoMesh_VTKDecimatePro::GetOptions() const
 {
   algoMesh_DecimationOptions options;
-  options.FeatureAngle              = myFeatureAngle;
+  options.FeatureAngle              = m_featureAngle;
   options.HasFeatureAngle           = true;
-  options.SplitAngle                = mySplitAngle;
+  options.SplitAngle                = m_splitAngle;
   options.HasSplitAngle             = 1.0;
-  options.Reduction                 = myReduction;
+  options.Reduction                 = m_reduction;
   options.HasReduction              = true;
-  options.PreserveTopology          = myPreserveTopology;
+  options.PreserveTopology          = m_preserveTopology;
   options.HasPreserveTopology       = true;
-  options.Splitting                 = mySplitting;
+  options.Splitting                 = m_splitting;
   options.HasSplitting              = true;
-  options.DeleteBoundaryVertices    = myDeleteBoundaryVertices;
+  options.DeleteBoundaryVertices    = m_deleteBoundaryVertices;
   options.HasDeleteBoundaryVertices = true;
   return options;
 }
@@ -53,12 +53,12 @@ bool algoMesh_VTKDecimatePro::perform(const Handle(Poly_Triangulation) & input,
   // 3. Decimation with the stored settings, the filter's defaults otherwise.
   vtkSmartPointer<vtkDecimatePro> decimator = vtkSmartPointer<vtkDecimatePro>::New();
   decimator->SetInputConnection(cleaner->GetOutputPort(0));
-  decimator->SetPreserveTopology(myPreserveTopology);
-  decimator->SetFeatureAngle(myFeatureAngle);
-  decimator->SetTargetReduction(myReduction / 100.0);
-  decimator->SetBoundaryVertexDeletion(myDeleteBoundaryVertices);
-  decimator->SetSplitting(mySplitting);
-  decimator->SetSplitAngle(mySplitAngle);
+  decimator->SetPreserveTopology(m_preserveTopology);
+  decimator->SetFeatureAngle(m_featureAngle);
+  decimator->SetTargetReduction(m_reduction / 100.0);
+  decimator->SetBoundaryVertexDeletion(m_deleteBoundaryVertices);
+  decimator->SetSplitting(m_splitting);
+  decimator->SetSplitAngle(m_splitAngle);
   decimator->Update();
 
   // 4. Back to a kernel mesh.

@@ -27,12 +27,12 @@ public:
                Handle(Poly_Triangulation) & output) const override;
 
 private:
-  double myFeatureAngle;
-  double mySplitAngle;
-  double myReduction;
-  bool   myPreserveTopology;
-  bool   mySplitting;
-  bool   myDeleteBoundaryVertices;
+  double m_featureAngle;
+  double m_splitAngle;
+  double m_reduction;
+  bool   m_preserveTopology;
+  bool   m_splitting;
+  bool   m_deleteBoundaryVertices;
 };
 
 } // namespace quorin

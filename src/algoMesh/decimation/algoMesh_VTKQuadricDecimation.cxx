@@ -14,14 +14,14 @@ namespace quorin
 
 algoMesh_VTKQuadricDecimation::algoMesh_VTKQuadricDecimation(
     const algoMesh_DecimationOptions& options)
-    : myReduction(options.Reduction)
+    : m_reduction(options.Reduction)
 {
 }
 
 algoMesh_DecimationOptions algoMesh_VTKQuadricDecimation::GetOptions() const
 {
   algoMesh_DecimationOptions options;
-  options.Reduction    = myReduction;
+  options.Reduction    = m_reduction;
   options.HasReduction = true;
   return options;
 }
@@ -43,7 +43,7 @@ bool algoMesh_VTKQuadricDecimation::perform(const Handle(Poly_Triangulation) & i
   vtkSmartPointer<algoMesh_vtkQuadricDecimation> decimator =
       vtkSmartPointer<algoMesh_vtkQuadricDecimation>::New();
   decimator->SetInputConnection(cleaner->GetOutputPort(0));
-  decimator->SetTargetReduction(myReduction / 100.0);
+  decimator->SetTargetReduction(m_reduction / 100.0);
   decimator->Update();
 
   // 4. Back to a kernel mesh.

@@ -25,7 +25,7 @@ public:
                Handle(Poly_Triangulation) & output) const override;
 
 private:
-  double myReduction;
+  double m_reduction;
 };
 
 } // namespace quorin
