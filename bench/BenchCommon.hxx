@@ -18,8 +18,8 @@ namespace bench
 struct Args
 {
   std::string              task;
-  std::string              input;   //!< input file (binary STL or PLY for meshes, ...)
-  std::vector<std::string> options; //!< further words after the input
+  std::string              input;       //!< input file (binary STL or PLY for meshes, ...)
+  std::vector<std::string> options;     //!< further words after the input
   int                      threads = 0; //!< --threads N; 0 means the hardware's count
 };
 
