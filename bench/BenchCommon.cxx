@@ -23,7 +23,7 @@ double BestOf3(const std::function<void()>& work, const std::function<void()>& p
     const auto start = std::chrono::steady_clock::now();
     work();
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    best = std::min(best, elapsed.count());
+    best                                        = std::min(best, elapsed.count());
   }
   return best;
 }
@@ -34,8 +34,8 @@ void Report(const std::string& task,
             const double       seconds,
             const std::string& metrics)
 {
-  std::printf("task=%s input=%s n=%lld seconds=%.6f%s%s\n", task.c_str(), input.c_str(), n,
-              seconds, metrics.empty() ? "" : " ", metrics.c_str());
+  std::printf("task=%s input=%s n=%lld seconds=%.6f%s%s\n", task.c_str(), input.c_str(), n, seconds,
+              metrics.empty() ? "" : " ", metrics.c_str());
   std::fflush(stdout);
 }
 
@@ -53,6 +53,37 @@ long long FileSize(const std::string& path)
 {
   std::ifstream file(path, std::ios::binary | std::ios::ate);
   return file ? static_cast<long long>(file.tellg()) : -1;
+}
+
+std::string MegabytesPerSecond(const long long bytes, const double seconds)
+{
+  char text[64];
+  std::snprintf(text, sizeof(text), "bytes=%lld MB/s=%.1f", bytes, bytes / 1e6 / seconds);
+  return text;
+}
+
+std::string OutputPath(const Args& args, const char* extension)
+{
+  const size_t slash = args.input.find_last_of('/');
+  const size_t dot   = args.input.find_last_of('.');
+  return "/tmp/quorin-bench-" + args.input.substr(slash + 1, dot - slash - 1) + extension;
+}
+
+void ReportRawRead(const std::string& path)
+{
+  std::vector<char> bytes(static_cast<size_t>(FileSize(path)));
+  const double      seconds = BestOf3(
+      [&]()
+      {
+        FILE* file = std::fopen(path.c_str(), "rb");
+        if (file != nullptr)
+        {
+          const size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+          (void)got;
+          std::fclose(file);
+        }
+      });
+  Report("raw-read", path, FileSize(path), seconds, MegabytesPerSecond(FileSize(path), seconds));
 }
 
 } // namespace bench

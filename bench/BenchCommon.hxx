@@ -48,6 +48,16 @@ Handle(Poly_Triangulation) ReadMesh(const std::string& path);
 //! Size of a file in bytes, or -1.
 long long FileSize(const std::string& path);
 
+//! "bytes=<n> MB/s=<rate>": the metrics of a file read or written in `seconds`.
+std::string MegabytesPerSecond(const long long bytes, const double seconds);
+
+//! /tmp/quorin-bench-<input's stem><extension>: where a task keeps a file made from its input.
+std::string OutputPath(const Args& args, const char* extension);
+
+//! Reports reading the file's bytes into memory ("raw-read"): the floor every reader is
+//! compared with.
+void ReportRawRead(const std::string& path);
+
 //! Tasks of each area, appended to `tasks`.
 void AddInputTasks(std::vector<Task>& tasks);
 void AddQualityTasks(std::vector<Task>& tasks);

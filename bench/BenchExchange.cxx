@@ -26,24 +26,10 @@ namespace
 
 const NCollection_Vector<NCollection_DataMap<int, Quantity_Color>> THE_NO_COLOURS;
 
-std::string mb(const long long bytes, const double seconds)
-{
-  char text[64];
-  std::snprintf(text, sizeof(text), "bytes=%lld MB/s=%.1f", bytes, bytes / 1e6 / seconds);
-  return text;
-}
-
-std::string outputPath(const Args& args, const char* extension)
-{
-  const size_t slash = args.input.find_last_of('/');
-  const size_t dot   = args.input.find_last_of('.');
-  return "/tmp/quorin-bench-" + args.input.substr(slash + 1, dot - slash - 1) + extension;
-}
-
 //! Writes the input mesh in a format once (untimed) and answers the file's path.
 std::string prepared(const Args& args, const char* extension)
 {
-  const std::string path = outputPath(args, extension);
+  const std::string path = OutputPath(args, extension);
   if (FileSize(path) > 0)
   {
     return path;
@@ -69,24 +55,6 @@ std::string prepared(const Args& args, const char* extension)
     writer.Write(path);
   }
   return path;
-}
-
-//! Reading the file's bytes into memory: the floor every reader is compared with.
-void reportRawRead(const std::string& path)
-{
-  std::vector<char> bytes(static_cast<size_t>(FileSize(path)));
-  const double      seconds = BestOf3(
-      [&]()
-      {
-        FILE* file = std::fopen(path.c_str(), "rb");
-        if (file != nullptr)
-        {
-          const size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-          (void)got;
-          std::fclose(file);
-        }
-      });
-  Report("raw-read", path, FileSize(path), seconds, mb(FileSize(path), seconds));
 }
 
 int runRead(const Args& args, const char* task, const char* extension)
@@ -117,9 +85,9 @@ int runRead(const Args& args, const char* task, const char* extension)
       });
   const int triangles = mesh.IsNull() ? 0 : mesh->NbTriangles();
   Report(task, path, triangles, seconds,
-         mb(FileSize(path), seconds) +
+         MegabytesPerSecond(FileSize(path), seconds) +
              " nodes=" + std::to_string(mesh.IsNull() ? 0 : mesh->NbNodes()));
-  reportRawRead(path);
+  ReportRawRead(path);
   return mesh.IsNull() ? 1 : 0;
 }
 
@@ -163,7 +131,7 @@ int runWrite(const Args& args, const char* task)
           }
         });
     Report(name + (binary ? "-binary" : "-ascii"), args.input, mesh->NbTriangles(), seconds,
-           mb(FileSize(path), seconds));
+           MegabytesPerSecond(FileSize(path), seconds));
     std::remove(path.c_str());
   }
   return 0;
@@ -181,7 +149,7 @@ int runVtkPly(const Args& args)
         reader->Update();
         cells = reader->GetOutput()->GetNumberOfCells();
       });
-  Report("ply-read-vtk", path, cells, seconds, mb(FileSize(path), seconds));
+  Report("ply-read-vtk", path, cells, seconds, MegabytesPerSecond(FileSize(path), seconds));
   return cells > 0 ? 0 : 1;
 }
 

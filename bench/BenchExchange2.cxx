@@ -35,20 +35,6 @@ namespace bench
 namespace
 {
 
-std::string mb(const long long bytes, const double seconds)
-{
-  char text[64];
-  std::snprintf(text, sizeof(text), "bytes=%lld MB/s=%.1f", bytes, bytes / 1e6 / seconds);
-  return text;
-}
-
-std::string outputPath(const Args& args, const char* extension)
-{
-  const size_t slash = args.input.find_last_of('/');
-  const size_t dot   = args.input.find_last_of('.');
-  return "/tmp/quorin-bench-" + args.input.substr(slash + 1, dot - slash - 1) + extension;
-}
-
 //! The input mesh in the data model, or null.
 Handle(MorvDS_Mesh) readModel(const Args& args)
 {
@@ -109,7 +95,7 @@ bool writeMsh(const Handle(MorvDS_Mesh) & model, const std::string& path)
 //! Writes the input once (untimed) in the format of the extension and answers its path.
 std::string prepared(const Args& args, const std::string& extension)
 {
-  const std::string path = outputPath(args, extension.c_str());
+  const std::string path = OutputPath(args, extension.c_str());
   if (FileSize(path) > 0)
   {
     return path;
@@ -147,24 +133,6 @@ std::string prepared(const Args& args, const std::string& extension)
   return isWritten ? path : std::string();
 }
 
-//! Reading the file's bytes into memory: the floor every reader is compared with.
-void reportRawRead(const std::string& path)
-{
-  std::vector<char> bytes(static_cast<size_t>(FileSize(path)));
-  const double      seconds = BestOf3(
-      [&]()
-      {
-        FILE* file = std::fopen(path.c_str(), "rb");
-        if (file != nullptr)
-        {
-          const size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-          (void)got;
-          std::fclose(file);
-        }
-      });
-  Report("raw-read", path, FileSize(path), seconds, mb(FileSize(path), seconds));
-}
-
 //! VTK's bare XML reader on the same file.
 template <class Reader> void reportVtkRead(const std::string& task, const std::string& path)
 {
@@ -177,7 +145,7 @@ template <class Reader> void reportVtkRead(const std::string& task, const std::s
         reader->Update();
         cells = reader->GetOutput()->GetNumberOfCells();
       });
-  Report(task, path, cells, seconds, mb(FileSize(path), seconds));
+  Report(task, path, cells, seconds, MegabytesPerSecond(FileSize(path), seconds));
 }
 
 int runRead(const Args& args, const std::string& task, const std::string& extension)
@@ -218,7 +186,8 @@ int runRead(const Args& args, const std::string& task, const std::string& extens
         }
       });
   Report(task, path, isRead ? model->NbElements() : 0, seconds,
-         mb(FileSize(path), seconds) + " nodes=" + std::to_string(isRead ? model->NbNodes() : 0));
+         MegabytesPerSecond(FileSize(path), seconds) +
+             " nodes=" + std::to_string(isRead ? model->NbNodes() : 0));
   if (task == "vtp-read")
   {
     reportVtkRead<vtkXMLPolyDataReader>("vtp-read-vtk", path);
@@ -227,7 +196,7 @@ int runRead(const Args& args, const std::string& task, const std::string& extens
   {
     reportVtkRead<vtkXMLUnstructuredGridReader>("vtu-read-vtk", path);
   }
-  reportRawRead(path);
+  ReportRawRead(path);
   return isRead ? 0 : 1;
 }
 
@@ -269,7 +238,8 @@ void reportVtkWrite(const std::string& task, const Handle(MorvDS_Mesh) & model)
         writer->SetInputData(dataSet);
         writer->Write();
       });
-  Report(task, path, dataSet->GetNumberOfCells(), seconds, mb(FileSize(path), seconds));
+  Report(task, path, dataSet->GetNumberOfCells(), seconds,
+         MegabytesPerSecond(FileSize(path), seconds));
   std::remove(path.c_str());
 }
 
@@ -284,7 +254,8 @@ int runWrite(const Args& args, const std::string& task)
       return 1;
     }
     const double seconds = BestOf3([&]() { quorin::algoMesh_NAS::Write(mesh, path.c_str(), {}); });
-    Report(task, args.input, mesh->NbTriangles(), seconds, mb(FileSize(path), seconds));
+    Report(task, args.input, mesh->NbTriangles(), seconds,
+           MegabytesPerSecond(FileSize(path), seconds));
     std::remove(path.c_str());
     return 0;
   }
@@ -309,7 +280,8 @@ int runWrite(const Args& args, const std::string& task)
                                                                                          true);
         }
       });
-  Report(task, args.input, model->NbElements(), seconds, mb(FileSize(path), seconds));
+  Report(task, args.input, model->NbElements(), seconds,
+         MegabytesPerSecond(FileSize(path), seconds));
   std::remove(path.c_str());
   if (isPoly)
   {
