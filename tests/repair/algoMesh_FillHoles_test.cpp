@@ -10,6 +10,7 @@
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeCylinder.hxx>
 #include <TopExp.hxx>
+#include <TopExp_Explorer.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 
 #include <gtest/gtest.h>
@@ -121,11 +122,22 @@ TEST(algoMesh_FillHoles, NoMeshToWorkOnIsReported)
   EXPECT_EQ(12, filler.GetResult()->NbTriangles());
 }
 
-TEST(algoMesh_FillHoles, NegativeHoleSizeIsRefused)
+TEST(algoMesh_FillHoles, NegativeHoleSizeFillsNothingAndNaNIsRefused)
 {
-  const TopoDS_Shape box = meshed(BRepPrimAPI_MakeBox(1.0, 1.0, 1.0).Shape(), 1.0);
+  // VTK clamps a negative size to 0: the open box keeps its opening, as with 0.
+  const TopoDS_Shape           box   = meshed(BRepPrimAPI_MakeBox(1.0, 1.0, 1.0).Shape(), 1.0);
+  const TopoDS_Shape           first = TopExp_Explorer(box, TopAbs_FACE).Current();
+  algoMesh_FillHoles::ShapeMap skip;
+  skip.Add(first);
+  algoMesh_FillHoles negative(box, skip, -1.0, {}, {});
+  algoMesh_FillHoles zero(box, skip, 0.0, {}, {});
+  ASSERT_TRUE(negative.Perform());
+  ASSERT_TRUE(zero.Perform());
+  EXPECT_EQ(zero.GetResult()->NbTriangles(), negative.GetResult()->NbTriangles());
+  EXPECT_EQ(10, negative.GetResult()->NbTriangles());
+
   Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
-  algoMesh_FillHoles filler(box, algoMesh_FillHoles::ShapeMap(), -1.0, notifier, {});
-  EXPECT_FALSE(filler.Perform());
-  expectSingleError(notifier, "The hole size must be a non-negative number.");
+  algoMesh_FillHoles nan(box, algoMesh_FillHoles::ShapeMap(), std::nan(""), notifier, {});
+  EXPECT_FALSE(nan.Perform());
+  expectSingleError(notifier, "The hole size must be a number.");
 }

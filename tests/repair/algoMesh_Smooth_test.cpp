@@ -191,10 +191,20 @@ TEST(algoMesh_Smooth, RefusalsAnswerFalseWithTheirMessages)
     expectSingleError(notifier, "Cannot convert to VTK polygonal data.");
   }
 
-  // A negative count would be a near endless run.
+  // A negative count would be a near endless run for OpenMesh; VTK clamps it to 0, so the
+  // geometry comes back unchanged.
   notifier = new ActAPI_RecordingNotifier();
   EXPECT_FALSE(Smooth::DoOpenMesh(mesh, -1, Smooth::Component_Normal, result, notifier));
   expectSingleError(notifier, "The number of smoothing iterations must not be negative.");
+  {
+    Handle(Poly_Triangulation) unsmoothed;
+    ASSERT_TRUE(Smooth::DoVTK(mesh, -3, unsmoothed, {}));
+    ASSERT_EQ(mesh->NbNodes(), unsmoothed->NbNodes());
+    for (int k = 1; k <= mesh->NbNodes(); ++k)
+    {
+      EXPECT_LT(mesh->Node(k).Distance(unsmoothed->Node(k)), 1e-12) << "node " << k;
+    }
+  }
 
   // A node that is not finite would spread through every step.
   Handle(Poly_Triangulation) poisoned = testmesh::Tetra();

@@ -46,9 +46,11 @@ algoMesh_FillHoles::algoMesh_FillHoles(const TopoDS_Shape&  shape,
 
 bool algoMesh_FillHoles::Perform()
 {
-  if (std::isnan(m_holeSize) || m_holeSize < 0.0)
+  // A negative size goes to VTK, which clamps it to 0 (nothing is filled); only a NaN,
+  // which no comparison can clamp, is refused.
+  if (std::isnan(m_holeSize))
   {
-    sendError(m_progress, "The hole size must be a non-negative number.");
+    sendError(m_progress, "The hole size must be a number.");
     return false;
   }
 

@@ -47,9 +47,9 @@ public:
   //! algoMesh_Heal::DoVTK on the welded mesh. May be called again; the result is replaced
   //! only when the answer is true.
   //! @return false with "No mesh was detected." (error) when no face outside the map
-  //!         carries a triangle, or with "The hole size must be a non-negative number."
-  //!         (error) for a negative or NaN hole size; false without a message when the
-  //!         healed mesh has no triangle.
+  //!         carries a triangle, or with "The hole size must be a number." (error) for a
+  //!         NaN hole size; false without a message when the healed mesh has no triangle.
+  //!         VTK clamps a negative hole size to 0: nothing is filled.
   bool Perform();
 
   //! The welded mesh with its holes closed; null before a successful Perform.

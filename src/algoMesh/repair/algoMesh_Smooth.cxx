@@ -50,13 +50,14 @@ void sendError(const ActAPI_ProgressEntry& progress, const char* text)
   progress.SendLogMessage(message);
 }
 
-//! Refuses a negative iteration count, which OpenMesh would read as a huge unsigned one,
-//! and nodes that are not finite.
+//! Refuses nodes that are not finite and, when `isCountChecked`, a negative iteration
+//! count, which OpenMesh would read as a huge unsigned one (VTK clamps it to 0 itself).
 bool checkInput(const Handle(Poly_Triangulation) & mesh,
                 const int                   iterations,
+                const bool                  isCountChecked,
                 const ActAPI_ProgressEntry& progress)
 {
-  if (iterations < 0)
+  if (isCountChecked && iterations < 0)
   {
     sendError(progress, "The number of smoothing iterations must not be negative.");
     return false;
@@ -145,7 +146,7 @@ bool algoMesh_Smooth::DoOpenMesh(const Handle(Poly_Triangulation) & mesh,
   {
     return false;
   }
-  if (!checkInput(mesh, iterations, progress))
+  if (!checkInput(mesh, iterations, true, progress))
   {
     return false;
   }
@@ -200,7 +201,7 @@ bool algoMesh_Smooth::DoVTK(const Handle(Poly_Triangulation) & mesh,
                             Handle(Poly_Triangulation) & result,
                             ActAPI_ProgressEntry progress)
 {
-  if (!checkInput(mesh, iterations, progress))
+  if (!checkInput(mesh, iterations, false, progress))
   {
     return false;
   }

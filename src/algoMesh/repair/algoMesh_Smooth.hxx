@@ -61,12 +61,11 @@ algoMesh_EXPORT bool DoOpenMesh(const Handle(Poly_Triangulation) & mesh,
 //! factor 0.01, convergence 0, no cleaning stage before it). Nodes used by no triangle
 //! are dropped; coincident nodes (closer than 1e-7) of the result are merged.
 //! @param[in]  mesh       the mesh to smooth; not modified.
-//! @param[in]  iterations number of smoothing steps, 0 or more.
+//! @param[in]  iterations number of smoothing steps; VTK clamps a negative count to 0.
 //! @param[out] result     a new triangulation; untouched unless the answer is true.
 //! @param[in]  progress   messages and cancellation; may be empty.
 //! @return false, with the message in brackets, when the mesh is null or names nodes it
-//!         does not have ("Cannot convert to VTK polygonal data."), the iteration count is
-//!         negative ("The number of smoothing iterations must not be negative."), a node
+//!         does not have ("Cannot convert to VTK polygonal data."), a node
 //!         is not finite ("The mesh has a node with a coordinate that is not a finite
 //!         number."), the user
 //!         cancelled ("Smoothing was cancelled."), or the smoothed data have no triangle
