@@ -1,6 +1,12 @@
 #include "CliNotifier.hxx"
 
+#include "Commands.hxx"
+
 #include <ActAPI_LogMessage.hxx>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 namespace cli
 {
@@ -14,6 +20,12 @@ Handle(CliNotifier) CliNotifier::Start()
 
 void CliNotifier::Notify(const ActAPI_LogMessage& message)
 {
+  // Readers announce their work as information ("Reading file ..."); the commands print
+  // their own account, so only warnings reach the terminal.
+  if (message.Severity == LogSeverity_Info)
+  {
+    return;
+  }
   if (message.Severity != LogSeverity_Error)
   {
     ActAPI_TerminalNotifier::Notify(message);
@@ -33,6 +45,30 @@ std::string CliNotifier::LastErrorOf(const ActAPI_ProgressEntry& progress)
 {
   const CliNotifier* notifier = dynamic_cast<const CliNotifier*>(progress.Access().get());
   return notifier != nullptr ? notifier->LastError() : std::string();
+}
+
+ExitOnInterrupt::ExitOnInterrupt(const Handle(CliNotifier) & notifier)
+    : m_watch(
+          [this, notifier]()
+          {
+            while (!m_isDone.load())
+            {
+              if (notifier->IsCancelRequested())
+              {
+                std::fflush(stdout);
+                std::fprintf(stderr, "quorin-mesh: error: interrupted\n");
+                std::_Exit(Exit_Interrupted);
+              }
+              std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+          })
+{
+}
+
+ExitOnInterrupt::~ExitOnInterrupt()
+{
+  m_isDone.store(true);
+  m_watch.join();
 }
 
 } // namespace cli

@@ -7,7 +7,9 @@
 #include <ActAPI_ProgressEntry.hxx>
 #include <ActAPI_TerminalNotifier.hxx>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 namespace cli
 {
@@ -31,6 +33,23 @@ public:
 private:
   mutable std::mutex m_errorMutex;
   std::string        m_lastError;
+};
+
+//! While alive, ends the process with Exit_Interrupted and "interrupted" within a few
+//! milliseconds of a Ctrl-C, for work that cannot be cancelled from inside (a third-party
+//! filter without a cancellation hook). Use it only while no output file is open: nothing
+//! is cleaned up.
+class ExitOnInterrupt
+{
+public:
+  explicit ExitOnInterrupt(const Handle(CliNotifier) & notifier);
+  ~ExitOnInterrupt();
+  ExitOnInterrupt(const ExitOnInterrupt&)            = delete;
+  ExitOnInterrupt& operator=(const ExitOnInterrupt&) = delete;
+
+private:
+  std::atomic<bool> m_isDone{false};
+  std::thread       m_watch;
 };
 
 } // namespace cli

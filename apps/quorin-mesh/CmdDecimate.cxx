@@ -157,7 +157,13 @@ int RunDecimate(const std::vector<std::string>& arguments)
     driver = std::make_unique<quorin::algoMesh_VTKQuadricDecimation>(options);
   }
   Handle(Poly_Triangulation) result;
-  if (!driver->Perform(input.Mesh, result) || result->NbTriangles() == 0)
+  bool isDecimated = false;
+  {
+    // The decimation filters take no cancellation; no file is open while they run.
+    const ExitOnInterrupt watch(notifier);
+    isDecimated = driver->Perform(input.Mesh, result);
+  }
+  if (!isDecimated || result->NbTriangles() == 0)
   {
     return Fail("decimation left no triangles or failed");
   }

@@ -7,6 +7,7 @@
 #include <RPly_Reader.hxx>
 #include <algoBase_ProgressIndicator.hxx>
 #include <algoBase_Utils.hxx>
+#include <algoMesh_CADReader.hxx>
 #include <algoMesh_Conglomerate.hxx>
 #include <algoMesh_MSH.hxx>
 #include <algoMesh_NAS.hxx>
@@ -24,13 +25,10 @@
 #include <MorvDS_MeshTriangle.hxx>
 
 #include <BRepMesh_IncrementalMesh.hxx>
-#include <BRepTools.hxx>
-#include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
 #include <Message_ProgressScope.hxx>
 #include <OSD_Path.hxx>
-#include <STEPControl_Reader.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 
@@ -44,6 +42,8 @@
 #include <set>
 #include <sstream>
 #include <unordered_map>
+
+#include <unistd.h>
 
 namespace cli
 {
@@ -174,37 +174,19 @@ bool readObj(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string
 bool readStep(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
 {
   input.Format = "STEP";
-  STEPControl_Reader reader;
-  if (reader.ReadFile(input.Path.c_str()) != IFSelect_RetDone)
+  if (!quorin::algoMesh_CADReader::ReadSTEP(input.Path, input.Shape, progress))
   {
-    error = "'" + input.Path + "' is not a readable STEP file";
-    return false;
+    return readFailed(input, progress, error);
   }
-  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
-  indicator->ConnectNotifier(progress.Access());
-  progress.Init("Reading STEP", 100);
-  reader.TransferRoots(indicator->Start());
-  if (progress.IsCancelling())
-  {
-    error = "interrupted";
-    return false;
-  }
-  input.Shape = reader.OneShape();
   return true;
 }
 
 bool readBRep(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
 {
-  input.Format                                 = "BREP";
-  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
-  indicator->ConnectNotifier(progress.Access());
-  progress.Init("Reading BREP", 100);
-  BRep_Builder builder;
-  if (!BRepTools::Read(input.Shape, input.Path.c_str(), builder, indicator->Start()))
+  input.Format = "BREP";
+  if (!quorin::algoMesh_CADReader::ReadBRep(input.Path, input.Shape, progress))
   {
-    error = progress.IsCancelling() ? "interrupted"
-                                    : "'" + input.Path + "' is not a readable BREP file";
-    return false;
+    return readFailed(input, progress, error);
   }
   return true;
 }
@@ -483,6 +465,11 @@ bool LoadMeshInput(const std::string&          path,
             "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
     return false;
   }
+  if (access(path.c_str(), R_OK) != 0)
+  {
+    error = "cannot read '" + path + "': permission denied";
+    return false;
+  }
   input.FileSize              = std::filesystem::file_size(path, status);
   const std::string extension = LowerExtension(path);
 
@@ -662,6 +649,11 @@ bool LoadShapeInput(const std::string&          path,
   {
     error = "cannot open '" + path +
             "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
+    return false;
+  }
+  if (access(path.c_str(), R_OK) != 0)
+  {
+    error = "cannot read '" + path + "': permission denied";
     return false;
   }
   input.FileSize              = std::filesystem::file_size(path, status);

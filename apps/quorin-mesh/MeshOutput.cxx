@@ -157,6 +157,12 @@ bool SaveMesh(const Handle(Poly_Triangulation) & mesh,
   }
   if (!written)
   {
+    // A cancelled writer leaves no file behind; the user only needs to know it stopped.
+    if (progress.IsCancelling())
+    {
+      error = "interrupted";
+      return false;
+    }
     const std::string reason = CliNotifier::LastErrorOf(progress);
     error = "cannot write '" + path + "'" + (reason.empty() ? std::string() : ": " + reason);
     return false;

@@ -7,6 +7,9 @@
 #include <Message_Printer.hxx>
 #include <Standard_Failure.hxx>
 
+#include <vtkLogger.h>
+#include <vtkObject.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -14,6 +17,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <new>
 
 namespace cli
 {
@@ -88,15 +92,14 @@ void printOverview(FILE* stream)
   std::fprintf(stream, "\nRun 'quorin-mesh <command> --help' for the options of a command.\n");
 }
 
-// The kernel's readers print their trace to standard output by default; the tool's output
-// is its own, so only the kernel's failures are let through.
-void quietKernelMessages()
+// The kernel and VTK print their traces and failures on the console by default; the
+// library's readers and writers report every failure in their own words through the
+// command's notifier, so the third-party lines are not printed at all.
+void quietThirdPartyMessages()
 {
-  const Message_SequenceOfPrinters& printers = Message::DefaultMessenger()->Printers();
-  for (Message_SequenceOfPrinters::Iterator it(printers); it.More(); it.Next())
-  {
-    it.Value()->SetTraceLevel(Message_Fail);
-  }
+  Message::DefaultMessenger()->ChangePrinters().Clear();
+  vtkObject::GlobalWarningDisplayOff();
+  vtkLogger::SetStderrVerbosity(vtkLogger::VERBOSITY_OFF);
 }
 } // namespace
 
@@ -114,7 +117,7 @@ int main(int argc, char** argv)
     return cli::Exit_Ok;
   }
   const std::vector<std::string> arguments(argv + 2, argv + argc);
-  quietKernelMessages();
+  quietThirdPartyMessages();
   for (const cli::Command& command : cli::AllCommands())
   {
     if (name != command.Name)
@@ -126,14 +129,17 @@ int main(int argc, char** argv)
     {
       return command.Run(arguments);
     }
-    catch (const Standard_Failure& failure)
+    catch (const Standard_Failure&)
     {
-      return cli::Fail(std::string(failure.DynamicType()->Name()) + ": " +
-                       failure.GetMessageString());
+      return cli::Fail("the modelling kernel failed on inconsistent data");
     }
-    catch (const std::exception& exception)
+    catch (const std::bad_alloc&)
     {
-      return cli::Fail(exception.what());
+      return cli::Fail("not enough memory");
+    }
+    catch (const std::exception&)
+    {
+      return cli::Fail("an internal error stopped the command");
     }
   }
   cli::Fail("unknown command '" + name + "' (run 'quorin-mesh --help' for the list)",

@@ -164,7 +164,7 @@ TEST(algoMesh_MSH, DataSectionsBecomeFrames)
             std::vector<double>(cell->Value(1), cell->Value(1) + 3));
 }
 
-TEST(algoMesh_MSH, MalformedFilesFailWithoutMessage)
+TEST(algoMesh_MSH, MalformedFilesFailWithOneErrorNamingTheLine)
 {
   const char* const cases[] = {
       "$Nodes\nfour\n$EndNodes\n",                                       // count that does not scan
@@ -188,7 +188,12 @@ TEST(algoMesh_MSH, MalformedFilesFailWithoutMessage)
   {
     MshRead result = readText(THE_NODES + text);
     EXPECT_FALSE(result.IsOk) << text;
-    EXPECT_EQ(1u, result.Notifier->Messages().size()) << text; // the announcement only
+    // The announcement, then the line at fault (or the end of the file).
+    ASSERT_EQ(2u, result.Notifier->Messages().size()) << text;
+    EXPECT_EQ(LogSeverity_Error, result.Notifier->Messages()[1].Severity);
+    const std::string error = result.Notifier->Texts()[1];
+    EXPECT_TRUE(error.find("Line ") == 0 || error == "The MSH file ends inside a data section.")
+        << error;
     EXPECT_FALSE(result.Mesh.IsNull());
   }
   // A failure keeps the frames completed before it and the mesh read so far.

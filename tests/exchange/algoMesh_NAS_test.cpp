@@ -405,5 +405,6 @@ TEST(algoMesh_NAS, UnwritablePathFails)
   Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
   EXPECT_EQ(ExportStatus_Failed,
             algoMesh_NAS::Write(testmesh::Tetra(), "/nonexistent-dir/a.nas", notifier));
-  EXPECT_EQ(std::vector<std::string>{"Cannot open the file for writing."}, notifier->Texts());
+  EXPECT_EQ(std::vector<std::string>{"Cannot write the file: no such directory."},
+            notifier->Texts());
 }

@@ -260,7 +260,8 @@ TEST(algoMesh_PLY, EmptyListAndUnwritablePath)
   locations.Append(TopLoc_Location());
   EXPECT_EQ(ExportStatus_Failed, algoMesh_PLY::Write(meshes, locations, "/nonexistent/dir/x.ply",
                                                      entryOf(notifier), true, THE_NO_COLOURS));
-  EXPECT_EQ(std::vector<std::string>{"Could not open the file for writing."}, notifier->Texts());
+  EXPECT_EQ(std::vector<std::string>{"Could not open the file for writing: no such directory."},
+            notifier->Texts());
 }
 
 TEST(algoMesh_PLY, SharedDataFilesMatchTheirMeasuredCounts)

@@ -330,7 +330,8 @@ TEST(algoMesh_VTK_XML, MalformedFilesAreRefusedBeforeVTKSeesThem)
       {gridText(points, -3, "0 1 2", "3", "5", 1),
        "The file declares an impossible NumberOfPoints value."},
       {gridText("0 0 0 1 0 0 0 nan 0", 3, "0 1 2", "3", "5", 1),
-       "The file has a point with a non-finite coordinate."},
+       "Point 2 of the file (counted from 0) has a coordinate that is not a finite number of at "
+       "most 3.4e38."},
       {"<VTKFile type=\"UnstructuredGrid\"><UnstructuredGrid><Piece NumberOfPoints=\"3\"", nullptr},
       {"not xml at all", nullptr},
       {std::string("\x00\x01\x02", 3), nullptr}};
@@ -354,7 +355,7 @@ TEST(algoMesh_VTK_XML, MalformedFilesAreRefusedBeforeVTKSeesThem)
   EXPECT_FALSE(read(testmesh::DataFile("vtk/linear_cells_ascii.vtu"), true).IsOk);
   const VtkRead missing = read(testmesh::TempPath("missing.vtp"), true);
   EXPECT_FALSE(missing.IsOk);
-  EXPECT_EQ("Cannot read the file '" + testmesh::TempPath("missing.vtp") + "'.",
+  EXPECT_EQ("Cannot read the file '" + testmesh::TempPath("missing.vtp") + "': no such file.",
             missing.Notifier->Texts().at(0));
 }
 

@@ -1,5 +1,8 @@
 #include <Exchange_OBJMaterials.hxx>
 
+#include <Exchange_AtomicFile.hxx>
+#include <Exchange_InputCheck.hxx>
+
 #include <Exchange_OBJTools.hxx>
 
 #include <cstring>
@@ -30,7 +33,11 @@ Exchange_OBJMaterial::Exchange_OBJMaterial()
 bool Exchange_OBJMaterials::ReadMaterials(const std::string& path)
 {
   m_materials.clear();
-  if (!std::ifstream(path).is_open())
+  // Only a regular file of bounded size: a library named after a device or a pipe would
+  // never end.
+  std::string reason;
+  if (!Exchange_InputCheck::CheckRegularFile(path, Exchange_InputCheck::THE_REFERENCE_LIMIT,
+                                             reason))
   {
     return false;
   }
@@ -100,7 +107,9 @@ bool Exchange_OBJMaterials::WriteMaterials(const std::string& path) const
   {
     return true;
   }
-  FILE* file = std::fopen(path.c_str(), "w");
+  // A temporary file renamed onto the target once every line reached the disk.
+  Exchange_AtomicFile output(path);
+  FILE*               file = output.File();
   if (file == nullptr)
   {
     return false;
@@ -122,8 +131,7 @@ bool Exchange_OBJMaterials::WriteMaterials(const std::string& path) const
       std::fprintf(file, "Tr %f\n", transparency);
     }
   }
-  std::fclose(file);
-  return true;
+  return output.Commit();
 }
 
 } // namespace quorin

@@ -1,5 +1,7 @@
 #include <Exchange_OBJTools.hxx>
 
+#include <Exchange_InputCheck.hxx>
+
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +33,7 @@ ReadGuard::ReadGuard(FILE* file)
       Rest(new char[THE_BUFFER_SIZE])
 {
   Line[0] = Token[0] = Rest[0] = '\0';
+  Exchange_InputCheck::SkipByteOrderMark(File);
 }
 
 ReadGuard::~ReadGuard()

@@ -6,6 +6,8 @@
 // costs nothing: only lines actually present create nodes, elements or values.
 #include <algoMesh_MSH.hxx>
 
+#include <Exchange_InputCheck.hxx>
+
 #include <ActAPI_LogMessage.hxx>
 
 #include <cerrno>
@@ -186,6 +188,9 @@ public:
     }
   }
 
+  //! What made the last line fail, when more is known than that it is malformed.
+  const std::string& Reason() const { return m_reason; }
+
   //! True unless a data section is open with tags or values missing.
   bool isComplete() const { return !m_isInData || (!m_frame.IsNull() && m_nbValuesLeft == 0); }
 
@@ -200,9 +205,14 @@ private:
   {
     int    id = 0;
     double x, y, z;
-    if (std::sscanf(line, "%i\t%lf\t%lf\t%lf", &id, &x, &y, &z) != 4 || !std::isfinite(x) ||
-        !std::isfinite(y) || !std::isfinite(z))
+    if (std::sscanf(line, "%i\t%lf\t%lf\t%lf", &id, &x, &y, &z) != 4)
     {
+      return false;
+    }
+    if (!Exchange_InputCheck::IsValidCoordinate(x) || !Exchange_InputCheck::IsValidCoordinate(y) ||
+        !Exchange_InputCheck::IsValidCoordinate(z))
+    {
+      m_reason = "a node coordinate is not a finite number of at most 3.4e38";
       return false;
     }
     return m_mesh->AddNodeWithID(x, y, z, id);
@@ -408,6 +418,7 @@ private:
   NCollection_Vector<Handle(algoMesh_FieldFrame)>& m_frames;
   const Standard_GUID&                             m_owner;
   Handle(ActAPI_IProgressNotifier) m_notifier;
+  std::string              m_reason;
   Section                  m_section = Section_None;
   bool                     m_isFirst = false;
   std::vector<std::string> m_tokens;
@@ -439,7 +450,19 @@ bool algoMesh_MSH::Read(const TCollection_AsciiString& path,
     notifier->Notify(message);
   }
 
-  // 2. Open it.
+  // 2. Open it. A directory or a device opens too, but holds no mesh.
+  std::string reason;
+  if (!Exchange_InputCheck::CheckRegularFile(path.ToCString(), ~std::uintmax_t(0), reason) &&
+      reason != "no such file" && reason != "permission denied")
+  {
+    if (!notifier.IsNull())
+    {
+      ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+      message << "Could not open the file for reading: %1." << reason;
+      notifier->Notify(message);
+    }
+    return false;
+  }
   FILE* file = std::fopen(path.ToCString(), "r");
   if (file == nullptr)
   {
@@ -452,15 +475,21 @@ bool algoMesh_MSH::Read(const TCollection_AsciiString& path,
     return false;
   }
 
+  Exchange_InputCheck::SkipByteOrderMark(file);
+
   // 3. Start the mesh before reading, so that a failed read leaves what it read.
   mesh = new MorvDS_Mesh(10, 10, 10, 10);
   MshReader         reader(mesh, frames, owner, notifier);
   std::vector<char> buffer(THE_LINE_SIZE);
 
-  // 4. Handle the file line by line.
-  bool isOk = true;
+  // 4. Handle the file line by line; a line longer than the buffer comes in pieces.
+  bool   isOk      = true;
+  size_t lineNo    = 0;
+  bool   isNewLine = true;
   while (isOk && std::fgets(buffer.data(), THE_LINE_SIZE, file) != nullptr)
   {
+    lineNo += isNewLine ? 1 : 0;
+    isNewLine = std::strchr(buffer.data(), '\n') != nullptr;
     if (!notifier.IsNull() && notifier->IsCancelRequested())
     {
       isOk = false;
@@ -474,8 +503,29 @@ bool algoMesh_MSH::Read(const TCollection_AsciiString& path,
     isOk = line[0] == '$' ? reader.openSection(line) : reader.readLine(line);
   }
 
-  // 5. A data section cut off by the end of the file fails the read.
+  // 5. A data section cut off by the end of the file fails the read. The line at fault
+  //    is named, so that the user can find it.
   std::fclose(file);
+  const bool isCancelled = !notifier.IsNull() && notifier->IsCancelRequested();
+  if (!isOk && !isCancelled && !notifier.IsNull())
+  {
+    ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+    if (reader.Reason().empty())
+    {
+      message << "Line %1 of the MSH file is malformed." << std::to_string(lineNo);
+    }
+    else
+    {
+      message << "Line %1 of the MSH file: %2." << std::to_string(lineNo) << reader.Reason();
+    }
+    notifier->Notify(message);
+  }
+  if (isOk && !reader.isComplete() && !notifier.IsNull())
+  {
+    ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+    message << "The MSH file ends inside a data section.";
+    notifier->Notify(message);
+  }
   return isOk && reader.isComplete();
 }
 

@@ -4,6 +4,9 @@
 // writers merge the same corners.
 #include <algoMesh_NAS.hxx>
 
+#include <Exchange_AtomicFile.hxx>
+#include <Exchange_InputCheck.hxx>
+
 #include <algoMesh_STL.hxx>
 
 #include <algoBase_ProgressIndicator.hxx>
@@ -77,7 +80,14 @@ bool algoMesh_NAS::Read(const TCollection_AsciiString& path,
   indicator->ConnectNotifier(progress.Access());
   Message_ProgressScope scope(indicator->Start(), "Loading NASTRAN file", 1);
 
-  // 2. Read the cards into a new mesh.
+  // 2. Read the cards into a new mesh. A directory or a device opens too, but holds none.
+  std::string reason;
+  if (!Exchange_InputCheck::CheckRegularFile(path.ToCString(), ~std::uintmax_t(0), reason) &&
+      reason != "no such file" && reason != "permission denied")
+  {
+    sendError(progress, ("Cannot open the file for reading: " + reason + ".").c_str(), 0);
+    return false;
+  }
   EntryReader reader(path, progress);
   if (!reader.Read(scope.Next()))
   {
@@ -143,9 +153,25 @@ core_ExportStatus algoMesh_NAS::Write(const NCollection_Vector<Handle(Poly_Trian
     return ExportStatus_NoData;
   }
 
-  // 3. Write its cards.
-  EntryWriter writer(mesh, path, progress);
-  return writer.Write(scope.Next()) ? ExportStatus_Ok : ExportStatus_Failed;
+  // 3. Write its cards into a temporary file beside the target, renamed onto it once
+  //    complete: a failure or a cancellation leaves the target as it was.
+  Exchange_AtomicFile output(path.ToCString(), Exchange_AtomicFile::Access_Path);
+  if (!output.IsOpen())
+  {
+    sendError(progress, ("Cannot write the file: " + output.Error() + ".").c_str(), 0);
+    return ExportStatus_Failed;
+  }
+  EntryWriter writer(mesh, output.TempPath().c_str(), progress);
+  if (!writer.Write(scope.Next()))
+  {
+    return ExportStatus_Failed;
+  }
+  if (!output.Commit())
+  {
+    sendError(progress, ("Cannot write the file: " + output.Error() + ".").c_str(), 0);
+    return ExportStatus_Failed;
+  }
+  return ExportStatus_Ok;
 }
 
 core_ExportStatus algoMesh_NAS::Write(const Handle(Poly_Triangulation) & mesh,

@@ -1,6 +1,9 @@
 #include <algoMesh_OBJ.hxx>
 
+#include <Exchange_AtomicFile.hxx>
 #include <Exchange_OBJMaterials.hxx>
+#include <Exchange_KernelGuard.hxx>
+#include <Exchange_OBJScan.hxx>
 
 #include <algoBase_ProgressIndicator.hxx>
 
@@ -32,8 +35,10 @@ namespace
 class LineWriter
 {
 public:
-  explicit LineWriter(FILE* file) : m_file(file) { m_buffer.reserve(THE_BLOCK + 256); }
-  ~LineWriter() { Flush(); }
+  explicit LineWriter(Exchange_AtomicFile& file) : m_file(file)
+  {
+    m_buffer.reserve(THE_BLOCK + 256);
+  }
 
   void Text(const char* text) { m_buffer.append(text); }
   void Text(const std::string& text) { m_buffer.append(text); }
@@ -63,17 +68,27 @@ public:
     }
   }
 
-  void Flush()
+  //! @return false once a write has failed (a full disk, a lost device).
+  bool Flush()
   {
-    std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file);
+    const bool isWritten = m_file.Write(m_buffer.data(), m_buffer.size());
     m_buffer.clear();
+    return isWritten;
   }
 
 private:
-  static const size_t THE_BLOCK = size_t(1) << 20;
-  FILE*               m_file;
-  std::string         m_buffer;
+  static const size_t  THE_BLOCK = size_t(1) << 20;
+  Exchange_AtomicFile& m_file;
+  std::string          m_buffer;
 };
+
+//! Reports a failed write with its reason (the caller knows the file).
+void sendWriteError(const ActAPI_ProgressEntry& progress, const std::string& reason)
+{
+  ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+  message << "Writing failed: %1." << reason.c_str();
+  progress.SendLogMessage(message);
+}
 
 Handle(algoBase_ProgressIndicator) connectIndicator(const ActAPI_ProgressEntry& progress)
 {
@@ -98,52 +113,6 @@ std::vector<std::string> split(const std::string& text, const char separator)
     }
   }
   return pieces;
-}
-
-//! When the file's last byte is not a newline: the path of a temporary copy that ends with
-//! one (the caller removes it). Otherwise, or when the file cannot be read: "".
-std::string terminatedCopy(const std::string& path)
-{
-  FILE* in = std::fopen(path.c_str(), "rb");
-  if (in == nullptr)
-  {
-    return std::string();
-  }
-  int last = '\n';
-  if (std::fseek(in, -1, SEEK_END) == 0)
-  {
-    last = std::fgetc(in);
-  }
-  std::string copy;
-  if (last != '\n' && last != EOF)
-  {
-    std::error_code   error;
-    const std::string folder = std::filesystem::temp_directory_path(error).string();
-    std::string       name   = (error ? std::string("/tmp") : folder) + "/quorin-obj-XXXXXX.obj";
-    const int         fd     = mkstemps(name.data(), 4);
-    FILE*             out    = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-    if (out != nullptr)
-    {
-      std::rewind(in);
-      std::vector<char> block(size_t(1) << 20);
-      size_t            got = 0;
-      bool              ok  = true;
-      while (ok && (got = std::fread(block.data(), 1, block.size(), in)) > 0)
-      {
-        ok = std::fwrite(block.data(), 1, got, out) == got;
-      }
-      ok   = std::fputc('\n', out) != EOF && ok;
-      ok   = std::fclose(out) == 0 && ok;
-      copy = name;
-      if (!ok)
-      {
-        std::remove(name.c_str());
-        copy.clear();
-      }
-    }
-  }
-  std::fclose(in);
-  return copy;
 }
 
 } // namespace
@@ -246,10 +215,11 @@ bool algoMesh_OBJ::Write(const std::string& path)
     return false;
   }
 
-  // 2. Open the file.
-  FILE* file = std::fopen(path.c_str(), "w");
-  if (file == nullptr)
+  // 2. Open the file: a temporary beside it, renamed onto it once complete.
+  Exchange_AtomicFile file(path);
+  if (!file.IsOpen())
   {
+    sendWriteError(m_progress, file.Error());
     return false;
   }
 
@@ -309,13 +279,15 @@ bool algoMesh_OBJ::Write(const std::string& path)
     std::string directory, mtlName;
     if (!materialFileName(path, directory, mtlName))
     {
-      out.Flush();
-      std::fclose(file);
       return false;
     }
     out.Text("mtllib " + mtlName);
     out.EndLine();
-    materials.WriteMaterials(directory + mtlName);
+    if (!materials.WriteMaterials(directory + mtlName))
+    {
+      sendWriteError(m_progress, "the material file " + mtlName + " could not be written");
+      return false;
+    }
   }
 
   // 7. Progress over the v and f lines.
@@ -362,6 +334,10 @@ bool algoMesh_OBJ::Write(const std::string& path)
       out.Fixed6(p.Z());
       out.EndLine();
       countLine();
+      if ((k & 4095) == 0 && m_progress.IsCancelling())
+      {
+        return false;
+      }
     }
     for (int k = 1; k <= mesh->NbTriangles(); ++k)
     {
@@ -375,14 +351,21 @@ bool algoMesh_OBJ::Write(const std::string& path)
       out.Integer(c + offset);
       out.EndLine();
       countLine();
+      if ((k & 4095) == 0 && m_progress.IsCancelling())
+      {
+        return false;
+      }
     }
     offset += mesh->NbNodes();
   }
 
-  // 9. Finish.
+  // 9. Finish: the target is replaced only when every byte reached the disk.
+  if (!out.Flush() || !file.Commit())
+  {
+    sendWriteError(m_progress, file.Error());
+    return false;
+  }
   m_progress.SetProgress(100);
-  out.Flush();
-  std::fclose(file);
   return true;
 }
 
@@ -454,17 +437,34 @@ bool algoMesh_OBJ::Read(const std::string& path, Handle(TDocStd_Document) & docu
   Handle(algoBase_ProgressIndicator) indicator = connectIndicator(m_progress);
   RWObj_CafReader reader;
   reader.SetDocument(document);
-  // The kernel's line reader (OCCT 7.6) leaves the last line of a file without a final
-  // newline unterminated and parses past its end. Such files are read from a terminated
-  // copy in the temporary directory; material files beside the original are then not
-  // found, which only loses colours.
-  const std::string terminated = terminatedCopy(path);
-  const bool        read =
-      reader.Perform(TCollection_AsciiString((terminated.empty() ? path : terminated).c_str()),
-                     indicator->Start());
-  if (!terminated.empty())
+  // The kernel reader overruns its buffers on long polygons and trusts every number and
+  // material library it meets, so the file is checked, and prepared when needed, first.
+  Exchange_OBJScan scan;
+  if (!scan.Perform(path))
   {
-    std::remove(terminated.c_str());
+    ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+    message << scan.Error();
+    m_progress.SendLogMessage(message);
+    return false;
+  }
+  for (const std::string& warning : scan.Warnings())
+  {
+    ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Warning);
+    message << warning;
+    m_progress.SendLogMessage(message);
+  }
+  std::string failure;
+  const bool  read = Exchange_KernelGuard::Run(
+      [&]() {
+        return reader.Perform(TCollection_AsciiString(scan.ReadPath().c_str()), indicator->Start());
+      },
+      failure);
+  if (!read && !m_progress.IsCancelling())
+  {
+    ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+    message << (failure.empty() ? std::string("The file holds no readable OBJ content.")
+                                : "Reading OBJ: " + failure + ".");
+    m_progress.SendLogMessage(message);
   }
   return read;
 }

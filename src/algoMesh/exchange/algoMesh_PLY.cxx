@@ -6,6 +6,9 @@
 // whose header is right is read without regrowth or a final copy.
 #include <algoMesh_PLY.hxx>
 
+#include <Exchange_AtomicFile.hxx>
+#include <Exchange_InputCheck.hxx>
+
 #include <algoMesh_MemoryAdvice.hxx>
 #include <algoMesh_NodesMerger.hxx>
 
@@ -30,6 +33,9 @@ namespace
 //! Vertices handed to the merger together, which overlaps their look-ups.
 const size_t THE_MERGE_BATCH = 256;
 
+//! Polygons with more corners than this are not ear-clipped.
+const size_t THE_EAR_CLIPPING_LIMIT = 1024;
+
 //! State shared by the read callbacks of one Read call.
 struct ReadContext
 {
@@ -48,6 +54,7 @@ struct ReadContext
   int                  lastAxis      = 2; //!< axis whose property completes it
   int64_t              vertexCounter = 0, faceCounter = 0;
   int64_t              nbVertices = 0, nbFaces = 0;
+  int64_t              invalidVertex = -1; //!< first vertex with an invalid coordinate
   ActAPI_ProgressEntry progress;
   //! Constructed once per read (with empty entries) and reused for every polygon.
   algoBase_TriangulatePolygon3d triangulator;
@@ -105,6 +112,11 @@ int onVertexCoordinate(const RPly_Argument& argument)
       context.vertexCounter = 0;
     }
   }
+  if (!Exchange_InputCheck::IsValidCoordinate(argument.Value))
+  {
+    context.invalidVertex = argument.Instance;
+    return 0;
+  }
   context.vertex[axis] = argument.Value;
   if (axis == context.lastAxis)
   {
@@ -125,6 +137,17 @@ void addPolygon(ReadContext& context)
   algoBase_TriangulatePolygon3d& triangulator = context.triangulator;
   const std::vector<gp_Pnt>&     nodes        = context.merger.Nodes();
   const std::vector<int>&        vertexNodes  = context.merger.Indices();
+  if (context.face.size() > THE_EAR_CLIPPING_LIMIT)
+  {
+    // Ear clipping costs the square of the corner count: a polygon this long is cut as a
+    // fan from its first corner, in linear time (exact for convex outlines).
+    const std::vector<int>& face = context.face;
+    for (size_t k = 1; k + 1 < face.size(); ++k)
+    {
+      context.addTriangle(vertexNodes[face[0]], vertexNodes[face[k]], vertexNodes[face[k + 1]]);
+    }
+    return;
+  }
   triangulator.Clear();
   for (const int vertex : context.face)
   {
@@ -259,8 +282,15 @@ bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
   // 1. Progress: 100 units for the vertices, 100 for the faces.
   progress.Init("Loading a PLY file", 200);
 
-  // 2. Open the file.
+  // 2. Open the file (a directory or a device opens too, but is no PLY file).
+  std::string reason;
   RPly_Reader reader;
+  if (!Exchange_InputCheck::CheckRegularFile(path.ToCString(), ~std::uintmax_t(0), reason) &&
+      reason != "no such file" && reason != "permission denied")
+  {
+    sendError(progress, ("Cannot open the file for reading: " + reason + ".").c_str());
+    return false;
+  }
   if (!reader.Open(path.ToCString()))
   {
     sendError(progress, "Cannot open the file for reading.");
@@ -333,6 +363,15 @@ bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
   {
     return false;
   }
+  if (context.invalidVertex >= 0)
+  {
+    ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+    message << "Vertex %1 of the PLY file (counted from 0): a coordinate is not a finite number "
+               "of at most 3.4e38."
+            << std::to_string(context.invalidVertex);
+    progress.SendLogMessage(message);
+    return false;
+  }
   if (!bodyRead)
   {
     ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
@@ -382,11 +421,16 @@ algoMesh_PLY::Write(const NCollection_Vector<Handle(Poly_Triangulation)>&       
   // 1. Progress: 100 units for the vertices, 100 for the faces.
   progress.Init("Writing to a PLY file", 200);
 
-  // 2. Create the file.
-  RPly_Writer writer;
-  if (!writer.Create(path.ToCString(), binary ? RPly_BinaryLE : RPly_Ascii))
+  // 2. Create the file: a temporary beside the target, renamed onto it once complete, so
+  //    that a failure or a cancellation leaves the target as it was.
+  Exchange_AtomicFile output(path.ToCString(), Exchange_AtomicFile::Access_Path);
+  RPly_Writer         writer;
+  if (!output.IsOpen() || !writer.Create(output.TempPath(), binary ? RPly_BinaryLE : RPly_Ascii))
   {
-    sendError(progress, "Could not open the file for writing.");
+    sendError(progress,
+              ("Could not open the file for writing: " +
+               (output.Error().empty() ? std::string("cannot create it") : output.Error()) + ".")
+                  .c_str());
     return ExportStatus_Failed;
   }
 
@@ -442,8 +486,21 @@ algoMesh_PLY::Write(const NCollection_Vector<Handle(Poly_Triangulation)>&       
         progress.StepProgress(1);
         counter = 0;
       }
+      if ((k & 4095) == 0 && progress.IsCancelling())
+      {
+        return ExportStatus_Failed;
+      }
       gp_XYZ p = mesh->Node(k).XYZ();
       trsf.Transforms(p);
+      if (!Exchange_InputCheck::IsValidCoordinate(p.X()) ||
+          !Exchange_InputCheck::IsValidCoordinate(p.Y()) ||
+          !Exchange_InputCheck::IsValidCoordinate(p.Z()))
+      {
+        // The file stores single precision: such a node would become an infinity.
+        sendError(progress, "Could not write the vertices to PLY: a coordinate is not a finite "
+                            "number of at most 3.4e38.");
+        return ExportStatus_Failed;
+      }
       bool ok = writer.Write(p.X()) && writer.Write(p.Y()) && writer.Write(p.Z());
       if (ok && withColours)
       {
@@ -479,6 +536,10 @@ algoMesh_PLY::Write(const NCollection_Vector<Handle(Poly_Triangulation)>&       
         progress.StepProgress(1);
         counter = 0;
       }
+      if ((k & 4095) == 0 && progress.IsCancelling())
+      {
+        return ExportStatus_Failed;
+      }
       int a, b, c;
       mesh->Triangle(k).Get(a, b, c);
       if (!writer.Write(3) || !writer.Write(double(a + offset - 1)) ||
@@ -492,9 +553,12 @@ algoMesh_PLY::Write(const NCollection_Vector<Handle(Poly_Triangulation)>&       
   }
 
   // 7. Close.
-  if (!writer.Close())
+  if (!writer.Close() || !output.Commit())
   {
-    sendError(progress, "Could not write PLY.");
+    sendError(progress,
+              ("Could not write PLY: " +
+               (output.Error().empty() ? std::string("writing failed") : output.Error()) + ".")
+                  .c_str());
     return ExportStatus_Failed;
   }
 

@@ -12,6 +12,10 @@
 // coordinates is refused rather than handed on.
 #include <algoMesh_STL.hxx>
 
+#include <Exchange_AtomicFile.hxx>
+#include <Exchange_InputCheck.hxx>
+#include <Exchange_KernelGuard.hxx>
+
 #include <algoBase_ProgressIndicator.hxx>
 
 #include <ActAPI_LogMessage.hxx>
@@ -30,6 +34,7 @@
 #include <fstream>
 #include <string>
 #include <strings.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace quorin
@@ -59,6 +64,35 @@ Handle(algoBase_ProgressIndicator) connectIndicator(const ActAPI_ProgressEntry& 
   Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
   indicator->ConnectNotifier(progress.Access());
   return indicator;
+}
+
+//! Reports a failed write with its reason (the caller knows the file).
+void sendWriteError(const ActAPI_ProgressEntry& progress, const std::string& reason)
+{
+  ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+  message << "Writing failed: %1." << reason.c_str();
+  progress.SendLogMessage(message);
+}
+
+//! True when the written file has the length (binary) or the closing line (ASCII) of a
+//! complete STL file of `nbTriangles` facets.
+bool isCompleteStl(const std::string& path, const bool binary, const int nbTriangles)
+{
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+  {
+    return true;
+  }
+  if (binary)
+  {
+    return static_cast<long long>(info.st_size) == 84 + 50LL * nbTriangles;
+  }
+  std::ifstream file(path, std::ios::binary);
+  const long    tail = static_cast<long>(std::min<long long>(info.st_size, 64));
+  std::string   end(static_cast<size_t>(tail), '\0');
+  file.seekg(-tail, std::ios::end);
+  file.read(&end[0], tail);
+  return file.good() && end.find("endsolid") != std::string::npos && end.back() == '\n';
 }
 
 void sendError(const ActAPI_ProgressEntry& progress, ActAPI_LogMessage& message)
@@ -249,16 +283,83 @@ bool hasUnterminatedKeywordTail(std::istream& file, const std::int64_t size)
   return strncasecmp(before.Head.c_str(), "endsolid", 8) != 0;
 }
 
-int countNonFiniteNodes(const Handle(Poly_Triangulation) & mesh)
+int countInvalidNodes(const Handle(Poly_Triangulation) & mesh)
 {
   int count = 0;
   for (int i = 1; i <= mesh->NbNodes(); ++i)
   {
     const gp_Pnt p = mesh->Node(i);
-    count += std::isfinite(p.X()) && std::isfinite(p.Y()) && std::isfinite(p.Z()) ? 0 : 1;
+    count += Exchange_InputCheck::IsValidCoordinate(p.X()) &&
+                     Exchange_InputCheck::IsValidCoordinate(p.Y()) &&
+                     Exchange_InputCheck::IsValidCoordinate(p.Z())
+                 ? 0
+                 : 1;
   }
   return count;
 }
+
+//! Where the first invalid coordinate of a file lies: "line N" of an ASCII file, "facet N"
+//! of a binary one; "" when not found.
+std::string firstInvalidRecord(const std::string& path)
+{
+  std::ifstream file(path, std::ios::binary);
+  file.seekg(0, std::ios::end);
+  const std::int64_t size = static_cast<std::int64_t>(file.tellg());
+  if (isAsciiForKernel(file, size))
+  {
+    file.clear();
+    file.seekg(0);
+    std::string line;
+    for (size_t lineNo = 1; std::getline(file, line); ++lineNo)
+    {
+      const size_t at = line.find("vertex");
+      if (at == std::string::npos)
+      {
+        continue;
+      }
+      const char* p   = line.data() + at + 6;
+      const char* end = line.data() + line.size();
+      for (int axis = 0; axis < 3; ++axis)
+      {
+        if (Exchange_InputCheck::ScanNumber(p, end) == Exchange_InputCheck::Number::Invalid)
+        {
+          return "line " + std::to_string(lineNo);
+        }
+      }
+    }
+    return std::string();
+  }
+  // Facets of the first block: normal and three vertices of three floats, then 2 bytes.
+  file.clear();
+  file.seekg(THE_BLOCK_HEADER_SIZE);
+  char facet[THE_FACET_SIZE];
+  for (std::int64_t k = 1; file.read(facet, THE_FACET_SIZE); ++k)
+  {
+    for (int v = 3; v < 12; ++v)
+    {
+      float value;
+      std::memcpy(&value, facet + 4 * v, 4);
+      if (!std::isfinite(value))
+      {
+        return "facet " + std::to_string(k);
+      }
+    }
+  }
+  return std::string();
+}
+
+//! Removes a temporary file when it goes out of scope.
+struct TemporaryFile
+{
+  std::string Path;
+  ~TemporaryFile()
+  {
+    if (!Path.empty())
+    {
+      std::remove(Path.c_str());
+    }
+  }
+};
 
 } // namespace
 
@@ -268,12 +369,24 @@ bool algoMesh_STL::Read(const TCollection_AsciiString& path,
 {
   result.Nullify();
 
-  // 1. Refuse what would make the kernel reader misbehave. A binary block that declares
-  //    more facets than the file holds would have it reserve memory for all of them
-  //    (gigabytes for a count near 2^31) and fill the mesh with whatever bytes follow the
-  //    header; an ASCII file that ends inside a keyword would have it read past its buffer.
-  std::ifstream file;
-  OSD_OpenStream(file, path.ToCString(), std::ios::in | std::ios::binary);
+  // 1. Refuse what is no readable regular file, and what would make the kernel reader
+  //    misbehave. A binary block that declares more facets than the file holds would have
+  //    it reserve memory for all of them (gigabytes for a count near 2^31) and fill the
+  //    mesh with whatever bytes follow the header; an ASCII file that ends inside a keyword
+  //    would have it read past its buffer. A UTF-8 byte-order mark before ASCII text would
+  //    make the kernel take the file for binary: such a file is read from a copy without it.
+  std::string reason;
+  if (!Exchange_InputCheck::CheckRegularFile(path.ToCString(), ~std::uintmax_t(0), reason))
+  {
+    ActAPI_LogMessage message;
+    message << "The file cannot be read: %1." << reason;
+    sendError(progress, message);
+    return false;
+  }
+  TemporaryFile     copy{Exchange_InputCheck::CopyWithoutByteOrderMark(path.ToCString())};
+  const std::string readPath = copy.Path.empty() ? std::string(path.ToCString()) : copy.Path;
+  std::ifstream     file;
+  OSD_OpenStream(file, readPath.c_str(), std::ios::in | std::ios::binary);
   if (file.is_open() && file.seekg(0, std::ios::end))
   {
     const std::int64_t size = static_cast<std::int64_t>(file.tellg());
@@ -304,20 +417,45 @@ bool algoMesh_STL::Read(const TCollection_AsciiString& path,
 
   // 2. Decode with the kernel.
   Handle(algoBase_ProgressIndicator) indicator = connectIndicator(progress);
-  result = RWStl::ReadFile(OSD_Path(path), indicator->Start());
+  std::string failure;
+  Exchange_KernelGuard::Run(
+      [&]()
+      {
+        result = RWStl::ReadFile(OSD_Path(readPath.c_str()), indicator->Start());
+        return !result.IsNull();
+      },
+      failure);
   if (result.IsNull())
   {
+    if (!progress.IsCancelling())
+    {
+      ActAPI_LogMessage message;
+      message << (failure.empty() ? std::string("The file holds no readable STL facets.")
+                                  : "Reading STL: " + failure + ".");
+      sendError(progress, message);
+    }
     return false;
   }
 
   // 3. Binary files store IEEE floats as they are and the ASCII parser turns an overflowing
   //    number into infinity; geometry built on such a node is meaningless.
-  const int nbNonFinite = countNonFiniteNodes(result);
-  if (nbNonFinite > 0)
+  const int nbInvalid = countInvalidNodes(result);
+  if (nbInvalid > 0)
   {
     result.Nullify();
+    const std::string record = firstInvalidRecord(readPath);
     ActAPI_LogMessage message;
-    message << "The STL file has %1 nodes with non-finite coordinates." << nbNonFinite;
+    if (record.empty())
+    {
+      message << "The STL file has %1 nodes with coordinates that are not finite numbers of at "
+                 "most 3.4e38."
+              << nbInvalid;
+    }
+    else
+    {
+      message << "At %1 of the STL file: a coordinate is not a finite number of at most 3.4e38."
+              << record;
+    }
     sendError(progress, message);
     return false;
   }
@@ -395,11 +533,34 @@ core_ExportStatus algoMesh_STL::Write(const NCollection_Vector<Handle(Poly_Trian
     return ExportStatus_NoData;
   }
 
-  // 3. Encode.
-  const OSD_Path file(path);
+  // 3. Encode into a temporary file beside the target.
+  Exchange_AtomicFile output(path.ToCString(), Exchange_AtomicFile::Access_Path);
+  if (!output.IsOpen())
+  {
+    sendWriteError(progress, output.Error());
+    return ExportStatus_Failed;
+  }
+  const OSD_Path file(output.TempPath().c_str());
   const bool     written = binary ? RWStl::WriteBinary(joined, file, indicator->Start())
                                   : RWStl::WriteAscii(joined, file, indicator->Start());
-  return written ? ExportStatus_Ok : ExportStatus_Failed;
+  if (!written)
+  {
+    if (!progress.IsCancelling())
+    {
+      sendWriteError(progress, "writing failed");
+    }
+    return ExportStatus_Failed;
+  }
+
+  // 4. The kernel writer does not check its final flush: a file cut short by a full disk
+  //    lacks its last bytes, which a complete file always has.
+  if (!isCompleteStl(output.TempPath(), binary, joined->NbTriangles()) || !output.Commit())
+  {
+    sendWriteError(progress,
+                   output.Error().empty() ? "no space left on the device" : output.Error());
+    return ExportStatus_Failed;
+  }
+  return ExportStatus_Ok;
 }
 
 core_ExportStatus algoMesh_STL::Write(const Handle(Poly_Triangulation) & mesh,

@@ -13,6 +13,9 @@
 // printed.
 #include <algoMesh_VTK_XML.hxx>
 
+#include <Exchange_AtomicFile.hxx>
+#include <Exchange_InputCheck.hxx>
+
 #include <algoBase_TriangulatePolygon3d.hxx>
 
 #include <ActAPI_LogMessage.hxx>
@@ -26,6 +29,8 @@
 #include <OSD_OpenFile.hxx>
 #include <gp_Trsf.hxx>
 
+#include <mutex>
+
 #include <vtkCallbackCommand.h>
 #include <vtkCellArray.h>
 #include <vtkCellArrayIterator.h>
@@ -35,6 +40,8 @@
 #include <vtkDoubleArray.h>
 #include <vtkExecutive.h>
 #include <vtkNew.h>
+#include <vtkObjectFactory.h>
+#include <vtkOutputWindow.h>
 #include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
@@ -314,6 +321,7 @@ core_ExportStatus writeFile(const Handle(MorvDS_Mesh) & mesh,
                             const bool                                        binaryFile,
                             const bool                                        isPoly)
 {
+  (void)binaryFile; // text and binary file modes are the same on POSIX systems
   // 1. Build the data set.
   const vtkSmartPointer<DataSet> dataSet =
       toDataSet<DataSet>(mesh, fields, location, progress, isPoly);
@@ -336,21 +344,25 @@ core_ExportStatus writeFile(const Handle(MorvDS_Mesh) & mesh,
     return ExportStatus_Failed;
   }
 
-  // 3. Store the text.
-  const std::string& text = writer->GetOutputString();
-  FILE*              file = OSD_OpenFile(path, binaryFile ? "wb" : "w");
-  if (file == nullptr)
+  // 3. Store the text in a temporary file beside the target, renamed onto it once
+  //    complete: a failure or a cancellation leaves the target as it was.
+  const std::string&  text = writer->GetOutputString();
+  Exchange_AtomicFile output(path.ToCString());
+  if (!output.IsOpen())
   {
     ActAPI_LogMessage message;
-    message << "Cannot open the file '%1' for writing." << path;
+    message << "Cannot open the file '%1' for writing: %2." << path << output.Error();
     sendError(progress, message);
     return ExportStatus_Failed;
   }
-  const bool isWritten = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  if (std::fclose(file) != 0 || !isWritten)
+  if (progress.IsCancelling() || !output.Write(text) || !output.Commit())
   {
-    std::remove(path.ToCString());
-    sendError(progress, "Writing the file failed.");
+    if (!progress.IsCancelling())
+    {
+      ActAPI_LogMessage message;
+      message << "Writing the file failed: %1." << output.Error();
+      sendError(progress, message);
+    }
     return ExportStatus_Failed;
   }
   progress.Complete();
@@ -372,29 +384,118 @@ public:
   bool               HasError() const { return !m_text.empty(); }
   const std::string& Text() const { return m_text; }
 
+  //! Keeps the first error text (VTK's own wording, without its source position).
+  void Take(const char* data)
+  {
+    if (!m_text.empty())
+    {
+      return;
+    }
+    const std::string text = data != nullptr ? data : "error";
+    // VTK's texts start with the source position; keep the explanation after it.
+    const size_t colon = text.rfind(": ");
+    m_text             = text.substr(colon == std::string::npos ? 0 : colon + 2);
+    while (!m_text.empty() && (m_text.back() == '\n' || m_text.back() == ' '))
+    {
+      m_text.pop_back();
+    }
+    if (m_text.empty())
+    {
+      m_text = "error";
+    }
+  }
+
 private:
   static void onEvent(vtkObject*, unsigned long event, void* client, void* data)
   {
-    ErrorCatcher* self = static_cast<ErrorCatcher*>(client);
-    if (event == vtkCommand::ErrorEvent && self->m_text.empty())
+    if (event == vtkCommand::ErrorEvent)
     {
-      std::string text = data != nullptr ? static_cast<const char*>(data) : "error";
-      // VTK's texts start with the source position; keep the explanation after it.
-      const size_t colon = text.rfind(": ");
-      self->m_text       = text.substr(colon == std::string::npos ? 0 : colon + 2);
-      while (!self->m_text.empty() && (self->m_text.back() == '\n' || self->m_text.back() == ' '))
-      {
-        self->m_text.pop_back();
-      }
-      if (self->m_text.empty())
-      {
-        self->m_text = "error";
-      }
+      static_cast<ErrorCatcher*>(client)->Take(static_cast<const char*>(data));
     }
   }
 
   vtkNew<vtkCallbackCommand> m_command;
   std::string                m_text;
+};
+
+//! The read of this thread that collects VTK's errors, if any.
+thread_local ErrorCatcher* THE_ROUTED_READ = nullptr;
+
+//! VTK's output window for the process, installed on the first read: objects without an
+//! observer (its decompressors, its XML elements) print their errors through it, which
+//! during a read go to that read's catcher instead of the console. Outside a read the
+//! texts go to the window installed before.
+class RoutingOutputWindow : public vtkOutputWindow
+{
+public:
+  static RoutingOutputWindow* New();
+  vtkTypeMacro(RoutingOutputWindow, vtkOutputWindow);
+
+  static void Install()
+  {
+    static std::once_flag once;
+    std::call_once(once,
+                   []()
+                   {
+                     vtkNew<RoutingOutputWindow> window;
+                     window->m_previous = vtkOutputWindow::GetInstance();
+                     vtkOutputWindow::SetInstance(window);
+                   });
+  }
+
+  void DisplayText(const char* text) override { route(text, &vtkOutputWindow::DisplayText); }
+  void DisplayErrorText(const char* text) override
+  {
+    route(text, &vtkOutputWindow::DisplayErrorText);
+  }
+  void DisplayWarningText(const char* text) override
+  {
+    route(nullptr, &vtkOutputWindow::DisplayWarningText, text);
+  }
+  void DisplayGenericWarningText(const char* text) override
+  {
+    route(nullptr, &vtkOutputWindow::DisplayGenericWarningText, text);
+  }
+  void DisplayDebugText(const char* text) override
+  {
+    route(nullptr, &vtkOutputWindow::DisplayDebugText, text);
+  }
+
+private:
+  //! During a read, keeps `error` (warnings are dropped); otherwise hands `text` on.
+  void route(const char* error,
+             void (vtkOutputWindow::*display)(const char*),
+             const char* text = nullptr)
+  {
+    if (THE_ROUTED_READ != nullptr)
+    {
+      if (error != nullptr)
+      {
+        THE_ROUTED_READ->Take(error);
+      }
+      return;
+    }
+    if (m_previous != nullptr)
+    {
+      (m_previous->*display)(error != nullptr ? error : text);
+    }
+  }
+
+  vtkSmartPointer<vtkOutputWindow> m_previous;
+};
+
+vtkStandardNewMacro(RoutingOutputWindow);
+
+//! Routes VTK's printed errors of this thread to a catcher while alive.
+class RouteOutput
+{
+public:
+  explicit RouteOutput(ErrorCatcher& catcher)
+  {
+    RoutingOutputWindow::Install();
+    THE_ROUTED_READ = &catcher;
+  }
+  ~RouteOutput() { THE_ROUTED_READ = nullptr; }
 };
 
 //! Largest count a file of `size` bytes may declare: compressed data expands at most about
@@ -562,9 +663,12 @@ bool checkBlockHeaders(const std::string& text, std::string& reason)
       const std::string offsetText = attributeOf(tag, "offset");
       const size_t      offset     = std::strtoull(offsetText.c_str(), nullptr, 10);
       const size_t      start      = base + offset;
-      if (offset >= text.size() || start >= text.size())
+      if (offsetText.empty() || offsetText.find_first_not_of("0123456789") != std::string::npos ||
+          offsetText.size() > 18 || start >= text.size())
       {
-        continue; // VTK reports the missing data
+        // VTK would seek outside its data and read whatever it finds there.
+        reason = "The file has a data array offset outside its appended data.";
+        return false;
       }
       if (isAppendedRaw)
       {
@@ -601,6 +705,39 @@ bool checkBlockHeaders(const std::string& text, std::string& reason)
       reason = "The file declares more data than a file of its size can hold.";
       return false;
     }
+    // VTK divides by the block size and trusts the last block to fit in one; a header read
+    // with the wrong header_type gives neither.
+    if (compressed && words[0] > 0 &&
+        (words[1] == 0 || words[2] > words[1] || words[0] * wordSize > text.size()))
+    {
+      reason = "The file's compressed block headers do not match its header_type.";
+      return false;
+    }
+  }
+  return true;
+}
+
+//! Checks that no tag or comment before the appended data is longer than VTK's XML
+//! parser takes in linear time: it parses the file in blocks and starts a token that
+//! spans blocks again with every block, so its time grows with the square of the token.
+bool checkTokenLengths(const std::string& text, std::string& reason)
+{
+  const size_t THE_TOKEN_LIMIT = size_t(1) << 20;
+  const size_t appended        = text.find("<AppendedData");
+  const size_t end             = appended == std::string::npos ? text.size() : appended;
+  for (size_t open = text.find('<'); open < end; open = text.find('<', open + 1))
+  {
+    const size_t close = text.find('>', open);
+    if ((close == std::string::npos ? text.size() : close) - open > THE_TOKEN_LIMIT)
+    {
+      reason = "The file has an XML tag or comment longer than 1 MB.";
+      return false;
+    }
+    if (close == std::string::npos)
+    {
+      break;
+    }
+    open = close;
   }
   return true;
 }
@@ -663,6 +800,9 @@ bool isValidCellArray(vtkCellArray* cells, const vtkIdType nbPoints)
   connectivity->GetRange(range, 0);
   return range[0] >= 0.0 && range[1] < static_cast<double>(nbPoints);
 }
+
+//! Polygons with more corners than this are not ear-clipped.
+const size_t THE_EAR_CLIPPING_LIMIT = 1024;
 
 //! Builds the elements of the cells of a data set and remembers which cell made which
 //! elements.
@@ -819,6 +959,16 @@ private:
 
   void addPolygon()
   {
+    if (m_nodes.size() > THE_EAR_CLIPPING_LIMIT)
+    {
+      // Ear clipping costs the square of the corner count: a polygon this long is cut as a
+      // fan from its first corner, in linear time (exact for convex outlines).
+      for (size_t k = 1; k + 1 < m_nodes.size(); ++k)
+      {
+        add(m_mesh->AddFace(m_nodes[0], m_nodes[k], m_nodes[k + 1]));
+      }
+      return;
+    }
     m_triangulator.Clear();
     for (const int node : m_nodes)
     {
@@ -935,6 +1085,14 @@ parseFile(const TCollection_AsciiString& path, const ActAPI_ProgressEntry& progr
 {
   typedef typename std::remove_pointer<decltype(std::declval<Reader>().GetOutput())>::type DataSet;
   // 1. Read the whole file.
+  std::string unreadable;
+  if (!Exchange_InputCheck::CheckRegularFile(path.ToCString(), ~std::uintmax_t(0), unreadable))
+  {
+    ActAPI_LogMessage message;
+    message << "Cannot read the file '%1': %2." << path << unreadable;
+    sendError(progress, message);
+    return nullptr;
+  }
   std::ifstream file(path.ToCString(), std::ios::binary | std::ios::ate);
   std::string   text;
   if (file)
@@ -952,16 +1110,17 @@ parseFile(const TCollection_AsciiString& path, const ActAPI_ProgressEntry& progr
 
   // 2. Refuse declared sizes the file cannot hold.
   std::string reason;
-  if (!checkDeclaredSizes(text, reason) || !checkArrayTypes(text, reason) ||
-      !checkBlockHeaders(text, reason))
+  if (!checkTokenLengths(text, reason) || !checkDeclaredSizes(text, reason) ||
+      !checkArrayTypes(text, reason) || !checkBlockHeaders(text, reason))
   {
     sendError(progress, reason.c_str());
     return nullptr;
   }
 
   // 3. Parse it with VTK, catching its errors.
-  ErrorCatcher   catcher;
-  vtkNew<Reader> reader;
+  ErrorCatcher      catcher;
+  const RouteOutput route(catcher);
+  vtkNew<Reader>    reader;
   reader->SetReaderErrorObserver(catcher.Command());
   reader->SetParserErrorObserver(catcher.Command());
   reader->AddObserver(vtkCommand::ErrorEvent, catcher.Command());
@@ -990,24 +1149,27 @@ parseFile(const TCollection_AsciiString& path, const ActAPI_ProgressEntry& progr
   return dataSet;
 }
 
-//! True when every point is finite.
-bool hasFinitePoints(vtkPointSet* dataSet)
+//! Index of the first point with a coordinate that is not finite or beyond single
+//! precision, or -1.
+vtkIdType firstInvalidPoint(vtkPointSet* dataSet)
 {
   vtkPoints* points = dataSet->GetPoints();
   if (points == nullptr)
   {
-    return true;
+    return -1;
   }
   for (vtkIdType i = 0; i < points->GetNumberOfPoints(); ++i)
   {
     double p[3];
     points->GetPoint(i, p);
-    if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+    if (!Exchange_InputCheck::IsValidCoordinate(p[0]) ||
+        !Exchange_InputCheck::IsValidCoordinate(p[1]) ||
+        !Exchange_InputCheck::IsValidCoordinate(p[2]))
     {
-      return false;
+      return i;
     }
   }
-  return true;
+  return -1;
 }
 
 //! Validates the cells of a data set against its points; false with a message.
@@ -1083,10 +1245,15 @@ bool readFile(const TCollection_AsciiString& path,
 
   // 2. Start the progress and the mesh.
   progress.Init("Loading VTK XML file", 100);
-  mesh = new MorvDS_Mesh(10, 10, 10, 10);
-  if (!hasFinitePoints(dataSet))
+  mesh                         = new MorvDS_Mesh(10, 10, 10, 10);
+  const vtkIdType invalidPoint = firstInvalidPoint(dataSet);
+  if (invalidPoint >= 0)
   {
-    sendError(progress, "The file has a point with a non-finite coordinate.");
+    ActAPI_LogMessage message;
+    message << "Point %1 of the file (counted from 0) has a coordinate that is not a finite "
+               "number of at most 3.4e38."
+            << std::to_string(invalidPoint);
+    sendError(progress, message);
     return false;
   }
   if (!checkCells(dataSet.GetPointer(), progress))

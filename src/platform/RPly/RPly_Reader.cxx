@@ -134,6 +134,12 @@ bool RPly_Reader::Open(const std::string& path)
   {
     return fail("Cannot open '" + path + "'.");
   }
+  // Some editors start text with a UTF-8 byte-order mark; the header begins after it.
+  unsigned char mark[3] = {0, 0, 0};
+  if (std::fread(mark, 1, 3, m_file) != 3 || mark[0] != 0xEF || mark[1] != 0xBB || mark[2] != 0xBF)
+  {
+    std::rewind(m_file);
+  }
   m_buffer.resize(THE_BLOCK_SIZE);
   m_pos = m_end = m_buffer.data();
   m_eof         = false;

@@ -8,6 +8,7 @@
 
 #include <Message_ProgressScope.hxx>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -126,6 +127,15 @@ bool MorvTools_NASBaseReader::readGrid(Record& record)
       !record.ReadReal(xyz[2]))
   {
     SendMessage(("GRID " + std::to_string(id) + " has a malformed coordinate field.").c_str(),
+                record.GetNbLine());
+    return false;
+  }
+  // Beyond single precision, bounding boxes and normals overflow, and STL and PLY cannot
+  // store the node.
+  const double limit = 3.4028234663852886e38;
+  if (std::abs(xyz[0]) > limit || std::abs(xyz[1]) > limit || std::abs(xyz[2]) > limit)
+  {
+    SendMessage(("GRID " + std::to_string(id) + " has a coordinate beyond 3.4e38.").c_str(),
                 record.GetNbLine());
     return false;
   }

@@ -170,6 +170,12 @@ bool MorvTools_NASParser::Open(const char* path)
     m_fileSize = std::max(0L, std::ftell(m_file));
     std::fseek(m_file, 0, SEEK_SET);
   }
+  // A UTF-8 byte-order mark some editors write before the text is skipped.
+  unsigned char mark[3] = {0, 0, 0};
+  if (std::fread(mark, 1, 3, m_file) != 3 || mark[0] != 0xEF || mark[1] != 0xBB || mark[2] != 0xBF)
+  {
+    std::fseek(m_file, 0, SEEK_SET);
+  }
   // Small files get a small buffer; it grows for a line longer than it.
   m_buffer.resize(static_cast<size_t>(
       std::min<long long>(std::max<long long>(m_fileSize + 1, 4096), THE_BUFFER_SIZE)));

@@ -82,6 +82,11 @@ bool MorvTools_NASWriter::Write(const Message_ProgressRange& range)
     const Handle(MorvDS_MeshNode) node = it.Value();
     *this << "GRID" << node->GetID() << "" << node->X() << node->Y() << node->Z() << EndCard;
     step();
+    if (!scope.More())
+    {
+      Close();
+      return false; // cancelled: the caller discards the partial file
+    }
   }
 
   // 3. One card per element, edges first, then faces, then volumes.
@@ -101,6 +106,11 @@ bool MorvTools_NASWriter::Write(const Message_ProgressRange& range)
         *this << EndCard;
       }
       step();
+      if (!scope.More())
+      {
+        Close();
+        return false;
+      }
     }
   }
   AddLine("ENDDATA");

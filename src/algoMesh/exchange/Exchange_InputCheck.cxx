@@ -1,0 +1,133 @@
+#include <Exchange_InputCheck.hxx>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorin
+{
+
+namespace Exchange_InputCheck
+{
+
+bool CheckRegularFile(const std::string& path, const std::uintmax_t maxBytes, std::string& reason)
+{
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0)
+  {
+    reason = errno == EACCES ? "permission denied" : "no such file";
+    return false;
+  }
+  if (!S_ISREG(info.st_mode))
+  {
+    reason = S_ISDIR(info.st_mode) ? "a directory, not a file" : "not a regular file";
+    return false;
+  }
+  if (static_cast<std::uintmax_t>(info.st_size) > maxBytes)
+  {
+    reason = "larger than " + std::to_string(maxBytes >> 20) + " MB";
+    return false;
+  }
+  if (::access(path.c_str(), R_OK) != 0)
+  {
+    reason = "permission denied";
+    return false;
+  }
+  return true;
+}
+
+Number ScanNumber(const char*& p, const char* end)
+{
+  while (p < end && (*p == ' ' || *p == '\t' || *p == '\r'))
+  {
+    ++p;
+  }
+  if (p < end && *p == '+')
+  {
+    ++p;
+  }
+  double                       value  = 0.0;
+  const std::from_chars_result parsed = std::from_chars(p, end, value);
+  if (parsed.ec == std::errc::invalid_argument)
+  {
+    return Number::NotANumber;
+  }
+  const char* start = p;
+  p                 = parsed.ptr;
+  if (parsed.ec == std::errc::result_out_of_range)
+  {
+    // Out of range means overflow or underflow; only overflow is an error.
+    value = std::strtod(std::string(start, parsed.ptr).c_str(), nullptr);
+  }
+  return IsValidCoordinate(value) ? Number::Valid : Number::Invalid;
+}
+
+bool SkipByteOrderMark(FILE* file)
+{
+  if (file == nullptr)
+  {
+    return false;
+  }
+  char      head[3] = {0, 0, 0};
+  const int got     = static_cast<int>(std::fread(head, 1, 3, file));
+  if (ByteOrderMarkLength(head, static_cast<size_t>(got)) == 3)
+  {
+    return true;
+  }
+  std::rewind(file);
+  return false;
+}
+
+std::string CopyWithoutByteOrderMark(const std::string& path)
+{
+  FILE* in = std::fopen(path.c_str(), "rb");
+  if (in == nullptr)
+  {
+    return std::string();
+  }
+  std::string copy;
+  if (SkipByteOrderMark(in))
+  {
+    const char* folder = std::getenv("TMPDIR");
+    std::string name   = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") +
+                       "/quorin-input-XXXXXX";
+    const int fd  = ::mkstemp(&name[0]);
+    FILE*     out = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+    if (out != nullptr)
+    {
+      std::vector<char> block(size_t(1) << 20);
+      size_t            got = 0;
+      bool              ok  = true;
+      while (ok && (got = std::fread(block.data(), 1, block.size(), in)) > 0)
+      {
+        ok = std::fwrite(block.data(), 1, got, out) == got;
+      }
+      ok = !std::ferror(in) && ok;
+      ok = std::fclose(out) == 0 && ok;
+      if (ok)
+      {
+        copy = name;
+      }
+      else
+      {
+        std::remove(name.c_str());
+      }
+    }
+    else if (fd >= 0)
+    {
+      ::close(fd);
+      std::remove(name.c_str());
+    }
+  }
+  std::fclose(in);
+  return copy;
+}
+
+} // namespace Exchange_InputCheck
+
+} // namespace quorin

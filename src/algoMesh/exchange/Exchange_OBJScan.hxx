@@ -1,0 +1,62 @@
+// Preparation of an OBJ file for the kernel's OBJ reader. One linear pass over the file
+// refuses what must not be read (vertex coordinates that are not finite or overflow single
+// precision, named by their line) and finds what the kernel reader cannot take as it
+// stands: a UTF-8 byte-order mark, a last line without newline (the reader parses past
+// it), polygons longer than its polygon buffers (which it overruns) and material libraries
+// that are not regular files of bounded size (a device would never end). Only then a
+// second pass writes a prepared copy in the temporary folder: the mark dropped, long
+// polygons cut into a fan of triangles from their first corner (linear in their length),
+// unusable libraries left out and the others named relative to the copy.
+#ifndef Exchange_OBJScan_HeaderFile
+#define Exchange_OBJScan_HeaderFile
+
+#include <algoMesh.hxx>
+
+#include <string>
+#include <vector>
+
+namespace quorin
+{
+
+class algoMesh_EXPORT Exchange_OBJScan
+{
+public:
+  //! Polygons with more corners than this are cut into triangles before the kernel
+  //! reader sees them.
+  static const int THE_POLYGON_LIMIT = 1024;
+
+  Exchange_OBJScan() = default;
+
+  //! Removes the prepared copy, if any.
+  ~Exchange_OBJScan();
+
+  Exchange_OBJScan(const Exchange_OBJScan&)            = delete;
+  Exchange_OBJScan& operator=(const Exchange_OBJScan&) = delete;
+
+  //! Scans the file and prepares a copy when needed.
+  //! @return false with the reason in Error() when the file cannot be opened, holds an
+  //!         invalid coordinate, or the copy cannot be written
+  bool Perform(const std::string& path);
+
+  //! The file to hand to the kernel reader: the original or the prepared copy.
+  const std::string& ReadPath() const { return m_readPath; }
+
+  //! Reason of a failed Perform, naming the line where one is at fault.
+  const std::string& Error() const { return m_error; }
+
+  //! Things left out of the prepared copy, one sentence each.
+  const std::vector<std::string>& Warnings() const { return m_warnings; }
+
+private:
+  bool writeCopy(const std::string& path);
+
+  std::string              m_readPath;
+  std::string              m_copyPath;
+  std::string              m_error;
+  std::vector<std::string> m_warnings;
+  std::vector<std::string> m_badLibraries; //!< mtllib lines left out
+};
+
+} // namespace quorin
+
+#endif

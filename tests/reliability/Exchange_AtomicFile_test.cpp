@@ -1,0 +1,221 @@
+// All-or-nothing writing: the helper itself, and every writer of the library under a full
+// disk, a cancellation and two writers of one path.
+#include <MeshBuilders.hxx>
+
+#include <Exchange_AtomicFile.hxx>
+#include <algoMesh_Convert.hxx>
+#include <algoMesh_NAS.hxx>
+#include <algoMesh_OBJ.hxx>
+#include <algoMesh_PLY.hxx>
+#include <algoMesh_STL.hxx>
+#include <algoMesh_VTK_XML.hxx>
+
+#include <ActAPI_RecordingNotifier.hxx>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include <sys/stat.h>
+
+using namespace quorin;
+
+namespace
+{
+
+std::string readBytes(const std::string& path)
+{
+  std::ifstream      in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+//! Names of the files in a folder.
+std::vector<std::string> filesIn(const std::string& folder)
+{
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+  {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+//! A fresh empty folder for one test.
+std::string freshFolder(const std::string& name)
+{
+  const std::string folder = testmesh::TempPath(name);
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+//! One writer of the library, writing `mesh` to `path`; true on success.
+struct Writer
+{
+  const char* Extension;
+  std::function<bool(const Handle(Poly_Triangulation)&, const std::string&, ActAPI_ProgressEntry)>
+      Write;
+};
+
+std::vector<Writer> writers()
+{
+  const auto vtk = [](const bool poly)
+  {
+    return [poly](const Handle(Poly_Triangulation) & mesh, const std::string& path,
+                  ActAPI_ProgressEntry progress)
+    {
+      Handle(MorvDS_Mesh) model;
+      algoMesh_Convert::ToMorv(mesh, TopLoc_Location(), model);
+      const NCollection_Vector<Handle(algoMesh_Field)> none;
+      return (poly ? algoMesh_VTK_XML::WriteVTP(model, none, TopLoc_Location(), path.c_str(),
+                                                progress, true)
+                   : algoMesh_VTK_XML::WriteVTU(model, none, TopLoc_Location(), path.c_str(),
+                                                progress, true)) == ExportStatus_Ok;
+    };
+  };
+  return {
+      {".stl", [](const Handle(Poly_Triangulation) & mesh, const std::string& path,
+                  ActAPI_ProgressEntry progress)
+       { return algoMesh_STL::Write(mesh, path.c_str(), progress, true) == ExportStatus_Ok; }},
+      {".stl", [](const Handle(Poly_Triangulation) & mesh, const std::string& path,
+                  ActAPI_ProgressEntry progress)
+       { return algoMesh_STL::Write(mesh, path.c_str(), progress, false) == ExportStatus_Ok; }},
+      {".ply",
+       [](const Handle(Poly_Triangulation) & mesh, const std::string& path,
+          ActAPI_ProgressEntry progress)
+       {
+         NCollection_Vector<Handle(Poly_Triangulation)> meshes;
+         NCollection_Vector<TopLoc_Location>            locations;
+         meshes.Append(mesh);
+         locations.Append(TopLoc_Location());
+         return algoMesh_PLY::Write(
+                    meshes, locations, path.c_str(), progress, false,
+                    NCollection_Vector<NCollection_DataMap<int, Quantity_Color>>()) ==
+                ExportStatus_Ok;
+       }},
+      {".obj",
+       [](const Handle(Poly_Triangulation) & mesh, const std::string& path,
+          ActAPI_ProgressEntry progress)
+       {
+         algoMesh_OBJ writer(progress);
+         writer.AddMesh(mesh, gp_Trsf());
+         return writer.Write(path);
+       }},
+      {".nas", [](const Handle(Poly_Triangulation) & mesh, const std::string& path,
+                  ActAPI_ProgressEntry progress)
+       { return algoMesh_NAS::Write(mesh, path.c_str(), progress) == ExportStatus_Ok; }},
+      {".vtp", vtk(true)},
+      {".vtu", vtk(false)},
+  };
+}
+
+} // namespace
+
+TEST(Exchange_AtomicFile, TargetIsReplacedOnlyOnCommit)
+{
+  const std::string folder = freshFolder("atomic-commit");
+  const std::string target = folder + "/out.txt";
+  std::ofstream(target) << "old";
+  ::chmod(target.c_str(), 0640);
+  {
+    Exchange_AtomicFile file(target);
+    ASSERT_TRUE(file.IsOpen());
+    EXPECT_TRUE(file.Write(std::string("new")));
+    EXPECT_EQ("old", readBytes(target)); // nothing visible before the commit
+    EXPECT_EQ(2u, filesIn(folder).size());
+    ASSERT_TRUE(file.Commit());
+  }
+  EXPECT_EQ("new", readBytes(target));
+  EXPECT_EQ(std::vector<std::string>{"out.txt"}, filesIn(folder));
+  struct stat info;
+  ASSERT_EQ(0, ::stat(target.c_str(), &info));
+  EXPECT_EQ(0640u, info.st_mode & 0777u); // the replaced file's mode is kept
+
+  // Dropped without commit, or discarded: the target stays, the temporary goes.
+  {
+    Exchange_AtomicFile file(target);
+    file.Write(std::string("lost"));
+  }
+  {
+    Exchange_AtomicFile file(target);
+    file.Write(std::string("lost"));
+    file.Fail();
+    EXPECT_FALSE(file.Commit());
+  }
+  EXPECT_EQ("new", readBytes(target));
+  EXPECT_EQ(std::vector<std::string>{"out.txt"}, filesIn(folder));
+}
+
+TEST(Exchange_AtomicFile, FailuresAreNamed)
+{
+  Exchange_AtomicFile missing(testmesh::TempPath("no-such-folder/out.txt"));
+  EXPECT_FALSE(missing.IsOpen());
+  EXPECT_EQ("no such directory", missing.Error());
+
+  // A device is written in place; a full one fails on the flush at the latest.
+  Exchange_AtomicFile full("/dev/full");
+  ASSERT_TRUE(full.IsOpen());
+  full.Write(std::string(100, 'x'));
+  EXPECT_FALSE(full.Commit());
+  EXPECT_EQ("no space left on the device", full.Error());
+}
+
+TEST(Exchange_AtomicFile, EveryWriterFailsOnAFullDiskWithAMessage)
+{
+  const Handle(Poly_Triangulation) mesh = testmesh::Tetra();
+  for (const Writer& writer : writers())
+  {
+    Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+    EXPECT_FALSE(writer.Write(mesh, "/dev/full", notifier)) << writer.Extension;
+    EXPECT_FALSE(notifier->Texts().empty()) << writer.Extension;
+  }
+}
+
+TEST(Exchange_AtomicFile, CancelledWritesLeaveThePreviousTargetAndNoTemporary)
+{
+  const Handle(Poly_Triangulation) mesh = testmesh::Sphere(1.0, 160, 80);
+  for (const Writer& writer : writers())
+  {
+    const std::string folder = freshFolder(std::string("atomic-cancel") + writer.Extension);
+    const std::string target = folder + "/out" + writer.Extension;
+    std::ofstream(target) << "previous";
+    Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+    notifier->CancelAfterPolls(2);
+    EXPECT_FALSE(writer.Write(mesh, target, notifier)) << writer.Extension;
+    EXPECT_EQ("previous", readBytes(target)) << writer.Extension;
+    EXPECT_EQ(std::vector<std::string>{"out" + std::string(writer.Extension)}, filesIn(folder))
+        << writer.Extension;
+  }
+}
+
+TEST(Exchange_AtomicFile, TwoWritersOfOnePathLeaveOneCompleteFile)
+{
+  const Handle(Poly_Triangulation) small = testmesh::Sphere(1.0, 40, 20);
+  const Handle(Poly_Triangulation) large = testmesh::Sphere(2.0, 200, 100);
+  const std::string target               = freshFolder("atomic-race") + "/out.stl";
+  for (int round = 0; round < 4; ++round)
+  {
+    bool        written[2] = {false, false};
+    std::thread first(
+        [&]()
+        { written[0] = algoMesh_STL::Write(small, target.c_str(), {}, true) == ExportStatus_Ok; });
+    std::thread second(
+        [&]()
+        { written[1] = algoMesh_STL::Write(large, target.c_str(), {}, true) == ExportStatus_Ok; });
+    first.join();
+    second.join();
+    EXPECT_TRUE(written[0] && written[1]);
+    Handle(Poly_Triangulation) read;
+    ASSERT_TRUE(algoMesh_STL::Read(target.c_str(), read, {}));
+    EXPECT_TRUE(read->NbTriangles() == small->NbTriangles() ||
+                read->NbTriangles() == large->NbTriangles())
+        << read->NbTriangles();
+  }
+}

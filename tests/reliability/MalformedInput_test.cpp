@@ -1,0 +1,632 @@
+// Malformed files through every reader, as a user's pipeline meets them: mutants of small
+// valid files (truncations, byte flips, huge counts, bad indices, non-finite and
+// overflowing numbers, another format's content, very long lines, a byte-order mark) must
+// each end in a correct read or in false with one clear message, within a time bound
+// proportional to the file's size, and the tool must report them in one line.
+#include <MeshBuilders.hxx>
+
+#include <Exchange_InputCheck.hxx>
+#include <algoMesh_CADReader.hxx>
+#include <algoMesh_MSH.hxx>
+#include <algoMesh_NAS.hxx>
+#include <algoMesh_OBJ.hxx>
+#include <algoMesh_PLY.hxx>
+#include <algoMesh_STL.hxx>
+#include <algoMesh_VTK_XML.hxx>
+
+#include <ActAPI_RecordingNotifier.hxx>
+
+#include <BRepPrimAPI_MakeBox.hxx>
+#include <BRepTools.hxx>
+#include <BRep_Tool.hxx>
+#include <Interface_Static.hxx>
+#include <Message.hxx>
+#include <Message_Messenger.hxx>
+#include <MorvDS_MeshNodesIterator.hxx>
+#include <STEPControl_Writer.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+
+#include <sys/wait.h>
+
+using namespace quorin;
+
+namespace
+{
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+const double THE_SLOWDOWN = 8.0;
+#else
+const double THE_SLOWDOWN = 1.0;
+#endif
+
+//! Seconds a reader may take on `bytes` of input: generous for a loaded machine, but far
+//! below what a quadratic path or a loop over a lying count takes.
+double timeBound(const size_t bytes)
+{
+  return THE_SLOWDOWN * (4.0 + 2.0 * static_cast<double>(bytes) / 1e6);
+}
+
+std::string readBytes(const std::string& path)
+{
+  std::ifstream      in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeBytes(const std::string& path, const std::string& bytes)
+{
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+//! What a reader answered.
+struct Outcome
+{
+  bool                     isRead = false;
+  std::vector<std::string> errors;
+  bool                     isValid = true; //!< every coordinate finite and in range
+  int                      nbItems = 0;    //!< triangles, elements or faces read
+  double                   seconds = 0.0;
+};
+
+bool validPoint(const gp_Pnt& p)
+{
+  return Exchange_InputCheck::IsValidCoordinate(p.X()) &&
+         Exchange_InputCheck::IsValidCoordinate(p.Y()) &&
+         Exchange_InputCheck::IsValidCoordinate(p.Z());
+}
+
+void checkTriangulation(const Handle(Poly_Triangulation) & mesh, Outcome& outcome)
+{
+  if (mesh.IsNull())
+  {
+    outcome.isValid = false;
+    return;
+  }
+  for (int k = 1; k <= mesh->NbNodes(); ++k)
+  {
+    outcome.isValid = outcome.isValid && validPoint(mesh->Node(k));
+  }
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    int a, b, c;
+    mesh->Triangle(t).Get(a, b, c);
+    // A placeholder triangle of zeros stands for a file without faces.
+    const bool isPlaceholder = a == 0 && b == 0 && c == 0;
+    outcome.isValid =
+        outcome.isValid && (isPlaceholder || (a >= 1 && b >= 1 && c >= 1 && a <= mesh->NbNodes() &&
+                                              b <= mesh->NbNodes() && c <= mesh->NbNodes()));
+  }
+  outcome.nbItems = mesh->NbTriangles();
+}
+
+void checkModel(const Handle(MorvDS_Mesh) & mesh, Outcome& outcome)
+{
+  if (mesh.IsNull())
+  {
+    outcome.isValid = false;
+    return;
+  }
+  for (MorvDS_MeshNodesIterator it(mesh); it.More(); it.Next())
+  {
+    outcome.isValid = outcome.isValid && validPoint(it.Value()->Pnt());
+  }
+  outcome.nbItems = mesh->NbElements();
+}
+
+void checkShape(const TopoDS_Shape& shape, Outcome& outcome)
+{
+  for (TopExp_Explorer it(shape, TopAbs_VERTEX); it.More(); it.Next())
+  {
+    outcome.isValid = outcome.isValid && validPoint(BRep_Tool::Pnt(TopoDS::Vertex(it.Current())));
+  }
+  for (TopExp_Explorer it(shape, TopAbs_FACE); it.More(); it.Next())
+  {
+    ++outcome.nbItems;
+  }
+}
+
+//! Reads `path` with the library reader of `format`.
+Outcome readWith(const std::string& format, const std::string& path)
+{
+  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  const ActAPI_ProgressEntry progress(notifier);
+  Outcome                    outcome;
+  const auto                 start = std::chrono::steady_clock::now();
+  if (format == "stl" || format == "ply" || format == "obj")
+  {
+    Handle(Poly_Triangulation) mesh;
+    outcome.isRead = format == "stl"   ? algoMesh_STL::Read(path.c_str(), mesh, progress)
+                     : format == "ply" ? algoMesh_PLY::Read(path.c_str(), mesh, progress)
+                                       : algoMesh_OBJ(progress).Read(path, mesh);
+    if (outcome.isRead)
+    {
+      checkTriangulation(mesh, outcome);
+    }
+  }
+  else if (format == "nas" || format == "msh" || format == "vtp" || format == "vtu")
+  {
+    Handle(MorvDS_Mesh) mesh;
+    NCollection_Vector<Handle(algoMesh_FieldFrame)> frames;
+    NCollection_Vector<Handle(algoMesh_Field)>      fields;
+    outcome.isRead =
+        format == "nas" ? algoMesh_NAS::Read(path.c_str(), mesh, progress)
+        : format == "msh"
+            ? algoMesh_MSH::Read(path.c_str(), mesh, frames, Standard_GUID(), notifier)
+        : format == "vtp"
+            ? algoMesh_VTK_XML::ReadVTP(path.c_str(), mesh, fields, Standard_GUID(), progress)
+            : algoMesh_VTK_XML::ReadVTU(path.c_str(), mesh, fields, Standard_GUID(), progress);
+    if (outcome.isRead)
+    {
+      checkModel(mesh, outcome);
+    }
+  }
+  else
+  {
+    TopoDS_Shape shape;
+    outcome.isRead = format == "brep" ? algoMesh_CADReader::ReadBRep(path, shape, progress)
+                                      : algoMesh_CADReader::ReadSTEP(path, shape, progress);
+    if (outcome.isRead)
+    {
+      checkShape(shape, outcome);
+    }
+  }
+  outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  for (const ActAPI_LogMessage& message : notifier->Messages())
+  {
+    if (message.Severity == LogSeverity_Error)
+    {
+      outcome.errors.push_back(message.Formatted().ToCString());
+    }
+  }
+  return outcome;
+}
+
+//! A message in our words: one line, no exception class or third-party source names.
+void expectClearMessage(const std::string& text, const std::string& label)
+{
+  EXPECT_EQ(std::string::npos, text.find('\n')) << label << ": " << text;
+  for (const char* raw : {"Standard_", "NCollection_", "vtkXML", "ERR|", "std::", "what()"})
+  {
+    EXPECT_EQ(std::string::npos, text.find(raw)) << label << ": " << text;
+  }
+}
+
+//! Checks the outcome of one mutant: a correct read or false with one clear message.
+void expectCleanOutcome(const Outcome& outcome, const size_t bytes, const std::string& label)
+{
+  EXPECT_LT(outcome.seconds, timeBound(bytes)) << label;
+  if (outcome.isRead)
+  {
+    EXPECT_TRUE(outcome.isValid) << label << ": read with invalid coordinates or indices";
+    return;
+  }
+  ASSERT_FALSE(outcome.errors.empty()) << label << ": refused without a message";
+  for (const std::string& error : outcome.errors)
+  {
+    expectClearMessage(error, label);
+  }
+}
+
+//! A small valid file of one format.
+struct Fixture
+{
+  std::string Format; //!< reader key and extension
+  std::string Bytes;
+  bool        IsText = true;
+};
+
+std::string boxBRep()
+{
+  std::ostringstream text;
+  BRepTools::Write(BRepPrimAPI_MakeBox(1.0, 2.0, 3.0).Shape(), text);
+  return text.str();
+}
+
+std::string boxSTEP()
+{
+  static const bool quiet = (Message::DefaultMessenger()->ChangePrinters().Clear(), true);
+  (void)quiet;
+  STEPControl_Writer writer;
+  writer.Transfer(BRepPrimAPI_MakeBox(1.0, 2.0, 3.0).Shape(), STEPControl_AsIs);
+  const std::string path = testmesh::TempPath("box-source.step");
+  writer.Write(path.c_str());
+  return readBytes(path);
+}
+
+std::vector<Fixture> fixtures()
+{
+  return {
+      {"stl", "solid t\n facet normal 0 0 1\n  outer loop\n   vertex 0 0 0\n   vertex 1 0 0\n"
+              "   vertex 0 1 0\n  endloop\n endfacet\n facet normal 0 0 1\n  outer loop\n"
+              "   vertex 1 0 0\n   vertex 1 1 0\n   vertex 0 1 0\n  endloop\n endfacet\n"
+              "endsolid t\n"},
+      {"stl", readBytes(testmesh::DataFile("stl/cgal_sphere.stl")), false},
+      {"ply", readBytes(testmesh::DataFile("ply/cube.ply"))},
+      {"ply", readBytes(testmesh::DataFile("ply/cube_binary.ply")), false},
+      {"obj", readBytes(testmesh::DataFile("obj/box.obj"))},
+      {"nas", readBytes(testmesh::DataFile("nas/freecad_GRIDSTAR_CQUAD4_large.bdf"))},
+      {"msh", readBytes(testmesh::DataFile("msh/hex_transfinite.msh"))},
+      {"vtu", readBytes(testmesh::DataFile("vtk/linear_cells_ascii.vtu"))},
+      {"vtu", readBytes(testmesh::DataFile("vtk/linear_cells_appended_zlib.vtu")), false},
+      {"brep", boxBRep()},
+      {"step", boxSTEP()},
+  };
+}
+
+//! Start offsets of the whitespace-separated words of `text` made of `accept` characters.
+std::vector<size_t> wordsOf(const std::string&                             text,
+                            const std::function<bool(const std::string&)>& accept)
+{
+  std::vector<size_t> starts;
+  size_t              k = 0;
+  while (k < text.size())
+  {
+    while (k < text.size() && std::strchr(" \t\r\n\"'=<>", text[k]) != nullptr)
+    {
+      ++k;
+    }
+    const size_t start = k;
+    while (k < text.size() && std::strchr(" \t\r\n\"'=<>", text[k]) == nullptr)
+    {
+      ++k;
+    }
+    if (k > start && accept(text.substr(start, k - start)))
+    {
+      starts.push_back(start);
+    }
+  }
+  return starts;
+}
+
+bool isInteger(const std::string& word)
+{
+  return word.find_first_not_of("0123456789") == std::string::npos;
+}
+
+bool isReal(const std::string& word)
+{
+  return word.find('.') != std::string::npos &&
+         word.find_first_not_of("0123456789.eE+-") == std::string::npos &&
+         word.find_first_of("0123456789") != std::string::npos;
+}
+
+//! Replaces the word at `start` by `by`.
+std::string replaceWord(const std::string& text, const size_t start, const std::string& by)
+{
+  size_t end = start;
+  while (end < text.size() && std::strchr(" \t\r\n\"'=<>", text[end]) == nullptr)
+  {
+    ++end;
+  }
+  return text.substr(0, start) + by + text.substr(end);
+}
+
+//! The mutants of one fixture, each with a label.
+std::vector<std::pair<std::string, std::string>> mutantsOf(const Fixture&     fixture,
+                                                           const std::string& otherFormat)
+{
+  std::vector<std::pair<std::string, std::string>> mutants;
+  const std::string&                               bytes = fixture.Bytes;
+
+  // Truncations, including inside the header and one byte short.
+  for (const double share : {0.05, 0.3, 0.5, 0.9})
+  {
+    mutants.emplace_back("truncated at " + std::to_string(share),
+                         bytes.substr(0, static_cast<size_t>(share * bytes.size())));
+  }
+  mutants.emplace_back("one byte short", bytes.substr(0, bytes.size() - 1));
+
+  // Byte flips, reproducibly.
+  std::mt19937 random(12345);
+  for (int m = 0; m < 12; ++m)
+  {
+    std::string flipped = bytes;
+    for (int f = 0; f <= m % 4; ++f)
+    {
+      flipped[random() % flipped.size()] ^= static_cast<char>(1 << (random() % 8));
+    }
+    mutants.emplace_back("byte flip " + std::to_string(m), flipped);
+  }
+
+  // Huge counts and bad indices in place of integers, at the start (counts) and further on
+  // (indices).
+  const std::vector<size_t> integers = wordsOf(bytes, isInteger);
+  for (size_t pick = 0; pick < integers.size(); pick += std::max<size_t>(1, integers.size() / 8))
+  {
+    for (const char* by : {"2147483647", "4294967296", "-7", "99999999999999999999"})
+    {
+      mutants.emplace_back(std::string("integer ") + std::to_string(pick) + " as " + by,
+                           replaceWord(bytes, integers[pick], by));
+    }
+  }
+
+  // Non-finite and overflowing coordinates.
+  const std::vector<size_t> reals = wordsOf(bytes, isReal);
+  for (size_t pick = 0; pick < reals.size(); pick += std::max<size_t>(1, reals.size() / 4))
+  {
+    for (const char* by : {"nan", "-inf", "1e400", "-1e308", "1e39"})
+    {
+      mutants.emplace_back(std::string("real ") + std::to_string(pick) + " as " + by,
+                           replaceWord(bytes, reals[pick], by));
+    }
+  }
+
+  // Another format's content under this extension.
+  mutants.emplace_back("content of " + otherFormat, otherFormat);
+
+  // Very long lines: a 2 MB word after the first line, and a 2 MB line of numbers.
+  const size_t firstLine = std::min(bytes.find('\n'), bytes.size());
+  mutants.emplace_back("long word", bytes.substr(0, firstLine + 1) + std::string(2000000, 'a') +
+                                        "\n" + bytes.substr(std::min(firstLine + 1, bytes.size())));
+  std::string numbers;
+  for (int k = 0; k < 400000; ++k)
+  {
+    numbers += "1.5 ";
+  }
+  mutants.emplace_back("long line of numbers",
+                       bytes.substr(0, firstLine + 1) + numbers + "\n" +
+                           bytes.substr(std::min(firstLine + 1, bytes.size())));
+  mutants.emplace_back("empty", std::string());
+  return mutants;
+}
+
+} // namespace
+
+TEST(MalformedInput, EveryMutantIsReadCorrectlyOrRefusedWithOneClearMessage)
+{
+  const std::vector<Fixture> all = fixtures();
+  for (size_t f = 0; f < all.size(); ++f)
+  {
+    const Fixture&    fixture = all[f];
+    const std::string path    = testmesh::TempPath("mutant." + fixture.Format);
+    const Outcome     valid   = (writeBytes(path, fixture.Bytes), readWith(fixture.Format, path));
+    ASSERT_TRUE(valid.isRead) << fixture.Format << " fixture " << f;
+    const std::string& other = all[(f + 1) % all.size()].Bytes;
+    for (const auto& mutant : mutantsOf(fixture, other))
+    {
+      writeBytes(path, mutant.second);
+      const std::string label =
+          fixture.Format + " fixture " + std::to_string(f) + ", " + mutant.first;
+      expectCleanOutcome(readWith(fixture.Format, path), mutant.second.size(), label);
+    }
+  }
+}
+
+TEST(MalformedInput, ByteOrderMarkIsSkippedInEveryTextFormat)
+{
+  for (const Fixture& fixture : fixtures())
+  {
+    if (!fixture.IsText)
+    {
+      continue;
+    }
+    const std::string path = testmesh::TempPath("plain." + fixture.Format);
+    const std::string boms = testmesh::TempPath("marked." + fixture.Format);
+    writeBytes(path, fixture.Bytes);
+    writeBytes(boms, "\xEF\xBB\xBF" + fixture.Bytes);
+    const Outcome plain  = readWith(fixture.Format, path);
+    const Outcome marked = readWith(fixture.Format, boms);
+    ASSERT_TRUE(plain.isRead) << fixture.Format;
+    EXPECT_TRUE(marked.isRead) << fixture.Format << ": "
+                               << (marked.errors.empty() ? "" : marked.errors.front());
+    EXPECT_EQ(plain.nbItems, marked.nbItems) << fixture.Format;
+  }
+}
+
+TEST(MalformedInput, InvalidCoordinatesAreRefusedNamingTheirLineOrRecord)
+{
+  // Each file carries one bad number on a known line (or record).
+  const struct
+  {
+    const char* Format;
+    std::string Text;
+    const char* Where;
+  } cases[] = {
+      {"obj", "v 0 0 0\nv 1 0 0\nv 0 1e400 0\nf 1 2 3\n", "Line 3"},
+      {"obj", "v 0 0 0\nv nan 0 0\nv 0 1 0\nf 1 2 3\n", "Line 2"},
+      {"stl",
+       "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex -1e308 0 0\nvertex 0 1 "
+       "0\nendloop\nendfacet\nendsolid t\n",
+       "line 5"},
+      {"ply",
+       "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty "
+       "float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n0 0 0\n1 0 "
+       "inf\n0 1 0\n3 0 1 2\n",
+       "Vertex 1"},
+      {"msh",
+       "$MeshFormat\n2.2 0 8\n$EndMeshFormat\n$Nodes\n3\n1 0 0 0\n2 1 0 0\n3 0 1e39 0\n"
+       "$EndNodes\n$Elements\n1\n1 2 2 0 1 1 2 3\n$EndElements\n",
+       "Line 8"},
+      {"nas",
+       "BEGIN BULK\nGRID    1               0.      0.      0.\nGRID    2               1.e+39  0. "
+       "     0.\nENDDATA\n",
+       "Line 3"},
+  };
+  for (const auto& c : cases)
+  {
+    const std::string path = testmesh::TempPath(std::string("bad.") + c.Format);
+    writeBytes(path, c.Text);
+    const Outcome outcome = readWith(c.Format, path);
+    EXPECT_FALSE(outcome.isRead) << c.Format;
+    ASSERT_EQ(1u, outcome.errors.size()) << c.Format;
+    EXPECT_NE(std::string::npos, outcome.errors.front().find(c.Where))
+        << c.Format << ": " << outcome.errors.front();
+  }
+}
+
+TEST(MalformedInput, LongPolygonsAndAttributesAreReadInLinearTime)
+{
+  // 100,000 corners: ear clipping (quadratic) would take minutes, the kernel's OBJ reader
+  // would overrun its polygon buffer.
+  const int   n = 100000;
+  std::string obj, ply, plyFace;
+  for (int k = 0; k < n; ++k)
+  {
+    const double angle = 2.0 * M_PI * k / n;
+    obj += "v " + std::to_string(std::cos(angle)) + " " + std::to_string(std::sin(angle)) + " 0\n";
+    ply += std::to_string(std::cos(angle)) + " " + std::to_string(std::sin(angle)) + " 0\n";
+    plyFace += " " + std::to_string(k);
+  }
+  obj += "f";
+  for (int k = 1; k <= n; ++k)
+  {
+    obj += " " + std::to_string(k);
+  }
+  obj += "\n";
+  ply = "ply\nformat ascii 1.0\nelement vertex " + std::to_string(n) +
+        "\nproperty float x\nproperty float y\nproperty float z\nelement face 1\nproperty list "
+        "int int vertex_indices\nend_header\n" +
+        ply + std::to_string(n) + plyFace + "\n";
+  for (const auto& file :
+       {std::make_pair(std::string("obj"), obj), std::make_pair(std::string("ply"), ply)})
+  {
+    const std::string path = testmesh::TempPath("long-polygon." + file.first);
+    writeBytes(path, file.second);
+    const Outcome outcome = readWith(file.first, path);
+    ASSERT_TRUE(outcome.isRead) << file.first;
+    EXPECT_EQ(n - 2, outcome.nbItems) << file.first;
+    EXPECT_LT(outcome.seconds, timeBound(file.second.size())) << file.first;
+  }
+
+  // A 10 MB attribute in a VTK XML file: refused at once rather than parsed in quadratic
+  // time.
+  std::string  vtu  = readBytes(testmesh::DataFile("vtk/linear_cells_ascii.vtu"));
+  const size_t root = vtu.find("<VTKFile") + 8;
+  vtu.insert(root, " note=\"" + std::string(10000000, 'x') + "\"");
+  const std::string path = testmesh::TempPath("long-attribute.vtu");
+  writeBytes(path, vtu);
+  const Outcome outcome = readWith("vtu", path);
+  EXPECT_FALSE(outcome.isRead);
+  ASSERT_EQ(1u, outcome.errors.size());
+  EXPECT_EQ("The file has an XML tag or comment longer than 1 MB.", outcome.errors.front());
+  EXPECT_LT(outcome.seconds, timeBound(vtu.size()));
+}
+
+TEST(MalformedInput, HugeBRepCountsAreRefusedBeforeTheKernelLoops)
+{
+  const std::string text = boxBRep();
+  for (const char* section : {"Locations", "Curves", "Surfaces", "TShapes", "Curve2ds"})
+  {
+    const size_t at = text.find(std::string("\n") + section + " ");
+    ASSERT_NE(std::string::npos, at) << section;
+    const size_t      end     = text.find('\n', at + 1);
+    const std::string mutated = text.substr(0, at + 1) + section + " 2147483648" + text.substr(end);
+    const std::string path    = testmesh::TempPath("huge.brep");
+    writeBytes(path, mutated);
+    const Outcome outcome = readWith("brep", path);
+    EXPECT_FALSE(outcome.isRead) << section;
+    ASSERT_EQ(1u, outcome.errors.size()) << section;
+    EXPECT_NE(std::string::npos, outcome.errors.front().find(section)) << outcome.errors.front();
+    EXPECT_LT(outcome.seconds, timeBound(mutated.size()));
+  }
+}
+
+TEST(MalformedInput, UndefinedStepReferenceIsAFailedReadNotACrash)
+{
+  // The box with one point entity removed: the curves and vertices naming it dangle.
+  std::string  text  = boxSTEP();
+  const size_t point = text.find("CARTESIAN_POINT('',(1.");
+  ASSERT_NE(std::string::npos, point);
+  const size_t start = text.rfind('\n', point) + 1;
+  text.erase(start, text.find('\n', point) + 1 - start);
+  const std::string path = testmesh::TempPath("dangling.step");
+  writeBytes(path, text);
+  const Outcome outcome = readWith("step", path);
+  if (!outcome.isRead)
+  {
+    ASSERT_FALSE(outcome.errors.empty());
+    expectClearMessage(outcome.errors.front(), "dangling STEP");
+  }
+}
+
+TEST(MalformedInput, MaterialLibraryThatIsNotARegularFileIsLeftOut)
+{
+  // A library naming an endless device would never finish; it is skipped with a warning.
+  const std::string path = testmesh::TempPath("endless.obj");
+  writeBytes(path, "mtllib ../../../../../../../../dev/zero\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  const Outcome outcome = readWith("obj", path);
+  EXPECT_TRUE(outcome.isRead);
+  EXPECT_EQ(1, outcome.nbItems);
+  EXPECT_LT(outcome.seconds, timeBound(100));
+}
+
+TEST(MalformedInput, MissingAndNonRegularFilesAreRefused)
+{
+  const std::string folder = testmesh::TempPath("folder.stl");
+  std::filesystem::create_directories(folder);
+  for (const char* format : {"stl", "ply", "obj", "nas", "msh", "vtu", "brep", "step"})
+  {
+    for (const std::string& path : {testmesh::TempPath(std::string("missing.") + format), folder})
+    {
+      const Outcome outcome = readWith(format, path);
+      EXPECT_FALSE(outcome.isRead) << format << " " << path;
+      EXPECT_FALSE(outcome.errors.empty()) << format << " " << path;
+    }
+  }
+}
+
+#ifdef QUORIN_TOOL
+namespace
+{
+
+//! Runs the tool; answers its exit code (128 + signal when killed) and its error output.
+int runTool(const std::string& arguments, std::string& errors, double& seconds)
+{
+  const std::string errorFile = testmesh::TempPath("tool-errors.txt");
+  const std::string command =
+      std::string("\"") + QUORIN_TOOL + "\" " + arguments + " >/dev/null 2>\"" + errorFile + "\"";
+  const auto start  = std::chrono::steady_clock::now();
+  const int  status = std::system(command.c_str());
+  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  errors  = readBytes(errorFile);
+  if (WIFSIGNALED(status))
+  {
+    return 128 + WTERMSIG(status);
+  }
+  return WEXITSTATUS(status);
+}
+
+} // namespace
+
+TEST(MalformedInput, TheToolReportsEveryRefusalInOneLineNamingTheFile)
+{
+  const std::vector<Fixture> all = fixtures();
+  for (size_t f = 0; f < all.size(); ++f)
+  {
+    const Fixture& fixture = all[f];
+    const auto     mutants = mutantsOf(fixture, all[(f + 1) % all.size()].Bytes);
+    for (size_t m = f % 7; m < mutants.size(); m += 7) // a sample keeps the suite fast
+    {
+      const std::string path = testmesh::TempPath("tool-mutant." + fixture.Format);
+      writeBytes(path, mutants[m].second);
+      std::string       errors;
+      double            seconds = 0.0;
+      const int         code    = runTool("info \"" + path + "\"", errors, seconds);
+      const std::string label   = fixture.Format + " " + mutants[m].first;
+      EXPECT_TRUE(code == 0 || code == 1) << label << ": exit " << code << " " << errors;
+      EXPECT_LT(seconds, 2.0 + timeBound(mutants[m].second.size())) << label;
+      if (code == 1)
+      {
+        ASSERT_FALSE(errors.empty()) << label;
+        EXPECT_EQ(errors.size() - 1, errors.find('\n')) << label << ": " << errors;
+        EXPECT_NE(std::string::npos, errors.find(path)) << label << ": " << errors;
+        expectClearMessage(errors.substr(0, errors.size() - 1), label);
+      }
+    }
+  }
+}
+
+#endif
