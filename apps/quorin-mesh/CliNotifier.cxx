@@ -47,13 +47,13 @@ std::string CliNotifier::LastErrorOf(const ActAPI_ProgressEntry& progress)
   return notifier != nullptr ? notifier->LastError() : std::string();
 }
 
-ExitOnInterrupt::ExitOnInterrupt(const Handle(CliNotifier) & notifier)
+ExitOnInterrupt::ExitOnInterrupt(const Handle(ActAPI_IProgressNotifier) & notifier)
     : m_watch(
           [this, notifier]()
           {
             while (!m_isDone.load())
             {
-              if (notifier->IsCancelRequested())
+              if (!notifier.IsNull() && notifier->IsCancelRequested())
               {
                 std::fflush(stdout);
                 std::fprintf(stderr, "quorin-mesh: error: interrupted\n");

@@ -42,7 +42,7 @@ private:
 class ExitOnInterrupt
 {
 public:
-  explicit ExitOnInterrupt(const Handle(CliNotifier) & notifier);
+  explicit ExitOnInterrupt(const Handle(ActAPI_IProgressNotifier) & notifier);
   ~ExitOnInterrupt();
   ExitOnInterrupt(const ExitOnInterrupt&)            = delete;
   ExitOnInterrupt& operator=(const ExitOnInterrupt&) = delete;

@@ -174,6 +174,9 @@ bool readObj(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string
 bool readStep(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
 {
   input.Format = "STEP";
+  // The kernel's translation polls for cancellation only between entities, and a single
+  // malformed entity can keep it busy for minutes; no file is being written meanwhile.
+  const ExitOnInterrupt watch(progress.Access());
   if (!quorin::algoMesh_CADReader::ReadSTEP(input.Path, input.Shape, progress))
   {
     return readFailed(input, progress, error);
@@ -184,6 +187,7 @@ bool readStep(MeshInput& input, const ActAPI_ProgressEntry& progress, std::strin
 bool readBRep(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
 {
   input.Format = "BREP";
+  const ExitOnInterrupt watch(progress.Access());
   if (!quorin::algoMesh_CADReader::ReadBRep(input.Path, input.Shape, progress))
   {
     return readFailed(input, progress, error);
