@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
   libocct-data-exchange-dev libocct-ocaf-dev libocct-visualization-dev
-  libvtk9-dev libopenmesh-dev libtbb-dev libgtest-dev
+  libvtk9-dev libopenmesh-dev libtbb-dev libgtest-dev zlib1g-dev liblzma-dev
 )
 # Fuzzing needs clang's libFuzzer; benchmarks compare with peer libraries, which the
 # library itself does not need.
