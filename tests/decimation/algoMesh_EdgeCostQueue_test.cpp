@@ -54,29 +54,29 @@ TEST(algoMesh_EdgeCostQueue, PopsInTheOrderOfVtkPriorityQueueTiesIncluded)
   }
 }
 
-TEST(algoMesh_EdgeTable, IdsFollowInsertionAndForgottenPointsDropOut)
+TEST(algoMesh_EdgeTable, IdsFollowInsertionAcrossGrowthAndForgetting)
 {
   algoMesh_EdgeTable table;
-  table.Reset(6, {1, 0, 0, 0, 0, 0}, 4); // point 0 starts with room for one edge
-  EXPECT_EQ(table.Add(3, 0), 0);
-  EXPECT_EQ(table.Add(0, 4), 1); // the list of point 0 grows
-  EXPECT_EQ(table.Add(4, 0), 1); // either order finds the same edge
-  EXPECT_EQ(table.Add(2, 5), 2);
-  EXPECT_EQ(table.Key(0), std::make_pair(0, 3));
-  EXPECT_EQ(table.Find(5, 2), 2);
+  table.Reset(12, {2}, 4); // point 0 expects two edges and gets nine
+  for (int other = 1; other <= 9; ++other)
+  {
+    EXPECT_EQ(table.Add(other, 0), other - 1); // either order, next id
+  }
+  EXPECT_EQ(table.Add(0, 7), 6); // present: same id
+  EXPECT_EQ(table.Add(10, 11), 9);
+  EXPECT_EQ(table.Key(9), std::make_pair(10, 11));
+  EXPECT_EQ(table.Find(11, 10), 9);
   EXPECT_EQ(table.Find(1, 2), -1);
 
-  table.ForgetPoint(3);
-  EXPECT_EQ(table.Find(0, 4), 1);
-  EXPECT_EQ(table.Key(0), std::make_pair(0, 3)); // keys of forgotten edges stay readable
-  for (int other = 1; other < 6; ++other)
+  table.ForgetEdge(0, 5);
+  EXPECT_EQ(table.Find(0, 5), -1);
+  table.ForgetPoint(10);
+  EXPECT_EQ(table.Find(10, 11), -1);
+  EXPECT_EQ(table.Key(4), std::make_pair(0, 5)); // keys of dropped edges stay readable
+  for (int other = 1; other <= 9; ++other)
   {
-    if (other != 3 && other != 4)
-    {
-      table.Add(0, other); // room is made, by purging the forgotten edge first
-    }
+    EXPECT_EQ(table.Find(0, other), other == 5 ? -1 : other - 1);
   }
-  EXPECT_EQ(table.Size(), 6);
-  EXPECT_EQ(table.Find(0, 5), 5);
-  EXPECT_EQ(table.Find(0, 4), 1);
+  EXPECT_EQ(table.AddNew(5, 0), 10);
+  EXPECT_EQ(table.Find(0, 5), 10);
 }

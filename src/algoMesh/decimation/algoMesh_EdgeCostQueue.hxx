@@ -29,13 +29,14 @@ public:
   //! Empties the queue and reserves room for `numItems` items and ids below `numIds`.
   void Reset(const int64_t numItems, const int64_t numIds)
   {
-    myItems.clear();
-    myItems.reserve(static_cast<size_t>(numItems) + 1);
+    mySize = 0;
+    myLines.clear();
+    reserve(numItems);
     myLocations.assign(static_cast<size_t>(numIds), -1);
   }
 
   //! Number of queued items.
-  int64_t Size() const { return static_cast<int64_t>(myItems.size()); }
+  int64_t Size() const { return mySize; }
 
   //! Queues `id` with `cost`; nothing happens when `id` is queued already.
   void Insert(const double cost, const int32_t id)
@@ -48,9 +49,11 @@ public:
     {
       return;
     }
-    myItems.push_back({cost, id});
-    myLocations[id] = static_cast<int32_t>(myItems.size() - 1);
-    rise(static_cast<int64_t>(myItems.size()) - 1);
+    if (mySize >= capacity())
+    {
+      reserve(2 * mySize + 64);
+    }
+    rise(mySize++, {cost, id});
   }
 
   //! Removes the cheapest item; answers its id and sets `cost`, or -1 when the queue is empty.
@@ -69,7 +72,8 @@ public:
   //! Releases the storage.
   void Release()
   {
-    myItems     = std::vector<Item>();
+    mySize      = 0;
+    myLines     = std::vector<Line>();
     myLocations = std::vector<int32_t>();
   }
 
@@ -79,73 +83,96 @@ private:
     double  Cost;
     int32_t Id;
   };
-
-  void place(const int64_t location, const Item& item)
+  //! Storage comes in cache lines. Item i sits at slot i + 1, so the two children of a node
+  //! share a line and its four grandchildren fill exactly one, which the sinking loop fetches
+  //! ahead.
+  struct alignas(64) Line
   {
-    myItems[location]    = item;
+    Item Slots[4];
+  };
+
+  Item*   items() { return myLines.data()->Slots + 1; }
+  int64_t capacity() const { return 4 * static_cast<int64_t>(myLines.size()) - 1; }
+  void    reserve(const int64_t numItems)
+  {
+    if (numItems > capacity())
+    {
+      myLines.resize(static_cast<size_t>(numItems + 4) / 4);
+    }
+  }
+
+  void place(Item* heap, const int64_t location, const Item& item)
+  {
+    heap[location]       = item;
     myLocations[item.Id] = static_cast<int32_t>(location);
   }
 
-  void rise(int64_t i)
+  //! Moves `item` up from the hole at `i` while strictly cheaper than the parent.
+  void rise(int64_t i, const Item item)
   {
-    const Item item = myItems[i];
+    Item* heap = items();
     while (i > 0)
     {
       const int64_t parent = (i - 1) / 2;
-      if (!(item.Cost < myItems[parent].Cost))
+      if (!(item.Cost < heap[parent].Cost))
       {
         break;
       }
-      place(i, myItems[parent]);
+      place(heap, i, heap[parent]);
       i = parent;
     }
-    place(i, item);
+    place(heap, i, item);
   }
 
   int32_t popAt(const int64_t location, double& cost)
   {
-    const int64_t last = static_cast<int64_t>(myItems.size()) - 1;
-    if (last < 0)
+    if (mySize == 0)
     {
       return -1;
     }
-    const Item removed      = myItems[location];
+    Item*         heap      = items();
+    const int64_t last      = mySize - 1;
+    const Item    removed   = heap[location];
     cost                    = removed.Cost;
     myLocations[removed.Id] = -1;
+    mySize                  = last;
     if (location == last)
     {
-      myItems.pop_back();
       return removed.Id;
     }
-    // The last item fills the hole, sinks while dearer than its cheaper child, then rises.
-    myItems[location]                 = myItems[last];
-    myLocations[myItems[location].Id] = static_cast<int32_t>(location);
-    myItems.pop_back();
+    // The last item fills the hole, sinks while dearer than its cheaper child (the right one
+    // on a tie), then rises.
+    const Item    item  = heap[last];
     const int64_t maxId = last - 1;
     if (maxId <= 0)
     {
+      place(heap, location, item);
       return removed.Id;
     }
-    const Item item = myItems[location];
-    int64_t    i    = location;
+    int64_t i = location;
     while (i <= (maxId - 1) / 2)
     {
+      __builtin_prefetch(heap + 4 * i + 3);
       const int64_t left = 2 * i + 1;
       const int64_t child =
-          (left == maxId || myItems[left].Cost < myItems[left + 1].Cost) ? left : left + 1;
-      if (!(item.Cost > myItems[child].Cost))
+          (left == maxId || heap[left].Cost < heap[left + 1].Cost) ? left : left + 1;
+      if (!(item.Cost > heap[child].Cost))
       {
         break;
       }
-      place(i, myItems[child]);
+      place(heap, i, heap[child]);
       i = child;
     }
-    place(i, item);
-    rise(location);
+    place(heap, i, item);
+    if (i == location)
+    {
+      rise(location, item);
+    }
     return removed.Id;
   }
 
-  std::vector<Item>    myItems;     //!< the heap, cheapest at 0
+  int64_t              mySize = 0;
+  std::vector<Line>    myLines;     //!< the heap, cheapest at item 0
   std::vector<int32_t> myLocations; //!< heap location of each id, -1 when not queued
 };
 

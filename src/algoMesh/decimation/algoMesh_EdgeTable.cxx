@@ -28,28 +28,45 @@ void algoMesh_EdgeTable::ForgetPoint(const int32_t p)
   myLists[p].Count = 0;
 }
 
-void algoMesh_EdgeTable::makeRoom(const int32_t p)
+void algoMesh_EdgeTable::ForgetEdge(const int32_t a, const int32_t b)
 {
-  List&   list  = myLists[p];
-  Entry*  entry = myPool.data() + list.Start;
-  int32_t kept  = 0;
+  List&         list  = myLists[a < b ? a : b];
+  const int32_t other = a < b ? b : a;
   for (int32_t i = 0; i < list.Count; ++i)
   {
-    if (!myForgotten[entry[i].Other])
+    if (entry(list, i).Other == other)
     {
-      entry[kept++] = entry[i];
+      // The order within a list does not matter: the last entry fills the gap.
+      entry(list, i) = entry(list, list.Count - 1);
+      --list.Count;
+      return;
+    }
+  }
+}
+
+void algoMesh_EdgeTable::makeRoom(const int32_t p)
+{
+  List&   list = myLists[p];
+  int32_t kept = 0;
+  for (int32_t i = 0; i < list.Count; ++i)
+  {
+    if (!myForgotten[entry(list, i).Other])
+    {
+      entry(list, kept++) = entry(list, i);
     }
   }
   list.Count = kept;
-  if (kept < list.Capacity)
+  if (kept < THE_HEAD || kept - THE_HEAD < list.Capacity)
   {
     return;
   }
-  // Moved lists leave their old room unused; doubling keeps that waste below the live size.
+  // Moved pool parts leave their old room unused; doubling keeps that waste below the live
+  // size.
+  const int32_t used     = kept - THE_HEAD;
   const int32_t capacity = std::max(4, 2 * list.Capacity);
   const int64_t start    = static_cast<int64_t>(myPool.size());
   myPool.resize(myPool.size() + static_cast<size_t>(capacity));
-  std::copy(myPool.begin() + list.Start, myPool.begin() + list.Start + kept,
+  std::copy(myPool.begin() + list.Start, myPool.begin() + list.Start + used,
             myPool.begin() + start);
   list.Start    = start;
   list.Capacity = capacity;

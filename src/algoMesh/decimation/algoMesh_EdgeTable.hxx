@@ -15,13 +15,15 @@
 //! lists of the points of one neighbourhood sit close together in memory, and a collapse only
 //! ever looks up edges of one neighbourhood.
 //!
-//! A point that a collapse removes is forgotten: its own list is dropped and entries that
-//! lead to it are purged from other lists when those lists next need room. Ids and keys of
-//! forgotten edges stay valid (`Key` still answers them), but `Find` no longer sees them;
-//! decimation never looks up an edge of a removed point.
+//! A point that a collapse removes is forgotten: its own list is dropped, and entries that
+//! lead to it are dropped one by one (`ForgetEdge`) or purged from other lists when those
+//! lists next need room. Ids and keys of dropped edges stay valid (`Key` still answers them);
+//! an edge to a forgotten point may still be found until it is purged, which does not
+//! matter to decimation, as it never looks up an edge of a removed point.
 //!
 //! Cost: `Find` and `Add` are linear in the number of live edges whose smaller end is the
-//! point (a handful on a mesh); memory 8 bytes per edge and list entry plus 16 per point.
+//! point (a handful on a mesh); memory 8 bytes per edge, 64 bytes per point (with room for
+//! six edges) and 8 bytes per pool entry.
 class algoMesh_EXPORT algoMesh_EdgeTable
 {
 public:
@@ -41,12 +43,20 @@ public:
     const int32_t first  = a < b ? a : b;
     const int32_t second = a < b ? b : a;
     const List&   list   = myLists[first];
-    const Entry*  entry  = myPool.data() + list.Start;
-    for (int32_t i = 0; i < list.Count; ++i)
+    const int32_t nbHead = list.Count < THE_HEAD ? list.Count : THE_HEAD;
+    for (int32_t i = 0; i < nbHead; ++i)
     {
-      if (entry[i].Other == second)
+      if (list.Head[i].Other == second)
       {
-        return entry[i].Id;
+        return list.Head[i].Id;
+      }
+    }
+    const Entry* rest = myPool.data() + list.Start;
+    for (int32_t i = 0; i < list.Count - THE_HEAD; ++i)
+    {
+      if (rest[i].Other == second)
+      {
+        return rest[i].Id;
       }
     }
     return -1;
@@ -62,8 +72,13 @@ public:
   //! Adds the edge between `a` and `b`, known to be absent; answers its id.
   int32_t AddNew(const int32_t a, const int32_t b) { return append(a < b ? a : b, a < b ? b : a); }
 
-  //! Point `p` is gone: its edges are no longer found.
+  //! Point `p` is gone: the edges it starts are no longer found, those leading to it are
+  //! purged in time.
   void ForgetPoint(int32_t p);
+
+  //! The edge between `a` and `b` is no longer found (its id and key stay valid). Lists stay
+  //! short when a collapse drops the edges of the removed point this way as it meets them.
+  void ForgetEdge(int32_t a, int32_t b);
 
   //! Releases the storage.
   void Release();
@@ -74,22 +89,31 @@ private:
     int32_t Other; //!< the larger point id
     int32_t Id;
   };
-  struct List
+  //! The first entries of a list live in its header, one cache line with the rest of it, so
+  //! that a lookup usually reads one line; further entries go to the shared pool.
+  static constexpr int32_t THE_HEAD = 6;
+  struct alignas(64) List
   {
-    int64_t Start    = 0;
-    int32_t Count    = 0;
-    int32_t Capacity = 0;
+    int64_t Start    = 0; //!< entries beyond the head, in the pool
+    int32_t Count    = 0; //!< head and pool entries
+    int32_t Capacity = 0; //!< pool room
+    Entry   Head[THE_HEAD];
   };
+
+  Entry& entry(List& list, const int32_t i)
+  {
+    return i < THE_HEAD ? list.Head[i] : myPool[list.Start + (i - THE_HEAD)];
+  }
 
   int32_t append(const int32_t first, const int32_t second)
   {
     List& list = myLists[first];
-    if (list.Count == list.Capacity)
+    if (list.Count >= THE_HEAD && list.Count - THE_HEAD == list.Capacity)
     {
       makeRoom(first);
     }
-    const int32_t id                  = static_cast<int32_t>(myKeys.size());
-    myPool[list.Start + list.Count++] = {second, id};
+    const int32_t id          = static_cast<int32_t>(myKeys.size());
+    entry(list, list.Count++) = {second, id};
     myKeys.emplace_back(first, second);
     return id;
   }

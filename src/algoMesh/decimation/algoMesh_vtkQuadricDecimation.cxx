@@ -933,6 +933,7 @@ void algoMesh_vtkQuadricDecimation::UpdateEdgeData(const vtkIdType pt0Id, const 
       // An edge of the removed point moves to the survivor, unless the survivor has it
       // already; the old key stays, never queued again.
       const int32_t other = key.first == pt1Id ? key.second : key.first;
+      Edges.ForgetEdge(other, static_cast<int32_t>(pt1Id));
       if (Edges.Find(other, static_cast<int32_t>(pt0Id)) >= 0)
       {
         continue;
