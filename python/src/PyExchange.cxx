@@ -1,5 +1,7 @@
 // Reading and writing of mesh and CAD files, and meshing of shapes, for Python: the format
-// is chosen by the file's extension and each goes to the library's reader or writer.
+// is chosen by the file's extension and each goes to the library's reader or writer. Data
+// model files (NASTRAN, MSH, VTK XML) give their surface: their triangles and quadrangles,
+// or the outer faces of their volumes.
 #include "PyExchange.hxx"
 #include "PyRun.hxx"
 
@@ -26,8 +28,10 @@
 #include <TopExp_Explorer.hxx>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <filesystem>
+#include <map>
 #include <unordered_map>
 
 namespace py = pybind11;
@@ -58,9 +62,94 @@ void requireFile(const std::string& path)
   }
 }
 
-// The surface of a data model mesh as one triangulation: its triangles, and its
-// quadrangles cut along the first diagonal. Nodes are those the triangles use, numbered in
-// order of first use.
+// Faces of a volume element as positions in its node list, each seen from outside by the
+// usual corner order of tetrahedra, pyramids, prisms and hexahedra; -1 ends a triangle.
+const std::vector<std::array<int, 4>>& volumeFaces(const int nbCorners)
+{
+  static const std::vector<std::array<int, 4>> THE_FACES[9] = {
+      {},
+      {},
+      {},
+      {},
+      {{0, 2, 1, -1}, {0, 1, 3, -1}, {1, 2, 3, -1}, {0, 3, 2, -1}},
+      {{0, 3, 2, 1}, {0, 1, 4, -1}, {1, 2, 4, -1}, {2, 3, 4, -1}, {3, 0, 4, -1}},
+      {{0, 2, 1, -1}, {3, 4, 5, -1}, {0, 1, 4, 3}, {1, 2, 5, 4}, {2, 0, 3, 5}},
+      {},
+      {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}}};
+  return THE_FACES[nbCorners >= 0 && nbCorners <= 8 ? nbCorners : 0];
+}
+
+// Corners of a volume element: quadratic elements list their mid-edge nodes after them.
+int cornersOf(const int nbNodes)
+{
+  switch (nbNodes)
+  {
+  case 10:
+    return 4; // quadratic tetrahedron
+  case 13:
+    return 5; // quadratic pyramid
+  case 15:
+    return 6; // quadratic prism
+  case 20:
+  case 27:
+    return 8; // quadratic hexahedra
+  default:
+    return nbNodes;
+  }
+}
+
+// The surface of a data model mesh as polygons of node IDs: its triangles and quadrangles,
+// or, when it has none, the faces of its volumes that no other volume shares.
+std::vector<std::vector<int>> surfacePolygons(const Handle(MorvDS_Mesh) & model)
+{
+  std::vector<std::vector<int>> polygons;
+  for (MorvDS_MeshElementsIterator it(model, MorvAbs_Face); it.More(); it.Next())
+  {
+    const Handle(MorvDS_MeshElement) face = it.Value();
+    std::vector<int> nodes;
+    for (int k = 0; k < std::min(face->NbNodes(), 4); ++k)
+    {
+      nodes.push_back(face->NodeID(k));
+    }
+    polygons.push_back(nodes);
+  }
+  if (!polygons.empty())
+  {
+    return polygons;
+  }
+  // Faces keyed by their sorted nodes: a face met twice lies between two volumes.
+  std::map<std::vector<int>, std::pair<std::vector<int>, int>> faces;
+  for (MorvDS_MeshElementsIterator it(model, MorvAbs_Volume); it.More(); it.Next())
+  {
+    const Handle(MorvDS_MeshElement) volume = it.Value();
+    for (const std::array<int, 4>& corners : volumeFaces(cornersOf(volume->NbNodes())))
+    {
+      std::vector<int> nodes;
+      for (const int corner : corners)
+      {
+        if (corner >= 0)
+        {
+          nodes.push_back(volume->NodeID(corner));
+        }
+      }
+      std::vector<int> key = nodes;
+      std::sort(key.begin(), key.end());
+      auto found = faces.emplace(key, std::make_pair(nodes, 0)).first;
+      ++found->second.second;
+    }
+  }
+  for (const auto& face : faces)
+  {
+    if (face.second.second == 1)
+    {
+      polygons.push_back(face.second.first);
+    }
+  }
+  return polygons;
+}
+
+// The surface as one triangulation, polygons fanned from their first node; nodes are those
+// the triangles use, numbered in order of first use.
 Handle(Poly_Triangulation) surfaceOf(const Handle(MorvDS_Mesh) & model)
 {
   std::unordered_map<int, int> numbers;
@@ -75,13 +164,11 @@ Handle(Poly_Triangulation) surfaceOf(const Handle(MorvDS_Mesh) & model)
     }
     return found.first->second;
   };
-  for (MorvDS_MeshElementsIterator it(model, MorvAbs_Face); it.More(); it.Next())
+  for (const std::vector<int>& polygon : surfacePolygons(model))
   {
-    const Handle(MorvDS_MeshElement) face = it.Value();
-    for (int k = 1; k + 1 < face->NbNodes(); ++k)
+    for (size_t k = 1; k + 1 < polygon.size(); ++k)
     {
-      triangles.emplace_back(number(face->NodeID(0)), number(face->NodeID(k)),
-                             number(face->NodeID(k + 1)));
+      triangles.emplace_back(number(polygon[0]), number(polygon[k]), number(polygon[k + 1]));
     }
   }
   if (triangles.empty())
@@ -134,7 +221,7 @@ bool readModel(const std::string&          path,
   if (mesh.IsNull())
   {
     progress.SendLogMessage(ActAPI_LogMessage(LogPriority_Normal, LogSeverity_Error)
-                            << "the file holds no triangles or quadrangles");
+                            << "the file holds no surface or volume elements");
     return false;
   }
   return true;

@@ -77,7 +77,12 @@ def test_fixture_files_of_every_reader():
     assert ply.nb_triangles == 12 and obj.nb_triangles == 12
     assert quorin.read(f"{TEST_DATA}/msh/hex_transfinite.msh").nb_triangles > 0
     assert quorin.read(f"{TEST_DATA}/vtk/linear_cells_ascii.vtu").nb_triangles > 0
-    assert quorin.read(f"{TEST_DATA}/nas/freecad_GRIDSTAR_CQUAD4_large.bdf").nb_triangles > 0
+    assert quorin.read(f"{TEST_DATA}/nas/freecad_GRIDSTAR_CQUAD4_large.bdf").nb_triangles == 2
+    # A deck of one hexahedron and no faces: its outer faces, closed and outward.
+    hexa = quorin.read(f"{TEST_DATA}/nas/pynastran_pload4_chexa_free.bdf")
+    assert (hexa.nb_nodes, hexa.nb_triangles, boundary_edges(hexa)) == (8, 12, 0)
+    a, b, c = (hexa.nodes[hexa.triangles[:, k]] for k in range(3))
+    assert np.einsum("ij,ij->i", a, np.cross(b, c)).sum() > 0
 
 
 def test_file_errors(tmp_path):
