@@ -322,14 +322,14 @@ TEST(algoMesh_STL, PlainBinaryFilesGiveTheKernelReadersMesh)
     expectSameMesh(RWStl::ReadFile(OSD_Path(path.c_str())), mesh);
   }
 
-  // Only degenerate facets: no mesh, as from the kernel, and no message.
+  // Only degenerate facets: no mesh, as from the kernel, and the reason in one message.
   const std::string degenerate = tempPath("stl_plain_degenerate.stl");
   writeBinary(degenerate, {{a, a, b}, {c, d, c}});
   Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
   Handle(Poly_Triangulation) mesh;
   EXPECT_FALSE(algoMesh_STL::Read(degenerate.c_str(), mesh, ActAPI_ProgressEntry(notifier)));
   EXPECT_TRUE(mesh.IsNull());
-  EXPECT_TRUE(notifier->Texts().empty());
+  EXPECT_EQ(std::vector<std::string>{"The file holds no readable STL facets."}, notifier->Texts());
 
   // A cancellation ends the reading with no mesh.
   notifier->RequestCancel();

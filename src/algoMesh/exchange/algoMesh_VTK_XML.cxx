@@ -39,6 +39,7 @@
 #include <vtkCommand.h>
 #include <vtkDoubleArray.h>
 #include <vtkExecutive.h>
+#include <vtkLogger.h>
 #include <vtkNew.h>
 #include <vtkObjectFactory.h>
 #include <vtkOutputWindow.h>
@@ -486,7 +487,9 @@ private:
 
 vtkStandardNewMacro(RoutingOutputWindow);
 
-//! Routes VTK's printed errors of this thread to a catcher while alive.
+//! Routes VTK's printed errors of this thread to a catcher while alive. VTK's logger also
+//! prints every such error on the standard error stream by itself; that printing is off
+//! while any read runs (the logger's level is process-wide, hence the count of reads).
 class RouteOutput
 {
 public:
@@ -494,8 +497,39 @@ public:
   {
     RoutingOutputWindow::Install();
     THE_ROUTED_READ = &catcher;
+    std::lock_guard<std::mutex> lock(loggerMutex());
+    if (loggerUsers()++ == 0)
+    {
+      savedVerbosity() = vtkLogger::GetCurrentVerbosityCutoff();
+      vtkLogger::SetStderrVerbosity(vtkLogger::VERBOSITY_OFF);
+    }
   }
-  ~RouteOutput() { THE_ROUTED_READ = nullptr; }
+  ~RouteOutput()
+  {
+    THE_ROUTED_READ = nullptr;
+    std::lock_guard<std::mutex> lock(loggerMutex());
+    if (--loggerUsers() == 0)
+    {
+      vtkLogger::SetStderrVerbosity(savedVerbosity());
+    }
+  }
+
+private:
+  static std::mutex& loggerMutex()
+  {
+    static std::mutex mutex;
+    return mutex;
+  }
+  static int& loggerUsers()
+  {
+    static int users = 0;
+    return users;
+  }
+  static vtkLogger::Verbosity& savedVerbosity()
+  {
+    static vtkLogger::Verbosity verbosity = vtkLogger::VERBOSITY_INFO;
+    return verbosity;
+  }
 };
 
 //! Largest count a file of `size` bytes may declare: compressed data expands at most about
