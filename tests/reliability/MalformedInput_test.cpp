@@ -55,7 +55,7 @@ const double THE_SLOWDOWN = 1.0;
 //! below what a quadratic path or a loop over a lying count takes.
 double timeBound(const size_t bytes)
 {
-  return THE_SLOWDOWN * (4.0 + 2.0 * static_cast<double>(bytes) / 1e6);
+  return THE_SLOWDOWN * (10.0 + 4.0 * static_cast<double>(bytes) / 1e6);
 }
 
 std::string readBytes(const std::string& path)
