@@ -70,8 +70,9 @@ int RunInfo(const std::vector<std::string>& arguments)
 {
   std::vector<std::string> files;
   MeshInputOptions         options;
-  bool                     weld    = false;
-  const auto               setWeld = [&weld](const std::string&)
+  options.AcceptsPoints = true;
+  bool       weld       = false;
+  const auto setWeld    = [&weld](const std::string&)
   {
     weld = true;
     return int(Exit_Ok);
