@@ -84,3 +84,26 @@ cli_test(check_fields_read_back EXIT_CODE 0 ARGS info ${MEASURES}/quality.vtp
          "Field 'Area': elements, 1 component, 320 values\n")
 set_tests_properties(cli.check_fields PROPERTIES FIXTURES_SETUP check_fields)
 set_tests_properties(cli.check_fields_read_back PROPERTIES FIXTURES_REQUIRED check_fields)
+
+# The same commands on the shared real files, when they are there.
+set(SHARED ${PROJECT_SOURCE_DIR}/../shared/data)
+cli_test(selfx_shared_closed_stl EXIT_CODE 0 ARGS selfx ${SHARED}/stl/occt_shape.stl
+  STDOUT "occt_shape.stl: 494 triangles, 249 nodes\nSelf-intersecting groups: 0 \\(0 triangles\\)\n")
+cli_test(hull_shared_ply EXIT_CODE 0
+  ARGS hull ${SHARED}/ply/elephant_vtk_binary_le.ply ${MEASURES}/elephant-hull.stl
+  STDOUT "Read .*: 2775 points\nHull: [1-9][0-9]* nodes, [1-9][0-9]* triangles\n")
+cli_test(obb_shared_stl EXIT_CODE 0 ARGS obb ${SHARED}/stl/part1.stl
+  STDOUT "part1.stl: 190 nodes\n" "Axis-aligned box: 6 x 5 x 3, volume 90\n")
+cli_test(deviation_shared_step_mesh EXIT_CODE 0
+  ARGS mesh ${SHARED}/cad/screw.step ${MEASURES}/screw.stl --deflection 0.05)
+cli_test(deviation_shared_step EXIT_CODE 0
+  ARGS deviation ${MEASURES}/screw.stl ${SHARED}/cad/screw.step --deflection 0.01
+  STDOUT "Deviation: max (0|[0-9.]+e-[0-9]+|0\\.0[0-9]+), ")
+set_tests_properties(cli.deviation_shared_step_mesh PROPERTIES FIXTURES_SETUP screw_mesh)
+set_tests_properties(cli.deviation_shared_step PROPERTIES FIXTURES_REQUIRED screw_mesh)
+foreach(name selfx_shared_closed_stl hull_shared_ply obb_shared_stl deviation_shared_step_mesh
+        deviation_shared_step)
+  if(NOT EXISTS ${SHARED})
+    set_tests_properties(cli.${name} PROPERTIES DISABLED TRUE)
+  endif()
+endforeach()
