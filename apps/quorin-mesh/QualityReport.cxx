@@ -147,7 +147,7 @@ ViewMesh clusteredView(const Poly_Triangulation& mesh, const Bnd_Box& box, const
     }
     if (static_cast<int>(view.Sources.size()) > limit)
     {
-      cell *= 1.5;
+      cell *= 1.2;
       continue;
     }
     view.Nodes.reserve(counts.size() * 3);
