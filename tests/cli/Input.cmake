@@ -106,3 +106,22 @@ set_tests_properties(cli.convert_kept_attributes_vtp_read_back PROPERTIES FIXTUR
 cli_test(convert_drops_attributes_stl EXIT_CODE 0
   ARGS convert ${INPUT}/coloured.ply ${INPUT}/coloured.stl
   STDOUT "Dropped the vertex colours, normals, texture coordinates: the format cannot hold them\n")
+
+# A recognised file that its reader then refuses fails with the reader's reason, after the
+# note; content that matches no signature falls back on the extension.
+configure_file(${PROJECT_SOURCE_DIR}/tests/data/stl/truncated.stl ${INPUT}/truncated.dat COPYONLY)
+cli_test(sniff_truncated_stl EXIT_CODE 1 ARGS info ${INPUT}/truncated.dat
+  STDERR "as STL by its content" "error: no triangles could be read from '.*truncated.dat'")
+file(WRITE ${INPUT}/notes.dat "a few words\nof text\n")
+cli_test(sniff_nothing_known EXIT_CODE 1 ARGS info ${INPUT}/notes.dat
+  STDERR "^quorin-mesh: error: unknown file type '.dat' of ")
+# A text point cloud whose first line is not a lone count is refused at that line.
+file(WRITE ${INPUT}/bad-count.pts "3 4\n0 0 0\n")
+cli_test(info_pts_bad_first_line EXIT_CODE 1 ARGS info ${INPUT}/bad-count.pts
+  STDERR "line 1: expected three finite coordinates")
+# Coordinates that are not finite are refused with their line.
+file(WRITE ${INPUT}/infinite.xyz "0 0 0\n1 inf 0\n")
+cli_test(info_xyz_infinite EXIT_CODE 1 ARGS info ${INPUT}/infinite.xyz
+  STDERR "infinite.xyz' line 2: expected three finite coordinates")
+cli_test(check_report_refuses_cloud EXIT_CODE 1 ARGS check ${INPUT}/scan.pts --report ${INPUT}/r.html
+  STDERR "is a point cloud \\(3 points, no triangles\\)")

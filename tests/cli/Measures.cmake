@@ -107,3 +107,23 @@ foreach(name selfx_shared_closed_stl hull_shared_ply obb_shared_stl deviation_sh
     set_tests_properties(cli.${name} PROPERTIES DISABLED TRUE)
   endif()
 endforeach()
+
+# The command lines of the new commands: an optional output, one file too many, a missing one.
+cli_test(obb_without_output EXIT_CODE 0 ARGS obb ${MEASURES}/cube.xyz
+  STDOUT "OBB extents: 1 x 1 x 1, volume 1\n")
+cli_test(obb_three_files EXIT_CODE 2 ARGS obb a.stl b.stl c.stl
+  STDERR "^quorin-mesh: error: obb takes a file and an optional output, got also 'c.stl'\n$")
+cli_test(obb_no_file EXIT_CODE 2 ARGS obb STDERR "^Usage: quorin-mesh obb INPUT")
+cli_test(hull_output_checked_first EXIT_CODE 2 ARGS hull missing.xyz hull.msh
+  STDERR "MSH files are read only")
+cli_test(deviation_one_file EXIT_CODE 2 ARGS deviation ${DATA}/cgal_sphere.stl
+  STDERR "^Usage: quorin-mesh deviation MESH CAD")
+set_tests_properties(cli.obb_without_output PROPERTIES FIXTURES_REQUIRED obb_box)
+# Signed distances of the part's own mesh average out near zero, the summary's magnitudes
+# stay those of the unsigned run.
+cli_test(deviation_signed EXIT_CODE 0 ARGS deviation ${OUT}/demo-part.stl ${OUT}/demo-part.brep --signed
+  STDOUT "from the part \\(signed\\)\n" "Deviation: max (0|[0-9.]+e-[0-9]+), ")
+set_tests_properties(cli.deviation_signed PROPERTIES FIXTURES_REQUIRED demo_output)
+# A point cloud is bounded too; a PLY without faces is one.
+cli_test(hull_ply_cloud EXIT_CODE 0 ARGS hull ${CMAKE_CURRENT_BINARY_DIR}/input-out/cloud.ply
+  ${MEASURES}/tetra-hull.stl STDOUT "Hull: 4 nodes, 4 triangles\n")
