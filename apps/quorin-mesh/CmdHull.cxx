@@ -21,8 +21,8 @@ void printUsage(FILE* stream)
                "Usage: quorin-mesh hull INPUT OUT [--ascii | --binary] [--deflection D]\n"
                "\n"
                "Computes the convex hull of the nodes of INPUT, a mesh, a CAD file or a point\n"
-               "cloud, and writes it to OUT as a closed mesh with outward triangles. Readable:\n"
-               "%s.\nWritable: %s.\n"
+               "cloud, and writes it to OUT as a closed mesh with outward triangles.\n"
+               "Readable: %s; point clouds: %s.\nWritable: %s.\n"
                "\n"
                "Options:\n"
                "  --ascii         write STL or PLY as text\n"
@@ -30,7 +30,7 @@ void printUsage(FILE* stream)
                "  --deflection D  linear deflection for meshing CAD files, in model units\n"
                "                  (default: 0.1%% of the bounding-box diagonal)\n"
                "  -h, --help      this text\n",
-               SupportedExtensions(), WritableExtensions());
+               SupportedExtensions(), PointCloudExtensions(), WritableExtensions());
 }
 } // namespace
 

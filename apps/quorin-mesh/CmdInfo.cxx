@@ -28,6 +28,8 @@ const char* const THE_USAGE =
     "then the size and format of the file (with the elements of a PLY file and the\n"
     "materials of an OBJ file), its bounding box and the number of boundary edges (0 for a\n"
     "closed mesh). CAD files are meshed first and also report their solids and faces.\n"
+    "Point clouds (.xyz, .pts, PLY without faces) report their points and box. A file\n"
+    "with a missing or wrong extension is recognised by its content.\n"
     "\n"
     "Options:\n"
     "  --deflection D  linear deflection for meshing CAD files, in model units\n"

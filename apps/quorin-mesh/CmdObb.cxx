@@ -32,7 +32,7 @@ void printUsage(FILE* stream)
                "node. Prints its centre, axes, extents and volume beside those of the\n"
                "axis-aligned box, and writes the box as a 12-triangle mesh to OUT when given.\n"
                "A point cloud is bounded through its convex hull, which has the same extremes.\n"
-               "Readable: %s.\nWritable: %s.\n"
+               "Readable: %s; point clouds: %s.\nWritable: %s.\n"
                "\n"
                "Options:\n"
                "  --optimise      turn the box to the smallest volume found from 64 starting\n"
@@ -42,7 +42,7 @@ void printUsage(FILE* stream)
                "  --deflection D  linear deflection for meshing CAD files, in model units\n"
                "                  (default: 0.1%% of the bounding-box diagonal)\n"
                "  -h, --help      this text\n",
-               SupportedExtensions(), WritableExtensions());
+               SupportedExtensions(), PointCloudExtensions(), WritableExtensions());
 }
 
 // The triangulation the box is built around, as the face of a shape: the mesh itself, or

@@ -487,8 +487,13 @@ bool readVtkXml(MeshInput&                  input,
 const char* SupportedExtensions()
 {
   return ".stl, .ply, .obj, .nas/.bdf, .msh, .vtp, .vtu (mesh; surface of volume meshes), "
-         ".step/.stp and .brep (CAD, meshed first), .xyz/.pts and PLY without faces (point "
-         "clouds, for info, hull and obb); files are recognised by their content too";
+         ".step/.stp and .brep (CAD, meshed first), or any of these under a missing or wrong "
+         "extension (recognised by content)";
+}
+
+const char* PointCloudExtensions()
+{
+  return ".xyz, .pts (x y z per line) and PLY without faces";
 }
 
 bool LoadMeshInput(const std::string&          path,

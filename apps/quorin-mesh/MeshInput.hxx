@@ -67,6 +67,9 @@ struct MeshInputOptions
 //! The extensions LoadMeshInput understands, for help texts.
 const char* SupportedExtensions();
 
+//! The point cloud files LoadMeshInput reads when the options accept points, for help texts.
+const char* PointCloudExtensions();
+
 //! Reads a file chosen by its content when it shows a known format other than its
 //! extension's (a note on standard error tells), else by its extension (case ignored):
 //! .stl, .ply and .obj as a mesh, a PLY without faces, .xyz and .pts as a point cloud;
