@@ -482,6 +482,19 @@ bool readVtkXml(MeshInput&                  input,
   return takeModel(input, model, facts, error);
 }
 
+// Tells on standard error that a file is read by its content, not by its extension.
+void noteContent(const std::string&   path,
+                 const std::string&   extension,
+                 const SniffedFormat& sniffed)
+{
+  const std::string claimed = FormatOfExtension(extension);
+  const std::string reason  = extension.empty() ? "it has no extension"
+                              : claimed.empty() ? "its extension '" + extension + "' is unknown"
+                                                : "its extension says " + claimed;
+  std::fprintf(stderr, "quorin-mesh: note: reading '%s' as %s by its content (%s)\n", path.c_str(),
+               sniffed.Name.c_str(), reason.c_str());
+}
+
 } // namespace
 
 const char* SupportedExtensions()
@@ -519,12 +532,7 @@ bool LoadMeshInput(const std::string&          path,
   const SniffedFormat sniffed = SniffFormat(path);
   if (!sniffed.Name.empty() && sniffed.Name != FormatOfExtension(extension))
   {
-    const std::string claimed = FormatOfExtension(extension);
-    const std::string reason  = extension.empty() ? "it has no extension"
-                                : claimed.empty() ? "its extension '" + extension + "' is unknown"
-                                                  : "its extension says " + claimed;
-    std::fprintf(stderr, "quorin-mesh: note: reading '%s' as %s by its content (%s)\n",
-                 path.c_str(), sniffed.Name.c_str(), reason.c_str());
+    noteContent(path, extension, sniffed);
     extension = sniffed.Extension;
   }
 
@@ -728,10 +736,15 @@ bool LoadShapeInput(const std::string&          path,
             "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
     return false;
   }
-  input.FileSize              = std::filesystem::file_size(path, status);
-  const SniffedFormat sniffed = SniffFormat(path);
-  const std::string   extension =
-      sniffed.Name == "STEP" || sniffed.Name == "BREP" ? sniffed.Extension : LowerExtension(path);
+  input.FileSize                = std::filesystem::file_size(path, status);
+  const SniffedFormat sniffed   = SniffFormat(path);
+  std::string         extension = LowerExtension(path);
+  if ((sniffed.Name == "STEP" || sniffed.Name == "BREP") &&
+      sniffed.Name != FormatOfExtension(extension))
+  {
+    noteContent(path, extension, sniffed);
+    extension = sniffed.Extension;
+  }
   bool isRead = false;
   if (extension == ".step" || extension == ".stp")
   {

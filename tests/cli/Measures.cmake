@@ -127,3 +127,13 @@ set_tests_properties(cli.deviation_signed PROPERTIES FIXTURES_REQUIRED demo_outp
 # A point cloud is bounded too; a PLY without faces is one.
 cli_test(hull_ply_cloud EXIT_CODE 0 ARGS hull ${CMAKE_CURRENT_BINARY_DIR}/input-out/cloud.ply
   ${MEASURES}/tetra-hull.stl STDOUT "Hull: 4 nodes, 4 triangles\n")
+# The CAD file of deviation is recognised by its content too.
+add_test(NAME cli.deviation_renamed_cad_copy
+  COMMAND ${CMAKE_COMMAND} -E copy ${OUT}/demo-part.brep ${MEASURES}/demo-part.cad)
+cli_test(deviation_renamed_cad EXIT_CODE 0
+  ARGS deviation ${OUT}/demo-part.stl ${MEASURES}/demo-part.cad
+  STDERR "reading '.*demo-part.cad' as BREP by its content \\(its extension '.cad' is unknown\\)"
+  STDOUT "Deviation: max ")
+set_tests_properties(cli.deviation_renamed_cad_copy PROPERTIES FIXTURES_REQUIRED demo_output
+                     FIXTURES_SETUP renamed_cad)
+set_tests_properties(cli.deviation_renamed_cad PROPERTIES FIXTURES_REQUIRED "demo_output;renamed_cad")
