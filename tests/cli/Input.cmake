@@ -123,5 +123,5 @@ cli_test(info_pts_bad_first_line EXIT_CODE 1 ARGS info ${INPUT}/bad-count.pts
 file(WRITE ${INPUT}/infinite.xyz "0 0 0\n1 inf 0\n")
 cli_test(info_xyz_infinite EXIT_CODE 1 ARGS info ${INPUT}/infinite.xyz
   STDERR "infinite.xyz' line 2: expected three finite coordinates")
-cli_test(check_report_refuses_cloud EXIT_CODE 1 ARGS check ${INPUT}/scan.pts --report ${INPUT}/r.html
+cli_test(check_out_refuses_cloud EXIT_CODE 1 ARGS check ${INPUT}/scan.pts --out ${INPUT}/q.vtp
   STDERR "is a point cloud \\(3 points, no triangles\\)")
