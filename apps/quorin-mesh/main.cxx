@@ -136,7 +136,11 @@ int main(int argc, char** argv)
     }
     catch (const Standard_Failure&)
     {
-      return cli::Fail("the modelling kernel failed on inconsistent data");
+      // The commands' first operand is the file they read.
+      const auto input = std::find_if(arguments.begin(), arguments.end(),
+                                      [](const std::string& word) { return word[0] != '-'; });
+      return cli::Fail("the modelling kernel failed on inconsistent data" +
+                       (input == arguments.end() ? std::string() : " in '" + *input + "'"));
     }
     catch (const std::bad_alloc&)
     {
