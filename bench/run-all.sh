@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Runs the benchmark pairs of the summary table, ours and the peer's alternately, logs every
-# line and regenerates the table of bench/RESULTS.md from the log. BENCH_ALL=1 also runs every
-# task on every generated input afterwards (long).
+# line and regenerates the table of bench/RESULTS.md from the log. BENCH_ROUNDS (default 2)
+# is the number of alternations per pair; BENCH_ALL=1 also runs every task on every
+# generated input afterwards (long).
 set -euo pipefail
 build=${1:-build}
 bin=$build/bench/quorin-bench
 inputs=bench/inputs
 log=${BENCH_LOG:-$build/bench/last-run.log}
+rounds=${BENCH_ROUNDS:-2}
 [ -f $inputs/torus-1m-b.stl ] || $bin make-inputs $inputs
 [ -f $inputs/tori-crossing-1m.stl ] || $bin make-crossing-input $inputs
 [ -f $inputs/ball-1m.xyz ] || $bin make-clouds $inputs
@@ -18,14 +20,14 @@ has() { grep -qx "$1" <<<"$tasks"; }
 {
   echo "# date=$(date -u +%Y-%m-%dT%H:%MZ) machine=$(uname -n) cpus=$(nproc)" \
     "cpu=\"$(awk -F': ' '/model name/ {print $2; exit}' /proc/cpuinfo)\"" \
-    "load-start=\"$(cut -d' ' -f1-3 /proc/loadavg)\""
+    "load-start=\"$(cut -d' ' -f1-3 /proc/loadavg)\"" "rounds=$rounds"
 } >>"$log"
 
-# One row per peer: ours, then each peer, twice over, so that both see the same load.
+# One row per peer: ours, then each peer, `rounds` times over, so that both see the same load.
 pair() {
   local ours=$1 peers=$2; shift 2
   has $ours || return 0
-  for round in 1 2; do
+  for round in $(seq "$rounds"); do
     echo "# pair=$ours:${peers// /,} round=$round args=$*" >>"$log"
     for task in $ours $peers; do
       if has $task; then
@@ -42,6 +44,7 @@ pair deviation deviation-cgal $t1m $inputs/torus-1m-b.stl --threads 1
 pair quality-4 quality-vtk-4 $t1m
 pair quality quality-vtk $t1m
 pair stl-read stl-read-kernel $t1m
+pair ply-read ply-read-vtk $t1m
 pair self-intersections self-intersections-cgal $inputs/tori-crossing-1m.stl --threads 1
 pair self-intersections self-intersections-cgal $inputs/tori-crossing-1m.stl --threads 2
 pair merge-nodes merge-nodes-vtk $t1m # also prints merge-nodes-vtk-static

@@ -96,8 +96,8 @@ def table(header, rows, order):
              f"Run of {header.get('date', '?')} on {header.get('machine', '?')} "
              f"({header.get('cpus', '?')} CPUs, {header.get('cpu', '?')}); load average "
              f"{header.get('load-start', '?')} at the start, {header.get('load-end', '?')} at the "
-             "end. Best of 3 runs per process, two processes per side, ours and the peer's "
-             "alternated; ratio = ours / peer's best (below 1: ours faster), with the range of "
+             f"end. Best of 3 runs per process, {header.get('rounds', '2')} process(es) per side, "
+             "ours and the peer's alternated; ratio = ours / peer's best (below 1: ours faster), with the range of "
              "the per-round ratios.",
              "",
              "| Ours | Peer | Input and arguments | Ours (s) | Peer (s) | Ratio | Round ratios "
