@@ -86,7 +86,7 @@ def figures(runs):
         return ""
     fields = runs[-1]
     shown = [f"{k}={fields[k]}" for k in QUALITY_KEYS if k in fields]
-    return " ".join(shown)
+    return " ".join(shown).replace("|", "\\|")  # a bare bar would end the table cell
 
 
 def table(header, rows, order):
