@@ -11,7 +11,9 @@ so other Python threads keep running, and takes `progress=`:
   raising an exception from it (KeyboardInterrupt, say) cancels the call;
 * True: a tqdm progress bar when tqdm is installed, nothing otherwise.
 
-Ctrl-C cancels the running algorithm and raises KeyboardInterrupt once it has stopped.
+Ctrl-C cancels the running algorithm and raises KeyboardInterrupt once it has stopped;
+algorithms of the library that do not poll for cancellation yet (node merging, welding,
+convex hull, healing, overlap) run to their end first.
 Failures of the library raise `quorin.Error` (a RuntimeError) with its message; malformed
 arrays raise ValueError before any library code runs; missing files FileNotFoundError.
 
