@@ -47,7 +47,7 @@ public:
   double MinSize;
 
   //! Chordal deflection of the first meshing pass (largest distance between a triangle and
-  //! its surface); not given: 1/20 of MaxSize, or 1/1000 of the shape's box diagonal when
+  //! its surface); not given: 1/12 of MaxSize, or 1/1000 of the shape's box diagonal when
   //! there is no size limit, raised to EffMinSize in both cases.
   double Deflection;
 
