@@ -144,10 +144,7 @@ private:
   bool evaluate(int& u, int& v, Point& position, double& cost) const;
   bool isAllowed(const int survivor, const int removed, const Point& position);
   void collapse(const int survivor, const int removed, const Point& position);
-  bool crossesOthers(const std::array<int, 3>& nodes,
-                     const Point*              corners[3],
-                     const int                 skip0,
-                     const int                 skip1);
+  bool crossesOthers(const std::array<int, 3>& nodes, const Point* corners[3]);
 
   std::array<int, 6> cellRange(const int t) const;
   void               insertInGrid(const int t);
@@ -178,7 +175,10 @@ private:
   std::vector<std::array<int, 6>>                m_cells; //!< grid range of each triangle
   std::vector<int>                               m_seen;  //!< query stamp per triangle
   int                                            m_query = 0;
-  std::vector<int>                               m_changed; //!< scratch: triangles around the edge
+  std::vector<int> m_shared, m_neighboursS, m_neighboursR, m_opposite, m_common; //!< scratch
+  std::vector<int> m_ringMark; //!< ring stamp per vertex
+  int              m_ringStamp = 0;
+  std::vector<int> m_changed; //!< scratch: triangles around the edge
 };
 
 void Collapser::buildAdjacency()
@@ -336,6 +336,7 @@ void Collapser::buildGrid()
   m_cell   = std::max(2.0 * total / std::max<size_t>(1, 3 * m_triangles.size()), 1.0e-12);
   m_cells.resize(m_triangles.size());
   m_seen.assign(m_triangles.size(), 0);
+  m_ringMark.assign(m_points.size(), 0);
   m_grid.reserve(m_triangles.size());
   for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
   {
@@ -385,12 +386,16 @@ void Collapser::removeFromGrid(const int t)
     {
       for (int k = r[2]; k <= r[5]; ++k)
       {
-        std::vector<int>& cell = m_grid[cellKey(i, j, k)];
-        const auto        at   = std::find(cell.begin(), cell.end(), t);
-        if (at != cell.end())
+        const auto cell = m_grid.find(cellKey(i, j, k));
+        if (cell == m_grid.end())
         {
-          *at = cell.back();
-          cell.pop_back();
+          continue;
+        }
+        const auto at = std::find(cell->second.begin(), cell->second.end(), t);
+        if (at != cell->second.end())
+        {
+          *at = cell->second.back();
+          cell->second.pop_back();
         }
       }
     }
@@ -411,10 +416,21 @@ void Collapser::seedHeap()
   }
   std::sort(edges.begin(), edges.end());
   edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+  // The heap is built in one go (linear) rather than by as many pushes.
+  std::vector<Candidate> candidates;
+  candidates.reserve(edges.size());
   for (const uint64_t edge : edges)
   {
-    offerEdge(static_cast<int>(edge >> 32), static_cast<int>(edge & 0xffffffffu));
+    int       u = static_cast<int>(edge >> 32), v = static_cast<int>(edge & 0xffffffffu);
+    const int a = u, b = v;
+    Point     position;
+    double    cost = 0.0;
+    if (evaluate(u, v, position, cost))
+    {
+      candidates.push_back({cost, a, b, 0, 0});
+    }
   }
+  m_heap = std::priority_queue<Candidate>(std::less<Candidate>(), std::move(candidates));
 }
 
 void Collapser::offerEdge(const int u, const int v)
@@ -483,7 +499,12 @@ bool Collapser::evaluate(int& u, int& v, Point& position, double& cost) const
 bool Collapser::isAllowed(const int survivor, const int removed, const Point& position)
 {
   // 1. Link condition: the ends may share no neighbour but the corners opposite the edge.
-  std::vector<int> shared, neighboursS, neighboursR, opposite;
+  std::vector<int>&shared = m_shared, &neighboursS = m_neighboursS, &neighboursR = m_neighboursR,
+  &opposite = m_opposite, &common = m_common;
+  for (std::vector<int>* list : {&shared, &neighboursS, &neighboursR, &opposite, &common})
+  {
+    list->clear();
+  }
   for (const int t : m_around[survivor])
   {
     const std::array<int, 3>& tri        = m_triangles[t];
@@ -519,7 +540,6 @@ bool Collapser::isAllowed(const int survivor, const int removed, const Point& po
     std::sort(list->begin(), list->end());
     list->erase(std::unique(list->begin(), list->end()), list->end());
   }
-  std::vector<int> common;
   std::set_intersection(neighboursS.begin(), neighboursS.end(), neighboursR.begin(),
                         neighboursR.end(), std::back_inserter(common));
   if (common != opposite || m_componentSize[m_component[shared.front()]] < 4 + shared.size())
@@ -564,8 +584,30 @@ bool Collapser::isAllowed(const int survivor, const int removed, const Point& po
     {
       return false;
     }
-    // 3. No contact with any triangle outside the ring.
-    if (crossesOthers(nodes, after, survivor, removed))
+  }
+
+  // 3. No contact with any triangle that shares no node with the ring: another component
+  //    or a far part of the surface. Triangles next to the ring cannot reach it without a
+  //    fold, which step 2 refuses.
+  ++m_ringStamp;
+  for (const int t : m_changed)
+  {
+    for (const int node : m_triangles[t])
+    {
+      m_ringMark[node] = m_ringStamp;
+    }
+  }
+  for (const int t : m_changed)
+  {
+    const std::array<int, 3>& tri = m_triangles[t];
+    const Point*              after[3];
+    std::array<int, 3>        nodes = tri;
+    for (int k = 0; k < 3; ++k)
+    {
+      after[k] = (tri[k] == survivor || tri[k] == removed) ? &position : &m_points[tri[k]];
+      nodes[k] = tri[k] == removed ? survivor : tri[k];
+    }
+    if (crossesOthers(nodes, after))
     {
       return false;
     }
@@ -573,10 +615,7 @@ bool Collapser::isAllowed(const int survivor, const int removed, const Point& po
   return true;
 }
 
-bool Collapser::crossesOthers(const std::array<int, 3>& nodes,
-                              const Point*              corners[3],
-                              const int                 skip0,
-                              const int                 skip1)
+bool Collapser::crossesOthers(const std::array<int, 3>& nodes, const Point* corners[3])
 {
   int range[6];
   for (int i = 0; i < 3; ++i)
@@ -608,9 +647,8 @@ bool Collapser::crossesOthers(const std::array<int, 3>& nodes,
           }
           m_seen[t]                     = m_query;
           const std::array<int, 3>& tri = m_triangles[t];
-          // Triangles of the ring change with the collapse or vanish.
-          if (std::find(tri.begin(), tri.end(), skip0) != tri.end() ||
-              std::find(tri.begin(), tri.end(), skip1) != tri.end())
+          if (m_ringMark[tri[0]] == m_ringStamp || m_ringMark[tri[1]] == m_ringStamp ||
+              m_ringMark[tri[2]] == m_ringStamp)
           {
             continue;
           }
@@ -692,11 +730,16 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
   ++m_stamps[removed];
   for (const int t : ring)
   {
-    removeFromGrid(t);
-    insertInGrid(t);
+    // Most moves stay within the cells the triangle already covers.
+    if (cellRange(t) != m_cells[t])
+    {
+      removeFromGrid(t);
+      insertInGrid(t);
+    }
   }
   // The edges at the survivor have new costs.
-  std::vector<int> neighbours;
+  std::vector<int>& neighbours = m_neighboursS;
+  neighbours.clear();
   for (const int t : ring)
   {
     for (const int node : m_triangles[t])
