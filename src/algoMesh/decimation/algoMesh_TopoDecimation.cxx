@@ -416,21 +416,11 @@ void Collapser::seedHeap()
   }
   std::sort(edges.begin(), edges.end());
   edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-  // The heap is built in one go (linear) rather than by as many pushes.
-  std::vector<Candidate> candidates;
-  candidates.reserve(edges.size());
+  // Pushed in key order: equal costs then collapse in the order the quadric filter takes.
   for (const uint64_t edge : edges)
   {
-    int       u = static_cast<int>(edge >> 32), v = static_cast<int>(edge & 0xffffffffu);
-    const int a = u, b = v;
-    Point     position;
-    double    cost = 0.0;
-    if (evaluate(u, v, position, cost))
-    {
-      candidates.push_back({cost, a, b, 0, 0});
-    }
+    offerEdge(static_cast<int>(edge >> 32), static_cast<int>(edge & 0xffffffffu));
   }
-  m_heap = std::priority_queue<Candidate>(std::less<Candidate>(), std::move(candidates));
 }
 
 void Collapser::offerEdge(const int u, const int v)
