@@ -9,10 +9,10 @@ packages=(
   libocct-data-exchange-dev libocct-ocaf-dev libocct-visualization-dev
   libvtk9-dev libopenmesh-dev libtbb-dev libgtest-dev
 )
-# Fuzzing needs clang's libFuzzer; benchmarks compare with peer libraries, which the
+# Fuzzing needs clang's libFuzzer; benchmarks compare with peer libraries and programs, which the
 # library itself does not need.
 if [ "${WITH_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
-if [ "${WITH_PEERS:-0}" = 1 ]; then packages+=(libqhull-dev libcgal-dev libmeshoptimizer-dev); fi
+if [ "${WITH_PEERS:-0}" = 1 ]; then packages+=(libqhull-dev libcgal-dev libmeshoptimizer-dev gmsh); fi
 
 missing=()
 for p in "${packages[@]}"; do
