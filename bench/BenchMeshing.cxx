@@ -77,8 +77,9 @@ TopoDS_Shape readPart(const std::string& path)
 
 double diagonalOf(const TopoDS_Shape& shape)
 {
+  // The tight box of the geometry, not the kernel's box of whole surfaces and tolerances.
   Bnd_Box box;
-  BRepBndLib::Add(shape, box, false);
+  BRepBndLib::AddOptimal(shape, box, false, false);
   return box.IsVoid() ? 0.0 : std::sqrt(box.SquareExtent());
 }
 
