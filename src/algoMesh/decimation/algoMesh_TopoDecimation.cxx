@@ -144,7 +144,8 @@ private:
   bool evaluate(int& u, int& v, Point& position, double& cost) const;
   bool isAllowed(const int survivor, const int removed, const Point& position);
   void collapse(const int survivor, const int removed, const Point& position);
-  bool crossesOthers(const std::array<int, 3>& nodes, const Point* corners[3]);
+  //! Whether the ring moved to `position` touches a triangle sharing no node with it.
+  bool crossesOthers(const int survivor, const int removed, const Point& position);
 
   std::array<int, 6> cellRange(const int t) const;
   void               insertInGrid(const int t);
@@ -176,7 +177,8 @@ private:
   std::vector<int>                               m_seen;  //!< query stamp per triangle
   int                                            m_query = 0;
   std::vector<int> m_shared, m_neighboursS, m_neighboursR, m_opposite, m_common; //!< scratch
-  std::vector<int> m_ringMark; //!< ring stamp per vertex
+  std::vector<int> m_candidates; //!< scratch: triangles near the ring
+  std::vector<int> m_ringMark;   //!< ring stamp per vertex
   int              m_ringStamp = 0;
   std::vector<int> m_changed; //!< scratch: triangles around the edge
 };
@@ -587,37 +589,48 @@ bool Collapser::isAllowed(const int survivor, const int removed, const Point& po
       m_ringMark[node] = m_ringStamp;
     }
   }
-  for (const int t : m_changed)
-  {
-    const std::array<int, 3>& tri = m_triangles[t];
-    const Point*              after[3];
-    std::array<int, 3>        nodes = tri;
-    for (int k = 0; k < 3; ++k)
-    {
-      after[k] = (tri[k] == survivor || tri[k] == removed) ? &position : &m_points[tri[k]];
-      nodes[k] = tri[k] == removed ? survivor : tri[k];
-    }
-    if (crossesOthers(nodes, after))
-    {
-      return false;
-    }
-  }
-  return true;
+  return !crossesOthers(survivor, removed, position);
 }
 
-bool Collapser::crossesOthers(const std::array<int, 3>& nodes, const Point* corners[3])
+bool Collapser::crossesOthers(const int survivor, const int removed, const Point& position)
 {
-  int range[6];
-  for (int i = 0; i < 3; ++i)
+  // One grid query over the box of the whole new ring: the triangles beside it share
+  // cells, so per-triangle queries would visit the same cells many times.
+  const auto cornerOf = [&](const int node) -> const Point&
+  { return node == survivor || node == removed ? position : m_points[node]; };
+  Point low = {1e300, 1e300, 1e300}, high = {-1e300, -1e300, -1e300};
+  for (const int t : m_changed)
   {
-    const double low  = std::min({(*corners[0])[i], (*corners[1])[i], (*corners[2])[i]});
-    const double high = std::max({(*corners[0])[i], (*corners[1])[i], (*corners[2])[i]});
-    range[i]          = static_cast<int>(std::floor((low - m_origin[i]) / m_cell));
-    range[i + 3]      = static_cast<int>(std::floor((high - m_origin[i]) / m_cell));
+    for (const int node : m_triangles[t])
+    {
+      for (int axis = 0; axis < 3; ++axis)
+      {
+        low[axis]  = std::min(low[axis], cornerOf(node)[axis]);
+        high[axis] = std::max(high[axis], cornerOf(node)[axis]);
+      }
+    }
+  }
+  const auto overlaps = [this](const std::array<int, 3>& tri, const Point& lo, const Point& hi)
+  {
+    for (int axis = 0; axis < 3; ++axis)
+    {
+      const double a = m_points[tri[0]][axis], b = m_points[tri[1]][axis],
+                   c = m_points[tri[2]][axis];
+      if (std::max({a, b, c}) < lo[axis] || hi[axis] < std::min({a, b, c}))
+      {
+        return false;
+      }
+    }
+    return true;
+  };
+  int range[6];
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    range[axis]     = static_cast<int>(std::floor((low[axis] - m_origin[axis]) / m_cell));
+    range[axis + 3] = static_cast<int>(std::floor((high[axis] - m_origin[axis]) / m_cell));
   }
   ++m_query;
-  const BVHTools::TriangleCorners mine = {
-      {corners[0]->data(), corners[1]->data(), corners[2]->data()}};
+  m_candidates.clear();
   for (int i = range[0]; i <= range[3]; ++i)
   {
     for (int j = range[1]; j <= range[4]; ++j)
@@ -637,40 +650,47 @@ bool Collapser::crossesOthers(const std::array<int, 3>& nodes, const Point* corn
           }
           m_seen[t]                     = m_query;
           const std::array<int, 3>& tri = m_triangles[t];
-          if (m_ringMark[tri[0]] == m_ringStamp || m_ringMark[tri[1]] == m_ringStamp ||
-              m_ringMark[tri[2]] == m_ringStamp)
+          if (m_ringMark[tri[0]] != m_ringStamp && m_ringMark[tri[1]] != m_ringStamp &&
+              m_ringMark[tri[2]] != m_ringStamp && overlaps(tri, low, high))
           {
-            continue;
-          }
-          // Boxes first: most candidates end here.
-          bool apart = false;
-          for (int axis = 0; axis < 3 && !apart; ++axis)
-          {
-            const double lowT =
-                std::min({m_points[tri[0]][axis], m_points[tri[1]][axis], m_points[tri[2]][axis]});
-            const double highT =
-                std::max({m_points[tri[0]][axis], m_points[tri[1]][axis], m_points[tri[2]][axis]});
-            const double lowM =
-                std::min({(*corners[0])[axis], (*corners[1])[axis], (*corners[2])[axis]});
-            const double highM =
-                std::max({(*corners[0])[axis], (*corners[1])[axis], (*corners[2])[axis]});
-            apart = highT < lowM || highM < lowT;
-          }
-          if (apart)
-          {
-            continue;
-          }
-          const BVHTools::TriangleCorners other = {
-              {m_points[tri[0]].data(), m_points[tri[1]].data(), m_points[tri[2]].data()}};
-          if (BVHTools::IsDegenerate(other))
-          {
-            continue;
-          }
-          if (BVHTools::NeighboursIntersect(mine, nodes.data(), other, tri.data()))
-          {
-            return true;
+            m_candidates.push_back(t);
           }
         }
+      }
+    }
+  }
+  // Then each new triangle against the candidates its own box reaches, exactly.
+  for (const int changed : m_changed)
+  {
+    const std::array<int, 3>& tri = m_triangles[changed];
+    const Point*              corners[3];
+    std::array<int, 3>        nodes = tri;
+    Point                     lo = {1e300, 1e300, 1e300}, hi = {-1e300, -1e300, -1e300};
+    for (int k = 0; k < 3; ++k)
+    {
+      corners[k] = &cornerOf(tri[k]);
+      nodes[k]   = tri[k] == removed ? survivor : tri[k];
+      for (int axis = 0; axis < 3; ++axis)
+      {
+        lo[axis] = std::min(lo[axis], (*corners[k])[axis]);
+        hi[axis] = std::max(hi[axis], (*corners[k])[axis]);
+      }
+    }
+    const BVHTools::TriangleCorners mine = {
+        {corners[0]->data(), corners[1]->data(), corners[2]->data()}};
+    for (const int t : m_candidates)
+    {
+      const std::array<int, 3>& other = m_triangles[t];
+      if (!overlaps(other, lo, hi))
+      {
+        continue;
+      }
+      const BVHTools::TriangleCorners theirs = {
+          {m_points[other[0]].data(), m_points[other[1]].data(), m_points[other[2]].data()}};
+      if (!BVHTools::IsDegenerate(theirs) &&
+          BVHTools::NeighboursIntersect(mine, nodes.data(), theirs, other.data()))
+      {
+        return true;
       }
     }
   }
