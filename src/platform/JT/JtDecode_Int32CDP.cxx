@@ -510,6 +510,9 @@ bool decodeBitlengthV2(CodeText&             code,
   const int     lb    = isV10 ? 4 : static_cast<int>(code.Bits(3));
   const int32_t most  = vb > 0 ? (1 << (vb - 1)) - 1 : 0;
   int           width = 0;
+  // Without run-length bits every run is empty and the loop would never end.
+  if (lb == 0)
+    return false;
   while (values.size() < valueCount)
   {
     int32_t step;
