@@ -640,7 +640,7 @@ void JtDecode_TopoMesh::DecodeNormal(const int sextant,
 {
   const double psiMax = 0.615479709;
   const double n      = std::ldexp(1.0, nbBits);
-  const double t      = theta + (sextant & 1);
+  const double t      = double(theta) + (sextant & 1);
   const double th     = std::asin(std::tan(psiMax * (n - t) / n));
   const double ps     = psiMax * psi / n;
   double       x = std::cos(th) * std::cos(ps), y = std::sin(ps), z = std::sin(th) * std::cos(ps);
