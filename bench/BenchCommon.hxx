@@ -72,6 +72,7 @@ void AddWrapTasks(std::vector<Task>& tasks);
 void AddGenerationTasks(std::vector<Task>& tasks);
 void AddMeshingTasks(std::vector<Task>& tasks);
 void AddScaleTasks(std::vector<Task>& tasks);
+void AddJTTasks(std::vector<Task>& tasks);
 
 } // namespace bench
 
