@@ -47,6 +47,9 @@ consumer: build
 	  -DCMAKE_PREFIX_PATH=$(abspath $(BUILD))/stage >/dev/null
 	@cmake --build $(BUILD)/consumer -j$(JOBS)
 	$(BUILD)/consumer/consumer
+	@if [ -d $(BUILD)/stage/lib/python3/dist-packages/quorin ]; then \
+	  PYTHONPATH=$(BUILD)/stage/lib/python3/dist-packages /usr/bin/python3 -c \
+	    "import quorin; print('installed Python package', quorin.__file__)"; fi
 
 fuzz:
 	@WITH_FUZZ=1 bash scripts/install-deps.sh

@@ -7,7 +7,9 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
   libocct-data-exchange-dev libocct-ocaf-dev libocct-visualization-dev
-  libvtk9-dev libopenmesh-dev libtbb-dev libgtest-dev
+  libvtk9-dev libopenmesh-dev libtbb-dev libgtest-dev zlib1g-dev liblzma-dev
+  pybind11-dev python3-pybind11 python3-dev python3-numpy python3-dask python3-distributed
+  python3-pandas python3-pytest
 )
 # Fuzzing needs clang's libFuzzer; benchmarks compare with peer libraries, which the
 # library itself does not need.

@@ -16,7 +16,7 @@ namespace
 void printUsage(FILE* stream)
 {
   std::fprintf(stream,
-               "Usage: quorin-mesh convert IN OUT [--ascii | --binary] [--deflection D]\n"
+               "Usage: quorin-mesh convert IN OUT [--ascii | --binary] [--deflection D] [--lod N]\n"
                "\n"
                "Reads IN and writes its mesh to OUT, each in the format of its extension, and\n"
                "prints the counts of both. Readable: %s. Writable: %s.\n"
@@ -30,6 +30,7 @@ void printUsage(FILE* stream)
                "  --binary        write STL or PLY as binary (the default)\n"
                "  --deflection D  linear deflection for meshing CAD files, in model units\n"
                "                  (default: 0.1%% of the bounding-box diagonal)\n"
+               "  --lod N         level of detail of JT files, 0 the finest (default 0)\n"
                "  -h, --help      this text\n",
                SupportedExtensions(), WritableExtensions());
 }
@@ -56,7 +57,9 @@ int RunConvert(const std::vector<std::string>& arguments)
       "two files",
       printUsage,
       {{"--ascii", false, [&choose](const std::string&) { return choose(Encoding::Ascii); }},
-       {"--binary", false, [&choose](const std::string&) { return choose(Encoding::Binary); }}}};
+       {"--binary", false, [&choose](const std::string&) { return choose(Encoding::Binary); }},
+       {"--lod", true,
+        [&options](const std::string& value) { return ApplyLodOption(value, options); }}}};
   if (const std::optional<int> stop =
           ParseCommandLine(syntax, arguments, paths, options.Deflection))
   {

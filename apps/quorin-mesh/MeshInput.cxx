@@ -8,6 +8,7 @@
 #include <algoBase_ProgressIndicator.hxx>
 #include <algoBase_Utils.hxx>
 #include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_JT.hxx>
 #include <algoMesh_MSH.hxx>
 #include <algoMesh_NAS.hxx>
 #include <algoMesh_VTK_XML.hxx>
@@ -31,6 +32,7 @@
 #include <Message_ProgressScope.hxx>
 #include <OSD_Path.hxx>
 #include <STEPControl_Reader.hxx>
+#include <TDocStd_Document.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 
@@ -39,6 +41,7 @@
 #include <cmath>
 #include <map>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -459,12 +462,132 @@ bool readVtkXml(MeshInput& input, const ActAPI_ProgressEntry& progress, std::str
   return takeModel(input, model, facts, error);
 }
 
+// Triangles of each level of a JT part, each level loaded and released in turn.
+std::vector<long> jtPartLevels(const JTCAFControl_Reader::Product& part)
+{
+  std::vector<long> triangles;
+  auto              stream = std::make_shared<std::ifstream>();
+  for (const Handle(JTCAFControl_Triangulation) & face : part.Faces)
+  {
+    for (int level = face->Levels().Lower(); level <= face->Levels().Upper(); ++level)
+    {
+      if (triangles.size() <= size_t(level))
+        triangles.resize(level + 1, 0);
+      const Handle(JTCAFControl_Triangulation::Level)& lod = face->Levels().Value(level);
+      for (int k = 0; !lod.IsNull() && k < lod->LateLoaded.Length(); ++k)
+      {
+        const Handle(JtProperty_LateLoaded)& property = lod->LateLoaded.Value(k);
+        if (property->Load(nullptr, Message_ProgressRange(), stream))
+          triangles[level] += property->Object()->NbTriangles();
+        property->Release();
+      }
+    }
+  }
+  return triangles;
+}
+
+// The assembly tree of a JT file as fact lines: assemblies with their instances (repeats of
+// one child counted), parts with their triangles per level. Unnamed grouping levels are
+// left out, their children shown in their place.
+void jtTreeFacts(const quorin::algoMesh_JT&        reader,
+                 const int                         product,
+                 const int                         count,
+                 const int                         depth,
+                 std::map<int, std::vector<long>>& levels,
+                 std::vector<std::string>&         facts)
+{
+  const JTCAFControl_Reader::Product& node    = reader.Products()[product];
+  const bool                          isShown = node.IsPart || !node.Name.empty() || depth == 0;
+  std::string                         line    = std::string(2 * depth + 2, ' ') +
+                     (node.Name.empty() ? "(unnamed)" : node.Name.substr(0, node.Name.find(';')));
+  if (count > 1)
+    line += " x" + std::to_string(count);
+  if (node.IsPart)
+  {
+    if (levels.find(product) == levels.end())
+      levels[product] = jtPartLevels(node);
+    const std::vector<long>& triangles = levels[product];
+    line += ": part, " + std::to_string(triangles.size()) + " level" +
+            (triangles.size() == 1 ? "" : "s") + ", triangles";
+    for (const long t : triangles)
+      line += " " + std::to_string(t);
+  }
+  if (isShown)
+    facts.push_back(line);
+  if (depth >= 32 || facts.size() > 10000)
+    return;
+  for (size_t i = 0; i < node.Children.size();)
+  {
+    size_t j = i;
+    while (j < node.Children.size() && node.Children[j] == node.Children[i])
+      ++j;
+    jtTreeFacts(reader, node.Children[i], int(j - i) * (isShown ? 1 : count),
+                isShown ? depth + 1 : depth, levels, facts);
+    i = j;
+  }
+}
+
+bool readJt(MeshInput&                  input,
+            const MeshInputOptions&     options,
+            const ActAPI_ProgressEntry& progress,
+            std::string&                error)
+{
+  input.Format                       = "JT";
+  Handle(quorin::algoMesh_JT) reader = new quorin::algoMesh_JT();
+  reader->SetLodIndex(options.Lod);
+  reader->SetDocument(new TDocStd_Document(""));
+  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
+  indicator->ConnectNotifier(progress.Access());
+  progress.Init("Reading JT", 100);
+  if (!reader->Perform(input.Path.c_str(), indicator->Start()))
+  {
+    error = progress.IsCancelling()
+                ? "interrupted"
+                : "cannot read " + (reader->ErrorMessage().empty() ? "'" + input.Path + "'"
+                                                                   : reader->ErrorMessage());
+    return false;
+  }
+  input.Shape = reader->SingleShape();
+  input.Facts.push_back("Version: " + std::to_string(reader->Model()->MajorVersion()) + "." +
+                        std::to_string(reader->Model()->MinorVersion()));
+  input.Facts.push_back("Levels of detail: " + std::to_string(reader->NbTriangulationLods()) +
+                        ", level read: " + std::to_string(reader->LodIndex()));
+  if (reader->RootProduct() >= 0)
+  {
+    input.Facts.push_back("Assembly tree (parts: levels, triangles per level):");
+    std::map<int, std::vector<long>> levels;
+    jtTreeFacts(*reader, reader->RootProduct(), 1, 0, levels, input.Facts);
+  }
+  input.Mesh = JoinFaceMeshes(input.Shape);
+  if (input.Mesh.IsNull())
+  {
+    error =
+        "'" + input.Path + "' holds no triangles at level " + std::to_string(reader->LodIndex());
+    return false;
+  }
+  progress.Complete();
+  return true;
+}
+
 } // namespace
 
 const char* SupportedExtensions()
 {
   return ".stl, .ply, .obj, .nas/.bdf, .msh, .vtp, .vtu (mesh; surface of volume meshes), "
+         ".jt (assembly at one level of detail), "
          ".step/.stp and .brep (CAD, meshed first)";
+}
+
+int ApplyLodOption(const std::string& value, MeshInputOptions& options)
+{
+  char*      end    = nullptr;
+  const long parsed = std::strtol(value.c_str(), &end, 10);
+  if (value.empty() || *end != '\0' || parsed < 0 || parsed > 1000000)
+  {
+    return Fail("--lod needs a whole number of 0 or more, got '" + value + "'", Exit_Usage);
+  }
+  options.Lod = static_cast<int>(parsed);
+  return Exit_Ok;
 }
 
 bool LoadMeshInput(const std::string&          path,
@@ -511,6 +634,10 @@ bool LoadMeshInput(const std::string&          path,
   else if (extension == ".vtp" || extension == ".vtu")
   {
     isRead = readVtkXml(input, progress, error);
+  }
+  else if (extension == ".jt")
+  {
+    isRead = readJt(input, options, progress, error);
   }
   else if (extension == ".step" || extension == ".stp")
   {

@@ -23,14 +23,15 @@ namespace cli
 struct MeshInput
 {
   std::string Path;
-  std::string Format;   //!< "STL", "PLY", "OBJ", "NASTRAN", "MSH", "VTP", "VTU", "STEP", "BREP"
+  std::string Format; //!< "STL", "PLY", "OBJ", "NASTRAN", "MSH", "VTP", "VTU", "JT", "STEP", "BREP"
   std::string Encoding; //!< "binary" or "ASCII" (STL, PLY), empty otherwise
   //! What the format tells beyond the mesh, one line each ("Elements: vertex 8, face 6").
   std::vector<std::string> Facts;
   std::uintmax_t           FileSize = 0; //!< bytes
   bool                     IsBRep   = false;
 
-  //! B-rep inputs: the shape as read, with a triangulation on each meshed face.
+  //! B-rep inputs: the shape as read, with a triangulation on each meshed face; JT inputs:
+  //! the assembly with the chosen level on each face.
   TopoDS_Shape Shape;
 
   //! Linear deflection the shape was meshed with (model units); 0 for mesh files.
@@ -50,14 +51,22 @@ struct MeshInputOptions
 
   //! Share of the bounding-box diagonal used as the automatic deflection.
   double DeflectionRatio = 0.001;
+
+  //! Level of detail read from JT files (0 the finest; above the last reads the last).
+  int Lod = 0;
 };
 
 //! The extensions LoadMeshInput understands, for help texts.
 const char* SupportedExtensions();
 
+//! Takes the value of a "--lod N" option (N a whole number, 0 or more) into options.Lod;
+//! answers Exit_Ok, or prints the error and answers Exit_Usage.
+int ApplyLodOption(const std::string& value, MeshInputOptions& options);
+
 //! Reads a file chosen by its extension (case ignored): .stl, .ply and .obj as a mesh;
 //! .nas/.bdf, .msh, .vtp and .vtu as a data model mesh whose triangles and quadrangles (cut
-//! in two), or else the unshared faces of its volumes, become the mesh;
+//! in two), or else the unshared faces of its volumes, become the mesh; .jt as an assembly
+//! whose placed faces at level `options.Lod`, welded, become the mesh;
 //! .step, .stp and .brep as a shape, then meshed. Progress and Ctrl-C go through the entry.
 //! @return false with a one-line reason in `error` when the file is missing, unreadable,
 //!         of an unknown extension, holds no triangles, or the user interrupted
