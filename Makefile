@@ -3,7 +3,9 @@ BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 JOBS       ?= 2
 CMAKE_GEN  := -G Ninja
-LAUNCHER   := $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
+# Expanded when a recipe runs, after `deps` has installed ccache: the first configure of a
+# fresh machine then uses the cache like every later one, and nothing is built twice.
+LAUNCHER    = $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
 # Paths inside the checkout are hashed relative to it, so that every clone of the project
 # shares ccache results with the others.
 export CCACHE_BASEDIR   := $(CURDIR)

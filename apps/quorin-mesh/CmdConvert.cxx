@@ -5,6 +5,7 @@
 #include "Commands.hxx"
 #include "MeshInput.hxx"
 #include "MeshOutput.hxx"
+#include "VertexAttributes.hxx"
 
 #include <cstdio>
 
@@ -87,14 +88,36 @@ int RunConvert(const std::vector<std::string>& arguments)
               input.Mesh->NbNodes());
   std::fflush(stdout);
 
-  // 3. Write.
-  if (!SaveMesh(input.Mesh, paths[1], encoding, progress, error))
+  // 3. Write, with the vertex attributes where the format holds them.
+  const std::string outExtension = LowerExtension(paths[1]);
+  const bool        keepsAttributes =
+      outExtension == ".ply" || outExtension == ".vtp" || outExtension == ".vtu";
+  bool isWritten = false;
+  if (!input.Attributes.IsEmpty() && keepsAttributes)
+  {
+    isWritten =
+        outExtension == ".ply"
+            ? WritePlyWithAttributes(input.Mesh, input.Attributes, paths[1],
+                                     encoding != Encoding::Ascii, error)
+            : WriteVtkWithAttributes(input.Mesh, input.Attributes, paths[1], progress, error);
+  }
+  else
+  {
+    isWritten = SaveMesh(input.Mesh, paths[1], encoding, progress, error);
+  }
+  if (!isWritten)
   {
     return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
   }
   notifier->ResetProgress();
   std::printf("Wrote %s (%s): %d triangles, %d nodes\n", paths[1].c_str(), description.c_str(),
               input.Mesh->NbTriangles(), input.Mesh->NbNodes());
+  if (!input.Attributes.IsEmpty())
+  {
+    std::printf(keepsAttributes ? "Kept the vertex %s\n"
+                                : "Dropped the vertex %s: the format cannot hold them\n",
+                input.Attributes.Description().c_str());
+  }
   return Exit_Ok;
 }
 

@@ -30,6 +30,8 @@ const char* const THE_USAGE =
     "closed mesh). CAD files are meshed first and also report their solids and faces.\n"
     "JT files give the placed model at one level of detail (every instance counted), then\n"
     "their assembly tree with the triangles of each level of each part.\n"
+    "Point clouds (.xyz, .pts, PLY without faces) report their points and box. A file\n"
+    "with a missing or wrong extension is recognised by its content.\n"
     "\n"
     "Options:\n"
     "  --deflection D  linear deflection for meshing CAD files, in model units\n"
@@ -74,8 +76,9 @@ int RunInfo(const std::vector<std::string>& arguments)
 {
   std::vector<std::string> files;
   MeshInputOptions         options;
-  bool                     weld    = false;
-  const auto               setWeld = [&weld](const std::string&)
+  options.AcceptsPoints = true;
+  bool       weld       = false;
+  const auto setWeld    = [&weld](const std::string&)
   {
     weld = true;
     return int(Exit_Ok);

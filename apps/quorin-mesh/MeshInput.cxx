@@ -2,6 +2,8 @@
 
 #include "CliNotifier.hxx"
 #include "Commands.hxx"
+#include "FormatSniffer.hxx"
+#include "PointCloudInput.hxx"
 
 #include <Exchange_OBJMaterials.hxx>
 #include <RPly_Reader.hxx>
@@ -39,6 +41,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <cctype>
 #include <cstdlib>
@@ -115,15 +118,33 @@ bool readPly(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string
   {
     return readFailed(input, progress, error);
   }
-  // A file without faces is read as a point set with one placeholder triangle on node 0.
+  // A file without faces is read as a point set with one placeholder triangle on node 0:
+  // it is a point cloud.
   int a, b, c;
   input.Mesh->Triangle(1).Get(a, b, c);
   if (a < 1 || b < 1 || c < 1)
   {
-    error = "'" + input.Path + "' holds no faces";
-    return false;
+    Handle(Poly_Triangulation) cloud = NewPointCloud(input.Mesh->NbNodes());
+    for (int i = 1; i <= input.Mesh->NbNodes(); ++i)
+    {
+      cloud->SetNode(i, input.Mesh->Node(i));
+    }
+    input.Mesh         = cloud;
+    input.IsPointCloud = true;
+    return true;
+  }
+  if (ReadPlyAttributes(input.Path, input.Mesh, input.Attributes) && !input.Attributes.IsEmpty())
+  {
+    input.Facts.push_back("Vertex attributes: " + input.Attributes.Description());
   }
   return true;
+}
+
+bool readPoints(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
+{
+  input.Format       = "point cloud";
+  input.IsPointCloud = true;
+  return ReadPointText(input.Path, progress, input.Mesh, error);
 }
 
 // The materials an OBJ file refers to: those defined in its material libraries and the
@@ -440,10 +461,12 @@ bool readMsh(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string
   return takeModel(input, model, facts, error);
 }
 
-bool readVtkXml(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
+bool readVtkXml(MeshInput&                  input,
+                const bool                  isPoly,
+                const ActAPI_ProgressEntry& progress,
+                std::string&                error)
 {
-  const bool isPoly = LowerExtension(input.Path) == ".vtp";
-  input.Format      = isPoly ? "VTP" : "VTU";
+  input.Format = isPoly ? "VTP" : "VTU";
   Handle(MorvDS_Mesh) model;
   NCollection_Vector<Handle(quorin::algoMesh_Field)> fields;
   const bool isRead = isPoly ? quorin::algoMesh_VTK_XML::ReadVTP(input.Path.c_str(), model, fields,
@@ -569,13 +592,32 @@ bool readJt(MeshInput&                  input,
   return true;
 }
 
+// Tells on standard error that a file is read by its content, not by its extension.
+void noteContent(const std::string&   path,
+                 const std::string&   extension,
+                 const SniffedFormat& sniffed)
+{
+  const std::string claimed = FormatOfExtension(extension);
+  const std::string reason  = extension.empty() ? "it has no extension"
+                              : claimed.empty() ? "its extension '" + extension + "' is unknown"
+                                                : "its extension says " + claimed;
+  std::fprintf(stderr, "quorin-mesh: note: reading '%s' as %s by its content (%s)\n", path.c_str(),
+               sniffed.Name.c_str(), reason.c_str());
+}
+
 } // namespace
 
 const char* SupportedExtensions()
 {
   return ".stl, .ply, .obj, .nas/.bdf, .msh, .vtp, .vtu (mesh; surface of volume meshes), "
          ".jt (assembly at one level of detail), "
-         ".step/.stp and .brep (CAD, meshed first)";
+         ".step/.stp and .brep (CAD, meshed first), or any of these under a missing or wrong "
+         "extension (recognised by content)";
+}
+
+const char* PointCloudExtensions()
+{
+  return ".xyz, .pts (x y z per line) and PLY without faces";
 }
 
 int ApplyLodOption(const std::string& value, MeshInputOptions& options)
@@ -606,10 +648,18 @@ bool LoadMeshInput(const std::string&          path,
             "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
     return false;
   }
-  input.FileSize              = std::filesystem::file_size(path, status);
-  const std::string extension = LowerExtension(path);
+  input.FileSize        = std::filesystem::file_size(path, status);
+  std::string extension = LowerExtension(path);
 
-  // 2. Read it with the reader of its format.
+  // 2. A content that shows another format than the extension's wins.
+  const SniffedFormat sniffed = SniffFormat(path);
+  if (!sniffed.Name.empty() && sniffed.Name != FormatOfExtension(extension))
+  {
+    noteContent(path, extension, sniffed);
+    extension = sniffed.Extension;
+  }
+
+  // 3. Read it with the reader of its format.
   bool isRead = false;
   if (extension == ".stl")
   {
@@ -633,7 +683,11 @@ bool LoadMeshInput(const std::string&          path,
   }
   else if (extension == ".vtp" || extension == ".vtu")
   {
-    isRead = readVtkXml(input, progress, error);
+    isRead = readVtkXml(input, extension == ".vtp", progress, error);
+  }
+  else if (extension == ".xyz" || extension == ".pts")
+  {
+    isRead = readPoints(input, progress, error);
   }
   else if (extension == ".jt")
   {
@@ -647,6 +701,12 @@ bool LoadMeshInput(const std::string&          path,
   {
     isRead = readBRep(input, progress, error);
   }
+  else if (!sniffed.Name.empty())
+  {
+    // Recognised, but no reader of this format is built in.
+    error = "'" + path + "' is a " + sniffed.Name + " file, which this build cannot read";
+    return false;
+  }
   else
   {
     error =
@@ -657,13 +717,25 @@ bool LoadMeshInput(const std::string&          path,
   {
     return false;
   }
+  if (input.IsPointCloud)
+  {
+    input.Facts.push_back("Point cloud: " + std::to_string(input.Mesh->NbNodes()) + " points");
+    if (!options.AcceptsPoints)
+    {
+      error = "'" + path + "' is a point cloud (" + std::to_string(input.Mesh->NbNodes()) +
+              " points, no triangles); this command needs a triangle mesh (point clouds are "
+              "read by info, hull and obb)";
+      return false;
+    }
+    return true;
+  }
   input.IsBRep = input.Format == "STEP" || input.Format == "BREP";
   if (!input.IsBRep)
   {
     return true;
   }
 
-  // 3. Mesh a B-rep input and weld its face meshes into one.
+  // 4. Mesh a B-rep input and weld its face meshes into one.
   if (input.Shape.IsNull() || !TopExp_Explorer(input.Shape, TopAbs_FACE).More())
   {
     error = "'" + path + "' holds no faces";
@@ -821,9 +893,16 @@ bool LoadShapeInput(const std::string&          path,
             "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
     return false;
   }
-  input.FileSize              = std::filesystem::file_size(path, status);
-  const std::string extension = LowerExtension(path);
-  bool              isRead    = false;
+  input.FileSize                = std::filesystem::file_size(path, status);
+  const SniffedFormat sniffed   = SniffFormat(path);
+  std::string         extension = LowerExtension(path);
+  if ((sniffed.Name == "STEP" || sniffed.Name == "BREP") &&
+      sniffed.Name != FormatOfExtension(extension))
+  {
+    noteContent(path, extension, sniffed);
+    extension = sniffed.Extension;
+  }
+  bool isRead = false;
   if (extension == ".step" || extension == ".stp")
   {
     isRead = readStep(input, progress, error);
