@@ -70,6 +70,7 @@ void AddRepairTasks(std::vector<Task>& tasks);
 void AddExchange2Tasks(std::vector<Task>& tasks);
 void AddWrapTasks(std::vector<Task>& tasks);
 void AddGenerationTasks(std::vector<Task>& tasks);
+void AddCancelTasks(std::vector<Task>& tasks);
 
 } // namespace bench
 
