@@ -150,6 +150,11 @@ bool algoMesh_CheckMeshesOverlap::voxelize(const Handle(Poly_Triangulation) & me
   {
     return true;
   }
+  // The mesh is read into the component's own form before its first poll: ask first.
+  if (progress.IsCancelled())
+  {
+    return false;
+  }
   Bnd_Box box;
   algoBase_Utils::Bounds(mesh, TopLoc_Location(), box);
   double diagonal = 0.0;
