@@ -4,6 +4,7 @@
 #include <algoMesh_CheckSelfIntersections.hxx>
 #include <algoMesh_Conglomerate.hxx>
 #include <algoMesh_ConvexHull.hxx>
+#include <algoMesh_ExtGen.hxx>
 #include <algoMesh_FillHoles.hxx>
 #include <algoMesh_Heal.hxx>
 #include <algoMesh_OptimizeOBB.hxx>
@@ -13,6 +14,13 @@
 
 #include <CancelProbe.hxx>
 #include <MeshBuilders.hxx>
+
+#include <BRepPrimAPI_MakeSphere.hxx>
+#include <BRep_Builder.hxx>
+#include <BRep_Tool.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Compound.hxx>
 
 #include <gtest/gtest.h>
 
@@ -224,4 +232,27 @@ TEST(algoMesh_Cancellation, Smoothing)
   EXPECT_FALSE(vtkRun.answer);
   EXPECT_EQ(THE_CANCELLED, vtkRun.texts);
   EXPECT_TRUE(result.IsNull());
+}
+
+TEST(algoMesh_Cancellation, KernelMesherLeavesNoFaceMeshed)
+{
+  // Twenty spheres meshed finely: the kernel reports per face and stops between faces.
+  TopoDS_Compound shape;
+  BRep_Builder    builder;
+  builder.MakeCompound(shape);
+  for (int i = 0; i < 20; ++i)
+  {
+    builder.Add(shape, BRepPrimAPI_MakeSphere(gp_Pnt(3.0 * i, 0.0, 0.0), 1.0).Shape());
+  }
+  const CancelledRun run =
+      testmesh::RunCancelled([&](const ActAPI_ProgressEntry& progress)
+                             { return algoMesh_ExtGen::DoNative(shape, 0.002, 0.1, progress); });
+  testmesh::ExpectStoppedPromptly(run);
+  EXPECT_FALSE(run.answer);
+  EXPECT_EQ(THE_CANCELLED, run.texts);
+  for (TopExp_Explorer it(shape, TopAbs_FACE); it.More(); it.Next())
+  {
+    TopLoc_Location location;
+    EXPECT_TRUE(BRep_Tool::Triangulation(TopoDS::Face(it.Current()), location).IsNull());
+  }
 }
