@@ -104,7 +104,8 @@ private:
   //! Gives every point to the first initial face that has it outside.
   void assignInitialPoints();
 
-  //! Expands the hull towards the farthest point of each queued face until none is left.
+  //! Expands the hull towards the farthest point of each queued face until none is left;
+  //! false when the run was cancelled (polled once per new hull vertex).
   bool expand();
 
   //! Collects the faces visible from point q, starting at face f, and the horizon edges.

@@ -3,8 +3,10 @@
 #include <ActAPI_LogMessage.hxx>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <memory>
 #include <thread>
 
 namespace quorin

@@ -18,9 +18,7 @@
 
 #include <ActAPI_ProgressEntry.hxx>
 
-#include <atomic>
 #include <cstdint>
-#include <memory>
 
 namespace quorin
 {
