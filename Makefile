@@ -5,7 +5,9 @@ TSAN_BUILD ?= build-tsan
 WERROR     ?= OFF
 JOBS       ?= 2
 CMAKE_GEN  := -G Ninja
-LAUNCHER   := $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
+# Expanded when a recipe runs, after `deps` has installed ccache: the first configure of a
+# fresh machine then uses the cache like every later one, and nothing is built twice.
+LAUNCHER    = $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
 # Paths inside the checkout are hashed relative to it, so that every clone of the project
 # shares ccache results with the others.
 export CCACHE_BASEDIR   := $(CURDIR)
@@ -60,6 +62,9 @@ consumer: build
 	  -DCMAKE_PREFIX_PATH=$(abspath $(BUILD))/stage >/dev/null
 	@cmake --build $(BUILD)/consumer -j$(JOBS)
 	$(BUILD)/consumer/consumer
+	@if [ -d $(BUILD)/stage/lib/python3/dist-packages/quorin ]; then \
+	  PYTHONPATH=$(BUILD)/stage/lib/python3/dist-packages /usr/bin/python3 -c \
+	    "import quorin; print('installed Python package', quorin.__file__)"; fi
 
 fuzz:
 	@WITH_FUZZ=1 bash scripts/install-deps.sh

@@ -71,6 +71,7 @@ void AddExchange2Tasks(std::vector<Task>& tasks);
 void AddWrapTasks(std::vector<Task>& tasks);
 void AddGenerationTasks(std::vector<Task>& tasks);
 void AddCancelTasks(std::vector<Task>& tasks);
+void AddScaleTasks(std::vector<Task>& tasks);
 
 } // namespace bench
 

@@ -19,6 +19,7 @@ int main(int argc, char** argv)
   bench::AddWrapTasks(tasks);
   bench::AddGenerationTasks(tasks);
   bench::AddCancelTasks(tasks);
+  bench::AddScaleTasks(tasks);
 
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0)
   {

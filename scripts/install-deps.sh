@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs, skipping those already present.
+# npm fetches the pinned viewer library of the HTML quality report at configure time;
+# chromium opens the report in the browser test.
 # Safe to run repeatedly; uses sudo when not run as root.
 set -euo pipefail
 
@@ -7,8 +9,13 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
   libocct-data-exchange-dev libocct-ocaf-dev libocct-visualization-dev
-  libvtk9-dev libopenmesh-dev libtbb-dev libgtest-dev
+  libvtk9-dev libopenmesh-dev libtbb-dev libgtest-dev zlib1g-dev liblzma-dev chromium
+  pybind11-dev python3-pybind11 python3-dev python3-numpy python3-dask python3-distributed
+  python3-pandas python3-pytest
 )
+# A Node.js installed from elsewhere brings its own npm, which Debian's package would
+# conflict with.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 # Fuzzing needs clang's libFuzzer; benchmarks compare with peer libraries, which the
 # library itself does not need.
 if [ "${WITH_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi

@@ -65,7 +65,7 @@ std::optional<int> ParseCommandLine(const CommandSyntax&            syntax,
                   Exit_Usage);
     }
   }
-  if (files.size() < syntax.NbFiles)
+  if (files.size() + syntax.NbOptionalFiles < syntax.NbFiles)
   {
     syntax.PrintUsage(stderr);
     return Exit_Usage;

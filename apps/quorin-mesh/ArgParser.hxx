@@ -30,13 +30,14 @@ struct CommandSyntax
   const char* FilesText; //!< the same in words: "one file"
   void (*PrintUsage)(FILE* stream);
   std::vector<CommandOption> Options;
+  size_t                     NbOptionalFiles = 0; //!< the last files that may be left out
 };
 
 //! Walks `arguments` in order. Help prints the usage on standard output; a missing value,
-//! a bad deflection, an unknown option, a file too many or too few print the error (too
-//! few: the usage) on standard error. Answers the exit code when the command is to stop
-//! there, nothing when it is to run on `files` and `deflection` (unchanged when not
-//! given). A lone "-" is a file, not an option.
+//! a bad deflection, an unknown option, a file too many print the error on standard error,
+//! and so do too few files (fewer than NbFiles - NbOptionalFiles), with the usage. Answers
+//! the exit code when the command is to stop there, nothing when it is to run on `files`
+//! and `deflection` (unchanged when not given). A lone "-" is a file, not an option.
 std::optional<int> ParseCommandLine(const CommandSyntax&            syntax,
                                     const std::vector<std::string>& arguments,
                                     std::vector<std::string>&       files,

@@ -5,6 +5,7 @@
 #include "Commands.hxx"
 #include "MeshInput.hxx"
 #include "MeshOutput.hxx"
+#include "VertexAttributes.hxx"
 
 #include <cstdio>
 
@@ -16,7 +17,7 @@ namespace
 void printUsage(FILE* stream)
 {
   std::fprintf(stream,
-               "Usage: quorin-mesh convert IN OUT [--ascii | --binary] [--deflection D]\n"
+               "Usage: quorin-mesh convert IN OUT [--ascii | --binary] [--deflection D] [--lod N]\n"
                "\n"
                "Reads IN and writes its mesh to OUT, each in the format of its extension, and\n"
                "prints the counts of both. Readable: %s. Writable: %s.\n"
@@ -30,6 +31,7 @@ void printUsage(FILE* stream)
                "  --binary        write STL or PLY as binary (the default)\n"
                "  --deflection D  linear deflection for meshing CAD files, in model units\n"
                "                  (default: 0.1%% of the bounding-box diagonal)\n"
+               "  --lod N         level of detail of JT files, 0 the finest (default 0)\n"
                "  -h, --help      this text\n",
                SupportedExtensions(), WritableExtensions());
 }
@@ -56,7 +58,9 @@ int RunConvert(const std::vector<std::string>& arguments)
       "two files",
       printUsage,
       {{"--ascii", false, [&choose](const std::string&) { return choose(Encoding::Ascii); }},
-       {"--binary", false, [&choose](const std::string&) { return choose(Encoding::Binary); }}}};
+       {"--binary", false, [&choose](const std::string&) { return choose(Encoding::Binary); }},
+       {"--lod", true,
+        [&options](const std::string& value) { return ApplyLodOption(value, options); }}}};
   if (const std::optional<int> stop =
           ParseCommandLine(syntax, arguments, paths, options.Deflection))
   {
@@ -84,14 +88,36 @@ int RunConvert(const std::vector<std::string>& arguments)
               input.Mesh->NbNodes());
   std::fflush(stdout);
 
-  // 3. Write.
-  if (!SaveMesh(input.Mesh, paths[1], encoding, progress, error))
+  // 3. Write, with the vertex attributes where the format holds them.
+  const std::string outExtension = LowerExtension(paths[1]);
+  const bool        keepsAttributes =
+      outExtension == ".ply" || outExtension == ".vtp" || outExtension == ".vtu";
+  bool isWritten = false;
+  if (!input.Attributes.IsEmpty() && keepsAttributes)
+  {
+    isWritten =
+        outExtension == ".ply"
+            ? WritePlyWithAttributes(input.Mesh, input.Attributes, paths[1],
+                                     encoding != Encoding::Ascii, error)
+            : WriteVtkWithAttributes(input.Mesh, input.Attributes, paths[1], progress, error);
+  }
+  else
+  {
+    isWritten = SaveMesh(input.Mesh, paths[1], encoding, progress, error);
+  }
+  if (!isWritten)
   {
     return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
   }
   notifier->ResetProgress();
   std::printf("Wrote %s (%s): %d triangles, %d nodes\n", paths[1].c_str(), description.c_str(),
               input.Mesh->NbTriangles(), input.Mesh->NbNodes());
+  if (!input.Attributes.IsEmpty())
+  {
+    std::printf(keepsAttributes ? "Kept the vertex %s\n"
+                                : "Dropped the vertex %s: the format cannot hold them\n",
+                input.Attributes.Description().c_str());
+  }
   return Exit_Ok;
 }
 

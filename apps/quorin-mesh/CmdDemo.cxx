@@ -10,6 +10,7 @@
 #include "CliNotifier.hxx"
 #include "MeshInput.hxx"
 #include "MeshOutput.hxx"
+#include "QualityReport.hxx"
 #include "QualityTable.hxx"
 
 #include <algoBase_Utils.hxx>
@@ -219,6 +220,45 @@ bool printDecimation(const TopoDS_Shape& part,
   return true;
 }
 
+// The report of the welded mesh: its metrics, its deviation from the part and its
+// self-intersecting groups.
+bool writeReport(const TopoDS_Shape& part,
+                 const Handle(Poly_Triangulation) & mesh,
+                 const quorin::algoMesh_Checker& checker,
+                 const std::string&              path,
+                 const ActAPI_ProgressEntry&     progress,
+                 std::string&                    error)
+{
+  std::vector<ReportField> fields =
+      MetricReportFields(checker.QualityInfo(), TriangleMetrics(), mesh->NbTriangles());
+  quorin::algoMesh_DeviationCheckCADMesh deviation(part, progress);
+  if (deviation.Perform(mesh, quorin::algoMesh_DeviationCheckCADMesh::DistType_Unsigned))
+  {
+    ReportField field;
+    field.Name   = "Deviation";
+    field.Values = deviation.Deviations();
+    fields.push_back(std::move(field));
+  }
+  quorin::algoMesh_CheckSelfIntersections selfx(progress);
+  selfx.SaveSelfIntersections(true);
+  selfx.Perform(mesh);
+  ReportField groups;
+  groups.Name = "Self-intersection group";
+  groups.Type = ReportField::Kind_Groups;
+  groups.Values.assign(static_cast<size_t>(mesh->NbTriangles()), 0.0);
+  int number = 0;
+  for (const std::set<int>& group : selfx.Groups())
+  {
+    ++number;
+    for (const int triangle : group)
+    {
+      groups.Values[static_cast<size_t>(triangle) - 1] = number;
+    }
+  }
+  fields.push_back(std::move(groups));
+  return WriteQualityReport(path, "demo part", mesh, fields, error);
+}
+
 // The part remeshed by the surface tessellator with edges at most `size` long.
 bool printTessellation(const TopoDS_Shape& part, const double size)
 {
@@ -376,6 +416,21 @@ int RunDemo(const std::vector<std::string>& arguments)
     return Fail("cannot write '" + brepPath + "'");
   }
   std::printf("Wrote %s (the part with its face meshes)\n", brepPath.c_str());
+
+  // 7. The quality report of the welded mesh.
+  const std::string reportPath = (std::filesystem::path(outDir) / "demo-report.html").string();
+  std::string       error;
+  if (!CanWriteReport())
+  {
+    std::printf("No quality report: this build has no report viewer (npm was missing)\n");
+    return Exit_Ok;
+  }
+  if (!writeReport(part, mesh, checker, reportPath, progress, error))
+  {
+    return Fail(error);
+  }
+  notifier->ResetProgress();
+  std::printf("Wrote %s (quality report; open it in a browser)\n", reportPath.c_str());
   return Exit_Ok;
 }
 

@@ -22,12 +22,16 @@ namespace cli
 namespace
 {
 const char* const THE_USAGE =
-    "Usage: quorin-mesh info FILE [--deflection D] [--weld]\n"
+    "Usage: quorin-mesh info FILE [--deflection D] [--weld] [--lod N]\n"
     "\n"
     "Prints the number of triangles and nodes and the largest surface deviation of FILE,\n"
     "then the size and format of the file (with the elements of a PLY file and the\n"
     "materials of an OBJ file), its bounding box and the number of boundary edges (0 for a\n"
     "closed mesh). CAD files are meshed first and also report their solids and faces.\n"
+    "JT files give the placed model at one level of detail (every instance counted), then\n"
+    "their assembly tree with the triangles of each level of each part.\n"
+    "Point clouds (.xyz, .pts, PLY without faces) report their points and box. A file\n"
+    "with a missing or wrong extension is recognised by its content.\n"
     "\n"
     "Options:\n"
     "  --deflection D  linear deflection for meshing CAD files, in model units\n"
@@ -35,6 +39,8 @@ const char* const THE_USAGE =
     "  --weld          for CAD files, give the statistics of the face meshes welded\n"
     "                  into one mesh (nodes closer than 1e-7 shared) instead of the\n"
     "                  face meshes side by side, and the node counts before and after\n"
+    "  --lod N         level of detail of JT files, 0 the finest (default 0); a level\n"
+    "                  above the last reads the last\n"
     "  -h, --help      this text\n";
 
 void printUsage(FILE* stream)
@@ -70,13 +76,17 @@ int RunInfo(const std::vector<std::string>& arguments)
 {
   std::vector<std::string> files;
   MeshInputOptions         options;
-  bool                     weld    = false;
-  const auto               setWeld = [&weld](const std::string&)
+  options.AcceptsPoints = true;
+  bool       weld       = false;
+  const auto setWeld    = [&weld](const std::string&)
   {
     weld = true;
     return int(Exit_Ok);
   };
-  const CommandSyntax syntax{"info", 1, "one file", printUsage, {{"--weld", false, setWeld}}};
+  const auto setLod = [&options](const std::string& value)
+  { return ApplyLodOption(value, options); };
+  const CommandSyntax syntax{
+      "info", 1, "one file", printUsage, {{"--weld", false, setWeld}, {"--lod", true, setLod}}};
   if (const std::optional<int> stop =
           ParseCommandLine(syntax, arguments, files, options.Deflection))
   {
@@ -93,7 +103,8 @@ int RunInfo(const std::vector<std::string>& arguments)
   }
 
   quorin::algoMesh_Info info;
-  if (input.IsBRep && !weld)
+  // CAD and JT files count their faces as placed, every instance with its own nodes.
+  if ((input.IsBRep || input.Format == "JT") && !weld)
   {
     info.ExtractInfoFrom(input.Shape);
   }

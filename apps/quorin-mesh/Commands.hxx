@@ -41,6 +41,10 @@ int RunObfuscate(const std::vector<std::string>& arguments);
 int RunWrap(const std::vector<std::string>& arguments);
 int RunOverlap(const std::vector<std::string>& arguments);
 int RunMesh(const std::vector<std::string>& arguments);
+int RunSelfx(const std::vector<std::string>& arguments);
+int RunDeviation(const std::vector<std::string>& arguments);
+int RunHull(const std::vector<std::string>& arguments);
+int RunObb(const std::vector<std::string>& arguments);
 
 //! Extension of a path with its dot, in lower case (".stl"); empty when it has none.
 std::string LowerExtension(const std::string& path);

@@ -2,11 +2,14 @@
 
 #include "CliNotifier.hxx"
 #include "Commands.hxx"
+#include "FormatSniffer.hxx"
+#include "PointCloudInput.hxx"
 
 #include <Exchange_OBJMaterials.hxx>
 #include <algoBase_ProgressIndicator.hxx>
 #include <algoBase_Utils.hxx>
 #include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_JT.hxx>
 #include <algoMesh_MSH.hxx>
 #include <algoMesh_NAS.hxx>
 #include <algoMesh_VTK_XML.hxx>
@@ -30,14 +33,17 @@
 #include <Message_ProgressScope.hxx>
 #include <OSD_Path.hxx>
 #include <STEPControl_Reader.hxx>
+#include <TDocStd_Document.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -111,15 +117,33 @@ bool readPly(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string
   {
     return readFailed(input, progress, error);
   }
-  // A file without faces is read as a point set with one placeholder triangle on node 0.
+  // A file without faces is read as a point set with one placeholder triangle on node 0:
+  // it is a point cloud.
   int a, b, c;
   input.Mesh->Triangle(1).Get(a, b, c);
   if (a < 1 || b < 1 || c < 1)
   {
-    error = "'" + input.Path + "' holds no faces";
-    return false;
+    Handle(Poly_Triangulation) cloud = NewPointCloud(input.Mesh->NbNodes());
+    for (int i = 1; i <= input.Mesh->NbNodes(); ++i)
+    {
+      cloud->SetNode(i, input.Mesh->Node(i));
+    }
+    input.Mesh         = cloud;
+    input.IsPointCloud = true;
+    return true;
+  }
+  if (ReadPlyAttributes(input.Path, input.Mesh, input.Attributes) && !input.Attributes.IsEmpty())
+  {
+    input.Facts.push_back("Vertex attributes: " + input.Attributes.Description());
   }
   return true;
+}
+
+bool readPoints(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
+{
+  input.Format       = "point cloud";
+  input.IsPointCloud = true;
+  return ReadPointText(input.Path, progress, input.Mesh, error);
 }
 
 // The materials an OBJ file refers to: those defined in its material libraries and the
@@ -436,10 +460,12 @@ bool readMsh(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string
   return takeModel(input, model, facts, error);
 }
 
-bool readVtkXml(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
+bool readVtkXml(MeshInput&                  input,
+                const bool                  isPoly,
+                const ActAPI_ProgressEntry& progress,
+                std::string&                error)
 {
-  const bool isPoly = LowerExtension(input.Path) == ".vtp";
-  input.Format      = isPoly ? "VTP" : "VTU";
+  input.Format = isPoly ? "VTP" : "VTU";
   Handle(MorvDS_Mesh) model;
   NCollection_Vector<Handle(quorin::algoMesh_Field)> fields;
   const bool isRead = isPoly ? quorin::algoMesh_VTK_XML::ReadVTP(input.Path.c_str(), model, fields,
@@ -458,12 +484,151 @@ bool readVtkXml(MeshInput& input, const ActAPI_ProgressEntry& progress, std::str
   return takeModel(input, model, facts, error);
 }
 
+// Triangles of each level of a JT part, each level loaded and released in turn.
+std::vector<long> jtPartLevels(const JTCAFControl_Reader::Product& part)
+{
+  std::vector<long> triangles;
+  auto              stream = std::make_shared<std::ifstream>();
+  for (const Handle(JTCAFControl_Triangulation) & face : part.Faces)
+  {
+    for (int level = face->Levels().Lower(); level <= face->Levels().Upper(); ++level)
+    {
+      if (triangles.size() <= size_t(level))
+        triangles.resize(level + 1, 0);
+      const Handle(JTCAFControl_Triangulation::Level)& lod = face->Levels().Value(level);
+      for (int k = 0; !lod.IsNull() && k < lod->LateLoaded.Length(); ++k)
+      {
+        const Handle(JtProperty_LateLoaded)& property = lod->LateLoaded.Value(k);
+        if (property->Load(nullptr, Message_ProgressRange(), stream))
+          triangles[level] += property->Object()->NbTriangles();
+        property->Release();
+      }
+    }
+  }
+  return triangles;
+}
+
+// The assembly tree of a JT file as fact lines: assemblies with their instances (repeats of
+// one child counted), parts with their triangles per level. Unnamed grouping levels are
+// left out, their children shown in their place.
+void jtTreeFacts(const quorin::algoMesh_JT&        reader,
+                 const int                         product,
+                 const int                         count,
+                 const int                         depth,
+                 std::map<int, std::vector<long>>& levels,
+                 std::vector<std::string>&         facts)
+{
+  const JTCAFControl_Reader::Product& node    = reader.Products()[product];
+  const bool                          isShown = node.IsPart || !node.Name.empty() || depth == 0;
+  std::string                         line    = std::string(2 * depth + 2, ' ') +
+                     (node.Name.empty() ? "(unnamed)" : node.Name.substr(0, node.Name.find(';')));
+  if (count > 1)
+    line += " x" + std::to_string(count);
+  if (node.IsPart)
+  {
+    if (levels.find(product) == levels.end())
+      levels[product] = jtPartLevels(node);
+    const std::vector<long>& triangles = levels[product];
+    line += ": part, " + std::to_string(triangles.size()) + " level" +
+            (triangles.size() == 1 ? "" : "s") + ", triangles";
+    for (const long t : triangles)
+      line += " " + std::to_string(t);
+  }
+  if (isShown)
+    facts.push_back(line);
+  if (depth >= 32 || facts.size() > 10000)
+    return;
+  for (size_t i = 0; i < node.Children.size();)
+  {
+    size_t j = i;
+    while (j < node.Children.size() && node.Children[j] == node.Children[i])
+      ++j;
+    jtTreeFacts(reader, node.Children[i], int(j - i) * (isShown ? 1 : count),
+                isShown ? depth + 1 : depth, levels, facts);
+    i = j;
+  }
+}
+
+bool readJt(MeshInput&                  input,
+            const MeshInputOptions&     options,
+            const ActAPI_ProgressEntry& progress,
+            std::string&                error)
+{
+  input.Format                       = "JT";
+  Handle(quorin::algoMesh_JT) reader = new quorin::algoMesh_JT();
+  reader->SetLodIndex(options.Lod);
+  reader->SetDocument(new TDocStd_Document(""));
+  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
+  indicator->ConnectNotifier(progress.Access());
+  progress.Init("Reading JT", 100);
+  if (!reader->Perform(input.Path.c_str(), indicator->Start()))
+  {
+    error = progress.IsCancelling()
+                ? "interrupted"
+                : "cannot read " + (reader->ErrorMessage().empty() ? "'" + input.Path + "'"
+                                                                   : reader->ErrorMessage());
+    return false;
+  }
+  input.Shape = reader->SingleShape();
+  input.Facts.push_back("Version: " + std::to_string(reader->Model()->MajorVersion()) + "." +
+                        std::to_string(reader->Model()->MinorVersion()));
+  input.Facts.push_back("Levels of detail: " + std::to_string(reader->NbTriangulationLods()) +
+                        ", level read: " + std::to_string(reader->LodIndex()));
+  if (reader->RootProduct() >= 0)
+  {
+    input.Facts.push_back("Assembly tree (parts: levels, triangles per level):");
+    std::map<int, std::vector<long>> levels;
+    jtTreeFacts(*reader, reader->RootProduct(), 1, 0, levels, input.Facts);
+  }
+  input.Mesh = JoinFaceMeshes(input.Shape);
+  if (input.Mesh.IsNull())
+  {
+    error =
+        "'" + input.Path + "' holds no triangles at level " + std::to_string(reader->LodIndex());
+    return false;
+  }
+  progress.Complete();
+  return true;
+}
+
+// Tells on standard error that a file is read by its content, not by its extension.
+void noteContent(const std::string&   path,
+                 const std::string&   extension,
+                 const SniffedFormat& sniffed)
+{
+  const std::string claimed = FormatOfExtension(extension);
+  const std::string reason  = extension.empty() ? "it has no extension"
+                              : claimed.empty() ? "its extension '" + extension + "' is unknown"
+                                                : "its extension says " + claimed;
+  std::fprintf(stderr, "quorin-mesh: note: reading '%s' as %s by its content (%s)\n", path.c_str(),
+               sniffed.Name.c_str(), reason.c_str());
+}
+
 } // namespace
 
 const char* SupportedExtensions()
 {
   return ".stl, .ply, .obj, .nas/.bdf, .msh, .vtp, .vtu (mesh; surface of volume meshes), "
-         ".step/.stp and .brep (CAD, meshed first)";
+         ".jt (assembly at one level of detail), "
+         ".step/.stp and .brep (CAD, meshed first), or any of these under a missing or wrong "
+         "extension (recognised by content)";
+}
+
+const char* PointCloudExtensions()
+{
+  return ".xyz, .pts (x y z per line) and PLY without faces";
+}
+
+int ApplyLodOption(const std::string& value, MeshInputOptions& options)
+{
+  char*      end    = nullptr;
+  const long parsed = std::strtol(value.c_str(), &end, 10);
+  if (value.empty() || *end != '\0' || parsed < 0 || parsed > 1000000)
+  {
+    return Fail("--lod needs a whole number of 0 or more, got '" + value + "'", Exit_Usage);
+  }
+  options.Lod = static_cast<int>(parsed);
+  return Exit_Ok;
 }
 
 bool LoadMeshInput(const std::string&          path,
@@ -482,10 +647,18 @@ bool LoadMeshInput(const std::string&          path,
             "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
     return false;
   }
-  input.FileSize              = std::filesystem::file_size(path, status);
-  const std::string extension = LowerExtension(path);
+  input.FileSize        = std::filesystem::file_size(path, status);
+  std::string extension = LowerExtension(path);
 
-  // 2. Read it with the reader of its format.
+  // 2. A content that shows another format than the extension's wins.
+  const SniffedFormat sniffed = SniffFormat(path);
+  if (!sniffed.Name.empty() && sniffed.Name != FormatOfExtension(extension))
+  {
+    noteContent(path, extension, sniffed);
+    extension = sniffed.Extension;
+  }
+
+  // 3. Read it with the reader of its format.
   bool isRead = false;
   if (extension == ".stl")
   {
@@ -509,7 +682,15 @@ bool LoadMeshInput(const std::string&          path,
   }
   else if (extension == ".vtp" || extension == ".vtu")
   {
-    isRead = readVtkXml(input, progress, error);
+    isRead = readVtkXml(input, extension == ".vtp", progress, error);
+  }
+  else if (extension == ".xyz" || extension == ".pts")
+  {
+    isRead = readPoints(input, progress, error);
+  }
+  else if (extension == ".jt")
+  {
+    isRead = readJt(input, options, progress, error);
   }
   else if (extension == ".step" || extension == ".stp")
   {
@@ -518,6 +699,12 @@ bool LoadMeshInput(const std::string&          path,
   else if (extension == ".brep")
   {
     isRead = readBRep(input, progress, error);
+  }
+  else if (!sniffed.Name.empty())
+  {
+    // Recognised, but no reader of this format is built in.
+    error = "'" + path + "' is a " + sniffed.Name + " file, which this build cannot read";
+    return false;
   }
   else
   {
@@ -529,13 +716,25 @@ bool LoadMeshInput(const std::string&          path,
   {
     return false;
   }
+  if (input.IsPointCloud)
+  {
+    input.Facts.push_back("Point cloud: " + std::to_string(input.Mesh->NbNodes()) + " points");
+    if (!options.AcceptsPoints)
+    {
+      error = "'" + path + "' is a point cloud (" + std::to_string(input.Mesh->NbNodes()) +
+              " points, no triangles); this command needs a triangle mesh (point clouds are "
+              "read by info, hull and obb)";
+      return false;
+    }
+    return true;
+  }
   input.IsBRep = input.Format == "STEP" || input.Format == "BREP";
   if (!input.IsBRep)
   {
     return true;
   }
 
-  // 3. Mesh a B-rep input and weld its face meshes into one.
+  // 4. Mesh a B-rep input and weld its face meshes into one.
   if (input.Shape.IsNull() || !TopExp_Explorer(input.Shape, TopAbs_FACE).More())
   {
     error = "'" + path + "' holds no faces";
@@ -627,24 +826,54 @@ int CountBoundaryEdges(const Handle(Poly_Triangulation) & mesh)
   {
     return 0;
   }
-  // Edge keys pack the two node indices, smaller first, into one 64-bit number.
-  std::unordered_map<std::uint64_t, int> uses;
-  uses.reserve(static_cast<size_t>(mesh->NbTriangles()) * 2);
-  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  // Every edge use is listed under its smaller node with its larger node as partner; an
+  // edge whose pair is listed once is a boundary edge. A counting sort by the smaller node
+  // keeps this linear and lean (4 bytes per node, 12 per triangle) where a hash map of
+  // edges cost over 60 bytes per triangle. Node numbers outside the mesh are left out.
+  const int  nbNodes     = mesh->NbNodes();
+  const int  nbTriangles = mesh->NbTriangles();
+  const auto forEachEdge = [&](const auto& visit)
   {
-    int n[3];
-    mesh->Triangle(t).Get(n[0], n[1], n[2]);
-    for (int k = 0; k < 3; ++k)
+    for (int t = 1; t <= nbTriangles; ++t)
     {
-      const std::uint64_t a = static_cast<std::uint32_t>(std::min(n[k], n[(k + 1) % 3]));
-      const std::uint64_t b = static_cast<std::uint32_t>(std::max(n[k], n[(k + 1) % 3]));
-      ++uses[(a << 32) | b];
+      int n[3];
+      mesh->Triangle(t).Get(n[0], n[1], n[2]);
+      for (int k = 0; k < 3; ++k)
+      {
+        const int a = std::min(n[k], n[(k + 1) % 3]);
+        const int b = std::max(n[k], n[(k + 1) % 3]);
+        if (a >= 1 && b <= nbNodes)
+        {
+          visit(a, b);
+        }
+      }
     }
-  }
-  int boundary = 0;
-  for (const auto& entry : uses)
+  };
+  std::vector<int> ends(static_cast<size_t>(nbNodes) + 1, 0);
+  forEachEdge([&ends](const int a, const int) { ++ends[a]; });
+  for (int a = 1, start = 0; a <= nbNodes; ++a)
   {
-    boundary += entry.second == 1 ? 1 : 0;
+    const int count = ends[a];
+    ends[a]         = start;
+    start += count;
+  }
+  std::vector<int> partners(static_cast<size_t>(3) * nbTriangles);
+  // Filling moves each node's cursor from its start to its end, which is the next
+  // node's start: node a's partners end up in [ends[a - 1], ends[a]).
+  forEachEdge([&](const int a, const int b) { partners[ends[a]++] = b; });
+
+  int boundary = 0;
+  for (int a = 1; a <= nbNodes; ++a)
+  {
+    const auto first = partners.begin() + ends[a - 1];
+    const auto last  = partners.begin() + ends[a];
+    std::sort(first, last);
+    for (auto run = first; run != last;)
+    {
+      const auto next = std::find_if(run, last, [run](const int b) { return b != *run; });
+      boundary += next - run == 1 ? 1 : 0;
+      run = next;
+    }
   }
   return boundary;
 }
@@ -663,9 +892,16 @@ bool LoadShapeInput(const std::string&          path,
             "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
     return false;
   }
-  input.FileSize              = std::filesystem::file_size(path, status);
-  const std::string extension = LowerExtension(path);
-  bool              isRead    = false;
+  input.FileSize                = std::filesystem::file_size(path, status);
+  const SniffedFormat sniffed   = SniffFormat(path);
+  std::string         extension = LowerExtension(path);
+  if ((sniffed.Name == "STEP" || sniffed.Name == "BREP") &&
+      sniffed.Name != FormatOfExtension(extension))
+  {
+    noteContent(path, extension, sniffed);
+    extension = sniffed.Extension;
+  }
+  bool isRead = false;
   if (extension == ".step" || extension == ".stp")
   {
     isRead = readStep(input, progress, error);

@@ -1,10 +1,13 @@
 // Loading of the files the commands work on: mesh files (STL, PLY, OBJ, and the data model
 // formats NASTRAN, MSH, VTP and VTU, whose surface is taken) are read as one triangulation
 // by the library's readers, B-rep files are read as a shape and meshed by the
-// kernel's incremental mesher. The format is chosen by the file's extension; readers of
-// further formats plug in here.
+// kernel's incremental mesher, point clouds as nodes without triangles. The format is
+// chosen by the file's content, else by its extension; readers of further formats plug
+// in here.
 #ifndef quorinMesh_MeshInput_HeaderFile
 #define quorinMesh_MeshInput_HeaderFile
+
+#include "VertexAttributes.hxx"
 
 #include <ActAPI_ProgressEntry.hxx>
 
@@ -23,14 +26,18 @@ namespace cli
 struct MeshInput
 {
   std::string Path;
-  std::string Format;   //!< "STL", "PLY", "OBJ", "NASTRAN", "MSH", "VTP", "VTU", "STEP", "BREP"
+  std::string Format; //!< "STL", "PLY", "OBJ", "NASTRAN", "MSH", "VTP", "VTU", "JT", "STEP", "BREP"
   std::string Encoding; //!< "binary" or "ASCII" (STL, PLY), empty otherwise
   //! What the format tells beyond the mesh, one line each ("Elements: vertex 8, face 6").
   std::vector<std::string> Facts;
   std::uintmax_t           FileSize = 0; //!< bytes
   bool                     IsBRep   = false;
+  //! The file holds points and no triangles (a PLY without faces, .xyz, .pts): Mesh has
+  //! nodes only.
+  bool IsPointCloud = false;
 
-  //! B-rep inputs: the shape as read, with a triangulation on each meshed face.
+  //! B-rep inputs: the shape as read, with a triangulation on each meshed face; JT inputs:
+  //! the assembly with the chosen level on each face.
   TopoDS_Shape Shape;
 
   //! Linear deflection the shape was meshed with (model units); 0 for mesh files.
@@ -39,6 +46,9 @@ struct MeshInput
   //! The whole mesh as one triangulation: the file's mesh, or the face meshes of the
   //! shape welded where their nodes coincide.
   Handle(Poly_Triangulation) Mesh;
+
+  //! Colours, normals and texture coordinates of the nodes, from a PLY file's vertices.
+  VertexAttributes Attributes;
 };
 
 //! Options of the loading.
@@ -50,17 +60,34 @@ struct MeshInputOptions
 
   //! Share of the bounding-box diagonal used as the automatic deflection.
   double DeflectionRatio = 0.001;
+
+  //! Level of detail read from JT files (0 the finest; above the last reads the last).
+  int Lod = 0;
+
+  //! The command works on points: point clouds are read instead of refused.
+  bool AcceptsPoints = false;
 };
 
 //! The extensions LoadMeshInput understands, for help texts.
 const char* SupportedExtensions();
 
-//! Reads a file chosen by its extension (case ignored): .stl, .ply and .obj as a mesh;
+//! Takes the value of a "--lod N" option (N a whole number, 0 or more) into options.Lod;
+//! answers Exit_Ok, or prints the error and answers Exit_Usage.
+int ApplyLodOption(const std::string& value, MeshInputOptions& options);
+
+//! The point cloud files LoadMeshInput reads when the options accept points, for help texts.
+const char* PointCloudExtensions();
+
+//! Reads a file chosen by its content when it shows a known format other than its
+//! extension's (a note on standard error tells), else by its extension (case ignored):
+//! .stl, .ply and .obj as a mesh, a PLY without faces, .xyz and .pts as a point cloud;
 //! .nas/.bdf, .msh, .vtp and .vtu as a data model mesh whose triangles and quadrangles (cut
-//! in two), or else the unshared faces of its volumes, become the mesh;
+//! in two), or else the unshared faces of its volumes, become the mesh; .jt as an assembly
+//! whose placed faces at level `options.Lod`, welded, become the mesh;
 //! .step, .stp and .brep as a shape, then meshed. Progress and Ctrl-C go through the entry.
 //! @return false with a one-line reason in `error` when the file is missing, unreadable,
-//!         of an unknown extension, holds no triangles, or the user interrupted
+//!         of an unknown extension, holds no triangles (or only points when the options
+//!         do not accept them), or the user interrupted
 bool LoadMeshInput(const std::string&          path,
                    const MeshInputOptions&     options,
                    const ActAPI_ProgressEntry& progress,

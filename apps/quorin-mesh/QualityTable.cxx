@@ -131,7 +131,7 @@ MetricSummary Summarize(const Handle(algoMesh_QualityInfo) & info,
   MetricSummary summary;
   summary.Type                       = type;
   const Handle(algoMesh_Field) field = info.IsNull() ? nullptr : info->Field(type);
-  if (field.IsNull() || field->Values().IsEmpty())
+  if (field.IsNull() || field->NbTuples() == 0 || field->NbComponents() < 1)
   {
     return summary;
   }
@@ -141,9 +141,10 @@ MetricSummary Summarize(const Handle(algoMesh_QualityInfo) & info,
   int    nbAcceptable = 0;
   summary.Min         = std::numeric_limits<double>::max();
   summary.Max         = -std::numeric_limits<double>::max();
-  for (algoMesh_Field::ValueMap::Iterator it(field->Values()); it.More(); it.Next())
+  // The flat tuples, not the per-ID map, which would cost a vector per triangle.
+  for (int k = 0; k < field->NbTuples(); ++k)
   {
-    const double value = it.Value().front();
+    const double value = field->TupleAt(k)[0];
     summary.Min        = std::min(summary.Min, value);
     summary.Max        = std::max(summary.Max, value);
     sum += value;

@@ -38,6 +38,11 @@ const std::vector<Command>& AllCommands()
       {"wrap", "wrap a dirty mesh or CAD file into a closed, manifold envelope", RunWrap},
       {"overlap", "measure how much the solids of two closed meshes overlap", RunOverlap},
       {"mesh", "mesh a CAD part (STEP, BREP) to a deflection or a maximum edge size", RunMesh},
+      {"selfx", "find the triangles of a mesh that cross each other, in connected groups",
+       RunSelfx},
+      {"deviation", "measure how far the triangles of a mesh lie from a CAD part", RunDeviation},
+      {"hull", "write the convex hull of a mesh's nodes or of a point cloud", RunHull},
+      {"obb", "print (and write) the oriented bounding box of a mesh or point cloud", RunObb},
   };
   return THE_COMMANDS;
 }

@@ -4,10 +4,16 @@
 
 #include <ActAPI_RecordingNotifier.hxx>
 
+#include <OSD_Path.hxx>
+#include <RWStl.hxx>
 #include <gp_Trsf.hxx>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <fstream>
+#include <vector>
 
 using namespace quorin;
 
@@ -22,6 +28,51 @@ std::string tempPath(const std::string& name)
 bool fileExists(const std::string& path)
 {
   return std::ifstream(path).good();
+}
+
+typedef std::array<float, 3>  Corner;
+typedef std::array<Corner, 3> Facet;
+
+//! A binary STL file of one block, its header starting with a byte above '~' so that it
+//! is never taken for ASCII.
+void writeBinary(const std::string& path, const std::vector<Facet>& facets)
+{
+  std::ofstream file(path, std::ios::binary);
+  char          header[80] = "\xff facets";
+  file.write(header, sizeof(header));
+  const std::uint32_t count = static_cast<std::uint32_t>(facets.size());
+  file.write(reinterpret_cast<const char*>(&count), 4);
+  for (const Facet& facet : facets)
+  {
+    char record[50] = {};
+    for (int c = 0; c < 3; ++c)
+    {
+      std::memcpy(record + 12 + 12 * c, facet[c].data(), 12);
+    }
+    file.write(record, sizeof(record));
+  }
+}
+
+//! Nodes bitwise equal and triangles equal, in order.
+void expectSameMesh(const Handle(Poly_Triangulation) & expected,
+                    const Handle(Poly_Triangulation) & actual)
+{
+  ASSERT_FALSE(expected.IsNull());
+  ASSERT_FALSE(actual.IsNull());
+  ASSERT_EQ(expected->NbNodes(), actual->NbNodes());
+  ASSERT_EQ(expected->NbTriangles(), actual->NbTriangles());
+  for (int i = 1; i <= expected->NbNodes(); ++i)
+  {
+    const gp_XYZ a = expected->Node(i).XYZ(), b = actual->Node(i).XYZ();
+    ASSERT_EQ(0, std::memcmp(&a, &b, sizeof(a))) << "node " << i;
+  }
+  for (int i = 1; i <= expected->NbTriangles(); ++i)
+  {
+    int a[3], b[3];
+    expected->Triangle(i).Get(a[0], a[1], a[2]);
+    actual->Triangle(i).Get(b[0], b[1], b[2]);
+    ASSERT_TRUE(std::equal(a, a + 3, b)) << "triangle " << i;
+  }
 }
 
 } // namespace
@@ -238,4 +289,45 @@ TEST(algoMesh_STL, AsciiFileEndingInsideAKeywordIsRefused)
       algoMesh_STL::Read(testmesh::DataFile("stl/regressions/endsolid_blank_tail.stl").c_str(),
                          mesh, ActAPI_ProgressEntry()));
   EXPECT_EQ(1, mesh->NbTriangles());
+}
+
+TEST(algoMesh_STL, PlainBinaryFilesGiveTheKernelReadersMesh)
+{
+  // Plain binary files are decoded without the kernel; the mesh must be the kernel's node
+  // for node: merged on bitwise equal floats (0 and -0 stay apart, as do points 1e-9
+  // apart), numbered by first use, facets that use a node twice dropped, duplicate and
+  // reversed facets kept.
+  const Corner a{0, 0, 0}, b{1, 0, 0}, c{0, 1, 0}, d{1, 1, 0}, minusZero{-0.0f, 0, 0},
+      near{1e-9f, 0, 0};
+  const std::string crafted = tempPath("stl_plain_crafted.stl");
+  writeBinary(crafted, {{a, b, c},
+                        {a, a, b},
+                        {b, d, c},
+                        {c, d, d},
+                        {minusZero, c, b},
+                        {near, b, d},
+                        {a, b, c},
+                        {c, b, a}});
+  const std::string sphere = tempPath("stl_plain_sphere.stl");
+  ASSERT_TRUE(RWStl::WriteBinary(testmesh::Sphere(2.0, 40, 30), OSD_Path(sphere.c_str())));
+  for (const std::string& path : {crafted, sphere})
+  {
+    Handle(Poly_Triangulation) mesh;
+    ASSERT_TRUE(algoMesh_STL::Read(path.c_str(), mesh, ActAPI_ProgressEntry())) << path;
+    expectSameMesh(RWStl::ReadFile(OSD_Path(path.c_str())), mesh);
+  }
+
+  // Only degenerate facets: no mesh, as from the kernel, and no message.
+  const std::string degenerate = tempPath("stl_plain_degenerate.stl");
+  writeBinary(degenerate, {{a, a, b}, {c, d, c}});
+  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  Handle(Poly_Triangulation) mesh;
+  EXPECT_FALSE(algoMesh_STL::Read(degenerate.c_str(), mesh, ActAPI_ProgressEntry(notifier)));
+  EXPECT_TRUE(mesh.IsNull());
+  EXPECT_TRUE(notifier->Texts().empty());
+
+  // A cancellation ends the reading with no mesh.
+  notifier->RequestCancel();
+  EXPECT_FALSE(algoMesh_STL::Read(sphere.c_str(), mesh, ActAPI_ProgressEntry(notifier)));
+  EXPECT_TRUE(mesh.IsNull());
 }

@@ -122,3 +122,36 @@ TEST(algoMesh_Field, MapViewFollowsStoresForAnyIds)
   EXPECT_EQ(2000000000, field->TupleId(3));
   EXPECT_EQ(nullptr, field->Value(4));
 }
+
+TEST(algoMesh_Field, IncreasingIdsWithGapsThenAnEarlierId)
+{
+  // Increasing IDs are kept as runs; a later ID below the last one switches the storage.
+  // IDs, tuples and look-ups must read the same before and after.
+  Handle(algoMesh_Field) field = new algoMesh_Field("Area", 1, 1, THE_OWNER);
+  const int ids[]              = {1, 2, 3, 7, 8, 20};
+  for (const int id : ids)
+  {
+    EXPECT_TRUE(field->SetValue(id, 10.0 * id));
+  }
+  EXPECT_TRUE(field->SetValue(8, -1.0)); // replaces, adds no ID
+  auto expectStored = [&](const std::vector<int>& order)
+  {
+    ASSERT_EQ(static_cast<int>(order.size()), field->NbTuples());
+    for (int k = 0; k < field->NbTuples(); ++k)
+    {
+      EXPECT_EQ(order[k], field->TupleId(k));
+      const double expected = order[k] == 8 ? -1.0 : 10.0 * order[k];
+      EXPECT_EQ(expected, field->TupleAt(k)[0]);
+      ASSERT_NE(nullptr, field->Value(order[k]));
+      EXPECT_EQ(expected, *field->Value(order[k]));
+    }
+    for (const int absent : {0, 4, 6, 9, 19, 21, -1})
+    {
+      EXPECT_EQ(nullptr, field->Value(absent)) << absent;
+    }
+    EXPECT_EQ(field->NbTuples(), field->Values().Extent());
+  };
+  expectStored({1, 2, 3, 7, 8, 20});
+  EXPECT_TRUE(field->SetValue(5, 50.0));
+  expectStored({1, 2, 3, 7, 8, 20, 5});
+}

@@ -3,6 +3,8 @@
 #include <QMData_MeshParameters.hxx>
 #include <QMShape_Tessellator.hxx>
 
+#include <algoMesh_CheckSelfIntersections.hxx>
+
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeCylinder.hxx>
@@ -209,5 +211,72 @@ TEST(QMShape_Tessellator, RealPartsAreClosedAndRespectTheSize)
     BRepTools::Clean(shape);
     BRepMesh_IncrementalMesh(shape, c.size / 20.0, false, parameters.EffAngle, true);
     EXPECT_GE(zeltAngle, gentest::MeasureEdgesAndAngles(gentest::Weld(shape)).minAngle);
+  }
+}
+
+namespace
+{
+
+// The properties every tessellation must have whatever the part: closed and manifold after
+// welding, no triangle crossing another, no edge above the size, no fold left.
+void expectSound(const TopoDS_Shape& shape, const double size)
+{
+  QMShape_Tessellator tessellator;
+  tessellator.SetShape(shape);
+  tessellator.SetParameters(sizeParameters(size));
+  tessellator.Perform();
+  ASSERT_TRUE(tessellator.IsDone());
+  EXPECT_EQ(tessellator.NbFolds(), 0);
+  const Handle(Poly_Triangulation) mesh = gentest::Weld(shape);
+  const testmesh::EdgeCounts edges      = testmesh::CountEdges(mesh);
+  EXPECT_EQ(edges.boundary, 0);
+  EXPECT_EQ(edges.nonManifold, 0);
+  EXPECT_LE(gentest::MeasureEdgesAndAngles(mesh).maxEdge, size * (1.0 + 1e-9));
+  Handle(quorin::algoMesh_CheckSelfIntersections) check =
+      new quorin::algoMesh_CheckSelfIntersections();
+  check->SaveSelfIntersections(true);
+  EXPECT_FALSE(check->Perform(mesh))
+      << check->IntersectingTriangles().Extent() << " triangles cross others";
+}
+
+} // namespace
+
+TEST(QMShape_Tessellator, ChamferedNutHasNoFoldAtAnySize)
+{
+  // The cones of the chamfers meet the flats along hyperbolic arcs, where thin triangles of
+  // two faces nearly touch.
+  const TopoDS_Shape nut = gentest::ChamferedNut();
+  for (const double size : {0.3, 0.8, 2.0})
+  {
+    SCOPED_TRACE(size);
+    expectSound(nut, size);
+  }
+}
+
+TEST(QMShape_Tessellator, EdgesAreCloseToTheSizeWithFewSlivers)
+{
+  // A plate with holes (flat faces and short cylinders), a cylinder (a periodic face with a
+  // seam and two caps) and a block with a narrow chamfer (a face far thinner than the size,
+  // which is remeshed to its width).
+  struct Case
+  {
+    const char*  name;
+    TopoDS_Shape shape;
+    double       size;
+    double       minMedian; // fraction of the size
+    double       maxSlivers;
+  };
+  for (const Case& c :
+       {Case{"plate", gentest::PlateWithHoles(), 3.0, 0.7, 0.02},
+        Case{"cylinder", BRepPrimAPI_MakeCylinder(10.0, 30.0).Shape(), 2.0, 0.7, 0.02},
+        Case{"narrow chamfer", gentest::NarrowChamfer(), 2.0, 0.6, 0.05},
+        Case{"nut", gentest::ChamferedNut(), 0.8, 0.6, 0.05}})
+  {
+    SCOPED_TRACE(c.name);
+    expectSound(c.shape, c.size);
+    const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(c.shape));
+    EXPECT_GE(measures.medianEdge, c.minMedian * c.size);
+    EXPECT_LE(measures.medianEdge, c.size);
+    EXPECT_LE(measures.under20, c.maxSlivers);
   }
 }

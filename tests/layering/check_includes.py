@@ -42,6 +42,15 @@ PLATFORM_ALLOWED = {
     "TKMorv": {"ActiveDataAPI"},
     "SurfaceWrapping": {"ActiveDataAPI", "BVHTools"},
     "TKZeltMesh": {"ActiveDataAPI", "algoBase"},
+    "JT": {"ActiveDataAPI"},
+}
+
+# Breaches that predate the check, by file and included header, each to be removed by
+# moving the code behind the library; a breach not listed here fails the check.
+KNOWN_BREACHES = {
+    # Vertex attributes of PLY files (colours, normals) read and written by the tool.
+    ("apps/quorin-mesh/VertexAttributes.cxx", "RPly_Reader.hxx"),
+    ("apps/quorin-mesh/VertexAttributes.cxx", "RPly_Writer.hxx"),
 }
 
 PRIVATE_COMPONENTS = {"RPly"}
@@ -143,11 +152,13 @@ def check(root):
     apps = os.path.join(root, "apps")
     if os.path.isdir(apps):
         for path in sources(apps):
+            relative = os.path.relpath(path, root)
             for line, header in includes(path):
+                if (relative, header) in KNOWN_BREACHES:
+                    continue
                 if header in owner and owner[header][1] in PRIVATE_COMPONENTS:
                     errors.append("%s:%d: includes %s: the tool reaches %s through the library"
-                                  % (os.path.relpath(path, root), line, header,
-                                     owner[header][1]))
+                                  % (relative, line, header, owner[header][1]))
     return errors
 
 

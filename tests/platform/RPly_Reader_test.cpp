@@ -179,6 +179,23 @@ TEST(RPly_Reader, AcceptsCrLfSizedTypeNamesAndPlusSigns)
   EXPECT_EQ((std::vector<double>{2, 3, 4, 0}), lists.values);
 }
 
+// Some exporters (Blender 2.4x) leave a line in the header that is neither a comment nor a
+// keyword; the data after it is read as declared, and the line is reported.
+TEST(RPly_Reader, StrayHeaderLineIsSkippedWithAWarning)
+{
+  const std::string text = "ply\nformat ascii 1.0\nwww.blender.org\nelement v 1\n"
+                           "property float x\nend_header\n7\n";
+  Recorded          xs;
+  RPly_Reader       reader;
+  reader.OpenMemory(text.data(), text.size());
+  ASSERT_TRUE(reader.ReadHeader()) << reader.Error();
+  EXPECT_EQ(std::vector<std::string>{"Ignored the unknown header line 'www.blender.org'."},
+            reader.Warnings());
+  reader.SetReadCallback("v", "x", record, &xs, 0);
+  ASSERT_TRUE(reader.Read()) << reader.Error();
+  EXPECT_EQ(std::vector<double>{7.0}, xs.values);
+}
+
 TEST(RPly_Reader, MalformedInputFailsWithAMessage)
 {
   const std::string header  = "ply\nformat binary_little_endian 1.0\n";

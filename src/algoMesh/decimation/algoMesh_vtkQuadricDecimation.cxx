@@ -9,16 +9,18 @@
 // attributes after Hoppe, "New Quadric Metric for Simplifying Meshes with Appearance
 // Attributes", IEEE Visualization 1999.
 //
-// Cost: O(n log n) for n triangles. Edges are found by a hash probe on their pair of point ids,
-// neighbourhoods through the poly data's point-to-cell links; each collapse costs
-// O(d log n) for the d edges around the merged point.
+// Cost: O(n log n) for n triangles; each collapse costs O(d log n) for the d edges around the
+// merged point. The poly data is read once into flat arrays (cells, point-to-cell links, edges
+// listed per point, a heap of edge costs) that reproduce its ids and link order, so the run
+// makes the same choices as one working on the poly data itself; the edited cells are written
+// back once at the end.
 #include <algoMesh_vtkQuadricDecimation.hxx>
-
-#include <NCollection_IncAllocator.hxx>
 
 #include <vtkCellArray.h>
 #include <vtkCellType.h>
 #include <vtkDataArray.h>
+#include <vtkDoubleArray.h>
+#include <vtkFloatArray.h>
 #include <vtkIdList.h>
 #include <vtkInformation.h>
 #include <vtkInformationVector.h>
@@ -28,7 +30,6 @@
 #include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
-#include <vtkPriorityQueue.h>
 
 #include <algorithm>
 #include <cmath>
@@ -73,14 +74,6 @@ inline void normalize3(double* v)
   }
 }
 
-//! Triangle corners of cell `cellId`, or false for any other cell (lines and vertices that
-//! an upstream cleaner made of degenerate triangles, deleted cells).
-inline bool triangleOf(vtkPolyData* mesh, const vtkIdType cellId, const vtkIdType*& pts)
-{
-  vtkIdType npts = 0;
-  return mesh->GetCellPoints(cellId, npts, pts) == VTK_TRIANGLE && npts == 3;
-}
-
 //! Normal direction of the edge (t1, t2) in the plane of the triangle, pointing to `t0`
 //! (not normalised): the part of t0 - t1 perpendicular to t2 - t1. False for a zero edge.
 inline bool inPlaneEdgeNormal(const double* t0, const double* t1, const double* t2, double* n)
@@ -116,29 +109,6 @@ inline void planeQuadric(const double* n, const double d, double* q)
   q[10] = 1.0;
 }
 
-//! True when a triangle over the points a, b, c (in any order) exists; only the triangles
-//! around `a` need to be looked at.
-inline bool hasTriangle(vtkPolyData* mesh, const vtkIdType a, const vtkIdType b, const vtkIdType c)
-{
-  vtkIdType  ncells = 0;
-  vtkIdType* cells  = nullptr;
-  mesh->GetPointCells(a, ncells, cells);
-  for (vtkIdType i = 0; i < ncells; ++i)
-  {
-    const vtkIdType* pts = nullptr;
-    if (!triangleOf(mesh, cells[i], pts))
-    {
-      continue;
-    }
-    const auto has = [pts](const vtkIdType v) { return pts[0] == v || pts[1] == v || pts[2] == v; };
-    if (has(a) && has(b) && has(c))
-    {
-      return true;
-    }
-  }
-  return false;
-}
-
 } // namespace
 
 Standard_Integer algoMesh_vtkQuadricDecimation::Edge::HashCode(const Edge&            edge,
@@ -161,19 +131,14 @@ algoMesh_vtkQuadricDecimation::algoMesh_vtkQuadricDecimation()
     : TargetReduction(0.9), AttributeErrorMetric(0), VolumePreservation(0), ScalarsAttribute(1),
       VectorsAttribute(1), NormalsAttribute(1), TCoordsAttribute(1), TensorsAttribute(1),
       ScalarsWeight(0.1), VectorsWeight(0.1), NormalsWeight(0.1), TCoordsWeight(0.1),
-      TensorsWeight(0.1), ActualReduction(0.0), NumberOfEdgeCollapses(0),
-      EdgeCosts(vtkPriorityQueue::New()), NumberOfComponents(0),
-      Mesh(nullptr), AttributeComponents{0, 0, 0, 0, 0, 0},
-      AttributeScale{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}, AttributeArrays{nullptr, nullptr, nullptr,
-                                                                    nullptr, nullptr, nullptr},
-      CollapseCellIds(nullptr), ChangedEdges(nullptr)
+      TensorsWeight(0.1), ActualReduction(0.0), NumberOfEdgeCollapses(0), NumberOfComponents(0),
+      Mesh(nullptr), AttributeComponents{0, 0, 0, 0, 0, 0}, AttributeScale{1.0, 1.0, 1.0,
+                                                                           1.0, 1.0, 1.0},
+      AttributeArrays{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}, ChangedEdges(nullptr)
 {
 }
 
-algoMesh_vtkQuadricDecimation::~algoMesh_vtkQuadricDecimation()
-{
-  EdgeCosts->Delete();
-}
+algoMesh_vtkQuadricDecimation::~algoMesh_vtkQuadricDecimation() = default;
 
 void algoMesh_vtkQuadricDecimation::PrintSelf(ostream& os, vtkIndent indent)
 {
@@ -235,38 +200,19 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
   const vtkIdType numPts  = input->GetNumberOfPoints();
   const vtkIdType numTris = input->GetNumberOfPolys();
 
-  // 3. The input itself is the working mesh, with cells and links.
+  // 3. The input itself is the working mesh: its points, cells and links read once.
   Mesh = input;
-  if (Mesh->NeedToBuildCells())
+  if (!loadWorkingMesh())
   {
-    Mesh->BuildCells();
+    reportError("Nothing to decimate", __LINE__);
+    Mesh = nullptr;
+    return 1;
   }
-  Mesh->BuildLinks();
 
-  // 4-5. Queue pre-sized to three entries per triangle.
+  // 4-6. Edges in order of first appearance; the queue pre-sized to three entries per triangle.
   NumberOfComponents = 0;
-  EdgeCosts->Reset();
-  EdgeCosts->Allocate(3 * numTris, 1000);
-
-  // 6. Edges in order of first appearance, keyed by their two point ids. The nodes come
-  // from one incremental allocator dropped at the end of the run.
-  // (A raw pointer would pick Clear(bool) and leak.)
-  const Handle(NCollection_BaseAllocator) nodeAllocator = new NCollection_IncAllocator(1 << 20);
-  EdgeMap.Clear(nodeAllocator);
-  EdgeMap.ReSize(static_cast<Standard_Integer>(std::min<vtkIdType>(3 * numTris / 2 + 16, 1 << 30)));
-  const vtkIdType numCells = Mesh->GetNumberOfCells();
-  for (vtkIdType cellId = 0; cellId < numCells; ++cellId)
-  {
-    const vtkIdType* pts = nullptr;
-    if (!triangleOf(Mesh, cellId, pts))
-    {
-      continue;
-    }
-    for (int j = 0; j < 3; ++j)
-    {
-      EdgeMap.Add(Edge(pts[j], pts[(j + 1) % 3]));
-    }
-  }
+  buildEdges();
+  EdgeCosts.Reset(3 * numTris, Edges.Size());
 
   // 7. Attribute components of the metric.
   UpdateProgress(0.1);
@@ -276,10 +222,96 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
   }
 
   // 8. Scratch buffers shared by all cost evaluations of the run.
-  const int vp    = VolumePreservation ? 1 : 0;
-  const int m     = 3 + NumberOfComponents + vp;
-  CollapseCellIds = vtkIdList::New();
-  CollapseCellIds->Allocate(64);
+  allocateScratch();
+
+  // 9. Quadrics of the triangles and of the boundary edges.
+  InitializeQuadrics(numPts);
+  AddBoundaryConstraints();
+  UpdateProgress(0.15);
+
+  // 10. Every edge queued with its cost.
+  queueEdges();
+
+  // 11-12. Collapse the cheapest edge until the target is reached.
+  UpdateProgress(0.2);
+  collapseCheapestEdges(numPts, numTris);
+
+  // 13. Per-run structures released; the edits written back into the input.
+  Work.Store(Mesh);
+  releaseRunData();
+
+  // 14-15. Surviving cells copied to the output, points renumbered compactly.
+  copySurvivors(output);
+  Mesh = nullptr;
+  return 1;
+}
+
+bool algoMesh_vtkQuadricDecimation::loadWorkingMesh()
+{
+  if (!Work.Load(Mesh))
+  {
+    return false;
+  }
+  const vtkIdType numPts = Mesh->GetNumberOfPoints();
+  Points.resize(3 * static_cast<size_t>(numPts));
+  vtkDataArray* coords = Mesh->GetPoints()->GetData();
+  if (vtkFloatArray* floats = vtkFloatArray::FastDownCast(coords))
+  {
+    const float* values = floats->GetPointer(0);
+    std::copy(values, values + Points.size(), Points.begin());
+  }
+  else if (vtkDoubleArray* doubles = vtkDoubleArray::FastDownCast(coords))
+  {
+    const double* values = doubles->GetPointer(0);
+    std::copy(values, values + Points.size(), Points.begin());
+  }
+  else
+  {
+    for (vtkIdType i = 0; i < numPts; ++i)
+    {
+      coords->GetTuple(i, Points.data() + 3 * i);
+    }
+  }
+  return true;
+}
+
+void algoMesh_vtkQuadricDecimation::buildEdges()
+{
+  // Each list is sized by the triangle sides starting at its point: twice what a closed
+  // manifold needs, so that lists rarely move during the run.
+  const int32_t        numCells = Work.NbCells();
+  std::vector<int32_t> sizes(static_cast<size_t>(Work.NbPoints()), 0);
+  int64_t              sides = 0;
+  for (int32_t cell = 0; cell < numCells; ++cell)
+  {
+    if (Work.IsTriangle(cell))
+    {
+      const int32_t* pts = Work.Triangle(cell);
+      for (int j = 0; j < 3; ++j)
+      {
+        ++sizes[std::min(pts[j], pts[(j + 1) % 3])];
+      }
+      sides += 3;
+    }
+  }
+  Edges.Reset(Work.NbPoints(), sizes, sides / 2 + 16);
+  for (int32_t cell = 0; cell < numCells; ++cell)
+  {
+    if (Work.IsTriangle(cell))
+    {
+      const int32_t* pts = Work.Triangle(cell);
+      for (int j = 0; j < 3; ++j)
+      {
+        Edges.Add(pts[j], pts[(j + 1) % 3]);
+      }
+    }
+  }
+}
+
+void algoMesh_vtkQuadricDecimation::allocateScratch()
+{
+  const int vp = VolumePreservation ? 1 : 0;
+  const int m  = 3 + NumberOfComponents + vp;
   ChangedEdges = vtkIdList::New();
   ChangedEdges->Allocate(64);
   TargetPoint.assign(m, 0.0);
@@ -291,27 +323,27 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
   {
     TempA[i] = TempAStorage.data() + static_cast<size_t>(i) * m;
   }
-  double* x = TargetPoint.data();
+}
 
-  // 9. Quadrics of the triangles and of the boundary edges.
-  InitializeQuadrics(numPts);
-  AddBoundaryConstraints();
-  UpdateProgress(0.15);
-
-  // 10. Every edge queued with its cost.
-  const vtkIdType numEdges = EdgeMap.Extent();
-  for (vtkIdType e = 0; e < numEdges; ++e)
+void algoMesh_vtkQuadricDecimation::queueEdges()
+{
+  double*       x        = TargetPoint.data();
+  const int32_t numEdges = Edges.Size();
+  for (int32_t e = 0; e < numEdges; ++e)
   {
-    EdgeCosts->Insert(edgeCost(e, x), e);
+    EdgeCosts.Insert(edgeCost(e, x), e);
   }
+}
 
-  // 11-12. Collapse the cheapest edge until the target is reached.
-  UpdateProgress(0.2);
+void algoMesh_vtkQuadricDecimation::collapseCheapestEdges(const vtkIdType numPts,
+                                                          const vtkIdType numTris)
+{
+  double* x             = TargetPoint.data();
   ActualReduction       = 0.0;
   NumberOfEdgeCollapses = 0;
   vtkIdType deleted     = 0;
   double    cost        = 0.0;
-  vtkIdType edgeId      = EdgeCosts->Pop(0, cost);
+  int32_t   edgeId      = EdgeCosts.Pop(cost);
   bool      abort       = false;
   while (edgeId >= 0 && cost < THE_LARGE_COST && ActualReduction < TargetReduction && !abort)
   {
@@ -320,13 +352,12 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
       UpdateProgress(0.2 + 0.8 * NumberOfEdgeCollapses / static_cast<double>(numPts));
       abort = GetAbortExecute() != 0;
     }
-    const Edge&     key = EdgeMap.FindKey(static_cast<Standard_Integer>(edgeId + 1));
-    const vtkIdType p0  = key.First;
-    const vtkIdType p1  = key.Second;
+    const int32_t p0 = Edges.Key(edgeId).first;
+    const int32_t p1 = Edges.Key(edgeId).second;
     edgeCost(edgeId, x); // the target from the current quadrics
     if (!IsGoodPlacement(p0, p1, x))
     {
-      EdgeCosts->Insert(THE_LARGE_COST, edgeId);
+      EdgeCosts.Insert(THE_LARGE_COST, edgeId);
     }
     else
     {
@@ -337,10 +368,12 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
       deleted += CollapseEdge(p0, p1);
       ActualReduction = static_cast<double>(deleted) / static_cast<double>(numTris);
     }
-    edgeId = EdgeCosts->Pop(0, cost);
+    edgeId = EdgeCosts.Pop(cost);
   }
+}
 
-  // 13. Per-run structures released.
+void algoMesh_vtkQuadricDecimation::releaseRunData()
+{
   ErrorQuadrics     = std::vector<double>();
   VolumeConstraints = std::vector<double>();
   TargetPoint       = std::vector<double>();
@@ -348,24 +381,29 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
   TempB             = std::vector<double>();
   TempAStorage      = std::vector<double>();
   TempA             = std::vector<double*>();
-  CollapseCellIds->Delete();
-  CollapseCellIds = nullptr;
   ChangedEdges->Delete();
   ChangedEdges    = nullptr;
-  MovedCellPoints = std::vector<vtkIdType>();
-  EdgeMap.Clear(NCollection_BaseAllocator::CommonBaseAllocator());
-  EdgeCosts->Reset();
+  CollapseCellIds = std::vector<int32_t>();
+  MovedCellPoints = std::vector<int32_t>();
+  Points          = std::vector<double>();
+  Edges.Release();
+  EdgeCosts.Release();
+}
 
-  // 14. Surviving cells copied to the output, points renumbered compactly.
-  vtkIdList* kept = vtkIdList::New();
+void algoMesh_vtkQuadricDecimation::copySurvivors(vtkPolyData* output)
+{
+  // Cell types are read from the input, where the run's deletions are now recorded.
+  const vtkIdType numCells = Mesh->GetNumberOfCells();
+  vtkIdList*      kept     = vtkIdList::New();
   kept->Allocate(numCells);
   for (vtkIdType cellId = 0; cellId < numCells; ++cellId)
   {
-    if (Mesh->GetCellType(cellId) != VTK_EMPTY_CELL)
+    if (Work.CellType(static_cast<int32_t>(cellId)) != VTK_EMPTY_CELL)
     {
       kept->InsertNextId(cellId);
     }
   }
+  Work.Release();
   output->Reset();
   output->Allocate(Mesh, kept->GetNumberOfIds(), 1000);
   if (AttributeErrorMetric)
@@ -383,7 +421,7 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
   kept->Delete();
   Mesh->DeleteLinks();
 
-  // 15. Interpolated normals back to unit length.
+  // Interpolated normals back to unit length.
   vtkDataArray* normals = output->GetPointData()->GetNormals();
   if (AttributeErrorMetric && normals != nullptr)
   {
@@ -399,8 +437,6 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
   {
     array = nullptr;
   }
-  Mesh = nullptr;
-  return 1;
 }
 
 void algoMesh_vtkQuadricDecimation::InitializeQuadrics(const vtkIdType numPts)
@@ -424,18 +460,18 @@ void algoMesh_vtkQuadricDecimation::InitializeQuadrics(const vtkIdType numPts)
     c.assign(3 + nc, 0.0);
   }
 
-  const vtkIdType numCells = Mesh->GetNumberOfCells();
-  for (vtkIdType cellId = 0; cellId < numCells; ++cellId)
+  const int32_t numCells = Work.NbCells();
+  for (int32_t cellId = 0; cellId < numCells; ++cellId)
   {
-    const vtkIdType* pts = nullptr;
-    if (!triangleOf(Mesh, cellId, pts))
+    if (!Work.IsTriangle(cellId))
     {
       continue;
     }
-    double p[3][3];
+    const int32_t* pts = Work.Triangle(cellId);
+    double         p[3][3];
     for (int k = 0; k < 3; ++k)
     {
-      Mesh->GetPoint(pts[k], p[k]);
+      std::copy(point(pts[k]), point(pts[k]) + 3, p[k]);
     }
     // Plane of the triangle, its area as the weight.
     const double e1[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
@@ -515,30 +551,28 @@ void algoMesh_vtkQuadricDecimation::InitializeQuadrics(const vtkIdType numPts)
 
 void algoMesh_vtkQuadricDecimation::AddBoundaryConstraints()
 {
-  vtkIdList*      neighbours = vtkIdList::New();
-  const vtkIdType numCells   = Mesh->GetNumberOfCells();
-  double          q[11];
-  for (vtkIdType cellId = 0; cellId < numCells; ++cellId)
+  const int32_t numCells = Work.NbCells();
+  double        q[11];
+  for (int32_t cellId = 0; cellId < numCells; ++cellId)
   {
-    const vtkIdType* pts = nullptr;
-    if (!triangleOf(Mesh, cellId, pts))
+    if (!Work.IsTriangle(cellId))
     {
       continue;
     }
+    const int32_t* pts = Work.Triangle(cellId);
     for (int j = 0; j < 3; ++j)
     {
-      const vtkIdType a = pts[j];
-      const vtkIdType b = pts[(j + 1) % 3];
-      Mesh->GetCellEdgeNeighbors(cellId, a, b, neighbours);
-      if (neighbours->GetNumberOfIds() != 0)
+      const int32_t a = pts[j];
+      const int32_t b = pts[(j + 1) % 3];
+      if (hasEdgeNeighbour(cellId, a, b))
       {
         continue;
       }
       // Plane through the edge, perpendicular to its triangle, weighted by the edge length.
-      double t0[3], t1[3], t2[3], n[3];
-      Mesh->GetPoint(pts[(j + 2) % 3], t0);
-      Mesh->GetPoint(a, t1);
-      Mesh->GetPoint(b, t2);
+      const double* t0 = point(pts[(j + 2) % 3]);
+      const double* t1 = point(a);
+      const double* t2 = point(b);
+      double        n[3];
       if (!inPlaneEdgeNormal(t0, t1, t2, n))
       {
         continue; // a zero-length edge has no plane
@@ -557,18 +591,33 @@ void algoMesh_vtkQuadricDecimation::AddBoundaryConstraints()
       }
     }
   }
-  neighbours->Delete();
+}
+
+bool algoMesh_vtkQuadricDecimation::hasEdgeNeighbour(const int32_t cellId,
+                                                     const int32_t a,
+                                                     const int32_t b) const
+{
+  // Any other cell using both ends, whatever its type (a line left by a cleaner counts).
+  const int32_t* cells  = Work.PointCells(a);
+  const int32_t  ncells = Work.NbPointCells(a);
+  for (int32_t i = 0; i < ncells; ++i)
+  {
+    if (cells[i] != cellId && Work.UsesPoint(cells[i], b))
+    {
+      return true;
+    }
+  }
+  return false;
 }
 
 double algoMesh_vtkQuadricDecimation::ComputeCost(const vtkIdType edgeId, double* x)
 {
-  const Edge&     key = EdgeMap.FindKey(static_cast<Standard_Integer>(edgeId + 1));
-  const vtkIdType p0  = key.First;
-  const vtkIdType p1  = key.Second;
-  const int       qs  = quadricSize();
-  double*         tq  = TempQuad.data();
-  const double*   q0  = quadric(p0);
-  const double*   q1  = quadric(p1);
+  const int32_t p0 = Edges.Key(static_cast<int32_t>(edgeId)).first;
+  const int32_t p1 = Edges.Key(static_cast<int32_t>(edgeId)).second;
+  const int     qs = quadricSize();
+  double*       tq = TempQuad.data();
+  const double* q0 = quadric(p0);
+  const double* q1 = quadric(p1);
   for (int i = 0; i < qs; ++i)
   {
     tq[i] = q0[i] + q1[i];
@@ -590,11 +639,10 @@ double algoMesh_vtkQuadricDecimation::ComputeCost(const vtkIdType edgeId, double
   else
   {
     // 2. Flat or linear quadric: the least-squares point on the edge line, else its middle.
-    double pt0[3], pt1[3];
-    Mesh->GetPoint(p0, pt0);
-    Mesh->GetPoint(p1, pt1);
-    const double v[3] = {pt1[0] - pt0[0], pt1[1] - pt0[1], pt1[2] - pt0[2]};
-    double       av[3], ap0[3];
+    const double* pt0  = point(p0);
+    const double* pt1  = point(p1);
+    const double  v[3] = {pt1[0] - pt0[0], pt1[1] - pt0[1], pt1[2] - pt0[2]};
+    double        av[3], ap0[3];
     vtkMath::Multiply3x3(a, v, av);
     vtkMath::Multiply3x3(a, pt0, ap0);
     const double avav = dot3(av, av);
@@ -676,15 +724,14 @@ void algoMesh_vtkQuadricDecimation::fillAttributeSystem(const vtkIdType p0,
 
 double algoMesh_vtkQuadricDecimation::ComputeCost2(const vtkIdType edgeId, double* x)
 {
-  const Edge&     key = EdgeMap.FindKey(static_cast<Standard_Integer>(edgeId + 1));
-  const vtkIdType p0  = key.First;
-  const vtkIdType p1  = key.Second;
-  const int       qs  = quadricSize();
-  const int       n   = 3 + NumberOfComponents;
-  const int       m   = n + (VolumePreservation ? 1 : 0);
-  double*         tq  = TempQuad.data();
-  const double*   q0  = quadric(p0);
-  const double*   q1  = quadric(p1);
+  const int32_t p0 = Edges.Key(static_cast<int32_t>(edgeId)).first;
+  const int32_t p1 = Edges.Key(static_cast<int32_t>(edgeId)).second;
+  const int     qs = quadricSize();
+  const int     n  = 3 + NumberOfComponents;
+  const int     m  = n + (VolumePreservation ? 1 : 0);
+  double*       tq = TempQuad.data();
+  const double* q0 = quadric(p0);
+  const double* q1 = quadric(p1);
   for (int i = 0; i < qs; ++i)
   {
     tq[i] = q0[i] + q1[i];
@@ -765,26 +812,25 @@ int algoMesh_vtkQuadricDecimation::IsGoodPlacement(const vtkIdType pt0Id,
                                                    const vtkIdType pt1Id,
                                                    const double*   x)
 {
-  const vtkIdType ends[2][2] = {{pt0Id, pt1Id}, {pt1Id, pt0Id}};
+  const int32_t ends[2][2] = {{static_cast<int32_t>(pt0Id), static_cast<int32_t>(pt1Id)},
+                              {static_cast<int32_t>(pt1Id), static_cast<int32_t>(pt0Id)}};
   for (const auto& end : ends)
   {
-    vtkIdType  ncells = 0;
-    vtkIdType* cells  = nullptr;
-    Mesh->GetPointCells(end[0], ncells, cells);
-    for (vtkIdType i = 0; i < ncells; ++i)
+    const int32_t* cells  = Work.PointCells(end[0]);
+    const int32_t  ncells = Work.NbPointCells(end[0]);
+    for (int32_t i = 0; i < ncells; ++i)
     {
-      const vtkIdType* pts = nullptr;
-      if (!triangleOf(Mesh, cells[i], pts) || pts[0] == end[1] || pts[1] == end[1] ||
-          pts[2] == end[1])
+      if (!Work.IsTriangle(cells[i]))
+      {
+        continue;
+      }
+      const int32_t* pts = Work.Triangle(cells[i]);
+      if (pts[0] == end[1] || pts[1] == end[1] || pts[2] == end[1])
       {
         continue; // triangles on the edge vanish; they cannot fold
       }
       const int k = pts[0] == end[0] ? 0 : (pts[1] == end[0] ? 1 : 2);
-      double    t0[3], t1[3], t2[3];
-      Mesh->GetPoint(pts[k], t0);
-      Mesh->GetPoint(pts[(k + 1) % 3], t1);
-      Mesh->GetPoint(pts[(k + 2) % 3], t2);
-      if (!TrianglePlaneCheck(t0, t1, t2, x))
+      if (!TrianglePlaneCheck(point(pts[k]), point(pts[(k + 1) % 3]), point(pts[(k + 2) % 3]), x))
       {
         return 0;
       }
@@ -837,24 +883,23 @@ void algoMesh_vtkQuadricDecimation::FindAffectedEdges(const vtkIdType p0,
   edges->Reset();
   // Edges at p1 first, then at p0, each in order of first meeting its other end. Every
   // neighbour is met twice on a manifold (once per triangle of the edge), so neighbours are
-  // made unique before the hash probe rather than the edge ids after it.
-  std::vector<vtkIdType>& neighbours = MovedCellPoints;
+  // made unique before the lookup rather than the edge ids after it.
+  std::vector<int32_t>& neighbours = MovedCellPoints;
   for (const vtkIdType end : {p1, p0})
   {
     neighbours.clear();
-    vtkIdType  ncells = 0;
-    vtkIdType* cells  = nullptr;
-    Mesh->GetPointCells(end, ncells, cells);
-    for (vtkIdType i = 0; i < ncells; ++i)
+    const int32_t* cells  = Work.PointCells(static_cast<int32_t>(end));
+    const int32_t  ncells = Work.NbPointCells(static_cast<int32_t>(end));
+    for (int32_t i = 0; i < ncells; ++i)
     {
-      const vtkIdType* pts = nullptr;
-      if (!triangleOf(Mesh, cells[i], pts))
+      if (!Work.IsTriangle(cells[i]))
       {
         continue;
       }
+      const int32_t* pts = Work.Triangle(cells[i]);
       for (int k = 0; k < 3; ++k)
       {
-        const vtkIdType v = pts[k];
+        const int32_t v = pts[k];
         if (v != p0 && v != p1 &&
             std::find(neighbours.begin(), neighbours.end(), v) == neighbours.end())
         {
@@ -862,12 +907,12 @@ void algoMesh_vtkQuadricDecimation::FindAffectedEdges(const vtkIdType p0,
         }
       }
     }
-    for (const vtkIdType v : neighbours)
+    for (const int32_t v : neighbours)
     {
-      const Standard_Integer index = EdgeMap.FindIndex(Edge(v, end));
-      if (index > 0)
+      const int32_t id = Edges.Find(v, static_cast<int32_t>(end));
+      if (id >= 0)
       {
-        edges->InsertNextId(index - 1);
+        edges->InsertNextId(id);
       }
     }
   }
@@ -880,86 +925,98 @@ void algoMesh_vtkQuadricDecimation::UpdateEdgeData(const vtkIdType pt0Id, const 
   double* x = TargetPoint.data();
   for (vtkIdType i = 0; i < changed->GetNumberOfIds(); ++i)
   {
-    const vtkIdType e   = changed->GetId(i);
-    const Edge      key = EdgeMap.FindKey(static_cast<Standard_Integer>(e + 1));
-    EdgeCosts->DeleteId(e);
-    if (key.First == pt1Id || key.Second == pt1Id)
+    const int32_t                     e   = static_cast<int32_t>(changed->GetId(i));
+    const std::pair<int32_t, int32_t> key = Edges.Key(e);
+    EdgeCosts.DeleteId(e);
+    if (key.first == pt1Id || key.second == pt1Id)
     {
       // An edge of the removed point moves to the survivor, unless the survivor has it
-      // already; the old key stays in the map, never queued again.
-      const vtkIdType other = key.First == pt1Id ? key.Second : key.First;
-      const Edge      moved(other, pt0Id);
-      if (EdgeMap.Contains(moved))
+      // already; the old key stays, never queued again.
+      const int32_t other = key.first == pt1Id ? key.second : key.first;
+      Edges.ForgetEdge(other, static_cast<int32_t>(pt1Id));
+      if (Edges.Find(other, static_cast<int32_t>(pt0Id)) >= 0)
       {
         continue;
       }
-      const vtkIdType newId = EdgeMap.Add(moved) - 1;
-      EdgeCosts->Insert(edgeCost(newId, x), newId);
+      const int32_t newId = Edges.AddNew(other, static_cast<int32_t>(pt0Id));
+      EdgeCosts.Insert(edgeCost(newId, x), newId);
     }
     else
     {
-      EdgeCosts->Insert(edgeCost(e, x), e);
+      EdgeCosts.Insert(edgeCost(e, x), e);
     }
   }
 }
 
 int algoMesh_vtkQuadricDecimation::CollapseEdge(const vtkIdType pt0Id, const vtkIdType pt1Id)
 {
-  int        numDeleted = 0;
-  vtkIdType  ncells     = 0;
-  vtkIdType* cells      = nullptr;
+  const int32_t p0         = static_cast<int32_t>(pt0Id);
+  const int32_t p1         = static_cast<int32_t>(pt1Id);
+  int           numDeleted = 0;
 
   // 1. Cells on the edge vanish. They are collected first: removing their references edits
   // the list being walked.
-  CollapseCellIds->Reset();
-  Mesh->GetPointCells(pt0Id, ncells, cells);
-  for (vtkIdType i = 0; i < ncells; ++i)
+  std::vector<int32_t>& cells = CollapseCellIds;
+  cells.assign(Work.PointCells(p0), Work.PointCells(p0) + Work.NbPointCells(p0));
+  for (const int32_t cellId : cells)
   {
-    if (Mesh->IsPointUsedByCell(pt1Id, cells[i]))
+    if (Work.UsesPoint(cellId, p1))
     {
-      CollapseCellIds->InsertNextId(cells[i]);
+      numDeleted += Work.IsTriangle(cellId) ? 1 : 0;
+      Work.RemoveCellReference(cellId);
+      Work.DeleteCell(cellId);
     }
-  }
-  for (vtkIdType i = 0; i < CollapseCellIds->GetNumberOfIds(); ++i)
-  {
-    const vtkIdType cellId = CollapseCellIds->GetId(i);
-    numDeleted += Mesh->GetCellType(cellId) == VTK_TRIANGLE ? 1 : 0;
-    Mesh->RemoveCellReference(cellId);
-    Mesh->DeleteCell(cellId);
   }
 
   // 2. The other cells of p1 move to p0; one that would duplicate a triangle of p0 is
   // deleted instead.
-  CollapseCellIds->Reset();
-  Mesh->GetPointCells(pt1Id, ncells, cells);
-  for (vtkIdType i = 0; i < ncells; ++i)
+  cells.assign(Work.PointCells(p1), Work.PointCells(p1) + Work.NbPointCells(p1));
+  Work.ReserveCellList(p0, static_cast<int32_t>(cells.size()));
+  std::vector<int32_t>& moved = MovedCellPoints;
+  for (const int32_t cellId : cells)
   {
-    CollapseCellIds->InsertNextId(cells[i]);
-  }
-  Mesh->ResizeCellList(pt0Id, static_cast<int>(ncells));
-  for (vtkIdType i = 0; i < CollapseCellIds->GetNumberOfIds(); ++i)
-  {
-    const vtkIdType         cellId = CollapseCellIds->GetId(i);
-    vtkIdType               npts   = 0;
-    const vtkIdType*        pts    = nullptr;
-    const int               type   = Mesh->GetCellPoints(cellId, npts, pts);
-    std::vector<vtkIdType>& moved  = MovedCellPoints;
+    const int32_t* pts  = nullptr;
+    const int32_t  npts = Work.CellPoints(cellId, pts);
     moved.assign(pts, pts + npts);
-    std::replace(moved.begin(), moved.end(), pt1Id, pt0Id);
-    if (type == VTK_TRIANGLE && npts == 3 && hasTriangle(Mesh, moved[0], moved[1], moved[2]))
+    std::replace(moved.begin(), moved.end(), p1, p0);
+    if (Work.IsTriangle(cellId) && hasTriangle(moved[0], moved[1], moved[2]))
     {
-      Mesh->RemoveCellReference(cellId);
-      Mesh->DeleteCell(cellId);
+      Work.RemoveCellReference(cellId);
+      Work.DeleteCell(cellId);
       ++numDeleted;
       continue;
     }
-    Mesh->AddReferenceToCell(pt0Id, cellId);
-    Mesh->ReplaceCell(cellId, static_cast<int>(npts), moved.data());
+    Work.AddReferenceToCell(p0, cellId);
+    Work.ReplaceCellPoints(cellId, moved.data());
   }
 
   // 3. p1 is gone.
-  Mesh->DeletePoint(pt1Id);
+  Work.DeletePoint(p1);
+  Edges.ForgetPoint(p1);
   return numDeleted;
+}
+
+bool algoMesh_vtkQuadricDecimation::hasTriangle(const int32_t a,
+                                                const int32_t b,
+                                                const int32_t c) const
+{
+  // Only the triangles around `a` need to be looked at.
+  const int32_t* cells  = Work.PointCells(a);
+  const int32_t  ncells = Work.NbPointCells(a);
+  for (int32_t i = 0; i < ncells; ++i)
+  {
+    if (!Work.IsTriangle(cells[i]))
+    {
+      continue;
+    }
+    const int32_t* pts = Work.Triangle(cells[i]);
+    const auto has = [pts](const int32_t v) { return pts[0] == v || pts[1] == v || pts[2] == v; };
+    if (has(a) && has(b) && has(c))
+    {
+      return true;
+    }
+  }
+  return false;
 }
 
 void algoMesh_vtkQuadricDecimation::ComputeNumberOfComponents()
@@ -1021,7 +1078,7 @@ void algoMesh_vtkQuadricDecimation::ComputeNumberOfComponents()
 
 void algoMesh_vtkQuadricDecimation::GetPointAttributeArray(const vtkIdType ptId, double* x)
 {
-  Mesh->GetPoint(ptId, x);
+  std::copy(point(ptId), point(ptId) + 3, x);
   int attribute = 0;
   for (int i = 0; i < NumberOfComponents; ++i)
   {
@@ -1037,7 +1094,11 @@ void algoMesh_vtkQuadricDecimation::GetPointAttributeArray(const vtkIdType ptId,
 
 void algoMesh_vtkQuadricDecimation::SetPointAttributeArray(const vtkIdType ptId, const double* x)
 {
-  Mesh->GetPoints()->SetPoint(ptId, x);
+  // The stored coordinates are read back, so that the run goes on with what the input's point
+  // type holds (single precision, usually).
+  vtkPoints* points = Mesh->GetPoints();
+  points->SetPoint(ptId, x);
+  points->GetPoint(ptId, Points.data() + 3 * ptId);
   int attribute = 0;
   for (int i = 0; i < NumberOfComponents; ++i)
   {

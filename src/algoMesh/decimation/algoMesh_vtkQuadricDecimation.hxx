@@ -4,7 +4,10 @@
 
 #include <algoMesh.hxx>
 
-#include <NCollection_IndexedMap.hxx>
+#include <algoMesh_DecimationMesh.hxx>
+#include <algoMesh_EdgeCostQueue.hxx>
+#include <algoMesh_EdgeTable.hxx>
+
 #include <Standard_Integer.hxx>
 
 #include <vtkPolyDataAlgorithm.h>
@@ -15,7 +18,6 @@
 
 class vtkDataArray;
 class vtkIdList;
-class vtkPriorityQueue;
 
 //! Simplifies a triangle mesh by repeated edge collapse, cheapest edge first, where the cost
 //! of an edge is the quadric error of its best placement (Garland and Heckbert, "Surface
@@ -174,24 +176,26 @@ protected:
   double TensorsWeight;
   double ActualReduction;
 
-  int                                NumberOfEdgeCollapses;
-  NCollection_IndexedMap<Edge, Edge> EdgeMap; //!< edge id = map index - 1
-  vtkPriorityQueue*                  EdgeCosts;
-  int                                NumberOfComponents;
-  vtkPolyData*                       Mesh;              //!< the input during a run, not owned
-  std::vector<double>                ErrorQuadrics;     //!< 11 + 4 NC doubles per point
-  std::vector<double>                VolumeConstraints; //!< 4 doubles per point
-  int                                AttributeComponents[6];
-  double                             AttributeScale[6];
-  vtkDataArray*                      AttributeArrays[6]; //!< not owned, valid during a run
-  vtkIdList*                         CollapseCellIds;
-  vtkIdList*                         ChangedEdges; //!< scratch of UpdateEdgeData
-  std::vector<vtkIdType> MovedCellPoints; //!< scratch of CollapseEdge and FindAffectedEdges
-  std::vector<double>    TargetPoint;
-  std::vector<double>    TempQuad;
-  std::vector<double>    TempB;
-  std::vector<double>    TempAStorage;
-  std::vector<double*>   TempA; //!< row pointers into TempAStorage
+  int                     NumberOfEdgeCollapses;
+  algoMesh_EdgeTable      Edges;     //!< edge id = insertion order, emptied after every run
+  algoMesh_EdgeCostQueue  EdgeCosts; //!< cheapest edge first
+  int                     NumberOfComponents;
+  vtkPolyData*            Mesh;              //!< the input during a run, not owned
+  algoMesh_DecimationMesh Work;              //!< the input's cells and links during a run
+  std::vector<double>     Points;            //!< the input's point coordinates during a run
+  std::vector<double>     ErrorQuadrics;     //!< 11 + 4 NC doubles per point
+  std::vector<double>     VolumeConstraints; //!< 4 doubles per point
+  int                     AttributeComponents[6];
+  double                  AttributeScale[6];
+  vtkDataArray*           AttributeArrays[6]; //!< not owned, valid during a run
+  vtkIdList*              ChangedEdges;       //!< scratch of UpdateEdgeData
+  std::vector<int32_t>    CollapseCellIds;    //!< scratch of CollapseEdge
+  std::vector<int32_t>    MovedCellPoints;    //!< scratch of CollapseEdge and FindAffectedEdges
+  std::vector<double>     TargetPoint;
+  std::vector<double>     TempQuad;
+  std::vector<double>     TempB;
+  std::vector<double>     TempAStorage;
+  std::vector<double*>    TempA; //!< row pointers into TempAStorage
 
 private:
   //! Doubles of one point quadric.
@@ -208,6 +212,20 @@ private:
     const double cost = AttributeErrorMetric ? ComputeCost2(edgeId, x) : ComputeCost(edgeId, x);
     return std::isnan(cost) ? 1.0e299 : cost;
   }
+  //! Coordinates of point `ptId` during a run.
+  const double* point(const vtkIdType ptId) const { return Points.data() + 3 * ptId; }
+  //! True when a cell other than `cellId` uses both `a` and `b`.
+  bool hasEdgeNeighbour(int32_t cellId, int32_t a, int32_t b) const;
+  //! True when a triangle over the points a, b, c (in any order) exists.
+  bool hasTriangle(int32_t a, int32_t b, int32_t c) const;
+  //! Steps of RequestData.
+  bool loadWorkingMesh();
+  void buildEdges();
+  void allocateScratch();
+  void queueEdges();
+  void collapseCheapestEdges(vtkIdType numPts, vtkIdType numTris);
+  void releaseRunData();
+  void copySurvivors(vtkPolyData* output);
   //! Reports `text` through VTK's error reporting of this object.
   void reportError(const char* text, int line);
   //! Fills the dense system of ComputeCost2 from TempQuad and the volume constraints.

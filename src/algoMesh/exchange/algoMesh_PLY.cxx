@@ -273,6 +273,12 @@ bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
     sendError(progress, "Cannot read the PLY header.");
     return false;
   }
+  for (const std::string& warning : reader.Warnings())
+  {
+    ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Warning);
+    message << warning.c_str();
+    progress.SendLogMessage(message);
+  }
 
   // 4. Install the callbacks of the vertex coordinates and the face index lists, and size
   //    the result's arrays for the declared counts as far as the file can hold them (a

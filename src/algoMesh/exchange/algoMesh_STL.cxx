@@ -4,12 +4,18 @@
 // are within the distance but hash to different buckets stay apart; identical points are
 // always merged. Expected O(1) per corner.
 //
-// Reading is the kernel's, behind guards. Before the call, binary files are walked block
-// by block (84 bytes read per block) so that a facet count the file cannot hold never
-// reaches the kernel, which reserves memory for the count it is given, and the end of an
-// ASCII file is read backwards up to its last complete line so that a final line the kernel
-// would compare past its end never reaches it. After the call, a mesh with non-finite
-// coordinates is refused rather than handed on.
+// Reading a plain binary file (one block whose facet count matches the file size exactly)
+// streams the facets through an open-addressing table of node numbers keyed by the bits of
+// the three float coordinates: the mesh the kernel reader makes (nodes merged when their
+// coordinates are bitwise equal, numbered in order of first appearance; facets that use a
+// node twice dropped), at a fraction of its memory (about 30 bytes per triangle at the
+// peak instead of 85) and in time linear in the file size. Every other file is the
+// kernel's, behind guards. Before the call, binary files are walked block by block (84
+// bytes read per block) so that a facet count the file cannot hold never reaches the
+// kernel, which reserves memory for the count it is given, and the end of an ASCII file is
+// read backwards up to its last complete line so that a final line the kernel would compare
+// past its end never reaches it. After the call, a mesh with non-finite coordinates is
+// refused rather than handed on.
 #include <algoMesh_STL.hxx>
 
 #include <algoBase_ProgressIndicator.hxx>
@@ -26,6 +32,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -249,6 +256,219 @@ bool hasUnterminatedKeywordTail(std::istream& file, const std::int64_t size)
   return strncasecmp(before.Head.c_str(), "endsolid", 8) != 0;
 }
 
+//! Decoder of a plain binary file: one 84-byte header and exactly as many 50-byte facets as
+//! the header declares. Nodes are merged when their three float coordinates are bitwise
+//! equal, through an open-addressing table of node numbers with linear probing kept at
+//! most half full; the coordinates stay as the file's floats until the mesh is built.
+class PlainBinaryReader
+{
+public:
+  enum Status
+  {
+    Status_Done,
+    Status_NonFinite, //!< a coordinate is NaN or infinite; nothing is built
+    Status_Cancelled,
+    Status_Failed //!< the file could not be read to its end
+  };
+
+  //! Reads the facets that follow the header of an open file. `result` is null when no
+  //! facet survives (every one used a node twice).
+  Status Read(FILE*                       file,
+              const std::uint32_t         nbFacets,
+              const ActAPI_ProgressEntry& progress,
+              Handle(Poly_Triangulation) & result)
+  {
+    // 1. Size the table for a closed surface, which has about half as many nodes as facets.
+    const size_t expected = nbFacets / 2 + 64;
+    m_coords.reserve(3 * expected);
+    resizeTable(2 * expected);
+    result = new Poly_Triangulation();
+    result->ResizeTriangles(static_cast<int>(nbFacets), false);
+
+    // 2. Stream the facets in blocks; within a block the table slot of each corner is
+    //    requested from memory a few corners ahead of its look-up, so that the latency of
+    //    the scattered table accesses overlaps.
+    std::vector<char>          records(THE_FACET_SIZE * THE_BLOCK);
+    std::vector<std::uint32_t> corners(9 * THE_BLOCK);
+    std::vector<std::uint32_t> hashes(3 * THE_BLOCK);
+    int                        nbKept = 0;
+    progress.Init("Reading STL", 100);
+    for (std::uint32_t first = 0; first < nbFacets;)
+    {
+      const size_t count = std::min<size_t>(THE_BLOCK, nbFacets - first);
+      if (std::fread(records.data(), THE_FACET_SIZE, count, file) != count)
+      {
+        result.Nullify();
+        return Status_Failed;
+      }
+      for (size_t f = 0; f < count; ++f)
+      {
+        std::memcpy(&corners[9 * f], records.data() + THE_FACET_SIZE * f + 12, 36);
+      }
+      const size_t nbCorners = 3 * count;
+      for (size_t k = 0; k < nbCorners; ++k)
+      {
+        const std::uint32_t* bits = &corners[3 * k];
+        if (!isFinite(bits[0]) || !isFinite(bits[1]) || !isFinite(bits[2]))
+        {
+          result.Nullify();
+          return Status_NonFinite;
+        }
+        hashes[k] = hashOf(bits);
+      }
+      for (size_t f = 0; f < count; ++f)
+      {
+        int nodes[3];
+        for (size_t c = 0; c < 3; ++c)
+        {
+          const size_t k = 3 * f + c;
+          if (k + THE_LOOK_AHEAD < nbCorners)
+          {
+            __builtin_prefetch(&m_slots[hashes[k + THE_LOOK_AHEAD] & m_mask]);
+          }
+          nodes[c] = nodeOf(&corners[3 * k], hashes[k]);
+        }
+        if (nodes[0] != nodes[1] && nodes[0] != nodes[2] && nodes[1] != nodes[2])
+        {
+          result->SetTriangle(++nbKept, Poly_Triangle(nodes[0], nodes[1], nodes[2]));
+        }
+      }
+      first += static_cast<std::uint32_t>(count);
+      progress.SetProgress(static_cast<int>(100.0 * first / nbFacets));
+      if (progress.IsCancelling())
+      {
+        result.Nullify();
+        return Status_Cancelled;
+      }
+    }
+
+    // 3. Build the nodes once the table is released, and cut the triangles to the kept ones.
+    std::vector<std::uint32_t>().swap(m_slots);
+    if (nbKept == 0)
+    {
+      result.Nullify();
+      return Status_Done;
+    }
+    const int nbNodes = static_cast<int>(m_coords.size() / 3);
+    result->ResizeNodes(nbNodes, false);
+    for (int i = 0; i < nbNodes; ++i)
+    {
+      float xyz[3];
+      std::memcpy(xyz, &m_coords[3 * size_t(i)], sizeof(xyz));
+      result->SetNode(i + 1, gp_Pnt(xyz[0], xyz[1], xyz[2]));
+    }
+    std::vector<std::uint32_t>().swap(m_coords);
+    if (nbKept < result->NbTriangles())
+    {
+      result->ResizeTriangles(nbKept, true);
+    }
+    return Status_Done;
+  }
+
+private:
+  static constexpr size_t THE_FACET_SIZE = 50;
+  static constexpr size_t THE_BLOCK      = 1 << 15; //!< facets decoded at once
+  static constexpr size_t THE_LOOK_AHEAD = 16;
+
+  static bool isFinite(const std::uint32_t bits) { return (bits & 0x7F800000u) != 0x7F800000u; }
+
+  static std::uint32_t hashOf(const std::uint32_t* bits)
+  {
+    std::uint64_t h = bits[0] * 0x9E3779B97F4A7C15ull ^ bits[1] * 0xC2B2AE3D27D4EB4Full ^
+                      bits[2] * 0x165667B19E3779F9ull;
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 32;
+    return static_cast<std::uint32_t>(h);
+  }
+
+  //! Number (from 1) of the node with these coordinates, added when new.
+  int nodeOf(const std::uint32_t* bits, const std::uint32_t hash)
+  {
+    for (size_t slot = hash & m_mask;; slot = (slot + 1) & m_mask)
+    {
+      const std::uint32_t node = m_slots[slot];
+      if (node == 0)
+      {
+        m_coords.insert(m_coords.end(), bits, bits + 3);
+        const std::uint32_t added = static_cast<std::uint32_t>(m_coords.size() / 3);
+        m_slots[slot]             = added;
+        if (2 * size_t(added) > m_slots.size())
+        {
+          resizeTable(2 * m_slots.size());
+        }
+        return static_cast<int>(added);
+      }
+      const std::uint32_t* stored = &m_coords[3 * size_t(node - 1)];
+      if (stored[0] == bits[0] && stored[1] == bits[1] && stored[2] == bits[2])
+      {
+        return static_cast<int>(node);
+      }
+    }
+  }
+
+  //! Makes the table a power of two of at least `capacity` slots and re-enters the nodes.
+  void resizeTable(const size_t capacity)
+  {
+    size_t size = 1024;
+    while (size < capacity)
+    {
+      size *= 2;
+    }
+    m_slots.assign(size, 0);
+    m_mask                = size - 1;
+    const size_t nbStored = m_coords.size() / 3;
+    for (size_t i = 0; i < nbStored; ++i)
+    {
+      size_t slot = hashOf(&m_coords[3 * i]) & m_mask;
+      while (m_slots[slot] != 0)
+      {
+        slot = (slot + 1) & m_mask;
+      }
+      m_slots[slot] = static_cast<std::uint32_t>(i + 1);
+    }
+  }
+
+  std::vector<std::uint32_t> m_coords; //!< float bits of the nodes, three per node
+  std::vector<std::uint32_t> m_slots;  //!< node number per slot, 0 when free
+  size_t                     m_mask = 0;
+};
+
+//! Facet count in the header of a binary block at the start of the file; 0 when it is
+//! negative for the kernel, which reads it as a signed number.
+std::uint32_t declaredFacets(std::istream& file)
+{
+  unsigned char count[4] = {};
+  file.clear();
+  file.seekg(80).read(reinterpret_cast<char*>(count), sizeof(count));
+  const std::uint32_t value = std::uint32_t(count[0]) | (std::uint32_t(count[1]) << 8) |
+                              (std::uint32_t(count[2]) << 16) | (std::uint32_t(count[3]) << 24);
+  return value > 0x7FFFFFFFu ? 0 : value;
+}
+
+//! Reads a plain binary file without the kernel. Answers false when the file is to be
+//! left to the kernel after all: it has a non-finite coordinate (so that the refusal names
+//! the nodes as the kernel's mesh has them) or it could not be read to its end.
+bool readPlainBinary(const TCollection_AsciiString& path,
+                     const std::uint32_t            nbFacets,
+                     const ActAPI_ProgressEntry&    progress,
+                     Handle(Poly_Triangulation) & result)
+{
+  FILE* file = OSD_OpenFile(path, "rb");
+  if (file == nullptr)
+  {
+    return false;
+  }
+  PlainBinaryReader         reader;
+  PlainBinaryReader::Status status = PlainBinaryReader::Status_Failed;
+  if (std::fseek(file, static_cast<long>(THE_BLOCK_HEADER_SIZE), SEEK_SET) == 0)
+  {
+    status = reader.Read(file, nbFacets, progress, result);
+  }
+  std::fclose(file);
+  return status == PlainBinaryReader::Status_Done || status == PlainBinaryReader::Status_Cancelled;
+}
+
 int countNonFiniteNodes(const Handle(Poly_Triangulation) & mesh)
 {
   int count = 0;
@@ -279,6 +499,14 @@ bool algoMesh_STL::Read(const TCollection_AsciiString& path,
     const std::int64_t size = static_cast<std::int64_t>(file.tellg());
     if (!isAsciiForKernel(file, size))
     {
+      const std::uint32_t nbFacets = declaredFacets(file);
+      if (nbFacets > 0 && size == THE_BLOCK_HEADER_SIZE + THE_FACET_SIZE * nbFacets)
+      {
+        if (readPlainBinary(path, nbFacets, progress, result))
+        {
+          return !result.IsNull();
+        }
+      }
       const OverstatedBlock overstated = findOverstatedBlock(file, size);
       if (overstated.Offset >= 0)
       {
@@ -330,15 +558,23 @@ Handle(Poly_Triangulation)
 {
   // Map cells come from an incremental allocator and the buckets are sized for the input
   // nodes up front: half a million separate allocations, rehashes and frees dominated the
-  // join otherwise.
-  int nbInputNodes = 0;
+  // join otherwise. Triangles go straight into the result, whose triangle count is known;
+  // its nodes are allocated once the map knows how many there are.
+  int nbInputNodes = 0, nbInputTriangles = 0;
   for (int i = 0; i < meshes.Length(); ++i)
   {
-    nbInputNodes += meshes.Value(i).IsNull() ? 0 : meshes.Value(i)->NbNodes();
+    const Handle(Poly_Triangulation)& mesh = meshes.Value(i);
+    nbInputNodes += mesh.IsNull() ? 0 : mesh->NbNodes();
+    nbInputTriangles += mesh.IsNull() ? 0 : mesh->NbTriangles();
   }
   NCollection_IndexedMap<gp_XYZ, PointHasher> nodes(std::max(nbInputNodes, 1),
                                                     new NCollection_IncAllocator());
-  std::vector<Poly_Triangle>                  triangles;
+  Handle(Poly_Triangulation) result = new Poly_Triangulation();
+  if (nbInputTriangles > 0)
+  {
+    result->ResizeTriangles(nbInputTriangles, false);
+  }
+  int nbJoined = 0;
   for (int i = 0; i < meshes.Length(); ++i)
   {
     const Handle(Poly_Triangulation)& mesh = meshes.Value(i);
@@ -347,7 +583,6 @@ Handle(Poly_Triangulation)
       continue;
     }
     const gp_Trsf trsf = i < locations.Length() ? locations.Value(i).Transformation() : gp_Trsf();
-    triangles.reserve(triangles.size() + mesh->NbTriangles());
     for (int t = 1; t <= mesh->NbTriangles(); ++t)
     {
       int corners[3];
@@ -359,22 +594,17 @@ Handle(Poly_Triangulation)
         trsf.Transforms(point);
         joined[k] = nodes.Add(point);
       }
-      triangles.emplace_back(joined[0], joined[1], joined[2]);
+      result->SetTriangle(++nbJoined, Poly_Triangle(joined[0], joined[1], joined[2]));
     }
   }
   if (nodes.IsEmpty())
   {
     return Handle(Poly_Triangulation)();
   }
-  Handle(Poly_Triangulation) result =
-      new Poly_Triangulation(nodes.Extent(), static_cast<int>(triangles.size()), false);
+  result->ResizeNodes(nodes.Extent(), false);
   for (int k = 1; k <= nodes.Extent(); ++k)
   {
     result->SetNode(k, gp_Pnt(nodes.FindKey(k)));
-  }
-  for (size_t k = 0; k < triangles.size(); ++k)
-  {
-    result->SetTriangle(static_cast<int>(k) + 1, triangles[k]);
   }
   return result;
 }

@@ -1,7 +1,9 @@
 // STL exchange: reads an ASCII or binary STL file into one triangulation, and writes one or
 // several placed triangulations into one STL file after joining them with coincident
-// nodes merged. Encoding and decoding are the kernel's (RWStl); joining costs O(n) expected
-// for n triangle corners through a hash map on the point position.
+// nodes merged. Encoding is the kernel's (RWStl), and so is decoding except for plain
+// binary files, which are streamed through a table of their float coordinates into the
+// same mesh the kernel makes, in linear time and about a third of its memory. Joining
+// costs O(n) expected for n triangle corners through a hash map on the point position.
 #ifndef algoMesh_STL_HeaderFile
 #define algoMesh_STL_HeaderFile
 
@@ -21,8 +23,13 @@ namespace quorin
 class algoMesh_EXPORT algoMesh_STL
 {
 public:
-  //! Reads an STL file (ASCII or binary, detected by the kernel's reader). The kernel
-  //! merges coincident nodes of the facets and reads concatenated blocks as one mesh.
+  //! Reads an STL file (ASCII or binary, detected as the kernel's reader detects it).
+  //! Nodes of the facets with bitwise equal coordinates are merged, numbered in order of
+  //! first appearance, and facets that use a node twice are dropped; concatenated blocks
+  //! are read as one mesh. A binary file of one block whose size matches its facet count
+  //! is decoded here (about 30 bytes per triangle at the peak and a time linear in its
+  //! size), any other file by the kernel's reader, with the same result. Progress is
+  //! reported in percent and a cancellation ends the reading with a null mesh.
   //! `result` is replaced by what the reader yields, also when that is null.
   //!
   //! Three kinds of file are refused with an error message on the progress entry and a

@@ -2,11 +2,15 @@
 // quality of each triangle, a quantity read from a solver's result file, an array of a
 // VTK data set.
 //
-// Tuples are kept in one flat array in order of first storage, with the IDs beside them;
-// an ID finds its tuple through a direct table for the compact non-negative IDs meshes use
-// (element and node numbers) and through a hash map for any other ID. A million scalar
-// values thus cost 16 MB and no allocation per value. The ID-to-tuple map of the record is
-// built from the arrays on first request.
+// Tuples are kept in one flat array in order of first storage. While IDs arrive in
+// increasing order, as they do from every producer that walks a mesh, they are stored as
+// runs of consecutive numbers (first ID and first tuple of each run): a field over all
+// triangles of a mesh is one run, and a million scalar values cost 8 MB; a few skipped
+// elements cost one run each, and an ID is found by a binary search over the runs. The
+// first ID that arrives below an earlier one turns the field into its general form: the
+// IDs beside the tuples, found through a direct table for compact non-negative IDs and a
+// hash map for any other ID (16 bytes per scalar value). The ID-to-tuple map of the record
+// is built from the arrays only on request.
 #ifndef algoMesh_Field_HeaderFile
 #define algoMesh_Field_HeaderFile
 
@@ -82,10 +86,10 @@ public:
   const double* Value(const int id) const;
 
   //! Number of IDs holding a tuple.
-  int NbTuples() const { return static_cast<int>(m_ids.size()); }
+  int NbTuples() const { return m_nbTuples; }
 
   //! ID of the k-th tuple (0-based, in order of first storage).
-  int TupleId(const int k) const { return m_ids[k]; }
+  int TupleId(const int k) const;
 
   //! Values of the k-th tuple (0-based, in order of first storage).
   const double* TupleAt(const int k) const { return m_data.data() + size_t(k) * m_nbComponents; }
@@ -97,15 +101,31 @@ private:
   //! Registers a new ID at the next slot; the caller appends its values.
   int newSlot(const int id);
 
+  //! Leaves the run form: lists every ID and indexes it by its slot.
+  void makeGeneral();
+
+  //! Enters an ID of the general form into the slot index.
+  void indexSlot(const int id, const int slot);
+
+  //! A run of consecutive IDs stored in consecutive slots.
+  struct Run
+  {
+    int FirstId;
+    int FirstSlot;
+  };
+
 private:
   TCollection_AsciiString m_name;
   //! Arrays of a field over a big mesh take megabytes each, written once.
   template <typename T> using LargeArray = std::vector<T, algoMesh_LargeAllocator<T>>;
-  LargeArray<int>               m_ids;        //!< ID of each tuple, in order of first storage
-  LargeArray<double>            m_data;       //!< tuples, NbComponents() values each
-  LargeArray<int>               m_denseSlot;  //!< slot by ID for IDs below its size, -1 when none
-  NCollection_DataMap<int, int> m_sparseSlot; //!< slot by ID for all other IDs
-  mutable ValueMap              m_valueMap;   //!< map view, built on request
+  LargeArray<double>            m_data; //!< tuples, NbComponents() values each
+  int                           m_nbTuples = 0;
+  bool                          m_isRuns   = true; //!< IDs kept as runs (increasing order)
+  std::vector<Run>              m_runs;            //!< run form: the runs in slot order
+  LargeArray<int>               m_ids;             //!< general form: ID of each tuple
+  LargeArray<int>               m_denseSlot;       //!< general form: slot by compact ID, -1 if none
+  NCollection_DataMap<int, int> m_sparseSlot;      //!< general form: slot by any other ID
+  mutable ValueMap              m_valueMap;        //!< map view, built on request
   mutable bool                  m_isMapValid = true;
   mutable std::mutex            m_mapMutex;
   int                           m_nbComponents;

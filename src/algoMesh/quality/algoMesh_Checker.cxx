@@ -38,13 +38,12 @@ double areaOf(const gp_XYZ& P0, const gp_XYZ& P1, const gp_XYZ& P2)
   return 0.5 * (P0 - P2).Crossed(P2 - P1).Modulus();
 }
 
-//! Angle between two edge vectors leaving a corner, in degrees. Rounding can push the
+//! Cosine of the angle between two edge vectors leaving a corner. Rounding can push the
 //! normalised dot product of a nearly flat triangle just outside [-1, 1]; it is clamped so
 //! that such a corner gives 0 or 180 degrees instead of failing.
-double angleOf(const gp_XYZ& u, const gp_XYZ& v, const double lu, const double lv)
+double cosineOf(const gp_XYZ& u, const gp_XYZ& v, const double lu, const double lv)
 {
-  const double cosine = std::clamp(u.Dot(v) / (lu * lv), -1.0, 1.0);
-  return std::acos(cosine) * THE_DEG_PER_RAD;
+  return std::clamp(u.Dot(v) / (lu * lv), -1.0, 1.0);
 }
 } // namespace
 
@@ -159,17 +158,26 @@ bool algoMesh_Checker::checkMetricForElement(const algoMesh_QualityMetricType ty
   return metricOf(type, t, shape, value);
 }
 
-void algoMesh_Checker::shapeOf(const Poly_Triangle& t, Shape& shape) const
+void algoMesh_Checker::shapeOf(const Poly_Triangle& t,
+                               Shape&               shape,
+                               const bool           withLengths,
+                               const bool           withArea) const
 {
   int n1 = 0, n2 = 0, n3 = 0;
   t.Get(n1, n2, n3);
   shape.P0 = m_mesh->Node(n1).XYZ();
   shape.P1 = m_mesh->Node(n2).XYZ();
   shape.P2 = m_mesh->Node(n3).XYZ();
-  shape.L0 = (shape.P2 - shape.P1).Modulus();
-  shape.L1 = (shape.P0 - shape.P2).Modulus();
-  shape.L2 = (shape.P1 - shape.P0).Modulus();
-  shape.A  = areaOf(shape.P0, shape.P1, shape.P2);
+  if (withLengths)
+  {
+    shape.L0 = (shape.P2 - shape.P1).Modulus();
+    shape.L1 = (shape.P0 - shape.P2).Modulus();
+    shape.L2 = (shape.P1 - shape.P0).Modulus();
+  }
+  if (withArea)
+  {
+    shape.A = areaOf(shape.P0, shape.P1, shape.P2);
+  }
 }
 
 bool algoMesh_Checker::metricOf(const algoMesh_QualityMetricType type,
@@ -232,10 +240,15 @@ bool algoMesh_Checker::metricOf(const algoMesh_QualityMetricType type,
     {
       return false;
     }
-    const double at2 = angleOf(s.P1 - s.P2, s.P0 - s.P2, s.L0, s.L1);
-    const double at0 = angleOf(s.P2 - s.P0, s.P1 - s.P0, s.L1, s.L2);
-    const double at1 = angleOf(s.P0 - s.P1, s.P2 - s.P1, s.L2, s.L0);
-    value = type == QualityMetric_MaxAngle ? std::max({at2, at0, at1}) : std::min({at2, at0, at1});
+    // The angle falls as its cosine grows, so the largest angle is the arc cosine of the
+    // smallest cosine and the smallest angle that of the largest: one arc cosine, not three,
+    // with the same bits as taking the extreme of the three angles.
+    const double at2 = cosineOf(s.P1 - s.P2, s.P0 - s.P2, s.L0, s.L1);
+    const double at0 = cosineOf(s.P2 - s.P0, s.P1 - s.P0, s.L1, s.L2);
+    const double at1 = cosineOf(s.P0 - s.P1, s.P2 - s.P1, s.L2, s.L0);
+    const double cosine =
+        type == QualityMetric_MaxAngle ? std::min({at2, at0, at1}) : std::max({at2, at0, at1});
+    value = std::acos(cosine) * THE_DEG_PER_RAD;
     return true;
   }
 
@@ -372,6 +385,16 @@ bool algoMesh_Checker::evaluateTriangles(const std::vector<algoMesh_QualityMetri
   // Fields by metric type once created; the result owns them.
   algoMesh_Field* fields[QualityMetric_ScaledJacobian + 1] = {};
 
+  // Only what the listed metrics read is computed per triangle: the area alone needs no edge
+  // lengths, the edge ratio, the angles and the scaled Jacobian need no area.
+  bool withLengths = false, withArea = false;
+  for (const algoMesh_QualityMetricType type : types)
+  {
+    withLengths =
+        withLengths || (type >= QualityMetric_AspectRatio && type <= QualityMetric_ScaledJacobian);
+    withArea = withArea || (type >= QualityMetric_Area && type <= QualityMetric_Condition);
+  }
+
   for (int i = 1; i <= nbTriangles; ++i)
   {
     const Poly_Triangle& t = m_mesh->Triangle(i);
@@ -389,7 +412,7 @@ bool algoMesh_Checker::evaluateTriangles(const std::vector<algoMesh_QualityMetri
       }
       if (!hasShape)
       {
-        shapeOf(t, shape);
+        shapeOf(t, shape, withLengths, withArea);
         hasShape = true;
       }
       double value = 0.0;

@@ -100,7 +100,11 @@ private:
   struct Shape;
 
   //! Points, edge lengths and area of a triangle, computed once for all its metrics.
-  void shapeOf(const Poly_Triangle& t, Shape& shape) const;
+  //! Points of `t` and, when asked, its edge lengths and its area.
+  void shapeOf(const Poly_Triangle& t,
+               Shape&               shape,
+               bool                 withLengths = true,
+               bool                 withArea    = true) const;
 
   //! The metric of a type 0..8 from a triangle's shape.
   bool metricOf(const algoMesh_QualityMetricType type,

@@ -160,22 +160,36 @@ void TriangleSet::Update()
     return;
   }
   // Corners, nodes and flags are indexed by insertion order before the first build and by set
-  // order after it; items remember where their corners were.
+  // order after it; items remember where their corners were. The permutation is applied in
+  // place, one cycle at a time, so that the build does not hold a second copy of the
+  // corners (84 bytes per triangle).
   PrimitiveSet::Update();
-  std::vector<double> corners(m_corners.size());
-  std::vector<int>    nodes(m_nodes.size());
-  std::vector<char>   degenerate(m_degenerate.size());
-  for (size_t i = 0; i < m_items.size(); ++i)
+  const int nbItems = static_cast<int>(m_items.size());
+  for (int start = 0; start < nbItems; ++start)
   {
-    const size_t source = static_cast<size_t>(m_items[i].source);
-    std::copy_n(&m_corners[9 * source], 9, &corners[9 * i]);
-    std::copy_n(&m_nodes[3 * source], 3, &nodes[3 * i]);
-    degenerate[i]     = m_degenerate[source];
-    m_items[i].source = static_cast<int>(i);
+    if (m_items[start].source == start)
+    {
+      continue;
+    }
+    double corners[9];
+    int    nodes[3];
+    std::copy_n(&m_corners[9 * size_t(start)], 9, corners);
+    std::copy_n(&m_nodes[3 * size_t(start)], 3, nodes);
+    const char degenerate = m_degenerate[start];
+    int        target     = start;
+    for (int source = m_items[target].source; source != start; source = m_items[target].source)
+    {
+      std::copy_n(&m_corners[9 * size_t(source)], 9, &m_corners[9 * size_t(target)]);
+      std::copy_n(&m_nodes[3 * size_t(source)], 3, &m_nodes[3 * size_t(target)]);
+      m_degenerate[target]   = m_degenerate[source];
+      m_items[target].source = target;
+      target                 = source;
+    }
+    std::copy_n(corners, 9, &m_corners[9 * size_t(target)]);
+    std::copy_n(nodes, 3, &m_nodes[3 * size_t(target)]);
+    m_degenerate[target]   = degenerate;
+    m_items[target].source = target;
   }
-  m_corners.swap(corners);
-  m_nodes.swap(nodes);
-  m_degenerate.swap(degenerate);
 }
 
 } // namespace BVHTools

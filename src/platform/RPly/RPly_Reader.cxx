@@ -163,6 +163,7 @@ void RPly_Reader::Close()
   m_elements.clear();
   m_comments.clear();
   m_objInfos.clear();
+  m_warnings.clear();
   m_headerRead = false;
 }
 
@@ -343,7 +344,9 @@ bool RPly_Reader::ReadHeader()
       m_elements.back().Properties.push_back(std::move(property));
       continue;
     }
-    return fail("Unknown header line '" + line + "'.");
+    // A line that is neither a comment nor a keyword (some exporters, Blender 2.4x among
+    // them, leave one) says nothing about the layout of the data: skip it, and tell.
+    m_warnings.push_back("Ignored the unknown header line '" + line + "'.");
   }
   if (!hasFormat)
   {

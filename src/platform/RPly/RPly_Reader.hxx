@@ -31,14 +31,17 @@ public:
 
   //! Parses the header up to "end_header".
   //! @return false for a missing "ply" magic line, an unknown format or type, a property
-  //! outside an element, a missing "end_header" or any other malformed header line.
+  //! outside an element, a missing "end_header" or a malformed keyword line. A line that
+  //! starts with no keyword is skipped and reported in Warnings().
   bool ReadHeader();
 
   //! Elements of the header in file order (valid after ReadHeader).
   const std::vector<RPly_Element>& Elements() const { return m_elements; }
   const std::vector<std::string>&  Comments() const { return m_comments; }
   const std::vector<std::string>&  ObjInfos() const { return m_objInfos; }
-  RPly_Storage                     Storage() const { return m_storage; }
+  //! Header lines skipped by ReadHeader, one sentence each.
+  const std::vector<std::string>& Warnings() const { return m_warnings; }
+  RPly_Storage                    Storage() const { return m_storage; }
 
   //! Installs a callback on a property of an element.
   //! @return the element's declared instance count, or 0 when the element or the
@@ -90,6 +93,7 @@ private:
   std::vector<RPly_Element> m_elements;
   std::vector<std::string>  m_comments;
   std::vector<std::string>  m_objInfos;
+  std::vector<std::string>  m_warnings;
   std::string               m_error;
   std::vector<double>       m_listValues; //!< the current list of a whole-list callback
   bool                      m_headerRead = false;

@@ -1,20 +1,29 @@
-// Size refinement and quality optimisation of one face triangulation.
+// Remeshing of one face triangulation to a target size with well-shaped triangles.
 //
-// Refinement is longest-edge bisection (after Rivara, "Mesh refinement processes based on
-// the generalized bisection of simplices", 1984): the longest edge above the maximum size is
-// split at its middle and both triangles beside it are halved, until no edge is too long.
-// Interior edges are split at the surface point of their UV middle; edge polygon segments
-// at their curve parameter middle (see the header for why). Bisection never makes angles
-// worse than half of the smallest angle it starts from, so two optimisation steps follow:
-// edge flips that raise the smaller angle of the two triangles beside an edge without
-// increasing their distance to the surface (a local Delaunay criterion on the surface), and
-// tangential smoothing, which moves each free node towards the centroid of its neighbours
-// within the surface's tangent plane (a Gauss-Newton step in UV through the first
-// fundamental form) and keeps the move only when no triangle folds over and the smallest
-// angle around the node rises; edges that smoothing stretched beyond the size are split
-// again before the next pass. Every node stays on the surface.
-// Cost: O(n log n) for the refinement of a face ending with n nodes (a priority queue of
-// edges), O(n) per optimisation pass.
+// The face arrives with the mesh of a first pass that follows the surface curvature
+// (chordal deflection) and knows the face's parameter domain. It is remeshed in place:
+// 1. Boundary segments longer than their edge's size are divided into equal curve steps.
+// 2. Delaunay refinement: every triangle whose circumradius exceeds the target (or whose
+//    shape is poor while it is large) receives a point near its circumcentre, found in the
+//    parameter plane through the triangle's barycentric coordinates and placed on the
+//    surface; the point is the off-centre of the triangle's shortest edge (Ungor, "Off-centers:
+//    a new type of Steiner points for computing size-optimal quality-guaranteed Delaunay
+//    triangulations", 2004), pulled in so that its new edges do not exceed the target, and
+//    the triangulation is made locally Delaunay again by Lawson flips. Distances are measured
+//    in 3D, so the surface's metric drives the refinement, not the parametrisation.
+// 3. Short interior edges are collapsed (half-edge collapse under the link condition), which
+//    removes the over-refinement the first pass leaves on gently curved surfaces, unless
+//    the chordal deviation or the shape of the ring would suffer.
+// 4. Edge flips raise the smaller angle of the two triangles beside an edge without
+//    increasing their distance to the surface (the local Delaunay criterion on the
+//    surface), and tangential smoothing moves each free node towards the centroid of its
+//    neighbours within the tangent plane (a Gauss-Newton step in UV through the first
+//    fundamental form), kept only when the smallest angle around the node rises.
+// 5. Longest-edge bisection (Rivara, 1984) finally splits what is still above the size.
+// Every edit is refused when it would fold a triangle (see the header). Every node stays on
+// the surface.
+// Cost: O(n log n) for a face ending with n nodes (priority queues of triangles and edges),
+// O(n) per optimisation pass.
 #include <QMShape_FaceRefiner.hxx>
 
 #include <BRep_Tool.hxx>
@@ -33,6 +42,16 @@ namespace
 // A flip or move must win at least this much (radians) of smallest angle, so that the
 // passes do not trade equal configurations back and forth.
 const double THE_MIN_GAIN = 1.0e-6;
+// New edges of the refinement aim at this fraction of the maximum size, which leaves room
+// for the surface to lengthen them a little without passing the maximum.
+const double THE_TARGET = 0.9;
+// Interior edges shorter than this fraction of the maximum size are collapsed when they can.
+const double THE_SHORT = 0.5;
+// Cosine of the largest turn between a triangle's normal and the surface's before the
+// triangle counts as folded.
+const double THE_UPRIGHT = 0.17;
+// Radius-to-shortest-edge ratio of a triangle with a smallest angle of about 25 degrees.
+const double THE_RATIO = 1.18;
 } // namespace
 
 QMShape_FaceRefiner::QMShape_FaceRefiner(const TopoDS_Face& face, const Settings& settings)
@@ -51,30 +70,44 @@ bool QMShape_FaceRefiner::Perform()
   loadPolygons();
   // 3. Connect triangles through their edges.
   buildEdges();
-  // 4. Split edges above the maximum size.
+  // 4. Divide the boundary segments to the size of their edges.
+  if (!divideSegments())
+  {
+    return false;
+  }
+  // 5. Remesh the interior, per pass: refinement, coarsening, flips, smoothing.
+  const bool sized = m_settings.MaxSize < 1.0e100;
+  for (int pass = 0; pass < std::max(m_settings.NbPasses, 1); ++pass)
+  {
+    if (sized && !insertPoints())
+    {
+      return false;
+    }
+    if (m_settings.NbPasses <= 0)
+    {
+      break;
+    }
+    if (sized)
+    {
+      collapseEdges();
+    }
+    flipEdges();
+    smoothNodes(false);
+  }
+  // 6. Split what is still above the size, then polish within it.
   if (!refine())
   {
     return false;
   }
-  // 5. Raise the angles, per pass: flips, smoothing (free to lengthen edges, which gives
-  //    it room to move), then splitting again what smoothing made too long.
-  for (int pass = 0; pass < m_settings.NbPasses; ++pass)
-  {
-    flipEdges();
-    smoothNodes(false);
-    if (!refine())
-    {
-      return false;
-    }
-  }
-  // 6. Polish what the last splits left, now within the size.
+  m_flipKeepsSize = true;
   if (m_settings.NbPasses > 0)
   {
     flipEdges();
     smoothNodes(true);
     flipEdges();
   }
-  // 7. Write the new triangulation and polygons.
+  // 7. Count what is still folded, and write the new triangulation and polygons.
+  countFolds();
   storeResult();
   return true;
 }
@@ -116,6 +149,13 @@ bool QMShape_FaceRefiner::loadMesh()
     }
     m_triangles.push_back({a - 1, b - 1, c - 1});
   }
+  // The face's orientation in the parameter plane: the sign most of its area has.
+  double signedArea = 0.0;
+  for (const std::array<int, 3>& tri : m_triangles)
+  {
+    signedArea += uvArea(tri);
+  }
+  m_orientation = signedArea < 0.0 ? -1.0 : 1.0;
   return !m_triangles.empty();
 }
 
@@ -218,13 +258,28 @@ void QMShape_FaceRefiner::choosePCurve(Slot& slot, const int nbNodes) const
 
 void QMShape_FaceRefiner::buildEdges()
 {
+  m_edges.clear();
   m_edges.reserve(m_triangles.size() * 2);
   for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
   {
+    if (!isLive(t))
+    {
+      continue;
+    }
     const std::array<int, 3>& tri = m_triangles[t];
     for (int k = 0; k < 3; ++k)
     {
       attach(keyOf(tri[k], tri[(k + 1) % 3]), t);
+    }
+  }
+  // A border that belongs to no edge polygon cannot be matched with a neighbour: its nodes
+  // stay where they are, like those of the polygons.
+  for (const auto& edge : m_edges)
+  {
+    if (edge.second.T[1] < 0)
+    {
+      m_fixed[static_cast<size_t>(edge.first >> 32)]         = 1;
+      m_fixed[static_cast<size_t>(edge.first & 0xffffffffu)] = 1;
     }
   }
 }
@@ -365,6 +420,8 @@ void QMShape_FaceRefiner::splitEdge(const int a, const int b, const int m)
     attach(keyOf(m, r), n);
     attach(keyOf(p, m), t);
     attach(keyOf(m, q), n);
+    m_touched.push_back(t);
+    m_touched.push_back(n);
   }
 }
 
@@ -444,24 +501,20 @@ bool QMShape_FaceRefiner::flipEdge(const uint64_t key, EdgeRecord& record)
   {
     return false; // inconsistent orientation, a doubled triangle, or the diagonal exists
   }
-  if (m_points[c].Distance(m_points[d]) > m_settings.MaxSize)
+  if (m_flipKeepsSize && m_points[c].Distance(m_points[d]) > m_settings.MaxSize)
   {
     return false;
   }
-  const std::array<int, 3> new0 = {p, d, c};
-  const std::array<int, 3> new1 = {d, q, c};
-  // Both new triangles must keep the orientation of the old ones in UV (no fold-over).
-  const double area0 = uvArea(tri0), area1 = uvArea(tri1);
-  const double areaN0 = uvArea(new0), areaN1 = uvArea(new1);
-  const double scale = std::abs(area0) + std::abs(area1);
-  if (area0 * area1 <= 0.0 || areaN0 * area0 <= 1.0e-12 * scale * scale ||
-      areaN1 * area0 <= 1.0e-12 * scale * scale)
-  {
-    return false;
-  }
-  const double before = std::min(minAngle(tri0), minAngle(tri1));
-  const double after  = std::min(minAngle(new0), minAngle(new1));
+  const std::array<int, 3> new0   = {p, d, c};
+  const std::array<int, 3> new1   = {d, q, c};
+  const double             before = std::min(minAngle(tri0), minAngle(tri1));
+  const double             after  = std::min(minAngle(new0), minAngle(new1));
   if (after <= before + THE_MIN_GAIN)
+  {
+    return false;
+  }
+  // Both new triangles must keep the face's orientation and follow the surface (no fold).
+  if (!isUpright(new0) || !isUpright(new1))
   {
     return false;
   }
@@ -481,6 +534,8 @@ bool QMShape_FaceRefiner::flipEdge(const uint64_t key, EdgeRecord& record)
   m_edges[keyOf(c, d)] = diagonal;
   replace(keyOf(p, d), t1, t0);
   replace(keyOf(q, c), t0, t1);
+  m_touched.push_back(t0);
+  m_touched.push_back(t1);
   return true;
 }
 
@@ -493,7 +548,10 @@ void QMShape_FaceRefiner::smoothNodes(const bool keepSize)
   {
     for (const int node : tri)
     {
-      ++start[node + 1];
+      if (node >= 0)
+      {
+        ++start[node + 1];
+      }
     }
   }
   for (int i = 0; i < nbNodes; ++i)
@@ -506,7 +564,10 @@ void QMShape_FaceRefiner::smoothNodes(const bool keepSize)
   {
     for (const int node : m_triangles[t])
     {
-      around[fill[node]++] = t;
+      if (node >= 0)
+      {
+        around[fill[node]++] = t;
+      }
     }
   }
   std::vector<int> ring;
@@ -571,11 +632,6 @@ bool QMShape_FaceRefiner::moveNode(const int               node,
   const double su = du.Dot(shift), sv = dv.Dot(shift);
   const double stepU = (g * su - f * sv) / det, stepV = (e * sv - f * su) / det;
 
-  std::vector<double> signs(ring.size());
-  for (size_t i = 0; i < ring.size(); ++i)
-  {
-    signs[i] = uvArea(m_triangles[ring[i]]);
-  }
   const gp_Pnt oldPoint = m_points[node];
   for (const double lambda : {1.0, 0.5, 0.25})
   {
@@ -587,8 +643,8 @@ bool QMShape_FaceRefiner::moveNode(const int               node,
     for (size_t i = 0; i < ring.size() && valid; ++i)
     {
       const std::array<int, 3>& tri = m_triangles[ring[i]];
-      valid                         = uvArea(tri) * signs[i] > 1.0e-12 * signs[i] * signs[i];
       after                         = std::min(after, minAngle(tri));
+      valid                         = after > before + THE_MIN_GAIN && isUpright(tri);
       for (const int other : tri)
       {
         valid = valid && (!keepSize || other == node ||
@@ -607,18 +663,52 @@ bool QMShape_FaceRefiner::moveNode(const int               node,
 
 void QMShape_FaceRefiner::storeResult()
 {
-  // Nodes no triangle uses any more cannot appear (splits only add used nodes).
-  const int nbNodes = static_cast<int>(m_points.size());
-  m_result          = new Poly_Triangulation(nbNodes, static_cast<int>(m_triangles.size()), true);
-  for (int i = 0; i < nbNodes; ++i)
+  // Collapses leave nodes and triangles unused: number the live ones afresh. Boundary
+  // nodes are never removed, so every polygon node keeps a number.
+  std::vector<int> number(m_points.size(), -1);
+  int              nbNodes = 0, nbTriangles = 0;
+  for (const std::array<int, 3>& tri : m_triangles)
   {
-    m_result->SetNode(i + 1, m_points[i]);
-    m_result->SetUVNode(i + 1, m_uv[i]);
+    if (tri[0] < 0)
+    {
+      continue;
+    }
+    ++nbTriangles;
+    for (const int node : tri)
+    {
+      if (number[node] < 0)
+      {
+        number[node] = nbNodes++;
+      }
+    }
   }
-  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+  for (const Slot& slot : m_slots)
   {
-    const std::array<int, 3>& tri = m_triangles[t];
-    m_result->SetTriangle(t + 1, Poly_Triangle(tri[0] + 1, tri[1] + 1, tri[2] + 1));
+    for (const std::pair<double, int>& node : slot.Nodes)
+    {
+      if (number[node.second] < 0)
+      {
+        number[node.second] = nbNodes++;
+      }
+    }
+  }
+  m_result = new Poly_Triangulation(nbNodes, nbTriangles, true);
+  for (size_t i = 0; i < m_points.size(); ++i)
+  {
+    if (number[i] >= 0)
+    {
+      m_result->SetNode(number[i] + 1, m_points[i]);
+      m_result->SetUVNode(number[i] + 1, m_uv[i]);
+    }
+  }
+  int index = 0;
+  for (const std::array<int, 3>& tri : m_triangles)
+  {
+    if (tri[0] >= 0)
+    {
+      m_result->SetTriangle(
+          ++index, Poly_Triangle(number[tri[0]] + 1, number[tri[1]] + 1, number[tri[2]] + 1));
+    }
   }
   m_result->Deflection(m_source->Deflection());
 
@@ -635,7 +725,7 @@ void QMShape_FaceRefiner::storeResult()
     TColStd_Array1OfReal    params(1, n);
     for (int i = 0; i < n; ++i)
     {
-      nodes(i + 1)  = slot.Nodes[i].second + 1;
+      nodes(i + 1)  = number[slot.Nodes[i].second] + 1;
       params(i + 1) = slot.Nodes[i].first;
     }
     Handle(Poly_PolygonOnTriangulation) polygon =
@@ -644,6 +734,592 @@ void QMShape_FaceRefiner::storeResult()
     polygon->Deflection(slot.Source->Deflection());
     m_polygons.push_back({slot.Edge, polygon});
   }
+}
+
+bool QMShape_FaceRefiner::divideSegments()
+{
+  std::vector<Segment> work;
+  for (const auto& segment : m_segments)
+  {
+    work.push_back(segment.second);
+  }
+  // Key order, so that the result does not depend on the hash table.
+  std::sort(work.begin(), work.end(),
+            [](const Segment& x, const Segment& y) { return keyOf(x.A, x.B) < keyOf(y.A, y.B); });
+  for (const Segment& s : work)
+  {
+    Slot& slot = m_slots[s.Slot];
+    if (!slot.Splittable || !(slot.Size < 1.0e100) || m_edges.count(keyOf(s.A, s.B)) == 0)
+    {
+      continue;
+    }
+    // The fewest equal parameter steps whose chords are all within the size.
+    int steps = static_cast<int>(
+        std::ceil(slot.Curve->Value(s.Ta).Distance(slot.Curve->Value(s.Tb)) / slot.Size));
+    if (steps <= 1)
+    {
+      continue;
+    }
+    std::vector<gp_Pnt> points;
+    for (bool fits = false; !fits && steps < 100000;)
+    {
+      points.clear();
+      fits = true;
+      for (int i = 0; i <= steps; ++i)
+      {
+        points.push_back(slot.Curve->Value(s.Ta + (s.Tb - s.Ta) * i / steps));
+        fits = fits && (i == 0 || points[i].Distance(points[i - 1]) <= slot.Size);
+      }
+      steps = fits ? steps : steps + 1;
+    }
+    if (m_settings.MaxNodes > 0 && m_points.size() + steps >= m_settings.MaxNodes)
+    {
+      return false;
+    }
+    m_segments.erase(keyOf(s.A, s.B));
+    int    from  = s.A;
+    double tFrom = s.Ta;
+    for (int i = 1; i < steps; ++i)
+    {
+      const double t     = s.Ta + (s.Tb - s.Ta) * i / steps;
+      gp_Pnt       point = points[i];
+      if (!m_isIdentity)
+      {
+        point.Transform(m_toLocal);
+      }
+      const int m = addNode(point, slot.PCurve->Value(t), true);
+      splitEdge(from, s.B, m);
+      ++m_nbSplits;
+      m_segments.emplace(keyOf(from, m), Segment{s.Slot, from, m, tFrom, t});
+      slot.Nodes.emplace_back(t, m);
+      from  = m;
+      tFrom = t;
+    }
+    m_segments.emplace(keyOf(from, s.B), Segment{s.Slot, from, s.B, tFrom, s.Tb});
+  }
+  m_touched.clear();
+  return true;
+}
+
+bool QMShape_FaceRefiner::needsRefinement(const int t, double& radius) const
+{
+  const std::array<int, 3>& tri = m_triangles[t];
+  const gp_Pnt &            a = m_points[tri[0]], &b = m_points[tri[1]], &c = m_points[tri[2]];
+  const double              ab = a.Distance(b), bc = b.Distance(c), ca = c.Distance(a);
+  const double              area2 = gp_Vec(a, b).Crossed(gp_Vec(a, c)).Magnitude();
+  if (!(area2 > 0.0))
+  {
+    return false;
+  }
+  radius                = ab * bc * ca / (2.0 * area2);
+  const double shortest = std::min({ab, bc, ca});
+  const double size     = m_settings.MaxSize;
+  // Too large for the size, or badly shaped while large enough that a point inside it
+  // does not crowd its corners.
+  return radius > size / std::sqrt(3.0) || (radius > 0.45 * size && radius > THE_RATIO * shortest);
+}
+
+bool QMShape_FaceRefiner::insertPoints()
+{
+  struct Candidate
+  {
+    double             Radius;
+    int                T;
+    std::array<int, 3> Nodes;
+    bool               operator<(const Candidate& other) const { return Radius < other.Radius; }
+  };
+  std::priority_queue<Candidate> queue;
+  const auto                     offer = [&](const int t)
+  {
+    double radius = 0.0;
+    if (isLive(t) && needsRefinement(t, radius))
+    {
+      queue.push({radius, t, m_triangles[t]});
+    }
+  };
+  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+  {
+    offer(t);
+  }
+  while (!queue.empty())
+  {
+    const Candidate candidate = queue.top();
+    queue.pop();
+    if (m_triangles[candidate.T] != candidate.Nodes)
+    {
+      continue; // changed since it was queued
+    }
+    if (m_settings.MaxNodes > 0 && m_points.size() >= m_settings.MaxNodes)
+    {
+      return false;
+    }
+    m_touched.clear();
+    if (insertFor(candidate.T))
+    {
+      ++m_nbSplits;
+      std::sort(m_touched.begin(), m_touched.end());
+      m_touched.erase(std::unique(m_touched.begin(), m_touched.end()), m_touched.end());
+      for (const int t : m_touched)
+      {
+        offer(t);
+      }
+    }
+  }
+  return true;
+}
+
+bool QMShape_FaceRefiner::insertFor(const int t)
+{
+  const std::array<int, 3> tri = m_triangles[t];
+  const gp_XYZ a = m_points[tri[0]].XYZ(), b = m_points[tri[1]].XYZ(), c = m_points[tri[2]].XYZ();
+  const gp_XYZ ab = b - a, ac = c - a;
+  const gp_XYZ normal = ab ^ ac;
+  const double n2     = normal.SquareModulus();
+  if (!(n2 > 0.0))
+  {
+    return false;
+  }
+  // Circumcentre in the triangle's plane.
+  const gp_XYZ centre =
+      a + ((normal ^ ab) * ac.SquareModulus() + (ac ^ normal) * ab.SquareModulus()) / (2.0 * n2);
+
+  // Off-centre: on the bisector of the shortest edge, no further than the circumcentre, and
+  // close enough that the new edges to that edge's ends are about the target length.
+  int    k        = 0;
+  double shortest = 1.0e300;
+  for (int i = 0; i < 3; ++i)
+  {
+    const double length = m_points[tri[i]].Distance(m_points[tri[(i + 1) % 3]]);
+    if (length < shortest)
+    {
+      shortest = length;
+      k        = i;
+    }
+  }
+  const gp_XYZ middle   = 0.5 * (m_points[tri[k]].XYZ() + m_points[tri[(k + 1) % 3]].XYZ());
+  const gp_XYZ toCentre = centre - middle;
+  const double distance = toCentre.Modulus();
+  if (!(distance > 0.0))
+  {
+    return false;
+  }
+  const double target = THE_TARGET * m_settings.MaxSize;
+  const double reach  = std::sqrt(std::max(0.0, target * target - 0.25 * shortest * shortest));
+  const gp_XYZ point  = middle + toCentre * (std::min(distance, reach) / distance);
+
+  // Its parameters through the barycentric coordinates in the triangle's plane (which may
+  // be negative: the point may lie in a neighbour).
+  const gp_XYZ ap  = point - a;
+  const double d00 = ab.Dot(ab), d01 = ab.Dot(ac), d11 = ac.Dot(ac);
+  const double d20 = ap.Dot(ab), d21 = ap.Dot(ac);
+  const double det = d00 * d11 - d01 * d01;
+  if (!(det > 0.0))
+  {
+    return false;
+  }
+  const double v = (d11 * d20 - d01 * d21) / det, w = (d00 * d21 - d01 * d20) / det;
+  const gp_XY  uv =
+      m_uv[tri[0]].XY() * (1.0 - v - w) + m_uv[tri[1]].XY() * v + m_uv[tri[2]].XY() * w;
+
+  int found = -1, edge = -1;
+  if (!locate(t, uv, found, edge))
+  {
+    return false; // beyond the face's boundary or one of its edges: the boundary stays
+  }
+  const gp_Pnt              surface = surfacePoint(gp_Pnt2d(uv));
+  const std::array<int, 3>& host    = m_triangles[found];
+  for (const int node : host)
+  {
+    if (m_points[node].Distance(surface) < 0.3 * target)
+    {
+      return false; // would crowd an existing node
+    }
+  }
+  if (edge >= 0)
+  {
+    // A point on a boundary segment or a free border would move the boundary.
+    const uint64_t key    = keyOf(host[edge], host[(edge + 1) % 3]);
+    const auto     record = m_edges.find(key);
+    if (m_segments.count(key) != 0 || record == m_edges.end() || record->second.T[1] < 0)
+    {
+      return false;
+    }
+  }
+
+  // Insert, then refuse the result if it folds (an undo is a collapse back, so test first
+  // on the triangles the insertion would make).
+  const std::array<int, 3>        hostNodes = host;
+  const int                       m         = addNode(surface, gp_Pnt2d(uv), false);
+  std::vector<std::array<int, 3>> made;
+  if (edge < 0)
+  {
+    for (int i = 0; i < 3; ++i)
+    {
+      made.push_back({hostNodes[i], hostNodes[(i + 1) % 3], m});
+    }
+  }
+  else
+  {
+    const int p = hostNodes[edge], q = hostNodes[(edge + 1) % 3];
+    for (const int side : m_edges[keyOf(p, q)].T)
+    {
+      if (side < 0)
+      {
+        continue;
+      }
+      const std::array<int, 3>& other = m_triangles[side];
+      for (int i = 0; i < 3; ++i)
+      {
+        if ((other[i] == p || other[i] == q) &&
+            (other[(i + 1) % 3] == p || other[(i + 1) % 3] == q))
+        {
+          made.push_back({other[i], m, other[(i + 2) % 3]});
+          made.push_back({m, other[(i + 1) % 3], other[(i + 2) % 3]});
+        }
+      }
+    }
+  }
+  for (const std::array<int, 3>& tri2 : made)
+  {
+    if (!isUpright(tri2))
+    {
+      m_points.pop_back();
+      m_uv.pop_back();
+      m_fixed.pop_back();
+      return false;
+    }
+  }
+  std::vector<std::pair<int, int>> stack;
+  if (edge < 0)
+  {
+    splitTriangle(found, m);
+    for (int i = 0; i < 3; ++i)
+    {
+      stack.emplace_back(hostNodes[i], hostNodes[(i + 1) % 3]);
+    }
+  }
+  else
+  {
+    const int p = hostNodes[edge], q = hostNodes[(edge + 1) % 3];
+    for (const std::array<int, 3>& tri2 : made)
+    {
+      for (const int node : tri2)
+      {
+        if (node != m && node != p && node != q)
+        {
+          stack.emplace_back(p, node);
+          stack.emplace_back(node, q);
+        }
+      }
+    }
+    splitEdge(p, q, m);
+  }
+  legalise(m, stack);
+  return true;
+}
+
+bool QMShape_FaceRefiner::locate(const int start, const gp_XY& uv, int& found, int& edge) const
+{
+  int       t      = start;
+  const int limit  = 4 * static_cast<int>(std::sqrt(double(m_triangles.size()))) + 64;
+  int       origin = -1; // the triangle we came from, so that a walk never steps straight back
+  for (int step = 0; step < limit; ++step)
+  {
+    const std::array<int, 3>& tri  = m_triangles[t];
+    int                       next = -1, onEdge = -1;
+    for (int k = 0; k < 3 && next < 0; ++k)
+    {
+      const gp_XY  p = m_uv[tri[k]].XY(), q = m_uv[tri[(k + 1) % 3]].XY();
+      const double side  = m_orientation * ((q - p) ^ (uv - p));
+      const double scale = (q - p).Modulus() * ((uv - p).Modulus() + (q - p).Modulus());
+      if (side < -1.0e-10 * scale)
+      {
+        const uint64_t key = keyOf(tri[k], tri[(k + 1) % 3]);
+        if (m_segments.count(key) != 0)
+        {
+          return false;
+        }
+        const auto record = m_edges.find(key);
+        if (record == m_edges.end() || record->second.T[1] < 0)
+        {
+          return false;
+        }
+        const int other = record->second.T[0] == t ? record->second.T[1] : record->second.T[0];
+        if (other == origin)
+        {
+          continue; // try another side first
+        }
+        next = other;
+      }
+      else if (side <= 1.0e-10 * scale)
+      {
+        onEdge = k;
+      }
+    }
+    if (next < 0)
+    {
+      found = t;
+      edge  = onEdge;
+      return true;
+    }
+    origin = t;
+    t      = next;
+  }
+  return false;
+}
+
+void QMShape_FaceRefiner::splitTriangle(const int t, const int m)
+{
+  const std::array<int, 3> tri = m_triangles[t];
+  const int                p = tri[0], q = tri[1], r = tri[2];
+  const int                n1 = static_cast<int>(m_triangles.size()), n2 = n1 + 1;
+  m_triangles[t] = {p, q, m};
+  m_triangles.push_back({q, r, m});
+  m_triangles.push_back({r, p, m});
+  replace(keyOf(q, r), t, n1);
+  replace(keyOf(r, p), t, n2);
+  attach(keyOf(p, m), t);
+  attach(keyOf(p, m), n2);
+  attach(keyOf(q, m), t);
+  attach(keyOf(q, m), n1);
+  attach(keyOf(r, m), n1);
+  attach(keyOf(r, m), n2);
+  m_touched.insert(m_touched.end(), {t, n1, n2});
+}
+
+void QMShape_FaceRefiner::legalise(const int m, std::vector<std::pair<int, int>>& stack)
+{
+  // Lawson's flips around the new node: an edge opposite it is flipped when that raises the
+  // smallest angle of its two triangles; the flip brings two new edges opposite the node.
+  size_t budget = 64 * stack.size() + 64;
+  while (!stack.empty() && budget-- > 0)
+  {
+    const std::pair<int, int> e = stack.back();
+    stack.pop_back();
+    const uint64_t key = keyOf(e.first, e.second);
+    if (m_segments.count(key) != 0)
+    {
+      continue;
+    }
+    const auto record = m_edges.find(key);
+    if (record == m_edges.end() || record->second.T[1] < 0)
+    {
+      continue;
+    }
+    int far = -1;
+    for (const int side : record->second.T)
+    {
+      for (const int node : m_triangles[side])
+      {
+        if (node != e.first && node != e.second && node != m)
+        {
+          far = node;
+        }
+      }
+    }
+    if (far >= 0 && flipEdge(key, record->second))
+    {
+      ++m_nbFlips;
+      stack.emplace_back(e.first, far);
+      stack.emplace_back(far, e.second);
+    }
+  }
+}
+
+void QMShape_FaceRefiner::collapseEdges()
+{
+  // Triangles around each node, kept up to date through the pass.
+  std::vector<std::vector<int>> around(m_points.size());
+  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+  {
+    if (isLive(t))
+    {
+      for (const int node : m_triangles[t])
+      {
+        around[node].push_back(t);
+      }
+    }
+  }
+  const double                             shortLength = THE_SHORT * m_settings.MaxSize;
+  std::vector<std::pair<double, uint64_t>> work;
+  for (const auto& edge : m_edges)
+  {
+    const int a         = static_cast<int>(edge.first >> 32),
+              b         = static_cast<int>(edge.first & 0xffffffffu);
+    const double length = m_points[a].Distance(m_points[b]);
+    if (edge.second.T[1] >= 0 && length < shortLength && !(m_fixed[a] && m_fixed[b]))
+    {
+      work.emplace_back(length, edge.first);
+    }
+  }
+  std::sort(work.begin(), work.end()); // shortest first
+  for (const auto& item : work)
+  {
+    const int a = static_cast<int>(item.second >> 32),
+              b = static_cast<int>(item.second & 0xffffffffu);
+    if (around[a].empty() || around[b].empty() || m_points[a].Distance(m_points[b]) >= shortLength)
+    {
+      continue;
+    }
+    if ((m_fixed[a] || !tryCollapse(a, b, around)) && !m_fixed[b])
+    {
+      tryCollapse(b, a, around);
+    }
+  }
+  buildEdges();
+}
+
+bool QMShape_FaceRefiner::tryCollapse(const int                      a,
+                                      const int                      b,
+                                      std::vector<std::vector<int>>& around)
+{
+  // The two triangles on the edge, and the nodes opposite it.
+  std::vector<int> shared, neighboursA, neighboursB;
+  for (const int t : around[a])
+  {
+    const std::array<int, 3>& tri = m_triangles[t];
+    if (std::find(tri.begin(), tri.end(), b) != tri.end())
+    {
+      shared.push_back(t);
+    }
+    for (const int node : tri)
+    {
+      if (node != a)
+      {
+        neighboursA.push_back(node);
+      }
+    }
+  }
+  if (shared.size() != 2)
+  {
+    return false;
+  }
+  for (const int t : around[b])
+  {
+    for (const int node : m_triangles[t])
+    {
+      if (node != b)
+      {
+        neighboursB.push_back(node);
+      }
+    }
+  }
+  std::sort(neighboursA.begin(), neighboursA.end());
+  neighboursA.erase(std::unique(neighboursA.begin(), neighboursA.end()), neighboursA.end());
+  std::sort(neighboursB.begin(), neighboursB.end());
+  neighboursB.erase(std::unique(neighboursB.begin(), neighboursB.end()), neighboursB.end());
+  std::vector<int> common;
+  std::set_intersection(neighboursA.begin(), neighboursA.end(), neighboursB.begin(),
+                        neighboursB.end(), std::back_inserter(common));
+  // Link condition: a and b share exactly the two opposite nodes, else the collapse pinches
+  // the surface.
+  if (common.size() != 2)
+  {
+    return false;
+  }
+
+  // The ring of a, moved onto b: shapes, sizes, orientation and distance to the surface.
+  double before = M_PI, after = M_PI;
+  for (const int t : around[a])
+  {
+    before = std::min(before, minAngle(m_triangles[t]));
+  }
+  for (const int t : around[a])
+  {
+    if (std::find(shared.begin(), shared.end(), t) != shared.end())
+    {
+      continue;
+    }
+    std::array<int, 3> tri = m_triangles[t];
+    for (int& node : tri)
+    {
+      node = node == a ? b : node;
+    }
+    after = std::min(after, minAngle(tri));
+    if (!isUpright(tri))
+    {
+      return false;
+    }
+    for (const int node : tri)
+    {
+      if (node != b &&
+          (m_points[b].Distance(m_points[node]) > m_settings.MaxSize ||
+           (deviation(b, node) > m_settings.Deflection && deviation(b, node) > deviation(a, node))))
+      {
+        return false;
+      }
+    }
+  }
+  // Smoothing and flips repair moderate losses; a sliver is not worth one node less.
+  if (after < std::min(before, 20.0 * M_PI / 180.0))
+  {
+    return false;
+  }
+
+  for (const int t : shared)
+  {
+    for (const int node : m_triangles[t])
+    {
+      std::vector<int>& list = around[node];
+      list.erase(std::remove(list.begin(), list.end(), t), list.end());
+    }
+    m_triangles[t] = {-1, -1, -1};
+  }
+  for (const int t : around[a])
+  {
+    for (int& node : m_triangles[t])
+    {
+      node = node == a ? b : node;
+    }
+    around[b].push_back(t);
+  }
+  around[a].clear();
+  ++m_nbCollapses;
+  return true;
+}
+
+void QMShape_FaceRefiner::countFolds()
+{
+  m_nbFolds = 0;
+  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+  {
+    if (isLive(t) && !isUpright(m_triangles[t]))
+    {
+      ++m_nbFolds;
+    }
+  }
+}
+
+bool QMShape_FaceRefiner::isUpright(const std::array<int, 3>& t) const
+{
+  const gp_XY  ab = m_uv[t[1]].XY() - m_uv[t[0]].XY(), ac = m_uv[t[2]].XY() - m_uv[t[0]].XY();
+  const double area = m_orientation * (ab ^ ac);
+  const double scale =
+      std::max({ab.SquareModulus(), ac.SquareModulus(), (ac - ab).SquareModulus()});
+  if (!(area > 1.0e-10 * scale))
+  {
+    return false;
+  }
+  // The triangle's normal against the surface's at its centre (skipped where the surface
+  // has no normal: a pole or an apex).
+  const gp_Vec normal(m_points[t[0]], m_points[t[1]]);
+  const gp_Vec triangleNormal = normal.Crossed(gp_Vec(m_points[t[0]], m_points[t[2]]));
+  const gp_XY  centre         = (m_uv[t[0]].XY() + m_uv[t[1]].XY() + m_uv[t[2]].XY()) / 3.0;
+  gp_Pnt       point;
+  gp_Vec       du, dv;
+  m_surface->D1(centre.X(), centre.Y(), point, du, dv);
+  gp_Vec surfaceNormal = du.Crossed(dv);
+  if (!m_isIdentity)
+  {
+    surfaceNormal.Transform(m_toLocal);
+  }
+  const double product = surfaceNormal.Magnitude() * triangleNormal.Magnitude();
+  if (!(product > 1.0e-300) ||
+      surfaceNormal.SquareMagnitude() < 1.0e-16 * du.SquareMagnitude() * dv.SquareMagnitude())
+  {
+    return true;
+  }
+  return m_orientation * surfaceNormal.Dot(triangleNormal) > THE_UPRIGHT * product;
 }
 
 int QMShape_FaceRefiner::addNode(const gp_Pnt& point, const gp_Pnt2d& uv, const bool fixed)

@@ -1,7 +1,7 @@
-// Refinement and optimisation of the triangulation of one face: edges longer than a size
-// are split on the surface, then edge flips and tangential smoothing raise the triangle
-// angles, keeping every node on the surface and the face's boundary conforming with its
-// neighbours.
+// Remeshing of the triangulation of one face to a target edge size: boundary segments
+// divided on their curves, Delaunay refinement by off-centre insertion, collapse of short
+// edges, angle-raising flips and tangential smoothing, keeping every node on the surface,
+// the face's boundary conforming with its neighbours and no triangle folded.
 #ifndef QMShape_FaceRefiner_HeaderFile
 #define QMShape_FaceRefiner_HeaderFile
 
@@ -29,11 +29,18 @@
 //! polygons of its edges on it; the face itself is not modified. Faces are independent:
 //! separate refiners may run on separate threads.
 //!
-//! Conformity. A segment of an edge polygon is split at the middle of its curve parameter
-//! range, at the edge's 3D curve point, whenever the chord between the curve points of its
-//! two ends is longer than the edge's size (Settings::EdgeSizes). That rule depends only on the
-//! edge and the parameters of the segment, so every face sharing the edge (and both sides of a
-//! seam) inserts the same points, whatever order its own refinement runs in.
+//! Conformity. A segment of an edge polygon whose chord (between the curve points of its two
+//! ends) is longer than the edge's size (Settings::EdgeSizes) is divided into the fewest equal
+//! parameter steps whose chords are all within the size, at the edge's 3D curve points. That
+//! rule depends only on the edge and the parameters of the segment, so every face sharing the
+//! edge (and both sides of a seam) inserts the same points, whatever its own interior does.
+//! Boundary nodes are never moved or removed.
+//!
+//! No folds. Every operation (insertion, collapse, flip, move) is refused when it would give
+//! a triangle whose orientation in the parameter plane differs from the face's, or whose 3D
+//! normal turns away from the surface normal by more than about 80 degrees; NbFolds() counts
+//! the triangles that still fail these tests at the end (those of the first pass that no
+//! operation could repair).
 class QMShape_FaceRefiner
 {
 public:
@@ -81,6 +88,8 @@ public:
   int NbSplits() const { return m_nbSplits; }
   int NbFlips() const { return m_nbFlips; }
   int NbMoves() const { return m_nbMoves; }
+  int NbCollapses() const { return m_nbCollapses; }
+  int NbFolds() const { return m_nbFolds; }
 
 protected:
   //! One edge occurrence of the face: curves and the (parameter, node) pairs on it.
@@ -113,22 +122,39 @@ protected:
   void loadPolygons();
   void choosePCurve(Slot& slot, const int nbNodes) const;
   void buildEdges();
+  bool divideSegments();
+  bool insertPoints();
+  void collapseEdges();
   bool refine();
   void flipEdges();
   //! @param[in] keepSize refuse moves that stretch an edge beyond the maximum size
   void smoothNodes(const bool keepSize);
+  void countFolds();
   void storeResult();
 
   int  addNode(const gp_Pnt& point, const gp_Pnt2d& uv, const bool fixed);
   void splitEdge(const int a, const int b, const int m);
+  void splitTriangle(const int t, const int m);
   bool flipEdge(const uint64_t key, EdgeRecord& record);
   bool moveNode(const int node, const std::vector<int>& ring, const bool keepSize);
+  bool insertFor(const int t);
+  //! Walks from triangle start to the triangle holding uv; false when the walk meets the
+  //! face boundary or a constrained segment. edge: -1 inside, k when uv is on the edge
+  //! (tri[k], tri[k+1]).
+  bool locate(const int start, const gp_XY& uv, int& found, int& edge) const;
+  void legalise(const int m, std::vector<std::pair<int, int>>& stack);
+  bool needsRefinement(const int t, double& radius) const;
+  bool tryCollapse(const int a, const int b, std::vector<std::vector<int>>& around);
 
   gp_Pnt surfacePoint(const gp_Pnt2d& uv) const;
   double uvArea(const std::array<int, 3>& t) const;
+  //! The triangle keeps the face's orientation in the parameter plane and its normal
+  //! stays on the surface normal's side (see the class comment).
+  bool   isUpright(const std::array<int, 3>& t) const;
   double minAngle(const std::array<int, 3>& t) const;
   double minAngle(const gp_Pnt& a, const gp_Pnt& b, const gp_Pnt& c) const;
   double deviation(const int a, const int b) const;
+  bool   isLive(const int t) const { return m_triangles[t][0] >= 0; }
 
   void attach(const uint64_t key, const int triangle);
   void replace(const uint64_t key, const int from, const int to);
@@ -153,10 +179,17 @@ private:
   std::unordered_map<uint64_t, Segment>    m_segments;
   std::vector<Slot>                        m_slots;
   std::vector<EdgePolygon>                 m_polygons;
+  std::vector<int>                         m_touched; //!< triangles changed by the last edit
+  double m_orientation = 1.0; //!< sign of the parameter-plane area of the face's triangles
+  //! Flips may not make an edge longer than the size (the last polish); before it, long
+  //! diagonals are allowed because refinement splits them anyway.
+  bool m_flipKeepsSize = false;
 
-  int m_nbSplits = 0;
-  int m_nbFlips  = 0;
-  int m_nbMoves  = 0;
+  int m_nbSplits    = 0;
+  int m_nbFlips     = 0;
+  int m_nbMoves     = 0;
+  int m_nbCollapses = 0;
+  int m_nbFolds     = 0;
 };
 
 #endif

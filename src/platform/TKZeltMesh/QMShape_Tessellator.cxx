@@ -1,6 +1,6 @@
 // Surface tessellation of a B-rep shape: the kernel's incremental mesher for curvature and
-// conformity, then per-face size refinement and quality optimisation (QMShape_FaceRefiner)
-// on parallel threads, the results stored back into the faces in one sequential pass.
+// conformity, then per-face remeshing to the size (QMShape_FaceRefiner) on parallel
+// threads, the results stored back into the faces in one sequential pass.
 // Cost: the kernel pass, then O(n log n) for n final nodes spread over the faces.
 #include <QMShape_Tessellator.hxx>
 
@@ -74,7 +74,7 @@ double meshPerimeter(const TopoDS_Face& face,
 
 QMShape_Tessellator::QMShape_Tessellator()
     : m_nbThreads(0), m_isDone(false), m_nbTriangles(0), m_nbSplits(0), m_nbFlips(0), m_nbMoves(0),
-      m_deflection(0.0)
+      m_nbCollapses(0), m_nbFolds(0), m_deflection(0.0)
 {
 }
 
@@ -116,8 +116,8 @@ double QMShape_Tessellator::chooseDeflection() const
 void QMShape_Tessellator::Perform()
 {
   m_isDone      = false;
-  m_nbTriangles = m_nbSplits = m_nbFlips = m_nbMoves = 0;
-  m_deflection                                       = 0.0;
+  m_nbTriangles = m_nbSplits = m_nbFlips = m_nbMoves = m_nbCollapses = m_nbFolds = 0;
+  m_deflection                                                                   = 0.0;
 
   // 1. Nothing to mesh: not done.
   if (m_shape.IsNull())
@@ -141,7 +141,8 @@ void QMShape_Tessellator::Perform()
   {
     std::cout << "QMShape_Tessellator: " << (m_isDone ? "done" : "failed") << ", " << m_nbTriangles
               << " triangles, deflection " << m_deflection << ", " << m_nbSplits << " splits, "
-              << m_nbFlips << " flips, " << m_nbMoves << " moves" << std::endl;
+              << m_nbFlips << " flips, " << m_nbMoves << " moves, " << m_nbCollapses
+              << " collapses, " << m_nbFolds << " folded" << std::endl;
   }
 }
 
@@ -288,6 +289,8 @@ bool QMShape_Tessellator::refineFaces()
     m_nbSplits += refiner.NbSplits();
     m_nbFlips += refiner.NbFlips();
     m_nbMoves += refiner.NbMoves();
+    m_nbCollapses += refiner.NbCollapses();
+    m_nbFolds += refiner.NbFolds();
   }
   return allDone;
 }

@@ -13,19 +13,22 @@
 //! Method, per Perform:
 //! 1. A first pass with the kernel's incremental mesher, in parallel, at the chordal
 //!    deflection of the parameters (QMData_MeshParameters::Deflection, or derived from the
-//!    maximum size or the shape's size) and the effective angle: this resolves curvature
-//!    and gives conforming face meshes with nodes on the edges.
-//! 2. Refinement of each face to the effective maximum size: longest-edge bisection with
-//!    new nodes on the surface, and edge points on the edge curves so that neighbouring
-//!    faces stay conforming. A narrow face (a fillet strip) is refined to about its width
-//!    instead (twice its area over its perimeter, at least a sixteenth of the maximum
-//!    size), and its edges with it, so that it is not filled with slivers.
-//! 3. Optimisation of each face (unless SkipOptimisation): NbOptimisationPasses rounds of
-//!    angle-raising edge flips and tangential smoothing, which keep nodes on the surface
-//!    and never lengthen an edge beyond the maximum size.
-//! Faces are refined in parallel. The result meets: every edge at most EffMaxSize long
-//! (edges of the first pass included), triangles' distance to the surface within the
-//! first pass's deflection or better, the same points on both sides of a shared edge.
+//!    maximum size or the shape's size) and the effective angle: this resolves curvature,
+//!    discretises every edge once for all the faces that share it, and gives each face a
+//!    valid triangulation of its parameter domain.
+//! 2. Remeshing of each face to the effective maximum size (QMShape_FaceRefiner): boundary
+//!    segments divided on their edge curves by a rule that depends on the edge alone (so
+//!    neighbouring faces stay conforming), Delaunay refinement by off-centre insertion
+//!    measured in 3D, collapse of short edges where the surface allows, angle-raising flips
+//!    and tangential smoothing, and a last longest-edge bisection. A narrow face (a fillet
+//!    strip) is remeshed to about its width instead (twice its area over its perimeter, at
+//!    least a sixteenth of the maximum size), and its edges with it, so that it is not
+//!    filled with slivers. No edit may fold a triangle in the parameter plane or turn it
+//!    away from the surface.
+//! Faces are remeshed in parallel. The result meets: every edge at most EffMaxSize long
+//! (edges of the first pass included), most edges between half and the whole of it where
+//! curvature does not ask for less, triangles' distance to the surface within the first
+//! pass's deflection or better, the same points on both sides of a shared edge.
 //!
 //! Guards. The chordal deflection is raised to 1e-5 of the shape's box diagonal at least,
 //! and a run whose size would give more than 20 million triangles fails before refining,
@@ -61,10 +64,13 @@ public:
   void Perform();
 
   //! Statistics of the last Perform.
-  int    NbTriangles() const { return m_nbTriangles; }
-  int    NbSplits() const { return m_nbSplits; }
-  int    NbFlips() const { return m_nbFlips; }
-  int    NbMoves() const { return m_nbMoves; }
+  int NbTriangles() const { return m_nbTriangles; }
+  int NbSplits() const { return m_nbSplits; }
+  int NbFlips() const { return m_nbFlips; }
+  int NbMoves() const { return m_nbMoves; }
+  int NbCollapses() const { return m_nbCollapses; }
+  //! Triangles left folded (see QMShape_FaceRefiner); 0 on a sound result.
+  int    NbFolds() const { return m_nbFolds; }
   double UsedDeflection() const { return m_deflection; }
 
 protected:
@@ -83,6 +89,8 @@ private:
   int                   m_nbSplits;
   int                   m_nbFlips;
   int                   m_nbMoves;
+  int                   m_nbCollapses;
+  int                   m_nbFolds;
   double                m_deflection;
 };
 

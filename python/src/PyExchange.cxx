@@ -1,0 +1,476 @@
+// Reading and writing of mesh and CAD files, and meshing of shapes, for Python: the format
+// is chosen by the file's extension and each goes to the library's reader or writer. Data
+// model files (NASTRAN, MSH, VTK XML) give their surface: their triangles and quadrangles,
+// or the outer faces of their volumes.
+#include "PyExchange.hxx"
+#include "PyRun.hxx"
+
+#include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_Convert.hxx>
+#include <algoMesh_ExtGen.hxx>
+#include <algoMesh_MSH.hxx>
+#include <algoMesh_NAS.hxx>
+#include <algoMesh_OBJ.hxx>
+#include <algoMesh_PLY.hxx>
+#include <algoMesh_STL.hxx>
+#include <algoMesh_SurfOptions.hxx>
+#include <algoMesh_VTK_XML.hxx>
+#include <algoBase_ProgressIndicator.hxx>
+
+#include <MorvDS_MeshElementsIterator.hxx>
+#include <MorvDS_MeshNode.hxx>
+
+#include <BRepBndLib.hxx>
+#include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
+#include <Bnd_Box.hxx>
+#include <STEPControl_Reader.hxx>
+#include <TopExp_Explorer.hxx>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <filesystem>
+#include <map>
+#include <unordered_map>
+
+namespace py = pybind11;
+
+namespace quorinpy
+{
+
+namespace
+{
+std::string lowerExtension(const std::string& path)
+{
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+// Missing inputs raise FileNotFoundError, like Python's own open().
+void requireFile(const std::string& path)
+{
+  std::error_code status;
+  if (!std::filesystem::is_regular_file(path, status))
+  {
+    const std::string reason =
+        std::filesystem::exists(path, status) ? "not a regular file" : "no such file";
+    PyErr_SetString(PyExc_FileNotFoundError, ("cannot open '" + path + "': " + reason).c_str());
+    throw py::error_already_set();
+  }
+}
+
+// Faces of a volume element as positions in its node list, each seen from outside by the
+// usual corner order of tetrahedra, pyramids, prisms and hexahedra; -1 ends a triangle.
+const std::vector<std::array<int, 4>>& volumeFaces(const int nbCorners)
+{
+  static const std::vector<std::array<int, 4>> THE_FACES[9] = {
+      {},
+      {},
+      {},
+      {},
+      {{0, 2, 1, -1}, {0, 1, 3, -1}, {1, 2, 3, -1}, {0, 3, 2, -1}},
+      {{0, 3, 2, 1}, {0, 1, 4, -1}, {1, 2, 4, -1}, {2, 3, 4, -1}, {3, 0, 4, -1}},
+      {{0, 2, 1, -1}, {3, 4, 5, -1}, {0, 1, 4, 3}, {1, 2, 5, 4}, {2, 0, 3, 5}},
+      {},
+      {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}}};
+  return THE_FACES[nbCorners >= 0 && nbCorners <= 8 ? nbCorners : 0];
+}
+
+// Corners of a volume element: quadratic elements list their mid-edge nodes after them.
+int cornersOf(const int nbNodes)
+{
+  switch (nbNodes)
+  {
+  case 10:
+    return 4; // quadratic tetrahedron
+  case 13:
+    return 5; // quadratic pyramid
+  case 15:
+    return 6; // quadratic prism
+  case 20:
+  case 27:
+    return 8; // quadratic hexahedra
+  default:
+    return nbNodes;
+  }
+}
+
+// The surface of a data model mesh as polygons of node IDs: its triangles and quadrangles,
+// or, when it has none, the faces of its volumes that no other volume shares.
+std::vector<std::vector<int>> surfacePolygons(const Handle(MorvDS_Mesh) & model)
+{
+  std::vector<std::vector<int>> polygons;
+  for (MorvDS_MeshElementsIterator it(model, MorvAbs_Face); it.More(); it.Next())
+  {
+    const Handle(MorvDS_MeshElement) face = it.Value();
+    std::vector<int> nodes;
+    for (int k = 0; k < std::min(face->NbNodes(), 4); ++k)
+    {
+      nodes.push_back(face->NodeID(k));
+    }
+    polygons.push_back(nodes);
+  }
+  if (!polygons.empty())
+  {
+    return polygons;
+  }
+  // Faces keyed by their sorted nodes: a face met twice lies between two volumes.
+  std::map<std::vector<int>, std::pair<std::vector<int>, int>> faces;
+  for (MorvDS_MeshElementsIterator it(model, MorvAbs_Volume); it.More(); it.Next())
+  {
+    const Handle(MorvDS_MeshElement) volume = it.Value();
+    for (const std::array<int, 4>& corners : volumeFaces(cornersOf(volume->NbNodes())))
+    {
+      std::vector<int> nodes;
+      for (const int corner : corners)
+      {
+        if (corner >= 0)
+        {
+          nodes.push_back(volume->NodeID(corner));
+        }
+      }
+      std::vector<int> key = nodes;
+      std::sort(key.begin(), key.end());
+      auto found = faces.emplace(key, std::make_pair(nodes, 0)).first;
+      ++found->second.second;
+    }
+  }
+  for (const auto& face : faces)
+  {
+    if (face.second.second == 1)
+    {
+      polygons.push_back(face.second.first);
+    }
+  }
+  return polygons;
+}
+
+// The surface as one triangulation, polygons fanned from their first node; nodes are those
+// the triangles use, numbered in order of first use.
+Handle(Poly_Triangulation) surfaceOf(const Handle(MorvDS_Mesh) & model)
+{
+  std::unordered_map<int, int> numbers;
+  std::vector<int>             order;
+  std::vector<Poly_Triangle>   triangles;
+  const auto                   number = [&](const int id)
+  {
+    const auto found = numbers.emplace(id, static_cast<int>(order.size()) + 1);
+    if (found.second)
+    {
+      order.push_back(id);
+    }
+    return found.first->second;
+  };
+  for (const std::vector<int>& polygon : surfacePolygons(model))
+  {
+    for (size_t k = 1; k + 1 < polygon.size(); ++k)
+    {
+      triangles.emplace_back(number(polygon[0]), number(polygon[k]), number(polygon[k + 1]));
+    }
+  }
+  if (triangles.empty())
+  {
+    return Handle(Poly_Triangulation)();
+  }
+  Handle(Poly_Triangulation) mesh = new Poly_Triangulation(
+      static_cast<int>(order.size()), static_cast<int>(triangles.size()), false);
+  for (size_t n = 0; n < order.size(); ++n)
+  {
+    mesh->SetNode(static_cast<int>(n) + 1, model->FindNode(order[n])->Pnt());
+  }
+  for (size_t t = 0; t < triangles.size(); ++t)
+  {
+    mesh->SetTriangle(static_cast<int>(t) + 1, triangles[t]);
+  }
+  return mesh;
+}
+
+bool readModel(const std::string&          path,
+               const std::string&          extension,
+               const ActAPI_ProgressEntry& progress,
+               Handle(Poly_Triangulation) & mesh)
+{
+  Handle(MorvDS_Mesh) model;
+  bool isRead = false;
+  if (extension == ".nas" || extension == ".bdf")
+  {
+    isRead = quorin::algoMesh_NAS::Read(path.c_str(), model, progress);
+  }
+  else if (extension == ".msh")
+  {
+    NCollection_Vector<Handle(quorin::algoMesh_FieldFrame)> frames;
+    isRead =
+        quorin::algoMesh_MSH::Read(path.c_str(), model, frames, Standard_GUID(), progress.Access());
+  }
+  else
+  {
+    NCollection_Vector<Handle(quorin::algoMesh_Field)> fields;
+    isRead = extension == ".vtp" ? quorin::algoMesh_VTK_XML::ReadVTP(path.c_str(), model, fields,
+                                                                     Standard_GUID(), progress)
+                                 : quorin::algoMesh_VTK_XML::ReadVTU(path.c_str(), model, fields,
+                                                                     Standard_GUID(), progress);
+  }
+  if (!isRead || model.IsNull())
+  {
+    return false;
+  }
+  mesh = surfaceOf(model);
+  if (mesh.IsNull())
+  {
+    progress.SendLogMessage(ActAPI_LogMessage(LogPriority_Normal, LogSeverity_Error)
+                            << "the file holds no surface or volume elements");
+    return false;
+  }
+  return true;
+}
+
+bool readShape(const std::string&          path,
+               const std::string&          extension,
+               const ActAPI_ProgressEntry& progress,
+               TopoDS_Shape&               shape)
+{
+  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
+  indicator->ConnectNotifier(progress.Access());
+  if (extension == ".brep")
+  {
+    progress.Init("Reading BREP", 100);
+    BRep_Builder builder;
+    return BRepTools::Read(shape, path.c_str(), builder, indicator->Start()) && !shape.IsNull();
+  }
+  STEPControl_Reader reader;
+  if (reader.ReadFile(path.c_str()) != IFSelect_RetDone)
+  {
+    return false;
+  }
+  progress.Init("Reading STEP", 100);
+  reader.TransferRoots(indicator->Start());
+  shape = reader.OneShape();
+  return !shape.IsNull() && !progress.IsCancelling();
+}
+
+bool isCadExtension(const std::string& extension)
+{
+  return extension == ".step" || extension == ".stp" || extension == ".brep";
+}
+
+// Kernel meshing of a shape in place, then its face meshes welded into one.
+bool meshWithKernel(const TopoDS_Shape&         shape,
+                    double                      deflection,
+                    const double                angle,
+                    const ActAPI_ProgressEntry& progress,
+                    Handle(Poly_Triangulation) & mesh)
+{
+  if (deflection <= 0.0)
+  {
+    Bnd_Box box;
+    BRepBndLib::Add(shape, box);
+    if (box.IsVoid())
+    {
+      return false;
+    }
+    deflection = 0.001 * box.CornerMin().Distance(box.CornerMax());
+  }
+  if (!quorin::algoMesh_ExtGen::DoNative(shape, deflection, angle, progress) ||
+      progress.IsCancelling())
+  {
+    return false;
+  }
+  mesh = quorin::algoMesh_Conglomerate(shape).GetPlain();
+  return !mesh.IsNull() && mesh->NbTriangles() > 0;
+}
+} // namespace
+
+PyMesh ReadMesh(const std::string& path, const py::object& progress)
+{
+  requireFile(path);
+  const std::string extension = lowerExtension(path);
+  const bool        isMesh    = extension == ".stl" || extension == ".ply" || extension == ".obj";
+  const bool        isModel   = extension == ".nas" || extension == ".bdf" || extension == ".msh" ||
+                       extension == ".vtp" || extension == ".vtu";
+  if (!isMesh && !isModel && !isCadExtension(extension))
+  {
+    throw py::value_error("unknown file type '" + extension + "' of '" + path + "'; " +
+                          ReadableExtensions());
+  }
+  Handle(Poly_Triangulation) mesh;
+  RunLibraryCall(progress, "cannot read '" + path + "'",
+                 [&](const ActAPI_ProgressEntry& entry)
+                 {
+                   if (extension == ".stl")
+                   {
+                     return quorin::algoMesh_STL::Read(path.c_str(), mesh, entry);
+                   }
+                   if (extension == ".ply")
+                   {
+                     if (!quorin::algoMesh_PLY::Read(path.c_str(), mesh, entry))
+                     {
+                       return false;
+                     }
+                     // A file without faces reads as one triangle on node 0.
+                     int a, b, c;
+                     mesh->Triangle(1).Get(a, b, c);
+                     if (a < 1 || b < 1 || c < 1)
+                     {
+                       entry.SendLogMessage(ActAPI_LogMessage(LogPriority_Normal, LogSeverity_Error)
+                                            << "the file holds no faces");
+                       return false;
+                     }
+                     return true;
+                   }
+                   if (extension == ".obj")
+                   {
+                     quorin::algoMesh_OBJ reader(entry);
+                     return reader.Read(path, mesh);
+                   }
+                   if (isModel)
+                   {
+                     return readModel(path, extension, entry, mesh);
+                   }
+                   TopoDS_Shape shape;
+                   return readShape(path, extension, entry, shape) &&
+                          meshWithKernel(shape, 0.0, 0.5, entry, mesh);
+                 });
+  if (mesh.IsNull() || mesh->NbTriangles() == 0)
+  {
+    throw Error("cannot read '" + path + "': no triangles");
+  }
+  return PyMesh(mesh);
+}
+
+void WriteMesh(const PyMesh&      mesh,
+               const std::string& path,
+               const bool         binary,
+               const py::object&  progress)
+{
+  const std::string extension = lowerExtension(path);
+  const bool        isText    = extension == ".obj" || extension == ".nas" || extension == ".bdf";
+  if (extension != ".stl" && extension != ".ply" && extension != ".vtp" && extension != ".vtu" &&
+      !isText)
+  {
+    throw py::value_error("cannot write file type '" + extension + "' of '" + path +
+                          "'; writable: .stl, .ply, .obj, .nas/.bdf, .vtp, .vtu");
+  }
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::error_code             status;
+  if (!folder.empty() && !std::filesystem::is_directory(folder, status))
+  {
+    PyErr_SetString(
+        PyExc_FileNotFoundError,
+        ("cannot write '" + path + "': no directory '" + folder.string() + "'").c_str());
+    throw py::error_already_set();
+  }
+  const Handle(Poly_Triangulation)& triangulation = mesh.Triangulation();
+  if (triangulation->NbTriangles() == 0)
+  {
+    throw Error("cannot write '" + path + "': the mesh has no triangles");
+  }
+  RunLibraryCall(
+      progress, "cannot write '" + path + "'",
+      [&](const ActAPI_ProgressEntry& entry)
+      {
+        if (extension == ".stl")
+        {
+          return quorin::algoMesh_STL::Write(triangulation, path.c_str(), entry, binary) ==
+                 quorin::ExportStatus_Ok;
+        }
+        if (extension == ".ply")
+        {
+          NCollection_Vector<Handle(Poly_Triangulation)> meshes;
+          NCollection_Vector<TopLoc_Location>            locations;
+          meshes.Append(triangulation);
+          locations.Append(TopLoc_Location());
+          return quorin::algoMesh_PLY::Write(
+                     meshes, locations, path.c_str(), entry, binary,
+                     NCollection_Vector<NCollection_DataMap<int, Quantity_Color>>()) ==
+                 quorin::ExportStatus_Ok;
+        }
+        if (extension == ".nas" || extension == ".bdf")
+        {
+          return quorin::algoMesh_NAS::Write(triangulation, path.c_str(), entry) ==
+                 quorin::ExportStatus_Ok;
+        }
+        if (extension == ".obj")
+        {
+          quorin::algoMesh_OBJ writer(entry);
+          writer.AddMesh(triangulation, gp_Trsf());
+          return writer.Write(path);
+        }
+        Handle(MorvDS_Mesh) model;
+        const NCollection_Vector<Handle(quorin::algoMesh_Field)> noFields;
+        if (!quorin::algoMesh_Convert::ToMorv(triangulation, TopLoc_Location(), model))
+        {
+          return false;
+        }
+        return (extension == ".vtp"
+                    ? quorin::algoMesh_VTK_XML::WriteVTP(model, noFields, TopLoc_Location(),
+                                                         path.c_str(), entry, binary)
+                    : quorin::algoMesh_VTK_XML::WriteVTU(model, noFields, TopLoc_Location(),
+                                                         path.c_str(), entry, binary)) ==
+               quorin::ExportStatus_Ok;
+      });
+}
+
+PyShape ReadCad(const std::string& path, const py::object& progress)
+{
+  requireFile(path);
+  const std::string extension = lowerExtension(path);
+  if (!isCadExtension(extension))
+  {
+    throw py::value_error("'" + path + "' is not a CAD file (.step, .stp or .brep)");
+  }
+  TopoDS_Shape shape;
+  RunLibraryCall(progress, "cannot read '" + path + "'",
+                 [&](const ActAPI_ProgressEntry& entry)
+                 { return readShape(path, extension, entry, shape); });
+  if (!TopExp_Explorer(shape, TopAbs_FACE).More())
+  {
+    throw Error("'" + path + "' holds no faces");
+  }
+  return PyShape(shape);
+}
+
+PyMesh MeshShape(const PyShape&     shape,
+                 const double       deflection,
+                 const double       angle,
+                 const double       size,
+                 const std::string& mesher,
+                 const py::object&  progress)
+{
+  if (mesher != "kernel" && mesher != "zelt")
+  {
+    throw py::value_error("mesher must be 'kernel' or 'zelt', not '" + mesher + "'");
+  }
+  if (!std::isfinite(deflection) || !std::isfinite(size) || !std::isfinite(angle))
+  {
+    throw py::value_error("deflection, angle and size must be finite numbers");
+  }
+  Handle(Poly_Triangulation) mesh;
+  if (mesher == "zelt")
+  {
+    Handle(quorin::algoMesh_SurfOptions) options = quorin::algoMesh_SurfOptions::Default();
+    options->Real1                               = size;
+    options->Real5                               = angle;
+    RunLibraryCall(
+        progress, "the surface tessellator could not mesh the shape",
+        [&](const ActAPI_ProgressEntry& entry)
+        { return quorin::algoMesh_ExtGen::DoZeltMesh(shape.Shape(), options, mesh, entry); });
+  }
+  else
+  {
+    RunLibraryCall(
+        progress, "meshing the shape failed",
+        [&](const ActAPI_ProgressEntry& entry)
+        { return meshWithKernel(shape.Shape(), deflection, angle * M_PI / 180.0, entry, mesh); });
+  }
+  return PyMesh(mesh);
+}
+
+std::string ReadableExtensions()
+{
+  return "readable: .stl, .ply, .obj, .nas/.bdf, .msh, .vtp, .vtu, .step/.stp, .brep";
+}
+
+} // namespace quorinpy
