@@ -18,6 +18,7 @@
 #include <algoMesh_Obfuscate.hxx>
 #include <algoMesh_QualityMetric.hxx>
 #include <algoMesh_Smooth.hxx>
+#include <algoMesh_ProgressScope.hxx>
 #include <algoMesh_VTKProgress.pxx>
 #include <algoMesh_Wrap.hxx>
 #include <algoMesh_vtkQuadricDecimation.hxx>
@@ -462,10 +463,9 @@ PyMesh Decimate(const PyMesh& mesh, const DecimateArguments& a, const py::object
                      decimator = pro;
                    }
                    decimator->SetInputConnection(cleaner->GetOutputPort(0));
-                   entry.Init("Decimating", 100);
-                   algoMesh_VTKProgress observer(decimator, entry);
-                   decimator->Update();
-                   if (observer.IsCancelled())
+                   algoMesh_ProgressScope progress(entry, "Decimating");
+                   algoMesh_VTKProgress   observer(decimator, progress);
+                   if (!observer.Update())
                    {
                      return false;
                    }
