@@ -19,6 +19,7 @@
 #include <OSD_Path.hxx>
 #include <RWStl.hxx>
 #include <STEPControl_Reader.hxx>
+#include <TopoDS_Face.hxx>
 
 #include <vtkCellArray.h>
 #include <vtkImplicitPolyDataDistance.h>
@@ -164,6 +165,18 @@ TopoDS_Shape readDeviationShape(const std::string& path)
   {
     return BRepPrimAPI_MakeTorus(1.0, 0.35).Shape();
   }
+  if (endsWith(path, ".stl"))
+  {
+    // A mesh as the reference: one face carrying it, already meshed.
+    const Handle(Poly_Triangulation) mesh = ReadMesh(path);
+    if (!mesh.IsNull())
+    {
+      TopoDS_Face face;
+      BRep_Builder().MakeFace(face, mesh);
+      shape = face;
+    }
+    return shape;
+  }
   if (endsWith(path, ".step") || endsWith(path, ".stp"))
   {
     STEPControl_Reader reader;
@@ -191,8 +204,8 @@ int nbFaceTriangles(const TopoDS_Shape& shape)
 }
 
 // The inputs of the deviation tasks:
-//   MESH.stl [SHAPE|torus] [DEFLECTION]: the mesh against the shape meshed at the
-//     deflection (default: the torus at 0.0005);
+//   MESH.stl [SHAPE|torus|REFERENCE.stl] [DEFLECTION]: the mesh against the shape meshed at
+//     the deflection (default: the torus at 0.0005), or against a reference mesh as it is;
 //   SHAPE.brep|.step [DEFLECTION]: the shape meshed at 10x the deflection, welded, against
 //     the shape meshed at the deflection (default 1/1000 of its box diagonal).
 struct DeviationInput
@@ -236,7 +249,13 @@ bool readDeviationInput(const Args& args, DeviationInput& input)
     input.mesh = quorin::algoMesh_Conglomerate(input.shape).GetPlain();
     BRepTools::Clean(input.shape);
   }
-  BRepMesh_IncrementalMesh fine(input.shape, deflection);
+  // A reference read from a mesh file is meshed already.
+  const bool isMeshReference =
+      isMesh && args.options.size() > 0 && endsWith(args.options[0], ".stl");
+  if (!isMeshReference)
+  {
+    BRepMesh_IncrementalMesh fine(input.shape, deflection);
+  }
   input.deflection  = deflection;
   input.nbReference = nbFaceTriangles(input.shape);
   return true;

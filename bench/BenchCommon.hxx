@@ -71,7 +71,9 @@ void AddExchange2Tasks(std::vector<Task>& tasks);
 void AddWrapTasks(std::vector<Task>& tasks);
 void AddGenerationTasks(std::vector<Task>& tasks);
 void AddCancelTasks(std::vector<Task>& tasks);
+void AddMeshingTasks(std::vector<Task>& tasks);
 void AddScaleTasks(std::vector<Task>& tasks);
+void AddJTTasks(std::vector<Task>& tasks);
 
 } // namespace bench
 

@@ -6,9 +6,11 @@
 #include <BenchCommon.hxx>
 
 #include <algoMesh_Convert.hxx>
+#include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
 
+#include <BVHTools_IntersectMeshMesh.hxx>
 #include <BVHTools_ProjectPntMesh.hxx>
 
 #include <vtkCleanPolyData.h>
@@ -22,6 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #ifdef QUORIN_HAVE_MESHOPTIMIZER
 #include <meshoptimizer.h>
@@ -113,6 +116,67 @@ int runDriver(const Args& args, const char* name, const quorin::algoMesh_Decimat
   }
   Report(name, args.input, mesh->NbTriangles(), seconds,
          "reduction=" + std::to_string(reductionOf(args)) + " " + qualityMetrics(mesh, result));
+  return 0;
+}
+
+//! "boundary=.. non-manifold=.. crossing-pairs=..": what a decimation may break.
+std::string defects(const Handle(Poly_Triangulation) & mesh)
+{
+  std::map<std::pair<int, int>, int> uses;
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    int n[3];
+    mesh->Triangle(t).Get(n[0], n[1], n[2]);
+    for (int k = 0; k < 3; ++k)
+    {
+      ++uses[std::minmax(n[k], n[(k + 1) % 3])];
+    }
+  }
+  int boundary = 0, nonManifold = 0;
+  for (const auto& edge : uses)
+  {
+    boundary += edge.second == 1;
+    nonManifold += edge.second > 2;
+  }
+  Handle(BVHTools::TriangleSet) set = new BVHTools::TriangleSet(mesh);
+  BVHTools::IntersectMeshMesh intersection(2, set, set, true);
+  const size_t                pairs = intersection.Perform() ? intersection.Result().size() / 2 : 0;
+  return "boundary=" + std::to_string(boundary) + " non-manifold=" + std::to_string(nonManifold) +
+         " crossing-pairs=" + std::to_string(pairs);
+}
+
+// The topology-preserving decimation and the quadric filter on the same input, alternating,
+// with the defects of each result: the time ratio is topo over filter.
+int decimateTopo(const Args& args)
+{
+  const Handle(Poly_Triangulation) mesh = ReadMesh(args.input);
+  if (mesh.IsNull())
+  {
+    return 1;
+  }
+  quorin::algoMesh_DecimationOptions options;
+  options.Reduction = 100.0 * reductionOf(args);
+  const quorin::algoMesh_TopoDecimation       topo(options);
+  const quorin::algoMesh_VTKQuadricDecimation filter(options);
+  Handle(Poly_Triangulation) ours, theirs;
+  double best[2] = {1.0e300, 1.0e300};
+  for (int run = 0; run < 3; ++run)
+  {
+    best[0] = std::min(best[0], BestOf3([&] { topo.Perform(mesh, ours); }));
+    best[1] = std::min(best[1], BestOf3([&] { filter.Perform(mesh, theirs); }));
+  }
+  if (ours.IsNull() || theirs.IsNull())
+  {
+    std::fprintf(stderr, "decimate-topo: decimation failed\n");
+    return 1;
+  }
+  char ratio[64];
+  std::snprintf(ratio, sizeof(ratio), " filter-seconds=%.4g ratio=%.2f", best[1],
+                best[0] / best[1]);
+  Report("decimate-topo", args.input, mesh->NbTriangles(), best[0],
+         "reduction=" + std::to_string(reductionOf(args)) + " " + qualityMetrics(mesh, ours) + " " +
+             defects(ours) + " | filter: " + qualityMetrics(mesh, theirs) + " " + defects(theirs) +
+             ratio);
   return 0;
 }
 
@@ -226,6 +290,8 @@ void AddDecimationTasks(std::vector<Task>& tasks)
   tasks.push_back(
       {"decimate-quadric", "<mesh.stl> [reduction 0..1, default 0.5]", decimateQuadric});
   tasks.push_back({"decimate-pro", "<mesh.stl> [reduction]", decimatePro});
+  tasks.push_back(
+      {"decimate-topo", "<mesh.stl> [reduction] (beside the quadric filter)", decimateTopo});
   tasks.push_back({"decimate-quadric-vtk", "<mesh.stl> [reduction] (peer)", decimateQuadricVtk});
 #ifdef QUORIN_HAVE_MESHOPTIMIZER
   tasks.push_back({"decimate-meshopt", "<mesh.stl> [reduction] (peer)", decimateMeshopt});

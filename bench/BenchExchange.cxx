@@ -10,6 +10,8 @@
 
 #include <Message.hxx>
 #include <Message_Messenger.hxx>
+#include <OSD_Path.hxx>
+#include <RWStl.hxx>
 
 #include <vtkPLYReader.h>
 #include <vtkPolyData.h>
@@ -91,6 +93,17 @@ int runRead(const Args& args, const char* task, const char* extension)
   return mesh.IsNull() ? 1 : 0;
 }
 
+// The kernel's reader alone on the same file: what algoMesh_STL::Read is measured against.
+int stlReadKernel(const Args& args)
+{
+  Handle(Poly_Triangulation) mesh;
+  const double seconds = BestOf3([&]() { mesh = RWStl::ReadFile(OSD_Path(args.input.c_str())); });
+  Report("stl-read-kernel", args.input, mesh.IsNull() ? 0 : mesh->NbTriangles(), seconds,
+         MegabytesPerSecond(FileSize(args.input), seconds) +
+             " nodes=" + std::to_string(mesh.IsNull() ? 0 : mesh->NbNodes()));
+  return mesh.IsNull() ? 1 : 0;
+}
+
 int runWrite(const Args& args, const char* task)
 {
   const Handle(Poly_Triangulation) mesh = ReadMesh(args.input);
@@ -161,6 +174,8 @@ void AddExchangeTasks(std::vector<Task>& tasks)
   Message::DefaultMessenger()->ChangePrinters().Clear();
   tasks.push_back({"stl-read", "<mesh.stl>: algoMesh_STL::Read, MB/s, raw byte read beside",
                    [](const Args& a) { return runRead(a, "stl-read", ""); }});
+  tasks.push_back({"stl-read-kernel", "<mesh.stl>: RWStl::ReadFile alone (peer of stl-read), MB/s",
+                   stlReadKernel});
   tasks.push_back({"stl-write", "<mesh.stl>: binary and ASCII STL with node merging, MB/s",
                    [](const Args& a) { return runWrite(a, "stl-write"); }});
   tasks.push_back({"ply-read", "<mesh.stl>: binary PLY of the mesh read back, MB/s",

@@ -181,6 +181,7 @@ void AddGenerationTasks(std::vector<Task>& tasks)
   tasks.push_back({"mesh-native", "PART.brep|.step DEFLECTION [ANGLE]", meshNative});
   tasks.push_back({"mesh-kernel", "PART.brep|.step DEFLECTION [ANGLE] (peer)", meshKernel});
   tasks.push_back({"mesh-zelt", "PART.brep|.step SIZE [ANGLE-DEGREES]", meshZelt});
+  AddMeshingTasks(tasks);
 }
 
 } // namespace bench

@@ -20,6 +20,7 @@ int main(int argc, char** argv)
   bench::AddGenerationTasks(tasks);
   bench::AddCancelTasks(tasks);
   bench::AddScaleTasks(tasks);
+  bench::AddJTTasks(tasks);
 
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0)
   {

@@ -1,24 +1,67 @@
 #!/usr/bin/env bash
-# Runs every benchmark on the generated inputs; prints one line per run.
+# Runs the benchmark pairs of the summary table, ours and the peer's alternately, logs every
+# line and regenerates the table of bench/RESULTS.md from the log. BENCH_ROUNDS (default 2)
+# is the number of alternations per pair; BENCH_ALL=1 also runs every task on every
+# generated input afterwards (long).
 set -euo pipefail
 build=${1:-build}
 bin=$build/bench/quorin-bench
 inputs=bench/inputs
-[ -f $inputs/torus-1m.stl ] || $bin make-inputs $inputs
+log=${BENCH_LOG:-$build/bench/last-run.log}
+rounds=${BENCH_ROUNDS:-2}
+[ -f $inputs/torus-1m-b.stl ] || $bin make-inputs $inputs
 [ -f $inputs/tori-crossing-1m.stl ] || $bin make-crossing-input $inputs
-for in in $inputs/torus-10k.stl $inputs/torus-200k.stl $inputs/torus-1m.stl \
-          $inputs/tori-crossing-1m.stl; do
-  for task in $($bin --help | awk '/^  / && $1 !~ /^make-/ && $1 !~ /^hull/ && $1 !~ /^scale/ {print $1}'); do
-    $bin $task $in || echo "task=$task input=$in failed"
-  done
-done
 [ -f $inputs/ball-1m.xyz ] || $bin make-clouds $inputs
-for cloud in ball-1m sphere-1m torus-1m-nodes; do
-  for task in $($bin --help | awk '/^  hull/ {print $1}'); do
-    $bin $task $inputs/$cloud.xyz || echo "task=$task input=$inputs/$cloud.xyz failed"
+
+tasks=$($bin --help | awk '/^  / {print $1}')
+has() { grep -qx "$1" <<<"$tasks"; }
+
+: >"$log"
+{
+  echo "# date=$(date -u +%Y-%m-%dT%H:%MZ) machine=$(uname -n) cpus=$(nproc)" \
+    "cpu=\"$(awk -F': ' '/model name/ {print $2; exit}' /proc/cpuinfo)\"" \
+    "load-start=\"$(cut -d' ' -f1-3 /proc/loadavg)\"" "rounds=$rounds"
+} >>"$log"
+
+# One row per peer: ours, then each peer, `rounds` times over, so that both see the same load.
+pair() {
+  local ours=$1 peers=$2; shift 2
+  has $ours || return 0
+  for round in $(seq "$rounds"); do
+    echo "# pair=$ours:${peers// /,} round=$round args=$*" >>"$log"
+    for task in $ours $peers; do
+      if has $task; then
+        $bin $task "$@" | tee -a "$log" || echo "task=$task failed" >>"$log"
+      fi
+    done
   done
-done
-# Growth of time and memory from 1M to 2M triangles, every step in its own process; the
-# 10M and 100M figures of RESULTS.md come from `quorin-bench scale DIR 1m,10m` and
-# `quorin-bench scale DIR 100m STEPS` run by hand.
-$bin scale /tmp/quorin-scale 1m,2m --check || echo "task=scale failed"
+}
+
+t1m=$inputs/torus-1m.stl
+pair decimate-quadric "decimate-quadric-vtk decimate-meshopt" $t1m 0.9
+pair deviation deviation-cgal $t1m $inputs/torus-1m-b.stl --threads 2
+pair deviation deviation-cgal $t1m $inputs/torus-1m-b.stl --threads 1
+pair quality-4 quality-vtk-4 $t1m
+pair quality quality-vtk $t1m
+pair stl-read stl-read-kernel $t1m
+pair ply-read ply-read-vtk $t1m
+pair self-intersections self-intersections-cgal $inputs/tori-crossing-1m.stl --threads 1
+pair self-intersections self-intersections-cgal $inputs/tori-crossing-1m.stl --threads 2
+pair merge-nodes merge-nodes-vtk $t1m # also prints merge-nodes-vtk-static
+pair hull hull-qhull $inputs/ball-1m.xyz
+echo "# load-end=\"$(cut -d' ' -f1-3 /proc/loadavg)\"" >>"$log"
+
+/usr/bin/python3 bench/summary.py "$log" bench/RESULTS.md
+
+if [ "${BENCH_ALL:-0}" = 1 ]; then
+  for in in $inputs/torus-10k.stl $inputs/torus-200k.stl $t1m $inputs/tori-crossing-1m.stl; do
+    for task in $($bin --help | awk '/^  / && $1 !~ /^make-/ && $1 !~ /^hull/ && $1 !~ /^scale/ {print $1}'); do
+      $bin $task $in || echo "task=$task input=$in failed"
+    done
+  done
+  for cloud in ball-1m sphere-1m torus-1m-nodes; do
+    for task in $($bin --help | awk '/^  hull/ {print $1}'); do
+      $bin $task $inputs/$cloud.xyz || echo "task=$task input=$inputs/$cloud.xyz failed"
+    done
+  done
+fi

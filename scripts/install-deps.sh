@@ -16,10 +16,10 @@ packages=(
 # A Node.js installed from elsewhere brings its own npm, which Debian's package would
 # conflict with.
 command -v npm >/dev/null 2>&1 || packages+=(npm)
-# Fuzzing needs clang's libFuzzer; benchmarks compare with peer libraries, which the
-# library itself does not need.
+# Fuzzing needs clang's libFuzzer; benchmarks compare with peer libraries and programs,
+# which the library itself does not need.
 if [ "${WITH_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
-if [ "${WITH_PEERS:-0}" = 1 ]; then packages+=(libqhull-dev libcgal-dev libmeshoptimizer-dev); fi
+if [ "${WITH_PEERS:-0}" = 1 ]; then packages+=(libqhull-dev libcgal-dev libmeshoptimizer-dev gmsh); fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,19 +1,26 @@
-// quorin-mesh decimate IN OUT [--method quadric|pro] [decimation keys]: reduces the triangles
-// of a mesh with one of the library's decimation drivers and writes the result.
+// quorin-mesh decimate IN OUT [--method topo|quadric|pro] [decimation keys]: reduces the
+// triangles of a mesh with one of the library's decimation drivers, reports the mesh's
+// boundary, non-manifold and self-intersecting defects before and after, and writes the
+// result.
 #include "ArgParser.hxx"
 #include "CliNotifier.hxx"
 #include "Commands.hxx"
 #include "MeshInput.hxx"
 #include "MeshOutput.hxx"
 
+#include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
+
+#include <BVHTools_IntersectMeshMesh.hxx>
+#include <BVHTools_TriangleSet.hxx>
 
 #include <Standard_Failure.hxx>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <map>
 #include <memory>
 
 namespace cli
@@ -25,15 +32,23 @@ void printUsage(FILE* stream)
 {
   std::fprintf(
       stream,
-      "Usage: quorin-mesh decimate IN OUT [--method quadric|pro] [-reduction P] [keys...]\n"
+      "Usage: quorin-mesh decimate IN OUT [--method topo|quadric|pro] [-reduction P] "
+      "[keys...]\n"
       "\n"
       "Removes P percent of the triangles of IN and writes the result to OUT, each in the\n"
       "format of its extension. Readable: %s. Writable: %s.\n"
       "CAD files are meshed first; coincident points are merged before decimation.\n"
+      "Boundary edges, non-manifold edges and self-intersecting triangle pairs are counted\n"
+      "before and after.\n"
       "\n"
       "Options:\n"
-      "  --method quadric      collapse edges in the order of least quadric error (default);\n"
-      "                        boundaries are kept in place, only -reduction is used\n"
+      "  --method topo         quadric edge collapse that keeps the topology: no collapse\n"
+      "                        may pinch the surface, fold a triangle or make triangles\n"
+      "                        touch; boundaries stay in place; may stop short of P\n"
+      "                        (default for closed inputs)\n"
+      "  --method quadric      collapse edges in the order of least quadric error, without\n"
+      "                        topology checks (default for open inputs); boundaries are\n"
+      "                        kept in place, only -reduction is used\n"
       "  --method pro          remove vertices in the order of least distance to their\n"
       "                        average plane; all keys below are used\n"
       "  -reduction P          percent of the triangles to remove, 0 to 100 (default 50)\n"
@@ -66,6 +81,35 @@ bool isDecimationKey(std::string word)
   }
   return false;
 }
+
+//! "B boundary edges, N non-manifold edges, P self-intersecting pairs" of a mesh.
+std::string defects(const Handle(Poly_Triangulation) & mesh)
+{
+  std::map<std::pair<int, int>, int> uses;
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    int n[3];
+    mesh->Triangle(t).Get(n[0], n[1], n[2]);
+    for (int k = 0; k < 3; ++k)
+    {
+      ++uses[std::minmax(n[k], n[(k + 1) % 3])];
+    }
+  }
+  int boundary = 0, nonManifold = 0;
+  for (const auto& edge : uses)
+  {
+    boundary += edge.second == 1;
+    nonManifold += edge.second > 2;
+  }
+  Handle(BVHTools::TriangleSet) set = new BVHTools::TriangleSet(mesh);
+  BVHTools::IntersectMeshMesh intersection(2, set, set, true);
+  const size_t                pairs = intersection.Perform() ? intersection.Result().size() / 2 : 0;
+  char                        text[160];
+  std::snprintf(text, sizeof(text),
+                "%d boundary edges, %d non-manifold edges, %zu self-intersecting pairs", boundary,
+                nonManifold, pairs);
+  return text;
+}
 } // namespace
 
 int RunDecimate(const std::vector<std::string>& arguments)
@@ -88,24 +132,25 @@ int RunDecimate(const std::vector<std::string>& arguments)
       rest.push_back(arguments[i]);
     }
   }
-  std::string              method = "quadric";
+  std::string              method; // chosen from the input when not given
   std::vector<std::string> paths;
   MeshInputOptions         inputOptions;
-  const CommandSyntax      syntax{
-      "decimate",
-      2,
-      "two files",
-      printUsage,
-      {{"--method", true,
-             [&method](const std::string& value)
-             {
-          if (value != "quadric" && value != "pro")
-          {
-            return Fail("--method takes 'quadric' or 'pro', got '" + value + "'", Exit_Usage);
-          }
-          method = value;
-          return int(Exit_Ok);
-        }}}};
+  const CommandSyntax      syntax{"decimate",
+                             2,
+                             "two files",
+                             printUsage,
+                             {{"--method", true,
+                                    [&method](const std::string& value)
+                                    {
+                                 if (value != "topo" && value != "quadric" && value != "pro")
+                                 {
+                                   return Fail("--method takes 'topo', 'quadric' or 'pro', got '" +
+                                                        value + "'",
+                                                    Exit_Usage);
+                                 }
+                                 method = value;
+                                 return int(Exit_Ok);
+                               }}}};
   if (const std::optional<int> stop =
           ParseCommandLine(syntax, rest, paths, inputOptions.Deflection))
   {
@@ -146,9 +191,18 @@ int RunDecimate(const std::vector<std::string>& arguments)
               input.Mesh->NbNodes());
   std::fflush(stdout);
 
-  // 4. Decimate.
+  // 4. Decimate: a closed input keeps its topology unless another method is asked for.
+  const std::string before = defects(input.Mesh);
+  if (method.empty())
+  {
+    method = CountBoundaryEdges(input.Mesh) == 0 ? "topo" : "quadric";
+  }
   std::unique_ptr<quorin::algoMesh_Decimate> driver;
-  if (method == "pro")
+  if (method == "topo")
+  {
+    driver = std::make_unique<quorin::algoMesh_TopoDecimation>(options);
+  }
+  else if (method == "pro")
   {
     driver = std::make_unique<quorin::algoMesh_VTKDecimatePro>(options);
   }
@@ -164,6 +218,7 @@ int RunDecimate(const std::vector<std::string>& arguments)
   std::printf("Decimated (%s%s): %d triangles, %d nodes\n", method.c_str(),
               driver->GetOptions().GetCmdLine().ToCString(), result->NbTriangles(),
               result->NbNodes());
+  std::printf("Before: %s\nAfter: %s\n", before.c_str(), defects(result).c_str());
   std::fflush(stdout);
 
   // 5. Write.

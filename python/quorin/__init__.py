@@ -11,7 +11,9 @@ so other Python threads keep running, and takes `progress=`:
   raising an exception from it (KeyboardInterrupt, say) cancels the call;
 * True: a tqdm progress bar when tqdm is installed, nothing otherwise.
 
-Ctrl-C cancels the running algorithm and raises KeyboardInterrupt once it has stopped.
+Ctrl-C cancels the running algorithm and raises KeyboardInterrupt once it has stopped;
+algorithms of the library that do not poll for cancellation yet (node merging, welding,
+convex hull, healing, overlap) run to their end first.
 Failures of the library raise `quorin.Error` (a RuntimeError) with its message; malformed
 arrays raise ValueError before any library code runs; missing files FileNotFoundError.
 
@@ -57,19 +59,21 @@ def _reporter(progress):
     return progress
 
 
-def read(path, progress=None):
+def read(path, progress=None, lod=0):
     """Read a mesh file into a Mesh.
 
     The format follows the extension (case ignored): .stl (binary or ASCII), .ply, .obj,
     .nas/.bdf (NASTRAN bulk data), .msh (MSH 2 ASCII), .vtp and .vtu (VTK XML; the
-    triangles and quadrangles, the latter cut in two), and the CAD files .step/.stp and
-    .brep, meshed by the kernel with a deflection of 0.1 % of the bounding-box diagonal
-    (use read_cad() to choose the meshing). Cost: linear in the file size.
+    triangles and quadrangles, the latter cut in two), .jt (the assembly at level of detail
+    `lod`, 0 the finest, a level above the last reading the last; every instance placed by
+    its transform and the face meshes welded), and the CAD files .step/.stp and .brep,
+    meshed by the kernel with a deflection of 0.1 % of the bounding-box diagonal (use
+    read_cad() to choose the meshing). Cost: linear in the file size.
 
     Raises FileNotFoundError for a missing file, ValueError for an unknown extension and
     quorin.Error for a file the reader refuses (with the reader's reason).
     """
-    return _quorin.read(str(path), _reporter(progress))
+    return _quorin.read(str(path), int(lod), _reporter(progress))
 
 
 def write(mesh, path, binary=True, progress=None):

@@ -18,8 +18,6 @@
 #include <algoMesh_Obfuscate.hxx>
 #include <algoMesh_QualityMetric.hxx>
 #include <algoMesh_Smooth.hxx>
-#include <algoMesh_ProgressScope.hxx>
-#include <algoMesh_VTKProgress.pxx>
 #include <algoMesh_Wrap.hxx>
 #include <algoMesh_vtkQuadricDecimation.hxx>
 
@@ -28,8 +26,11 @@
 #include <TopExp.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 
+#include <vtkCallbackCommand.h>
 #include <vtkCleanPolyData.h>
+#include <vtkCommand.h>
 #include <vtkDecimatePro.h>
+#include <vtkNew.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 
@@ -114,6 +115,47 @@ void requirePositive(const double value, const char* name)
     throw py::value_error(std::string(name) + " must be a positive finite number");
   }
 }
+
+// Passes a VTK filter's progress (0 .. 1) to the entry as 0 .. 100, and a cancellation
+// asked through the entry to the filter's abort flag, which the filter polls between its
+// passes.
+class FilterObserver
+{
+public:
+  FilterObserver(vtkAlgorithm* filter, const ActAPI_ProgressEntry& entry)
+      : m_filter(filter), m_entry(entry)
+  {
+    m_callback->SetCallback(&FilterObserver::onProgress);
+    m_callback->SetClientData(this);
+    m_tag = m_filter->AddObserver(vtkCommand::ProgressEvent, m_callback);
+  }
+  ~FilterObserver() { m_filter->RemoveObserver(m_tag); }
+  FilterObserver(const FilterObserver&)            = delete;
+  FilterObserver& operator=(const FilterObserver&) = delete;
+
+  bool IsCancelled() const { return m_isCancelled || m_entry.IsCancelling(); }
+
+private:
+  static void onProgress(vtkObject* caller, unsigned long, void* clientData, void* callData)
+  {
+    FilterObserver* self = static_cast<FilterObserver*>(clientData);
+    if (callData != nullptr)
+    {
+      self->m_entry.SetProgress(static_cast<int>(100.0 * *static_cast<double*>(callData)));
+    }
+    if (self->m_entry.IsCancelling())
+    {
+      self->m_isCancelled = true;
+      static_cast<vtkAlgorithm*>(caller)->AbortExecuteOn();
+    }
+  }
+
+  vtkAlgorithm*              m_filter;
+  ActAPI_ProgressEntry       m_entry;
+  vtkNew<vtkCallbackCommand> m_callback;
+  unsigned long              m_tag         = 0;
+  bool                       m_isCancelled = false;
+};
 
 py::array_t<int32_t> indicesOf(const std::set<int>& triangles)
 {
@@ -463,9 +505,10 @@ PyMesh Decimate(const PyMesh& mesh, const DecimateArguments& a, const py::object
                      decimator = pro;
                    }
                    decimator->SetInputConnection(cleaner->GetOutputPort(0));
-                   algoMesh_ProgressScope progress(entry, "Decimating");
-                   algoMesh_VTKProgress   observer(decimator, progress);
-                   if (!observer.Update())
+                   entry.Init("Decimating", 100);
+                   FilterObserver observer(decimator, entry);
+                   decimator->Update();
+                   if (observer.IsCancelled())
                    {
                      return false;
                    }

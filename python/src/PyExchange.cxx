@@ -8,6 +8,7 @@
 #include <algoMesh_Conglomerate.hxx>
 #include <algoMesh_Convert.hxx>
 #include <algoMesh_ExtGen.hxx>
+#include <algoMesh_JT.hxx>
 #include <algoMesh_MSH.hxx>
 #include <algoMesh_NAS.hxx>
 #include <algoMesh_OBJ.hxx>
@@ -25,6 +26,7 @@
 #include <BRep_Builder.hxx>
 #include <Bnd_Box.hxx>
 #include <STEPControl_Reader.hxx>
+#include <TDocStd_Document.hxx>
 #include <TopExp_Explorer.hxx>
 
 #include <algorithm>
@@ -251,6 +253,31 @@ bool readShape(const std::string&          path,
   return !shape.IsNull() && !progress.IsCancelling();
 }
 
+// A JT assembly at one level of detail: every instance placed, the face meshes welded.
+bool readJT(const std::string&          path,
+            const int                   lod,
+            const ActAPI_ProgressEntry& progress,
+            Handle(Poly_Triangulation) & mesh)
+{
+  Handle(quorin::algoMesh_JT) reader = new quorin::algoMesh_JT();
+  reader->SetLodIndex(lod);
+  reader->SetDocument(new TDocStd_Document(""));
+  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
+  indicator->ConnectNotifier(progress.Access());
+  progress.Init("Reading JT", 100);
+  if (!reader->Perform(path.c_str(), indicator->Start()))
+  {
+    if (!reader->ErrorMessage().empty())
+    {
+      progress.SendLogMessage(ActAPI_LogMessage(LogPriority_Normal, LogSeverity_Error)
+                              << reader->ErrorMessage().c_str());
+    }
+    return false;
+  }
+  mesh = quorin::algoMesh_Conglomerate(reader->SingleShape()).GetPlain();
+  return !mesh.IsNull() && mesh->NbTriangles() > 0;
+}
+
 bool isCadExtension(const std::string& extension)
 {
   return extension == ".step" || extension == ".stp" || extension == ".brep";
@@ -283,14 +310,18 @@ bool meshWithKernel(const TopoDS_Shape&         shape,
 }
 } // namespace
 
-PyMesh ReadMesh(const std::string& path, const py::object& progress)
+PyMesh ReadMesh(const std::string& path, const int lod, const py::object& progress)
 {
   requireFile(path);
   const std::string extension = lowerExtension(path);
   const bool        isMesh    = extension == ".stl" || extension == ".ply" || extension == ".obj";
   const bool        isModel   = extension == ".nas" || extension == ".bdf" || extension == ".msh" ||
                        extension == ".vtp" || extension == ".vtu";
-  if (!isMesh && !isModel && !isCadExtension(extension))
+  if (lod < 0)
+  {
+    throw py::value_error("lod must be 0 or more");
+  }
+  if (!isMesh && !isModel && extension != ".jt" && !isCadExtension(extension))
   {
     throw py::value_error("unknown file type '" + extension + "' of '" + path + "'; " +
                           ReadableExtensions());
@@ -328,6 +359,10 @@ PyMesh ReadMesh(const std::string& path, const py::object& progress)
                    if (isModel)
                    {
                      return readModel(path, extension, entry, mesh);
+                   }
+                   if (extension == ".jt")
+                   {
+                     return readJT(path, lod, entry, mesh);
                    }
                    TopoDS_Shape shape;
                    return readShape(path, extension, entry, shape) &&
@@ -470,7 +505,7 @@ PyMesh MeshShape(const PyShape&     shape,
 
 std::string ReadableExtensions()
 {
-  return "readable: .stl, .ply, .obj, .nas/.bdf, .msh, .vtp, .vtu, .step/.stp, .brep";
+  return "readable: .stl, .ply, .obj, .nas/.bdf, .msh, .vtp, .vtu, .jt, .step/.stp, .brep";
 }
 
 } // namespace quorinpy

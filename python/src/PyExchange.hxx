@@ -10,7 +10,7 @@ namespace quorinpy
 {
 
 //! Reads a mesh file (the surface of data model files; CAD files meshed by the kernel).
-PyMesh ReadMesh(const std::string& path, const pybind11::object& progress);
+PyMesh ReadMesh(const std::string& path, int lod, const pybind11::object& progress);
 
 //! Writes a mesh in the format of the extension.
 void WriteMesh(const PyMesh&           mesh,

@@ -85,6 +85,15 @@ def test_fixture_files_of_every_reader():
     assert np.einsum("ij,ij->i", a, np.cross(b, c)).sum() > 0
 
 
+def test_jt_assembly_at_a_level():
+    # Every instance placed; a level above the last reads the last (the file has one).
+    valve = quorin.read(f"{TEST_DATA}/jt/butterflyvalve_v8.0.jt")
+    assert valve.nb_triangles == 10534
+    assert quorin.read(f"{TEST_DATA}/jt/butterflyvalve_v8.0.jt", lod=4).nb_triangles == 10534
+    with pytest.raises(ValueError, match="lod"):
+        quorin.read(f"{TEST_DATA}/jt/butterflyvalve_v8.0.jt", lod=-1)
+
+
 def test_file_errors(tmp_path):
     with pytest.raises(FileNotFoundError):
         quorin.read(tmp_path / "missing.stl")

@@ -6,7 +6,9 @@
 
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
+#include <Message_ProgressIndicator.hxx>
 #include <Message_ProgressRange.hxx>
+#include <Message_ProgressScope.hxx>
 #include <TDocStd_Document.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
@@ -19,6 +21,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <string>
 
 using quorin::algoMesh_JT;
 
@@ -91,6 +95,26 @@ std::vector<long> trianglesPerPart(const Handle(algoMesh_JT) & reader, const int
   std::sort(parts.begin(), parts.end());
   return parts;
 }
+
+//! Records the names of the scopes it shows; once a scope of `breakName` has advanced, it
+//! reports a user break.
+class BreakingIndicator : public Message_ProgressIndicator
+{
+public:
+  explicit BreakingIndicator(const std::string& breakName) : myBreakName(breakName) {}
+
+  std::set<std::string> Names;
+
+  Standard_Boolean UserBreak() Standard_OVERRIDE { return Names.count(myBreakName) > 0; }
+  void Show(const Message_ProgressScope& scope, const Standard_Boolean) Standard_OVERRIDE
+  {
+    if (scope.Name() != nullptr)
+      Names.insert(scope.Name());
+  }
+
+private:
+  std::string myBreakName;
+};
 
 std::string sharedJT(const std::string& name)
 {
@@ -222,6 +246,22 @@ TEST(algoMesh_JT, BundledSampleReadsWithoutSharedData)
   EXPECT_EQ(placed.EmptyFaces, 0);
   EXPECT_EQ(trianglesPerPart(reader, 0),
             (std::vector<long>{48, 308, 345, 345, 488, 806, 828, 1046, 5285}));
+
+  // The base reader loads the same level itself when asked, and nothing at level -1.
+  for (const int level : {0, -1})
+  {
+    Handle(JTCAFControl_Reader) base = new JTCAFControl_Reader();
+    base->SetLodIndex(level);
+    base->SetDocument(new TDocStd_Document(""));
+    ASSERT_TRUE(base->Perform(path.c_str(), Message_ProgressRange()));
+    long triangles = 0;
+    for (const TopoDS_Face& face : base->LateLoadedFaces())
+    {
+      TopLoc_Location location;
+      triangles += BRep_Tool::Triangulation(face, location)->NbTriangles();
+    }
+    EXPECT_EQ(triangles, level == 0 ? 9499 : 0);
+  }
 }
 
 TEST(algoMesh_JT, DamagedFilesFailOrKeepPlaceholders)
@@ -263,4 +303,72 @@ TEST(algoMesh_JT, DamagedFilesFailOrKeepPlaceholders)
   EXPECT_GE(placed.EmptyFaces, 1);
   EXPECT_LT(placed.Triangles, 10534);
   EXPECT_GT(placed.Triangles, 0);
+}
+
+TEST(algoMesh_JT, UserBreakWhileLoadingKeepsTheFacesDoneSoFar)
+{
+  const std::string path = std::string(QUORIN_TEST_DATA_DIR) + "/jt/butterflyvalve_v8.0.jt";
+
+  // Without a break the levels load in a scope of their own.
+  Handle(BreakingIndicator) watching = new BreakingIndicator("no such scope");
+  Handle(algoMesh_JT) reader         = new algoMesh_JT();
+  reader->SetDocument(new TDocStd_Document(""));
+  ASSERT_TRUE(reader->Perform(path.c_str(), watching->Start()));
+  EXPECT_EQ(watching->Names.count("Loading JT triangulation"), 1u);
+
+  // A break after the first face: false, that face triangulated, the others placeholders.
+  Handle(BreakingIndicator) breaking = new BreakingIndicator("Loading JT triangulation");
+  reader                             = new algoMesh_JT();
+  reader->SetDocument(new TDocStd_Document(""));
+  EXPECT_FALSE(reader->Perform(path.c_str(), breaking->Start()));
+  int nbLoaded = 0;
+  for (const TopoDS_Face& face : reader->LateLoadedFaces())
+  {
+    TopLoc_Location location;
+    nbLoaded += BRep_Tool::Triangulation(face, location)->NbTriangles() > 0 ? 1 : 0;
+  }
+  EXPECT_EQ(nbLoaded, 1);
+  EXPECT_EQ(reader->LateLoadedFaces().Length(), 9);
+}
+
+// Inputs found by fuzzing: shape elements (".bin": a version byte, then the element) and
+// whole files, which must decode or fail without harm, in bounded time.
+TEST(algoMesh_JT, FuzzingFindsDecodeSafely)
+{
+  const std::filesystem::path folder =
+      std::filesystem::path(QUORIN_TEST_DATA_DIR) / "jt/regressions";
+  int nbFiles = 0;
+  for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder))
+  {
+    ++nbFiles;
+    const std::string path = entry.path().string();
+    if (entry.path().extension() == ".bin")
+    {
+      std::ifstream        in(path, std::ios::binary);
+      std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                 std::istreambuf_iterator<char>());
+      ASSERT_FALSE(bytes.empty()) << path;
+      Handle(JtElement_ShapeLOD_TriStripSet) element = new JtElement_ShapeLOD_TriStripSet(nullptr);
+      const bool isDecoded =
+          element->Decode(bytes.data() + 1, bytes.size() - 1, false, 8 + bytes[0] % 3,
+                          JtData_Model::DecodeLimit(bytes.size()));
+      // Refused, or decoded into triangles over existing vertices only.
+      if (!isDecoded)
+      {
+        EXPECT_EQ(element->NbTriangles(), 0) << path;
+      }
+      for (const int32_t corner : element->Triangles())
+        ASSERT_LT(corner, element->NbVertices()) << path;
+    }
+    else
+    {
+      Handle(algoMesh_JT) reader = new algoMesh_JT();
+      reader->SetDocument(new TDocStd_Document(""));
+      if (!reader->Perform(path.c_str(), Message_ProgressRange()))
+      {
+        EXPECT_FALSE(reader->ErrorMessage().empty()) << path;
+      }
+    }
+  }
+  EXPECT_GT(nbFiles, 0);
 }

@@ -267,10 +267,10 @@ TEST(QMShape_Tessellator, EdgesAreCloseToTheSizeWithFewSlivers)
     double       maxSlivers;
   };
   for (const Case& c :
-       {Case{"plate", gentest::PlateWithHoles(), 3.0, 0.7, 0.02},
-        Case{"cylinder", BRepPrimAPI_MakeCylinder(10.0, 30.0).Shape(), 2.0, 0.7, 0.02},
-        Case{"narrow chamfer", gentest::NarrowChamfer(), 2.0, 0.6, 0.05},
-        Case{"nut", gentest::ChamferedNut(), 0.8, 0.6, 0.05}})
+       {Case{"plate", gentest::PlateWithHoles(), 3.0, 0.7, 0.005},
+        Case{"cylinder", BRepPrimAPI_MakeCylinder(10.0, 30.0).Shape(), 2.0, 0.7, 0.005},
+        Case{"narrow chamfer", gentest::NarrowChamfer(), 2.0, 0.7, 0.005},
+        Case{"nut", gentest::ChamferedNut(), 0.8, 0.7, 0.005}})
   {
     SCOPED_TRACE(c.name);
     expectSound(c.shape, c.size);

@@ -96,6 +96,43 @@ TEST(BVHTools_ProjectPntMesh, SignIsRightNearSharpEdgesAndCornersOfACube)
   EXPECT_NEAR(projector.SignedDistance(gp_Pnt(0.5, 0.5, 1.0), triangle), 0.0, 1e-15);
 }
 
+TEST(BVHTools_ProjectPntMesh, SearchFromAHintAnswersAsWithout)
+{
+  // Hints from the previous point (the intended use), from a far triangle and out of range:
+  // the hint may only speed the search up, never change the answer, including at the cube's
+  // edges and corners where several triangles tie.
+  for (const Handle(Poly_Triangulation) & mesh : {testmesh::Sphere(1.0, 24, 12), testmesh::Cube()})
+  {
+    Handle(BVHTools::TriangleSet) set = new BVHTools::TriangleSet(mesh);
+    const BVHTools::ProjectPntMesh         projector(set);
+    std::mt19937                           random(11);
+    std::uniform_real_distribution<double> coord(-1.5, 1.5);
+    int                                    previous = -1;
+    for (int k = 0; k < 400; ++k)
+    {
+      const gp_Pnt p        = k % 4 == 3 ? gp_Pnt(1.0 + 0.1 * (k % 3), 1.0, coord(random))
+                                         : gp_Pnt(coord(random), coord(random), coord(random));
+      const bool   isSigned = k % 2 == 0;
+      int          triangle = -1;
+      const double expected =
+          isSigned ? projector.SignedDistance(p, triangle) : projector.Distance(p, triangle);
+      for (const int hint : {previous, 0, set->Size() - 1, set->Size() + 5})
+      {
+        int          position = hint;
+        const double value    = projector.DistanceNear(p, isSigned, position);
+        // Among triangles tied within rounding the distance kept may differ in its last bits.
+        EXPECT_NEAR(value, expected, 1e-12) << "point " << k << " hint " << hint;
+        ASSERT_GE(position, 0);
+        EXPECT_EQ(set->Id(position), triangle) << "point " << k << " hint " << hint;
+      }
+      // The next point starts from this one's answer.
+      int position = previous;
+      projector.DistanceNear(p, isSigned, position);
+      previous = position;
+    }
+  }
+}
+
 TEST(BVHTools_ProjectPntMesh, ConcurrentQueriesAgreeWithSerialOnes)
 {
   const Handle(Poly_Triangulation) sphere = testmesh::Sphere(1.0, 60, 30);

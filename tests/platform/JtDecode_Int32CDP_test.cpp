@@ -172,6 +172,18 @@ TEST(JtDecode_Int32CDP, ArithmeticSingleSymbolAndEscapeShortcut)
   ASSERT_TRUE(decodeV2(single, 9, values));
   EXPECT_EQ(values, std::vector<int32_t>(6, 77));
 
+  // Symbols are only compared with the escape code, so a 32-bit symbol field holding the
+  // smallest integer is an ordinary symbol (its "- 2" must not overflow).
+  Bits wide;
+  wide.Put(1, 16).Put(32, 6).Put(4, 6).Put(8, 6).Put(0, 32);
+  wide.Put(0x80000000u, 32).Put(9, 4).Put(5, 8);
+  Bytes wideSymbol;
+  wideSymbol.I32(2).U8(3).I32(0);
+  wide.Packed(wideSymbol);
+  wideSymbol.I32(0);
+  ASSERT_TRUE(decodeV2(wideSymbol, 9, values));
+  EXPECT_EQ(values, std::vector<int32_t>(2, 5));
+
   // Version 10: an escape-only table with empty code text takes the out-of-band list whole.
   Bits escape;
   escape.Put(1, 16).Put(4, 6).Put(1, 7).Put(0, 32).Put(1, 1).Put(5, 4).Put(0, 1);

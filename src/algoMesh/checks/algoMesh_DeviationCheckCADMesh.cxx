@@ -168,6 +168,9 @@ int algoMesh_DeviationCheckCADMesh::measureTriangles(const Poly_Triangulation& m
     // triangle spares the set's shared reference count a round trip per triangle.
     const BVHTools::ProjectPntMesh projector(m_triangleSet);
     int                            nbLocalNonFinite = 0;
+    // Consecutive triangles of a mesh lie side by side: each search starts from the nearest
+    // triangle of the previous centroid, whose distance prunes most of the hierarchy.
+    int nearest = -1;
     for (int i = range.begin(); i != range.end(); ++i)
     {
       // Once one thread has seen the request, the other iterations stop without polling.
@@ -197,9 +200,7 @@ int algoMesh_DeviationCheckCADMesh::measureTriangles(const Poly_Triangulation& m
         ++nbLocalNonFinite;
         continue;
       }
-      int          nearest = -1;
-      const double value   = type == DistType_Unsigned ? projector.Distance(centroid, nearest)
-                                                       : projector.SignedDistance(centroid, nearest);
+      const double value = projector.DistanceNear(centroid, type == DistType_Signed, nearest);
       // The projector answers -1 when it finds no nearest triangle; that is no distance.
       if (nearest < 0)
       {

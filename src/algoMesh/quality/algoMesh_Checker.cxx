@@ -285,10 +285,13 @@ bool algoMesh_Checker::areaRatioOf(const Poly_Triangle& t, const Shape& s, doubl
   double ratio          = 1.0;
   auto   compare        = [&](const int neighbour)
   {
-    int na = 0, nb = 0, nc = 0;
-    m_mesh->Triangle(neighbour).Get(na, nb, nc);
-    const double An =
-        areaOf(m_mesh->Node(na).XYZ(), m_mesh->Node(nb).XYZ(), m_mesh->Node(nc).XYZ());
+    double An = m_areas[neighbour - 1];
+    if (An < 0.0)
+    {
+      int na = 0, nb = 0, nc = 0;
+      m_mesh->Triangle(neighbour).Get(na, nb, nc);
+      An = areaOf(m_mesh->Node(na).XYZ(), m_mesh->Node(nb).XYZ(), m_mesh->Node(nc).XYZ());
+    }
     if (An < DBL_EPSILON)
     {
       return;
@@ -371,8 +374,19 @@ void algoMesh_Checker::buildEdgeNeighbours() const
       }
     }
   }
+  std::vector<double> areas(static_cast<size_t>(nbTriangles), -1.0);
+  for (int i = 1; i <= nbTriangles; ++i)
+  {
+    int n1 = 0, n2 = 0, n3 = 0;
+    m_mesh->Triangle(i).Get(n1, n2, n3);
+    if (n1 >= 1 && n1 <= nbNodes && n2 >= 1 && n2 <= nbNodes && n3 >= 1 && n3 <= nbNodes)
+    {
+      areas[i - 1] = areaOf(m_mesh->Node(n1).XYZ(), m_mesh->Node(n2).XYZ(), m_mesh->Node(n3).XYZ());
+    }
+  }
   m_nodeOffsets.swap(offsets);
   m_nodeTriangles.swap(triangles);
+  m_areas.swap(areas);
 }
 
 bool algoMesh_Checker::evaluateTriangles(const std::vector<algoMesh_QualityMetricType>& types)

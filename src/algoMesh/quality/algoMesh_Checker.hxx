@@ -131,6 +131,10 @@ private:
   // Two triangles are edge neighbours when one uses both ends of an edge of the other.
   mutable std::vector<int> m_nodeOffsets;
   mutable std::vector<int> m_nodeTriangles;
+  // Area of every triangle, built with the table: each one is a neighbour of about three
+  // others. Negative for a triangle naming a node out of range (computed when met, so that
+  // it raises as it would without the table).
+  mutable std::vector<double> m_areas;
 };
 
 } // namespace quorin

@@ -1,6 +1,7 @@
 // Nearest-triangle search over the hierarchy and the point-triangle closest point.
 #include <BVHTools_ProjectPntMesh.hxx>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -125,17 +126,15 @@ double facingCosine(const double* p, const double* t, const double* closest)
   return denom > 0.0 ? dot(n, d) / denom : 0.0;
 }
 
+// Squared distance from p to a box. The gap along an axis is the larger of the two signed
+// gaps, or 0: at most one of them is positive. Written with max rather than branches, as
+// which side a point lies on is a coin toss for the branch predictor during a search.
 double boxDistance2(const BVH_Vec3d& boxMin, const BVH_Vec3d& boxMax, const double* p)
 {
-  double sum = 0.0;
-  for (int k = 0; k < 3; ++k)
-  {
-    const double below = boxMin[k] - p[k];
-    const double above = p[k] - boxMax[k];
-    const double gap   = below > 0.0 ? below : (above > 0.0 ? above : 0.0);
-    sum += gap * gap;
-  }
-  return sum;
+  const double gx = std::max(0.0, std::max(boxMin.x() - p[0], p[0] - boxMax.x()));
+  const double gy = std::max(0.0, std::max(boxMin.y() - p[1], p[1] - boxMax.y()));
+  const double gz = std::max(0.0, std::max(boxMin.z() - p[2], p[2] - boxMax.z()));
+  return gx * gx + gy * gy + gz * gz;
 }
 
 } // namespace
@@ -148,10 +147,8 @@ ProjectPntMesh::ProjectPntMesh(const Handle(TriangleSet) & set) : m_set(set)
   }
 }
 
-bool ProjectPntMesh::findNearest(const double* p,
-                                 int&          position,
-                                 double&       dist2,
-                                 double*       closest) const
+bool ProjectPntMesh::findNearest(
+    const double* p, int& position, double& dist2, double* closest, const int hint) const
 {
   position = -1;
   if (m_set.IsNull() || m_tree.IsNull() || m_tree->Length() == 0 || !std::isfinite(p[0]) ||
@@ -165,6 +162,33 @@ bool ProjectPntMesh::findNearest(const double* p,
   double           bestCos = -1.0;
   dist2                    = std::numeric_limits<double>::infinity();
 
+  const auto consider = [&](const int i)
+  {
+    const double* corners = m_set->Corners(i);
+    double        q[3], d[3];
+    closestOnTriangle(p, corners, q);
+    sub(p, q, d);
+    const double d2 = dot(d, d);
+    if (d2 > dist2 * (1.0 + THE_TIE))
+    {
+      return;
+    }
+    const double cosine = std::fabs(facingCosine(p, corners, q));
+    const bool   better = d2 < dist2 * (1.0 - THE_TIE) || cosine > bestCos ||
+                        (cosine == bestCos && m_set->Id(i) < m_set->Id(position));
+    if (better)
+    {
+      dist2      = std::fmin(d2, dist2);
+      bestCos    = cosine;
+      position   = i;
+      closest[0] = q[0], closest[1] = q[1], closest[2] = q[2];
+    }
+  };
+  if (hint >= 0 && hint < m_set->Size())
+  {
+    consider(hint);
+  }
+
   const BVH_Tree<double, 3>& tree = *m_tree;
   int                        stack[2 * BVH_Constants_MaxTreeDepth + 2];
   int                        top  = 0;
@@ -175,25 +199,7 @@ bool ProjectPntMesh::findNearest(const double* p,
     {
       for (int i = tree.BegPrimitive(node); i <= tree.EndPrimitive(node); ++i)
       {
-        const double* corners = m_set->Corners(i);
-        double        q[3], d[3];
-        closestOnTriangle(p, corners, q);
-        sub(p, q, d);
-        const double d2 = dot(d, d);
-        if (d2 > dist2 * (1.0 + THE_TIE))
-        {
-          continue;
-        }
-        const double cosine = std::fabs(facingCosine(p, corners, q));
-        const bool   better = d2 < dist2 * (1.0 - THE_TIE) || cosine > bestCos ||
-                            (cosine == bestCos && m_set->Id(i) < m_set->Id(position));
-        if (better)
-        {
-          dist2      = std::fmin(d2, dist2);
-          bestCos    = cosine;
-          position   = i;
-          closest[0] = q[0], closest[1] = q[1], closest[2] = q[2];
-        }
+        consider(i);
       }
     }
     else
@@ -263,6 +269,24 @@ double ProjectPntMesh::SignedDistance(const gp_Pnt& point, int& triangle) const
   }
   triangle              = m_set->Id(position);
   const double distance = std::sqrt(dist2);
+  return facingCosine(p, m_set->Corners(position), closest) < 0.0 ? -distance : distance;
+}
+
+double ProjectPntMesh::DistanceNear(const gp_Pnt& point, const bool isSigned, int& position) const
+{
+  const double p[3] = {point.X(), point.Y(), point.Z()};
+  const int    hint = position;
+  double       dist2, closest[3];
+  if (!findNearest(p, position, dist2, closest, hint))
+  {
+    position = -1;
+    return -1.0;
+  }
+  const double distance = std::sqrt(dist2);
+  if (!isSigned)
+  {
+    return distance;
+  }
   return facingCosine(p, m_set->Corners(position), closest) < 0.0 ? -distance : distance;
 }
 

@@ -43,10 +43,23 @@ public:
   //!         `triangle` to tell a failure from a point at distance 1 behind the surface)
   double SignedDistance(const gp_Pnt& point, int& triangle) const;
 
+  //! Distance or signed distance (as above) for a run of nearby points, such as the
+  //! centroids of a mesh's triangles in order: the search starts from the triangle found for
+  //! the previous point, whose distance bounds the search from the start and prunes most of
+  //! the hierarchy. The answer is the one of Distance or SignedDistance.
+  //! @param[in]     point     the point
+  //! @param[in]     isSigned  signed distance when true
+  //! @param[in,out] position  in: the position answered for the previous point, or -1;
+  //!                          out: the position of the nearest triangle in the set, -1 on the
+  //!                          failures of Distance (the set's `Id` gives the triangle index)
+  double DistanceNear(const gp_Pnt& point, bool isSigned, int& position) const;
+
 private:
   //! Nearest triangle position and its squared distance and closest point; false when
   //! there is nothing to search.
-  bool findNearest(const double* p, int& position, double& dist2, double* closest) const;
+  //! Nearest triangle by position; `hint`, when a valid position, is tried first.
+  bool
+  findNearest(const double* p, int& position, double& dist2, double* closest, int hint = -1) const;
 
 private:
   Handle(TriangleSet) m_set;

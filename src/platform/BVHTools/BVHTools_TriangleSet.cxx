@@ -103,15 +103,7 @@ void TriangleSet::addMesh(const Handle(Poly_Triangulation) & mesh,
       ++m_nbRejected;
       continue;
     }
-    Item item;
-    for (int axis = 0; axis < 3; ++axis)
-    {
-      const double c[3]  = {p[0].Coord(axis + 1), p[1].Coord(axis + 1), p[2].Coord(axis + 1)};
-      item.box[axis]     = std::min({c[0], c[1], c[2]});
-      item.box[axis + 3] = std::max({c[0], c[1], c[2]});
-    }
-    item.source = static_cast<int>(m_ids.size());
-    m_items.push_back(item);
+    m_sources.push_back(static_cast<int>(m_ids.size()));
     m_ids.push_back(nextId);
     for (int k = 0; k < 3; ++k)
     {
@@ -128,28 +120,41 @@ void TriangleSet::addMesh(const Handle(Poly_Triangulation) & mesh,
 
 void TriangleSet::reserve(const size_t nbTriangles)
 {
-  m_items.reserve(nbTriangles);
+  m_sources.reserve(nbTriangles);
   m_ids.reserve(nbTriangles);
   m_corners.reserve(9 * nbTriangles);
   m_nodes.reserve(3 * nbTriangles);
   m_degenerate.reserve(nbTriangles);
 }
 
+const double* TriangleSet::storedCorners(const int position) const
+{
+  const size_t stored = m_sources.empty() ? size_t(position) : size_t(m_sources[position]);
+  return &m_corners[9 * stored];
+}
+
 BVH_Box<double, 3> TriangleSet::Box(const int position) const
 {
-  const double* b = m_items[position].box;
-  return BVH_Box<double, 3>(BVH_Vec3d(b[0], b[1], b[2]), BVH_Vec3d(b[3], b[4], b[5]));
+  const double* c = storedCorners(position);
+  BVH_Vec3d     lower, upper;
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    lower[axis] = std::min({c[axis], c[axis + 3], c[axis + 6]});
+    upper[axis] = std::max({c[axis], c[axis + 3], c[axis + 6]});
+  }
+  return BVH_Box<double, 3>(lower, upper);
 }
 
 double TriangleSet::Center(const int position, const int axis) const
 {
-  const double* b = m_items[position].box;
-  return 0.5 * (b[axis] + b[axis + 3]);
+  const double* c = storedCorners(position);
+  return 0.5 * (std::min({c[axis], c[axis + 3], c[axis + 6]}) +
+                std::max({c[axis], c[axis + 3], c[axis + 6]}));
 }
 
 void TriangleSet::Swap(const int position1, const int position2)
 {
-  std::swap(m_items[position1], m_items[position2]);
+  std::swap(m_sources[position1], m_sources[position2]);
   std::swap(m_ids[position1], m_ids[position2]);
 }
 
@@ -159,15 +164,24 @@ void TriangleSet::Update()
   {
     return;
   }
-  // Corners, nodes and flags are indexed by insertion order before the first build and by set
-  // order after it; items remember where their corners were. The permutation is applied in
-  // place, one cycle at a time, so that the build does not hold a second copy of the
-  // corners (84 bytes per triangle).
-  PrimitiveSet::Update();
-  const int nbItems = static_cast<int>(m_items.size());
-  for (int start = 0; start < nbItems; ++start)
+  // Corners, nodes and flags stay in insertion order while the builder reorders the
+  // positions, which remember where their corners are; boxes are computed from the corners
+  // when the builder asks, not stored (48 bytes per triangle). The permutation is then
+  // applied in place, one cycle at a time, so that the corners are not copied, and the
+  // positions are forgotten: from then on a position is where its corners are.
+  if (m_sources.empty())
   {
-    if (m_items[start].source == start)
+    m_sources.resize(m_ids.size());
+    for (size_t i = 0; i < m_sources.size(); ++i)
+    {
+      m_sources[i] = static_cast<int>(i);
+    }
+  }
+  PrimitiveSet::Update();
+  const int nbPositions = static_cast<int>(m_sources.size());
+  for (int start = 0; start < nbPositions; ++start)
+  {
+    if (m_sources[start] == start)
     {
       continue;
     }
@@ -177,18 +191,27 @@ void TriangleSet::Update()
     std::copy_n(&m_nodes[3 * size_t(start)], 3, nodes);
     const char degenerate = m_degenerate[start];
     int        target     = start;
-    for (int source = m_items[target].source; source != start; source = m_items[target].source)
+    for (int source = m_sources[target]; source != start; source = m_sources[target])
     {
       std::copy_n(&m_corners[9 * size_t(source)], 9, &m_corners[9 * size_t(target)]);
       std::copy_n(&m_nodes[3 * size_t(source)], 3, &m_nodes[3 * size_t(target)]);
-      m_degenerate[target]   = m_degenerate[source];
-      m_items[target].source = target;
-      target                 = source;
+      m_degenerate[target] = m_degenerate[source];
+      m_sources[target]    = target;
+      target               = source;
     }
     std::copy_n(corners, 9, &m_corners[9 * size_t(target)]);
     std::copy_n(nodes, 3, &m_nodes[3 * size_t(target)]);
-    m_degenerate[target]   = degenerate;
-    m_items[target].source = target;
+    m_degenerate[target] = degenerate;
+    m_sources[target]    = target;
+  }
+  std::vector<int>().swap(m_sources);
+
+  // The builder grows the node arrays by doubling; a third of them can be slack.
+  if (!myBVH.IsNull())
+  {
+    myBVH->MinPointBuffer().shrink_to_fit();
+    myBVH->MaxPointBuffer().shrink_to_fit();
+    myBVH->NodeInfoBuffer().shrink_to_fit();
   }
 }
 

@@ -79,6 +79,8 @@ Jt_GUID JtData_Reader::GUID()
 
 bool JtData_Reader::Bytes(uint8_t* out, const size_t count)
 {
+  if (count == 0)
+    return myIsOk; // `out` may then be the null data of an empty buffer
   if (Remaining() < count)
   {
     myPos  = mySize;

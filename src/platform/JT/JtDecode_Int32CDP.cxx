@@ -187,7 +187,7 @@ bool readTablesV8(JtData_Reader& reader, std::vector<Table>& tables)
     tables[t].Entries.resize(count);
     for (Entry& e : tables[t].Entries)
     {
-      e.Symbol      = static_cast<int32_t>(bits.Bits(symbolBits)) - 2;
+      e.Symbol      = static_cast<int32_t>(bits.Bits(symbolBits) - 2u);
       e.IsEscape    = e.Symbol == -2;
       e.Occurrences = bits.Bits(occBits);
       if (t == 0)
@@ -242,7 +242,7 @@ bool readTableV2(JtData_Reader& reader, const bool isV10, Table& table)
     }
     else
     {
-      e.Symbol   = static_cast<int32_t>(bits.Bits(symbolBits)) - 2;
+      e.Symbol   = static_cast<int32_t>(bits.Bits(symbolBits) - 2u);
       e.IsEscape = e.Symbol == -2;
     }
     e.Occurrences = bits.Bits(occBits);
@@ -510,6 +510,9 @@ bool decodeBitlengthV2(CodeText&             code,
   const int     lb    = isV10 ? 4 : static_cast<int>(code.Bits(3));
   const int32_t most  = vb > 0 ? (1 << (vb - 1)) - 1 : 0;
   int           width = 0;
+  // Without run-length bits every run is empty and the loop would never end.
+  if (lb == 0)
+    return false;
   while (values.size() < valueCount)
   {
     int32_t step;

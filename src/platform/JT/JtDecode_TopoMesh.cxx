@@ -561,7 +561,7 @@ bool readCoordinates(JtData_Reader&      reader,
   }
   if (!reader.Ok() || count < 0 || static_cast<size_t>(count) > limit || nbComponents != 3)
     return false;
-  xyz.assign(size_t(count) * 3, 0.0f);
+  // The output is sized once the first component has shown that the count is real.
   for (int c = 0; c < 3; ++c)
   {
     std::vector<float> component;
@@ -582,6 +582,7 @@ bool readCoordinates(JtData_Reader&      reader,
     }
     if (component.size() != static_cast<size_t>(count))
       return false;
+    xyz.resize(size_t(count) * 3);
     for (int32_t i = 0; i < count; ++i)
       xyz[size_t(i) * 3 + c] = component[i];
   }
@@ -601,7 +602,7 @@ bool readNormals(JtData_Reader&      reader,
   if (!reader.Ok() || count < 0 || static_cast<size_t>(count) > limit || nbComponents != 3 ||
       bits > 31)
     return false;
-  xyz.assign(size_t(count) * 3, 0.0f);
+  // As for coordinates, the output is sized once decoded lists have shown the count real.
   if (bits == 0)
   {
     for (int c = 0; c < 3; ++c)
@@ -610,6 +611,7 @@ bool readNormals(JtData_Reader&      reader,
       if (!readLossless(reader, major, CDP::Predictor_Null, limit, component) ||
           component.size() != static_cast<size_t>(count))
         return false;
+      xyz.resize(size_t(count) * 3);
       for (int32_t i = 0; i < count; ++i)
         xyz[size_t(i) * 3 + c] = component[i];
     }
@@ -621,6 +623,7 @@ bool readNormals(JtData_Reader&      reader,
       if (!CDP::ReadV2(reader, major, CDP::Predictor_Null, limit, list) ||
           list.size() != static_cast<size_t>(count))
         return false;
+    xyz.resize(size_t(count) * 3);
     for (int32_t i = 0; i < count; ++i)
       JtDecode_TopoMesh::DecodeNormal(codes[0][i], codes[1][i], codes[2][i], codes[3][i], bits,
                                       &xyz[size_t(i) * 3]);
@@ -640,7 +643,7 @@ void JtDecode_TopoMesh::DecodeNormal(const int sextant,
 {
   const double psiMax = 0.615479709;
   const double n      = std::ldexp(1.0, nbBits);
-  const double t      = theta + (sextant & 1);
+  const double t      = double(theta) + (sextant & 1);
   const double th     = std::asin(std::tan(psiMax * (n - t) / n));
   const double ps     = psiMax * psi / n;
   double       x = std::cos(th) * std::cos(ps), y = std::sin(ps), z = std::sin(th) * std::cos(ps);

@@ -102,12 +102,12 @@ bool readQuantised(JtData_Reader&           reader,
   for (const Quantiser& q : axes)
     if (q.Bits > 32)
       return false;
-  mesh.Positions.resize(size_t(nbUnique) * 3);
   for (int c = 0; c < 3; ++c)
   {
     std::vector<int32_t> codes;
     if (!CDP::ReadV8(reader, CDP::Predictor_Lag1, limit, codes) || codes.size() != size_t(nbUnique))
       return false;
+    mesh.Positions.resize(size_t(nbUnique) * 3);
     for (int32_t i = 0; i < nbUnique; ++i)
       mesh.Positions[size_t(i) * 3 + c] = axes[c].Value(codes[i]);
   }

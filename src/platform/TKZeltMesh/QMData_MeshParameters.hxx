@@ -47,7 +47,7 @@ public:
   double MinSize;
 
   //! Chordal deflection of the first meshing pass (largest distance between a triangle and
-  //! its surface); not given: 1/20 of MaxSize, or 1/1000 of the shape's box diagonal when
+  //! its surface); not given: 1/12 of MaxSize, or 1/1000 of the shape's box diagonal when
   //! there is no size limit, raised to EffMinSize in both cases.
   double Deflection;
 
@@ -67,11 +67,13 @@ public:
   bool HasAngle;   //!< Angle is given
   bool HasMinSize; //!< MinSize is given
 
-  //! Stop after the first pass and the size refinement: no edge flips, no smoothing.
+  //! Stop after the first pass and one round of size refinement (Delaunay insertion, then
+  //! bisection of what is still too long): no collapses, flip passes or smoothing.
   bool SkipOptimisation;
 
-  //! Number of optimisation passes (edge flips, then tangential smoothing) per face;
-  //! zero or negative: none.
+  //! Number of remeshing passes per face (Delaunay insertion, short-edge collapse, edge
+  //! flips, tangential smoothing), followed by one polish within the size; zero or
+  //! negative: as SkipOptimisation.
   int NbOptimisationPasses;
 
   //! 0: silent; 1 or more: one summary line per Perform on standard output.

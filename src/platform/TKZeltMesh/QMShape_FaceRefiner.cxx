@@ -14,9 +14,9 @@
 // 3. Short interior edges are collapsed (half-edge collapse under the link condition), which
 //    removes the over-refinement the first pass leaves on gently curved surfaces, unless
 //    the chordal deviation or the shape of the ring would suffer.
-// 4. Edge flips raise the smaller angle of the two triangles beside an edge without
-//    increasing their distance to the surface (the local Delaunay criterion on the
-//    surface), and tangential smoothing moves each free node towards the centroid of its
+// 4. Edge flips by the Delaunay criterion measured in 3D (the angles opposite an edge add
+//    up to more than pi) that do not increase the distance to the surface, and tangential
+//    smoothing moves each free node towards the centroid of its
 //    neighbours within the tangent plane (a Gauss-Newton step in UV through the first
 //    fundamental form), kept only when the smallest angle around the node rises.
 // 5. Longest-edge bisection (Rivara, 1984) finally splits what is still above the size.
@@ -428,8 +428,9 @@ void QMShape_FaceRefiner::splitEdge(const int a, const int b, const int m)
 void QMShape_FaceRefiner::flipEdges()
 {
   // Every interior edge once, in key order (independent of the hash table's order), then
-  // the edges around each flip again, until no flip helps. Each flip raises the smallest
-  // angle of its pair, which bounds the work; the cap only guards against rounding.
+  // the edges around each flip again, until every edge is Delaunay. In the plane each flip
+  // raises the smallest angle of its pair, which bounds the work; the cap guards against
+  // rounding and against the surface's curvature, where flips could cycle.
   std::vector<uint64_t> work;
   work.reserve(m_edges.size());
   for (const auto& edge : m_edges)
@@ -441,7 +442,7 @@ void QMShape_FaceRefiner::flipEdges()
   }
   std::sort(work.begin(), work.end());
   std::reverse(work.begin(), work.end()); // popped from the back: ascending keys
-  size_t budget = 10 * work.size() + 100;
+  size_t budget = 50 * work.size() + 1000;
   while (!work.empty() && budget-- > 0)
   {
     const uint64_t key = work.back();
@@ -505,11 +506,16 @@ bool QMShape_FaceRefiner::flipEdge(const uint64_t key, EdgeRecord& record)
   {
     return false;
   }
-  const std::array<int, 3> new0   = {p, d, c};
-  const std::array<int, 3> new1   = {d, q, c};
-  const double             before = std::min(minAngle(tri0), minAngle(tri1));
-  const double             after  = std::min(minAngle(new0), minAngle(new1));
-  if (after <= before + THE_MIN_GAIN)
+  const std::array<int, 3> new0 = {p, d, c};
+  const std::array<int, 3> new1 = {d, q, c};
+  // Delaunay criterion in 3D: the angles opposite the edge add up to more than pi. Unlike
+  // comparing smallest angles it still decides between near-degenerate triangles, such as
+  // the fans a divided straight boundary leaves.
+  const auto angleAt = [this](const int apex, const int x, const int y)
+  { return gp_Vec(m_points[apex], m_points[x]).Angle(gp_Vec(m_points[apex], m_points[y])); };
+  if (m_points[c].Distance(m_points[p]) <= 0.0 || m_points[c].Distance(m_points[q]) <= 0.0 ||
+      m_points[d].Distance(m_points[p]) <= 0.0 || m_points[d].Distance(m_points[q]) <= 0.0 ||
+      angleAt(c, p, q) + angleAt(d, p, q) <= M_PI + 1.0e-9)
   {
     return false;
   }
@@ -788,9 +794,26 @@ bool QMShape_FaceRefiner::divideSegments()
         point.Transform(m_toLocal);
       }
       const int m = addNode(point, slot.PCurve->Value(t), true);
+      // The triangle on the segment is split in two, and Lawson's flips keep the face
+      // Delaunay: a straight boundary divided into many points would otherwise leave a
+      // fan of slivers whose repair by flips alone costs a number of flips quadratic in
+      // the points.
+      std::vector<std::pair<int, int>> stack;
+      for (const int side : m_edges[keyOf(from, s.B)].T)
+      {
+        for (const int node : side >= 0 ? m_triangles[side] : std::array<int, 3>{-1, -1, -1})
+        {
+          if (node >= 0 && node != from && node != s.B)
+          {
+            stack.emplace_back(from, node);
+            stack.emplace_back(node, s.B);
+          }
+        }
+      }
       splitEdge(from, s.B, m);
       ++m_nbSplits;
       m_segments.emplace(keyOf(from, m), Segment{s.Slot, from, m, tFrom, t});
+      legalise(m, stack);
       slot.Nodes.emplace_back(t, m);
       from  = m;
       tFrom = t;
@@ -883,8 +906,7 @@ bool QMShape_FaceRefiner::insertFor(const int t)
   const gp_XYZ centre =
       a + ((normal ^ ab) * ac.SquareModulus() + (ac ^ normal) * ab.SquareModulus()) / (2.0 * n2);
 
-  // Off-centre: on the bisector of the shortest edge, no further than the circumcentre, and
-  // close enough that the new edges to that edge's ends are about the target length.
+  // Off-centre: on the bisector of the shortest edge.
   int    k        = 0;
   double shortest = 1.0e300;
   for (int i = 0; i < 3; ++i)
@@ -903,9 +925,15 @@ bool QMShape_FaceRefiner::insertFor(const int t)
   {
     return false;
   }
-  const double target = THE_TARGET * m_settings.MaxSize;
-  const double reach  = std::sqrt(std::max(0.0, target * target - 0.25 * shortest * shortest));
-  const gp_XYZ point  = middle + toCentre * (std::min(distance, reach) / distance);
+  // Three limits on the distance from the edge: the circumcentre; the apex of the
+  // isosceles triangle on that edge whose radius-to-edge ratio just meets the quality bound
+  // (so that the new triangle is not refined again, and refinement grades away from a short
+  // edge instead of cascading along it); the point whose edges to the ends have the target
+  // length.
+  const double target  = THE_TARGET * m_settings.MaxSize;
+  const double reach   = std::sqrt(std::max(0.0, target * target - 0.25 * shortest * shortest));
+  const double quality = 0.95 * shortest * (THE_RATIO + std::sqrt(THE_RATIO * THE_RATIO - 0.25));
+  const gp_XYZ point   = middle + toCentre * (std::min({distance, reach, quality}) / distance);
 
   // Its parameters through the barycentric coordinates in the triangle's plane (which may
   // be negative: the point may lie in a neighbour).
@@ -933,6 +961,28 @@ bool QMShape_FaceRefiner::insertFor(const int t)
     if (m_points[node].Distance(surface) < 0.3 * target)
     {
       return false; // would crowd an existing node
+    }
+  }
+  // A point that encroaches on a boundary segment or a free border (inside its diametral
+  // sphere, or closer to it than a quarter of the target) would make a sliver against an
+  // edge that cannot be flipped, and in a narrow face start a cascade of ever smaller
+  // insertions: the boundary is left as it is.
+  for (int k = 0; k < 3; ++k)
+  {
+    const int      p = host[k], q = host[(k + 1) % 3];
+    const uint64_t key    = keyOf(p, q);
+    const auto     record = m_edges.find(key);
+    if (m_segments.count(key) == 0 && record != m_edges.end() && record->second.T[1] >= 0)
+    {
+      continue;
+    }
+    const gp_Vec toP(surface, m_points[p]), toQ(surface, m_points[q]);
+    const gp_Vec along(m_points[p], m_points[q]);
+    const double length = along.Magnitude();
+    const double offset = length > 0.0 ? toP.Crossed(along).Magnitude() / length : toP.Magnitude();
+    if (toP.Dot(toQ) < 0.0 || offset < 0.25 * target)
+    {
+      return false;
     }
   }
   if (edge >= 0)
@@ -1089,8 +1139,8 @@ void QMShape_FaceRefiner::splitTriangle(const int t, const int m)
 
 void QMShape_FaceRefiner::legalise(const int m, std::vector<std::pair<int, int>>& stack)
 {
-  // Lawson's flips around the new node: an edge opposite it is flipped when that raises the
-  // smallest angle of its two triangles; the flip brings two new edges opposite the node.
+  // Lawson's flips around the new node: an edge opposite it is flipped when it fails the
+  // Delaunay criterion; the flip brings two new edges opposite the node.
   size_t budget = 64 * stack.size() + 64;
   while (!stack.empty() && budget-- > 0)
   {

@@ -104,7 +104,7 @@ double QMShape_Tessellator::chooseDeflection() const
   }
   else if (p.EffMaxSize < QMData_MeshParameters::Unset())
   {
-    deflection = p.EffMaxSize / 20.0;
+    deflection = p.EffMaxSize / 12.0;
   }
   else
   {
@@ -174,11 +174,13 @@ bool QMShape_Tessellator::refineFaces()
     perimeters[i - 1] = meshPerimeter(face, mesh, location);
   }
 
-  // Sizes: a narrow face (a fillet strip) gets edges about as long as it is wide, so that
-  // its triangles are not slivers; its width is estimated as twice its area over its
-  // perimeter (exact for a long strip), and never taken below a sixteenth of the maximum
-  // size. Each edge takes the smallest size of its faces, so that all of them split it
-  // alike. The size guard then counts the triangles these sizes give.
+  // Sizes: a narrow face (a fillet strip) gets edges about twice as long as it is wide,
+  // which gives its triangles angles of 45 degrees or more instead of slivers; its width is
+  // estimated as twice its area over its perimeter (exact for a long strip), and the size
+  // never goes below a quarter of the maximum size, where a strip's triangles still keep
+  // angles of 20 degrees or more while its neighbours are not graded down around it. Each
+  // edge takes the smallest size of its faces, so that all of them split it alike. The size
+  // guard then counts the triangles these sizes give.
   const double        maxSize = m_parameters.EffMaxSize;
   const bool          hasSize = maxSize < QMData_MeshParameters::Unset();
   std::vector<double> faceSizes(faces.Extent(), maxSize);
@@ -186,12 +188,12 @@ bool QMShape_Tessellator::refineFaces()
   double                                                             nbTriangles = 0.0;
   if (hasSize)
   {
-    const double floor = std::max(maxSize / 16.0, 2.0 * m_parameters.EffMinSize);
+    const double floor = std::max(maxSize / 4.0, 2.0 * m_parameters.EffMinSize);
     for (int i = 0; i < faces.Extent(); ++i)
     {
       if (perimeters[i] > 0.0)
       {
-        faceSizes[i] = std::min(maxSize, std::max(floor, 2.0 * areas[i] / perimeters[i]));
+        faceSizes[i] = std::min(maxSize, std::max(floor, 4.0 * areas[i] / perimeters[i]));
       }
       nbTriangles += areas[i] / (0.25 * std::sqrt(3.0) * faceSizes[i] * faceSizes[i]);
       for (TopExp_Explorer edges(faces(i + 1), TopAbs_EDGE); edges.More(); edges.Next())

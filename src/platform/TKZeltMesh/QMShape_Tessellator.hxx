@@ -21,10 +21,10 @@
 //!    neighbouring faces stay conforming), Delaunay refinement by off-centre insertion
 //!    measured in 3D, collapse of short edges where the surface allows, angle-raising flips
 //!    and tangential smoothing, and a last longest-edge bisection. A narrow face (a fillet
-//!    strip) is remeshed to about its width instead (twice its area over its perimeter, at
-//!    least a sixteenth of the maximum size), and its edges with it, so that it is not
-//!    filled with slivers. No edit may fold a triangle in the parameter plane or turn it
-//!    away from the surface.
+//!    strip) is remeshed to about twice its width instead (its width taken as twice its
+//!    area over its perimeter; at least a quarter of the maximum size), and its edges with
+//!    it, so that it is not filled with slivers. No edit may fold a triangle in the parameter plane
+//!    or turn it away from the surface.
 //! Faces are remeshed in parallel. The result meets: every edge at most EffMaxSize long
 //! (edges of the first pass included), most edges between half and the whole of it where
 //! curvature does not ask for less, triangles' distance to the surface within the first

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Meshing quality against Gmsh: every shared CAD part and every generated part at 2 % and
+# 0.5 % of its bounding-box diagonal, ours and Gmsh's runs alternating so that both see the
+# same machine load. Needs `WITH_PEERS=1 scripts/install-deps.sh` for gmsh.
+set -uo pipefail
+build=${1:-build}
+bin=$build/bench/quorin-bench
+parts=()
+for part in ../shared/data/cad/*.brep ../shared/data/cad/*.step; do
+  [ -f "$part" ] && parts+=("$part")
+done
+parts+=(generated:nut generated:plate generated:narrow generated:cylinder)
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+for fraction in 0.02 0.005; do
+  for part in "${parts[@]}"; do
+    $bin mesh-quality "$part" $fraction || echo "task=mesh-quality input=$part failed"
+    $bin mesh-gmsh "$part" $fraction || echo "task=mesh-gmsh input=$part failed"
+  done
+done
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,0 +1,901 @@
+// Topology-preserving decimation: quadric edge collapse with checks that keep a closed
+// manifold closed, manifold and free of self-intersections.
+//
+// Error: each vertex carries the sum of the plane quadrics of its triangles (unweighted, as
+// in the quadric filter, so that both take the same collapses where no check intervenes),
+// and boundary edges add a heavy plane through the edge, perpendicular to its triangle
+// (Garland and Heckbert, "Surface simplification using quadric error metrics", 1997).
+// An edge collapses to the point minimising the summed quadric, or to one of its ends when
+// that system is singular or the boundary asks for it. Collapses run cheapest first from a
+// heap whose stale entries are recognised by per-vertex stamps.
+// Checks, per collapse: the link condition (Dey, Edelsbrunner, Guha and Nekhayev,
+// "Topology preserving edge contraction", 1999), the turn of every changed triangle's
+// normal, and exact triangle-triangle tests (BVHTools) of the changed triangles against
+// every other triangle whose box they reach, found in a uniform grid of triangle boxes.
+// Cost: O(n log n) for n triangles; each collapse costs its ring times the grid
+// occupancy, which stays small while triangles grow by a few times the grid cell.
+#include <algoMesh_TopoDecimation.hxx>
+
+#include <algoMesh_NodesMerger.hxx>
+
+#include <BVHTools_TriangleTests.hxx>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <queue>
+#include <unordered_map>
+#include <vector>
+
+namespace quorin
+{
+
+namespace
+{
+
+// Weight of a boundary plane relative to a triangle's plane.
+const double THE_BOUNDARY_WEIGHT = 1000.0;
+// Cosine of the largest turn of a triangle normal a collapse may cause.
+const double THE_MAX_TURN = 0.17;
+
+using Point = std::array<double, 3>;
+
+double dot(const Point& a, const Point& b)
+{
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+Point sub(const Point& a, const Point& b)
+{
+  return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+Point cross(const Point& a, const Point& b)
+{
+  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+//! Symmetric 4x4 quadric: xx xy xz xw yy yz yw zz zw ww.
+struct Quadric
+{
+  double q[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+  void addPlane(const Point& n, const double d, const double w)
+  {
+    q[0] += w * n[0] * n[0];
+    q[1] += w * n[0] * n[1];
+    q[2] += w * n[0] * n[2];
+    q[3] += w * n[0] * d;
+    q[4] += w * n[1] * n[1];
+    q[5] += w * n[1] * n[2];
+    q[6] += w * n[1] * d;
+    q[7] += w * n[2] * n[2];
+    q[8] += w * n[2] * d;
+    q[9] += w * d * d;
+  }
+  void add(const Quadric& other)
+  {
+    for (int i = 0; i < 10; ++i)
+    {
+      q[i] += other.q[i];
+    }
+  }
+  double error(const Point& p) const
+  {
+    const double x = p[0], y = p[1], z = p[2];
+    return q[0] * x * x + 2 * q[1] * x * y + 2 * q[2] * x * z + 2 * q[3] * x + q[4] * y * y +
+           2 * q[5] * y * z + 2 * q[6] * y + q[7] * z * z + 2 * q[8] * z + q[9];
+  }
+  //! The minimiser, when the 3x3 system is well conditioned.
+  bool optimum(Point& p) const
+  {
+    const double a = q[0], b = q[1], c = q[2], d = q[4], e = q[5], f = q[7];
+    const double det   = a * (d * f - e * e) - b * (b * f - c * e) + c * (b * e - c * d);
+    const double scale = std::abs(a) + std::abs(d) + std::abs(f);
+    if (!(std::abs(det) > 1.0e-12 * scale * scale * scale))
+    {
+      return false;
+    }
+    const double r0 = -q[3], r1 = -q[6], r2 = -q[8];
+    p[0] = (r0 * (d * f - e * e) - b * (r1 * f - e * r2) + c * (r1 * e - d * r2)) / det;
+    p[1] = (a * (r1 * f - e * r2) - r0 * (b * f - c * e) + c * (b * r2 - r1 * c)) / det;
+    p[2] = (a * (d * r2 - r1 * e) - b * (b * r2 - r1 * c) + r0 * (b * e - c * d)) / det;
+    return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
+  }
+};
+
+//! The mesh being decimated, with everything the checks need.
+class Collapser
+{
+public:
+  Collapser(std::vector<Point>&& points, std::vector<std::array<int, 3>>&& triangles)
+      : m_points(std::move(points)), m_triangles(std::move(triangles))
+  {
+  }
+
+  void Run(const size_t target)
+  {
+    // 1. Adjacency, boundary and locked vertices, components.
+    buildAdjacency();
+    // 2. Quadrics and the grid of triangle boxes.
+    buildQuadrics();
+    buildGrid();
+    // 3. Collapse cheapest first until the target or no allowed collapse is left.
+    seedHeap();
+    collapseUntil(target);
+  }
+
+  Handle(Poly_Triangulation) Result() const;
+
+private:
+  struct Candidate
+  {
+    double Cost;
+    int    U, V;
+    int    StampU, StampV;
+    bool   operator<(const Candidate& other) const { return Cost > other.Cost; }
+  };
+
+  void buildAdjacency();
+  void buildQuadrics();
+  void buildGrid();
+  void seedHeap();
+  void collapseUntil(const size_t target);
+  void offerEdge(const int u, const int v);
+  //! Where edge (u, v) would collapse and which end survives; false when it may not.
+  bool evaluate(int& u, int& v, Point& position, double& cost) const;
+  bool isAllowed(const int survivor, const int removed, const Point& position);
+  void collapse(const int survivor, const int removed, const Point& position);
+  //! Whether the ring moved to `position` touches a triangle sharing no node with it.
+  bool crossesOthers(const int survivor, const int removed, const Point& position);
+
+  std::array<int, 6> cellRange(const int t) const;
+  void               insertInGrid(const int t);
+  void               removeFromGrid(const int t);
+  static uint64_t    cellKey(const int i, const int j, const int k)
+  {
+    return (uint64_t(uint32_t(i + (1 << 20)) & 0x1fffff) << 42) |
+           (uint64_t(uint32_t(j + (1 << 20)) & 0x1fffff) << 21) |
+           uint64_t(uint32_t(k + (1 << 20)) & 0x1fffff);
+  }
+
+  std::vector<Point>                             m_points;
+  std::vector<std::array<int, 3>>                m_triangles;
+  std::vector<char>                              m_liveTriangle;
+  std::vector<char>                              m_liveVertex;
+  std::vector<std::vector<int>>                  m_around;
+  std::vector<char>                              m_border;
+  std::vector<char>                              m_locked;
+  std::vector<int>                               m_component;     //!< per triangle
+  std::vector<size_t>                            m_componentSize; //!< live triangles per component
+  std::vector<Quadric>                           m_quadrics;
+  std::vector<int>                               m_stamps;
+  std::priority_queue<Candidate>                 m_heap;
+  size_t                                         m_nbLive = 0;
+  double                                         m_cell   = 1.0;
+  Point                                          m_origin = {0, 0, 0};
+  std::unordered_map<uint64_t, std::vector<int>> m_grid;
+  std::vector<std::array<int, 6>>                m_cells; //!< grid range of each triangle
+  std::vector<int>                               m_seen;  //!< query stamp per triangle
+  int                                            m_query = 0;
+  std::vector<int> m_shared, m_neighboursS, m_neighboursR, m_opposite, m_common; //!< scratch
+  std::vector<int> m_candidates; //!< scratch: triangles near the ring
+  std::vector<int> m_ringMark;   //!< ring stamp per vertex
+  int              m_ringStamp = 0;
+  std::vector<int> m_changed; //!< scratch: triangles around the edge
+};
+
+void Collapser::buildAdjacency()
+{
+  const size_t nbPoints = m_points.size(), nbTriangles = m_triangles.size();
+  m_around.assign(nbPoints, {});
+  m_liveTriangle.assign(nbTriangles, 1);
+  m_liveVertex.assign(nbPoints, 1);
+  m_border.assign(nbPoints, 0);
+  m_locked.assign(nbPoints, 0);
+  m_stamps.assign(nbPoints, 0);
+  m_nbLive = nbTriangles;
+  for (int t = 0; t < static_cast<int>(nbTriangles); ++t)
+  {
+    for (const int node : m_triangles[t])
+    {
+      m_around[node].push_back(t);
+    }
+  }
+  // Edge use counts: one triangle is a boundary, three or more a non-manifold edge.
+  std::vector<std::pair<uint64_t, int>> edges;
+  edges.reserve(3 * nbTriangles);
+  for (int t = 0; t < static_cast<int>(nbTriangles); ++t)
+  {
+    for (int k = 0; k < 3; ++k)
+    {
+      const int a = m_triangles[t][k], b = m_triangles[t][(k + 1) % 3];
+      edges.emplace_back((uint64_t(std::min(a, b)) << 32) | uint32_t(std::max(a, b)), t);
+    }
+  }
+  std::sort(edges.begin(), edges.end());
+  // Components: union-find over triangles sharing an edge.
+  std::vector<int> parent(nbTriangles);
+  for (size_t t = 0; t < nbTriangles; ++t)
+  {
+    parent[t] = static_cast<int>(t);
+  }
+  const auto find = [&parent](int x)
+  {
+    while (parent[x] != x)
+    {
+      x = parent[x] = parent[parent[x]];
+    }
+    return x;
+  };
+  for (size_t i = 0; i < edges.size();)
+  {
+    size_t j = i;
+    while (j < edges.size() && edges[j].first == edges[i].first)
+    {
+      parent[find(edges[j].second)] = find(edges[i].second);
+      ++j;
+    }
+    const int a = static_cast<int>(edges[i].first >> 32);
+    const int b = static_cast<int>(edges[i].first & 0xffffffffu);
+    if (j - i == 1)
+    {
+      m_border[a] = m_border[b] = 1;
+    }
+    else if (j - i > 2)
+    {
+      m_locked[a] = m_locked[b] = 1;
+    }
+    i = j;
+  }
+  m_component.assign(nbTriangles, 0);
+  std::unordered_map<int, int> ids;
+  for (size_t t = 0; t < nbTriangles; ++t)
+  {
+    const auto inserted = ids.emplace(find(static_cast<int>(t)), static_cast<int>(ids.size()));
+    m_component[t]      = inserted.first->second;
+  }
+  m_componentSize.assign(ids.size(), 0);
+  for (size_t t = 0; t < nbTriangles; ++t)
+  {
+    ++m_componentSize[m_component[t]];
+  }
+}
+
+void Collapser::buildQuadrics()
+{
+  m_quadrics.assign(m_points.size(), Quadric());
+  for (const std::array<int, 3>& tri : m_triangles)
+  {
+    const Point n =
+        cross(sub(m_points[tri[1]], m_points[tri[0]]), sub(m_points[tri[2]], m_points[tri[0]]));
+    const double area = 0.5 * std::sqrt(dot(n, n));
+    if (!(area > 0.0))
+    {
+      continue;
+    }
+    const Point unit = {n[0] / (2 * area), n[1] / (2 * area), n[2] / (2 * area)};
+    Quadric     plane;
+    plane.addPlane(unit, -dot(unit, m_points[tri[0]]), 1.0);
+    for (const int node : tri)
+    {
+      m_quadrics[node].add(plane);
+    }
+    // Boundary edges: a plane through the edge, perpendicular to the triangle, holds the
+    // boundary in place.
+    for (int k = 0; k < 3; ++k)
+    {
+      const int a = tri[k], b = tri[(k + 1) % 3];
+      if (!m_border[a] || !m_border[b])
+      {
+        continue;
+      }
+      int shared = 0;
+      for (const int t : m_around[a])
+      {
+        const std::array<int, 3>& other = m_triangles[t];
+        shared += std::find(other.begin(), other.end(), b) != other.end();
+      }
+      if (shared != 1)
+      {
+        continue;
+      }
+      const Point  edge   = sub(m_points[b], m_points[a]);
+      const Point  normal = cross(edge, unit);
+      const double length = std::sqrt(dot(normal, normal));
+      if (!(length > 0.0))
+      {
+        continue;
+      }
+      const Point side = {normal[0] / length, normal[1] / length, normal[2] / length};
+      Quadric     constraint;
+      constraint.addPlane(side, -dot(side, m_points[a]), THE_BOUNDARY_WEIGHT);
+      m_quadrics[a].add(constraint);
+      m_quadrics[b].add(constraint);
+    }
+  }
+}
+
+void Collapser::buildGrid()
+{
+  // Cells of twice the mean edge: a triangle spans few cells until it has grown a lot.
+  double total = 0.0;
+  Point  low   = {1e300, 1e300, 1e300};
+  for (const std::array<int, 3>& tri : m_triangles)
+  {
+    for (int k = 0; k < 3; ++k)
+    {
+      const Point d = sub(m_points[tri[k]], m_points[tri[(k + 1) % 3]]);
+      total += std::sqrt(dot(d, d));
+    }
+  }
+  for (const Point& p : m_points)
+  {
+    for (int i = 0; i < 3; ++i)
+    {
+      low[i] = std::min(low[i], p[i]);
+    }
+  }
+  m_origin = low;
+  m_cell   = std::max(2.0 * total / std::max<size_t>(1, 3 * m_triangles.size()), 1.0e-12);
+  m_cells.resize(m_triangles.size());
+  m_seen.assign(m_triangles.size(), 0);
+  m_ringMark.assign(m_points.size(), 0);
+  m_grid.reserve(m_triangles.size());
+  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+  {
+    insertInGrid(t);
+  }
+}
+
+std::array<int, 6> Collapser::cellRange(const int t) const
+{
+  std::array<int, 6> range = {0, 0, 0, 0, 0, 0};
+  for (int i = 0; i < 3; ++i)
+  {
+    double low = 1e300, high = -1e300;
+    for (const int node : m_triangles[t])
+    {
+      low  = std::min(low, m_points[node][i]);
+      high = std::max(high, m_points[node][i]);
+    }
+    range[i]     = static_cast<int>(std::floor((low - m_origin[i]) / m_cell));
+    range[i + 3] = static_cast<int>(std::floor((high - m_origin[i]) / m_cell));
+  }
+  return range;
+}
+
+void Collapser::insertInGrid(const int t)
+{
+  m_cells[t]                  = cellRange(t);
+  const std::array<int, 6>& r = m_cells[t];
+  for (int i = r[0]; i <= r[3]; ++i)
+  {
+    for (int j = r[1]; j <= r[4]; ++j)
+    {
+      for (int k = r[2]; k <= r[5]; ++k)
+      {
+        m_grid[cellKey(i, j, k)].push_back(t);
+      }
+    }
+  }
+}
+
+void Collapser::removeFromGrid(const int t)
+{
+  const std::array<int, 6>& r = m_cells[t];
+  for (int i = r[0]; i <= r[3]; ++i)
+  {
+    for (int j = r[1]; j <= r[4]; ++j)
+    {
+      for (int k = r[2]; k <= r[5]; ++k)
+      {
+        const auto cell = m_grid.find(cellKey(i, j, k));
+        if (cell == m_grid.end())
+        {
+          continue;
+        }
+        const auto at = std::find(cell->second.begin(), cell->second.end(), t);
+        if (at != cell->second.end())
+        {
+          *at = cell->second.back();
+          cell->second.pop_back();
+        }
+      }
+    }
+  }
+}
+
+void Collapser::seedHeap()
+{
+  std::vector<uint64_t> edges;
+  edges.reserve(3 * m_triangles.size());
+  for (const std::array<int, 3>& tri : m_triangles)
+  {
+    for (int k = 0; k < 3; ++k)
+    {
+      const int a = tri[k], b = tri[(k + 1) % 3];
+      edges.push_back((uint64_t(std::min(a, b)) << 32) | uint32_t(std::max(a, b)));
+    }
+  }
+  std::sort(edges.begin(), edges.end());
+  edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+  // Pushed in key order: equal costs then collapse in the order the quadric filter takes.
+  for (const uint64_t edge : edges)
+  {
+    offerEdge(static_cast<int>(edge >> 32), static_cast<int>(edge & 0xffffffffu));
+  }
+}
+
+void Collapser::offerEdge(const int u, const int v)
+{
+  int    a = u, b = v;
+  Point  position;
+  double cost = 0.0;
+  if (evaluate(a, b, position, cost))
+  {
+    m_heap.push({cost, u, v, m_stamps[u], m_stamps[v]});
+  }
+}
+
+bool Collapser::evaluate(int& u, int& v, Point& position, double& cost) const
+{
+  if (m_locked[u] || m_locked[v])
+  {
+    return false;
+  }
+  int shared = 0;
+  for (const int t : m_around[u])
+  {
+    const std::array<int, 3>& tri = m_triangles[t];
+    shared += std::find(tri.begin(), tri.end(), v) != tri.end();
+  }
+  if (shared != 1 && shared != 2)
+  {
+    return false;
+  }
+  Quadric sum = m_quadrics[u];
+  sum.add(m_quadrics[v]);
+  if (shared == 1 || (m_border[u] && !m_border[v]) || (m_border[v] && !m_border[u]))
+  {
+    // A boundary edge collapses into one of its ends; an edge leaving the boundary into
+    // its boundary end, so that the boundary does not move.
+    const bool keepU =
+        shared == 1 ? sum.error(m_points[u]) <= sum.error(m_points[v]) : m_border[u] != 0;
+    if (!keepU)
+    {
+      std::swap(u, v);
+    }
+    position = m_points[u];
+  }
+  else if (m_border[u] && m_border[v])
+  {
+    return false; // an interior edge between two boundary vertices would pinch the mesh
+  }
+  else if (!sum.optimum(position))
+  {
+    const Point middle = {0.5 * (m_points[u][0] + m_points[v][0]),
+                          0.5 * (m_points[u][1] + m_points[v][1]),
+                          0.5 * (m_points[u][2] + m_points[v][2])};
+    position           = middle;
+    for (const Point& p : {m_points[u], m_points[v]})
+    {
+      if (sum.error(p) < sum.error(position))
+      {
+        position = p;
+      }
+    }
+  }
+  cost = std::max(0.0, sum.error(position));
+  return true;
+}
+
+bool Collapser::isAllowed(const int survivor, const int removed, const Point& position)
+{
+  // 1. Link condition: the ends may share no neighbour but the corners opposite the edge.
+  std::vector<int>&shared = m_shared, &neighboursS = m_neighboursS, &neighboursR = m_neighboursR,
+  &opposite = m_opposite, &common = m_common;
+  for (std::vector<int>* list : {&shared, &neighboursS, &neighboursR, &opposite, &common})
+  {
+    list->clear();
+  }
+  for (const int t : m_around[survivor])
+  {
+    const std::array<int, 3>& tri        = m_triangles[t];
+    const bool                hasRemoved = std::find(tri.begin(), tri.end(), removed) != tri.end();
+    for (const int node : tri)
+    {
+      if (node != survivor)
+      {
+        neighboursS.push_back(node);
+      }
+      if (hasRemoved && node != survivor && node != removed)
+      {
+        opposite.push_back(node);
+      }
+    }
+    if (hasRemoved)
+    {
+      shared.push_back(t);
+    }
+  }
+  for (const int t : m_around[removed])
+  {
+    for (const int node : m_triangles[t])
+    {
+      if (node != removed)
+      {
+        neighboursR.push_back(node);
+      }
+    }
+  }
+  for (std::vector<int>* list : {&neighboursS, &neighboursR, &opposite})
+  {
+    std::sort(list->begin(), list->end());
+    list->erase(std::unique(list->begin(), list->end()), list->end());
+  }
+  std::set_intersection(neighboursS.begin(), neighboursS.end(), neighboursR.begin(),
+                        neighboursR.end(), std::back_inserter(common));
+  if (common != opposite || m_componentSize[m_component[shared.front()]] < 4 + shared.size())
+  {
+    return false;
+  }
+
+  // 2. Normals of the changed triangles turn by less than the limit.
+  m_changed.clear();
+  for (const int vertex : {survivor, removed})
+  {
+    for (const int t : m_around[vertex])
+    {
+      if (std::find(shared.begin(), shared.end(), t) == shared.end())
+      {
+        m_changed.push_back(t);
+      }
+    }
+  }
+  for (const int t : m_changed)
+  {
+    const std::array<int, 3>& tri = m_triangles[t];
+    const Point*              before[3];
+    const Point*              after[3];
+    std::array<int, 3>        nodes = tri;
+    for (int k = 0; k < 3; ++k)
+    {
+      before[k] = &m_points[tri[k]];
+      after[k]  = (tri[k] == survivor || tri[k] == removed) ? &position : &m_points[tri[k]];
+      nodes[k]  = tri[k] == removed ? survivor : tri[k];
+    }
+    const Point  n0 = cross(sub(*before[1], *before[0]), sub(*before[2], *before[0]));
+    const Point  n1 = cross(sub(*after[1], *after[0]), sub(*after[2], *after[0]));
+    const double l0 = std::sqrt(dot(n0, n0)), l1 = std::sqrt(dot(n1, n1));
+    if (!(l1 > 0.0) || dot(n0, n1) <= THE_MAX_TURN * l0 * l1)
+    {
+      return false;
+    }
+    const BVHTools::TriangleCorners corners = {
+        {after[0]->data(), after[1]->data(), after[2]->data()}};
+    if (BVHTools::IsDegenerate(corners))
+    {
+      return false;
+    }
+  }
+
+  // 3. No contact with any triangle that shares no node with the ring: another component
+  //    or a far part of the surface. Triangles next to the ring cannot reach it without a
+  //    fold, which step 2 refuses.
+  ++m_ringStamp;
+  for (const int t : m_changed)
+  {
+    for (const int node : m_triangles[t])
+    {
+      m_ringMark[node] = m_ringStamp;
+    }
+  }
+  return !crossesOthers(survivor, removed, position);
+}
+
+bool Collapser::crossesOthers(const int survivor, const int removed, const Point& position)
+{
+  // One grid query over the box of the whole new ring: the triangles beside it share
+  // cells, so per-triangle queries would visit the same cells many times.
+  const auto cornerOf = [&](const int node) -> const Point&
+  { return node == survivor || node == removed ? position : m_points[node]; };
+  Point low = {1e300, 1e300, 1e300}, high = {-1e300, -1e300, -1e300};
+  for (const int t : m_changed)
+  {
+    for (const int node : m_triangles[t])
+    {
+      for (int axis = 0; axis < 3; ++axis)
+      {
+        low[axis]  = std::min(low[axis], cornerOf(node)[axis]);
+        high[axis] = std::max(high[axis], cornerOf(node)[axis]);
+      }
+    }
+  }
+  const auto overlaps = [this](const std::array<int, 3>& tri, const Point& lo, const Point& hi)
+  {
+    for (int axis = 0; axis < 3; ++axis)
+    {
+      const double a = m_points[tri[0]][axis], b = m_points[tri[1]][axis],
+                   c = m_points[tri[2]][axis];
+      if (std::max({a, b, c}) < lo[axis] || hi[axis] < std::min({a, b, c}))
+      {
+        return false;
+      }
+    }
+    return true;
+  };
+  int range[6];
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    range[axis]     = static_cast<int>(std::floor((low[axis] - m_origin[axis]) / m_cell));
+    range[axis + 3] = static_cast<int>(std::floor((high[axis] - m_origin[axis]) / m_cell));
+  }
+  ++m_query;
+  m_candidates.clear();
+  for (int i = range[0]; i <= range[3]; ++i)
+  {
+    for (int j = range[1]; j <= range[4]; ++j)
+    {
+      for (int k = range[2]; k <= range[5]; ++k)
+      {
+        const auto cell = m_grid.find(cellKey(i, j, k));
+        if (cell == m_grid.end())
+        {
+          continue;
+        }
+        for (const int t : cell->second)
+        {
+          if (m_seen[t] == m_query)
+          {
+            continue;
+          }
+          m_seen[t]                     = m_query;
+          const std::array<int, 3>& tri = m_triangles[t];
+          if (m_ringMark[tri[0]] != m_ringStamp && m_ringMark[tri[1]] != m_ringStamp &&
+              m_ringMark[tri[2]] != m_ringStamp && overlaps(tri, low, high))
+          {
+            m_candidates.push_back(t);
+          }
+        }
+      }
+    }
+  }
+  // Then each new triangle against the candidates its own box reaches, exactly.
+  for (const int changed : m_changed)
+  {
+    const std::array<int, 3>& tri = m_triangles[changed];
+    const Point*              corners[3];
+    std::array<int, 3>        nodes = tri;
+    Point                     lo = {1e300, 1e300, 1e300}, hi = {-1e300, -1e300, -1e300};
+    for (int k = 0; k < 3; ++k)
+    {
+      corners[k] = &cornerOf(tri[k]);
+      nodes[k]   = tri[k] == removed ? survivor : tri[k];
+      for (int axis = 0; axis < 3; ++axis)
+      {
+        lo[axis] = std::min(lo[axis], (*corners[k])[axis]);
+        hi[axis] = std::max(hi[axis], (*corners[k])[axis]);
+      }
+    }
+    const BVHTools::TriangleCorners mine = {
+        {corners[0]->data(), corners[1]->data(), corners[2]->data()}};
+    for (const int t : m_candidates)
+    {
+      const std::array<int, 3>& other = m_triangles[t];
+      if (!overlaps(other, lo, hi))
+      {
+        continue;
+      }
+      const BVHTools::TriangleCorners theirs = {
+          {m_points[other[0]].data(), m_points[other[1]].data(), m_points[other[2]].data()}};
+      if (!BVHTools::IsDegenerate(theirs) &&
+          BVHTools::NeighboursIntersect(mine, nodes.data(), theirs, other.data()))
+      {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+void Collapser::collapse(const int survivor, const int removed, const Point& position)
+{
+  for (const int t : m_around[survivor])
+  {
+    const std::array<int, 3>& tri = m_triangles[t];
+    if (std::find(tri.begin(), tri.end(), removed) == tri.end())
+    {
+      continue;
+    }
+    m_liveTriangle[t] = 0;
+    --m_nbLive;
+    --m_componentSize[m_component[t]];
+    removeFromGrid(t);
+    for (const int node : tri)
+    {
+      if (node != survivor)
+      {
+        std::vector<int>& list = m_around[node];
+        list.erase(std::remove(list.begin(), list.end(), t), list.end());
+      }
+    }
+  }
+  std::vector<int>& ring = m_around[survivor];
+  ring.erase(
+      std::remove_if(ring.begin(), ring.end(), [this](const int t) { return !m_liveTriangle[t]; }),
+      ring.end());
+  for (const int t : m_around[removed])
+  {
+    for (int& node : m_triangles[t])
+    {
+      node = node == removed ? survivor : node;
+    }
+    ring.push_back(t);
+  }
+  m_around[removed].clear();
+  m_liveVertex[removed] = 0;
+  m_points[survivor]    = position;
+  m_quadrics[survivor].add(m_quadrics[removed]);
+  m_border[survivor] = m_border[survivor] || m_border[removed];
+  ++m_stamps[survivor];
+  ++m_stamps[removed];
+  for (const int t : ring)
+  {
+    // Most moves stay within the cells the triangle already covers.
+    if (cellRange(t) != m_cells[t])
+    {
+      removeFromGrid(t);
+      insertInGrid(t);
+    }
+  }
+  // The edges at the survivor have new costs.
+  std::vector<int>& neighbours = m_neighboursS;
+  neighbours.clear();
+  for (const int t : ring)
+  {
+    for (const int node : m_triangles[t])
+    {
+      if (node != survivor)
+      {
+        neighbours.push_back(node);
+      }
+    }
+  }
+  std::sort(neighbours.begin(), neighbours.end());
+  neighbours.erase(std::unique(neighbours.begin(), neighbours.end()), neighbours.end());
+  for (const int node : neighbours)
+  {
+    offerEdge(survivor, node);
+  }
+}
+
+void Collapser::collapseUntil(const size_t target)
+{
+  while (m_nbLive > target && !m_heap.empty())
+  {
+    const Candidate candidate = m_heap.top();
+    m_heap.pop();
+    if (!m_liveVertex[candidate.U] || !m_liveVertex[candidate.V] ||
+        m_stamps[candidate.U] != candidate.StampU || m_stamps[candidate.V] != candidate.StampV)
+    {
+      continue;
+    }
+    int    survivor = candidate.U, removed = candidate.V;
+    Point  position;
+    double cost = 0.0;
+    if (!evaluate(survivor, removed, position, cost) || !isAllowed(survivor, removed, position))
+    {
+      continue; // offered again when one of its ends changes
+    }
+    collapse(survivor, removed, position);
+  }
+}
+
+Handle(Poly_Triangulation) Collapser::Result() const
+{
+  std::vector<int> number(m_points.size(), -1);
+  int              nbNodes = 0;
+  for (size_t t = 0; t < m_triangles.size(); ++t)
+  {
+    if (m_liveTriangle[t])
+    {
+      for (const int node : m_triangles[t])
+      {
+        if (number[node] < 0)
+        {
+          number[node] = nbNodes++;
+        }
+      }
+    }
+  }
+  if (m_nbLive == 0)
+  {
+    return new Poly_Triangulation();
+  }
+  Handle(Poly_Triangulation) mesh =
+      new Poly_Triangulation(nbNodes, static_cast<int>(m_nbLive), false);
+  for (size_t i = 0; i < m_points.size(); ++i)
+  {
+    if (number[i] >= 0)
+    {
+      mesh->SetNode(number[i] + 1, gp_Pnt(m_points[i][0], m_points[i][1], m_points[i][2]));
+    }
+  }
+  int index = 0;
+  for (size_t t = 0; t < m_triangles.size(); ++t)
+  {
+    if (m_liveTriangle[t])
+    {
+      const std::array<int, 3>& tri = m_triangles[t];
+      mesh->SetTriangle(++index,
+                        Poly_Triangle(number[tri[0]] + 1, number[tri[1]] + 1, number[tri[2]] + 1));
+    }
+  }
+  return mesh;
+}
+
+} // namespace
+
+algoMesh_TopoDecimation::algoMesh_TopoDecimation(const algoMesh_DecimationOptions& options)
+    : m_reduction(options.Reduction)
+{
+}
+
+algoMesh_DecimationOptions algoMesh_TopoDecimation::GetOptions() const
+{
+  algoMesh_DecimationOptions options;
+  options.Reduction    = m_reduction;
+  options.HasReduction = true;
+  return options;
+}
+
+bool algoMesh_TopoDecimation::perform(const Handle(Poly_Triangulation) & input,
+                                      Handle(Poly_Triangulation) & output) const
+{
+  // 1. Merge coincident nodes and drop triangles that lost a corner to the merge.
+  std::vector<gp_Pnt> nodes(input->NbNodes());
+  for (int i = 1; i <= input->NbNodes(); ++i)
+  {
+    nodes[i - 1] = input->Node(i);
+  }
+  algoMesh_NodesMerger merger;
+  merger.Perform(nodes);
+  std::vector<Point> points;
+  points.reserve(merger.NbNodes());
+  for (const gp_Pnt& p : merger.Nodes())
+  {
+    points.push_back({p.X(), p.Y(), p.Z()});
+  }
+  std::vector<std::array<int, 3>> triangles;
+  triangles.reserve(input->NbTriangles());
+  for (int t = 1; t <= input->NbTriangles(); ++t)
+  {
+    int n[3];
+    input->Triangle(t).Get(n[0], n[1], n[2]);
+    if (n[0] < 1 || n[1] < 1 || n[2] < 1 || n[0] > input->NbNodes() || n[1] > input->NbNodes() ||
+        n[2] > input->NbNodes())
+    {
+      continue;
+    }
+    const std::array<int, 3> tri = {merger.Indices()[n[0] - 1] - 1, merger.Indices()[n[1] - 1] - 1,
+                                    merger.Indices()[n[2] - 1] - 1};
+    if (tri[0] != tri[1] && tri[1] != tri[2] && tri[0] != tri[2])
+    {
+      triangles.push_back(tri);
+    }
+  }
+  if (triangles.empty())
+  {
+    return false;
+  }
+  // 2. Collapse down to the requested share.
+  const double reduction = std::max(0.0, std::min(100.0, m_reduction)) / 100.0;
+  const size_t target =
+      static_cast<size_t>(std::llround(double(triangles.size()) * (1.0 - reduction)));
+  Collapser collapser(std::move(points), std::move(triangles));
+  collapser.Run(target);
+  // 3. The live part, renumbered.
+  output = collapser.Result();
+  return !output.IsNull() && output->NbTriangles() > 0;
+}
+
+} // namespace quorin

@@ -1,0 +1,48 @@
+// Decimation by quadric edge collapse that keeps the mesh's topology and embedding.
+#ifndef algoMesh_TopoDecimation_HeaderFile
+#define algoMesh_TopoDecimation_HeaderFile
+
+#include <algoMesh_Decimate.hxx>
+
+namespace quorin
+{
+
+//! Removes the requested share of triangles by collapsing edges in the order of least
+//! quadric error, refusing every collapse that would change what the mesh is:
+//! - one that breaks the link condition (the two ends of the edge may share no neighbour
+//!   but the corners opposite the edge), which would pinch the surface into a
+//!   non-manifold edge or vertex, or that would reduce a closed component below a
+//!   tetrahedron;
+//! - one that turns a triangle's normal by more than about 80 degrees (a fold);
+//! - one that makes a triangle cross or touch another triangle it is not adjacent to,
+//!   whether of another component or of a far part of the same surface;
+//! - on an open mesh, one that moves a boundary: boundary vertices stay where they are,
+//!   a boundary edge collapses only into one of its own ends, and an interior edge
+//!   joining two boundary vertices is never collapsed.
+//! Edges and vertices that are already non-manifold are left alone. A closed manifold
+//! input therefore stays closed and manifold, and gains no self-intersection.
+//!
+//! The work stops at the requested triangle count or when no allowed collapse remains,
+//! so the reduction reached may be below the one asked for. Only Reduction is used.
+class algoMesh_EXPORT algoMesh_TopoDecimation : public algoMesh_Decimate
+{
+public:
+  //! Copies Reduction; the other options are ignored.
+  explicit algoMesh_TopoDecimation(const algoMesh_DecimationOptions& options);
+
+  //! Default options with Reduction = the stored reduction, marked as given.
+  algoMesh_DecimationOptions GetOptions() const override;
+
+  //! Merges coincident nodes (1e-7), drops degenerate triangles and decimates. Reductions
+  //! outside 0 .. 100 percent are clamped. False only for an input without a usable
+  //! triangle.
+  bool perform(const Handle(Poly_Triangulation) & input,
+               Handle(Poly_Triangulation) & output) const override;
+
+private:
+  double m_reduction;
+};
+
+} // namespace quorin
+
+#endif
