@@ -1,6 +1,8 @@
 # Entry points for a fresh Debian 12 machine: each target installs missing packages first.
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
+TSAN_BUILD ?= build-tsan
+WERROR     ?= OFF
 JOBS       ?= 2
 CMAKE_GEN  := -G Ninja
 # Expanded when a recipe runs, after `deps` has installed ccache: the first configure of a
@@ -11,13 +13,14 @@ LAUNCHER    = $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COM
 export CCACHE_BASEDIR   := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 
-.PHONY: deps configure build demo test test-sanitize bench consumer fuzz format clean
+.PHONY: deps configure build demo test test-sanitize test-tsan bench consumer fuzz format clean
 
 deps:
 	@bash scripts/install-deps.sh
 
 configure: deps
-	@cmake -S . -B $(BUILD) $(CMAKE_GEN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) $(CMAKE_GEN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQUORIN_WERROR=$(WERROR) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
@@ -35,6 +38,16 @@ test-sanitize: deps
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j$(JOBS)
+
+# ThreadSanitizer run of the tests of the parallel code: the frame's parallel loop and
+# progress scope, the checks and the hierarchy component.
+TSAN_TESTS := ^(algoMesh_ProgressScope|algoMesh_Cancellation|algoMesh_CheckSelfIntersections|algoMesh_DeviationCheckCADMesh|algoMesh_CheckMeshesOverlap|BVHTools)
+test-tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQUORIN_TSAN=ON -DQUORIN_BUILD_BENCH=OFF >/dev/null
+	@cmake --build $(TSAN_BUILD) -j$(JOBS) --target test_frame test_checks test_platform
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
+	  ctest --output-on-failure -j$(JOBS) -R '$(TSAN_TESTS)'
 
 # Peer libraries of the benchmarks are installed first so that their tasks are built too.
 bench:
@@ -64,4 +77,4 @@ format:
 	@git ls-files '*.hxx' '*.cxx' '*.cpp' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz out
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) build-fuzz out

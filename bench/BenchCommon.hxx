@@ -70,6 +70,7 @@ void AddRepairTasks(std::vector<Task>& tasks);
 void AddExchange2Tasks(std::vector<Task>& tasks);
 void AddWrapTasks(std::vector<Task>& tasks);
 void AddGenerationTasks(std::vector<Task>& tasks);
+void AddCancelTasks(std::vector<Task>& tasks);
 void AddMeshingTasks(std::vector<Task>& tasks);
 void AddScaleTasks(std::vector<Task>& tasks);
 void AddJTTasks(std::vector<Task>& tasks);

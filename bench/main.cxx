@@ -18,6 +18,7 @@ int main(int argc, char** argv)
   bench::AddExchange2Tasks(tasks);
   bench::AddWrapTasks(tasks);
   bench::AddGenerationTasks(tasks);
+  bench::AddCancelTasks(tasks);
   bench::AddScaleTasks(tasks);
   bench::AddJTTasks(tasks);
 

@@ -1,7 +1,7 @@
 # Warnings and target helpers shared by the project's targets. Third-party headers come in
 # as system includes so their warnings stay out of ours.
 function(quorin_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  target_compile_options(${target} PRIVATE -Wall -Wextra $<$<BOOL:${QUORIN_WERROR}>:-Werror>)
 endfunction()
 
 # Kernel headers are found through OpenCASCADE_INCLUDE_DIR; mark them as system headers.

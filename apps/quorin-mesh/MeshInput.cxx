@@ -6,7 +6,6 @@
 #include "PointCloudInput.hxx"
 
 #include <Exchange_OBJMaterials.hxx>
-#include <RPly_Reader.hxx>
 #include <algoBase_ProgressIndicator.hxx>
 #include <algoBase_Utils.hxx>
 #include <algoMesh_CADReader.hxx>
@@ -101,16 +100,16 @@ bool readStl(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string
 bool readPly(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
 {
   input.Format = "PLY";
-  RPly_Reader header;
-  if (header.Open(input.Path) && header.ReadHeader())
+  TCollection_AsciiString                                 storage;
+  NCollection_Vector<quorin::algoMesh_PLY::HeaderElement> header;
+  if (quorin::algoMesh_PLY::ReadHeader(input.Path.c_str(), storage, header))
   {
-    static const char* const storages[] = {"ASCII", "binary little-endian", "binary big-endian"};
-    input.Encoding                      = storages[header.Storage()];
+    input.Encoding = storage.ToCString();
     std::string elements;
-    for (const RPly_Element& element : header.Elements())
+    for (const quorin::algoMesh_PLY::HeaderElement& element : header)
     {
-      elements +=
-          (elements.empty() ? "" : ", ") + element.Name + " " + std::to_string(element.Count);
+      elements += (elements.empty() ? "" : ", ") + std::string(element.Name.ToCString()) + " " +
+                  std::to_string(element.Count);
     }
     input.Facts.push_back("Elements: " + (elements.empty() ? std::string("none") : elements));
   }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 
 namespace
@@ -67,6 +68,37 @@ TEST(BVHTools_IntersectMeshMesh, SelfPairsMatchAllPairsOnRandomMeshes)
     EXPECT_EQ(selfPairs(mesh, 1), expected) << "seed " << seed;
     EXPECT_EQ(selfPairs(mesh, 3), expected) << "seed " << seed;
   }
+}
+
+TEST(BVHTools_IntersectMeshMesh, MonitorSeesEveryPieceAndCanStopTheSearch)
+{
+  const Handle(Poly_Triangulation) mesh = randomMesh(3000, 7);
+  Handle(BVHTools::TriangleSet) set     = new BVHTools::TriangleSet(mesh);
+  set->SetNbThreads(2);
+  set->InitBuilder();
+
+  // A monitor that lets the search run sees each piece once and changes nothing.
+  std::atomic<size_t>         nbCalls{0}, total{0};
+  BVHTools::IntersectMeshMesh watched(2, set, set, true);
+  watched.SetMonitor(
+      [&](const size_t done, const size_t all)
+      {
+        EXPECT_LE(done, all);
+        total = all;
+        ++nbCalls;
+        return true;
+      });
+  ASSERT_TRUE(watched.Perform());
+  EXPECT_EQ(total.load(), nbCalls.load());
+  EXPECT_EQ(selfPairs(mesh, 2), watched.Result());
+
+  // One that stops at its tenth call: no further piece starts and nothing is reported.
+  BVHTools::IntersectMeshMesh stopped(2, set, set, true);
+  std::atomic<int>            nbAsked{0};
+  stopped.SetMonitor([&](const size_t, const size_t) { return ++nbAsked < 10; });
+  EXPECT_FALSE(stopped.Perform());
+  EXPECT_TRUE(stopped.Result().empty());
+  EXPECT_LT(static_cast<size_t>(nbAsked.load()), total.load());
 }
 
 TEST(BVHTools_IntersectMeshMesh, ClosedMeshesHaveNoSelfPairsOnceWelded)

@@ -22,6 +22,9 @@ using namespace quorin;
 
 namespace
 {
+// Nodes or triangles between two progress steps and cancellation polls.
+constexpr int THE_POLL_STRIDE = 4096;
+
 double validTolerance(const double tolerance)
 {
   return (std::isfinite(tolerance) && tolerance > 0.0) ? tolerance : algoMesh_Tolerance;
@@ -98,6 +101,14 @@ void algoMesh_Conglomerate::Build(const TopoDS_Shape& shape,
                                   const Mode          mode,
                                   const bool          fillFaceMap)
 {
+  Build(shape, mode, fillFaceMap, ActAPI_ProgressEntry());
+}
+
+bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
+                                  const Mode                  mode,
+                                  const bool                  fillFaceMap,
+                                  const ActAPI_ProgressEntry& progressEntry)
+{
   m_shape = shape;
   m_mode  = mode;
   m_plain.Nullify();
@@ -109,7 +120,10 @@ void algoMesh_Conglomerate::Build(const TopoDS_Shape& shape,
   int               nbNodes     = 0;
   int               nbTriangles = 0;
 
-  // 2. Weld the nodes and add the triangles of every triangulated face.
+  // 2. Weld the nodes and add the triangles of every triangulated face; the progress
+  //    counts both.
+  algoMesh_ProgressScope progress(progressEntry, "Welding face meshes");
+  progress.SetTotal(countItems(shape));
   for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
   {
     const TopoDS_Face& face = TopoDS::Face(exp.Current());
@@ -119,8 +133,17 @@ void algoMesh_Conglomerate::Build(const TopoDS_Shape& shape,
     {
       continue;
     }
-    const std::vector<int> nodeMap = weldNodes(mesh, location, index, nbNodes);
-    addTriangles(face, mesh, nodeMap, fillFaceMap, nbTriangles);
+    const std::vector<int> nodeMap = weldNodes(mesh, location, index, nbNodes, &progress);
+    if (!progress.IsCancelled())
+    {
+      addTriangles(face, mesh, nodeMap, fillFaceMap, nbTriangles, &progress);
+    }
+    if (progress.IsCancelled())
+    {
+      m_coherent.Nullify();
+      m_faceTriangles.Clear();
+      return false;
+    }
   }
 
   // 3. The plain copy. The kernel answers null for a structure without triangles and
@@ -133,18 +156,45 @@ void algoMesh_Conglomerate::Build(const TopoDS_Shape& shape,
       m_plain = new Poly_Triangulation(plain);
     }
   }
+  progress.Complete();
+  return true;
+}
+
+int64_t algoMesh_Conglomerate::countItems(const TopoDS_Shape& shape)
+{
+  int64_t nbItems = 0;
+  for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
+  {
+    TopLoc_Location location;
+    const Handle(Poly_Triangulation)& mesh =
+        BRep_Tool::Triangulation(TopoDS::Face(exp.Current()), location);
+    if (!mesh.IsNull())
+    {
+      nbItems += mesh->NbNodes() + mesh->NbTriangles();
+    }
+  }
+  return nbItems;
 }
 
 std::vector<int> algoMesh_Conglomerate::weldNodes(const Handle(Poly_Triangulation) & mesh,
-                                                  const TopLoc_Location& location,
-                                                  algoMesh_CellGrid&     index,
-                                                  int&                   nbNodes)
+                                                  const TopLoc_Location&  location,
+                                                  algoMesh_CellGrid&      index,
+                                                  int&                    nbNodes,
+                                                  algoMesh_ProgressScope* progress)
 {
   const bool       toMove = !location.IsIdentity();
   const gp_Trsf&   trsf   = location.Transformation();
   std::vector<int> nodeMap(static_cast<size_t>(mesh->NbNodes()));
   for (int i = 1; i <= mesh->NbNodes(); ++i)
   {
+    if (progress != nullptr && i % THE_POLL_STRIDE == 0)
+    {
+      progress->Advance(THE_POLL_STRIDE);
+      if (progress->IsCancelled())
+      {
+        return nodeMap;
+      }
+    }
     const gp_Pnt node  = toMove ? mesh->Node(i).Transformed(trsf) : mesh->Node(i);
     const int    found = index.FindLast(node.XYZ(), m_tolerance);
     if (found >= 0)
@@ -156,6 +206,10 @@ std::vector<int> algoMesh_Conglomerate::weldNodes(const Handle(Poly_Triangulatio
     index.Add(node.XYZ(), nbNodes);
     nodeMap[i - 1] = nbNodes++;
   }
+  if (progress != nullptr)
+  {
+    progress->Advance(mesh->NbNodes() % THE_POLL_STRIDE);
+  }
   return nodeMap;
 }
 
@@ -163,13 +217,22 @@ void algoMesh_Conglomerate::addTriangles(const TopoDS_Face& face,
                                          const Handle(Poly_Triangulation) & mesh,
                                          const std::vector<int>& nodeMap,
                                          const bool              fillFaceMap,
-                                         int&                    nbTriangles)
+                                         int&                    nbTriangles,
+                                         algoMesh_ProgressScope* progress)
 {
   const bool               reversed = face.Orientation() == TopAbs_REVERSED;
   const int                nbNodes  = static_cast<int>(nodeMap.size());
   NCollection_Vector<int>* numbers  = nullptr;
   for (int k = 1; k <= mesh->NbTriangles(); ++k)
   {
+    if (progress != nullptr && k % THE_POLL_STRIDE == 0)
+    {
+      progress->Advance(THE_POLL_STRIDE);
+      if (progress->IsCancelled())
+      {
+        return;
+      }
+    }
     int a, b, c;
     mesh->Triangle(k).Get(a, b, c);
     if (reversed)
@@ -203,5 +266,9 @@ void algoMesh_Conglomerate::addTriangles(const TopoDS_Face& face,
       numbers->Append(nbTriangles + 1);
     }
     ++nbTriangles;
+  }
+  if (progress != nullptr)
+  {
+    progress->Advance(mesh->NbTriangles() % THE_POLL_STRIDE);
   }
 }

@@ -3,6 +3,7 @@
 #define algoMesh_Conglomerate_HeaderFile
 
 #include <algoMesh.hxx>
+#include <algoMesh_ProgressScope.hxx>
 
 #include <NCollection_DataMap.hxx>
 #include <NCollection_Vector.hxx>
@@ -78,6 +79,15 @@ public:
              const Mode          mode        = Mode_CoherentAndPlain,
              const bool          fillFaceMap = false);
 
+  //! Build with progress: counts the nodes and triangles welded on `progress` and stops
+  //! when the host asks to.
+  //! @return false when cancelled; the results are then cleared (null coherent and plain
+  //!         triangulations, empty face map)
+  bool Build(const TopoDS_Shape&         shape,
+             const Mode                  mode,
+             const bool                  fillFaceMap,
+             const ActAPI_ProgressEntry& progress);
+
   //! Welded mesh with connectivity, 0-based; null before the first build.
   const Handle(Poly_CoherentTriangulation) & GetCoherent() const { return m_coherent; }
 
@@ -100,16 +110,21 @@ protected:
   //! Welds the nodes of one face into the result; answers the face's node map (node i of
   //! the face is element i-1).
   std::vector<int> weldNodes(const Handle(Poly_Triangulation) & mesh,
-                             const TopLoc_Location& location,
-                             algoMesh_CellGrid&     index,
-                             int&                   nbNodes);
+                             const TopLoc_Location&  location,
+                             algoMesh_CellGrid&      index,
+                             int&                    nbNodes,
+                             algoMesh_ProgressScope* progress = nullptr);
+
+  //! Nodes plus triangles of the triangulated faces of `shape`.
+  static int64_t countItems(const TopoDS_Shape& shape);
 
   //! Adds the face's triangles that do not collapse, in the face's orientation.
   void addTriangles(const TopoDS_Face& face,
                     const Handle(Poly_Triangulation) & mesh,
                     const std::vector<int>& nodeMap,
                     const bool              fillFaceMap,
-                    int&                    nbTriangles);
+                    int&                    nbTriangles,
+                    algoMesh_ProgressScope* progress = nullptr);
 
 private:
   double       m_tolerance;

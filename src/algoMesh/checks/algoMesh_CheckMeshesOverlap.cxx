@@ -10,10 +10,12 @@
 // resolution.
 #include <algoMesh_CheckMeshesOverlap.hxx>
 
+#include <algoMesh_ProgressScope.hxx>
+
 #include <Algo_VoxelizationMinSize.hxx>
 #include <SVO_ClassifyInOut.hxx>
 #include <SVO_Depth_Iterator.hxx>
-#include <SurfWrap_DummyProgressNotifier.hxx>
+#include <SurfWrap_ProgressNotifier.hxx>
 
 #include <BVHTools_BoxSet.hxx>
 #include <BVHTools_Iterator2.hxx>
@@ -31,6 +33,37 @@ IMPLEMENT_STANDARD_RTTIEXT(quorin::algoMesh_CheckMeshesOverlap, algoBase_Algorit
 
 namespace
 {
+
+// Shares of the progress: each voxelization, each classification; the comparison takes
+// the rest.
+constexpr double THE_VOXELIZE_SHARE = 0.3;
+constexpr double THE_CLASSIFY_SHARE = 0.1;
+// Node pairs of the comparison walk between two cancellation polls.
+constexpr int THE_POLL_STRIDE = 4096;
+
+// The wrapping component's notifier over a progress scope: the component's cancellation
+// polls ask the scope, its progress moves the scope.
+class ScopeNotifier : public SurfWrap_ProgressNotifier
+{
+public:
+  explicit ScopeNotifier(const algoMesh_ProgressScope& scope)
+      : SurfWrap_ProgressNotifier(TCollection_AsciiString()), m_scope(scope)
+  {
+  }
+
+  void Increment() override
+  {
+    SurfWrap_ProgressNotifier::Increment();
+    m_scope.SetFraction(GetPosition());
+  }
+
+  void ProcessEvents() override {}
+
+  bool IsInterrupted() override { return m_scope.IsCancelled(); }
+
+private:
+  algoMesh_ProgressScope m_scope;
+};
 
 // The inside and surface leaves of a tree in walk order, as boxes numbered by position.
 struct VoxelList
@@ -89,24 +122,38 @@ bool algoMesh_CheckMeshesOverlap::Perform(const Handle(Poly_Triangulation) & fir
   m_overlapRatio = -1.0;
 
   // 2-3. Voxelize each side that has no tree yet.
-  bool isFirstNew = false, isSecondNew = false;
-  if (!voxelize(first, m_firstTree, isFirstNew) || !voxelize(second, m_secondTree, isSecondNew))
-  {
-    return false;
-  }
+  algoMesh_ProgressScope progress(m_progress, "Checking mesh overlap");
+  bool                   isFirstNew = false, isSecondNew = false;
+  const bool             isVoxelized =
+      voxelize(first, m_firstTree, isFirstNew, progress.Next(THE_VOXELIZE_SHARE)) &&
+      voxelize(second, m_secondTree, isSecondNew, progress.Next(THE_VOXELIZE_SHARE));
 
   // 4. Compare the voxel sets.
-  return compare(isFirstNew, isSecondNew);
+  const bool isCompared = isVoxelized && compare(isFirstNew, isSecondNew, progress);
+  if (progress.IsCancelled())
+  {
+    m_overlapRatio = -1.0;
+    algoMesh_ReportCancelled(m_progress);
+    return false;
+  }
+  progress.Complete();
+  return isCompared;
 }
 
 bool algoMesh_CheckMeshesOverlap::voxelize(const Handle(Poly_Triangulation) & mesh,
                                            Handle(SVO_Tree) & tree,
-                                           bool& isNew) const
+                                           bool&                         isNew,
+                                           const algoMesh_ProgressScope& progress) const
 {
   isNew = false;
   if (!tree.IsNull())
   {
     return true;
+  }
+  // The mesh is read into the component's own form before its first poll: ask first.
+  if (progress.IsCancelled())
+  {
+    return false;
   }
   Bnd_Box box;
   algoBase_Utils::Bounds(mesh, TopLoc_Location(), box);
@@ -119,7 +166,7 @@ bool algoMesh_CheckMeshesOverlap::voxelize(const Handle(Poly_Triangulation) & me
     const double dx = xmax - xmin + 2 * gap, dy = ymax - ymin + 2 * gap, dz = zmax - zmin + 2 * gap;
     diagonal = std::sqrt(dx * dx + dy * dy + dz * dz);
   }
-  Algo_VoxelizationMinSize voxelization(mesh, SurfWrap_DummyProgressNotifier::Instance());
+  Algo_VoxelizationMinSize voxelization(mesh, new ScopeNotifier(progress));
   voxelization.SetNbThreads(GetNbThreads());
   voxelization.SetMinVoxelSize(diagonal * m_voxelSizeRatio);
   if (!voxelization.Perform())
@@ -128,20 +175,31 @@ bool algoMesh_CheckMeshesOverlap::voxelize(const Handle(Poly_Triangulation) & me
   }
   tree  = voxelization.Tree();
   isNew = true;
-  return true;
+  return !progress.IsCancelled();
 }
 
-bool algoMesh_CheckMeshesOverlap::compare(const bool isFirstNew, const bool isSecondNew)
+bool algoMesh_CheckMeshesOverlap::compare(const bool              isFirstNew,
+                                          const bool              isSecondNew,
+                                          algoMesh_ProgressScope& progress)
 {
   // 1. Classify the trees built in this call, and a kept tree whose earlier call stopped
-  //    before classifying it (the other side failed to voxelize then).
+  //    before classifying it (the other side failed to voxelize then, or the call was
+  //    cancelled).
+  const Handle(SurfWrap_ProgressNotifier) firstNotifier =
+      new ScopeNotifier(progress.Next(THE_CLASSIFY_SHARE));
   if (isFirstNew || !m_firstTree->IsClassified())
   {
-    SVO_ClassifyInOut(m_firstTree).Perform();
+    SVO_ClassifyInOut(m_firstTree, firstNotifier).Perform();
   }
+  const Handle(SurfWrap_ProgressNotifier) secondNotifier =
+      new ScopeNotifier(progress.Next(THE_CLASSIFY_SHARE));
   if (isSecondNew || !m_secondTree->IsClassified())
   {
-    SVO_ClassifyInOut(m_secondTree).Perform();
+    SVO_ClassifyInOut(m_secondTree, secondNotifier).Perform();
+  }
+  if (progress.IsCancelled())
+  {
+    return false;
   }
 
   // 2-4. Collect the inside and surface voxels and their volumes.
@@ -169,12 +227,24 @@ bool algoMesh_CheckMeshesOverlap::compare(const bool isFirstNew, const bool isSe
 
   // 6. Walk the pairs of nodes whose boxes are within the tolerance; sum the intersection
   //    volumes of the voxel pairs of two leaves.
-  double shared = 0.0;
+  double                 shared = 0.0;
+  algoMesh_ProgressScope walk   = progress.Next(1.0);
+  walk.SetTotal(static_cast<int64_t>(first.boxes.size()));
+  int64_t nbVisited = 0, nbLeafBoxes = 0;
   for (BVHTools::Iterator2 it(firstTree, secondTree); it.More(); it.Next())
   {
+    if (++nbVisited % THE_POLL_STRIDE == 0)
+    {
+      walk.SetDone(nbLeafBoxes);
+      if (walk.IsCancelled())
+      {
+        return false;
+      }
+    }
     const int a = it.First(), b = it.Second();
     if (firstTree->IsOuter(a) && secondTree->IsOuter(b))
     {
+      nbLeafBoxes = std::max<int64_t>(nbLeafBoxes, firstTree->EndPrimitive(a) + 1);
       for (int i = firstTree->BegPrimitive(a); i <= firstTree->EndPrimitive(a); ++i)
       {
         const BVHTools::BoxData& p = firstSet->Element(i);

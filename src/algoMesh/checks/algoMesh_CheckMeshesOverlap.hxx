@@ -8,6 +8,7 @@
 #define algoMesh_CheckMeshesOverlap_HeaderFile
 
 #include <algoMesh.hxx>
+#include <algoMesh_ProgressScope.hxx>
 
 #include <algoBase_Algorithm.hxx>
 
@@ -37,7 +38,8 @@ public:
   //!                            diagonal; 0.01 by default (about 60 voxels along the edge of
   //!                            a cube); smaller is finer and slower (memory grows with the
   //!                            inverse square of the ratio)
-  //! @param[in] progress        may be empty; no message is sent
+  //! @param[in] progress        may be empty; receives the progress, and only the message of
+  //!                            a cancelled run
   //! @param[in] plotter         may be empty
   algoMesh_CheckMeshesOverlap(const double         voxelSizeRatio = 0.01,
                               ActAPI_ProgressEntry progress       = ActAPI_ProgressEntry(),
@@ -53,7 +55,9 @@ public:
   //! @return true when the ratio was computed; false, with OverlapRatio() −1 and no
   //!         message, when a mesh cannot be voxelized (null, without usable triangles, or a
   //!         ratio that is not positive), when a mesh encloses no voxel (an open surface, or
-  //!         voxels too coarse for an interior), or when a hierarchy cannot be built
+  //!         voxels too coarse for an interior), or when a hierarchy cannot be built;
+  //!         false with "Operation cancelled." when the host stopped the run (a tree
+  //!         voxelized before the request is kept for the next run)
   bool Perform(const Handle(Poly_Triangulation) & first, const Handle(Poly_Triangulation) & second);
 
   //! The result of the last Perform: from 0 to 1, or −1 when it failed.
@@ -65,11 +69,13 @@ public:
 
 protected:
   //! Voxelizes `mesh` into `tree` when `tree` is null; `isNew` tells whether it did.
-  bool
-  voxelize(const Handle(Poly_Triangulation) & mesh, Handle(SVO_Tree) & tree, bool& isNew) const;
+  bool voxelize(const Handle(Poly_Triangulation) & mesh,
+                Handle(SVO_Tree) & tree,
+                bool&                         isNew,
+                const algoMesh_ProgressScope& progress) const;
 
   //! Shared volume of the inside and surface voxels of the two (classified) trees.
-  bool compare(const bool isFirstNew, const bool isSecondNew);
+  bool compare(const bool isFirstNew, const bool isSecondNew, algoMesh_ProgressScope& progress);
 
 private:
   double m_voxelSizeRatio;

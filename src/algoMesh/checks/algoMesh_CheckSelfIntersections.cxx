@@ -10,6 +10,8 @@
 // plus O(p log p) for p intersecting pairs.
 #include <algoMesh_CheckSelfIntersections.hxx>
 
+#include <algoMesh_ProgressScope.hxx>
+
 #include <BVHTools_IntersectMeshMesh.hxx>
 
 #include <ActAPI_LogMessage.hxx>
@@ -27,6 +29,11 @@ IMPLEMENT_STANDARD_RTTIEXT(quorin::algoMesh_CheckSelfIntersections, algoBase_Alg
 
 namespace
 {
+
+// Shares of the progress: the hierarchy build, then the pair search; the grouping takes
+// the rest.
+constexpr double THE_BUILD_SHARE  = 0.3;
+constexpr double THE_SEARCH_SHARE = 0.65;
 
 // Disjoint sets over compact ids, with path halving and union by size.
 class UnionFind
@@ -95,8 +102,10 @@ bool algoMesh_CheckSelfIntersections::Perform(const Handle(Poly_Triangulation) &
   }
 
   // 2. Build the triangle set and its hierarchy.
-  const int nbThreads = NbThreadsFor();
-  m_triangleSet       = new BVHTools::TriangleSet(mesh);
+  algoMesh_ProgressScope progress(m_progress, "Checking self-intersections");
+  algoMesh_ProgressScope build     = progress.Next(THE_BUILD_SHARE);
+  const int              nbThreads = NbThreadsFor();
+  m_triangleSet                    = new BVHTools::TriangleSet(mesh);
   if (!checkInput(*m_triangleSet))
   {
     return false;
@@ -104,6 +113,7 @@ bool algoMesh_CheckSelfIntersections::Perform(const Handle(Poly_Triangulation) &
   m_triangleSet->SetNbThreads(nbThreads);
   m_triangleSet->InitBuilder();
   m_triangleSet->BVH();
+  build.Complete();
 
   // 3. Without recording nothing would be kept, so the pairs are not searched.
   if (!m_isRecording)
@@ -113,8 +123,23 @@ bool algoMesh_CheckSelfIntersections::Perform(const Handle(Poly_Triangulation) &
 
   // 4. Find the intersecting pairs.
   BVHTools::IntersectMeshMesh intersection(nbThreads, m_triangleSet, m_triangleSet, true);
-  if (!intersection.Perform() || intersection.Result().empty())
+  algoMesh_ProgressScope      search = progress.Next(THE_SEARCH_SHARE);
+  intersection.SetMonitor(
+      [&search](const size_t done, const size_t total)
+      {
+        search.SetTotal(static_cast<int64_t>(total));
+        search.SetDone(static_cast<int64_t>(done));
+        return !search.IsCancelled();
+      });
+  const bool isSearched = intersection.Perform();
+  if (progress.IsCancelled())
   {
+    algoMesh_ReportCancelled(m_progress);
+    return false;
+  }
+  if (!isSearched || intersection.Result().empty())
+  {
+    progress.Complete();
     return false;
   }
 
@@ -128,6 +153,7 @@ bool algoMesh_CheckSelfIntersections::Perform(const Handle(Poly_Triangulation) &
       m_intersecting.Add(triangle);
     }
   }
+  progress.Complete();
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <algoMesh.hxx>
 #include <algoMesh_DecimationOptions.hxx>
+#include <algoMesh_ProgressScope.hxx>
 
 #include <Poly_Triangulation.hxx>
 
@@ -31,6 +32,18 @@ public:
   //!         the work throws; a thrown failure also prints "Error: decimation crashed" on
   //!         standard output. Never throws.
   bool Perform(const Handle(Poly_Triangulation) & input, Handle(Poly_Triangulation) & output) const;
+
+  //! The same, reporting the filters' progress on `progress` and stopping them when the
+  //! host asks to; a cancelled run answers false and sends "Operation cancelled.".
+  bool Perform(const Handle(Poly_Triangulation) & input,
+               Handle(Poly_Triangulation) & output,
+               ActAPI_ProgressEntry progress) const;
+
+  //! The work of `perform` with progress and cancellation; answers false when cancelled.
+  //! The default runs `perform` and only reports its end.
+  virtual bool performWithProgress(const Handle(Poly_Triangulation) & input,
+                                   Handle(Poly_Triangulation) & output,
+                                   algoMesh_ProgressScope& progress) const;
 };
 
 } // namespace quorin

@@ -3,6 +3,7 @@
 #include <algoMesh_VTKDecimatePro.hxx>
 
 #include <algoMesh_Convert.hxx>
+#include <algoMesh_VTKProgress.pxx>
 
 #include <vtkCleanPolyData.h>
 #include <vtkDecimatePro.h>
@@ -11,6 +12,14 @@
 
 namespace quorin
 {
+
+namespace
+{
+// Shares of the progress: conversion, cleaning, decimation; conversion back takes the rest.
+constexpr double THE_TO_VTK_SHARE   = 0.05;
+constexpr double THE_CLEAN_SHARE    = 0.15;
+constexpr double THE_DECIMATE_SHARE = 0.75;
+} // namespace
 
 algoMesh_VTKDecimatePro::algoMesh_VTKDecimatePro(const algoMesh_DecimationOptions& options)
     : m_featureAngle(options.FeatureAngle), m_splitAngle(options.SplitAngle),
@@ -40,12 +49,22 @@ algoMesh_DecimationOptions algoMesh_VTKDecimatePro::GetOptions() const
 bool algoMesh_VTKDecimatePro::perform(const Handle(Poly_Triangulation) & input,
                                       Handle(Poly_Triangulation) & output) const
 {
+  algoMesh_ProgressScope progress{ActAPI_ProgressEntry(), TCollection_AsciiString()};
+  return performWithProgress(input, output, progress);
+}
+
+bool algoMesh_VTKDecimatePro::performWithProgress(const Handle(Poly_Triangulation) & input,
+                                                  Handle(Poly_Triangulation) & output,
+                                                  algoMesh_ProgressScope& progress) const
+{
   // 1. Kernel mesh to poly data.
+  algoMesh_ProgressScope       conversion = progress.Next(THE_TO_VTK_SHARE);
   vtkSmartPointer<vtkPolyData> polyData;
   if (!algoMesh_Convert::ToVTK(input, polyData))
   {
     return false;
   }
+  conversion.Complete();
   // 2. Coincident points merged.
   vtkSmartPointer<vtkCleanPolyData> cleaner = vtkSmartPointer<vtkCleanPolyData>::New();
   cleaner->SetInputData(polyData);
@@ -59,12 +78,22 @@ bool algoMesh_VTKDecimatePro::perform(const Handle(Poly_Triangulation) & input,
   decimator->SetBoundaryVertexDeletion(m_deleteBoundaryVertices);
   decimator->SetSplitting(m_splitting);
   decimator->SetSplitAngle(m_splitAngle);
-  decimator->Update();
+  algoMesh_VTKProgress cleanStep(cleaner, progress.Next(THE_CLEAN_SHARE));
+  algoMesh_VTKProgress decimateStep(decimator, progress.Next(THE_DECIMATE_SHARE));
+  if (!cleanStep.Update() || !decimateStep.Update())
+  {
+    return false;
+  }
 
   // 4. Back to a kernel mesh.
   vtkSmartPointer<vtkPolyData> result = vtkSmartPointer<vtkPolyData>::New();
   result->ShallowCopy(decimator->GetOutput());
-  return algoMesh_Convert::FromVTK(result, output);
+  if (!algoMesh_Convert::FromVTK(result, output))
+  {
+    return false;
+  }
+  progress.Complete();
+  return true;
 }
 
 } // namespace quorin

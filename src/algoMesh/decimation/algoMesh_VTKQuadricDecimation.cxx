@@ -3,6 +3,7 @@
 #include <algoMesh_VTKQuadricDecimation.hxx>
 
 #include <algoMesh_Convert.hxx>
+#include <algoMesh_VTKProgress.pxx>
 #include <algoMesh_vtkQuadricDecimation.hxx>
 
 #include <vtkCleanPolyData.h>
@@ -11,6 +12,14 @@
 
 namespace quorin
 {
+
+namespace
+{
+// Shares of the progress: conversion, cleaning, decimation; conversion back takes the rest.
+constexpr double THE_TO_VTK_SHARE   = 0.05;
+constexpr double THE_CLEAN_SHARE    = 0.15;
+constexpr double THE_DECIMATE_SHARE = 0.75;
+} // namespace
 
 algoMesh_VTKQuadricDecimation::algoMesh_VTKQuadricDecimation(
     const algoMesh_DecimationOptions& options)
@@ -29,12 +38,22 @@ algoMesh_DecimationOptions algoMesh_VTKQuadricDecimation::GetOptions() const
 bool algoMesh_VTKQuadricDecimation::perform(const Handle(Poly_Triangulation) & input,
                                             Handle(Poly_Triangulation) & output) const
 {
+  algoMesh_ProgressScope progress{ActAPI_ProgressEntry(), TCollection_AsciiString()};
+  return performWithProgress(input, output, progress);
+}
+
+bool algoMesh_VTKQuadricDecimation::performWithProgress(const Handle(Poly_Triangulation) & input,
+                                                        Handle(Poly_Triangulation) & output,
+                                                        algoMesh_ProgressScope& progress) const
+{
   // 1. Kernel mesh to poly data.
+  algoMesh_ProgressScope       conversion = progress.Next(THE_TO_VTK_SHARE);
   vtkSmartPointer<vtkPolyData> polyData;
   if (!algoMesh_Convert::ToVTK(input, polyData))
   {
     return false;
   }
+  conversion.Complete();
   // 2. Coincident points merged; the filter consumes the cleaner's output.
   vtkSmartPointer<vtkCleanPolyData> cleaner = vtkSmartPointer<vtkCleanPolyData>::New();
   cleaner->SetInputData(polyData);
@@ -44,12 +63,22 @@ bool algoMesh_VTKQuadricDecimation::perform(const Handle(Poly_Triangulation) & i
       vtkSmartPointer<algoMesh_vtkQuadricDecimation>::New();
   decimator->SetInputConnection(cleaner->GetOutputPort(0));
   decimator->SetTargetReduction(m_reduction / 100.0);
-  decimator->Update();
+  algoMesh_VTKProgress cleanStep(cleaner, progress.Next(THE_CLEAN_SHARE));
+  algoMesh_VTKProgress decimateStep(decimator, progress.Next(THE_DECIMATE_SHARE));
+  if (!cleanStep.Update() || !decimateStep.Update())
+  {
+    return false;
+  }
 
   // 4. Back to a kernel mesh.
   vtkSmartPointer<vtkPolyData> result = vtkSmartPointer<vtkPolyData>::New();
   result->ShallowCopy(decimator->GetOutput());
-  return algoMesh_Convert::FromVTK(result, output);
+  if (!algoMesh_Convert::FromVTK(result, output))
+  {
+    return false;
+  }
+  progress.Complete();
+  return true;
 }
 
 } // namespace quorin

@@ -24,6 +24,12 @@ public:
   bool perform(const Handle(Poly_Triangulation) & input,
                Handle(Poly_Triangulation) & output) const override;
 
+  //! The pipeline with each filter reporting on its share of `progress`; false when a
+  //! conversion fails or the run was cancelled.
+  bool performWithProgress(const Handle(Poly_Triangulation) & input,
+                           Handle(Poly_Triangulation) & output,
+                           algoMesh_ProgressScope& progress) const override;
+
 private:
   double m_reduction;
 };

@@ -5,6 +5,7 @@
 #include <algoMesh_ConvexHull.hxx>
 
 #include <algoMesh_HullBuilder.hxx>
+#include <algoMesh_ProgressScope.hxx>
 
 #include <gp_Vec.hxx>
 
@@ -57,10 +58,16 @@ bool algoMesh_ConvexHull::Perform(const std::vector<double>& coords,
     return false;
   }
 
-  // 4. Build the hull and convert it.
-  algoMesh_HullBuilder builder(coords.data(), nbPoints);
-  builder.Build();
+  // 4. Build the hull and convert it; a cancelled build leaves `hull` untouched.
+  algoMesh_ProgressScope progress(m_progress, "Building the convex hull");
+  algoMesh_HullBuilder   builder(coords.data(), nbPoints);
+  if (!builder.Build(&progress))
+  {
+    algoMesh_ReportCancelled(m_progress);
+    return false;
+  }
   hull = builder.Triangulation();
+  progress.Complete();
   return true;
 }
 

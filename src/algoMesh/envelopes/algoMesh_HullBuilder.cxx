@@ -52,8 +52,11 @@ algoMesh_HullBuilder::algoMesh_HullBuilder(const double* coords, const size_t nb
 {
 }
 
-void algoMesh_HullBuilder::Build()
+bool algoMesh_HullBuilder::Build(algoMesh_ProgressScope* progress)
 {
+  m_progress  = progress;
+  m_nbSettled = 0;
+
   // 1. Extreme points and the tolerance.
   size_t extremes[6];
   findExtremes(extremes);
@@ -65,10 +68,14 @@ void algoMesh_HullBuilder::Build()
   assignInitialPoints();
 
   // 4. Grow the hull until no face has outside points.
-  expand();
+  if (!expand())
+  {
+    return false;
+  }
 
   // 5. Bring the lifted point of a planar build back onto the cloud.
   undoPlanarLift();
+  return true;
 }
 
 void algoMesh_HullBuilder::findExtremes(size_t extremes[6])
@@ -274,9 +281,14 @@ void algoMesh_HullBuilder::assignInitialPoints()
   {
     addCandidate(f);
   }
+  size_t nbOutside = 0;
   for (size_t i = 0; i < m_nbPoints; ++i)
   {
-    assignToCandidates(i);
+    nbOutside += assignToCandidates(i) ? 1 : 0;
+  }
+  if (m_progress != nullptr)
+  {
+    m_progress->SetTotal(static_cast<int64_t>(nbOutside));
   }
 }
 
@@ -286,7 +298,7 @@ void algoMesh_HullBuilder::addCandidate(const size_t f)
   m_candidates.push_back(Candidate{face.nx, face.ny, face.nz, face.d, m_eps2 * face.nn, f});
 }
 
-void algoMesh_HullBuilder::assignToCandidates(const size_t p)
+bool algoMesh_HullBuilder::assignToCandidates(const size_t p)
 {
   // A point is outside a face when s = N.p + D > 0 and its true distance s / |N| exceeds
   // eps, tested as s^2 > eps^2 |N|^2 to avoid a square root. The first face that has it
@@ -309,12 +321,13 @@ void algoMesh_HullBuilder::assignToCandidates(const size_t p)
         face.farDist  = s;
         face.farPoint = p;
       }
-      return;
+      return true;
     }
   }
+  return false;
 }
 
-void algoMesh_HullBuilder::expand()
+bool algoMesh_HullBuilder::expand()
 {
   for (size_t f = 0; f < m_faces.size(); ++f)
   {
@@ -332,6 +345,14 @@ void algoMesh_HullBuilder::expand()
     if (++m_iteration == THE_NONE)
     {
       m_iteration = 0;
+    }
+    if (m_progress != nullptr)
+    {
+      m_progress->SetDone(static_cast<int64_t>(m_nbSettled));
+      if (m_progress->IsCancelled())
+      {
+        return false;
+      }
     }
     const size_t top = m_queue.front();
     m_queue.pop_front();
@@ -351,6 +372,7 @@ void algoMesh_HullBuilder::expand()
     if (!orderHorizon())
     {
       ++m_nbFailedHorizons;
+      ++m_nbSettled;
       std::cerr << "Failed to solve horizon edge." << std::endl;
       IndexList& list = *m_faces[top].outside;
       list.erase(std::find(list.begin(), list.end(), q));
@@ -380,6 +402,7 @@ void algoMesh_HullBuilder::expand()
       }
     }
   }
+  return true;
 }
 
 void algoMesh_HullBuilder::findVisibleFaces(const size_t start, const double* q)
@@ -565,14 +588,15 @@ void algoMesh_HullBuilder::reassignPoints(const size_t q)
   {
     for (const size_t p : *list)
     {
-      if (p != q)
+      if (p != q && !assignToCandidates(p))
       {
-        assignToCandidates(p);
+        ++m_nbSettled;
       }
     }
     returnList(list);
   }
   m_setAside.clear();
+  ++m_nbSettled; // q itself
 }
 
 void algoMesh_HullBuilder::undoPlanarLift()

@@ -5,6 +5,8 @@
 #ifndef algoMesh_HullBuilder_HeaderFile
 #define algoMesh_HullBuilder_HeaderFile
 
+#include <algoMesh_ProgressScope.hxx>
+
 #include <Poly_Triangulation.hxx>
 
 #include <cstddef>
@@ -30,7 +32,11 @@ public:
   algoMesh_HullBuilder(const double* coords, const size_t nbPoints);
 
   //! Runs the whole computation: extremes, initial tetrahedron, expansion, planar fix-up.
-  void Build();
+  //! @param[in] progress  optional: counts the points settled (made hull vertices or found
+  //!                      inside) and is polled once per new hull vertex
+  //! @return false when the run was cancelled through `progress` (the hull is then
+  //!         incomplete)
+  bool Build(algoMesh_ProgressScope* progress = nullptr);
 
   //! The hull as a triangulation whose nodes are the hull vertices, numbered in order of
   //! first appearance over the live faces; triangles are counter-clockwise seen from outside.
@@ -98,8 +104,9 @@ private:
   //! Gives every point to the first initial face that has it outside.
   void assignInitialPoints();
 
-  //! Expands the hull towards the farthest point of each queued face until none is left.
-  void expand();
+  //! Expands the hull towards the farthest point of each queued face until none is left;
+  //! false when the run was cancelled (polled once per new hull vertex).
+  bool expand();
 
   //! Collects the faces visible from point q, starting at face f, and the horizon edges.
   void findVisibleFaces(const size_t f, const double* q);
@@ -125,7 +132,7 @@ private:
 
   //! Gives point p to the first candidate face that has it outside beyond the tolerance;
   //! a point no candidate takes is inside the hull and is dropped.
-  void assignToCandidates(const size_t p);
+  bool assignToCandidates(const size_t p);
 
   void   setPlane(Face& f, const double* a, const double* b, const double* through);
   size_t addFace();
@@ -155,6 +162,8 @@ private:
   std::vector<std::unique_ptr<IndexList>> m_pool;
   size_t                                  m_nbFailedHorizons = 0;
   size_t                                  m_iteration        = 0;
+  size_t                                  m_nbSettled        = 0;
+  algoMesh_ProgressScope*                 m_progress         = nullptr;
 
   // Buffers of the main loop, kept across iterations so that they are allocated once.
   std::deque<size_t>                      m_queue;

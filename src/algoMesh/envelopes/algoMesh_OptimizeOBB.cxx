@@ -9,6 +9,7 @@
 
 #include <algoMesh_ConvexHull.hxx>
 #include <algoMesh_FuncOBB.hxx>
+#include <algoMesh_ProgressScope.hxx>
 #include <algoMesh_UtilsOBB.hxx>
 
 #include <math_BFGS.hxx>
@@ -31,6 +32,9 @@ constexpr int THE_NB_STARTS_PER_ANGLE = 4;
 constexpr double THE_BFGS_TOLERANCE  = 1e-8;
 constexpr int    THE_BFGS_ITERATIONS = 200;
 constexpr double THE_BFGS_ZEPS       = 1e-12;
+// Shares of the progress: the hull, then the descents; the final corners take the rest.
+constexpr double THE_HULL_SHARE   = 0.3;
+constexpr double THE_SEARCH_SHARE = 0.65;
 // Components closer than this are equal when the axes are ordered.
 constexpr double THE_ORDER_TOLERANCE = 1e-7;
 
@@ -84,8 +88,15 @@ bool algoMesh_OptimizeOBB::Perform()
   }
 
   // 2. The hull has the same box as the mesh in every frame, and far fewer nodes.
+  algoMesh_ProgressScope progress(m_progress, "Optimizing the OBB");
   Handle(Poly_Triangulation) hull;
-  if (!buildHull(hull))
+  const bool isHullBuilt = buildHull(progress.Next(THE_HULL_SHARE), hull);
+  if (progress.IsCancelled())
+  {
+    algoMesh_ReportCancelled(m_progress);
+    return false;
+  }
+  if (!isHullBuilt)
   {
     ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
     message << "Cannot build a convex hull for the input mesh.";
@@ -97,7 +108,13 @@ bool algoMesh_OptimizeOBB::Perform()
   algoMesh_FuncOBB func(m_initial->Placement(), hull);
 
   // 4. Best rotation over the multi-start descents.
-  const math_Vector angles = minimize(func);
+  algoMesh_ProgressScope search = progress.Next(THE_SEARCH_SHARE);
+  const math_Vector      angles = minimize(func, search);
+  if (progress.IsCancelled())
+  {
+    algoMesh_ReportCancelled(m_progress);
+    return false;
+  }
 
   // 5. The best frame with its axes in canonical order.
   gp_Ax3 best;
@@ -108,10 +125,12 @@ bool algoMesh_OptimizeOBB::Perform()
   gp_Pnt minCorner, maxCorner;
   algoMesh_UtilsOBB::BuildCorners(placement, m_mesh, minCorner, maxCorner);
   m_result = new algoMesh_OBB(placement, minCorner, maxCorner);
+  progress.Complete();
   return true;
 }
 
-bool algoMesh_OptimizeOBB::buildHull(Handle(Poly_Triangulation) & hull) const
+bool algoMesh_OptimizeOBB::buildHull(const algoMesh_ProgressScope& progress,
+                                     Handle(Poly_Triangulation) & hull) const
 {
   std::vector<double> coords;
   coords.reserve(3 * static_cast<size_t>(m_mesh->NbNodes()));
@@ -122,11 +141,13 @@ bool algoMesh_OptimizeOBB::buildHull(Handle(Poly_Triangulation) & hull) const
   }
   // The hull's own messages (a non-finite node) are not the caller's concern: the refusal
   // is reported once, by Perform.
-  return algoMesh_ConvexHull().Perform(coords, hull) && !hull.IsNull() && hull->NbNodes() > 0;
+  return algoMesh_ConvexHull(progress.Entry(false), ActAPI_PlotterEntry()).Perform(coords, hull) &&
+         !hull.IsNull() && hull->NbNodes() > 0;
 }
 
-math_Vector algoMesh_OptimizeOBB::minimize(algoMesh_FuncOBB& func)
+math_Vector algoMesh_OptimizeOBB::minimize(algoMesh_FuncOBB& func, algoMesh_ProgressScope& progress)
 {
+  progress.SetTotal(THE_NB_STARTS_PER_ANGLE * THE_NB_STARTS_PER_ANGLE * THE_NB_STARTS_PER_ANGLE);
   const double step      = 2.0 * M_PI / 3.0;
   double       bestValue = std::numeric_limits<double>::max();
   math_Vector  best(1, 3, 0.0);
@@ -137,6 +158,10 @@ math_Vector algoMesh_OptimizeOBB::minimize(algoMesh_FuncOBB& func)
     {
       for (int k = 0; k < THE_NB_STARTS_PER_ANGLE; ++k)
       {
+        if (progress.IsCancelled())
+        {
+          return best;
+        }
         start(1) = i * step;
         start(2) = j * step;
         start(3) = k * step;
@@ -147,6 +172,7 @@ math_Vector algoMesh_OptimizeOBB::minimize(algoMesh_FuncOBB& func)
           bestValue = bfgs.Minimum();
           best      = bfgs.Location();
         }
+        progress.Advance();
       }
     }
   }

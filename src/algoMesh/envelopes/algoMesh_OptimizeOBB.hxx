@@ -8,6 +8,7 @@
 
 #include <algoMesh.hxx>
 #include <algoMesh_OBB.hxx>
+#include <algoMesh_ProgressScope.hxx>
 
 #include <ActAPI_IAlgorithm.hxx>
 
@@ -58,11 +59,12 @@ public:
   const Handle(algoMesh_OBB) & GetResult() const { return m_result; }
 
 protected:
-  //! The convex hull of the mesh nodes; false when there is none.
-  bool buildHull(Handle(Poly_Triangulation) & hull) const;
+  //! The convex hull of the mesh nodes; false when there is none (or it was cancelled).
+  bool buildHull(const algoMesh_ProgressScope& progress, Handle(Poly_Triangulation) & hull) const;
 
   //! Angles of the lowest minimum over the 64 starts; zero angles when no run converged.
-  static math_Vector minimize(algoMesh_FuncOBB& func);
+  //! Counts the starts in `progress` and stops early when the run is cancelled.
+  static math_Vector minimize(algoMesh_FuncOBB& func, algoMesh_ProgressScope& progress);
 
   //! The frame at the same origin whose axes are those of `frame`, signed and ordered
   //! canonically.

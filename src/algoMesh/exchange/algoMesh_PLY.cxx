@@ -573,4 +573,26 @@ algoMesh_PLY::Write(const NCollection_Vector<Handle(Poly_Triangulation)>&       
   return meshes.IsEmpty() ? ExportStatus_NoData : ExportStatus_Ok;
 }
 
+bool algoMesh_PLY::ReadHeader(const TCollection_AsciiString&     path,
+                              TCollection_AsciiString&           storage,
+                              NCollection_Vector<HeaderElement>& elements)
+{
+  RPly_Reader reader;
+  if (!reader.Open(path.ToCString()) || !reader.ReadHeader())
+  {
+    return false;
+  }
+  static const char* const storages[] = {"ASCII", "binary little-endian", "binary big-endian"};
+  storage                             = storages[reader.Storage()];
+  elements.Clear();
+  for (const RPly_Element& element : reader.Elements())
+  {
+    HeaderElement header;
+    header.Name  = element.Name.c_str();
+    header.Count = element.Count;
+    elements.Append(header);
+  }
+  return true;
+}
+
 } // namespace quorin

@@ -18,12 +18,30 @@
 #include <TCollection_AsciiString.hxx>
 #include <TopLoc_Location.hxx>
 
+#include <cstdint>
+
 namespace quorin
 {
 
 class algoMesh_EXPORT algoMesh_PLY
 {
 public:
+  //! One element of a PLY header: its name and the count the header declares.
+  struct HeaderElement
+  {
+    TCollection_AsciiString Name;
+    int64_t                 Count = 0;
+  };
+
+  //! Reads only the header of a PLY file, for tools that describe a file before reading
+  //! it.
+  //! @param[out] storage   "ASCII", "binary little-endian" or "binary big-endian"
+  //! @param[out] elements  the elements in file order
+  //! @return false when the file cannot be opened or its header is not a valid PLY header
+  static bool ReadHeader(const TCollection_AsciiString&     path,
+                         TCollection_AsciiString&           storage,
+                         NCollection_Vector<HeaderElement>& elements);
+
   //! Reads the "x", "y", "z" properties of the "vertex" element and the "vertex_indices"
   //! (or "vertex_index") list of the "face" element. Vertices within 1e-7 of an earlier
   //! one become the same node; polygons are triangulated, those that cannot be (fewer

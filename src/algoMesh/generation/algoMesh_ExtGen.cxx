@@ -3,6 +3,7 @@
 // (a share of the bounding-box diagonal) and the face exclusion compound they share.
 #include <algoMesh_ExtGen.hxx>
 
+#include <algoMesh_KernelProgress.hxx>
 #include <algoMesh_MgCADSurf.hxx>
 #include <algoMesh_ZeltMesh.hxx>
 
@@ -11,6 +12,7 @@
 #include <ActAPI_LogMessage.hxx>
 
 #include <BRepMesh_IncrementalMesh.hxx>
+#include <IMeshTools_Parameters.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
@@ -107,10 +109,18 @@ bool algoMesh_ExtGen::DoNative(const TopoDS_Shape&  shape,
   {
     angDeflection = THE_DEFAULT_ANGLE;
   }
-  // 5. Mesh: the kernel's mesher works in its constructor, in parallel over faces.
+  // 5. Mesh: the kernel's mesher works in its constructor, in parallel over faces; its
+  //    progress and user break go through the entry.
+  algoMesh_ProgressScope scope(progress, "Meshing");
+  const Handle(algoMesh_KernelProgress) indicator = new algoMesh_KernelProgress(scope);
+  IMeshTools_Parameters parameters;
+  parameters.Deflection = linDeflection;
+  parameters.Angle      = angDeflection;
+  parameters.Relative   = Standard_False;
+  parameters.InParallel = Standard_True;
   try
   {
-    BRepMesh_IncrementalMesh(shape, linDeflection, Standard_False, angDeflection, Standard_True);
+    BRepMesh_IncrementalMesh(shape, parameters, indicator->Start());
   }
   catch (...)
   {
@@ -119,6 +129,14 @@ bool algoMesh_ExtGen::DoNative(const TopoDS_Shape&  shape,
     progress.SendLogMessage(message);
     return false;
   }
+  // A mesher stopped on request leaves some faces meshed and others not: none stay.
+  if (scope.IsCancelled())
+  {
+    BRepTools::Clean(shape);
+    algoMesh_ReportCancelled(progress);
+    return false;
+  }
+  scope.Complete();
   return true;
 }
 

@@ -11,6 +11,7 @@
 
 #include <algoMesh_Conglomerate.hxx>
 #include <algoMesh_Heal.hxx>
+#include <algoMesh_ProgressScope.hxx>
 
 #include <TopExp_Explorer.hxx>
 #include <TopoDS_Builder.hxx>
@@ -24,6 +25,9 @@ IMPLEMENT_STANDARD_RTTIEXT(algoMesh_FillHoles, ActAPI_IAlgorithm)
 
 namespace
 {
+
+// Share of the progress taken by the welding; the healing takes the rest.
+constexpr double THE_WELD_SHARE = 0.2;
 
 void sendError(const ActAPI_ProgressEntry& progress, const char* text)
 {
@@ -58,8 +62,14 @@ bool algoMesh_FillHoles::Perform()
   const TopoDS_Shape faces = keptFaces();
 
   // 2. Weld their triangulations into one mesh.
-  algoMesh_Conglomerate conglomerate;
-  conglomerate.Build(faces, algoMesh_Conglomerate::Mode_CoherentAndPlain);
+  algoMesh_ProgressScope progress(m_progress, "Filling holes");
+  algoMesh_Conglomerate  conglomerate;
+  if (!conglomerate.Build(faces, algoMesh_Conglomerate::Mode_CoherentAndPlain, false,
+                          progress.Next(THE_WELD_SHARE).Entry()))
+  {
+    algoMesh_ReportCancelled(m_progress);
+    return false;
+  }
   const Handle(Poly_Triangulation)& welded = conglomerate.GetPlain();
 
   // 3. Without a mesh there are no holes to fill.
@@ -70,7 +80,14 @@ bool algoMesh_FillHoles::Perform()
   }
 
   // 4. Fill holes, orient and clean; 5. keep the repaired mesh.
-  return algoMesh_Heal::DoVTK(welded, m_holeSize, m_result, m_progress);
+  const bool isHealed =
+      algoMesh_Heal::DoVTK(welded, m_holeSize, m_result, progress.Next(1.0).Entry());
+  if (progress.IsCancelled())
+  {
+    algoMesh_ReportCancelled(m_progress);
+    return false;
+  }
+  return isHealed;
 }
 
 TopoDS_Shape algoMesh_FillHoles::keptFaces() const

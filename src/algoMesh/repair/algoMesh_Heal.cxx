@@ -11,6 +11,7 @@
 #include <algoMesh_Convert.hxx>
 
 #include "algoMesh_FiniteNodes.pxx"
+#include <algoMesh_VTKProgress.pxx>
 
 #include <Standard_Failure.hxx>
 
@@ -24,10 +25,19 @@
 
 using namespace quorin;
 
+namespace
+{
+// Shares of the progress: conversion, the three filters, conversion back.
+constexpr double THE_TO_VTK_SHARE = 0.1;
+constexpr double THE_FILL_SHARE   = 0.3;
+constexpr double THE_ORIENT_SHARE = 0.3;
+constexpr double THE_CLEAN_SHARE  = 0.2;
+} // namespace
+
 bool algoMesh_Heal::DoVTK(const Handle(Poly_Triangulation) & mesh,
                           const double holeSize,
                           Handle(Poly_Triangulation) & result,
-                          ActAPI_ProgressEntry /*progress*/)
+                          ActAPI_ProgressEntry progressEntry)
 {
   // A hole size that is not a number would make every size comparison of the filter fail;
   // a node that is not finite would poison the point merging.
@@ -37,6 +47,7 @@ bool algoMesh_Heal::DoVTK(const Handle(Poly_Triangulation) & mesh,
   }
 
   // 1. Convert to VTK poly data; without it there is nothing to heal.
+  algoMesh_ProgressScope       progress(progressEntry, "Healing");
   vtkSmartPointer<vtkPolyData> polyData;
   try
   {
@@ -50,7 +61,10 @@ bool algoMesh_Heal::DoVTK(const Handle(Poly_Triangulation) & mesh,
     return false;
   }
 
-  // 2. Fill holes, orient consistently, clean.
+  progress.Next(THE_TO_VTK_SHARE).Complete();
+
+  // 2. Fill holes, orient consistently, clean; each filter runs on its own so that a
+  //    cancellation stops the pipeline at the filter that sees it.
   vtkNew<vtkFillHolesFilter> filler;
   filler->SetInputData(polyData);
   filler->SetHoleSize(holeSize);
@@ -61,10 +75,22 @@ bool algoMesh_Heal::DoVTK(const Handle(Poly_Triangulation) & mesh,
 
   vtkNew<vtkCleanPolyData> cleaner;
   cleaner->SetInputConnection(0, orienter->GetOutputPort(0));
-  cleaner->Update();
+
+  algoMesh_VTKProgress fillStep(filler, progress.Next(THE_FILL_SHARE));
+  algoMesh_VTKProgress orientStep(orienter, progress.Next(THE_ORIENT_SHARE));
+  algoMesh_VTKProgress cleanStep(cleaner, progress.Next(THE_CLEAN_SHARE));
+  if (!fillStep.Update() || !orientStep.Update() || !cleanStep.Update())
+  {
+    return false;
+  }
 
   // 3. Convert the cleaned mesh back.
   vtkNew<vtkPolyData> output;
   output->ShallowCopy(cleaner->GetOutput());
-  return algoMesh_Convert::FromVTK(output, result);
+  if (!algoMesh_Convert::FromVTK(output, result))
+  {
+    return false;
+  }
+  progress.Complete();
+  return true;
 }

@@ -13,7 +13,7 @@
 
 #include <algoMesh_Convert.hxx>
 #include "algoMesh_FiniteNodes.pxx"
-#include "algoMesh_VTKProgress.pxx"
+#include <algoMesh_VTKProgress.pxx>
 
 #pragma push_macro("Handle")
 #undef Handle
@@ -40,8 +40,9 @@ namespace
 typedef OpenMesh::TriMesh_ArrayKernelT<OpenMesh::DefaultTraits> TriMesh;
 typedef OpenMesh::Smoother::JacobiLaplaceSmootherT<TriMesh>     Smoother;
 
-//! Number of cancellation polls (and progress steps) over the smoothing iterations.
-const int THE_NB_BATCHES = 20;
+// Shares of the progress: conversion in, smoothing; conversion back takes the rest.
+constexpr double THE_CONVERT_SHARE = 0.1;
+constexpr double THE_SMOOTH_SHARE  = 0.8;
 
 void sendError(const ActAPI_ProgressEntry& progress, const char* text)
 {
@@ -97,33 +98,29 @@ bool convertToOpenMesh(const Handle(Poly_Triangulation) & mesh, TriMesh& openMes
   }
 }
 
-//! Runs the smoother in batches so that progress advances and a cancellation is seen
-//! between batches. The weights are computed once by initialize and the free vertices
-//! depend on the connectivity only, so n steps in batches move the vertices exactly as n
-//! steps in one call. Answers false when an
-//! exception escaped the smoother (`isCancelled` tells a cancellation apart).
+//! Runs the smoother one step at a time so that progress advances and a cancellation is
+//! seen between steps. The weights are computed once by initialize and the free vertices
+//! depend on the connectivity only, so n single steps move the vertices exactly as n
+//! steps in one call. Answers false when an exception escaped the smoother (`progress`
+//! tells a cancellation apart).
 bool runSmoother(TriMesh&                         openMesh,
                  const int                        iterations,
                  const algoMesh_Smooth::Component component,
-                 const ActAPI_ProgressEntry&      progress,
-                 bool&                            isCancelled)
+                 algoMesh_ProgressScope&&         progress)
 {
-  isCancelled = false;
   try
   {
     Smoother smoother(openMesh);
     smoother.initialize(smootherComponent(component), Smoother::C1);
-    const int batch = std::max(1, (iterations + THE_NB_BATCHES - 1) / THE_NB_BATCHES);
-    for (int done = 0; done < iterations; done += batch)
+    progress.SetTotal(iterations);
+    for (int done = 0; done < iterations; ++done)
     {
-      if (progress.IsCancelling())
+      if (progress.IsCancelled())
       {
-        isCancelled = true;
         return true;
       }
-      const int steps = std::min(batch, iterations - done);
-      smoother.smooth(static_cast<unsigned int>(steps));
-      progress.StepProgress(steps);
+      smoother.smooth(1);
+      progress.Advance();
     }
   }
   catch (...)
@@ -152,23 +149,25 @@ bool algoMesh_Smooth::DoOpenMesh(const Handle(Poly_Triangulation) & mesh,
   }
 
   // 2. Convert to OpenMesh.
-  TriMesh openMesh;
+  algoMesh_ProgressScope progressScope(progress, "Smoothing");
+  algoMesh_ProgressScope conversion = progressScope.Next(THE_CONVERT_SHARE);
+  TriMesh                openMesh;
   if (!convertToOpenMesh(mesh, openMesh))
   {
     sendError(progress, "Cannot convert to OpenMesh polygonal data.");
     return false;
   }
 
+  conversion.Complete();
+
   // 3. Smooth; the smoother's properties go with it.
-  progress.Init("Smoothing", iterations);
-  bool isCancelled = false;
-  if (!runSmoother(openMesh, iterations, component, progress, isCancelled))
+  if (!runSmoother(openMesh, iterations, component, progressScope.Next(THE_SMOOTH_SHARE)))
   {
     return false;
   }
-  if (isCancelled)
+  if (progressScope.IsCancelled())
   {
-    sendError(progress, "Smoothing was cancelled.");
+    algoMesh_ReportCancelled(progress);
     return false;
   }
 
@@ -191,7 +190,7 @@ bool algoMesh_Smooth::DoOpenMesh(const Handle(Poly_Triangulation) & mesh,
     sendError(progress, "Cannot convert the smoothed mesh to a persistent form.");
     return false;
   }
-  progress.Complete();
+  progressScope.Complete();
   result = smoothed;
   return true;
 }
@@ -207,6 +206,8 @@ bool algoMesh_Smooth::DoVTK(const Handle(Poly_Triangulation) & mesh,
   }
 
   // 1. Convert to VTK poly data.
+  algoMesh_ProgressScope       progressScope(progress, "Smoothing");
+  algoMesh_ProgressScope       conversion = progressScope.Next(THE_CONVERT_SHARE);
   vtkSmartPointer<vtkPolyData> polyData;
   bool                         isConverted = false;
   try
@@ -230,19 +231,19 @@ bool algoMesh_Smooth::DoVTK(const Handle(Poly_Triangulation) & mesh,
     return false;
   }
 
+  conversion.Complete();
+
   // 2. Smooth with the boundary and feature edges held; no cleaning before, so the
   // points are those of the triangulation's nodes.
-  progress.Init("Smoothing", 100);
   vtkNew<vtkSmoothPolyDataFilter> smoother;
   smoother->SetInputData(polyData);
   smoother->SetFeatureEdgeSmoothing(0);
   smoother->SetBoundarySmoothing(0);
   smoother->SetNumberOfIterations(iterations);
-  algoMesh_VTKProgress watch(smoother, progress);
-  smoother->Update();
-  if (watch.IsCancelled())
+  algoMesh_VTKProgress watch(smoother, progressScope.Next(THE_SMOOTH_SHARE));
+  if (!watch.Update())
   {
-    sendError(progress, "Smoothing was cancelled.");
+    algoMesh_ReportCancelled(progress);
     return false;
   }
 
@@ -255,7 +256,7 @@ bool algoMesh_Smooth::DoVTK(const Handle(Poly_Triangulation) & mesh,
     sendError(progress, "Cannot convert the smoothed mesh to a persistent form.");
     return false;
   }
-  progress.Complete();
+  progressScope.Complete();
   result = smoothed;
   return true;
 }

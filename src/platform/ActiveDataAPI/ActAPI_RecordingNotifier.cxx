@@ -5,6 +5,10 @@ IMPLEMENT_STANDARD_RTTIEXT(ActAPI_RecordingNotifier, ActAPI_IProgressNotifier)
 void ActAPI_RecordingNotifier::ResetProgress()
 {
   std::lock_guard<std::mutex> lock(m_mutex);
+  if (!m_fractions.empty() && m_fractions.back() > 0.0)
+  {
+    ++m_nbLateResets;
+  }
   m_range = 0;
   m_value = 0;
   m_text.Clear();
@@ -48,6 +52,7 @@ void ActAPI_RecordingNotifier::Advance(const int units)
   std::lock_guard<std::mutex> lock(m_mutex);
   m_value += units;
   m_calls.push_back("Advance " + std::to_string(units));
+  recordValue();
 }
 
 void ActAPI_RecordingNotifier::SetProgressValue(const int units)
@@ -55,6 +60,50 @@ void ActAPI_RecordingNotifier::SetProgressValue(const int units)
   std::lock_guard<std::mutex> lock(m_mutex);
   m_value = units;
   m_calls.push_back("SetProgressValue " + std::to_string(units));
+  recordValue();
+}
+
+void ActAPI_RecordingNotifier::recordValue()
+{
+  const double fraction = m_range > 0 ? static_cast<double>(m_value) / m_range : 0.0;
+  m_fractions.push_back(fraction);
+  if (!m_hasFired && m_cancelFraction >= 0.0 && m_range > 0 && fraction >= m_cancelFraction)
+  {
+    m_hasFired = true;
+    m_firedAt  = std::chrono::steady_clock::now();
+    m_cancelAfter.store(0);
+  }
+}
+
+void ActAPI_RecordingNotifier::CancelAtFraction(const double fraction)
+{
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_cancelFraction = fraction;
+  m_hasFired       = false;
+}
+
+bool ActAPI_RecordingNotifier::HasFiredCancel() const
+{
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_hasFired;
+}
+
+std::chrono::steady_clock::time_point ActAPI_RecordingNotifier::FiredCancelTime() const
+{
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_firedAt;
+}
+
+std::vector<double> ActAPI_RecordingNotifier::Fractions() const
+{
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_fractions;
+}
+
+int ActAPI_RecordingNotifier::NbLateResets() const
+{
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_nbLateResets;
 }
 
 void ActAPI_RecordingNotifier::Notify(const ActAPI_LogMessage& message)
@@ -106,4 +155,6 @@ void ActAPI_RecordingNotifier::Clear()
   m_text.Clear();
   m_range = 0;
   m_value = 0;
+  m_fractions.clear();
+  m_nbLateResets = 0;
 }

@@ -1,13 +1,16 @@
 // A notifier that keeps everything it receives in memory: the messages, the progress state
 // and the sequence of progress calls. Tests assert on it; hosts can use it to collect the
-// messages of a batch run. Cancellation can be requested at once or after a number of polls.
-// All operations are safe to call from several threads at once.
+// messages of a batch run. Cancellation can be requested at once, after a number of polls,
+// or when the progress first reaches a fraction of its range (the moment is kept, so that
+// the time an algorithm takes to stop can be measured). All operations are safe to call
+// from several threads at once.
 #ifndef ActAPI_RecordingNotifier_HeaderFile
 #define ActAPI_RecordingNotifier_HeaderFile
 
 #include <ActAPI_IProgressNotifier.hxx>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -35,6 +38,19 @@ public:
   //! Lets `polls` more cancellation polls answer false, then answers true.
   void CancelAfterPolls(const long polls) { m_cancelAfter.store(polls); }
 
+  //! Requests cancellation when the progress value first reaches `fraction` of the range.
+  void CancelAtFraction(const double fraction);
+
+  //! Whether CancelAtFraction fired, and when.
+  bool                                  HasFiredCancel() const;
+  std::chrono::steady_clock::time_point FiredCancelTime() const;
+
+  //! Progress values shown, as fractions of the range at the time, in order.
+  std::vector<double> Fractions() const;
+
+  //! Number of ResetProgress calls that came after some progress had been shown.
+  int NbLateResets() const;
+
   //! Number of cancellation polls received so far.
   long NbCancelPolls() const { return m_polls.load(); }
 
@@ -55,14 +71,22 @@ public:
   void Clear();
 
 private:
-  mutable std::mutex             m_mutex;
-  std::vector<ActAPI_LogMessage> m_messages;
-  std::vector<std::string>       m_calls;
-  TCollection_AsciiString        m_text;
-  int                            m_range = 0;
-  int                            m_value = 0;
-  std::atomic<long>              m_cancelAfter{-1};
-  std::atomic<long>              m_polls{0};
+  void recordValue();
+
+private:
+  mutable std::mutex                    m_mutex;
+  std::vector<ActAPI_LogMessage>        m_messages;
+  std::vector<std::string>              m_calls;
+  TCollection_AsciiString               m_text;
+  int                                   m_range = 0;
+  int                                   m_value = 0;
+  std::atomic<long>                     m_cancelAfter{-1};
+  std::atomic<long>                     m_polls{0};
+  std::vector<double>                   m_fractions;
+  double                                m_cancelFraction = -1.0;
+  bool                                  m_hasFired       = false;
+  int                                   m_nbLateResets   = 0;
+  std::chrono::steady_clock::time_point m_firedAt;
 };
 
 #endif

@@ -5,8 +5,10 @@
 
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
+#include <tbb/task_group.h>
 
 #include <algorithm>
+#include <atomic>
 #include <deque>
 #include <utility>
 
@@ -221,15 +223,35 @@ bool IntersectMeshMesh::Perform()
     tasks.insert(tasks.end(), queue.begin(), queue.end());
   }
 
-  // 3. Process the pieces in parallel, each into its own list.
+  // 3. Process the pieces in parallel, each into its own list. A monitor that asks to stop
+  //    cancels the task group, so that no further piece starts.
   std::vector<std::vector<NodePair>> found(tasks.size());
+  std::atomic<size_t>                nbDone{0};
+  std::atomic<bool>                  isStopped{false};
+  tbb::task_group_context            context;
   tbb::task_arena                    arena(ArenaSize(m_nbThreads));
   arena.execute(
       [&]
       {
-        tbb::parallel_for(size_t(0), tasks.size(),
-                          [&](const size_t t) { finder.Run(tasks[t], found[t]); });
+        tbb::parallel_for(
+            size_t(0), tasks.size(),
+            [&](const size_t t)
+            {
+              if (m_monitor && !m_monitor(nbDone.load(std::memory_order_relaxed), tasks.size()))
+              {
+                isStopped.store(true);
+                context.cancel_group_execution();
+                return;
+              }
+              finder.Run(tasks[t], found[t]);
+              nbDone.fetch_add(1, std::memory_order_relaxed);
+            },
+            context);
       });
+  if (isStopped.load())
+  {
+    return false;
+  }
 
   // 4. Translate positions into triangle indices and sort the pairs.
   std::vector<NodePair> pairs;

@@ -13,6 +13,7 @@
 
 #include <BVHTools_TriangleSet.hxx>
 
+#include <functional>
 #include <vector>
 
 namespace BVHTools
@@ -42,9 +43,18 @@ public:
                     const Handle(TriangleSet) & second,
                     const bool isSelf);
 
+  //! Optional observer of the pair search, called from the working threads (so it must be
+  //! safe for concurrent calls) before each piece of work with the number of pieces done
+  //! and their total; answering false stops the search: no further piece starts.
+  void SetMonitor(const std::function<bool(size_t done, size_t total)>& monitor)
+  {
+    m_monitor = monitor;
+  }
+
   //! Builds the hierarchies that are not built yet, then finds the intersecting pairs.
-  //! @return false when a set is null, or when self mode is asked for two different sets;
-  //!         true otherwise (also when no pair intersects).
+  //! @return false when a set is null, when self mode is asked for two different sets, or
+  //!         when the monitor stopped the search (the result is then empty); true
+  //!         otherwise (also when no pair intersects).
   bool Perform();
 
   //! Consecutive pairs (a, b) of intersecting triangles, a of the first set and b of the
@@ -55,8 +65,9 @@ private:
   int m_nbThreads;
   Handle(TriangleSet) m_first;
   Handle(TriangleSet) m_second;
-  std::vector<int> m_result;
-  bool             m_isSelf;
+  std::vector<int>                    m_result;
+  bool                                m_isSelf;
+  std::function<bool(size_t, size_t)> m_monitor;
 };
 
 } // namespace BVHTools

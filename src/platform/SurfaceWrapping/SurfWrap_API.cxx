@@ -59,6 +59,10 @@ bool SurfWrap_API::PerformWrapping(const Handle(SurfWrap_WrappingSettings) & set
         }
         m_notifier->Increment();
         m_notifier->ProcessEvents();
+        if (m_notifier->IsInterrupted())
+        {
+          return;
+        }
 
         // 2. Extract the manifold boundary of the solid voxels.
         Algo_ShrinkWrapping wrapping(m_notifier);
@@ -73,6 +77,10 @@ bool SurfWrap_API::PerformWrapping(const Handle(SurfWrap_WrappingSettings) & set
         }
         m_notifier->Increment();
         m_notifier->ProcessEvents();
+        if (m_notifier->IsInterrupted())
+        {
+          return;
+        }
 
         // 3. Shrink it onto the input.
         const SurfWrap_Projector projector(m_mesh, nbThreads);
@@ -82,6 +90,10 @@ bool SurfWrap_API::PerformWrapping(const Handle(SurfWrap_WrappingSettings) & set
         }
         m_notifier->Increment();
         m_notifier->ProcessEvents();
+        if (m_notifier->IsInterrupted())
+        {
+          return;
+        }
 
         // 4. Refine as the settings ask.
         for (const SurfWrap_WrappingSettings::Refinement& refinement :
@@ -96,6 +108,10 @@ bool SurfWrap_API::PerformWrapping(const Handle(SurfWrap_WrappingSettings) & set
         }
         m_notifier->Increment();
         m_notifier->ProcessEvents();
+        if (m_notifier->IsInterrupted())
+        {
+          return;
+        }
 
         // 5. Triangulate without crossings.
         m_result = wrapping.Triangulate(surface);

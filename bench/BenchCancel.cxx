@@ -1,0 +1,213 @@
+// Cancellation latency: every long algorithm runs on the mesh under a notifier that asks it
+// to stop when its progress first reaches 30 %; the line tells the seconds from that
+// request to the return, whether the progress shown stayed monotonic, and the answer.
+#include <BenchCommon.hxx>
+
+#include <algoMesh_CheckMeshesOverlap.hxx>
+#include <algoMesh_CheckSelfIntersections.hxx>
+#include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_ConvexHull.hxx>
+#include <algoMesh_FillHoles.hxx>
+#include <algoMesh_Heal.hxx>
+#include <algoMesh_OptimizeOBB.hxx>
+#include <algoMesh_Smooth.hxx>
+#include <algoMesh_VTKDecimatePro.hxx>
+#include <algoMesh_VTKQuadricDecimation.hxx>
+#include <algoMesh_Wrap.hxx>
+
+#include <ActAPI_RecordingNotifier.hxx>
+
+#include <BRep_Builder.hxx>
+#include <Bnd_Box.hxx>
+#include <TopoDS_Face.hxx>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace bench
+{
+namespace
+{
+
+using namespace quorin;
+
+//! Runs `run` under a notifier cancelling at 30 % and prints the result line.
+void measure(const char*                                             algorithm,
+             const long long                                         nbTriangles,
+             const std::function<bool(const ActAPI_ProgressEntry&)>& run)
+{
+  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  notifier->CancelAtFraction(0.3);
+  const auto start  = std::chrono::steady_clock::now();
+  const bool answer = run(ActAPI_ProgressEntry(notifier));
+  const auto end    = std::chrono::steady_clock::now();
+
+  const std::vector<double> fractions   = notifier->Fractions();
+  bool                      isMonotonic = notifier->NbLateResets() == 0;
+  for (size_t i = 1; i < fractions.size(); ++i)
+  {
+    isMonotonic = isMonotonic && fractions[i] >= fractions[i - 1];
+  }
+  char latency[32] = "none";
+  if (notifier->HasFiredCancel())
+  {
+    std::snprintf(latency, sizeof(latency), "%.4f",
+                  std::chrono::duration<double>(end - notifier->FiredCancelTime()).count());
+  }
+  std::printf("task=cancel-latency algorithm=%s n=%lld latency=%s run=%.3f monotonic=%s "
+              "answer=%s\n",
+              algorithm, nbTriangles, latency, std::chrono::duration<double>(end - start).count(),
+              isMonotonic ? "yes" : "no", answer ? "true" : "false");
+  std::fflush(stdout);
+}
+
+double diagonalOf(const Handle(Poly_Triangulation) & mesh)
+{
+  Bnd_Box box;
+  for (int i = 1; i <= mesh->NbNodes(); ++i)
+  {
+    box.Add(mesh->Node(i));
+  }
+  return std::sqrt(box.SquareExtent());
+}
+
+TopoDS_Face faceOf(const Handle(Poly_Triangulation) & mesh)
+{
+  TopoDS_Face  face;
+  BRep_Builder builder;
+  builder.MakeFace(face, mesh);
+  return face;
+}
+
+int cancelLatency(const Args& args)
+{
+  const Handle(Poly_Triangulation) mesh = ReadMesh(args.input);
+  if (mesh.IsNull())
+  {
+    return 1;
+  }
+  const long long n        = mesh->NbTriangles();
+  const double    diagonal = diagonalOf(mesh);
+
+  measure("self-intersections", n,
+          [&](const ActAPI_ProgressEntry& progress)
+          {
+            Handle(algoMesh_CheckSelfIntersections) check =
+                new algoMesh_CheckSelfIntersections(progress, ActAPI_PlotterEntry());
+            check->SaveSelfIntersections(true);
+            return check->Perform(mesh);
+          });
+
+  std::vector<gp_Pnt> points;
+  for (int i = 1; i <= mesh->NbNodes(); ++i)
+  {
+    points.push_back(mesh->Node(i));
+  }
+  measure("convex-hull", n,
+          [&](const ActAPI_ProgressEntry& progress)
+          {
+            Handle(Poly_Triangulation) hull;
+            return algoMesh_ConvexHull(progress, ActAPI_PlotterEntry()).Perform(points, hull);
+          });
+
+  measure("obb-optimisation", n,
+          [&](const ActAPI_ProgressEntry& progress)
+          {
+            Bnd_Box box;
+            for (const gp_Pnt& p : points)
+            {
+              box.Add(p);
+            }
+            const Handle(algoMesh_OBB) initial =
+                new algoMesh_OBB(gp_Ax3(), box.CornerMin(), box.CornerMax());
+            Handle(algoMesh_OptimizeOBB) optimizer = new algoMesh_OptimizeOBB(
+                TopoDS_Shape(), mesh, initial, progress, ActAPI_PlotterEntry());
+            return optimizer->Perform();
+          });
+
+  const TopoDS_Face face = faceOf(mesh);
+  measure("conglomerate", n,
+          [&](const ActAPI_ProgressEntry& progress)
+          {
+            algoMesh_Conglomerate conglomerate;
+            return conglomerate.Build(face, algoMesh_Conglomerate::Mode_CoherentAndPlain, false,
+                                      progress);
+          });
+
+  measure("heal", n,
+          [&](const ActAPI_ProgressEntry& progress)
+          {
+            Handle(Poly_Triangulation) result;
+            return algoMesh_Heal::DoVTK(mesh, 0.01 * diagonal, result, progress);
+          });
+
+  measure("fill-holes", n,
+          [&](const ActAPI_ProgressEntry& progress)
+          {
+            Handle(algoMesh_FillHoles) filler =
+                new algoMesh_FillHoles(face, algoMesh_FillHoles::ShapeMap(), 0.01 * diagonal,
+                                       progress, ActAPI_PlotterEntry());
+            return filler->Perform();
+          });
+
+  measure("overlap", n,
+          [&](const ActAPI_ProgressEntry& progress)
+          {
+            Handle(algoMesh_CheckMeshesOverlap) check =
+                new algoMesh_CheckMeshesOverlap(0.005, progress);
+            return check->Perform(mesh, mesh);
+          });
+
+  algoMesh_DecimationOptions options;
+  options.Reduction = 90.0;
+  // A feature angle of 0 would make every vertex a corner that the topology-preserving
+  // filter may not remove.
+  options.FeatureAngle = 45.0;
+  measure("decimate-pro", n,
+          [&](const ActAPI_ProgressEntry& progress)
+          {
+            Handle(Poly_Triangulation) result;
+            return algoMesh_VTKDecimatePro(options).Perform(mesh, result, progress);
+          });
+  measure("decimate-quadric", n,
+          [&](const ActAPI_ProgressEntry& progress)
+          {
+            Handle(Poly_Triangulation) result;
+            return algoMesh_VTKQuadricDecimation(options).Perform(mesh, result, progress);
+          });
+
+  measure("smooth-openmesh", n,
+          [&](const ActAPI_ProgressEntry& progress)
+          {
+            Handle(Poly_Triangulation) result;
+            return algoMesh_Smooth::DoOpenMesh(
+                mesh, 20, algoMesh_Smooth::Component_TangentialNormal, result, progress);
+          });
+  measure("smooth-vtk", n,
+          [&](const ActAPI_ProgressEntry& progress)
+          {
+            Handle(Poly_Triangulation) result;
+            return algoMesh_Smooth::DoVTK(mesh, 100, result, progress);
+          });
+
+  measure("wrap", n,
+          [&](const ActAPI_ProgressEntry& progress)
+          {
+            Handle(algoMesh_Wrap) wrap = new algoMesh_Wrap(progress, ActAPI_PlotterEntry());
+            return wrap->Perform(mesh, diagonal / 200.0);
+          });
+  return 0;
+}
+
+} // namespace
+
+void AddCancelTasks(std::vector<Task>& tasks)
+{
+  tasks.push_back({"cancel-latency",
+                   "MESH.stl  seconds from a cancellation request at 30 % progress to the "
+                   "return, for every long algorithm",
+                   cancelLatency});
+}
+
+} // namespace bench

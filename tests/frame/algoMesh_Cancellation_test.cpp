@@ -1,0 +1,258 @@
+// Every long algorithm, stopped when its progress reaches 30 %: progress monotonic and in
+// range, the cancelled answer, a prompt return, and a second run that succeeds.
+#include <algoMesh_CheckMeshesOverlap.hxx>
+#include <algoMesh_CheckSelfIntersections.hxx>
+#include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_ConvexHull.hxx>
+#include <algoMesh_ExtGen.hxx>
+#include <algoMesh_FillHoles.hxx>
+#include <algoMesh_Heal.hxx>
+#include <algoMesh_OptimizeOBB.hxx>
+#include <algoMesh_Smooth.hxx>
+#include <algoMesh_VTKDecimatePro.hxx>
+#include <algoMesh_VTKQuadricDecimation.hxx>
+
+#include <CancelProbe.hxx>
+#include <MeshBuilders.hxx>
+
+#include <BRepPrimAPI_MakeSphere.hxx>
+#include <BRep_Builder.hxx>
+#include <BRep_Tool.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Compound.hxx>
+
+#include <gtest/gtest.h>
+
+using namespace quorin;
+using testmesh::CancelledRun;
+
+namespace
+{
+
+const std::vector<std::string> THE_CANCELLED{"Operation cancelled."};
+
+//! A sphere big enough to take a few tens of milliseconds, small enough for a unit test.
+Handle(Poly_Triangulation) bigSphere()
+{
+  return testmesh::Sphere(1.0, 200, 100);
+}
+
+//! The sphere without the triangles of its first band: one hole around a pole.
+Handle(Poly_Triangulation) openSphere()
+{
+  const Handle(Poly_Triangulation) sphere = bigSphere();
+  const int skip                          = 200;
+  Handle(Poly_Triangulation) open =
+      new Poly_Triangulation(sphere->NbNodes(), sphere->NbTriangles() - skip, Standard_False);
+  for (int i = 1; i <= sphere->NbNodes(); ++i)
+  {
+    open->SetNode(i, sphere->Node(i));
+  }
+  for (int t = skip + 1; t <= sphere->NbTriangles(); ++t)
+  {
+    open->SetTriangle(t - skip, sphere->Triangle(t));
+  }
+  return open;
+}
+
+} // namespace
+
+TEST(algoMesh_Cancellation, SelfIntersectionCheck)
+{
+  const Handle(Poly_Triangulation) mesh =
+      testmesh::Combine(bigSphere(), bigSphere(), gp_Vec(0.5, 0.0, 0.0));
+  Handle(algoMesh_CheckSelfIntersections) check;
+  const CancelledRun run = testmesh::RunCancelled(
+      [&](const ActAPI_ProgressEntry& progress)
+      {
+        check = new algoMesh_CheckSelfIntersections(progress, ActAPI_PlotterEntry());
+        check->SaveSelfIntersections(true);
+        return check->Perform(mesh);
+      });
+  testmesh::ExpectStoppedPromptly(run);
+  EXPECT_FALSE(run.answer);
+  EXPECT_EQ(THE_CANCELLED, run.texts);
+  EXPECT_EQ(0, check->NbGroups());
+
+  run.notifier->CancelAfterPolls(-1);
+  EXPECT_TRUE(check->Perform(mesh));
+  EXPECT_EQ(1, check->NbGroups()); // the two spheres cross along one band
+}
+
+TEST(algoMesh_Cancellation, ConvexHullAndObbOptimisation)
+{
+  const Handle(Poly_Triangulation) mesh = bigSphere();
+  std::vector<gp_Pnt> points;
+  for (int i = 1; i <= mesh->NbNodes(); ++i)
+  {
+    points.push_back(mesh->Node(i));
+  }
+  Handle(Poly_Triangulation) hull;
+  const CancelledRun hullRun = testmesh::RunCancelled(
+      [&](const ActAPI_ProgressEntry& progress)
+      { return algoMesh_ConvexHull(progress, ActAPI_PlotterEntry()).Perform(points, hull); });
+  testmesh::ExpectStoppedPromptly(hullRun);
+  EXPECT_FALSE(hullRun.answer);
+  EXPECT_EQ(THE_CANCELLED, hullRun.texts);
+  EXPECT_TRUE(hull.IsNull());
+  EXPECT_TRUE(algoMesh_ConvexHull().Perform(points, hull));
+
+  const Handle(algoMesh_OBB) initial =
+      new algoMesh_OBB(gp_Ax3(), gp_Pnt(-1.0, -1.0, -1.0), gp_Pnt(1.0, 1.0, 1.0));
+  Handle(algoMesh_OptimizeOBB) optimizer;
+  const CancelledRun obbRun = testmesh::RunCancelled(
+      [&](const ActAPI_ProgressEntry& progress)
+      {
+        optimizer = new algoMesh_OptimizeOBB(TopoDS_Shape(), mesh, initial, progress,
+                                             ActAPI_PlotterEntry());
+        return optimizer->Perform();
+      });
+  testmesh::ExpectStoppedPromptly(obbRun);
+  EXPECT_FALSE(obbRun.answer);
+  EXPECT_EQ(THE_CANCELLED, obbRun.texts);
+  EXPECT_TRUE(optimizer->GetResult().IsNull());
+}
+
+TEST(algoMesh_Cancellation, ConglomerateClearsItsResult)
+{
+  const TopoDS_Shape    shape = testmesh::FaceOf(testmesh::Unwelded(bigSphere()));
+  algoMesh_Conglomerate conglomerate;
+  const CancelledRun    run = testmesh::RunCancelled(
+      [&](const ActAPI_ProgressEntry& progress)
+      {
+        return conglomerate.Build(shape, algoMesh_Conglomerate::Mode_CoherentAndPlain, false,
+                                     progress);
+      });
+  testmesh::ExpectStoppedPromptly(run);
+  EXPECT_FALSE(run.answer);
+  EXPECT_TRUE(conglomerate.GetPlain().IsNull());
+  EXPECT_TRUE(conglomerate.GetCoherent().IsNull());
+
+  conglomerate.Build(shape);
+  ASSERT_FALSE(conglomerate.GetPlain().IsNull());
+  EXPECT_EQ(bigSphere()->NbTriangles(), conglomerate.GetPlain()->NbTriangles());
+}
+
+TEST(algoMesh_Cancellation, HealingAndHoleFilling)
+{
+  const Handle(Poly_Triangulation) open = openSphere();
+  Handle(Poly_Triangulation) result;
+  const CancelledRun healRun =
+      testmesh::RunCancelled([&](const ActAPI_ProgressEntry& progress)
+                             { return algoMesh_Heal::DoVTK(open, 1.0, result, progress); });
+  testmesh::ExpectStoppedPromptly(healRun);
+  EXPECT_FALSE(healRun.answer);
+  EXPECT_TRUE(healRun.texts.empty()); // healing sends no message on any path
+  EXPECT_TRUE(result.IsNull());
+  EXPECT_TRUE(algoMesh_Heal::DoVTK(open, 1.0, result, ActAPI_ProgressEntry()));
+
+  Handle(algoMesh_FillHoles) filler;
+  const CancelledRun fillRun = testmesh::RunCancelled(
+      [&](const ActAPI_ProgressEntry& progress)
+      {
+        filler = new algoMesh_FillHoles(testmesh::FaceOf(open), algoMesh_FillHoles::ShapeMap(), 1.0,
+                                        progress, ActAPI_PlotterEntry());
+        return filler->Perform();
+      });
+  testmesh::ExpectStoppedPromptly(fillRun);
+  EXPECT_FALSE(fillRun.answer);
+  EXPECT_EQ(THE_CANCELLED, fillRun.texts);
+  EXPECT_TRUE(filler->GetResult().IsNull());
+}
+
+TEST(algoMesh_Cancellation, OverlapCheckKeepsNoRatio)
+{
+  const Handle(Poly_Triangulation) first  = bigSphere();
+  const Handle(Poly_Triangulation) second = testmesh::Sphere(1.2, 200, 100);
+  Handle(algoMesh_CheckMeshesOverlap) check;
+  const CancelledRun run = testmesh::RunCancelled(
+      [&](const ActAPI_ProgressEntry& progress)
+      {
+        check = new algoMesh_CheckMeshesOverlap(0.005, progress);
+        return check->Perform(first, second);
+      });
+  testmesh::ExpectStoppedPromptly(run);
+  EXPECT_FALSE(run.answer);
+  EXPECT_EQ(THE_CANCELLED, run.texts);
+  EXPECT_EQ(-1.0, check->OverlapRatio());
+
+  // The same object runs again to the end once the request is withdrawn.
+  run.notifier->CancelAfterPolls(-1);
+  EXPECT_TRUE(check->Perform(first, second));
+  EXPECT_GT(check->OverlapRatio(), 0.0);
+}
+
+TEST(algoMesh_Cancellation, DecimationDrivers)
+{
+  const Handle(Poly_Triangulation) mesh = bigSphere();
+  algoMesh_DecimationOptions options;
+  options.Reduction = 90.0;
+  // A feature angle of 0 would make every vertex a corner that the topology-preserving
+  // filter may not remove.
+  options.FeatureAngle = 45.0;
+  const algoMesh_VTKDecimatePro       pro(options);
+  const algoMesh_VTKQuadricDecimation quadric(options);
+  for (const algoMesh_Decimate* driver : {static_cast<const algoMesh_Decimate*>(&pro),
+                                          static_cast<const algoMesh_Decimate*>(&quadric)})
+  {
+    Handle(Poly_Triangulation) result;
+    const CancelledRun run =
+        testmesh::RunCancelled([&](const ActAPI_ProgressEntry& progress)
+                               { return driver->Perform(mesh, result, progress); });
+    SCOPED_TRACE(driver == &pro ? "vtkDecimatePro" : "quadric");
+    // VTK's own decimation reads its abort flag only at its progress reports, about a
+    // fifth of its run apart; the library's filter reads it every 10000 collapses.
+    testmesh::ExpectStoppedPromptly(run, driver == &pro ? 1.0 : -1.0);
+    EXPECT_FALSE(run.answer);
+    EXPECT_EQ(THE_CANCELLED, run.texts);
+    EXPECT_TRUE(driver->Perform(mesh, result, ActAPI_ProgressEntry()));
+    EXPECT_LT(result->NbTriangles(), mesh->NbTriangles() / 2);
+  }
+}
+
+TEST(algoMesh_Cancellation, Smoothing)
+{
+  const Handle(Poly_Triangulation) mesh = bigSphere();
+  Handle(Poly_Triangulation) result;
+  const CancelledRun openMeshRun = testmesh::RunCancelled(
+      [&](const ActAPI_ProgressEntry& progress)
+      {
+        return algoMesh_Smooth::DoOpenMesh(mesh, 50, algoMesh_Smooth::Component_TangentialNormal,
+                                           result, progress);
+      });
+  testmesh::ExpectStoppedPromptly(openMeshRun);
+  EXPECT_FALSE(openMeshRun.answer);
+  EXPECT_EQ(THE_CANCELLED, openMeshRun.texts);
+
+  const CancelledRun vtkRun =
+      testmesh::RunCancelled([&](const ActAPI_ProgressEntry& progress)
+                             { return algoMesh_Smooth::DoVTK(mesh, 200, result, progress); });
+  testmesh::ExpectStoppedPromptly(vtkRun);
+  EXPECT_FALSE(vtkRun.answer);
+  EXPECT_EQ(THE_CANCELLED, vtkRun.texts);
+  EXPECT_TRUE(result.IsNull());
+}
+
+TEST(algoMesh_Cancellation, KernelMesherLeavesNoFaceMeshed)
+{
+  // Twenty spheres meshed finely: the kernel reports per face and stops between faces.
+  TopoDS_Compound shape;
+  BRep_Builder    builder;
+  builder.MakeCompound(shape);
+  for (int i = 0; i < 20; ++i)
+  {
+    builder.Add(shape, BRepPrimAPI_MakeSphere(gp_Pnt(3.0 * i, 0.0, 0.0), 1.0).Shape());
+  }
+  const CancelledRun run =
+      testmesh::RunCancelled([&](const ActAPI_ProgressEntry& progress)
+                             { return algoMesh_ExtGen::DoNative(shape, 0.002, 0.1, progress); });
+  testmesh::ExpectStoppedPromptly(run);
+  EXPECT_FALSE(run.answer);
+  EXPECT_EQ(THE_CANCELLED, run.texts);
+  for (TopExp_Explorer it(shape, TopAbs_FACE); it.More(); it.Next())
+  {
+    TopLoc_Location location;
+    EXPECT_TRUE(BRep_Tool::Triangulation(TopoDS::Face(it.Current()), location).IsNull());
+  }
+}
