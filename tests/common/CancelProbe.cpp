@@ -61,7 +61,7 @@ void ExpectStoppedPromptly(const CancelledRun& run, const double bound)
     }
   }
   // A bound set in the environment (instrumented builds) widens a test's own bound too.
-  const double limit = bound < 0.0                        ? CancelBound()
+  const double limit = bound < 0.0                          ? CancelBound()
                        : std::getenv("QUORIN_CANCEL_BOUND") ? std::max(bound, CancelBound())
                                                             : bound;
   EXPECT_LT(run.latency, limit);
