@@ -117,6 +117,13 @@ bool readPly(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string
   {
     return readFailed(input, progress, error);
   }
+  // A vertex element without usable coordinates (a damaged property line, say) yields no
+  // nodes at all: there is nothing to show, and an empty node array cannot be sized.
+  if (input.Mesh->NbNodes() == 0)
+  {
+    error = "'" + input.Path + "' holds no vertices with x, y and z coordinates";
+    return false;
+  }
   // A file without faces is read as a point set with one placeholder triangle on node 0:
   // it is a point cloud.
   int a, b, c;

@@ -552,6 +552,31 @@ TEST(MalformedInput, UndefinedStepReferenceIsAFailedReadNotACrash)
   }
 }
 
+TEST(MalformedInput, StepBSplineWithWildKnotSpansIsRefusedBeforeShapeRepair)
+{
+  // Two faces whose shared edge has one knot span of 2^31 beside spans of about 1: the
+  // kernel's shape repair of that edge would run for hours (22 s with a span of 1e6).
+  const std::string path    = testmesh::DataFile("step/regressions/wild_knot_spans.step");
+  const Outcome     outcome = readWith("step", path);
+  EXPECT_FALSE(outcome.isRead);
+  ASSERT_EQ(1u, outcome.errors.size());
+  EXPECT_EQ("The STEP file is malformed: the B-spline #24 has knot spans more than 100000 "
+            "times apart.",
+            outcome.errors.front());
+  EXPECT_LT(outcome.seconds, timeBound(std::filesystem::file_size(path)));
+
+  // The same faces with the file's own knots read as before.
+  std::string  text  = readBytes(path);
+  const size_t first = text.find("(-2147483648.,");
+  ASSERT_NE(std::string::npos, first);
+  text.replace(first, 14, "(-9.753048731913,");
+  const std::string repaired = testmesh::TempPath("two-faces.step");
+  writeBytes(repaired, text);
+  const Outcome valid = readWith("step", repaired);
+  EXPECT_TRUE(valid.isRead) << (valid.errors.empty() ? "" : valid.errors.front());
+  EXPECT_EQ(2, valid.nbItems);
+}
+
 TEST(MalformedInput, MaterialLibraryThatIsNotARegularFileIsLeftOut)
 {
   // A library naming an endless device would never finish; it is skipped with a warning.
@@ -653,3 +678,38 @@ TEST(MalformedInput, TheToolReportsEveryRefusalInOneLineNamingTheFile)
 }
 
 #endif
+
+TEST(MalformedInput, TheToolReadsEveryRegressionFileOrRefusesItInOurWords)
+{
+  // The tool's last resort answers ("the modelling kernel failed", "an internal error")
+  // mean a fault escaped the readers: no regression file may reach them.
+  int nbFiles = 0;
+  for (const auto& folder : std::filesystem::directory_iterator(testmesh::DataFile("")))
+  {
+    const std::filesystem::path regressions = folder.path() / "regressions";
+    if (!std::filesystem::is_directory(regressions) || folder.path().filename() == "jt")
+    {
+      continue;
+    }
+    for (const auto& file : std::filesystem::directory_iterator(regressions))
+    {
+      const std::string path = file.path().string();
+      std::string       errors;
+      double            seconds = 0.0;
+      const int         code    = runTool("info \"" + path + "\"", errors, seconds);
+      EXPECT_TRUE(code == 0 || code == 1) << path << ": exit " << code << " " << errors;
+      EXPECT_EQ(std::string::npos, errors.find("modelling kernel failed")) << path << errors;
+      EXPECT_EQ(std::string::npos, errors.find("internal error")) << path << errors;
+      if (code == 1)
+      {
+        // Header warnings may come first; the refusal is the last line and names the file.
+        const size_t      last    = errors.rfind('\n', errors.size() - 2);
+        const std::string refusal = errors.substr(last == std::string::npos ? 0 : last + 1);
+        EXPECT_NE(std::string::npos, refusal.find(path)) << path << ": " << errors;
+        expectClearMessage(refusal.substr(0, refusal.size() - 1), path);
+      }
+      ++nbFiles;
+    }
+  }
+  EXPECT_GE(nbFiles, 10);
+}

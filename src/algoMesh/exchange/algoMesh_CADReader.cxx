@@ -8,7 +8,14 @@
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
 #include <STEPControl_Reader.hxx>
+#include <StepData_StepModel.hxx>
+#include <StepGeom_BSplineCurveWithKnots.hxx>
+#include <StepGeom_BSplineCurveWithKnotsAndRationalBSplineCurve.hxx>
+#include <StepGeom_BSplineSurfaceWithKnots.hxx>
+#include <StepGeom_BSplineSurfaceWithKnotsAndRationalBSplineSurface.hxx>
+#include <TColStd_HArray1OfReal.hxx>
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -49,6 +56,89 @@ bool readText(const std::string& path, std::string& text, std::string& reason)
 const char* const THE_SECTIONS[] = {"Locations", "Curve2ds",       "Curves",
                                     "Polygon3D", "Polygon2D",      "PolygonOnTriangulations",
                                     "Surfaces",  "Triangulations", "TShapes"};
+
+//! Largest ratio of two distinct knot spans of one B-spline that the kernel's shape repair
+//! handles quickly. Its self-intersection fix steps along an edge in time proportional to
+//! this ratio: 1e5 costs seconds, a span of 2^31 next to spans of 1 runs for hours.
+//! Real parameterisations stay orders of magnitude below it.
+const double THE_MAX_KNOT_SPAN_RATIO = 1e5;
+
+//! Checks one knot vector: finite, not decreasing, spans within THE_MAX_KNOT_SPAN_RATIO.
+bool isSaneKnotVector(const Handle(TColStd_HArray1OfReal) & knots, std::string& problem)
+{
+  if (knots.IsNull())
+  {
+    return true;
+  }
+  double smallest = 0.0, largest = 0.0;
+  for (int k = knots->Lower(); k <= knots->Upper(); ++k)
+  {
+    if (!std::isfinite(knots->Value(k)))
+    {
+      problem = "a knot that is not a finite number";
+      return false;
+    }
+    if (k == knots->Lower())
+    {
+      continue;
+    }
+    const double span = knots->Value(k) - knots->Value(k - 1);
+    if (span < 0.0)
+    {
+      problem = "decreasing knots";
+      return false;
+    }
+    if (span > 0.0)
+    {
+      smallest = smallest == 0.0 ? span : std::min(smallest, span);
+      largest  = std::max(largest, span);
+    }
+  }
+  if (largest > THE_MAX_KNOT_SPAN_RATIO * smallest)
+  {
+    problem = "knot spans more than 100000 times apart";
+    return false;
+  }
+  return true;
+}
+
+//! Checks the knot vectors of every B-spline curve and surface of a loaded STEP model.
+//! @return false with the reason, naming the entity, in `reason`
+bool checkKnotVectors(const Handle(StepData_StepModel) & model, std::string& reason)
+{
+  if (model.IsNull())
+  {
+    return true;
+  }
+  for (int i = 1; i <= model->NbEntities(); ++i)
+  {
+    const Handle(Standard_Transient)& entity = model->Value(i);
+    Handle(StepGeom_BSplineCurveWithKnots) curve =
+        Handle(StepGeom_BSplineCurveWithKnots)::DownCast(entity);
+    Handle(StepGeom_BSplineSurfaceWithKnots) surface =
+        Handle(StepGeom_BSplineSurfaceWithKnots)::DownCast(entity);
+    if (auto rational =
+            Handle(StepGeom_BSplineCurveWithKnotsAndRationalBSplineCurve)::DownCast(entity))
+    {
+      curve = rational->BSplineCurveWithKnots();
+    }
+    if (auto rational =
+            Handle(StepGeom_BSplineSurfaceWithKnotsAndRationalBSplineSurface)::DownCast(entity))
+    {
+      surface = rational->BSplineSurfaceWithKnots();
+    }
+    std::string problem;
+    const bool  isSane = (curve.IsNull() || isSaneKnotVector(curve->Knots(), problem)) &&
+                        (surface.IsNull() || (isSaneKnotVector(surface->UKnots(), problem) &&
+                                              isSaneKnotVector(surface->VKnots(), problem)));
+    if (!isSane)
+    {
+      reason = "the B-spline #" + std::to_string(model->IdentLabel(entity)) + " has " + problem;
+      return false;
+    }
+  }
+  return true;
+}
 
 } // namespace
 
@@ -137,7 +227,14 @@ bool algoMesh_CADReader::ReadSTEP(const std::string&   path,
     return false;
   }
 
-  // 2. Translate the roots into a shape.
+  // 2. Refuse knot vectors that would keep the kernel's shape repair busy for hours.
+  if (!checkKnotVectors(reader.StepModel(), reason))
+  {
+    sendError(progress, "The STEP file is malformed: " + reason + ".");
+    return false;
+  }
+
+  // 3. Translate the roots into a shape.
   const bool isTransferred = Exchange_KernelGuard::Run(
       [&]()
       {

@@ -2,7 +2,9 @@
 // the kernel's translators guarded: the declared counts of a BREP file are checked against
 // the file's size before the kernel reads it (it would otherwise loop over billions of
 // missing entries), a UTF-8 byte-order mark is skipped, and a translator that throws or
-// faults ends as a failed read with one sentence through the progress entry.
+// faults ends as a failed read with one sentence through the progress entry. STEP B-splines
+// whose knot spans differ wildly are refused before translation: the kernel's shape repair
+// would take hours over them.
 // Cost: one pass over a BREP file on top of the kernel's own reading.
 #ifndef algoMesh_CADReader_HeaderFile
 #define algoMesh_CADReader_HeaderFile
