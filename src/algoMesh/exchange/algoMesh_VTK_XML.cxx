@@ -14,6 +14,7 @@
 #include <algoMesh_VTK_XML.hxx>
 
 #include <Exchange_AtomicFile.hxx>
+#include <Exchange_CancellableZLib.hxx>
 #include <Exchange_InputCheck.hxx>
 
 #include <algoBase_TriangulatePolygon3d.hxx>
@@ -37,6 +38,7 @@
 #include <vtkCellData.h>
 #include <vtkCellType.h>
 #include <vtkCommand.h>
+#include <vtkDataCompressor.h>
 #include <vtkDoubleArray.h>
 #include <vtkExecutive.h>
 #include <vtkLogger.h>
@@ -335,13 +337,20 @@ core_ExportStatus writeFile(const Handle(MorvDS_Mesh) & mesh,
     return ExportStatus_Failed;
   }
 
-  // 2. Encode it as XML.
+  // 2. Encode it as XML, with a compressor that lets a cancellation cut the encoding short.
   vtkNew<Writer> writer;
   writer->SetWriteToOutputString(1);
   writer->SetInputData(dataSet);
+  const vtkSmartPointer<vtkDataCompressor> compressor =
+      vtkSmartPointer<vtkDataCompressor>::Take(Exchange_CancellableZLib::New(progress));
+  writer->SetCompressor(compressor);
   if (writer->Write() != 1)
   {
     sendError(progress, "VTK's XML writer failed.");
+    return ExportStatus_Failed;
+  }
+  if (progress.IsCancelling())
+  {
     return ExportStatus_Failed;
   }
 
@@ -356,7 +365,15 @@ core_ExportStatus writeFile(const Handle(MorvDS_Mesh) & mesh,
     sendError(progress, message);
     return ExportStatus_Failed;
   }
-  if (progress.IsCancelling() || !output.Write(text) || !output.Commit())
+  // Pieces of 4 MB keep the file write answering a cancellation too.
+  const size_t piece     = size_t(1) << 22;
+  bool         isWritten = true;
+  for (size_t at = 0; isWritten && at < text.size(); at += piece)
+  {
+    isWritten = !progress.IsCancelling() &&
+                output.Write(text.data() + at, std::min(piece, text.size() - at));
+  }
+  if (!isWritten || progress.IsCancelling() || !output.Commit())
   {
     if (!progress.IsCancelling())
     {
