@@ -288,12 +288,16 @@ TEST(algoMesh_STL, AsciiFileEndingInsideAKeywordIsRefused)
               "keyword.",
               notifier->Texts()[0]);
   }
-  // Blanks without a newline after "endsolid" are skipped by the kernel: still read.
-  Handle(Poly_Triangulation) mesh;
-  ASSERT_TRUE(
-      algoMesh_STL::Read(testmesh::DataFile("stl/regressions/endsolid_blank_tail.stl").c_str(),
-                         mesh, ActAPI_ProgressEntry()));
-  EXPECT_EQ(1, mesh->NbTriangles());
+  // Other unterminated last lines are read from a copy with a newline added, also when the
+  // kernel reader is out of step with the keywords before them.
+  for (const char* file : {"stl/regressions/endsolid_blank_tail.stl",
+                           "stl/regressions/garbled_endloop_blank_tail.stl"})
+  {
+    Handle(Poly_Triangulation) mesh;
+    ASSERT_TRUE(algoMesh_STL::Read(testmesh::DataFile(file).c_str(), mesh, ActAPI_ProgressEntry()))
+        << file;
+    EXPECT_EQ(1, mesh->NbTriangles()) << file;
+  }
 }
 
 TEST(algoMesh_STL, PlainBinaryFilesGiveTheKernelReadersMesh)

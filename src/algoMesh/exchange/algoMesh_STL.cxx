@@ -37,11 +37,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace quorin
@@ -581,6 +583,38 @@ struct TemporaryFile
   }
 };
 
+bool endsWithNewline(std::istream& file, const std::int64_t size)
+{
+  file.clear();
+  return file.seekg(size - 1).peek() == '\n';
+}
+
+//! Copies a file into the temporary folder with a newline added at its end: the kernel's
+//! ASCII reader compares an unterminated last line with its keywords past the line's end.
+//! @return the copy's path (the caller removes it), or "" when it cannot be made
+std::string copyWithFinalNewline(const std::string& path)
+{
+  std::ifstream in(path, std::ios::binary);
+  const char*   folder = std::getenv("TMPDIR");
+  std::string   name =
+      std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/quorin-input-XXXXXX";
+  const int fd = ::mkstemp(&name[0]);
+  if (fd < 0)
+  {
+    return std::string();
+  }
+  ::close(fd);
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+  out << in.rdbuf() << '\n';
+  out.close();
+  if (in.bad() || !out)
+  {
+    std::remove(name.c_str());
+    return std::string();
+  }
+  return name;
+}
+
 } // namespace
 
 bool algoMesh_STL::Read(const TCollection_AsciiString& path,
@@ -593,8 +627,10 @@ bool algoMesh_STL::Read(const TCollection_AsciiString& path,
   //    misbehave. A binary block that declares more facets than the file holds would have
   //    it reserve memory for all of them (gigabytes for a count near 2^31) and fill the
   //    mesh with whatever bytes follow the header; an ASCII file that ends inside a keyword
-  //    would have it read past its buffer. A UTF-8 byte-order mark before ASCII text would
-  //    make the kernel take the file for binary: such a file is read from a copy without it.
+  //    would have it read past its buffer, and so would any other unterminated last line,
+  //    so such a file is read from a copy with a newline added. A UTF-8 byte-order mark before
+  //    ASCII text would make the kernel take the file for binary: such a file is read from a copy
+  //    without it.
   std::string reason;
   if (!Exchange_InputCheck::CheckRegularFile(path.ToCString(), ~std::uintmax_t(0), reason))
   {
@@ -603,9 +639,10 @@ bool algoMesh_STL::Read(const TCollection_AsciiString& path,
     sendError(progress, message);
     return false;
   }
-  TemporaryFile     copy{Exchange_InputCheck::CopyWithoutByteOrderMark(path.ToCString())};
-  const std::string readPath = copy.Path.empty() ? std::string(path.ToCString()) : copy.Path;
-  std::ifstream     file;
+  TemporaryFile copy{Exchange_InputCheck::CopyWithoutByteOrderMark(path.ToCString())};
+  TemporaryFile terminated;
+  std::string   readPath = copy.Path.empty() ? std::string(path.ToCString()) : copy.Path;
+  std::ifstream file;
   OSD_OpenStream(file, readPath.c_str(), std::ios::in | std::ios::binary);
   if (file.is_open() && file.seekg(0, std::ios::end))
   {
@@ -645,6 +682,18 @@ bool algoMesh_STL::Read(const TCollection_AsciiString& path,
           << "Truncated ASCII STL file: its last line has no newline and stops short of a keyword.";
       sendError(progress, message);
       return false;
+    }
+    else if (size > 0 && !endsWithNewline(file, size))
+    {
+      terminated.Path = copyWithFinalNewline(readPath);
+      if (terminated.Path.empty())
+      {
+        ActAPI_LogMessage message;
+        message << "The file cannot be read: no temporary copy could be made.";
+        sendError(progress, message);
+        return false;
+      }
+      readPath = terminated.Path;
     }
   }
   file.close();
