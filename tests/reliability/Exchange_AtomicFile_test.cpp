@@ -19,6 +19,7 @@
 #include <functional>
 #include <sstream>
 #include <thread>
+#include <chrono>
 
 #include <sys/stat.h>
 
@@ -175,6 +176,39 @@ TEST(Exchange_AtomicFile, EveryWriterFailsOnAFullDiskWithAMessage)
     Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
     EXPECT_FALSE(writer.Write(mesh, "/dev/full", notifier)) << writer.Extension;
     EXPECT_FALSE(notifier->Texts().empty()) << writer.Extension;
+  }
+}
+
+TEST(Exchange_AtomicFile, EveryWriterRefusesAPipeNobodyReadsAndFeedsOneThatIsRead)
+{
+  // Opening a pipe without a reader would block, deaf to Ctrl-C, until one came.
+  const Handle(Poly_Triangulation) mesh = testmesh::Tetra();
+  const std::string pipe                = testmesh::TempPath("atomic.fifo");
+  std::filesystem::remove(pipe);
+  ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+  for (const Writer& writer : writers())
+  {
+    Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+    EXPECT_FALSE(writer.Write(mesh, pipe, notifier)) << writer.Extension;
+    ASSERT_EQ(1u, notifier->Texts().size()) << writer.Extension;
+    EXPECT_NE(std::string::npos, notifier->Texts()[0].find("no process is reading from the pipe"))
+        << notifier->Texts()[0];
+
+    // With a reader at the other end the whole file goes through the pipe.
+    std::string received;
+    std::thread reader([&]() { received = readBytes(pipe); });
+    bool        isWritten = false;
+    for (int attempt = 0; attempt < 500 && !isWritten; ++attempt)
+    {
+      isWritten = writer.Write(mesh, pipe, ActAPI_ProgressEntry());
+      if (!isWritten)
+      {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10)); // until the reader opens
+      }
+    }
+    reader.join();
+    EXPECT_TRUE(isWritten) << writer.Extension;
+    EXPECT_FALSE(received.empty()) << writer.Extension;
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <Exchange_InputCheck.hxx>
 #include <algoMesh_CADReader.hxx>
+#include <algoMesh_JT.hxx>
 #include <algoMesh_MSH.hxx>
 #include <algoMesh_NAS.hxx>
 #include <algoMesh_OBJ.hxx>
@@ -24,6 +25,7 @@
 #include <Message_Messenger.hxx>
 #include <MorvDS_MeshNodesIterator.hxx>
 #include <STEPControl_Writer.hxx>
+#include <TDocStd_Document.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 
@@ -38,6 +40,7 @@
 #include <random>
 #include <sstream>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using namespace quorin;
@@ -173,6 +176,20 @@ Outcome readWith(const std::string& format, const std::string& path)
       checkModel(mesh, outcome);
     }
   }
+  else if (format == "jt")
+  {
+    Handle(algoMesh_JT) reader = new algoMesh_JT();
+    reader->SetDocument(new TDocStd_Document(""));
+    outcome.isRead = reader->Perform(path.c_str(), Message_ProgressRange());
+    if (outcome.isRead)
+    {
+      checkShape(reader->SingleShape(), outcome);
+    }
+    else if (!reader->ErrorMessage().empty())
+    {
+      outcome.errors.push_back(reader->ErrorMessage());
+    }
+  }
   else
   {
     TopoDS_Shape shape;
@@ -263,6 +280,7 @@ std::vector<Fixture> fixtures()
       {"vtu", readBytes(testmesh::DataFile("vtk/linear_cells_appended_zlib.vtu")), false},
       {"brep", boxBRep()},
       {"step", boxSTEP()},
+      {"jt", readBytes(testmesh::DataFile("jt/butterflyvalve_v8.0.jt")), false},
   };
 }
 
@@ -380,6 +398,45 @@ std::vector<std::pair<std::string, std::string>> mutantsOf(const Fixture&     fi
                        bytes.substr(0, firstLine + 1) + numbers + "\n" +
                            bytes.substr(std::min(firstLine + 1, bytes.size())));
   mutants.emplace_back("empty", std::string());
+  if (!fixture.IsText)
+  {
+    return mutants;
+  }
+
+  // Other encodings and line ends: CRLF, UTF-16 with its byte-order mark, and Latin-1
+  // bytes that are no UTF-8.
+  std::string crlf, utf16 = "\xFF\xFE";
+  for (const char c : bytes)
+  {
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    utf16 += std::string(1, c) + '\0';
+  }
+  mutants.emplace_back("CRLF line ends", crlf);
+  mutants.emplace_back("UTF-16", utf16);
+  mutants.emplace_back("Latin-1 bytes", bytes.substr(0, firstLine + 1) + "\xE9\xE8\xFC\xB0\n" +
+                                            bytes.substr(std::min(firstLine + 1, bytes.size())));
+
+  // Extremely long tokens where numbers belong: 3 MB of digits, and a 3 MB run of signs.
+  if (!reals.empty())
+  {
+    mutants.emplace_back("3 MB number",
+                         replaceWord(bytes, reals.front(), std::string(3000000, '9') + ".5"));
+    mutants.emplace_back("3 MB of signs",
+                         replaceWord(bytes, reals.front(), std::string(3000000, '-')));
+  }
+
+  // Deeply nested markup after the first line, NUL bytes, and the file twice over.
+  std::string nested;
+  for (int k = 0; k < 100000; ++k)
+  {
+    nested += "<a>";
+  }
+  mutants.emplace_back("deeply nested markup",
+                       bytes.substr(0, firstLine + 1) + nested + "\n" +
+                           bytes.substr(std::min(firstLine + 1, bytes.size())));
+  mutants.emplace_back("NUL bytes", bytes.substr(0, bytes.size() / 2) + std::string(1000, '\0') +
+                                        bytes.substr(bytes.size() / 2));
+  mutants.emplace_back("twice over", bytes + bytes);
   return mutants;
 }
 
@@ -515,6 +572,23 @@ TEST(MalformedInput, LongPolygonsAndAttributesAreReadInLinearTime)
   EXPECT_LT(outcome.seconds, timeBound(vtu.size()));
 }
 
+TEST(MalformedInput, DeeplyNestedXmlIsRefusedOrReadQuickly)
+{
+  // A million nested elements inside the root: a recursive parser would run out of stack.
+  std::string  vtu  = readBytes(testmesh::DataFile("vtk/linear_cells_ascii.vtu"));
+  const size_t root = vtu.find('>', vtu.find("<VTKFile")) + 1;
+  std::string  open, close;
+  for (int k = 0; k < 1000000; ++k)
+  {
+    open += "<a>";
+    close += "</a>";
+  }
+  vtu.insert(root, open + close);
+  const std::string path = testmesh::TempPath("nested.vtu");
+  writeBytes(path, vtu);
+  expectCleanOutcome(readWith("vtu", path), vtu.size(), "nested VTU");
+}
+
 TEST(MalformedInput, HugeBRepCountsAreRefusedBeforeTheKernelLoops)
 {
   const std::string text = boxBRep();
@@ -613,11 +687,16 @@ TEST(MalformedInput, RegressionFilesAreReadCorrectlyOrRefusedQuickly)
 
 TEST(MalformedInput, MissingAndNonRegularFilesAreRefused)
 {
+  // A FIFO would block a reader that opens it until somebody writes into it.
   const std::string folder = testmesh::TempPath("folder.stl");
+  const std::string fifo   = testmesh::TempPath("fifo.stl");
   std::filesystem::create_directories(folder);
-  for (const char* format : {"stl", "ply", "obj", "nas", "msh", "vtu", "brep", "step"})
+  std::filesystem::remove(fifo);
+  ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+  for (const char* format : {"stl", "ply", "obj", "nas", "msh", "vtu", "brep", "step", "jt"})
   {
-    for (const std::string& path : {testmesh::TempPath(std::string("missing.") + format), folder})
+    for (const std::string& path :
+         {testmesh::TempPath(std::string("missing.") + format), folder, fifo})
     {
       const Outcome outcome = readWith(format, path);
       EXPECT_FALSE(outcome.isRead) << format << " " << path;
@@ -677,8 +756,6 @@ TEST(MalformedInput, TheToolReportsEveryRefusalInOneLineNamingTheFile)
   }
 }
 
-#endif
-
 TEST(MalformedInput, TheToolReadsEveryRegressionFileOrRefusesItInOurWords)
 {
   // The tool's last resort answers ("the modelling kernel failed", "an internal error")
@@ -713,3 +790,38 @@ TEST(MalformedInput, TheToolReadsEveryRegressionFileOrRefusesItInOurWords)
   }
   EXPECT_GE(nbFiles, 10);
 }
+
+TEST(MalformedInput, TheToolRefusesPipesFoldersAndEmptyFilesAtOnce)
+{
+  // Opening a pipe to read would wait for a writer, and Ctrl-C with it.
+  const char* const extensions[] = {"stl", "ply", "obj",  "nas",  "msh",
+                                    "vtp", "vtu", "brep", "step", "jt"};
+  for (size_t e = 0; e < std::size(extensions); ++e)
+  {
+    const std::string kind  = e % 2 == 0 ? "folder" : "empty";
+    const std::string pipe  = testmesh::TempPath(std::string("tool-pipe.") + extensions[e]);
+    const std::string other = testmesh::TempPath("tool-" + kind + "." + extensions[e]);
+    std::filesystem::remove_all(pipe);
+    std::filesystem::remove_all(other);
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0600));
+    if (kind == "folder")
+    {
+      std::filesystem::create_directories(other);
+    }
+    else
+    {
+      writeBytes(other, std::string());
+    }
+    for (const std::string& path : {pipe, other})
+    {
+      std::string errors;
+      double      seconds = 0.0;
+      EXPECT_EQ(1, runTool("info \"" + path + "\"", errors, seconds)) << path;
+      EXPECT_LT(seconds, 2.0 + timeBound(0)) << path;
+      EXPECT_EQ(errors.size() - 1, errors.find('\n')) << path << ": " << errors;
+      EXPECT_NE(std::string::npos, errors.find(path)) << errors;
+    }
+  }
+}
+
+#endif

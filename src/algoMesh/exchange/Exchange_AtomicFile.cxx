@@ -34,6 +34,27 @@ mode_t currentUmask()
   return 022;
 }
 
+//! Opens a device or a pipe for writing. Opening a pipe that no process reads from would
+//! block until one does, deaf to Ctrl-C: it fails at once instead (ENXIO), and the file
+//! is switched back to blocking writes once open.
+FILE* openInPlace(const std::string& path)
+{
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+  {
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr)
+  {
+    const int code = errno;
+    ::close(fd);
+    errno = code;
+  }
+  return file;
+}
+
 } // namespace
 
 Exchange_AtomicFile::Exchange_AtomicFile(const std::string& target, const Access access)
@@ -61,7 +82,7 @@ Exchange_AtomicFile::Exchange_AtomicFile(const std::string& target, const Access
   if (m_isInPlace && access == Access_Stream)
   {
     m_tempPath = m_target;
-    m_file     = std::fopen(m_target.c_str(), "wb");
+    m_file     = openInPlace(m_target);
     if (m_file == nullptr)
     {
       setSystemError(errno);
@@ -192,7 +213,7 @@ bool Exchange_AtomicFile::Commit()
 bool Exchange_AtomicFile::copyToTarget()
 {
   FILE* in  = std::fopen(m_tempPath.c_str(), "rb");
-  FILE* out = in != nullptr ? std::fopen(m_target.c_str(), "wb") : nullptr;
+  FILE* out = in != nullptr ? openInPlace(m_target) : nullptr;
   bool  ok  = out != nullptr;
   if (!ok)
   {
@@ -264,6 +285,9 @@ void Exchange_AtomicFile::setSystemError(const int code)
     break;
   case EIO:
     m_error = "input/output error";
+    break;
+  case ENXIO:
+    m_error = "no process is reading from the pipe";
     break;
   default:
     m_error = code != 0 ? std::strerror(code) : "writing failed";

@@ -85,12 +85,17 @@ bool Exchange_OBJScan::Perform(const std::string& path)
   m_error.clear();
   m_warnings.clear();
   m_badLibraries.clear();
+  // Checked before opening: opening a pipe would wait for a writer.
+  std::string reason = "cannot be opened";
+  if (!Exchange_InputCheck::CheckRegularFile(path, ~std::uintmax_t(0), reason))
+  {
+    m_error = "The file cannot be read: " + reason + ".";
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in.is_open())
   {
-    std::string reason = "cannot be opened";
-    Exchange_InputCheck::CheckRegularFile(path, ~std::uintmax_t(0), reason);
-    m_error = "The file cannot be read: " + reason + ".";
+    m_error = "The file cannot be read: cannot be opened.";
     return false;
   }
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();

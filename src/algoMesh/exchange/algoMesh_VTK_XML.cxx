@@ -771,11 +771,15 @@ bool checkBlockHeaders(const std::string& text, std::string& reason)
 //! Checks that no tag or comment before the appended data is longer than VTK's XML
 //! parser takes in linear time: it parses the file in blocks and starts a token that
 //! spans blocks again with every block, so its time grows with the square of the token.
+//! Also checks the nesting depth: VTK builds and frees its element tree recursively, and a
+//! file nesting elements thousands deep overflows the stack (VTK files nest fewer than 10).
 bool checkTokenLengths(const std::string& text, std::string& reason)
 {
   const size_t THE_TOKEN_LIMIT = size_t(1) << 20;
+  const int    THE_DEPTH_LIMIT = 256;
   const size_t appended        = text.find("<AppendedData");
   const size_t end             = appended == std::string::npos ? text.size() : appended;
+  int          depth           = 0;
   for (size_t open = text.find('<'); open < end; open = text.find('<', open + 1))
   {
     const size_t close = text.find('>', open);
@@ -787,6 +791,16 @@ bool checkTokenLengths(const std::string& text, std::string& reason)
     if (close == std::string::npos)
     {
       break;
+    }
+    const char kind = open + 1 < close ? text[open + 1] : '/';
+    if (kind == '/')
+    {
+      --depth;
+    }
+    else if (kind != '!' && kind != '?' && text[close - 1] != '/' && ++depth > THE_DEPTH_LIMIT)
+    {
+      reason = "The file nests XML elements more than 256 deep.";
+      return false;
     }
     open = close;
   }

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <fstream>
 
+#include <sys/stat.h>
+
 IMPLEMENT_STANDARD_RTTIEXT(JtData_Model, Standard_Transient)
 
 namespace
@@ -125,6 +127,13 @@ bool JtData_Model::Read(const TCollection_AsciiString& path, std::string& error)
 {
   // 1. The file and its header.
   myPath = path;
+  // Checked before opening: opening a pipe would wait for a writer.
+  struct stat info;
+  if (::stat(path.ToCString(), &info) == 0 && !S_ISREG(info.st_mode))
+  {
+    error = "cannot open '" + std::string(path.ToCString()) + "': not a regular file";
+    return false;
+  }
   std::ifstream stream(path.ToCString(), std::ios::binary);
   if (!stream)
   {
