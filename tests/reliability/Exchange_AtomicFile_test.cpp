@@ -11,6 +11,7 @@
 #include <algoMesh_VTK_XML.hxx>
 
 #include <ActAPI_RecordingNotifier.hxx>
+#include <CancelProbe.hxx>
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,11 @@
 #include <thread>
 #include <chrono>
 
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 using namespace quorin;
 
@@ -253,3 +258,73 @@ TEST(Exchange_AtomicFile, TwoWritersOfOnePathLeaveOneCompleteFile)
         << read->NbTriangles();
   }
 }
+
+#ifdef QUORIN_TOOL
+namespace
+{
+
+//! Runs `quorin-mesh convert input output`, sending Ctrl-C (SIGINT) after `delay` seconds
+//! when it is not negative; answers the exit code, the error output and the seconds from
+//! the signal (or from the start) to the exit.
+int convert(const std::string& input,
+            const std::string& output,
+            const double       delay,
+            std::string&       errors,
+            double&            seconds)
+{
+  const std::string          errorFile = testmesh::TempPath("convert-errors.txt");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  std::vector<std::string> words = {QUORIN_TOOL, "convert", input, output};
+  std::vector<char*>       argv;
+  for (std::string& word : words)
+  {
+    argv.push_back(&word[0]);
+  }
+  argv.push_back(nullptr);
+  pid_t      pid   = 0;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(0, posix_spawn(&pid, QUORIN_TOOL, &actions, nullptr, argv.data(), environ));
+  posix_spawn_file_actions_destroy(&actions);
+  auto from = start;
+  if (delay >= 0.0)
+  {
+    std::this_thread::sleep_for(std::chrono::duration<double>(delay));
+    from = std::chrono::steady_clock::now();
+    ::kill(pid, SIGINT);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+  errors  = readBytes(errorFile);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+} // namespace
+
+TEST(Exchange_AtomicFile, CtrlCStopsAVtkXmlConversionAtOnceAndLeavesNoFile)
+{
+  // 360,000 triangles; the signal comes at 85 % of an uninterrupted run, in the encoding.
+  const std::string input = testmesh::TempPath("ctrl-c-input.stl");
+  ASSERT_EQ(ExportStatus_Ok, algoMesh_STL::Write(testmesh::Sphere(1.0, 600, 300), input.c_str(),
+                                                 ActAPI_ProgressEntry(), true));
+  for (const char* extension : {".vtp", ".vtu"})
+  {
+    const std::string folder = freshFolder("ctrl-c");
+    const std::string output = folder + "/out" + extension;
+    std::string       errors;
+    double            whole = 0.0, latency = 0.0;
+    ASSERT_EQ(0, convert(input, output, -1.0, errors, whole)) << errors;
+    std::filesystem::remove(output);
+
+    EXPECT_EQ(130, convert(input, output, 0.85 * whole, errors, latency)) << extension;
+    EXPECT_NE(std::string::npos, errors.find("interrupted")) << errors;
+    EXPECT_TRUE(filesIn(folder).empty()) << extension;
+    EXPECT_LT(latency, testmesh::CancelBound())
+        << extension << ": stopped " << latency << " s after Ctrl-C (whole run " << whole << " s)";
+  }
+}
+#endif
