@@ -36,6 +36,23 @@ void sendError(const ActAPI_ProgressEntry& progress, const char* text)
   progress.SendLogMessage(message);
 }
 
+//! Welds the triangulations of `faces` into `welded`; false on cancellation.
+bool weld(const TopoDS_Shape&           faces,
+          const algoMesh_ProgressScope& progress,
+          Handle(Poly_Triangulation) & welded)
+{
+  // The welding structures go before the healing starts: freeing them takes a good part of
+  // a second on a million triangles, which would otherwise come after a cancellation.
+  algoMesh_Conglomerate conglomerate;
+  if (!conglomerate.Build(faces, algoMesh_Conglomerate::Mode_CoherentAndPlain, false,
+                          progress.Entry()))
+  {
+    return false;
+  }
+  welded = conglomerate.GetPlain();
+  return true;
+}
+
 } // namespace
 
 algoMesh_FillHoles::algoMesh_FillHoles(const TopoDS_Shape&  shape,
@@ -63,14 +80,12 @@ bool algoMesh_FillHoles::Perform()
 
   // 2. Weld their triangulations into one mesh.
   algoMesh_ProgressScope progress(m_progress, "Filling holes");
-  algoMesh_Conglomerate  conglomerate;
-  if (!conglomerate.Build(faces, algoMesh_Conglomerate::Mode_CoherentAndPlain, false,
-                          progress.Next(THE_WELD_SHARE).Entry()))
+  Handle(Poly_Triangulation) welded;
+  if (!weld(faces, progress.Next(THE_WELD_SHARE), welded))
   {
     algoMesh_ReportCancelled(m_progress);
     return false;
   }
-  const Handle(Poly_Triangulation)& welded = conglomerate.GetPlain();
 
   // 3. Without a mesh there are no holes to fill.
   if (welded.IsNull() || welded->NbTriangles() == 0)
