@@ -88,7 +88,7 @@ bool algoMesh_VTKDecimatePro::performWithProgress(const Handle(Poly_Triangulatio
   // 4. Back to a kernel mesh.
   vtkSmartPointer<vtkPolyData> result = vtkSmartPointer<vtkPolyData>::New();
   result->ShallowCopy(decimator->GetOutput());
-  if (!algoMesh_Convert::FromVTK(result, output))
+  if (!algoMesh_Convert::FromVTK(result, output, progress.Next(1.0).Entry()))
   {
     return false;
   }

@@ -73,7 +73,7 @@ bool algoMesh_VTKQuadricDecimation::performWithProgress(const Handle(Poly_Triang
   // 4. Back to a kernel mesh.
   vtkSmartPointer<vtkPolyData> result = vtkSmartPointer<vtkPolyData>::New();
   result->ShallowCopy(decimator->GetOutput());
-  if (!algoMesh_Convert::FromVTK(result, output))
+  if (!algoMesh_Convert::FromVTK(result, output, progress.Next(1.0).Entry()))
   {
     return false;
   }

@@ -91,7 +91,7 @@ bool algoMesh_Heal::DoVTK(const Handle(Poly_Triangulation) & mesh,
   // 3. Convert the cleaned mesh back.
   vtkNew<vtkPolyData> output;
   output->ShallowCopy(cleaner->GetOutput());
-  if (!algoMesh_Convert::FromVTK(output, result))
+  if (!algoMesh_Convert::FromVTK(output, result, progress.Next(1.0).Entry()))
   {
     return false;
   }

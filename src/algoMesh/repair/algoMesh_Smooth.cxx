@@ -207,11 +207,17 @@ bool algoMesh_Smooth::DoOpenMesh(const Handle(Poly_Triangulation) & mesh,
   bool isConverted = false;
   try
   {
-    isConverted = algoMesh_Convert::FromOpenMesh(openMesh, smoothed);
+    isConverted =
+        algoMesh_Convert::FromOpenMesh(openMesh, smoothed, progressScope.Next(1.0).Entry());
   }
   catch (const std::exception&)
   {
     isConverted = false;
+  }
+  if (progressScope.IsCancelled())
+  {
+    algoMesh_ReportCancelled(progress);
+    return false;
   }
   if (!isConverted)
   {
@@ -273,8 +279,13 @@ bool algoMesh_Smooth::DoVTK(const Handle(Poly_Triangulation) & mesh,
 
   // 3. Convert the output back.
   Handle(Poly_Triangulation) smoothed;
-  if (!algoMesh_Convert::FromVTK(polyData, smoothed))
+  if (!algoMesh_Convert::FromVTK(polyData, smoothed, progressScope.Next(1.0).Entry()))
   {
+    if (progressScope.IsCancelled())
+    {
+      algoMesh_ReportCancelled(progress);
+      return false;
+    }
     sendError(progress, "Cannot convert the smoothed mesh to a persistent form.");
     return false;
   }
