@@ -12,6 +12,7 @@
 #include <algoMesh_Convert.hxx>
 #include <algoMesh_ConvexHull.hxx>
 #include <algoMesh_DeviationCheckCADMesh.hxx>
+#include <algoMesh_Extent.hxx>
 #include <algoMesh_FillHoles.hxx>
 #include <algoMesh_Heal.hxx>
 #include <algoMesh_NodesMerger.hxx>
@@ -89,23 +90,6 @@ algoMesh_QualityMetricType metricOf(const std::string& name)
     known += (known.empty() ? "" : ", ") + std::string(metric);
   }
   throw py::value_error("unknown metric '" + name + "'; known: " + known);
-}
-
-double diagonalOf(const TopoDS_Shape& shape)
-{
-  Bnd_Box box;
-  BRepBndLib::Add(shape, box, false);
-  return box.IsVoid() ? 0.0 : box.CornerMin().Distance(box.CornerMax());
-}
-
-double diagonalOf(const Handle(Poly_Triangulation) & mesh)
-{
-  Bnd_Box box;
-  for (int n = 1; n <= mesh->NbNodes(); ++n)
-  {
-    box.Add(mesh->Node(n));
-  }
-  return box.IsVoid() ? 0.0 : box.CornerMin().Distance(box.CornerMax());
 }
 
 void requirePositive(const double value, const char* name)
@@ -569,7 +553,7 @@ PyMesh FillHoles(const py::object& meshOrShape, double holeSize, const py::objec
   }
   if (holeSize == 0.0)
   {
-    holeSize = diagonalOf(shape);
+    holeSize = algoMesh_Extent::Diagonal(shape);
   }
   Handle(Poly_Triangulation) result;
   RunLibraryCall(progress, "hole filling failed",
@@ -612,7 +596,7 @@ PyMesh Wrap(const py::object& meshOrShape, double size, const py::object& progre
   }
   if (size == 0.0)
   {
-    size = 0.005 * (isMesh ? diagonalOf(mesh) : diagonalOf(shape));
+    size = 0.005 * (isMesh ? algoMesh_Extent::Diagonal(mesh) : algoMesh_Extent::Diagonal(shape));
   }
   Handle(Poly_Triangulation) result;
   RunLibraryCall(progress, "wrapping failed",
