@@ -81,7 +81,7 @@ int RunConvert(const std::vector<std::string>& arguments)
           run.Writer = [&command, &input](const ActAPI_ProgressEntry& progress, std::string& error)
           {
             return LowerExtension(command.OutPath) == ".ply"
-                       ? WritePlyWithAttributes(input.Mesh, input.Attributes, command.OutPath,
+                       ? input.Attributes.Write(input.Mesh, command.OutPath,
                                                 command.OutEncoding != Encoding::Ascii, error)
                        : WriteVtkWithAttributes(input.Mesh, input.Attributes, command.OutPath,
                                                 progress, error);

@@ -128,7 +128,7 @@ bool readPly(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string
     input.IsPointCloud = true;
     return true;
   }
-  if (ReadPlyAttributes(input.Path, input.Mesh, input.Attributes) && !input.Attributes.IsEmpty())
+  if (input.Attributes.Read(input.Path, input.Mesh) && !input.Attributes.IsEmpty())
   {
     input.Facts.push_back("Vertex attributes: " + input.Attributes.Description());
   }
