@@ -7,19 +7,16 @@
 #include "Commands.hxx"
 
 #include <algoMesh_BoundaryEdges.hxx>
+#include <algoMesh_DecimationDefects.hxx>
 #include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
-
-#include <BVHTools_IntersectMeshMesh.hxx>
-#include <BVHTools_TriangleSet.hxx>
 
 #include <Standard_Failure.hxx>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <map>
 #include <memory>
 
 namespace cli
@@ -84,30 +81,10 @@ bool isDecimationKey(std::string word)
 //! "B boundary edges, N non-manifold edges, P self-intersecting pairs" of a mesh.
 std::string defects(const Handle(Poly_Triangulation) & mesh)
 {
-  std::map<std::pair<int, int>, int> uses;
-  for (int t = 1; t <= mesh->NbTriangles(); ++t)
-  {
-    int n[3];
-    mesh->Triangle(t).Get(n[0], n[1], n[2]);
-    for (int k = 0; k < 3; ++k)
-    {
-      ++uses[std::minmax(n[k], n[(k + 1) % 3])];
-    }
-  }
-  int boundary = 0, nonManifold = 0;
-  for (const auto& edge : uses)
-  {
-    boundary += edge.second == 1;
-    nonManifold += edge.second > 2;
-  }
-  Handle(BVHTools::TriangleSet) set = new BVHTools::TriangleSet(mesh);
-  BVHTools::IntersectMeshMesh intersection(2, set, set, true);
-  const size_t                pairs = intersection.Perform() ? intersection.Result().size() / 2 : 0;
-  char                        text[160];
-  std::snprintf(text, sizeof(text),
-                "%d boundary edges, %d non-manifold edges, %zu self-intersecting pairs", boundary,
-                nonManifold, pairs);
-  return text;
+  const quorin::algoMesh_DecimationDefects counts = quorin::algoMesh_DecimationDefects::Count(mesh);
+  return std::to_string(counts.NbBoundaryEdges) + " boundary edges, " +
+         std::to_string(counts.NbNonManifoldEdges) + " non-manifold edges, " +
+         std::to_string(counts.NbCrossingPairs) + " self-intersecting pairs";
 }
 } // namespace
 
@@ -203,11 +180,12 @@ int RunDecimate(const std::vector<std::string>& arguments)
         }
         bool isDecimated = false;
         {
-          // The decimation filters take no cancellation; no file is open while they run.
+          // The filters report their progress, but some poll for cancellation only between
+          // their own passes; no file is open while they run, so Ctrl-C ends the process.
           const ExitOnInterrupt watch(run.Notifier());
-          isDecimated = driver->Perform(input.Mesh, run.Result);
+          isDecimated = driver->Perform(input.Mesh, run.Result, run.Progress());
         }
-        if (!isDecimated || run.Result->NbTriangles() == 0)
+        if (!isDecimated || run.Result.IsNull() || run.Result->NbTriangles() == 0)
         {
           return Fail("decimation left no triangles or failed");
         }

@@ -55,20 +55,16 @@ int RunMeshCommand(const MeshCommand& command, const MeshStep& step, const Prepa
       return *stop;
     }
   }
-  MeshInput input;
-  if (command.IsShapeInput)
+  MeshInput   input;
+  std::string error;
+  const bool  isRead =
+      command.IsShapeInput
+           ? LoadShapeInput(command.InPath, run.Progress(), input, error)
+           : LoadMeshInput(command.InPath, command.Options, run.Progress(), input, error);
+  if (!isRead)
   {
-    std::string error;
-    if (!LoadShapeInput(command.InPath, run.Progress(), input, error))
-    {
-      run.Notifier()->EndPhases();
-      return Fail(error, run.Notifier()->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
-    }
-  }
-  else if (const std::optional<int> failed =
-               LoadForCommand(command.InPath, command.Options, run.Progress(), input))
-  {
-    return *failed;
+    run.Notifier()->EndPhases();
+    return Fail(error, run.Notifier()->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
   }
 
   // 4. Run the step.
@@ -82,14 +78,14 @@ int RunMeshCommand(const MeshCommand& command, const MeshStep& step, const Prepa
     return Exit_Ok;
   }
 
-  // 5. Write.
+  // 5. Write; writers that set no text of their own show this one.
   run.Notifier()->BeginPhase(1.0);
-  std::string error;
-  const bool  isWritten =
+  run.Notifier()->SetProgressMessage("Writing");
+  const bool isWritten =
       run.Writer ? run.Writer(run.Progress(), error)
-       : command.FieldOption != nullptr
-           ? SaveCellFields(input.Mesh, run.Fields, command.OutPath, run.Progress(), error)
-           : SaveMesh(run.Result, command.OutPath, command.OutEncoding, run.Progress(), error);
+      : command.FieldOption != nullptr
+          ? SaveCellFields(input.Mesh, run.Fields, command.OutPath, run.Progress(), error)
+          : SaveMesh(run.Result, command.OutPath, command.OutEncoding, run.Progress(), error);
   run.Notifier()->EndPhases();
   if (!isWritten)
   {
