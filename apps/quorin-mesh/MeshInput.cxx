@@ -462,6 +462,27 @@ bool readJt(MeshInput&                  input,
   return true;
 }
 
+// A fresh input for `path`, with its size, when it is a readable regular file.
+bool startInput(const std::string& path, MeshInput& input, std::string& error)
+{
+  input      = MeshInput();
+  input.Path = path;
+  std::error_code status;
+  if (!std::filesystem::is_regular_file(path, status))
+  {
+    error = "cannot open '" + path +
+            "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
+    return false;
+  }
+  if (access(path.c_str(), R_OK) != 0)
+  {
+    error = "cannot read '" + path + "': permission denied";
+    return false;
+  }
+  input.FileSize = std::filesystem::file_size(path, status);
+  return true;
+}
+
 // Tells on standard error that a file is read by its content, not by its extension.
 void noteContent(const std::string&   path,
                  const std::string&   extension,
@@ -508,22 +529,11 @@ bool LoadMeshInput(const std::string&          path,
                    MeshInput&                  input,
                    std::string&                error)
 {
-  // 1. Check that the file exists, is a regular file, and has a known extension.
-  input      = MeshInput();
-  input.Path = path;
-  std::error_code status;
-  if (!std::filesystem::is_regular_file(path, status))
+  // 1. Check that the file exists and is a readable regular file.
+  if (!startInput(path, input, error))
   {
-    error = "cannot open '" + path +
-            "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
     return false;
   }
-  if (access(path.c_str(), R_OK) != 0)
-  {
-    error = "cannot read '" + path + "': permission denied";
-    return false;
-  }
-  input.FileSize        = std::filesystem::file_size(path, status);
   std::string extension = LowerExtension(path);
 
   // 2. A content that shows another format than the extension's wins.
@@ -696,21 +706,10 @@ bool LoadShapeInput(const std::string&          path,
                     MeshInput&                  input,
                     std::string&                error)
 {
-  input      = MeshInput();
-  input.Path = path;
-  std::error_code status;
-  if (!std::filesystem::is_regular_file(path, status))
+  if (!startInput(path, input, error))
   {
-    error = "cannot open '" + path +
-            "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
     return false;
   }
-  if (access(path.c_str(), R_OK) != 0)
-  {
-    error = "cannot read '" + path + "': permission denied";
-    return false;
-  }
-  input.FileSize                = std::filesystem::file_size(path, status);
   const SniffedFormat sniffed   = SniffFormat(path);
   std::string         extension = LowerExtension(path);
   if ((sniffed.Name == "STEP" || sniffed.Name == "BREP") &&
