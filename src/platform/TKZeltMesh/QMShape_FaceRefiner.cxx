@@ -407,8 +407,9 @@ bool QMShape_FaceRefiner::chooseMidpoint(
     const int a, const int b, const EdgeRecord& record, gp_Pnt2d& uv, gp_Pnt& point) const
 {
   // The two triangles the split makes on each side of the edge, with the new node at uv;
-  // a new node near a corner (where the parametrisation is stretched, the parameter middle
-  // may lie far from the chord) would leave a sliver, which counts as a fold.
+  // a new node near one of the edge's ends, or near any corner of a triangle at a pole
+  // (where the parametrisation is stretched, the parameter middle may lie far from the
+  // chord), would leave a sliver, which counts as a fold.
   const double length     = m_points[a].Distance(m_points[b]);
   const auto   splitFolds = [&](const gp_Pnt2d& at, const gp_Pnt& atPoint)
   {
@@ -421,7 +422,9 @@ bool QMShape_FaceRefiner::chooseMidpoint(
       const std::array<int, 3>& tri = m_triangles[t];
       for (int k = 0; k < 3; ++k)
       {
-        if (m_points[tri[k]].Distance(atPoint) < 0.3 * length)
+        const bool nearPole = m_singular[tri[0]] || m_singular[tri[1]] || m_singular[tri[2]];
+        if ((tri[k] == a || tri[k] == b || nearPole) &&
+            m_points[tri[k]].Distance(atPoint) < 0.3 * length)
         {
           return true;
         }

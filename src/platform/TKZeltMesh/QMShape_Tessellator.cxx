@@ -8,6 +8,7 @@
 
 #include <BRepBndLib.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
+#include <IMeshTools_Parameters.hxx>
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
@@ -130,9 +131,20 @@ void QMShape_Tessellator::Perform()
     return;
   }
 
-  // 2. First pass: the kernel's mesher resolves curvature and edge conformity.
-  BRepMesh_IncrementalMesh(m_shape, m_deflection, Standard_False, m_parameters.EffAngle,
-                           Standard_True);
+  // 2. First pass: the kernel's mesher resolves curvature and edge conformity. With a size
+  // to mesh to, the edges take twice the angle (at most 60 degrees): their polygon nodes
+  // stay fixed through the remeshing, and the angle alone divides a small fillet's arc
+  // into many short segments that fan into slivers against edges of the size; the chordal
+  // deflection still bounds their distance to the curve.
+  IMeshTools_Parameters first;
+  first.Deflection    = m_deflection;
+  first.AngleInterior = m_parameters.EffAngle;
+  first.Angle =
+      m_parameters.EffMaxSize < QMData_MeshParameters::Unset()
+          ? std::max(m_parameters.EffAngle, std::min(2.0 * m_parameters.EffAngle, M_PI / 3.0))
+          : m_parameters.EffAngle;
+  first.InParallel = Standard_True;
+  BRepMesh_IncrementalMesh(m_shape, first);
 
   // 3. Refine and optimise the faces, and store the results.
   m_isDone = refineFaces();
