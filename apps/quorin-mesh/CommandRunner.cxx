@@ -73,36 +73,44 @@ int RunMeshCommand(const MeshCommand& command, const MeshStep& step, const Prepa
   {
     return *stop;
   }
-  if (command.OutPath.empty())
+
+  if (!command.OutPath.empty())
   {
-    return Exit_Ok;
+    // 5. Write; writers that set no text of their own show this one.
+    run.Notifier()->BeginPhase(1.0);
+    run.Notifier()->SetProgressMessage("Writing");
+    const bool isWritten =
+        run.Writer ? run.Writer(run.Progress(), error)
+        : command.FieldOption != nullptr
+            ? SaveCellFields(input.Mesh, run.Fields, command.OutPath, run.Progress(), error)
+            : SaveMesh(run.Result, command.OutPath, command.OutEncoding, run.Progress(), error);
+    run.Notifier()->EndPhases();
+    if (!isWritten)
+    {
+      return Fail(error, run.Notifier()->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
+    }
+    if (command.FieldOption != nullptr)
+    {
+      run.Print("Wrote %s\n", command.OutPath.c_str());
+    }
+    else
+    {
+      run.Print("Wrote %s (%s)%s\n", command.OutPath.c_str(), description.c_str(),
+                run.WroteDetail.c_str());
+    }
+    for (const std::string& line : run.AfterWrite)
+    {
+      run.Print("%s\n", line.c_str());
+    }
   }
 
-  // 5. Write; writers that set no text of their own show this one.
-  run.Notifier()->BeginPhase(1.0);
-  run.Notifier()->SetProgressMessage("Writing");
-  const bool isWritten =
-      run.Writer ? run.Writer(run.Progress(), error)
-      : command.FieldOption != nullptr
-          ? SaveCellFields(input.Mesh, run.Fields, command.OutPath, run.Progress(), error)
-          : SaveMesh(run.Result, command.OutPath, command.OutEncoding, run.Progress(), error);
-  run.Notifier()->EndPhases();
-  if (!isWritten)
+  // 6. Finish.
+  if (run.Finish)
   {
-    return Fail(error, run.Notifier()->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
-  }
-  if (command.FieldOption != nullptr)
-  {
-    run.Print("Wrote %s\n", command.OutPath.c_str());
-  }
-  else
-  {
-    run.Print("Wrote %s (%s)%s\n", command.OutPath.c_str(), description.c_str(),
-              run.WroteDetail.c_str());
-  }
-  for (const std::string& line : run.AfterWrite)
-  {
-    run.Print("%s\n", line.c_str());
+    if (const std::optional<int> stop = run.Finish(run))
+    {
+      return *stop;
+    }
   }
   return Exit_Ok;
 }

@@ -68,6 +68,9 @@ public:
   std::string WroteDetail;
   //! Lines printed after the "Wrote" line.
   std::vector<std::string> AfterWrite;
+  //! Work done last, after the result is written (further files of the command); answers
+  //! nothing to end well, or the exit code to stop with.
+  std::function<std::optional<int>(CommandRun& run)> Finish;
 
 private:
   Handle(CliNotifier) m_notifier;
@@ -82,7 +85,8 @@ using MeshStep = std::function<std::optional<int>(CommandRun& run, MeshInput& in
 using PrepareStep = std::function<std::optional<int>(CommandRun& run)>;
 
 //! Runs the command: 1. checks the output, 2. prepares, 3. reads the input, 4. runs the
-//! step, 5. writes the result and prints "Wrote PATH (FORMAT)" ("Wrote PATH" for fields).
+//! step, 5. writes the result and prints "Wrote PATH (FORMAT)" ("Wrote PATH" for fields),
+//! 6. runs the step's Finish.
 //! @return the exit code of the command
 int RunMeshCommand(const MeshCommand& command,
                    const MeshStep&    step,
