@@ -32,8 +32,8 @@ int CommandRun::Fail(const std::string& what) const
 int RunMeshCommand(const MeshCommand& command, const MeshStep& step, const PrepareStep& prepare)
 {
   // 1. Refuse an output we cannot write before spending time on the input.
-  std::string description;
-  if (!command.OutPath.empty())
+  std::string description = command.OutFormat != nullptr ? command.OutFormat : "";
+  if (!command.OutPath.empty() && command.OutFormat == nullptr)
   {
     const std::optional<int> refused =
         command.FieldOption != nullptr

@@ -33,6 +33,9 @@ struct MeshCommand
   //! The output takes the input mesh with cell fields (.vtp or .vtu), named by this option
   //! in the messages ("--out"); null for a mesh output.
   const char* FieldOption = nullptr;
+  //! The output's format ("BREP") when the command checks the output and writes it itself
+  //! (the step sets the run's Writer); null for the formats SaveMesh writes.
+  const char* OutFormat = nullptr;
 
   //! Shares of the bar for reading and for the step; writing takes the rest.
   double ReadShare = 0.3;
