@@ -4,6 +4,7 @@
 
 #include <algoMesh.hxx>
 
+#include <algoMesh_HugePageAllocator.hxx>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -128,13 +129,14 @@ private:
   int32_t otherPoints(int32_t cell, const int32_t*& pts) const;
   void    grow(int32_t pt, int32_t extra);
 
-  std::vector<unsigned char> myTypes;      //!< per cell
-  std::vector<unsigned char> myEdited;     //!< per cell: deleted or rewired since Load
-  std::vector<int32_t>       myCorners;    //!< 3 per cell: triangle corners, else [0] = other index
-  std::vector<int64_t>       myOtherStart; //!< point lists of the other cells
-  std::vector<int32_t>       myOtherPoints;
-  std::vector<Link>          myLinks; //!< per point
-  std::vector<int32_t>       myPool;  //!< storage of all link lists
+  algoMesh_HugePageVector<unsigned char> myTypes;  //!< per cell
+  std::vector<unsigned char>             myEdited; //!< per cell: deleted or rewired since Load
+  algoMesh_HugePageVector<int32_t>
+                                myCorners; //!< 3 per cell: triangle corners, else [0] = other index
+  std::vector<int64_t>          myOtherStart; //!< point lists of the other cells
+  std::vector<int32_t>          myOtherPoints;
+  algoMesh_HugePageVector<Link> myLinks;   //!< per point
+  algoMesh_HugePageVector<int32_t> myPool; //!< storage of all link lists
 };
 
 #endif

@@ -1,5 +1,6 @@
 // Per-point lists of edges: room management.
 #include <algoMesh_EdgeTable.hxx>
+#include <algoMesh_HugePageAllocator.hxx>
 
 #include <algorithm>
 
@@ -74,8 +75,8 @@ void algoMesh_EdgeTable::makeRoom(const int32_t p)
 
 void algoMesh_EdgeTable::Release()
 {
-  myKeys      = std::vector<std::pair<int32_t, int32_t>>();
-  myLists     = std::vector<List>();
-  myPool      = std::vector<Entry>();
+  myKeys      = algoMesh_HugePageVector<std::pair<int32_t, int32_t>>();
+  myLists     = algoMesh_HugePageVector<List>();
+  myPool      = algoMesh_HugePageVector<Entry>();
   myForgotten = std::vector<unsigned char>();
 }

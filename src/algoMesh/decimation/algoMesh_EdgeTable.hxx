@@ -4,6 +4,7 @@
 
 #include <algoMesh.hxx>
 
+#include <algoMesh_HugePageAllocator.hxx>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -36,6 +37,15 @@ public:
 
   //! (smaller, larger) point ids of edge `id`.
   const std::pair<int32_t, int32_t>& Key(const int32_t id) const { return myKeys[id]; }
+
+  //! Starts fetching the key of edge `id`.
+  void PrefetchKey(const int32_t id) const { __builtin_prefetch(myKeys.data() + id); }
+
+  //! Starts fetching the list that holds the edge between `a` and `b`.
+  void PrefetchList(const int32_t a, const int32_t b) const
+  {
+    __builtin_prefetch(myLists.data() + (a < b ? a : b));
+  }
 
   //! Id of the edge between `a` and `b` (in any order), or -1 when absent.
   int32_t Find(const int32_t a, const int32_t b) const
@@ -122,10 +132,10 @@ private:
   //! of the pool with twice the room.
   void makeRoom(int32_t p);
 
-  std::vector<std::pair<int32_t, int32_t>> myKeys;      //!< key of each edge id
-  std::vector<List>                        myLists;     //!< per smaller point
-  std::vector<Entry>                       myPool;      //!< storage of all lists
-  std::vector<unsigned char>               myForgotten; //!< per point
+  algoMesh_HugePageVector<std::pair<int32_t, int32_t>> myKeys;      //!< key of each edge id
+  algoMesh_HugePageVector<List>                        myLists;     //!< per smaller point
+  algoMesh_HugePageVector<Entry>                       myPool;      //!< storage of all lists
+  std::vector<unsigned char>                           myForgotten; //!< per point
 };
 
 #endif

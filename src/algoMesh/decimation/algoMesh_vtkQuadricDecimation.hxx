@@ -5,6 +5,7 @@
 #include <algoMesh.hxx>
 
 #include <algoMesh_DecimationMesh.hxx>
+#include <algoMesh_HugePageAllocator.hxx>
 #include <algoMesh_EdgeCostQueue.hxx>
 #include <algoMesh_EdgeTable.hxx>
 
@@ -151,7 +152,7 @@ protected:
   //! Re-keys and re-costs the edges touched by collapsing `pt1Id` into `pt0Id`.
   void UpdateEdgeData(vtkIdType pt0Id, vtkIdType pt1Id);
   //! Ids of the edges that end at `pt0Id` or `pt1Id`, apart from the collapsing one.
-  void FindAffectedEdges(vtkIdType p0, vtkIdType p1, vtkIdList* edges);
+  void FindAffectedEdges(vtkIdType p0, vtkIdType p1, std::vector<int32_t>& edges);
   //! Merges `pt1Id` into `pt0Id`; answers the number of triangles deleted.
   int CollapseEdge(vtkIdType pt0Id, vtkIdType pt1Id);
   //! Chooses the attributes of the metric and their scales; sets NC.
@@ -176,26 +177,26 @@ protected:
   double TensorsWeight;
   double ActualReduction;
 
-  int                     NumberOfEdgeCollapses;
-  algoMesh_EdgeTable      Edges;     //!< edge id = insertion order, emptied after every run
-  algoMesh_EdgeCostQueue  EdgeCosts; //!< cheapest edge first
-  int                     NumberOfComponents;
-  vtkPolyData*            Mesh;              //!< the input during a run, not owned
-  algoMesh_DecimationMesh Work;              //!< the input's cells and links during a run
-  std::vector<double>     Points;            //!< the input's point coordinates during a run
-  std::vector<double>     ErrorQuadrics;     //!< 11 + 4 NC doubles per point
-  std::vector<double>     VolumeConstraints; //!< 4 doubles per point
-  int                     AttributeComponents[6];
-  double                  AttributeScale[6];
-  vtkDataArray*           AttributeArrays[6]; //!< not owned, valid during a run
-  vtkIdList*              ChangedEdges;       //!< scratch of UpdateEdgeData
-  std::vector<int32_t>    CollapseCellIds;    //!< scratch of CollapseEdge
-  std::vector<int32_t>    MovedCellPoints;    //!< scratch of CollapseEdge and FindAffectedEdges
-  std::vector<double>     TargetPoint;
-  std::vector<double>     TempQuad;
-  std::vector<double>     TempB;
-  std::vector<double>     TempAStorage;
-  std::vector<double*>    TempA; //!< row pointers into TempAStorage
+  int                             NumberOfEdgeCollapses;
+  algoMesh_EdgeTable              Edges;     //!< edge id = insertion order, emptied after every run
+  algoMesh_EdgeCostQueue          EdgeCosts; //!< cheapest edge first
+  int                             NumberOfComponents;
+  vtkPolyData*                    Mesh;              //!< the input during a run, not owned
+  algoMesh_DecimationMesh         Work;              //!< the input's cells and links during a run
+  algoMesh_HugePageVector<double> Points;            //!< the input's point coordinates during a run
+  algoMesh_HugePageVector<double> ErrorQuadrics;     //!< 11 + 4 NC doubles per point
+  std::vector<double>             VolumeConstraints; //!< 4 doubles per point
+  int                             AttributeComponents[6];
+  double                          AttributeScale[6];
+  vtkDataArray*                   AttributeArrays[6]; //!< not owned, valid during a run
+  std::vector<int32_t>            ChangedEdges;       //!< scratch of UpdateEdgeData
+  std::vector<int32_t>            CollapseCellIds;    //!< scratch of CollapseEdge
+  std::vector<int32_t> MovedCellPoints; //!< scratch of CollapseEdge and FindAffectedEdges
+  std::vector<double>  TargetPoint;
+  std::vector<double>  TempQuad;
+  std::vector<double>  TempB;
+  std::vector<double>  TempAStorage;
+  std::vector<double*> TempA; //!< row pointers into TempAStorage
 
 private:
   //! Doubles of one point quadric.
