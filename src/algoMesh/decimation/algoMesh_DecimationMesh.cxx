@@ -1,6 +1,6 @@
 // Flat cells and links of a poly data under decimation: loading, link edits, storing back.
 #include <algoMesh_DecimationMesh.hxx>
-#include <algoMesh_HugePageAllocator.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 
 #include <vtkCellType.h>
 #include <vtkPolyData.h>
@@ -108,13 +108,13 @@ void algoMesh_DecimationMesh::Store(vtkPolyData* mesh) const
 
 void algoMesh_DecimationMesh::Release()
 {
-  myTypes       = algoMesh_HugePageVector<unsigned char>();
+  myTypes       = LargeArray<unsigned char>();
   myEdited      = std::vector<unsigned char>();
-  myCorners     = algoMesh_HugePageVector<int32_t>();
+  myCorners     = LargeArray<int32_t>();
   myOtherStart  = std::vector<int64_t>();
   myOtherPoints = std::vector<int32_t>();
-  myLinks       = algoMesh_HugePageVector<Link>();
-  myPool        = algoMesh_HugePageVector<int32_t>();
+  myLinks       = LargeArray<Link>();
+  myPool        = LargeArray<int32_t>();
 }
 
 int32_t algoMesh_DecimationMesh::otherPoints(const int32_t cell, const int32_t*& pts) const

@@ -4,7 +4,7 @@
 
 #include <algoMesh.hxx>
 
-#include <algoMesh_HugePageAllocator.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -116,6 +116,9 @@ public:
   void ReplaceCellPoints(int32_t cell, const int32_t* pts);
 
 private:
+  //! Working arrays are read at random: on huge pages they spare the address-translation
+  //! misses (see algoMesh_MemoryAdvice).
+  template <class T> using LargeArray         = std::vector<T, quorin::algoMesh_LargeAllocator<T>>;
   static constexpr unsigned char THE_TRIANGLE = 5; // VTK_TRIANGLE
   static constexpr unsigned char THE_EMPTY    = 0; // VTK_EMPTY_CELL
 
@@ -129,14 +132,13 @@ private:
   int32_t otherPoints(int32_t cell, const int32_t*& pts) const;
   void    grow(int32_t pt, int32_t extra);
 
-  algoMesh_HugePageVector<unsigned char> myTypes;  //!< per cell
-  std::vector<unsigned char>             myEdited; //!< per cell: deleted or rewired since Load
-  algoMesh_HugePageVector<int32_t>
-                                myCorners; //!< 3 per cell: triangle corners, else [0] = other index
-  std::vector<int64_t>          myOtherStart; //!< point lists of the other cells
-  std::vector<int32_t>          myOtherPoints;
-  algoMesh_HugePageVector<Link> myLinks;   //!< per point
-  algoMesh_HugePageVector<int32_t> myPool; //!< storage of all link lists
+  LargeArray<unsigned char>  myTypes;      //!< per cell
+  std::vector<unsigned char> myEdited;     //!< per cell: deleted or rewired since Load
+  LargeArray<int32_t>        myCorners;    //!< 3 per cell: triangle corners, else [0] = other index
+  std::vector<int64_t>       myOtherStart; //!< point lists of the other cells
+  std::vector<int32_t>       myOtherPoints;
+  LargeArray<Link>           myLinks; //!< per point
+  LargeArray<int32_t>        myPool;  //!< storage of all link lists
 };
 
 #endif

@@ -4,7 +4,7 @@
 
 #include <algoMesh.hxx>
 
-#include <algoMesh_HugePageAllocator.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 #include <algorithm>
 #include <cstdint>
 #include <utility>
@@ -81,12 +81,20 @@ public:
     }
   }
 
-  //! Starts fetching the queued item of `id`, if any.
+  //! Starts fetching the queued item of `id`, if any, with its parent and children: the
+  //! lines its removal reads.
   void PrefetchItem(const int32_t id) const
   {
     if (static_cast<size_t>(id) < myLocations.size() && myLocations[id] >= 0)
     {
-      __builtin_prefetch(myLines.data()->Slots + 1 + myLocations[id], 1);
+      const int64_t location = myLocations[id];
+      const Item*   heap     = myLines.data()->Slots + 1;
+      __builtin_prefetch(heap + location, 1);
+      __builtin_prefetch(heap + (location - 1) / 2);
+      if (2 * location + 1 < mySize)
+      {
+        __builtin_prefetch(heap + 2 * location + 1);
+      }
     }
   }
 
@@ -94,11 +102,14 @@ public:
   void Release()
   {
     mySize      = 0;
-    myLines     = algoMesh_HugePageVector<Line>();
-    myLocations = algoMesh_HugePageVector<int32_t>();
+    myLines     = LargeArray<Line>();
+    myLocations = LargeArray<int32_t>();
   }
 
 private:
+  //! Working arrays are read at random: on huge pages they spare the address-translation
+  //! misses (see algoMesh_MemoryAdvice).
+  template <class T> using LargeArray = std::vector<T, quorin::algoMesh_LargeAllocator<T>>;
   struct Item
   {
     double  Cost;
@@ -192,9 +203,9 @@ private:
     return removed.Id;
   }
 
-  int64_t                          mySize = 0;
-  algoMesh_HugePageVector<Line>    myLines;     //!< the heap, cheapest at item 0
-  algoMesh_HugePageVector<int32_t> myLocations; //!< heap location of each id, -1 when not queued
+  int64_t             mySize = 0;
+  LargeArray<Line>    myLines;     //!< the heap, cheapest at item 0
+  LargeArray<int32_t> myLocations; //!< heap location of each id, -1 when not queued
 };
 
 #endif

@@ -1,6 +1,6 @@
 // Per-point lists of edges: room management.
 #include <algoMesh_EdgeTable.hxx>
-#include <algoMesh_HugePageAllocator.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 
 #include <algorithm>
 
@@ -75,8 +75,8 @@ void algoMesh_EdgeTable::makeRoom(const int32_t p)
 
 void algoMesh_EdgeTable::Release()
 {
-  myKeys      = algoMesh_HugePageVector<std::pair<int32_t, int32_t>>();
-  myLists     = algoMesh_HugePageVector<List>();
-  myPool      = algoMesh_HugePageVector<Entry>();
+  myKeys      = LargeArray<std::pair<int32_t, int32_t>>();
+  myLists     = LargeArray<List>();
+  myPool      = LargeArray<Entry>();
   myForgotten = std::vector<unsigned char>();
 }

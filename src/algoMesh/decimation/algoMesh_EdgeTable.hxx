@@ -4,7 +4,7 @@
 
 #include <algoMesh.hxx>
 
-#include <algoMesh_HugePageAllocator.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -94,6 +94,9 @@ public:
   void Release();
 
 private:
+  //! Working arrays are read at random: on huge pages they spare the address-translation
+  //! misses (see algoMesh_MemoryAdvice).
+  template <class T> using LargeArray = std::vector<T, quorin::algoMesh_LargeAllocator<T>>;
   struct Entry
   {
     int32_t Other; //!< the larger point id
@@ -132,10 +135,10 @@ private:
   //! of the pool with twice the room.
   void makeRoom(int32_t p);
 
-  algoMesh_HugePageVector<std::pair<int32_t, int32_t>> myKeys;      //!< key of each edge id
-  algoMesh_HugePageVector<List>                        myLists;     //!< per smaller point
-  algoMesh_HugePageVector<Entry>                       myPool;      //!< storage of all lists
-  std::vector<unsigned char>                           myForgotten; //!< per point
+  LargeArray<std::pair<int32_t, int32_t>> myKeys;      //!< key of each edge id
+  LargeArray<List>                        myLists;     //!< per smaller point
+  LargeArray<Entry>                       myPool;      //!< storage of all lists
+  std::vector<unsigned char>              myForgotten; //!< per point
 };
 
 #endif

@@ -15,7 +15,7 @@
 // makes the same choices as one working on the poly data itself; the edited cells are written
 // back once at the end.
 #include <algoMesh_vtkQuadricDecimation.hxx>
-#include <algoMesh_HugePageAllocator.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 
 #include <vtkCellArray.h>
 #include <vtkCellType.h>
@@ -374,7 +374,7 @@ void algoMesh_vtkQuadricDecimation::collapseCheapestEdges(const vtkIdType numPts
 
 void algoMesh_vtkQuadricDecimation::releaseRunData()
 {
-  ErrorQuadrics     = algoMesh_HugePageVector<double>();
+  ErrorQuadrics     = LargeArray<double>();
   VolumeConstraints = std::vector<double>();
   TargetPoint       = std::vector<double>();
   TempQuad          = std::vector<double>();
@@ -384,7 +384,7 @@ void algoMesh_vtkQuadricDecimation::releaseRunData()
   ChangedEdges      = std::vector<int32_t>();
   CollapseCellIds   = std::vector<int32_t>();
   MovedCellPoints   = std::vector<int32_t>();
-  Points            = algoMesh_HugePageVector<double>();
+  Points            = LargeArray<double>();
   Edges.Release();
   EdgeCosts.Release();
 }

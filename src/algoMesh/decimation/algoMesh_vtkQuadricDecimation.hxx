@@ -5,7 +5,7 @@
 #include <algoMesh.hxx>
 
 #include <algoMesh_DecimationMesh.hxx>
-#include <algoMesh_HugePageAllocator.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 #include <algoMesh_EdgeCostQueue.hxx>
 #include <algoMesh_EdgeTable.hxx>
 
@@ -121,6 +121,10 @@ public:
   vtkGetMacro(ActualReduction, double);
 
 protected:
+  //! Working arrays are read at random: on huge pages they spare the address-translation
+  //! misses (see algoMesh_MemoryAdvice).
+  template <class T> using LargeArray = std::vector<T, quorin::algoMesh_LargeAllocator<T>>;
+
   algoMesh_vtkQuadricDecimation();
   ~algoMesh_vtkQuadricDecimation() override;
 
@@ -177,26 +181,26 @@ protected:
   double TensorsWeight;
   double ActualReduction;
 
-  int                             NumberOfEdgeCollapses;
-  algoMesh_EdgeTable              Edges;     //!< edge id = insertion order, emptied after every run
-  algoMesh_EdgeCostQueue          EdgeCosts; //!< cheapest edge first
-  int                             NumberOfComponents;
-  vtkPolyData*                    Mesh;              //!< the input during a run, not owned
-  algoMesh_DecimationMesh         Work;              //!< the input's cells and links during a run
-  algoMesh_HugePageVector<double> Points;            //!< the input's point coordinates during a run
-  algoMesh_HugePageVector<double> ErrorQuadrics;     //!< 11 + 4 NC doubles per point
-  std::vector<double>             VolumeConstraints; //!< 4 doubles per point
-  int                             AttributeComponents[6];
-  double                          AttributeScale[6];
-  vtkDataArray*                   AttributeArrays[6]; //!< not owned, valid during a run
-  std::vector<int32_t>            ChangedEdges;       //!< scratch of UpdateEdgeData
-  std::vector<int32_t>            CollapseCellIds;    //!< scratch of CollapseEdge
-  std::vector<int32_t> MovedCellPoints; //!< scratch of CollapseEdge and FindAffectedEdges
-  std::vector<double>  TargetPoint;
-  std::vector<double>  TempQuad;
-  std::vector<double>  TempB;
-  std::vector<double>  TempAStorage;
-  std::vector<double*> TempA; //!< row pointers into TempAStorage
+  int                     NumberOfEdgeCollapses;
+  algoMesh_EdgeTable      Edges;     //!< edge id = insertion order, emptied after every run
+  algoMesh_EdgeCostQueue  EdgeCosts; //!< cheapest edge first
+  int                     NumberOfComponents;
+  vtkPolyData*            Mesh;              //!< the input during a run, not owned
+  algoMesh_DecimationMesh Work;              //!< the input's cells and links during a run
+  LargeArray<double>      Points;            //!< the input's point coordinates during a run
+  LargeArray<double>      ErrorQuadrics;     //!< 11 + 4 NC doubles per point
+  std::vector<double>     VolumeConstraints; //!< 4 doubles per point
+  int                     AttributeComponents[6];
+  double                  AttributeScale[6];
+  vtkDataArray*           AttributeArrays[6]; //!< not owned, valid during a run
+  std::vector<int32_t>    ChangedEdges;       //!< scratch of UpdateEdgeData
+  std::vector<int32_t>    CollapseCellIds;    //!< scratch of CollapseEdge
+  std::vector<int32_t>    MovedCellPoints;    //!< scratch of CollapseEdge and FindAffectedEdges
+  std::vector<double>     TargetPoint;
+  std::vector<double>     TempQuad;
+  std::vector<double>     TempB;
+  std::vector<double>     TempAStorage;
+  std::vector<double*>    TempA; //!< row pointers into TempAStorage
 
 private:
   //! Doubles of one point quadric.
