@@ -28,8 +28,9 @@
 class algoMesh_EXPORT algoMesh_EdgeTable
 {
 public:
-  //! Empties the table for points 0 .. numPoints - 1, reserving `listSizes[p]` list entries
-  //! for point p (an upper bound of the edges it will start, when known; lists grow anyway).
+  //! Empties the table for points 0 .. numPoints - 1, with room for `listSizes[p]` list
+  //! entries of point p, its head included (an upper bound of the edges it will start, when
+  //! known; lists grow anyway).
   void Reset(int32_t numPoints, const std::vector<int32_t>& listSizes, int64_t numEdges);
 
   //! Number of edges added since Reset.

@@ -210,10 +210,11 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
     return 1;
   }
 
-  // 4-6. Edges in order of first appearance; the queue pre-sized to three entries per triangle.
+  // 4-6. Edges in order of first appearance; the queue sized to them, as it never holds more
+  // (a collapse queues at most as many edges as it removes).
   NumberOfComponents = 0;
   buildEdges();
-  EdgeCosts.Reset(3 * numTris, Edges.Size());
+  EdgeCosts.Reset(Edges.Size(), Edges.Size());
 
   // 7. Attribute components of the metric.
   UpdateProgress(0.1);
