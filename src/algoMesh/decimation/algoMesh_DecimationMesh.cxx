@@ -1,6 +1,5 @@
 // Flat cells and links of a poly data under decimation: loading, link edits, storing back.
 #include <algoMesh_DecimationMesh.hxx>
-#include <algoMesh_MemoryAdvice.hxx>
 
 #include <vtkCellType.h>
 #include <vtkPolyData.h>

@@ -3,8 +3,8 @@
 #define algoMesh_DecimationMesh_HeaderFile
 
 #include <algoMesh.hxx>
-
 #include <algoMesh_MemoryAdvice.hxx>
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>

@@ -3,8 +3,8 @@
 #define algoMesh_EdgeCostQueue_HeaderFile
 
 #include <algoMesh.hxx>
-
 #include <algoMesh_MemoryAdvice.hxx>
+
 #include <algorithm>
 #include <cstdint>
 #include <utility>

@@ -1,6 +1,5 @@
 // Per-point lists of edges: room management.
 #include <algoMesh_EdgeTable.hxx>
-#include <algoMesh_MemoryAdvice.hxx>
 
 #include <algorithm>
 

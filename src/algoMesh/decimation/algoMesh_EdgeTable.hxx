@@ -3,8 +3,8 @@
 #define algoMesh_EdgeTable_HeaderFile
 
 #include <algoMesh.hxx>
-
 #include <algoMesh_MemoryAdvice.hxx>
+
 #include <cstdint>
 #include <utility>
 #include <vector>

@@ -13,9 +13,10 @@
 // merged point. The poly data is read once into flat arrays (cells, point-to-cell links, edges
 // listed per point, a heap of edge costs) that reproduce its ids and link order, so the run
 // makes the same choices as one working on the poly data itself; the edited cells are written
-// back once at the end.
+// back once at the end. A run is bound by cache misses (each collapse works on a fresh
+// neighbourhood somewhere in the arrays): the arrays sit on huge pages, and the edges a
+// collapse re-costs are requested from memory in batches before any is touched.
 #include <algoMesh_vtkQuadricDecimation.hxx>
-#include <algoMesh_MemoryAdvice.hxx>
 
 #include <vtkCellArray.h>
 #include <vtkCellType.h>

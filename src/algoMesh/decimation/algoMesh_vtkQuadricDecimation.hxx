@@ -5,9 +5,9 @@
 #include <algoMesh.hxx>
 
 #include <algoMesh_DecimationMesh.hxx>
-#include <algoMesh_MemoryAdvice.hxx>
 #include <algoMesh_EdgeCostQueue.hxx>
 #include <algoMesh_EdgeTable.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 
 #include <Standard_Integer.hxx>
 
