@@ -60,8 +60,8 @@ bool algoMesh_VTKQuadricDecimation::performWithProgress(const Handle(Poly_Triang
       vtkSmartPointer<algoMesh_vtkQuadricDecimation>::New();
   decimator->SetInputData(polyData);
   decimator->SetTargetReduction(m_reduction / 100.0);
-  algoMesh_VTKProgress decimateStep(decimator, progress.Next(THE_DECIMATE_SHARE));
-  if (!decimateStep.Update())
+  // The step takes its share when it starts: taking it moves the progress to its start.
+  if (!algoMesh_VTKProgress(decimator, progress.Next(THE_DECIMATE_SHARE)).Update())
   {
     return false;
   }
@@ -69,7 +69,7 @@ bool algoMesh_VTKQuadricDecimation::performWithProgress(const Handle(Poly_Triang
   // 3. Back to a kernel mesh.
   vtkSmartPointer<vtkPolyData> result = vtkSmartPointer<vtkPolyData>::New();
   result->ShallowCopy(decimator->GetOutput());
-  if (!algoMesh_Convert::FromVTK(result, output))
+  if (!algoMesh_Convert::FromVTK(result, output, progress.Next(1.0).Entry()))
   {
     return false;
   }
