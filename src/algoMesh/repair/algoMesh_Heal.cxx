@@ -22,6 +22,7 @@
 #include <vtkPolyDataNormals.h>
 
 #include <cmath>
+#include <utility>
 
 using namespace quorin;
 
@@ -76,18 +77,21 @@ bool algoMesh_Heal::DoVTK(const Handle(Poly_Triangulation) & mesh,
   vtkNew<vtkCleanPolyData> cleaner;
   cleaner->SetInputConnection(0, orienter->GetOutputPort(0));
 
-  algoMesh_VTKProgress fillStep(filler, progress.Next(THE_FILL_SHARE));
-  algoMesh_VTKProgress orientStep(orienter, progress.Next(THE_ORIENT_SHARE));
-  algoMesh_VTKProgress cleanStep(cleaner, progress.Next(THE_CLEAN_SHARE));
-  if (!fillStep.Update() || !orientStep.Update() || !cleanStep.Update())
+  // A step takes its share when it starts: taking it moves the progress to its start.
+  const std::pair<vtkAlgorithm*, double> steps[] = {
+      {filler, THE_FILL_SHARE}, {orienter, THE_ORIENT_SHARE}, {cleaner, THE_CLEAN_SHARE}};
+  for (const auto& [filter, share] : steps)
   {
-    return false;
+    if (!algoMesh_VTKProgress(filter, progress.Next(share)).Update())
+    {
+      return false;
+    }
   }
 
   // 3. Convert the cleaned mesh back.
   vtkNew<vtkPolyData> output;
   output->ShallowCopy(cleaner->GetOutput());
-  if (!algoMesh_Convert::FromVTK(output, result))
+  if (!algoMesh_Convert::FromVTK(output, result, progress.Next(1.0).Entry()))
   {
     return false;
   }
