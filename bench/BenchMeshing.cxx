@@ -48,6 +48,8 @@
 #include <map>
 #include <sstream>
 
+#include <unistd.h>
+
 namespace bench
 {
 namespace
@@ -156,7 +158,8 @@ bool partAndSize(const Args& args, TopoDS_Shape& part, std::string& path, double
       if (path == std::string("generated:") + generated.name)
       {
         part = generated.make();
-        path = "/tmp/quorin-bench-" + std::string(generated.name) + ".brep";
+        path = "/tmp/quorin-bench-" + std::string(generated.name) + "-" + std::to_string(getpid()) +
+               ".brep";
         BRepTools::Write(part, path.c_str());
       }
     }
@@ -220,7 +223,9 @@ int meshGmsh(const Args& args)
     std::fprintf(stderr, "gmsh is not installed (WITH_PEERS=1 scripts/install-deps.sh)\n");
     return 1;
   }
-  const std::string out = "/tmp/quorin-bench-gmsh.stl", log = "/tmp/quorin-bench-gmsh.log";
+  // Named after the process, so that runs side by side do not read each other's meshes.
+  const std::string stem = "/tmp/quorin-bench-gmsh-" + std::to_string(getpid());
+  const std::string out = stem + ".stl", log = stem + ".log";
   double            best = 1.0e300, bestCpu = 1.0e300;
   for (int run = 0; run < 3; ++run)
   {
