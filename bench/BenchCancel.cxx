@@ -3,6 +3,7 @@
 // request to the return, whether the progress shown stayed monotonic, and the answer.
 #include <BenchCommon.hxx>
 
+#include <algoMesh_Extent.hxx>
 #include <algoMesh_CheckMeshesOverlap.hxx>
 #include <algoMesh_CheckSelfIntersections.hxx>
 #include <algoMesh_Conglomerate.hxx>
@@ -69,16 +70,6 @@ void measure(const char*                                             algorithm,
   std::fflush(stdout);
 }
 
-double diagonalOf(const Handle(Poly_Triangulation) & mesh)
-{
-  Bnd_Box box;
-  for (int i = 1; i <= mesh->NbNodes(); ++i)
-  {
-    box.Add(mesh->Node(i));
-  }
-  return std::sqrt(box.SquareExtent());
-}
-
 TopoDS_Face faceOf(const Handle(Poly_Triangulation) & mesh)
 {
   TopoDS_Face  face;
@@ -95,7 +86,7 @@ int cancelLatency(const Args& args)
     return 1;
   }
   const long long n        = mesh->NbTriangles();
-  const double    diagonal = diagonalOf(mesh);
+  const double    diagonal = quorin::algoMesh_Extent::Diagonal(mesh);
 
   measure("self-intersections", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)

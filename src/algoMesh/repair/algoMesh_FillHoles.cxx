@@ -10,12 +10,9 @@
 #include <algoMesh_FillHoles.hxx>
 
 #include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_FaceSelection.hxx>
 #include <algoMesh_Heal.hxx>
 #include <algoMesh_ProgressScope.hxx>
-
-#include <TopExp_Explorer.hxx>
-#include <TopoDS_Builder.hxx>
-#include <TopoDS_Compound.hxx>
 
 #include <cmath>
 
@@ -76,7 +73,7 @@ bool algoMesh_FillHoles::Perform()
   }
 
   // 1. Gather the faces that are not left out.
-  const TopoDS_Shape faces = keptFaces();
+  const TopoDS_Shape faces = algoMesh_FaceSelection::KeptFaces(m_shape, m_facesToSkip);
 
   // 2. Weld their triangulations into one mesh.
   algoMesh_ProgressScope progress(m_progress, "Filling holes");
@@ -103,19 +100,4 @@ bool algoMesh_FillHoles::Perform()
     return false;
   }
   return isHealed;
-}
-
-TopoDS_Shape algoMesh_FillHoles::keptFaces() const
-{
-  TopoDS_Compound compound;
-  TopoDS_Builder  builder;
-  builder.MakeCompound(compound);
-  for (TopExp_Explorer it(m_shape, TopAbs_FACE); it.More(); it.Next())
-  {
-    if (!m_facesToSkip.Contains(it.Current()))
-    {
-      builder.Add(compound, it.Current());
-    }
-  }
-  return compound;
 }
