@@ -269,7 +269,7 @@ TEST(algoMesh_Convert, FromVTKTakesTrianglesOnly)
   EXPECT_EQ(kept, t);
 }
 
-TEST(algoMesh_Convert, ConversionsBackReportProgressAndStopOnCancellation)
+TEST(algoMesh_Convert, ConversionsReportProgressAndStopOnCancellation)
 {
   const Handle(Poly_Triangulation) sphere = testmesh::Sphere(1.0, 200, 100);
   vtkSmartPointer<vtkPolyData> polyData;
@@ -296,6 +296,16 @@ TEST(algoMesh_Convert, ConversionsBackReportProgressAndStopOnCancellation)
     EXPECT_FALSE(convert(untouched, notifier));
     EXPECT_EQ(4, untouched->NbTriangles());
   }
+
+  // And on the way there.
+  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  OpenMesh::TriMesh_ArrayKernelT<OpenMesh::DefaultTraits> again;
+  ASSERT_TRUE(quorin::algoMesh_Convert::ToOpenMesh(sphere, again, notifier));
+  EXPECT_EQ(openMesh.n_faces(), again.n_faces());
+  EXPECT_GT(notifier->Fractions().size(), 1u);
+  EXPECT_EQ(1.0, notifier->Fractions().back());
+  notifier->RequestCancel();
+  EXPECT_FALSE(quorin::algoMesh_Convert::ToOpenMesh(sphere, again, notifier));
 }
 
 TEST(algoMesh_Convert, MorvToGridMapsKindsAndSkipsPyramidsAndPrisms)

@@ -203,6 +203,13 @@ bool algoMesh_Convert::ToMorv(const Handle(Poly_Triangulation) & triangulation,
 
 bool algoMesh_Convert::ToOpenMesh(const Handle(Poly_Triangulation) & triangulation, TriMesh& mesh)
 {
+  return ToOpenMesh(triangulation, mesh, ActAPI_ProgressEntry());
+}
+
+bool algoMesh_Convert::ToOpenMesh(const Handle(Poly_Triangulation) & triangulation,
+                                  TriMesh&                    mesh,
+                                  const ActAPI_ProgressEntry& progressEntry)
+{
   if (triangulation.IsNull())
   {
     return false;
@@ -234,8 +241,14 @@ bool algoMesh_Convert::ToOpenMesh(const Handle(Poly_Triangulation) & triangulati
   // Faces in triangle order. A triangle with a repeated node would become a self-loop
   // edge that corrupts the half-edge structure, so it is left out like the faces OpenMesh
   // refuses itself (those that would make the surface non-manifold).
+  algoMesh_ProgressScope progress(progressEntry, TCollection_AsciiString());
+  progress.SetTotal(nbTris);
   for (int i = 1; i <= nbTris; ++i)
   {
+    if (isPollDue(i) && isStopped(progress, i))
+    {
+      return false;
+    }
     int a, b, c;
     triangulation->Triangle(i).Get(a, b, c);
     if (a != b && b != c && a != c)
@@ -243,6 +256,7 @@ bool algoMesh_Convert::ToOpenMesh(const Handle(Poly_Triangulation) & triangulati
       mesh.add_face(vertices[a - 1], vertices[b - 1], vertices[c - 1]);
     }
   }
+  progress.Complete();
   return true;
 }
 

@@ -67,6 +67,12 @@ algoMesh_EXPORT bool ToMorv(const Handle(Poly_Triangulation) & triangulation,
 algoMesh_EXPORT bool ToOpenMesh(const Handle(Poly_Triangulation) & triangulation,
                                 OpenMesh::TriMesh_ArrayKernelT<OpenMesh::DefaultTraits>& mesh);
 
+//! ToOpenMesh reporting its progress per triangle to `progress` and polling it: a
+//! cancellation answers false and leaves `mesh` partly filled.
+algoMesh_EXPORT bool ToOpenMesh(const Handle(Poly_Triangulation) & triangulation,
+                                OpenMesh::TriMesh_ArrayKernelT<OpenMesh::DefaultTraits>& mesh,
+                                const ActAPI_ProgressEntry&                              progress);
+
 //! Triangulation to VTK poly data: the nodes used by triangles become points (double
 //! precision) in order of first use, each triangle a VTK triangle cell in triangle order.
 //! The triangulation's own coordinates are used (no location); unused nodes are left out.

@@ -89,12 +89,15 @@ Smoother::Component smootherComponent(const algoMesh_Smooth::Component component
   }
 }
 
-//! Fills an OpenMesh mesh; a null mesh or one naming missing nodes fails.
-bool convertToOpenMesh(const Handle(Poly_Triangulation) & mesh, TriMesh& openMesh)
+//! Fills an OpenMesh mesh; a null mesh or one naming missing nodes fails, and so does a
+//! cancelled conversion (`progress` tells it apart).
+bool convertToOpenMesh(const Handle(Poly_Triangulation) & mesh,
+                       TriMesh&                      openMesh,
+                       const algoMesh_ProgressScope& progress)
 {
   try
   {
-    return algoMesh_Convert::ToOpenMesh(mesh, openMesh);
+    return algoMesh_Convert::ToOpenMesh(mesh, openMesh, progress.Entry());
   }
   catch (const std::out_of_range&)
   {
@@ -180,8 +183,13 @@ bool algoMesh_Smooth::DoOpenMesh(const Handle(Poly_Triangulation) & mesh,
   algoMesh_ProgressScope progressScope(progress, "Smoothing");
   algoMesh_ProgressScope conversion = progressScope.Next(THE_CONVERT_SHARE);
   TriMesh                openMesh;
-  if (!convertToOpenMesh(mesh, openMesh))
+  if (!convertToOpenMesh(mesh, openMesh, conversion))
   {
+    if (conversion.IsCancelled())
+    {
+      algoMesh_ReportCancelled(progress);
+      return false;
+    }
     sendError(progress, "Cannot convert to OpenMesh polygonal data.");
     return false;
   }

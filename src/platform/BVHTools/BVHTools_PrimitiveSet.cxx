@@ -1,5 +1,6 @@
 // Builder set-up of the primitive sets and the box separation test.
 #include <BVHTools_PrimitiveSet.hxx>
+#include <BVHTools_TaskFence.hxx>
 
 #include <BVH_LinearBuilder.hxx>
 
@@ -21,7 +22,8 @@ void PrimitiveSet::InitBuilder()
   // times faster, which dominates a self-intersection run.
   opencascade::handle<BVH_LinearBuilder<double, 3>> builder =
       new BVH_LinearBuilder<double, 3>(LeafSize(), BVH_Constants_MaxTreeDepth);
-  builder->SetParallel(m_nbThreads > 1);
+  // The kernel's parallel build forks and joins out of the sanitizer's sight.
+  builder->SetParallel(m_nbThreads > 1 && !TaskFence::IsSanitized());
   myBuilder = builder;
   MarkDirty();
 }

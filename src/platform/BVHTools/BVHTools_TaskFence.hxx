@@ -38,6 +38,17 @@ public:
   //! Closes the fence before the destructor (when the results are read in the same scope).
   void Join() const { acquire(); }
 
+  //! Whether this is a ThreadSanitizer build: parallel loops of third-party code, whose
+  //! tasks cannot be fenced, are then run sequentially.
+  static constexpr bool IsSanitized()
+  {
+#if defined(__SANITIZE_THREAD__)
+    return true;
+#else
+    return false;
+#endif
+  }
+
 private:
 #if defined(__SANITIZE_THREAD__)
   void release() const
