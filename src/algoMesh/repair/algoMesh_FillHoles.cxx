@@ -64,7 +64,7 @@ bool algoMesh_FillHoles::Perform()
   // 2. Weld their triangulations into one mesh.
   algoMesh_ProgressScope progress(m_progress, "Filling holes");
   algoMesh_Conglomerate  conglomerate;
-  if (!conglomerate.Build(faces, algoMesh_Conglomerate::Mode_CoherentAndPlain, false,
+  if (!conglomerate.Build(faces, algoMesh_Conglomerate::Mode_Plain, false,
                           progress.Next(THE_WELD_SHARE).Entry()))
   {
     algoMesh_ReportCancelled(m_progress);
