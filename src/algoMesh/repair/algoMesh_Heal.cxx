@@ -19,6 +19,7 @@
 #include <vtkFillHolesFilter.h>
 #include <vtkNew.h>
 #include <vtkPolyData.h>
+#include <vtkPolyDataAlgorithm.h>
 #include <vtkPolyDataNormals.h>
 
 #include <cmath>
@@ -32,6 +33,28 @@ constexpr double THE_TO_VTK_SHARE = 0.1;
 constexpr double THE_FILL_SHARE   = 0.3;
 constexpr double THE_ORIENT_SHARE = 0.3;
 constexpr double THE_CLEAN_SHARE  = 0.2;
+
+// Runs one filter on `data` and replaces `data` by the filter's output, which the filter
+// then no longer references: the input goes as soon as nothing else holds it.
+bool runStage(vtkPolyDataAlgorithm*         filter,
+              vtkSmartPointer<vtkPolyData>& data,
+              const algoMesh_ProgressScope& scope)
+{
+  filter->SetInputData(data);
+  data = nullptr;
+  {
+    algoMesh_VTKProgress step(filter, scope);
+    if (!step.Update())
+    {
+      return false;
+    }
+  }
+  data = vtkSmartPointer<vtkPolyData>::New();
+  data->ShallowCopy(filter->GetOutput());
+  filter->SetInputData(nullptr);
+  filter->GetOutput()->Initialize();
+  return true;
+}
 } // namespace
 
 bool algoMesh_Heal::DoVTK(const Handle(Poly_Triangulation) & mesh,
@@ -63,31 +86,24 @@ bool algoMesh_Heal::DoVTK(const Handle(Poly_Triangulation) & mesh,
 
   progress.Next(THE_TO_VTK_SHARE).Complete();
 
-  // 2. Fill holes, orient consistently, clean; each filter runs on its own so that a
-  //    cancellation stops the pipeline at the filter that sees it.
+  // 2. Fill holes, orient consistently, clean. Each filter runs on its own so that a
+  //    cancellation stops the work at the filter that sees it, and as a stage of its own:
+  //    a stage's input is released once its output exists, so that at most two versions
+  //    of the mesh are held at a time instead of one per filter.
   vtkNew<vtkFillHolesFilter> filler;
-  filler->SetInputData(polyData);
   filler->SetHoleSize(holeSize);
-
   vtkNew<vtkPolyDataNormals> orienter;
-  orienter->SetInputConnection(0, filler->GetOutputPort(0));
   orienter->ConsistencyOn();
-
   vtkNew<vtkCleanPolyData> cleaner;
-  cleaner->SetInputConnection(0, orienter->GetOutputPort(0));
-
-  algoMesh_VTKProgress fillStep(filler, progress.Next(THE_FILL_SHARE));
-  algoMesh_VTKProgress orientStep(orienter, progress.Next(THE_ORIENT_SHARE));
-  algoMesh_VTKProgress cleanStep(cleaner, progress.Next(THE_CLEAN_SHARE));
-  if (!fillStep.Update() || !orientStep.Update() || !cleanStep.Update())
+  if (!runStage(filler, polyData, progress.Next(THE_FILL_SHARE)) ||
+      !runStage(orienter, polyData, progress.Next(THE_ORIENT_SHARE)) ||
+      !runStage(cleaner, polyData, progress.Next(THE_CLEAN_SHARE)))
   {
     return false;
   }
 
   // 3. Convert the cleaned mesh back.
-  vtkNew<vtkPolyData> output;
-  output->ShallowCopy(cleaner->GetOutput());
-  if (!algoMesh_Convert::FromVTK(output, result))
+  if (!algoMesh_Convert::FromVTK(polyData, result))
   {
     return false;
   }
