@@ -833,6 +833,44 @@ Handle(Poly_Triangulation) Collapser::Result() const
   return mesh;
 }
 
+//! The input's nodes merged and its triangles over them, less those that lost a corner to
+//! the merge. The merger's own arrays are gone when it returns, before the collapses start.
+void mergeNodes(const Handle(Poly_Triangulation) & input,
+                std::vector<Point>&              points,
+                std::vector<std::array<int, 3>>& triangles)
+{
+  std::vector<gp_Pnt> nodes(input->NbNodes());
+  for (int i = 1; i <= input->NbNodes(); ++i)
+  {
+    nodes[i - 1] = input->Node(i);
+  }
+  algoMesh_NodesMerger merger;
+  merger.Perform(nodes);
+  std::vector<gp_Pnt>().swap(nodes);
+  points.reserve(merger.NbNodes());
+  for (const gp_Pnt& p : merger.Nodes())
+  {
+    points.push_back({p.X(), p.Y(), p.Z()});
+  }
+  triangles.reserve(input->NbTriangles());
+  for (int t = 1; t <= input->NbTriangles(); ++t)
+  {
+    int n[3];
+    input->Triangle(t).Get(n[0], n[1], n[2]);
+    if (n[0] < 1 || n[1] < 1 || n[2] < 1 || n[0] > input->NbNodes() || n[1] > input->NbNodes() ||
+        n[2] > input->NbNodes())
+    {
+      continue;
+    }
+    const std::array<int, 3> tri = {merger.Indices()[n[0] - 1] - 1, merger.Indices()[n[1] - 1] - 1,
+                                    merger.Indices()[n[2] - 1] - 1};
+    if (tri[0] != tri[1] && tri[1] != tri[2] && tri[0] != tri[2])
+    {
+      triangles.push_back(tri);
+    }
+  }
+}
+
 } // namespace
 
 algoMesh_TopoDecimation::algoMesh_TopoDecimation(const algoMesh_DecimationOptions& options)
@@ -852,37 +890,9 @@ bool algoMesh_TopoDecimation::perform(const Handle(Poly_Triangulation) & input,
                                       Handle(Poly_Triangulation) & output) const
 {
   // 1. Merge coincident nodes and drop triangles that lost a corner to the merge.
-  std::vector<gp_Pnt> nodes(input->NbNodes());
-  for (int i = 1; i <= input->NbNodes(); ++i)
-  {
-    nodes[i - 1] = input->Node(i);
-  }
-  algoMesh_NodesMerger merger;
-  merger.Perform(nodes);
-  std::vector<Point> points;
-  points.reserve(merger.NbNodes());
-  for (const gp_Pnt& p : merger.Nodes())
-  {
-    points.push_back({p.X(), p.Y(), p.Z()});
-  }
+  std::vector<Point>              points;
   std::vector<std::array<int, 3>> triangles;
-  triangles.reserve(input->NbTriangles());
-  for (int t = 1; t <= input->NbTriangles(); ++t)
-  {
-    int n[3];
-    input->Triangle(t).Get(n[0], n[1], n[2]);
-    if (n[0] < 1 || n[1] < 1 || n[2] < 1 || n[0] > input->NbNodes() || n[1] > input->NbNodes() ||
-        n[2] > input->NbNodes())
-    {
-      continue;
-    }
-    const std::array<int, 3> tri = {merger.Indices()[n[0] - 1] - 1, merger.Indices()[n[1] - 1] - 1,
-                                    merger.Indices()[n[2] - 1] - 1};
-    if (tri[0] != tri[1] && tri[1] != tri[2] && tri[0] != tri[2])
-    {
-      triangles.push_back(tri);
-    }
-  }
+  mergeNodes(input, points, triangles);
   if (triangles.empty())
   {
     return false;
