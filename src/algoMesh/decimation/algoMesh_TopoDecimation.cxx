@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <deque>
 #include <queue>
 #include <unordered_map>
 #include <vector>
@@ -157,25 +158,27 @@ private:
            uint64_t(uint32_t(k + (1 << 20)) & 0x1fffff);
   }
 
-  std::vector<Point>                             m_points;
-  std::vector<std::array<int, 3>>                m_triangles;
-  std::vector<char>                              m_liveTriangle;
-  std::vector<char>                              m_liveVertex;
-  std::vector<std::vector<int>>                  m_around;
-  std::vector<char>                              m_border;
-  std::vector<char>                              m_locked;
-  std::vector<int>                               m_component;     //!< per triangle
-  std::vector<size_t>                            m_componentSize; //!< live triangles per component
-  std::vector<Quadric>                           m_quadrics;
-  std::vector<int>                               m_stamps;
-  std::priority_queue<Candidate>                 m_heap;
-  size_t                                         m_nbLive = 0;
-  double                                         m_cell   = 1.0;
-  Point                                          m_origin = {0, 0, 0};
-  std::unordered_map<uint64_t, std::vector<int>> m_grid;
-  std::vector<std::array<int, 6>>                m_cells; //!< grid range of each triangle
-  std::vector<int>                               m_seen;  //!< query stamp per triangle
-  int                                            m_query = 0;
+  std::vector<Point>              m_points;
+  std::vector<std::array<int, 3>> m_triangles;
+  std::vector<char>               m_liveTriangle;
+  std::vector<char>               m_liveVertex;
+  std::vector<std::vector<int>>   m_around;
+  std::vector<char>               m_border;
+  std::vector<char>               m_locked;
+  std::vector<int>                m_component;     //!< per triangle
+  std::vector<size_t>             m_componentSize; //!< live triangles per component
+  std::vector<Quadric>            m_quadrics;
+  std::vector<int>                m_stamps;
+  //! Grows by blocks: a vector would double and hold both buffers while it copies, the
+  //! largest single allocation of a run. The order of pops is the same on either.
+  std::priority_queue<Candidate, std::deque<Candidate>> m_heap;
+  size_t                                                m_nbLive = 0;
+  double                                                m_cell   = 1.0;
+  Point                                                 m_origin = {0, 0, 0};
+  std::unordered_map<uint64_t, std::vector<int>>        m_grid;
+  std::vector<std::array<int, 6>>                       m_cells; //!< grid range of each triangle
+  std::vector<int>                                      m_seen;  //!< query stamp per triangle
+  int                                                   m_query = 0;
   std::vector<int> m_shared, m_neighboursS, m_neighboursR, m_opposite, m_common; //!< scratch
   std::vector<int> m_candidates; //!< scratch: triangles near the ring
   std::vector<int> m_ringMark;   //!< ring stamp per vertex
