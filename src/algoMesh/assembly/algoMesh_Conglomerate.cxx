@@ -20,6 +20,7 @@
 #include <TopoDS_Compound.hxx>
 
 #include <cmath>
+#include <optional>
 
 using namespace quorin;
 
@@ -123,9 +124,10 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
   {
     m_coherent = new Poly_CoherentTriangulation();
   }
-  algoMesh_CellGrid index(m_tolerance);
-  int               nbNodes     = 0;
-  int               nbTriangles = 0;
+  // Held through the welding only: the plain copy below need not share the peak with it.
+  std::optional<algoMesh_CellGrid> index(std::in_place, m_tolerance);
+  int                              nbNodes     = 0;
+  int                              nbTriangles = 0;
 
   // 2. Weld the nodes and add the triangles of every triangulated face; the progress
   //    counts both.
@@ -144,7 +146,7 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
     {
       continue;
     }
-    const std::vector<int> nodeMap = weldNodes(mesh, location, index, nbNodes, &progress);
+    const std::vector<int> nodeMap = weldNodes(mesh, location, *index, nbNodes, &progress);
     if (!progress.IsCancelled())
     {
       addTriangles(face, mesh, nodeMap, fillFaceMap, nbTriangles, &progress);
@@ -161,6 +163,7 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
 
   // 3. The plain copy. The kernel answers null for a structure without triangles and
   //    drops nodes that no triangle uses.
+  index.reset();
   if (m_mode == Mode_Plain)
   {
     makePlain();
