@@ -156,31 +156,7 @@ int mergeNodesVtk(const Args& args)
 // The shape to weld: a BREP or STEP file, or a generated torus when the input is "torus".
 TopoDS_Shape readShape(const std::string& path)
 {
-  TopoDS_Shape shape;
-  if (path == "torus")
-  {
-    return BRepPrimAPI_MakeTorus(10.0, 3.0).Shape();
-  }
-  if (path.size() > 5 &&
-      (path.substr(path.size() - 5) == ".step" || path.substr(path.size() - 4) == ".stp"))
-  {
-    STEPControl_Reader reader;
-    if (reader.ReadFile(path.c_str()) == IFSelect_RetDone)
-    {
-      reader.TransferRoots();
-      shape = reader.OneShape();
-    }
-  }
-  else
-  {
-    BRep_Builder builder;
-    BRepTools::Read(shape, path.c_str(), builder);
-  }
-  if (shape.IsNull())
-  {
-    std::fprintf(stderr, "cannot read a shape from '%s'\n", path.c_str());
-  }
-  return shape;
+  return path == "torus" ? BRepPrimAPI_MakeTorus(10.0, 3.0).Shape() : ReadShape(path);
 }
 
 // A shape of `nbFaces` faces cut from a mesh in triangle order, each face with its own copy

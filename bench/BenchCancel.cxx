@@ -3,6 +3,7 @@
 // request to the return, whether the progress shown stayed monotonic, and the answer.
 #include <BenchCommon.hxx>
 
+#include <algoMesh_Extent.hxx>
 #include <algoMesh_CheckMeshesOverlap.hxx>
 #include <algoMesh_CheckSelfIntersections.hxx>
 #include <algoMesh_Conglomerate.hxx>
@@ -21,6 +22,7 @@
 #include <Bnd_Box.hxx>
 #include <TopoDS_Face.hxx>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -32,11 +34,17 @@ namespace
 
 using namespace quorin;
 
-//! Runs `run` under a notifier cancelling at 30 % and prints the result line.
+//! Runs `run` under a notifier cancelling at 30 % and prints the result line. When the
+//! command line names algorithms, the others are skipped.
 void measure(const char*                                             algorithm,
              const long long                                         nbTriangles,
+             const std::vector<std::string>&                         selected,
              const std::function<bool(const ActAPI_ProgressEntry&)>& run)
 {
+  if (!selected.empty() && std::find(selected.begin(), selected.end(), algorithm) == selected.end())
+  {
+    return;
+  }
   Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
   notifier->CancelAtFraction(0.3);
   const auto start  = std::chrono::steady_clock::now();
@@ -62,16 +70,6 @@ void measure(const char*                                             algorithm,
   std::fflush(stdout);
 }
 
-double diagonalOf(const Handle(Poly_Triangulation) & mesh)
-{
-  Bnd_Box box;
-  for (int i = 1; i <= mesh->NbNodes(); ++i)
-  {
-    box.Add(mesh->Node(i));
-  }
-  return std::sqrt(box.SquareExtent());
-}
-
 TopoDS_Face faceOf(const Handle(Poly_Triangulation) & mesh)
 {
   TopoDS_Face  face;
@@ -88,9 +86,9 @@ int cancelLatency(const Args& args)
     return 1;
   }
   const long long n        = mesh->NbTriangles();
-  const double    diagonal = diagonalOf(mesh);
+  const double    diagonal = quorin::algoMesh_Extent::Diagonal(mesh);
 
-  measure("self-intersections", n,
+  measure("self-intersections", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)
           {
             Handle(algoMesh_CheckSelfIntersections) check =
@@ -104,14 +102,14 @@ int cancelLatency(const Args& args)
   {
     points.push_back(mesh->Node(i));
   }
-  measure("convex-hull", n,
+  measure("convex-hull", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)
           {
             Handle(Poly_Triangulation) hull;
             return algoMesh_ConvexHull(progress, ActAPI_PlotterEntry()).Perform(points, hull);
           });
 
-  measure("obb-optimisation", n,
+  measure("obb-optimisation", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)
           {
             Bnd_Box box;
@@ -127,7 +125,7 @@ int cancelLatency(const Args& args)
           });
 
   const TopoDS_Face face = faceOf(mesh);
-  measure("conglomerate", n,
+  measure("conglomerate", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)
           {
             algoMesh_Conglomerate conglomerate;
@@ -135,14 +133,14 @@ int cancelLatency(const Args& args)
                                       progress);
           });
 
-  measure("heal", n,
+  measure("heal", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)
           {
             Handle(Poly_Triangulation) result;
             return algoMesh_Heal::DoVTK(mesh, 0.01 * diagonal, result, progress);
           });
 
-  measure("fill-holes", n,
+  measure("fill-holes", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)
           {
             Handle(algoMesh_FillHoles) filler =
@@ -151,7 +149,7 @@ int cancelLatency(const Args& args)
             return filler->Perform();
           });
 
-  measure("overlap", n,
+  measure("overlap", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)
           {
             Handle(algoMesh_CheckMeshesOverlap) check =
@@ -164,34 +162,34 @@ int cancelLatency(const Args& args)
   // A feature angle of 0 would make every vertex a corner that the topology-preserving
   // filter may not remove.
   options.FeatureAngle = 45.0;
-  measure("decimate-pro", n,
+  measure("decimate-pro", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)
           {
             Handle(Poly_Triangulation) result;
             return algoMesh_VTKDecimatePro(options).Perform(mesh, result, progress);
           });
-  measure("decimate-quadric", n,
+  measure("decimate-quadric", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)
           {
             Handle(Poly_Triangulation) result;
             return algoMesh_VTKQuadricDecimation(options).Perform(mesh, result, progress);
           });
 
-  measure("smooth-openmesh", n,
+  measure("smooth-openmesh", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)
           {
             Handle(Poly_Triangulation) result;
             return algoMesh_Smooth::DoOpenMesh(
                 mesh, 20, algoMesh_Smooth::Component_TangentialNormal, result, progress);
           });
-  measure("smooth-vtk", n,
+  measure("smooth-vtk", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)
           {
             Handle(Poly_Triangulation) result;
             return algoMesh_Smooth::DoVTK(mesh, 100, result, progress);
           });
 
-  measure("wrap", n,
+  measure("wrap", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)
           {
             Handle(algoMesh_Wrap) wrap = new algoMesh_Wrap(progress, ActAPI_PlotterEntry());
@@ -205,8 +203,8 @@ int cancelLatency(const Args& args)
 void AddCancelTasks(std::vector<Task>& tasks)
 {
   tasks.push_back({"cancel-latency",
-                   "MESH.stl  seconds from a cancellation request at 30 % progress to the "
-                   "return, for every long algorithm",
+                   "MESH.stl [ALGORITHM...]  seconds from a cancellation request at 30 % "
+                   "progress to the return, for every long algorithm or those named",
                    cancelLatency});
 }
 

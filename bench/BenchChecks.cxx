@@ -177,24 +177,7 @@ TopoDS_Shape readDeviationShape(const std::string& path)
     }
     return shape;
   }
-  if (endsWith(path, ".step") || endsWith(path, ".stp"))
-  {
-    STEPControl_Reader reader;
-    if (reader.ReadFile(path.c_str()) == IFSelect_RetDone)
-    {
-      reader.TransferRoots();
-      shape = reader.OneShape();
-    }
-  }
-  else
-  {
-    BRepTools::Read(shape, path.c_str(), BRep_Builder());
-  }
-  if (shape.IsNull())
-  {
-    std::fprintf(stderr, "cannot read a shape from '%s'\n", path.c_str());
-  }
-  return shape;
+  return ReadShape(path);
 }
 
 int nbFaceTriangles(const TopoDS_Shape& shape)

@@ -1,7 +1,10 @@
 #include <BenchCommon.hxx>
 
+#include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
 #include <OSD_Path.hxx>
 #include <RWStl.hxx>
+#include <STEPControl_Reader.hxx>
 
 #include <chrono>
 #include <cstdio>
@@ -37,6 +40,30 @@ void Report(const std::string& task,
   std::printf("task=%s input=%s n=%lld seconds=%.6f%s%s\n", task.c_str(), input.c_str(), n, seconds,
               metrics.empty() ? "" : " ", metrics.c_str());
   std::fflush(stdout);
+}
+
+TopoDS_Shape ReadShape(const std::string& path)
+{
+  TopoDS_Shape shape;
+  const bool   isStep = path.size() > 5 && (path.substr(path.size() - 5) == ".step" ||
+                                          path.substr(path.size() - 4) == ".stp");
+  if (isStep)
+  {
+    STEPControl_Reader reader;
+    if (reader.ReadFile(path.c_str()) == IFSelect_RetDone && reader.TransferRoots() > 0)
+    {
+      shape = reader.OneShape();
+    }
+  }
+  else
+  {
+    BRepTools::Read(shape, path.c_str(), BRep_Builder());
+  }
+  if (shape.IsNull())
+  {
+    std::fprintf(stderr, "cannot read a shape from '%s'\n", path.c_str());
+  }
+  return shape;
 }
 
 Handle(Poly_Triangulation) ReadMesh(const std::string& path)

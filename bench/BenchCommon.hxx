@@ -7,6 +7,7 @@
 #define BenchCommon_HeaderFile
 
 #include <Poly_Triangulation.hxx>
+#include <TopoDS_Shape.hxx>
 
 #include <functional>
 #include <string>
@@ -44,6 +45,10 @@ void Report(const std::string& task,
 //! Reads a mesh with the kernel's STL reader (nodes merged by the reader). Answers a null
 //! handle and prints the reason on failure.
 Handle(Poly_Triangulation) ReadMesh(const std::string& path);
+
+//! Reads a shape from a STEP (.step, .stp) or BREP file. Answers a null shape and prints
+//! the reason on failure.
+TopoDS_Shape ReadShape(const std::string& path);
 
 //! Size of a file in bytes, or -1.
 long long FileSize(const std::string& path);

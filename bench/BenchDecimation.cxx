@@ -6,11 +6,11 @@
 #include <BenchCommon.hxx>
 
 #include <algoMesh_Convert.hxx>
+#include <algoMesh_DecimationDefects.hxx>
 #include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
 
-#include <BVHTools_IntersectMeshMesh.hxx>
 #include <BVHTools_ProjectPntMesh.hxx>
 
 #include <vtkCleanPolyData.h>
@@ -122,27 +122,10 @@ int runDriver(const Args& args, const char* name, const quorin::algoMesh_Decimat
 //! "boundary=.. non-manifold=.. crossing-pairs=..": what a decimation may break.
 std::string defects(const Handle(Poly_Triangulation) & mesh)
 {
-  std::map<std::pair<int, int>, int> uses;
-  for (int t = 1; t <= mesh->NbTriangles(); ++t)
-  {
-    int n[3];
-    mesh->Triangle(t).Get(n[0], n[1], n[2]);
-    for (int k = 0; k < 3; ++k)
-    {
-      ++uses[std::minmax(n[k], n[(k + 1) % 3])];
-    }
-  }
-  int boundary = 0, nonManifold = 0;
-  for (const auto& edge : uses)
-  {
-    boundary += edge.second == 1;
-    nonManifold += edge.second > 2;
-  }
-  Handle(BVHTools::TriangleSet) set = new BVHTools::TriangleSet(mesh);
-  BVHTools::IntersectMeshMesh intersection(2, set, set, true);
-  const size_t                pairs = intersection.Perform() ? intersection.Result().size() / 2 : 0;
-  return "boundary=" + std::to_string(boundary) + " non-manifold=" + std::to_string(nonManifold) +
-         " crossing-pairs=" + std::to_string(pairs);
+  const quorin::algoMesh_DecimationDefects counts = quorin::algoMesh_DecimationDefects::Count(mesh);
+  return "boundary=" + std::to_string(counts.NbBoundaryEdges) +
+         " non-manifold=" + std::to_string(counts.NbNonManifoldEdges) +
+         " crossing-pairs=" + std::to_string(counts.NbCrossingPairs);
 }
 
 // The topology-preserving decimation and the quadric filter on the same input, alternating,

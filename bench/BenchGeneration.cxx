@@ -25,30 +25,6 @@ namespace bench
 namespace
 {
 
-TopoDS_Shape readShape(const std::string& path)
-{
-  TopoDS_Shape shape;
-  const bool   isStep = path.size() > 5 && (path.substr(path.size() - 5) == ".step" ||
-                                          path.substr(path.size() - 4) == ".stp");
-  if (isStep)
-  {
-    STEPControl_Reader reader;
-    if (reader.ReadFile(path.c_str()) == IFSelect_RetDone && reader.TransferRoots() > 0)
-    {
-      shape = reader.OneShape();
-    }
-  }
-  else
-  {
-    BRepTools::Read(shape, path.c_str(), BRep_Builder());
-  }
-  if (shape.IsNull())
-  {
-    std::fprintf(stderr, "cannot read a shape from '%s'\n", path.c_str());
-  }
-  return shape;
-}
-
 double numberOption(const Args& args, const size_t index, const double fallback)
 {
   return args.options.size() > index ? std::atof(args.options[index].c_str()) : fallback;
@@ -100,7 +76,7 @@ std::string meshFigures(const TopoDS_Shape& part,
 // quorin-bench mesh-native PART DEFLECTION [ANGLE]
 int meshNative(const Args& args)
 {
-  const TopoDS_Shape part = readShape(args.input);
+  const TopoDS_Shape part = ReadShape(args.input);
   if (part.IsNull())
   {
     return 1;
@@ -123,7 +99,7 @@ int meshNative(const Args& args)
 // Peer: the bare kernel mesher, same arguments as mesh-native.
 int meshKernel(const Args& args)
 {
-  const TopoDS_Shape part = readShape(args.input);
+  const TopoDS_Shape part = ReadShape(args.input);
   if (part.IsNull())
   {
     return 1;
@@ -143,7 +119,7 @@ int meshKernel(const Args& args)
 // quorin-bench mesh-zelt PART SIZE [ANGLE-DEGREES]
 int meshZelt(const Args& args)
 {
-  const TopoDS_Shape part = readShape(args.input);
+  const TopoDS_Shape part = ReadShape(args.input);
   if (part.IsNull())
   {
     return 1;

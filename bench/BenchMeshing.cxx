@@ -9,10 +9,12 @@
 // distance to a reference meshed at S/100). Parts are files or generated ones
 // ("generated:nut" ...), which are written as BREP files for Gmsh to read.
 #include <BenchCommon.hxx>
+#include <GeneratedParts.hxx>
 
 #include <algoMesh_CheckSelfIntersections.hxx>
 #include <algoMesh_DeviationCheckCADMesh.hxx>
 #include <algoMesh_ExtGen.hxx>
+#include <algoMesh_Extent.hxx>
 
 #include <BRepAlgoAPI_Common.hxx>
 #include <BRepAlgoAPI_Cut.hxx>
@@ -51,108 +53,15 @@ namespace bench
 namespace
 {
 
-TopoDS_Shape readPart(const std::string& path)
-{
-  TopoDS_Shape shape;
-  const bool   isStep = path.size() > 5 && (path.substr(path.size() - 5) == ".step" ||
-                                          path.substr(path.size() - 4) == ".stp");
-  if (isStep)
-  {
-    STEPControl_Reader reader;
-    if (reader.ReadFile(path.c_str()) == IFSelect_RetDone && reader.TransferRoots() > 0)
-    {
-      shape = reader.OneShape();
-    }
-  }
-  else
-  {
-    BRepTools::Read(shape, path.c_str(), BRep_Builder());
-  }
-  if (shape.IsNull())
-  {
-    std::fprintf(stderr, "cannot read a shape from '%s'\n", path.c_str());
-  }
-  return shape;
-}
-
-double diagonalOf(const TopoDS_Shape& shape)
-{
-  // The tight box of the geometry, not the kernel's box of whole surfaces and tolerances.
-  Bnd_Box box;
-  BRepBndLib::AddOptimal(shape, box, false, false);
-  return box.IsVoid() ? 0.0 : std::sqrt(box.SquareExtent());
-}
-
-// The generated parts: each stresses one thing that folds or slivers a tessellation.
-TopoDS_Shape chamferedNut()
-{
-  // Hexagonal prism (10 across flats, 6 thick) with a bore, both ends chamfered by a cone
-  // of revolution: the cones cut the flats along hyperbolic arcs.
-  BRepBuilderAPI_MakePolygon hexagon;
-  for (int i = 0; i < 6; ++i)
-  {
-    const double a = M_PI / 3.0 * i + M_PI / 6.0;
-    hexagon.Add(gp_Pnt(5.7735 * std::cos(a), 5.7735 * std::sin(a), 0.0));
-  }
-  hexagon.Close();
-  const TopoDS_Shape prism =
-      BRepPrimAPI_MakePrism(BRepBuilderAPI_MakeFace(hexagon.Wire()).Face(), gp_Vec(0, 0, 6.0));
-  BRepBuilderAPI_MakePolygon profile;
-  for (const gp_Pnt& p : {gp_Pnt(0, 0, 0), gp_Pnt(4.8, 0, 0), gp_Pnt(7.0, 0, 1.27),
-                          gp_Pnt(7.0, 0, 4.73), gp_Pnt(4.8, 0, 6.0), gp_Pnt(0, 0, 6.0)})
-  {
-    profile.Add(p);
-  }
-  profile.Close();
-  const TopoDS_Shape revolved = BRepPrimAPI_MakeRevol(
-      BRepBuilderAPI_MakeFace(profile.Wire()).Face(), gp_Ax1(gp::Origin(), gp::DZ()));
-  const TopoDS_Shape body = BRepAlgoAPI_Common(prism, revolved).Shape();
-  return BRepAlgoAPI_Cut(body, BRepPrimAPI_MakeCylinder(2.5, 6.0).Shape()).Shape();
-}
-
-TopoDS_Shape plateWithHoles()
-{
-  TopoDS_Shape plate = BRepPrimAPI_MakeBox(100.0, 60.0, 3.0).Shape();
-  for (const gp_Pnt& c : {gp_Pnt(15, 15, 0), gp_Pnt(85, 15, 0), gp_Pnt(50, 30, 0),
-                          gp_Pnt(15, 45, 0), gp_Pnt(85, 45, 0)})
-  {
-    const double radius = c.X() == 50.0 ? 12.0 : 3.0;
-    plate =
-        BRepAlgoAPI_Cut(plate, BRepPrimAPI_MakeCylinder(gp_Ax2(c, gp::DZ()), radius, 3.0)).Shape();
-  }
-  return plate;
-}
-
-TopoDS_Shape narrowChamfer()
-{
-  // A block with a chamfer of 0.2 on one long edge: a face 0.28 wide beside 40-long faces.
-  const TopoDS_Shape                        box = BRepPrimAPI_MakeBox(40.0, 20.0, 10.0).Shape();
-  BRepFilletAPI_MakeChamfer                 chamfer(box);
-  TopTools_IndexedDataMapOfShapeListOfShape edgeFaces;
-  TopExp::MapShapesAndAncestors(box, TopAbs_EDGE, TopAbs_FACE, edgeFaces);
-  for (TopExp_Explorer edges(box, TopAbs_EDGE); edges.More(); edges.Next())
-  {
-    const TopoDS_Edge& edge = TopoDS::Edge(edges.Current());
-    TopoDS_Vertex      first, last;
-    TopExp::Vertices(edge, first, last);
-    const gp_Pnt a = BRep_Tool::Pnt(first), b = BRep_Tool::Pnt(last);
-    if (a.Distance(b) > 39.0 && a.Y() > 19.0 && a.Z() > 9.0)
-    {
-      chamfer.Add(0.2, 0.2, edge, TopoDS::Face(edgeFaces.FindFromKey(edge).First()));
-    }
-  }
-  return chamfer.Shape();
-}
-
 struct GeneratedPart
 {
   const char* name;
   TopoDS_Shape (*make)();
 };
 const GeneratedPart THE_PARTS[] = {
-    {"nut", chamferedNut},
-    {"plate", plateWithHoles},
-    {"narrow", narrowChamfer},
+    {"nut", gentest::ChamferedNut},
+    {"plate", gentest::PlateWithHoles},
+    {"narrow", gentest::NarrowChamfer},
     {"cylinder", []() -> TopoDS_Shape { return BRepPrimAPI_MakeCylinder(10.0, 30.0).Shape(); }}};
 
 // The figures both sides are judged by.
@@ -252,14 +161,14 @@ bool partAndSize(const Args& args, TopoDS_Shape& part, std::string& path, double
   }
   else
   {
-    part = readPart(path);
+    part = ReadShape(path);
   }
   if (part.IsNull())
   {
     return false;
   }
   const double fraction = args.options.empty() ? 0.02 : std::atof(args.options[0].c_str());
-  size                  = fraction * diagonalOf(part);
+  size                  = fraction * quorin::algoMesh_Extent::Diagonal(part, true);
   return size > 0.0;
 }
 

@@ -4,6 +4,7 @@
 // field and iso-surface for the envelope.
 #include <BenchCommon.hxx>
 
+#include <algoMesh_Extent.hxx>
 #include <algoMesh_CheckMeshesOverlap.hxx>
 #include <algoMesh_Wrap.hxx>
 
@@ -48,12 +49,6 @@ Bnd_Box boxOf(const Handle(Poly_Triangulation) & mesh)
     box.Add(mesh->Node(n));
   }
   return box;
-}
-
-double diagonalOf(const Handle(Poly_Triangulation) & mesh)
-{
-  const Bnd_Box box = boxOf(mesh);
-  return std::sqrt(box.SquareExtent());
 }
 
 // A copy of the mesh moved along x by a quarter of its x extent.
@@ -147,7 +142,8 @@ int overlap(const Args& args)
 
 double sizeOption(const Args& args, const Handle(Poly_Triangulation) & mesh)
 {
-  return args.options.empty() ? diagonalOf(mesh) / 200.0 : std::atof(args.options[0].c_str());
+  return args.options.empty() ? quorin::algoMesh_Extent::Diagonal(mesh) / 200.0
+                              : std::atof(args.options[0].c_str());
 }
 
 int wrapMesh(const Args& args, const Handle(Poly_Triangulation) & input, const char* name)
@@ -245,8 +241,8 @@ int overlapVtk(const Args& args)
     return 1;
   }
   const Handle(Poly_Triangulation) other = shiftedCopy(mesh);
-  const double voxel                     = ratioOption(args) * diagonalOf(mesh);
-  Bnd_Box      box                       = boxOf(mesh);
+  const double voxel = ratioOption(args) * quorin::algoMesh_Extent::Diagonal(mesh);
+  Bnd_Box      box   = boxOf(mesh);
   box.Add(boxOf(other));
   double xmin, ymin, zmin, xmax, ymax, zmax;
   box.Get(xmin, ymin, zmin, xmax, ymax, zmax);

@@ -73,4 +73,19 @@ std::optional<int> ParseCommandLine(const CommandSyntax&            syntax,
   return std::nullopt;
 }
 
+std::vector<CommandOption> EncodingOptions(Encoding& encoding)
+{
+  const auto choose = [&encoding](const Encoding asked)
+  {
+    if (encoding != Encoding::Default && encoding != asked)
+    {
+      return Fail("--ascii and --binary exclude each other", Exit_Usage);
+    }
+    encoding = asked;
+    return int(Exit_Ok);
+  };
+  return {{"--ascii", false, [choose](const std::string&) { return choose(Encoding::Ascii); }},
+          {"--binary", false, [choose](const std::string&) { return choose(Encoding::Binary); }}};
+}
+
 } // namespace cli

@@ -3,6 +3,8 @@
 #ifndef quorinMesh_ArgParser_HeaderFile
 #define quorinMesh_ArgParser_HeaderFile
 
+#include "MeshOutput.hxx"
+
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -42,6 +44,10 @@ std::optional<int> ParseCommandLine(const CommandSyntax&            syntax,
                                     const std::vector<std::string>& arguments,
                                     std::vector<std::string>&       files,
                                     double&                         deflection);
+
+//! The options --ascii and --binary, which set `encoding` and may be repeated but not
+//! mixed. `encoding` must outlive the parsing.
+std::vector<CommandOption> EncodingOptions(Encoding& encoding);
 
 } // namespace cli
 

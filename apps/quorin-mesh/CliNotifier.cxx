@@ -4,7 +4,9 @@
 
 #include <ActAPI_LogMessage.hxx>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
@@ -45,6 +47,123 @@ std::string CliNotifier::LastErrorOf(const ActAPI_ProgressEntry& progress)
 {
   const CliNotifier* notifier = dynamic_cast<const CliNotifier*>(progress.Access().get());
   return notifier != nullptr ? notifier->LastError() : std::string();
+}
+
+namespace
+{
+// Units of the whole bar when it is split into phases: a tenth of a percent each.
+constexpr int THE_BAR_UNITS = 1000;
+} // namespace
+
+void CliNotifier::BeginPhase(const double share)
+{
+  if (!m_isPhased)
+  {
+    m_isPhased = true;
+    ActAPI_TerminalNotifier::ResetProgress();
+    ActAPI_TerminalNotifier::SetRange(THE_BAR_UNITS);
+  }
+  m_phaseFrom = m_phaseTo;
+  m_phaseTo   = std::min(1.0, m_phaseFrom + std::max(0.0, share));
+  m_localRange.store(0);
+  m_localValue.store(0);
+  publish();
+}
+
+void CliNotifier::EndPhases()
+{
+  m_isPhased = false;
+  ActAPI_TerminalNotifier::ResetProgress();
+}
+
+void CliNotifier::PrintV(const char* format, va_list arguments)
+{
+  // The bar shares the terminal with standard output: lift it, print, and draw it again.
+  const int range = Range();
+  ActAPI_TerminalNotifier::ResetProgress();
+  std::vprintf(format, arguments);
+  std::fflush(stdout);
+  if (m_isPhased)
+  {
+    // Text and position first: the bar is drawn again once it has a range.
+    {
+      std::lock_guard<std::mutex> lock(m_textMutex);
+      ActAPI_TerminalNotifier::SetProgressMessage(m_text);
+    }
+    ActAPI_TerminalNotifier::SetProgressValue(m_shown.load());
+    ActAPI_TerminalNotifier::SetRange(range);
+  }
+}
+
+void CliNotifier::ResetProgress()
+{
+  if (!m_isPhased)
+  {
+    ActAPI_TerminalNotifier::ResetProgress();
+    return;
+  }
+  m_localRange.store(0);
+  m_localValue.store(0);
+}
+
+void CliNotifier::SetRange(const int units)
+{
+  if (!m_isPhased)
+  {
+    ActAPI_TerminalNotifier::SetRange(units);
+    return;
+  }
+  m_localRange.store(units);
+  publish();
+}
+
+void CliNotifier::SetProgressMessage(const TCollection_AsciiString& text)
+{
+  {
+    std::lock_guard<std::mutex> lock(m_textMutex);
+    m_text = text;
+  }
+  ActAPI_TerminalNotifier::SetProgressMessage(text);
+}
+
+void CliNotifier::Advance(const int units)
+{
+  if (!m_isPhased)
+  {
+    ActAPI_TerminalNotifier::Advance(units);
+    return;
+  }
+  m_localValue.fetch_add(units);
+  publish();
+}
+
+void CliNotifier::SetProgressValue(const int units)
+{
+  if (!m_isPhased)
+  {
+    ActAPI_TerminalNotifier::SetProgressValue(units);
+    return;
+  }
+  m_localValue.store(units);
+  publish();
+}
+
+void CliNotifier::publish()
+{
+  const int    range = m_localRange.load();
+  const double fraction =
+      range > 0 ? std::min(1.0, std::max(0.0, double(m_localValue.load()) / range)) : 0.0;
+  const int units =
+      static_cast<int>(THE_BAR_UNITS * (m_phaseFrom + fraction * (m_phaseTo - m_phaseFrom)));
+  // Several threads may publish at once: only a higher position reaches the bar.
+  int shown = m_shown.load();
+  while (units > shown && !m_shown.compare_exchange_weak(shown, units))
+  {
+  }
+  if (units > shown)
+  {
+    ActAPI_TerminalNotifier::SetProgressValue(units);
+  }
 }
 
 ExitOnInterrupt::ExitOnInterrupt(const Handle(ActAPI_IProgressNotifier) & notifier)

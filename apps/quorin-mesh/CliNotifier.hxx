@@ -1,6 +1,7 @@
 // The tool's progress notifier: the terminal's progress bar and Ctrl-C handling, with the
 // library's error messages kept instead of printed, so that a failing command reports its
-// failure, reason included, in one line.
+// failure, reason included, in one line. A command that reads, runs and writes splits the
+// bar into phases, so that one bar fills once across the whole command.
 #ifndef quorinMesh_CliNotifier_HeaderFile
 #define quorinMesh_CliNotifier_HeaderFile
 
@@ -8,6 +9,8 @@
 #include <ActAPI_TerminalNotifier.hxx>
 
 #include <atomic>
+#include <cstdarg>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -30,9 +33,41 @@ public:
   //! CliNotifier; empty otherwise.
   static std::string LastErrorOf(const ActAPI_ProgressEntry& progress);
 
+  //! Gives the work that follows the next `share` (0 .. 1) of the bar: whatever range the
+  //! library sets from now on maps onto that share, and resetting the progress starts the
+  //! share again without moving the bar back. Before the first phase the notifier passes
+  //! everything through, as a plain terminal notifier.
+  void BeginPhase(const double share);
+
+  //! Prints the command's own output on standard output (vprintf's format), with the bar
+  //! lifted while it is written.
+  void PrintV(const char* format, va_list arguments);
+
+  //! Clears the bar and ends the phases: the notifier passes everything through again.
+  void EndPhases();
+
+  void ResetProgress() override;
+  void SetRange(const int units) override;
+  void SetProgressMessage(const TCollection_AsciiString& text) override;
+  void Advance(const int units) override;
+  void SetProgressValue(const int units) override;
+
+private:
+  //! Shows the phase's position on the bar; the bar never moves back.
+  void publish();
+
 private:
   mutable std::mutex m_errorMutex;
   std::string        m_lastError;
+
+  bool                    m_isPhased  = false;
+  double                  m_phaseFrom = 0.0; //!< share of the bar before this phase
+  double                  m_phaseTo   = 0.0; //!< share of the bar at its end
+  std::atomic<int>        m_localRange{0};
+  std::atomic<int>        m_localValue{0};
+  std::atomic<int>        m_shown{0}; //!< units of the whole bar shown
+  std::mutex              m_textMutex;
+  TCollection_AsciiString m_text;
 };
 
 //! While alive, ends the process with Exit_Interrupted and "interrupted" within a few

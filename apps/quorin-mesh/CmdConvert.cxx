@@ -1,10 +1,8 @@
 // quorin-mesh convert IN OUT: reads a mesh or CAD file and writes its mesh in the format of
 // OUT's extension, through the library's readers and writers.
 #include "ArgParser.hxx"
-#include "CliNotifier.hxx"
+#include "CommandRunner.hxx"
 #include "Commands.hxx"
-#include "MeshInput.hxx"
-#include "MeshOutput.hxx"
 #include "VertexAttributes.hxx"
 
 #include <cstdio>
@@ -39,86 +37,58 @@ void printUsage(FILE* stream)
 
 int RunConvert(const std::vector<std::string>& arguments)
 {
-  std::vector<std::string> paths;
-  MeshInputOptions         options;
-  Encoding                 encoding = Encoding::Default;
-  // --ascii and --binary may be repeated but not mixed.
-  const auto choose = [&encoding](const Encoding asked)
-  {
-    if (encoding != Encoding::Default && encoding != asked)
-    {
-      return Fail("--ascii and --binary exclude each other", Exit_Usage);
-    }
-    encoding = asked;
-    return int(Exit_Ok);
-  };
-  const CommandSyntax syntax{
-      "convert",
-      2,
-      "two files",
-      printUsage,
-      {{"--ascii", false, [&choose](const std::string&) { return choose(Encoding::Ascii); }},
-       {"--binary", false, [&choose](const std::string&) { return choose(Encoding::Binary); }},
-       {"--lod", true,
-        [&options](const std::string& value) { return ApplyLodOption(value, options); }}}};
+  std::vector<std::string>   paths;
+  MeshCommand                command;
+  std::vector<CommandOption> options = EncodingOptions(command.OutEncoding);
+  options.push_back({"--lod", true, [&command](const std::string& value) {
+                       return ApplyLodOption(value, command.Options);
+                     }});
+  const CommandSyntax syntax{"convert", 2, "two files", printUsage, options};
   if (const std::optional<int> stop =
-          ParseCommandLine(syntax, arguments, paths, options.Deflection))
+          ParseCommandLine(syntax, arguments, paths, command.Options.Deflection))
   {
     return *stop;
   }
+  command.InPath    = paths[0];
+  command.OutPath   = paths[1];
+  command.ReadShare = 0.7;
+  command.RunShare  = 0.0;
 
-  // 1. Refuse an output we cannot write before spending time on the input.
-  std::string description, error;
-  if (const std::optional<int> refused = CheckOutput(paths[1], encoding, description))
-  {
-    return *refused;
-  }
-
-  // 2. Read.
-  Handle(CliNotifier) notifier = CliNotifier::Start();
-  const ActAPI_ProgressEntry progress(notifier);
-  MeshInput                  input;
-  if (const std::optional<int> failed = LoadForCommand(paths[0], options, progress, input))
-  {
-    return *failed;
-  }
-  std::printf("Read %s (%s%s%s): %d triangles, %d nodes\n", input.Path.c_str(),
-              input.Encoding.empty() ? "" : input.Encoding.c_str(),
-              input.Encoding.empty() ? "" : " ", input.Format.c_str(), input.Mesh->NbTriangles(),
-              input.Mesh->NbNodes());
-  std::fflush(stdout);
-
-  // 3. Write, with the vertex attributes where the format holds them.
-  const std::string outExtension = LowerExtension(paths[1]);
-  const bool        keepsAttributes =
-      outExtension == ".ply" || outExtension == ".vtp" || outExtension == ".vtu";
-  bool isWritten = false;
-  if (!input.Attributes.IsEmpty() && keepsAttributes)
-  {
-    isWritten =
-        outExtension == ".ply"
-            ? WritePlyWithAttributes(input.Mesh, input.Attributes, paths[1],
-                                     encoding != Encoding::Ascii, error)
-            : WriteVtkWithAttributes(input.Mesh, input.Attributes, paths[1], progress, error);
-  }
-  else
-  {
-    isWritten = SaveMesh(input.Mesh, paths[1], encoding, progress, error);
-  }
-  if (!isWritten)
-  {
-    return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
-  }
-  notifier->ResetProgress();
-  std::printf("Wrote %s (%s): %d triangles, %d nodes\n", paths[1].c_str(), description.c_str(),
-              input.Mesh->NbTriangles(), input.Mesh->NbNodes());
-  if (!input.Attributes.IsEmpty())
-  {
-    std::printf(keepsAttributes ? "Kept the vertex %s\n"
-                                : "Dropped the vertex %s: the format cannot hold them\n",
-                input.Attributes.Description().c_str());
-  }
-  return Exit_Ok;
+  // Converting is reading and writing; the step reports what was read and picks the
+  // writer that keeps the vertex attributes where the output format holds them.
+  return RunMeshCommand(
+      command,
+      [&command](CommandRun& run, MeshInput& input) -> std::optional<int>
+      {
+        run.Print("Read %s (%s%s%s): %d triangles, %d nodes\n", input.Path.c_str(),
+                  input.Encoding.c_str(), input.Encoding.empty() ? "" : " ", input.Format.c_str(),
+                  input.Mesh->NbTriangles(), input.Mesh->NbNodes());
+        run.Result      = input.Mesh;
+        run.WroteDetail = ": " + std::to_string(input.Mesh->NbTriangles()) + " triangles, " +
+                          std::to_string(input.Mesh->NbNodes()) + " nodes";
+        if (input.Attributes.IsEmpty())
+        {
+          return std::nullopt;
+        }
+        const std::string extension = LowerExtension(command.OutPath);
+        const bool        keepsAttributes =
+            extension == ".ply" || extension == ".vtp" || extension == ".vtu";
+        run.AfterWrite.push_back((keepsAttributes ? "Kept the vertex " : "Dropped the vertex ") +
+                                 input.Attributes.Description() +
+                                 (keepsAttributes ? "" : ": the format cannot hold them"));
+        if (keepsAttributes)
+        {
+          run.Writer = [&command, &input](const ActAPI_ProgressEntry& progress, std::string& error)
+          {
+            return LowerExtension(command.OutPath) == ".ply"
+                       ? input.Attributes.Write(input.Mesh, command.OutPath,
+                                                command.OutEncoding != Encoding::Ascii, error)
+                       : WriteVtkWithAttributes(input.Mesh, input.Attributes, command.OutPath,
+                                                progress, error);
+          };
+        }
+        return std::nullopt;
+      });
 }
 
 } // namespace cli

@@ -3,24 +3,20 @@
 // boundary, non-manifold and self-intersecting defects before and after, and writes the
 // result.
 #include "ArgParser.hxx"
-#include "CliNotifier.hxx"
+#include "CommandRunner.hxx"
 #include "Commands.hxx"
-#include "MeshInput.hxx"
-#include "MeshOutput.hxx"
 
+#include <algoMesh_BoundaryEdges.hxx>
+#include <algoMesh_DecimationDefects.hxx>
 #include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
-
-#include <BVHTools_IntersectMeshMesh.hxx>
-#include <BVHTools_TriangleSet.hxx>
 
 #include <Standard_Failure.hxx>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <map>
 #include <memory>
 
 namespace cli
@@ -85,30 +81,10 @@ bool isDecimationKey(std::string word)
 //! "B boundary edges, N non-manifold edges, P self-intersecting pairs" of a mesh.
 std::string defects(const Handle(Poly_Triangulation) & mesh)
 {
-  std::map<std::pair<int, int>, int> uses;
-  for (int t = 1; t <= mesh->NbTriangles(); ++t)
-  {
-    int n[3];
-    mesh->Triangle(t).Get(n[0], n[1], n[2]);
-    for (int k = 0; k < 3; ++k)
-    {
-      ++uses[std::minmax(n[k], n[(k + 1) % 3])];
-    }
-  }
-  int boundary = 0, nonManifold = 0;
-  for (const auto& edge : uses)
-  {
-    boundary += edge.second == 1;
-    nonManifold += edge.second > 2;
-  }
-  Handle(BVHTools::TriangleSet) set = new BVHTools::TriangleSet(mesh);
-  BVHTools::IntersectMeshMesh intersection(2, set, set, true);
-  const size_t                pairs = intersection.Perform() ? intersection.Result().size() / 2 : 0;
-  char                        text[160];
-  std::snprintf(text, sizeof(text),
-                "%d boundary edges, %d non-manifold edges, %zu self-intersecting pairs", boundary,
-                nonManifold, pairs);
-  return text;
+  const quorin::algoMesh_DecimationDefects counts = quorin::algoMesh_DecimationDefects::Count(mesh);
+  return std::to_string(counts.NbBoundaryEdges) + " boundary edges, " +
+         std::to_string(counts.NbNonManifoldEdges) + " non-manifold edges, " +
+         std::to_string(counts.NbCrossingPairs) + " self-intersecting pairs";
 }
 } // namespace
 
@@ -172,70 +148,55 @@ int RunDecimate(const std::vector<std::string>& arguments)
     return Fail(failure.GetMessageString(), Exit_Usage);
   }
 
-  // 2. Refuse an output we cannot write before spending time on the input.
-  std::string description, error;
-  if (const std::optional<int> refused = CheckOutput(paths[1], Encoding::Default, description))
-  {
-    return *refused;
-  }
+  MeshCommand command;
+  command.InPath  = paths[0];
+  command.OutPath = paths[1];
+  command.Options = inputOptions;
+  return RunMeshCommand(
+      command,
+      [&options, method](CommandRun& run, MeshInput& input) mutable -> std::optional<int>
+      {
+        run.Print("Read %s: %d triangles, %d nodes\n", input.Path.c_str(),
+                  input.Mesh->NbTriangles(), input.Mesh->NbNodes());
 
-  // 3. Read.
-  Handle(CliNotifier) notifier = CliNotifier::Start();
-  const ActAPI_ProgressEntry progress(notifier);
-  MeshInput                  input;
-  if (const std::optional<int> failed = LoadForCommand(paths[0], inputOptions, progress, input))
-  {
-    return *failed;
-  }
-  std::printf("Read %s: %d triangles, %d nodes\n", input.Path.c_str(), input.Mesh->NbTriangles(),
-              input.Mesh->NbNodes());
-  std::fflush(stdout);
-
-  // 4. Decimate: a closed input keeps its topology unless another method is asked for.
-  const std::string before = defects(input.Mesh);
-  if (method.empty())
-  {
-    method = CountBoundaryEdges(input.Mesh) == 0 ? "topo" : "quadric";
-  }
-  std::unique_ptr<quorin::algoMesh_Decimate> driver;
-  if (method == "topo")
-  {
-    driver = std::make_unique<quorin::algoMesh_TopoDecimation>(options);
-  }
-  else if (method == "pro")
-  {
-    driver = std::make_unique<quorin::algoMesh_VTKDecimatePro>(options);
-  }
-  else
-  {
-    driver = std::make_unique<quorin::algoMesh_VTKQuadricDecimation>(options);
-  }
-  Handle(Poly_Triangulation) result;
-  bool isDecimated = false;
-  {
-    // The decimation filters take no cancellation; no file is open while they run.
-    const ExitOnInterrupt watch(notifier);
-    isDecimated = driver->Perform(input.Mesh, result);
-  }
-  if (!isDecimated || result->NbTriangles() == 0)
-  {
-    return Fail("decimation left no triangles or failed");
-  }
-  std::printf("Decimated (%s%s): %d triangles, %d nodes\n", method.c_str(),
-              driver->GetOptions().GetCmdLine().ToCString(), result->NbTriangles(),
-              result->NbNodes());
-  std::printf("Before: %s\nAfter: %s\n", before.c_str(), defects(result).c_str());
-  std::fflush(stdout);
-
-  // 5. Write.
-  if (!SaveMesh(result, paths[1], Encoding::Default, progress, error))
-  {
-    return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
-  }
-  notifier->ResetProgress();
-  std::printf("Wrote %s (%s): %d triangles, %d nodes\n", paths[1].c_str(), description.c_str(),
-              result->NbTriangles(), result->NbNodes());
-  return Exit_Ok;
+        // A closed input keeps its topology unless another method is asked for.
+        const std::string before = defects(input.Mesh);
+        if (method.empty())
+        {
+          method = quorin::algoMesh_BoundaryEdges::Count(input.Mesh) == 0 ? "topo" : "quadric";
+        }
+        std::unique_ptr<quorin::algoMesh_Decimate> driver;
+        if (method == "topo")
+        {
+          driver = std::make_unique<quorin::algoMesh_TopoDecimation>(options);
+        }
+        else if (method == "pro")
+        {
+          driver = std::make_unique<quorin::algoMesh_VTKDecimatePro>(options);
+        }
+        else
+        {
+          driver = std::make_unique<quorin::algoMesh_VTKQuadricDecimation>(options);
+        }
+        bool isDecimated = false;
+        {
+          // The filters report their progress, but some poll for cancellation only between
+          // their own passes; no file is open while they run, so Ctrl-C ends the process.
+          const ExitOnInterrupt watch(run.Notifier());
+          isDecimated = driver->Perform(input.Mesh, run.Result, run.Progress());
+        }
+        if (!isDecimated || run.Result.IsNull() || run.Result->NbTriangles() == 0)
+        {
+          return Fail("decimation left no triangles or failed");
+        }
+        run.Print("Decimated (%s%s): %d triangles, %d nodes\n", method.c_str(),
+                  driver->GetOptions().GetCmdLine().ToCString(), run.Result->NbTriangles(),
+                  run.Result->NbNodes());
+        run.Print("Before: %s\nAfter: %s\n", before.c_str(), defects(run.Result).c_str());
+        run.WroteDetail = ": " + std::to_string(run.Result->NbTriangles()) + " triangles, " +
+                          std::to_string(run.Result->NbNodes()) + " nodes";
+        return std::nullopt;
+      });
 }
 
 } // namespace cli

@@ -14,8 +14,10 @@
 #include "QualityTable.hxx"
 
 #include <algoBase_Utils.hxx>
+#include <algoMesh_BoundaryEdges.hxx>
 #include <algoMesh_BuildOBB.hxx>
 #include <algoMesh_CheckSelfIntersections.hxx>
+#include <algoMesh_Extent.hxx>
 #include <algoMesh_Checker.hxx>
 #include <algoMesh_ConvexHull.hxx>
 #include <algoMesh_DeviationCheckCADMesh.hxx>
@@ -271,7 +273,8 @@ bool printTessellation(const TopoDS_Shape& part, const double size)
   }
   std::printf("Remeshed by the surface tessellator, edges at most %.3g: %d triangles, %d nodes, "
               "%d boundary edges\n",
-              size, mesh->NbTriangles(), mesh->NbNodes(), CountBoundaryEdges(mesh));
+              size, mesh->NbTriangles(), mesh->NbNodes(),
+              quorin::algoMesh_BoundaryEdges::Count(mesh));
   return true;
 }
 
@@ -286,7 +289,7 @@ bool printWrap(const Handle(Poly_Triangulation) & mesh,
     return false;
   }
   std::printf("Shrink-wrapped at voxel size %.3g: %d triangles, %d boundary edges\n", size,
-              wrap->Result()->NbTriangles(), CountBoundaryEdges(wrap->Result()));
+              wrap->Result()->NbTriangles(), quorin::algoMesh_BoundaryEdges::Count(wrap->Result()));
   return true;
 }
 } // namespace
@@ -351,7 +354,8 @@ int RunDemo(const std::vector<std::string>& arguments)
   }
   std::printf("\nWelded at tolerance %g: %d nodes before, %d nodes after\n", algoMesh_Tolerance,
               info.NbNodes, mesh->NbNodes());
-  std::printf("Boundary edges of the welded mesh: %d\n\n", CountBoundaryEdges(mesh));
+  std::printf("Boundary edges of the welded mesh: %d\n\n",
+              quorin::algoMesh_BoundaryEdges::Count(mesh));
   quorin::algoMesh_Checker checker(mesh, progress, ActAPI_PlotterEntry());
   if (!checker.Perform())
   {
@@ -379,9 +383,7 @@ int RunDemo(const std::vector<std::string>& arguments)
   notifier->ResetProgress();
 
   // 5. Simplify, remesh and wrap.
-  Bnd_Box box;
-  algoBase_Utils::Bounds(mesh, TopLoc_Location(), box);
-  const double diagonal = std::sqrt(box.SquareExtent());
+  const double diagonal = quorin::algoMesh_Extent::Diagonal(mesh);
   if (!printDecimation(part, mesh, progress))
   {
     return Fail("the decimation of the demo mesh failed");

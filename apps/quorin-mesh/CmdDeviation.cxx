@@ -2,11 +2,9 @@
 // from the CAD part it stands for (algoMesh_DeviationCheckCADMesh), summarised as maximum,
 // mean, RMS and a text histogram, optionally written as a cell field.
 #include "ArgParser.hxx"
-#include "CellFields.hxx"
-#include "CliNotifier.hxx"
+#include "CommandRunner.hxx"
 #include "Commands.hxx"
 #include "Measures.hxx"
-#include "MeshInput.hxx"
 
 #include <algorithm>
 #include <cmath>
@@ -46,7 +44,7 @@ void printUsage(FILE* stream)
 
 // Maximum, mean and RMS of the absolute values, and their histogram over [0, max] in
 // equal bins; NaN values are left out.
-void printSummary(const std::vector<double>& deviations)
+void printSummary(const CommandRun& run, const std::vector<double>& deviations)
 {
   double maximum = 0.0, sum = 0.0, sumOfSquares = 0.0;
   size_t count = 0;
@@ -64,11 +62,11 @@ void printSummary(const std::vector<double>& deviations)
   }
   if (count == 0)
   {
-    std::printf("Deviation: no triangle could be measured\n");
+    run.Print("Deviation: no triangle could be measured\n");
     return;
   }
-  std::printf("Deviation: max %.6g, mean %.6g, RMS %.6g (%zu triangles)\n", maximum, sum / count,
-              std::sqrt(sumOfSquares / count), count);
+  run.Print("Deviation: max %.6g, mean %.6g, RMS %.6g (%zu triangles)\n", maximum, sum / count,
+            std::sqrt(sumOfSquares / count), count);
   std::vector<size_t> bins(THE_NB_BINS, 0);
   for (const double value : deviations)
   {
@@ -83,8 +81,8 @@ void printSummary(const std::vector<double>& deviations)
   {
     const int length =
         static_cast<int>(std::lround(double(bins[b]) / double(fullest) * THE_BAR_LENGTH));
-    std::printf("  %-11.4g .. %-11.4g %9zu %s\n", maximum * b / THE_NB_BINS,
-                maximum * (b + 1) / THE_NB_BINS, bins[b], std::string(length, '#').c_str());
+    run.Print("  %-11.4g .. %-11.4g %9zu %s\n", maximum * b / THE_NB_BINS,
+              maximum * (b + 1) / THE_NB_BINS, bins[b], std::string(length, '#').c_str());
   }
 }
 } // namespace
@@ -92,81 +90,55 @@ void printSummary(const std::vector<double>& deviations)
 int RunDeviation(const std::vector<std::string>& arguments)
 {
   std::vector<std::string> files;
-  MeshInputOptions         options;
-  std::string              outPath;
-  bool                     isSigned = false;
-  const CommandSyntax      syntax{"deviation",
+  MeshCommand              command;
+  command.FieldOption          = "--out";
+  bool                isSigned = false;
+  const CommandSyntax syntax{"deviation",
                              2,
                              "a mesh and a CAD file",
                              printUsage,
                              {{"--out", true,
-                                    [&outPath](const std::string& value)
-                                    {
-                                 outPath = value;
+                               [&command](const std::string& value)
+                               {
+                                 command.OutPath = value;
                                  return int(Exit_Ok);
                                }},
-                                   {"--signed", false,
-                                    [&isSigned](const std::string&)
-                                    {
+                              {"--signed", false,
+                               [&isSigned](const std::string&)
+                               {
                                  isSigned = true;
                                  return int(Exit_Ok);
                                }}}};
   if (const std::optional<int> stop =
-          ParseCommandLine(syntax, arguments, files, options.Deflection))
+          ParseCommandLine(syntax, arguments, files, command.Options.Deflection))
   {
     return *stop;
   }
-  if (!outPath.empty())
-  {
-    if (const std::optional<int> refused = CheckFieldOutput("--out", outPath))
-    {
-      return *refused;
-    }
-  }
+  command.InPath = files[0];
 
-  // 1. Read the part first: a wrong second argument is the cheaper mistake to report.
-  Handle(CliNotifier) notifier = CliNotifier::Start();
-  const ActAPI_ProgressEntry progress(notifier);
-  MeshInput                  part;
-  if (const std::optional<int> failed = LoadReferencePart(files[1], options, notifier, part))
-  {
-    return *failed;
-  }
-
-  // 2. Read the mesh.
-  MeshInput input;
-  if (const std::optional<int> failed = LoadForCommand(files[0], options, progress, input))
-  {
-    return *failed;
-  }
-
-  // 3. Measure.
-  std::vector<double> deviations;
-  if (const std::optional<int> failed =
-          MeasureDeviation(part, input, isSigned, notifier, deviations))
-  {
-    return *failed;
-  }
-  std::printf("%s: %d triangles, %d nodes\n", input.Path.c_str(), input.Mesh->NbTriangles(),
-              input.Mesh->NbNodes());
-  std::printf("%s: meshed with deflection %g\n", part.Path.c_str(), part.Deflection);
-  std::printf("Distance of the triangle centroids from the part (%s)\n",
-              isSigned ? "signed" : "unsigned");
-  printSummary(deviations);
-  std::fflush(stdout);
-
-  // 4. Write the field.
-  if (!outPath.empty())
-  {
-    std::string error;
-    if (!SaveCellFields(input.Mesh, {{"Deviation", deviations}}, outPath, progress, error))
-    {
-      return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
-    }
-    notifier->ResetProgress();
-    std::printf("Wrote %s\n", outPath.c_str());
-  }
-  return Exit_Ok;
+  // The part is read first: a wrong second argument is the cheaper mistake to report.
+  MeshInput part;
+  return RunMeshCommand(
+      command,
+      [&part, isSigned](CommandRun& run, MeshInput& input) -> std::optional<int>
+      {
+        std::vector<double> deviations;
+        if (const std::optional<int> failed =
+                MeasureDeviation(part, input, isSigned, run.Notifier(), deviations))
+        {
+          return failed;
+        }
+        run.Print("%s: %d triangles, %d nodes\n", input.Path.c_str(), input.Mesh->NbTriangles(),
+                  input.Mesh->NbNodes());
+        run.Print("%s: meshed with deflection %g\n", part.Path.c_str(), part.Deflection);
+        run.Print("Distance of the triangle centroids from the part (%s)\n",
+                  isSigned ? "signed" : "unsigned");
+        printSummary(run, deviations);
+        run.Fields = {{"Deviation", deviations}};
+        return std::nullopt;
+      },
+      [&part, &files, &command](CommandRun& run)
+      { return LoadReferencePart(files[1], command.Options, run.Notifier(), part); });
 }
 
 } // namespace cli

@@ -1,18 +1,16 @@
 // quorin-mesh fill-holes IN OUT [--hole-size S]: closes the holes of the mesh of a mesh or
 // CAD file with algoMesh_FillHoles and writes the result.
 #include "ArgParser.hxx"
-#include "CliNotifier.hxx"
+#include "CommandRunner.hxx"
 #include "Commands.hxx"
-#include "MeshInput.hxx"
-#include "MeshOutput.hxx"
 
+#include <algoMesh_BoundaryEdges.hxx>
+#include <algoMesh_Extent.hxx>
 #include <algoMesh_FillHoles.hxx>
 
 #include <BRep_Builder.hxx>
-#include <Bnd_Box.hxx>
 #include <TopoDS_Face.hxx>
 
-#include <cmath>
 #include <cstdio>
 
 namespace cli
@@ -41,21 +39,12 @@ void printUsage(FILE* stream)
                SupportedExtensions(), WritableExtensions());
 }
 
-double diagonalOf(const Handle(Poly_Triangulation) & mesh)
-{
-  Bnd_Box box;
-  for (int i = 1; i <= mesh->NbNodes(); ++i)
-  {
-    box.Add(mesh->Node(i));
-  }
-  return box.IsVoid() ? 0.0 : std::sqrt(box.SquareExtent());
-}
 } // namespace
 
 int RunFillHoles(const std::vector<std::string>& arguments)
 {
   std::vector<std::string> paths;
-  MeshInputOptions         options;
+  MeshCommand              command;
   double                   holeSize = 0.0; // 0 until given: the diagonal
   const CommandSyntax      syntax{"fill-holes",
                              2,
@@ -67,62 +56,46 @@ int RunFillHoles(const std::vector<std::string>& arguments)
                                                  : int(Exit_Usage);
                                }}}};
   if (const std::optional<int> stop =
-          ParseCommandLine(syntax, arguments, paths, options.Deflection))
+          ParseCommandLine(syntax, arguments, paths, command.Options.Deflection))
   {
     return *stop;
   }
 
-  // 1. Refuse an output we cannot write before spending time on the input.
-  std::string description, error;
-  if (const std::optional<int> refused = CheckOutput(paths[1], Encoding::Default, description))
-  {
-    return *refused;
-  }
+  command.InPath  = paths[0];
+  command.OutPath = paths[1];
 
-  // 2. Read; a mesh file is handed over as one face carrying its mesh.
-  Handle(CliNotifier) notifier = CliNotifier::Start();
-  const ActAPI_ProgressEntry progress(notifier);
-  MeshInput                  input;
-  if (const std::optional<int> failed = LoadForCommand(paths[0], options, progress, input))
-  {
-    return *failed;
-  }
-  TopoDS_Shape shape = input.Shape;
-  if (!input.IsBRep)
-  {
-    TopoDS_Face face;
-    BRep_Builder().MakeFace(face, input.Mesh);
-    shape = face;
-  }
-  if (holeSize <= 0.0)
-  {
-    holeSize = diagonalOf(input.Mesh);
-  }
-  std::printf("Read %s: %d triangles, %d nodes, %d boundary edges\n", input.Path.c_str(),
-              input.Mesh->NbTriangles(), input.Mesh->NbNodes(), CountBoundaryEdges(input.Mesh));
-  std::fflush(stdout);
-
-  // 3. Fill.
-  quorin::algoMesh_FillHoles filler(shape, quorin::algoMesh_FillHoles::ShapeMap(), holeSize,
-                                    progress, ActAPI_PlotterEntry());
-  if (!filler.Perform())
-  {
-    const std::string reason = notifier->LastError();
-    return Fail("hole filling failed" + (reason.empty() ? std::string() : ": " + reason));
-  }
-  const Handle(Poly_Triangulation)& filled = filler.GetResult();
-  std::printf("Filled holes up to size %g: %d triangles, %d nodes, %d boundary edges\n", holeSize,
-              filled->NbTriangles(), filled->NbNodes(), CountBoundaryEdges(filled));
-  std::fflush(stdout);
-
-  // 4. Write.
-  if (!SaveMesh(filled, paths[1], Encoding::Default, progress, error))
-  {
-    return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
-  }
-  notifier->ResetProgress();
-  std::printf("Wrote %s (%s)\n", paths[1].c_str(), description.c_str());
-  return Exit_Ok;
+  return RunMeshCommand(
+      command,
+      [holeSize](CommandRun& run, MeshInput& input) mutable -> std::optional<int>
+      {
+        // A mesh file is handed over as one face carrying its mesh.
+        TopoDS_Shape shape = input.Shape;
+        if (!input.IsBRep)
+        {
+          TopoDS_Face face;
+          BRep_Builder().MakeFace(face, input.Mesh);
+          shape = face;
+        }
+        if (holeSize <= 0.0)
+        {
+          holeSize = quorin::algoMesh_Extent::Diagonal(input.Mesh);
+        }
+        run.Print("Read %s: %d triangles, %d nodes, %d boundary edges\n", input.Path.c_str(),
+                  input.Mesh->NbTriangles(), input.Mesh->NbNodes(),
+                  quorin::algoMesh_BoundaryEdges::Count(input.Mesh));
+        quorin::algoMesh_FillHoles filler(shape, quorin::algoMesh_FillHoles::ShapeMap(), holeSize,
+                                          run.Progress(), ActAPI_PlotterEntry());
+        if (!filler.Perform())
+        {
+          const std::string reason = run.Notifier()->LastError();
+          return Fail("hole filling failed" + (reason.empty() ? std::string() : ": " + reason));
+        }
+        run.Result = filler.GetResult();
+        run.Print("Filled holes up to size %g: %d triangles, %d nodes, %d boundary edges\n",
+                  holeSize, run.Result->NbTriangles(), run.Result->NbNodes(),
+                  quorin::algoMesh_BoundaryEdges::Count(run.Result));
+        return std::nullopt;
+      });
 }
 
 } // namespace cli

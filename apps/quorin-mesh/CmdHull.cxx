@@ -1,10 +1,8 @@
 // quorin-mesh hull INPUT OUT: the convex hull (algoMesh_ConvexHull) of the nodes of a mesh
 // or of a point cloud, written as a closed mesh.
 #include "ArgParser.hxx"
-#include "CliNotifier.hxx"
+#include "CommandRunner.hxx"
 #include "Commands.hxx"
-#include "MeshInput.hxx"
-#include "MeshOutput.hxx"
 
 #include <algoMesh_ConvexHull.hxx>
 
@@ -32,53 +30,11 @@ void printUsage(FILE* stream)
                "  -h, --help      this text\n",
                SupportedExtensions(), PointCloudExtensions(), WritableExtensions());
 }
-} // namespace
 
-int RunHull(const std::vector<std::string>& arguments)
+// The hull of the input's nodes.
+std::optional<int> hullNodes(CommandRun& run, MeshInput& input)
 {
-  std::vector<std::string> paths;
-  MeshInputOptions         options;
-  options.AcceptsPoints = true;
-  Encoding   encoding   = Encoding::Default;
-  const auto choose     = [&encoding](const Encoding asked)
-  {
-    if (encoding != Encoding::Default && encoding != asked)
-    {
-      return Fail("--ascii and --binary exclude each other", Exit_Usage);
-    }
-    encoding = asked;
-    return int(Exit_Ok);
-  };
-  const CommandSyntax syntax{
-      "hull",
-      2,
-      "two files",
-      printUsage,
-      {{"--ascii", false, [&choose](const std::string&) { return choose(Encoding::Ascii); }},
-       {"--binary", false, [&choose](const std::string&) { return choose(Encoding::Binary); }}}};
-  if (const std::optional<int> stop =
-          ParseCommandLine(syntax, arguments, paths, options.Deflection))
-  {
-    return *stop;
-  }
-  std::string description, error;
-  if (const std::optional<int> refused = CheckOutput(paths[1], encoding, description))
-  {
-    return *refused;
-  }
-
-  // 1. Read.
-  Handle(CliNotifier) notifier = CliNotifier::Start();
-  const ActAPI_ProgressEntry progress(notifier);
-  MeshInput                  input;
-  if (const std::optional<int> failed = LoadForCommand(paths[0], options, progress, input))
-  {
-    return *failed;
-  }
-  std::printf("Read %s: %d points\n", input.Path.c_str(), input.Mesh->NbNodes());
-  std::fflush(stdout);
-
-  // 2. Hull the nodes.
+  run.Print("Read %s: %d points\n", input.Path.c_str(), input.Mesh->NbNodes());
   std::vector<double> coords;
   coords.reserve(static_cast<size_t>(input.Mesh->NbNodes()) * 3);
   for (int i = 1; i <= input.Mesh->NbNodes(); ++i)
@@ -86,26 +42,34 @@ int RunHull(const std::vector<std::string>& arguments)
     const gp_Pnt p = input.Mesh->Node(i);
     coords.insert(coords.end(), {p.X(), p.Y(), p.Z()});
   }
-  Handle(Poly_Triangulation) hull;
-  if (!quorin::algoMesh_ConvexHull(progress).Perform(coords, hull))
+  if (!quorin::algoMesh_ConvexHull(run.Progress()).Perform(coords, run.Result))
   {
-    const std::string reason = notifier->LastError();
+    const std::string reason = run.Notifier()->LastError();
     return Fail(reason.empty() ? "'" + input.Path +
                                      "' has no solid hull: fewer than 4 points, or all on one "
                                      "plane, line or point"
                                : "cannot hull '" + input.Path + "': " + reason);
   }
-  std::printf("Hull: %d nodes, %d triangles\n", hull->NbNodes(), hull->NbTriangles());
-  std::fflush(stdout);
+  run.Print("Hull: %d nodes, %d triangles\n", run.Result->NbNodes(), run.Result->NbTriangles());
+  return std::nullopt;
+}
+} // namespace
 
-  // 3. Write.
-  if (!SaveMesh(hull, paths[1], encoding, progress, error))
+int RunHull(const std::vector<std::string>& arguments)
+{
+  std::vector<std::string> paths;
+  MeshCommand              command;
+  command.Options.AcceptsPoints = true;
+  const CommandSyntax syntax{"hull", 2, "two files", printUsage,
+                             EncodingOptions(command.OutEncoding)};
+  if (const std::optional<int> stop =
+          ParseCommandLine(syntax, arguments, paths, command.Options.Deflection))
   {
-    return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
+    return *stop;
   }
-  notifier->ResetProgress();
-  std::printf("Wrote %s (%s)\n", paths[1].c_str(), description.c_str());
-  return Exit_Ok;
+  command.InPath  = paths[0];
+  command.OutPath = paths[1];
+  return RunMeshCommand(command, hullNodes);
 }
 
 } // namespace cli

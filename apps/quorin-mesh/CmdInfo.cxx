@@ -6,6 +6,7 @@
 #include "CliNotifier.hxx"
 
 #include <algoBase_Utils.hxx>
+#include <algoMesh_BoundaryEdges.hxx>
 #include <algoMesh_Info.hxx>
 
 #include <TopExp_Explorer.hxx>
@@ -140,7 +141,7 @@ int RunInfo(const std::vector<std::string>& arguments)
     algoBase_Utils::Bounds(input.Mesh, TopLoc_Location(), box);
   }
   printBox(box);
-  std::printf("Boundary edges: %d\n", CountBoundaryEdges(input.Mesh));
+  std::printf("Boundary edges: %d\n", quorin::algoMesh_BoundaryEdges::Count(input.Mesh));
   return Exit_Ok;
 }
 

@@ -2,11 +2,10 @@
 // (algoMesh_ExtGen::DoNative) or with the surface tessellator to a maximum edge size
 // (algoMesh_ExtGen::DoZeltMesh), welds the face meshes into one and writes it.
 #include "ArgParser.hxx"
-#include "CliNotifier.hxx"
+#include "CommandRunner.hxx"
 #include "Commands.hxx"
-#include "MeshInput.hxx"
-#include "MeshOutput.hxx"
 
+#include <algoMesh_BoundaryEdges.hxx>
 #include <algoMesh_ExtGen.hxx>
 
 #include <chrono>
@@ -87,68 +86,55 @@ int RunMesh(const std::vector<std::string>& arguments)
     return Fail("--angle must be at most 180 degrees", Exit_Usage);
   }
 
-  // 1. Refuse an output we cannot write before spending time on the input.
-  std::string description, error;
-  if (const std::optional<int> refused = CheckOutput(paths[1], Encoding::Default, description))
-  {
-    return *refused;
-  }
+  MeshCommand command;
+  command.InPath       = paths[0];
+  command.OutPath      = paths[1];
+  command.IsShapeInput = true;
+  command.ReadShare    = 0.1;
+  command.RunShare     = 0.8;
 
-  // 2. Read the part.
-  Handle(CliNotifier) notifier = CliNotifier::Start();
-  const ActAPI_ProgressEntry progress(notifier);
-  MeshInput                  input;
-  if (!LoadShapeInput(paths[0], progress, input, error))
-  {
-    return Fail(error, progress.IsCancelling() ? Exit_Interrupted : Exit_Failure);
-  }
-  notifier->ResetProgress();
-
-  // 3. Mesh it with the mesher asked for; both give one welded mesh.
-  const auto start = std::chrono::steady_clock::now();
-  Handle(Poly_Triangulation) mesh;
-  if (zelt)
-  {
-    Handle(quorin::algoMesh_SurfOptions) options = quorin::algoMesh_SurfOptions::Default();
-    options->Real1                               = size;
-    options->Real5                               = angle;
-    if (!quorin::algoMesh_ExtGen::DoZeltMesh(input.Shape, options, mesh, progress))
-    {
-      return Fail("the tessellator could not mesh '" + paths[0] +
-                  "' (a face it cannot mesh, or a size so small that it would give more than "
-                  "20 million triangles)");
-    }
-  }
-  else
-  {
-    if (!quorin::algoMesh_ExtGen::DoNative(input.Shape, deflection, angle * M_PI / 180.0, progress))
-    {
-      const std::string reason = CliNotifier::LastErrorOf(progress);
-      return Fail("meshing '" + paths[0] + "' failed" + (reason.empty() ? "" : ": " + reason));
-    }
-    mesh = JoinFaceMeshes(input.Shape);
-  }
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (mesh.IsNull() || mesh->NbTriangles() == 0)
-  {
-    return Fail("meshing '" + paths[0] + "' gave no triangles");
-  }
-  std::printf("Meshed %s (%s) with %s in %.3f s: %d triangles, %d nodes\n", input.Path.c_str(),
-              input.Format.c_str(), zelt ? "the surface tessellator" : "the kernel's mesher",
-              seconds, mesh->NbTriangles(), mesh->NbNodes());
-  std::printf("Boundary edges: %d\n", CountBoundaryEdges(mesh));
-  std::fflush(stdout);
-
-  // 4. Write.
-  if (!SaveMesh(mesh, paths[1], Encoding::Default, progress, error))
-  {
-    return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
-  }
-  notifier->ResetProgress();
-  std::printf("Wrote %s (%s): %d triangles, %d nodes\n", paths[1].c_str(), description.c_str(),
-              mesh->NbTriangles(), mesh->NbNodes());
-  return Exit_Ok;
+  // Mesh the part with the mesher asked for; both give one welded mesh.
+  return RunMeshCommand(
+      command,
+      [&](CommandRun& run, MeshInput& input) -> std::optional<int>
+      {
+        const auto start = std::chrono::steady_clock::now();
+        if (zelt)
+        {
+          Handle(quorin::algoMesh_SurfOptions) options = quorin::algoMesh_SurfOptions::Default();
+          options->Real1                               = size;
+          options->Real5                               = angle;
+          if (!quorin::algoMesh_ExtGen::DoZeltMesh(input.Shape, options, run.Result,
+                                                   run.Progress()))
+          {
+            return Fail("the tessellator could not mesh '" + input.Path +
+                        "' (a face it cannot mesh, or a size so small that it would give more "
+                        "than 20 million triangles)");
+          }
+        }
+        else
+        {
+          if (!quorin::algoMesh_ExtGen::DoNative(input.Shape, deflection, angle * M_PI / 180.0,
+                                                 run.Progress()))
+          {
+            return run.Fail("meshing '" + input.Path + "' failed");
+          }
+          run.Result = JoinFaceMeshes(input.Shape);
+        }
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (run.Result.IsNull() || run.Result->NbTriangles() == 0)
+        {
+          return Fail("meshing '" + input.Path + "' gave no triangles");
+        }
+        run.Print("Meshed %s (%s) with %s in %.3f s: %d triangles, %d nodes\n", input.Path.c_str(),
+                  input.Format.c_str(), zelt ? "the surface tessellator" : "the kernel's mesher",
+                  seconds, run.Result->NbTriangles(), run.Result->NbNodes());
+        run.Print("Boundary edges: %d\n", quorin::algoMesh_BoundaryEdges::Count(run.Result));
+        run.WroteDetail = ": " + std::to_string(run.Result->NbTriangles()) + " triangles, " +
+                          std::to_string(run.Result->NbNodes()) + " nodes";
+        return std::nullopt;
+      });
 }
 
 } // namespace cli

@@ -2,10 +2,8 @@
 // part or a point cloud (algoMesh_BuildOBB), beside the axis-aligned box, optionally
 // written as a box mesh.
 #include "ArgParser.hxx"
-#include "CliNotifier.hxx"
+#include "CommandRunner.hxx"
 #include "Commands.hxx"
-#include "MeshInput.hxx"
-#include "MeshOutput.hxx"
 
 #include <algoMesh_BuildOBB.hxx>
 #include <algoMesh_ConvexHull.hxx>
@@ -105,68 +103,17 @@ Handle(Poly_Triangulation) boxMesh(const quorin::algoMesh_OBB& box)
   return mesh;
 }
 
-void printPoint(const char* label, const gp_XYZ& p)
+// "[x, y, z]" as the report prints points and directions.
+std::string pointText(const gp_XYZ& p)
 {
-  std::printf("%s[%.6g, %.6g, %.6g]", label, p.X(), p.Y(), p.Z());
+  char text[100];
+  std::snprintf(text, sizeof(text), "[%.6g, %.6g, %.6g]", p.X(), p.Y(), p.Z());
+  return text;
 }
-} // namespace
 
-int RunObb(const std::vector<std::string>& arguments)
+// The box of the input's nodes, reported beside the axis-aligned box of the same nodes.
+std::optional<int> boundNodes(CommandRun& run, MeshInput& input, const bool optimise)
 {
-  std::vector<std::string> paths;
-  MeshInputOptions         options;
-  options.AcceptsPoints = true;
-  bool       optimise   = false;
-  Encoding   encoding   = Encoding::Default;
-  const auto choose     = [&encoding](const Encoding asked)
-  {
-    if (encoding != Encoding::Default && encoding != asked)
-    {
-      return Fail("--ascii and --binary exclude each other", Exit_Usage);
-    }
-    encoding = asked;
-    return int(Exit_Ok);
-  };
-  const auto setOptimise = [&optimise](const std::string&)
-  {
-    optimise = true;
-    return int(Exit_Ok);
-  };
-  const CommandSyntax syntax{
-      "obb",
-      2,
-      "a file and an optional output",
-      printUsage,
-      {{"--optimise", false, setOptimise},
-       {"--optimize", false, setOptimise},
-       {"--ascii", false, [&choose](const std::string&) { return choose(Encoding::Ascii); }},
-       {"--binary", false, [&choose](const std::string&) { return choose(Encoding::Binary); }}},
-      1};
-  if (const std::optional<int> stop =
-          ParseCommandLine(syntax, arguments, paths, options.Deflection))
-  {
-    return *stop;
-  }
-  const std::string outPath = paths.size() > 1 ? paths[1] : std::string();
-  std::string       description, error;
-  if (!outPath.empty())
-  {
-    if (const std::optional<int> refused = CheckOutput(outPath, encoding, description))
-    {
-      return *refused;
-    }
-  }
-
-  // 1. Read.
-  Handle(CliNotifier) notifier = CliNotifier::Start();
-  const ActAPI_ProgressEntry progress(notifier);
-  MeshInput                  input;
-  if (const std::optional<int> failed = LoadForCommand(paths[0], options, progress, input))
-  {
-    return *failed;
-  }
-
-  // 2. Build the box.
   TopoDS_Shape shape;
   if (!boxSource(input, shape))
   {
@@ -174,19 +121,16 @@ int RunObb(const std::vector<std::string>& arguments)
                 "' has no solid extent: fewer than 4 points, or all on one plane, line or point");
   }
   quorin::algoMesh_BuildOBB builder(shape, quorin::algoMesh_BuildOBB::Mode_FromMesh, optimise,
-                                    progress);
+                                    run.Progress());
   if (!builder.Perform())
   {
-    if (notifier->IsCancelRequested())
+    if (run.Notifier()->IsCancelRequested())
     {
       return Fail("interrupted", Exit_Interrupted);
     }
-    const std::string reason = notifier->LastError();
+    const std::string reason = run.Notifier()->LastError();
     return Fail("cannot bound '" + input.Path + "'" + (reason.empty() ? "" : ": " + reason));
   }
-  notifier->ResetProgress();
-
-  // 3. Report it beside the axis-aligned box of the same nodes.
   const Handle(quorin::algoMesh_OBB)& box = builder.GetResult();
   const gp_Trsf trsf                      = box->BuildTrsf();
   const gp_XYZ  extents                   = box->MaxCorner().XYZ() - box->MinCorner().XYZ();
@@ -198,31 +142,45 @@ int RunObb(const std::vector<std::string>& arguments)
     aligned.Add(input.Mesh->Node(i));
   }
   const gp_XYZ size = aligned.CornerMax().XYZ() - aligned.CornerMin().XYZ();
-  std::printf("%s: %d nodes%s\n", input.Path.c_str(), input.Mesh->NbNodes(),
-              optimise ? ", box optimised" : "");
-  printPoint("OBB centre: ", centre.XYZ());
-  std::printf("\n");
-  printPoint("OBB axes: ", box->Placement().XDirection().XYZ());
-  printPoint(", ", box->Placement().YDirection().XYZ());
-  printPoint(", ", box->Placement().Direction().XYZ());
-  std::printf("\n");
-  std::printf("OBB extents: %.6g x %.6g x %.6g, volume %.6g\n", extents.X(), extents.Y(),
-              extents.Z(), extents.X() * extents.Y() * extents.Z());
-  std::printf("Axis-aligned box: %.6g x %.6g x %.6g, volume %.6g\n", size.X(), size.Y(), size.Z(),
-              size.X() * size.Y() * size.Z());
-  std::fflush(stdout);
+  run.Print("%s: %d nodes%s\n", input.Path.c_str(), input.Mesh->NbNodes(),
+            optimise ? ", box optimised" : "");
+  run.Print("OBB centre: %s\n", pointText(centre.XYZ()).c_str());
+  run.Print("OBB axes: %s, %s, %s\n", pointText(box->Placement().XDirection().XYZ()).c_str(),
+            pointText(box->Placement().YDirection().XYZ()).c_str(),
+            pointText(box->Placement().Direction().XYZ()).c_str());
+  run.Print("OBB extents: %.6g x %.6g x %.6g, volume %.6g\n", extents.X(), extents.Y(), extents.Z(),
+            extents.X() * extents.Y() * extents.Z());
+  run.Print("Axis-aligned box: %.6g x %.6g x %.6g, volume %.6g\n", size.X(), size.Y(), size.Z(),
+            size.X() * size.Y() * size.Z());
+  run.Result = boxMesh(*box);
+  return std::nullopt;
+}
+} // namespace
 
-  // 4. Write the box.
-  if (!outPath.empty())
+int RunObb(const std::vector<std::string>& arguments)
+{
+  std::vector<std::string> paths;
+  MeshCommand              command;
+  command.Options.AcceptsPoints = true;
+  bool       optimise           = false;
+  const auto setOptimise        = [&optimise](const std::string&)
   {
-    if (!SaveMesh(boxMesh(*box), outPath, encoding, progress, error))
-    {
-      return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
-    }
-    notifier->ResetProgress();
-    std::printf("Wrote %s (%s)\n", outPath.c_str(), description.c_str());
+    optimise = true;
+    return int(Exit_Ok);
+  };
+  std::vector<CommandOption> options = EncodingOptions(command.OutEncoding);
+  options.insert(options.begin(),
+                 {{"--optimise", false, setOptimise}, {"--optimize", false, setOptimise}});
+  const CommandSyntax syntax{"obb", 2, "a file and an optional output", printUsage, options, 1};
+  if (const std::optional<int> stop =
+          ParseCommandLine(syntax, arguments, paths, command.Options.Deflection))
+  {
+    return *stop;
   }
-  return Exit_Ok;
+  command.InPath  = paths[0];
+  command.OutPath = paths.size() > 1 ? paths[1] : std::string();
+  return RunMeshCommand(command, [optimise](CommandRun& run, MeshInput& input)
+                        { return boundNodes(run, input, optimise); });
 }
 
 } // namespace cli

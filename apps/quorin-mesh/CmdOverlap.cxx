@@ -1,9 +1,8 @@
 // quorin-mesh overlap A B [--voxel-ratio R]: how much the solids bounded by two closed
 // meshes overlap (algoMesh_CheckMeshesOverlap), from 0 (disjoint) to 1 (the same solid).
 #include "ArgParser.hxx"
-#include "CliNotifier.hxx"
+#include "CommandRunner.hxx"
 #include "Commands.hxx"
-#include "MeshInput.hxx"
 
 #include <algoMesh_CheckMeshesOverlap.hxx>
 
@@ -37,7 +36,7 @@ void printUsage(FILE* stream)
 int RunOverlap(const std::vector<std::string>& arguments)
 {
   std::vector<std::string> paths;
-  MeshInputOptions         options;
+  MeshCommand              command;
   double                   ratio = 0.01;
   const CommandSyntax      syntax{"overlap",
                              2,
@@ -49,33 +48,31 @@ int RunOverlap(const std::vector<std::string>& arguments)
                                                  : int(Exit_Usage);
                                }}}};
   if (const std::optional<int> stop =
-          ParseCommandLine(syntax, arguments, paths, options.Deflection))
+          ParseCommandLine(syntax, arguments, paths, command.Options.Deflection))
   {
     return *stop;
   }
 
-  // 1. Read both files.
-  Handle(CliNotifier) notifier = CliNotifier::Start();
-  const ActAPI_ProgressEntry progress(notifier);
-  MeshInput                  inputs[2];
-  for (int k = 0; k < 2; ++k)
-  {
-    if (const std::optional<int> failed = LoadForCommand(paths[k], options, progress, inputs[k]))
-    {
-      return *failed;
-    }
-  }
+  command.InPath = paths[1];
 
-  // 2. Compare.
-  Handle(quorin::algoMesh_CheckMeshesOverlap) check =
-      new quorin::algoMesh_CheckMeshesOverlap(ratio, progress);
-  if (!check->Perform(inputs[0].Mesh, inputs[1].Mesh))
-  {
-    return Fail("the overlap could not be computed: a mesh encloses no volume at this voxel "
-                "size (open surface, or voxels too coarse)");
-  }
-  std::printf("Overlap ratio: %.6g\n", check->OverlapRatio());
-  return Exit_Ok;
+  // The first file is read before the second; the step compares them.
+  MeshInput first;
+  return RunMeshCommand(
+      command,
+      [&first, ratio](CommandRun& run, MeshInput& second) -> std::optional<int>
+      {
+        Handle(quorin::algoMesh_CheckMeshesOverlap) check =
+            new quorin::algoMesh_CheckMeshesOverlap(ratio, run.Progress());
+        if (!check->Perform(first.Mesh, second.Mesh))
+        {
+          return Fail("the overlap could not be computed: a mesh encloses no volume at this "
+                      "voxel size (open surface, or voxels too coarse)");
+        }
+        run.Print("Overlap ratio: %.6g\n", check->OverlapRatio());
+        return std::nullopt;
+      },
+      [&first, &paths, &command](CommandRun& run)
+      { return LoadForCommand(paths[0], command.Options, run.Progress(), first); });
 }
 
 } // namespace cli

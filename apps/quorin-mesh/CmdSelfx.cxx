@@ -2,11 +2,9 @@
 // triangles of the same mesh (algoMesh_CheckSelfIntersections), grouped into connected
 // clusters, optionally written with the group number of every triangle.
 #include "ArgParser.hxx"
-#include "CellFields.hxx"
-#include "CliNotifier.hxx"
+#include "CommandRunner.hxx"
 #include "Commands.hxx"
 #include "Measures.hxx"
-#include "MeshInput.hxx"
 
 #include <cstdio>
 
@@ -38,86 +36,62 @@ void printUsage(FILE* stream)
                "  -h, --help      this text\n",
                THE_LISTED_GROUPS, SupportedExtensions());
 }
-} // namespace
 
-int RunSelfx(const std::vector<std::string>& arguments)
+// The groups of crossing triangles, listed, and each triangle's group as the field.
+std::optional<int> reportGroups(CommandRun& run, MeshInput& input)
 {
-  std::vector<std::string> files;
-  MeshInputOptions         options;
-  std::string              outPath;
-  const CommandSyntax      syntax{"selfx",
-                             1,
-                             "one file",
-                             printUsage,
-                             {{"--out", true,
-                                    [&outPath](const std::string& value)
-                                    {
-                                 outPath = value;
-                                 return int(Exit_Ok);
-                               }}}};
-  if (const std::optional<int> stop =
-          ParseCommandLine(syntax, arguments, files, options.Deflection))
-  {
-    return *stop;
-  }
-  if (!outPath.empty())
-  {
-    if (const std::optional<int> refused = CheckFieldOutput("--out", outPath))
-    {
-      return *refused;
-    }
-  }
-
-  // 1. Read.
-  Handle(CliNotifier) notifier = CliNotifier::Start();
-  const ActAPI_ProgressEntry progress(notifier);
-  MeshInput                  input;
-  if (const std::optional<int> failed = LoadForCommand(files[0], options, progress, input))
-  {
-    return *failed;
-  }
-
-  // 2. Search.
   std::list<std::set<int>> groups;
   std::vector<double>      groupOf;
-  if (const std::optional<int> failed = GroupSelfIntersections(input, notifier, groups, groupOf))
+  if (const std::optional<int> failed =
+          GroupSelfIntersections(input, run.Notifier(), groups, groupOf))
   {
-    return *failed;
+    return failed;
   }
-
-  // 3. Report.
   size_t nbTriangles = 0;
   for (const std::set<int>& group : groups)
   {
     nbTriangles += group.size();
   }
-  std::printf("%s: %d triangles, %d nodes\n", input.Path.c_str(), input.Mesh->NbTriangles(),
-              input.Mesh->NbNodes());
-  std::printf("Self-intersecting groups: %zu (%zu triangles)\n", groups.size(), nbTriangles);
+  run.Print("%s: %d triangles, %d nodes\n", input.Path.c_str(), input.Mesh->NbTriangles(),
+            input.Mesh->NbNodes());
+  run.Print("Self-intersecting groups: %zu (%zu triangles)\n", groups.size(), nbTriangles);
   int number = 0;
   for (const std::set<int>& group : groups)
   {
     if (++number > THE_LISTED_GROUPS)
     {
-      std::printf("  ... and %zu more groups\n", groups.size() - THE_LISTED_GROUPS);
+      run.Print("  ... and %zu more groups\n", groups.size() - THE_LISTED_GROUPS);
       break;
     }
-    std::printf("  group %d: %zu triangles, first %d\n", number, group.size(), *group.begin());
+    run.Print("  group %d: %zu triangles, first %d\n", number, group.size(), *group.begin());
   }
-  std::fflush(stdout);
+  run.Fields = {{"SelfIntersectionGroup", groupOf}};
+  return std::nullopt;
+}
+} // namespace
 
-  // 4. Write the groups.
-  if (!outPath.empty())
+int RunSelfx(const std::vector<std::string>& arguments)
+{
+  std::vector<std::string> files;
+  MeshCommand              command;
+  command.FieldOption = "--out";
+  const CommandSyntax syntax{"selfx",
+                             1,
+                             "one file",
+                             printUsage,
+                             {{"--out", true,
+                               [&command](const std::string& value)
+                               {
+                                 command.OutPath = value;
+                                 return int(Exit_Ok);
+                               }}}};
+  if (const std::optional<int> stop =
+          ParseCommandLine(syntax, arguments, files, command.Options.Deflection))
   {
-    std::string error;
-    if (!SaveCellFields(input.Mesh, {{"SelfIntersectionGroup", groupOf}}, outPath, progress, error))
-    {
-      return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
-    }
-    notifier->ResetProgress();
-    std::printf("Wrote %s\n", outPath.c_str());
+    return *stop;
   }
-  return Exit_Ok;
+  command.InPath = files[0];
+  return RunMeshCommand(command, reportGroups);
 }
 
 } // namespace cli

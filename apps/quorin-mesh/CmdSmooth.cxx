@@ -1,10 +1,8 @@
 // quorin-mesh smooth IN OUT [--vtk | --openmesh] [--iterations N]: smooths the mesh of a
 // mesh or CAD file with algoMesh_Smooth and writes the result.
 #include "ArgParser.hxx"
-#include "CliNotifier.hxx"
+#include "CommandRunner.hxx"
 #include "Commands.hxx"
-#include "MeshInput.hxx"
-#include "MeshOutput.hxx"
 
 #include <algoMesh_Smooth.hxx>
 
@@ -58,7 +56,7 @@ int parseIterations(const std::string& text, int& iterations)
 int RunSmooth(const std::vector<std::string>& arguments)
 {
   std::vector<std::string> paths;
-  MeshInputOptions         options;
+  MeshCommand              command;
   int                      iterations = THE_DEFAULT_ITERATIONS;
   const char*              engine     = nullptr; // nullptr until chosen: OpenMesh
   const auto               choose     = [&engine](const char* asked)
@@ -80,58 +78,35 @@ int RunSmooth(const std::vector<std::string>& arguments)
        {"--iterations", true,
         [&iterations](const std::string& value) { return parseIterations(value, iterations); }}}};
   if (const std::optional<int> stop =
-          ParseCommandLine(syntax, arguments, paths, options.Deflection))
+          ParseCommandLine(syntax, arguments, paths, command.Options.Deflection))
   {
     return *stop;
   }
   const bool isVtk = engine != nullptr && std::string(engine) == "VTK";
+  command.InPath   = paths[0];
+  command.OutPath  = paths[1];
 
-  // 1. Refuse an output we cannot write before spending time on the input.
-  std::string description, error;
-  if (const std::optional<int> refused = CheckOutput(paths[1], Encoding::Default, description))
-  {
-    return *refused;
-  }
-
-  // 2. Read.
-  Handle(CliNotifier) notifier = CliNotifier::Start();
-  const ActAPI_ProgressEntry progress(notifier);
-  MeshInput                  input;
-  if (const std::optional<int> failed = LoadForCommand(paths[0], options, progress, input))
-  {
-    return *failed;
-  }
-  std::printf("Read %s: %d triangles, %d nodes\n", input.Path.c_str(), input.Mesh->NbTriangles(),
-              input.Mesh->NbNodes());
-  std::fflush(stdout);
-
-  // 3. Smooth.
-  Handle(Poly_Triangulation) smoothed;
-  const bool isDone =
-      isVtk
-          ? quorin::algoMesh_Smooth::DoVTK(input.Mesh, iterations, smoothed, progress)
-          : quorin::algoMesh_Smooth::DoOpenMesh(input.Mesh, iterations,
-                                                quorin::algoMesh_Smooth::Component_TangentialNormal,
-                                                smoothed, progress);
-  notifier->ResetProgress();
-  if (!isDone)
-  {
-    const std::string reason = notifier->LastError();
-    return Fail("smoothing failed" + (reason.empty() ? std::string() : ": " + reason),
-                notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
-  }
-  std::printf("Smoothed with %s, %d iterations: %d triangles, %d nodes\n",
-              isVtk ? "VTK" : "OpenMesh", iterations, smoothed->NbTriangles(), smoothed->NbNodes());
-  std::fflush(stdout);
-
-  // 4. Write.
-  if (!SaveMesh(smoothed, paths[1], Encoding::Default, progress, error))
-  {
-    return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
-  }
-  notifier->ResetProgress();
-  std::printf("Wrote %s (%s)\n", paths[1].c_str(), description.c_str());
-  return Exit_Ok;
+  return RunMeshCommand(command,
+                        [isVtk, iterations](CommandRun& run, MeshInput& input) -> std::optional<int>
+                        {
+                          run.Print("Read %s: %d triangles, %d nodes\n", input.Path.c_str(),
+                                    input.Mesh->NbTriangles(), input.Mesh->NbNodes());
+                          const bool isDone =
+                              isVtk ? quorin::algoMesh_Smooth::DoVTK(input.Mesh, iterations,
+                                                                     run.Result, run.Progress())
+                                    : quorin::algoMesh_Smooth::DoOpenMesh(
+                                          input.Mesh, iterations,
+                                          quorin::algoMesh_Smooth::Component_TangentialNormal,
+                                          run.Result, run.Progress());
+                          if (!isDone)
+                          {
+                            return run.Fail("smoothing failed");
+                          }
+                          run.Print("Smoothed with %s, %d iterations: %d triangles, %d nodes\n",
+                                    isVtk ? "VTK" : "OpenMesh", iterations,
+                                    run.Result->NbTriangles(), run.Result->NbNodes());
+                          return std::nullopt;
+                        });
 }
 
 } // namespace cli

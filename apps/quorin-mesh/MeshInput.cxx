@@ -7,11 +7,12 @@
 
 #include <Exchange_OBJMaterials.hxx>
 #include <algoBase_ProgressIndicator.hxx>
-#include <algoBase_Utils.hxx>
 #include <algoMesh_CADReader.hxx>
 #include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_Extent.hxx>
 #include <algoMesh_JT.hxx>
 #include <algoMesh_MSH.hxx>
+#include <algoMesh_ModelSurface.hxx>
 #include <algoMesh_NAS.hxx>
 #include <algoMesh_VTK_XML.hxx>
 #include <algoMesh_OBJ.hxx>
@@ -19,16 +20,13 @@
 #include <algoMesh_STL.hxx>
 
 #include <MorvDS_MeshElementsIterator.hxx>
-#include <MorvDS_MeshHexahedron.hxx>
 #include <MorvDS_MeshPrism.hxx>
 #include <MorvDS_MeshPyramid.hxx>
-#include <MorvDS_MeshQuadrangle.hxx>
 #include <MorvDS_MeshTetrahedron.hxx>
 #include <MorvDS_MeshTriangle.hxx>
 
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRep_Tool.hxx>
-#include <Bnd_Box.hxx>
 #include <Message_ProgressScope.hxx>
 #include <OSD_Path.hxx>
 #include <TDocStd_Document.hxx>
@@ -36,7 +34,6 @@
 #include <TopoDS.hxx>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -46,7 +43,6 @@
 #include <fstream>
 #include <set>
 #include <sstream>
-#include <unordered_map>
 
 #include <unistd.h>
 
@@ -132,7 +128,7 @@ bool readPly(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string
     input.IsPointCloud = true;
     return true;
   }
-  if (ReadPlyAttributes(input.Path, input.Mesh, input.Attributes) && !input.Attributes.IsEmpty())
+  if (input.Attributes.Read(input.Path, input.Mesh) && !input.Attributes.IsEmpty())
   {
     input.Facts.push_back("Vertex attributes: " + input.Attributes.Description());
   }
@@ -274,117 +270,6 @@ std::string elementFacts(const KindCounts& c)
   return "Elements: " + (text.empty() ? std::string("none") : text);
 }
 
-// Faces of a volume element as node positions in its node list, outward by the usual
-// corner order; triangles end in -1.
-const std::vector<std::array<int, 4>>& volumeFaces(const int nbNodes)
-{
-  static const std::vector<std::array<int, 4>> tetra = {
-      {0, 2, 1, -1}, {0, 1, 3, -1}, {1, 2, 3, -1}, {0, 3, 2, -1}};
-  static const std::vector<std::array<int, 4>> pyramid = {
-      {0, 3, 2, 1}, {0, 1, 4, -1}, {1, 2, 4, -1}, {2, 3, 4, -1}, {3, 0, 4, -1}};
-  static const std::vector<std::array<int, 4>> prism = {
-      {0, 2, 1, -1}, {3, 4, 5, -1}, {0, 1, 4, 3}, {1, 2, 5, 4}, {2, 0, 3, 5}};
-  static const std::vector<std::array<int, 4>> hexa = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
-                                                       {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
-  static const std::vector<std::array<int, 4>> none;
-  switch (nbNodes)
-  {
-  case 4:
-    return tetra;
-  case 5:
-    return pyramid;
-  case 6:
-    return prism;
-  case 8:
-    return hexa;
-  default:
-    return none;
-  }
-}
-
-// The surface of a data model mesh as one triangulation: its triangles, its quadrangles cut
-// along the first diagonal, and, when it has no surface elements, the faces of its volumes
-// that no other volume shares. Nodes are those the triangles use, numbered in order of use.
-Handle(Poly_Triangulation) surfaceOf(const Handle(MorvDS_Mesh) & mesh)
-{
-  std::vector<std::vector<int>> polygons; // node numbers of the file
-  for (MorvDS_MeshElementsIterator it(mesh, MorvAbs_Face); it.More(); it.Next())
-  {
-    std::vector<int> nodes;
-    for (int i = 0; i < it.Value()->NbNodes(); ++i)
-    {
-      nodes.push_back(it.Value()->NodeID(i));
-    }
-    polygons.push_back(nodes);
-  }
-  if (polygons.empty())
-  {
-    // Boundary faces: keyed by their sorted nodes, kept when met once.
-    std::map<std::vector<int>, std::vector<int>> faces;
-    std::map<std::vector<int>, int>              uses;
-    for (MorvDS_MeshElementsIterator it(mesh, MorvAbs_Volume); it.More(); it.Next())
-    {
-      const Handle(MorvDS_MeshElement) volume = it.Value();
-      for (const std::array<int, 4>& face : volumeFaces(volume->NbNodes()))
-      {
-        std::vector<int> nodes;
-        for (const int corner : face)
-        {
-          if (corner >= 0)
-          {
-            nodes.push_back(volume->NodeID(corner));
-          }
-        }
-        std::vector<int> key = nodes;
-        std::sort(key.begin(), key.end());
-        faces[key] = nodes;
-        ++uses[key];
-      }
-    }
-    for (const auto& face : faces)
-    {
-      if (uses[face.first] == 1)
-      {
-        polygons.push_back(face.second);
-      }
-    }
-  }
-  std::unordered_map<int, int> numbers;
-  std::vector<int>             order;
-  std::vector<Poly_Triangle>   triangles;
-  const auto                   number = [&](const int id)
-  {
-    const auto found = numbers.emplace(id, static_cast<int>(order.size()) + 1);
-    if (found.second)
-    {
-      order.push_back(id);
-    }
-    return found.first->second;
-  };
-  for (const std::vector<int>& polygon : polygons)
-  {
-    for (size_t k = 1; k + 1 < polygon.size(); ++k)
-    {
-      triangles.emplace_back(number(polygon[0]), number(polygon[k]), number(polygon[k + 1]));
-    }
-  }
-  if (triangles.empty())
-  {
-    return Handle(Poly_Triangulation)();
-  }
-  Handle(Poly_Triangulation) result = new Poly_Triangulation(
-      static_cast<int>(order.size()), static_cast<int>(triangles.size()), false);
-  for (size_t n = 0; n < order.size(); ++n)
-  {
-    result->SetNode(static_cast<int>(n) + 1, mesh->FindNode(order[n])->Pnt());
-  }
-  for (size_t t = 0; t < triangles.size(); ++t)
-  {
-    result->SetTriangle(static_cast<int>(t) + 1, triangles[t]);
-  }
-  return result;
-}
-
 // The facts of a data model file and its surface as the input's mesh.
 bool takeModel(MeshInput& input,
                const Handle(MorvDS_Mesh) & model,
@@ -394,7 +279,7 @@ bool takeModel(MeshInput& input,
   input.Facts.push_back("Nodes in the file: " + std::to_string(model->NbNodes()));
   input.Facts.push_back(elementFacts(countKinds(model)));
   input.Facts.insert(input.Facts.end(), fieldFacts.begin(), fieldFacts.end());
-  input.Mesh = surfaceOf(model);
+  input.Mesh = quorin::algoMesh_ModelSurface::Perform(model);
   if (input.Mesh.IsNull())
   {
     error = "'" + input.Path + "' holds no faces";
@@ -577,6 +462,27 @@ bool readJt(MeshInput&                  input,
   return true;
 }
 
+// A fresh input for `path`, with its size, when it is a readable regular file.
+bool startInput(const std::string& path, MeshInput& input, std::string& error)
+{
+  input      = MeshInput();
+  input.Path = path;
+  std::error_code status;
+  if (!std::filesystem::is_regular_file(path, status))
+  {
+    error = "cannot open '" + path +
+            "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
+    return false;
+  }
+  if (access(path.c_str(), R_OK) != 0)
+  {
+    error = "cannot read '" + path + "': permission denied";
+    return false;
+  }
+  input.FileSize = std::filesystem::file_size(path, status);
+  return true;
+}
+
 // Tells on standard error that a file is read by its content, not by its extension.
 void noteContent(const std::string&   path,
                  const std::string&   extension,
@@ -623,22 +529,11 @@ bool LoadMeshInput(const std::string&          path,
                    MeshInput&                  input,
                    std::string&                error)
 {
-  // 1. Check that the file exists, is a regular file, and has a known extension.
-  input      = MeshInput();
-  input.Path = path;
-  std::error_code status;
-  if (!std::filesystem::is_regular_file(path, status))
+  // 1. Check that the file exists and is a readable regular file.
+  if (!startInput(path, input, error))
   {
-    error = "cannot open '" + path +
-            "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
     return false;
   }
-  if (access(path.c_str(), R_OK) != 0)
-  {
-    error = "cannot read '" + path + "': permission denied";
-    return false;
-  }
-  input.FileSize        = std::filesystem::file_size(path, status);
   std::string extension = LowerExtension(path);
 
   // 2. A content that shows another format than the extension's wins.
@@ -774,12 +669,7 @@ bool MeshShape(const TopoDS_Shape&         shape,
   }
   if (deflection <= 0.0)
   {
-    Bnd_Box box;
-    if (!algoBase_Utils::Bounds(shape, false, false, box))
-    {
-      return false;
-    }
-    deflection = ratio * box.CornerMin().Distance(box.CornerMax());
+    deflection = ratio * quorin::algoMesh_Extent::Diagonal(shape);
     if (!(deflection > 0.0))
     {
       return false;
@@ -811,84 +701,15 @@ Handle(Poly_Triangulation) JoinFaceMeshes(const TopoDS_Shape& shape)
   return !mesh.IsNull() && mesh->NbTriangles() > 0 ? mesh : Handle(Poly_Triangulation)();
 }
 
-int CountBoundaryEdges(const Handle(Poly_Triangulation) & mesh)
-{
-  if (mesh.IsNull())
-  {
-    return 0;
-  }
-  // Every edge use is listed under its smaller node with its larger node as partner; an
-  // edge whose pair is listed once is a boundary edge. A counting sort by the smaller node
-  // keeps this linear and lean (4 bytes per node, 12 per triangle) where a hash map of
-  // edges cost over 60 bytes per triangle. Node numbers outside the mesh are left out.
-  const int  nbNodes     = mesh->NbNodes();
-  const int  nbTriangles = mesh->NbTriangles();
-  const auto forEachEdge = [&](const auto& visit)
-  {
-    for (int t = 1; t <= nbTriangles; ++t)
-    {
-      int n[3];
-      mesh->Triangle(t).Get(n[0], n[1], n[2]);
-      for (int k = 0; k < 3; ++k)
-      {
-        const int a = std::min(n[k], n[(k + 1) % 3]);
-        const int b = std::max(n[k], n[(k + 1) % 3]);
-        if (a >= 1 && b <= nbNodes)
-        {
-          visit(a, b);
-        }
-      }
-    }
-  };
-  std::vector<int> ends(static_cast<size_t>(nbNodes) + 1, 0);
-  forEachEdge([&ends](const int a, const int) { ++ends[a]; });
-  for (int a = 1, start = 0; a <= nbNodes; ++a)
-  {
-    const int count = ends[a];
-    ends[a]         = start;
-    start += count;
-  }
-  std::vector<int> partners(static_cast<size_t>(3) * nbTriangles);
-  // Filling moves each node's cursor from its start to its end, which is the next
-  // node's start: node a's partners end up in [ends[a - 1], ends[a]).
-  forEachEdge([&](const int a, const int b) { partners[ends[a]++] = b; });
-
-  int boundary = 0;
-  for (int a = 1; a <= nbNodes; ++a)
-  {
-    const auto first = partners.begin() + ends[a - 1];
-    const auto last  = partners.begin() + ends[a];
-    std::sort(first, last);
-    for (auto run = first; run != last;)
-    {
-      const auto next = std::find_if(run, last, [run](const int b) { return b != *run; });
-      boundary += next - run == 1 ? 1 : 0;
-      run = next;
-    }
-  }
-  return boundary;
-}
-
 bool LoadShapeInput(const std::string&          path,
                     const ActAPI_ProgressEntry& progress,
                     MeshInput&                  input,
                     std::string&                error)
 {
-  input      = MeshInput();
-  input.Path = path;
-  std::error_code status;
-  if (!std::filesystem::is_regular_file(path, status))
+  if (!startInput(path, input, error))
   {
-    error = "cannot open '" + path +
-            "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
     return false;
   }
-  if (access(path.c_str(), R_OK) != 0)
-  {
-    error = "cannot read '" + path + "': permission denied";
-    return false;
-  }
-  input.FileSize                = std::filesystem::file_size(path, status);
   const SniffedFormat sniffed   = SniffFormat(path);
   std::string         extension = LowerExtension(path);
   if ((sniffed.Name == "STEP" || sniffed.Name == "BREP") &&

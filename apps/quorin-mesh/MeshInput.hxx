@@ -125,9 +125,6 @@ bool LoadShapeInput(const std::string&          path,
                     MeshInput&                  input,
                     std::string&                error);
 
-//! Number of edges used by exactly one triangle (0 for a closed mesh).
-int CountBoundaryEdges(const Handle(Poly_Triangulation) & mesh);
-
 } // namespace cli
 
 #endif

@@ -12,6 +12,7 @@
 #include <algoMesh_Convert.hxx>
 #include <algoMesh_ConvexHull.hxx>
 #include <algoMesh_DeviationCheckCADMesh.hxx>
+#include <algoMesh_Extent.hxx>
 #include <algoMesh_FillHoles.hxx>
 #include <algoMesh_Heal.hxx>
 #include <algoMesh_NodesMerger.hxx>
@@ -19,20 +20,13 @@
 #include <algoMesh_QualityMetric.hxx>
 #include <algoMesh_Smooth.hxx>
 #include <algoMesh_Wrap.hxx>
-#include <algoMesh_vtkQuadricDecimation.hxx>
+#include <algoMesh_VTKDecimatePro.hxx>
+#include <algoMesh_VTKQuadricDecimation.hxx>
 
 #include <BRepBndLib.hxx>
 #include <Bnd_Box.hxx>
 #include <TopExp.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
-
-#include <vtkCallbackCommand.h>
-#include <vtkCleanPolyData.h>
-#include <vtkCommand.h>
-#include <vtkDecimatePro.h>
-#include <vtkNew.h>
-#include <vtkPolyData.h>
-#include <vtkSmartPointer.h>
 
 #include <pybind11/stl.h>
 
@@ -91,23 +85,6 @@ algoMesh_QualityMetricType metricOf(const std::string& name)
   throw py::value_error("unknown metric '" + name + "'; known: " + known);
 }
 
-double diagonalOf(const TopoDS_Shape& shape)
-{
-  Bnd_Box box;
-  BRepBndLib::Add(shape, box, false);
-  return box.IsVoid() ? 0.0 : box.CornerMin().Distance(box.CornerMax());
-}
-
-double diagonalOf(const Handle(Poly_Triangulation) & mesh)
-{
-  Bnd_Box box;
-  for (int n = 1; n <= mesh->NbNodes(); ++n)
-  {
-    box.Add(mesh->Node(n));
-  }
-  return box.IsVoid() ? 0.0 : box.CornerMin().Distance(box.CornerMax());
-}
-
 void requirePositive(const double value, const char* name)
 {
   if (!(value > 0.0) || !std::isfinite(value))
@@ -115,47 +92,6 @@ void requirePositive(const double value, const char* name)
     throw py::value_error(std::string(name) + " must be a positive finite number");
   }
 }
-
-// Passes a VTK filter's progress (0 .. 1) to the entry as 0 .. 100, and a cancellation
-// asked through the entry to the filter's abort flag, which the filter polls between its
-// passes.
-class FilterObserver
-{
-public:
-  FilterObserver(vtkAlgorithm* filter, const ActAPI_ProgressEntry& entry)
-      : m_filter(filter), m_entry(entry)
-  {
-    m_callback->SetCallback(&FilterObserver::onProgress);
-    m_callback->SetClientData(this);
-    m_tag = m_filter->AddObserver(vtkCommand::ProgressEvent, m_callback);
-  }
-  ~FilterObserver() { m_filter->RemoveObserver(m_tag); }
-  FilterObserver(const FilterObserver&)            = delete;
-  FilterObserver& operator=(const FilterObserver&) = delete;
-
-  bool IsCancelled() const { return m_isCancelled || m_entry.IsCancelling(); }
-
-private:
-  static void onProgress(vtkObject* caller, unsigned long, void* clientData, void* callData)
-  {
-    FilterObserver* self = static_cast<FilterObserver*>(clientData);
-    if (callData != nullptr)
-    {
-      self->m_entry.SetProgress(static_cast<int>(100.0 * *static_cast<double*>(callData)));
-    }
-    if (self->m_entry.IsCancelling())
-    {
-      self->m_isCancelled = true;
-      static_cast<vtkAlgorithm*>(caller)->AbortExecuteOn();
-    }
-  }
-
-  vtkAlgorithm*              m_filter;
-  ActAPI_ProgressEntry       m_entry;
-  vtkNew<vtkCallbackCommand> m_callback;
-  unsigned long              m_tag         = 0;
-  bool                       m_isCancelled = false;
-};
 
 py::array_t<int32_t> indicesOf(const std::set<int>& triangles)
 {
@@ -474,47 +410,19 @@ PyMesh Decimate(const PyMesh& mesh, const DecimateArguments& a, const py::object
   RunLibraryCall(progress, "decimation failed",
                  [&](const ActAPI_ProgressEntry& entry)
                  {
-                   // The drivers' pipeline (convert, clean, decimate, convert back) with the filter
-                   // observed, so that its progress reaches the callback and a cancellation stops
-                   // it.
-                   vtkSmartPointer<vtkPolyData> polyData;
-                   if (!algoMesh_Convert::ToVTK(mesh.Triangulation(), polyData))
-                   {
-                     return false;
-                   }
-                   vtkSmartPointer<vtkCleanPolyData> cleaner =
-                       vtkSmartPointer<vtkCleanPolyData>::New();
-                   cleaner->SetInputData(polyData);
-                   vtkSmartPointer<vtkPolyDataAlgorithm> decimator;
-                   if (a.Method == "quadric")
-                   {
-                     vtkSmartPointer<algoMesh_vtkQuadricDecimation> quadric =
-                         vtkSmartPointer<algoMesh_vtkQuadricDecimation>::New();
-                     quadric->SetTargetReduction(a.Reduction / 100.0);
-                     decimator = quadric;
-                   }
-                   else
-                   {
-                     vtkSmartPointer<vtkDecimatePro> pro = vtkSmartPointer<vtkDecimatePro>::New();
-                     pro->SetPreserveTopology(a.PreserveTopology);
-                     pro->SetFeatureAngle(a.FeatureAngle);
-                     pro->SetTargetReduction(a.Reduction / 100.0);
-                     pro->SetBoundaryVertexDeletion(a.DeleteBoundaryVertices);
-                     pro->SetSplitting(a.Splitting);
-                     pro->SetSplitAngle(a.SplitAngle);
-                     decimator = pro;
-                   }
-                   decimator->SetInputConnection(cleaner->GetOutputPort(0));
-                   entry.Init("Decimating", 100);
-                   FilterObserver observer(decimator, entry);
-                   decimator->Update();
-                   if (observer.IsCancelled())
-                   {
-                     return false;
-                   }
-                   vtkSmartPointer<vtkPolyData> decimated = vtkSmartPointer<vtkPolyData>::New();
-                   decimated->ShallowCopy(decimator->GetOutput());
-                   return algoMesh_Convert::FromVTK(decimated, result) && result->NbTriangles() > 0;
+                   algoMesh_DecimationOptions options;
+                   options.Reduction              = a.Reduction;
+                   options.PreserveTopology       = a.PreserveTopology;
+                   options.FeatureAngle           = a.FeatureAngle;
+                   options.DeleteBoundaryVertices = a.DeleteBoundaryVertices;
+                   options.Splitting              = a.Splitting;
+                   options.SplitAngle             = a.SplitAngle;
+                   const bool isDone              = a.Method == "quadric"
+                                                        ? algoMesh_VTKQuadricDecimation(options).Perform(
+                                                              mesh.Triangulation(), result, entry)
+                                                        : algoMesh_VTKDecimatePro(options).Perform(
+                                                              mesh.Triangulation(), result, entry);
+                   return isDone && !result.IsNull() && result->NbTriangles() > 0;
                  });
   return PyMesh(result);
 }
@@ -569,7 +477,7 @@ PyMesh FillHoles(const py::object& meshOrShape, double holeSize, const py::objec
   }
   if (holeSize == 0.0)
   {
-    holeSize = diagonalOf(shape);
+    holeSize = algoMesh_Extent::Diagonal(shape);
   }
   Handle(Poly_Triangulation) result;
   RunLibraryCall(progress, "hole filling failed",
@@ -612,7 +520,7 @@ PyMesh Wrap(const py::object& meshOrShape, double size, const py::object& progre
   }
   if (size == 0.0)
   {
-    size = 0.005 * (isMesh ? diagonalOf(mesh) : diagonalOf(shape));
+    size = 0.005 * (isMesh ? algoMesh_Extent::Diagonal(mesh) : algoMesh_Extent::Diagonal(shape));
   }
   Handle(Poly_Triangulation) result;
   RunLibraryCall(progress, "wrapping failed",

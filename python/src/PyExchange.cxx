@@ -8,8 +8,10 @@
 #include <algoMesh_Conglomerate.hxx>
 #include <algoMesh_Convert.hxx>
 #include <algoMesh_ExtGen.hxx>
+#include <algoMesh_Extent.hxx>
 #include <algoMesh_JT.hxx>
 #include <algoMesh_MSH.hxx>
+#include <algoMesh_ModelSurface.hxx>
 #include <algoMesh_NAS.hxx>
 #include <algoMesh_OBJ.hxx>
 #include <algoMesh_PLY.hxx>
@@ -18,23 +20,15 @@
 #include <algoMesh_VTK_XML.hxx>
 #include <algoBase_ProgressIndicator.hxx>
 
-#include <MorvDS_MeshElementsIterator.hxx>
-#include <MorvDS_MeshNode.hxx>
-
-#include <BRepBndLib.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
-#include <Bnd_Box.hxx>
 #include <STEPControl_Reader.hxx>
 #include <TDocStd_Document.hxx>
 #include <TopExp_Explorer.hxx>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <filesystem>
-#include <map>
-#include <unordered_map>
 
 namespace py = pybind11;
 
@@ -62,132 +56,6 @@ void requireFile(const std::string& path)
     PyErr_SetString(PyExc_FileNotFoundError, ("cannot open '" + path + "': " + reason).c_str());
     throw py::error_already_set();
   }
-}
-
-// Faces of a volume element as positions in its node list, each seen from outside by the
-// usual corner order of tetrahedra, pyramids, prisms and hexahedra; -1 ends a triangle.
-const std::vector<std::array<int, 4>>& volumeFaces(const int nbCorners)
-{
-  static const std::vector<std::array<int, 4>> THE_FACES[9] = {
-      {},
-      {},
-      {},
-      {},
-      {{0, 2, 1, -1}, {0, 1, 3, -1}, {1, 2, 3, -1}, {0, 3, 2, -1}},
-      {{0, 3, 2, 1}, {0, 1, 4, -1}, {1, 2, 4, -1}, {2, 3, 4, -1}, {3, 0, 4, -1}},
-      {{0, 2, 1, -1}, {3, 4, 5, -1}, {0, 1, 4, 3}, {1, 2, 5, 4}, {2, 0, 3, 5}},
-      {},
-      {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}}};
-  return THE_FACES[nbCorners >= 0 && nbCorners <= 8 ? nbCorners : 0];
-}
-
-// Corners of a volume element: quadratic elements list their mid-edge nodes after them.
-int cornersOf(const int nbNodes)
-{
-  switch (nbNodes)
-  {
-  case 10:
-    return 4; // quadratic tetrahedron
-  case 13:
-    return 5; // quadratic pyramid
-  case 15:
-    return 6; // quadratic prism
-  case 20:
-  case 27:
-    return 8; // quadratic hexahedra
-  default:
-    return nbNodes;
-  }
-}
-
-// The surface of a data model mesh as polygons of node IDs: its triangles and quadrangles,
-// or, when it has none, the faces of its volumes that no other volume shares.
-std::vector<std::vector<int>> surfacePolygons(const Handle(MorvDS_Mesh) & model)
-{
-  std::vector<std::vector<int>> polygons;
-  for (MorvDS_MeshElementsIterator it(model, MorvAbs_Face); it.More(); it.Next())
-  {
-    const Handle(MorvDS_MeshElement) face = it.Value();
-    std::vector<int> nodes;
-    for (int k = 0; k < std::min(face->NbNodes(), 4); ++k)
-    {
-      nodes.push_back(face->NodeID(k));
-    }
-    polygons.push_back(nodes);
-  }
-  if (!polygons.empty())
-  {
-    return polygons;
-  }
-  // Faces keyed by their sorted nodes: a face met twice lies between two volumes.
-  std::map<std::vector<int>, std::pair<std::vector<int>, int>> faces;
-  for (MorvDS_MeshElementsIterator it(model, MorvAbs_Volume); it.More(); it.Next())
-  {
-    const Handle(MorvDS_MeshElement) volume = it.Value();
-    for (const std::array<int, 4>& corners : volumeFaces(cornersOf(volume->NbNodes())))
-    {
-      std::vector<int> nodes;
-      for (const int corner : corners)
-      {
-        if (corner >= 0)
-        {
-          nodes.push_back(volume->NodeID(corner));
-        }
-      }
-      std::vector<int> key = nodes;
-      std::sort(key.begin(), key.end());
-      auto found = faces.emplace(key, std::make_pair(nodes, 0)).first;
-      ++found->second.second;
-    }
-  }
-  for (const auto& face : faces)
-  {
-    if (face.second.second == 1)
-    {
-      polygons.push_back(face.second.first);
-    }
-  }
-  return polygons;
-}
-
-// The surface as one triangulation, polygons fanned from their first node; nodes are those
-// the triangles use, numbered in order of first use.
-Handle(Poly_Triangulation) surfaceOf(const Handle(MorvDS_Mesh) & model)
-{
-  std::unordered_map<int, int> numbers;
-  std::vector<int>             order;
-  std::vector<Poly_Triangle>   triangles;
-  const auto                   number = [&](const int id)
-  {
-    const auto found = numbers.emplace(id, static_cast<int>(order.size()) + 1);
-    if (found.second)
-    {
-      order.push_back(id);
-    }
-    return found.first->second;
-  };
-  for (const std::vector<int>& polygon : surfacePolygons(model))
-  {
-    for (size_t k = 1; k + 1 < polygon.size(); ++k)
-    {
-      triangles.emplace_back(number(polygon[0]), number(polygon[k]), number(polygon[k + 1]));
-    }
-  }
-  if (triangles.empty())
-  {
-    return Handle(Poly_Triangulation)();
-  }
-  Handle(Poly_Triangulation) mesh = new Poly_Triangulation(
-      static_cast<int>(order.size()), static_cast<int>(triangles.size()), false);
-  for (size_t n = 0; n < order.size(); ++n)
-  {
-    mesh->SetNode(static_cast<int>(n) + 1, model->FindNode(order[n])->Pnt());
-  }
-  for (size_t t = 0; t < triangles.size(); ++t)
-  {
-    mesh->SetTriangle(static_cast<int>(t) + 1, triangles[t]);
-  }
-  return mesh;
 }
 
 bool readModel(const std::string&          path,
@@ -219,7 +87,7 @@ bool readModel(const std::string&          path,
   {
     return false;
   }
-  mesh = surfaceOf(model);
+  mesh = quorin::algoMesh_ModelSurface::Perform(model);
   if (mesh.IsNull())
   {
     progress.SendLogMessage(ActAPI_LogMessage(LogPriority_Normal, LogSeverity_Error)
@@ -292,13 +160,11 @@ bool meshWithKernel(const TopoDS_Shape&         shape,
 {
   if (deflection <= 0.0)
   {
-    Bnd_Box box;
-    BRepBndLib::Add(shape, box);
-    if (box.IsVoid())
+    deflection = 0.001 * quorin::algoMesh_Extent::Diagonal(shape);
+    if (!(deflection > 0.0))
     {
       return false;
     }
-    deflection = 0.001 * box.CornerMin().Distance(box.CornerMax());
   }
   if (!quorin::algoMesh_ExtGen::DoNative(shape, deflection, angle, progress) ||
       progress.IsCancelling())

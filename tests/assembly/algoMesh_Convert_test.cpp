@@ -4,6 +4,7 @@
 
 #include <MeshBuilders.hxx>
 
+#include <ActAPI_RecordingNotifier.hxx>
 #include <MorvDS_MeshFacesIterator.hxx>
 #include <MorvDS_MeshNodesIterator.hxx>
 #include <MorvDS_MeshTriangle.hxx>
@@ -18,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 
 using namespace quorin;
@@ -265,6 +267,35 @@ TEST(algoMesh_Convert, FromVTKTakesTrianglesOnly)
   const Handle(Poly_Triangulation) kept = t;
   EXPECT_FALSE(algoMesh_Convert::FromVTK(pd, t));
   EXPECT_EQ(kept, t);
+}
+
+TEST(algoMesh_Convert, ConversionsBackReportProgressAndStopOnCancellation)
+{
+  const Handle(Poly_Triangulation) sphere = testmesh::Sphere(1.0, 200, 100);
+  vtkSmartPointer<vtkPolyData> polyData;
+  ASSERT_TRUE(quorin::algoMesh_Convert::ToVTK(sphere, polyData));
+  OpenMesh::TriMesh_ArrayKernelT<OpenMesh::DefaultTraits> openMesh;
+  ASSERT_TRUE(quorin::algoMesh_Convert::ToOpenMesh(sphere, openMesh));
+  const std::function<bool(Handle(Poly_Triangulation)&, const ActAPI_ProgressEntry&)>
+      conversions[] = {[&](Handle(Poly_Triangulation) & out, const ActAPI_ProgressEntry& p)
+                       { return quorin::algoMesh_Convert::FromVTK(polyData, out, p); },
+                       [&](Handle(Poly_Triangulation) & out, const ActAPI_ProgressEntry& p)
+                       { return quorin::algoMesh_Convert::FromOpenMesh(openMesh, out, p); }};
+  for (const auto& convert : conversions)
+  {
+    Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+    Handle(Poly_Triangulation) result;
+    ASSERT_TRUE(convert(result, notifier));
+    EXPECT_EQ(sphere->NbTriangles(), result->NbTriangles());
+    const std::vector<double> fractions = notifier->Fractions();
+    EXPECT_GT(fractions.size(), 1u); // it moves on the way, not only at the end
+    EXPECT_EQ(1.0, fractions.back());
+
+    notifier->RequestCancel();
+    Handle(Poly_Triangulation) untouched = testmesh::Tetra();
+    EXPECT_FALSE(convert(untouched, notifier));
+    EXPECT_EQ(4, untouched->NbTriangles());
+  }
 }
 
 TEST(algoMesh_Convert, MorvToGridMapsKindsAndSkipsPyramidsAndPrisms)

@@ -109,7 +109,7 @@ TEST(algoMesh_ExtGen, NativeLeavesExcludedFacesBare)
   // A face of the same underlying face with the other orientation is a different face.
   algoMesh_ExtGen::FaceMap reversed;
   reversed.Add(TopExp_Explorer(box, TopAbs_FACE).Current().Reversed());
-  EXPECT_EQ(algoMesh_ExtGen::KeptFaces(box, reversed).NbChildren(), 6);
+  EXPECT_EQ(algoMesh_FaceSelection::KeptFaces(box, reversed).NbChildren(), 6);
 
   // Nothing left to mesh.
   for (TopExp_Explorer it(box, TopAbs_FACE); it.More(); it.Next())

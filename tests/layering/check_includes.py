@@ -45,14 +45,6 @@ PLATFORM_ALLOWED = {
     "JT": {"ActiveDataAPI"},
 }
 
-# Breaches that predate the check, by file and included header, each to be removed by
-# moving the code behind the library; a breach not listed here fails the check.
-KNOWN_BREACHES = {
-    # Vertex attributes of PLY files (colours, normals) read and written by the tool.
-    ("apps/quorin-mesh/VertexAttributes.cxx", "RPly_Reader.hxx"),
-    ("apps/quorin-mesh/VertexAttributes.cxx", "RPly_Writer.hxx"),
-}
-
 PRIVATE_COMPONENTS = {"RPly"}
 HEADER_SUFFIXES = (".hxx", ".pxx", ".lxx", ".gxx")
 SOURCE_SUFFIXES = HEADER_SUFFIXES + (".cxx", ".cpp")
@@ -154,8 +146,6 @@ def check(root):
         for path in sources(apps):
             relative = os.path.relpath(path, root)
             for line, header in includes(path):
-                if (relative, header) in KNOWN_BREACHES:
-                    continue
                 if header in owner and owner[header][1] in PRIVATE_COMPONENTS:
                     errors.append("%s:%d: includes %s: the tool reaches %s through the library"
                                   % (relative, line, header, owner[header][1]))

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <set>
@@ -82,4 +83,18 @@ TEST(algoMesh_Heal, UnusableInputAnswersFalseSilently)
   EXPECT_FALSE(Heal::DoVTK(poisoned, 1.0, result, notifier));
   EXPECT_TRUE(result.IsNull());
   EXPECT_TRUE(notifier->Messages().empty());
+}
+
+TEST(algoMesh_Heal, EachFilterReportsInsideItsOwnShare)
+{
+  // The hole filler's share is 10 - 40 %: its own progress shows there, rather than the
+  // progress jumping ahead to a later step before it runs.
+  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  Handle(Poly_Triangulation) healed;
+  ASSERT_TRUE(Heal::DoVTK(testmesh::Sphere(1.0, 100, 50), 0.0, healed, notifier));
+  const std::vector<double> fractions = notifier->Fractions();
+  EXPECT_TRUE(std::any_of(fractions.begin(), fractions.end(),
+                          [](const double f) { return f > 0.1 && f < 0.4; }));
+  EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
+  EXPECT_EQ(1.0, fractions.back());
 }

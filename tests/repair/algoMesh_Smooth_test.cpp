@@ -1,3 +1,4 @@
+#include <algoMesh_Convert.hxx>
 #include <algoMesh_Smooth.hxx>
 
 #include <MeshBuilders.hxx>
@@ -5,6 +6,10 @@
 #include <ActAPI_RecordingNotifier.hxx>
 
 #include <gtest/gtest.h>
+
+#include <vtkNew.h>
+#include <vtkPolyData.h>
+#include <vtkSmoothPolyDataFilter.h>
 
 #include <cmath>
 #include <random>
@@ -93,6 +98,48 @@ std::vector<double> nodesOf(const Handle(Poly_Triangulation) & mesh)
   return coordinates;
 }
 
+// Three noisy sheets of 10 x 3 squares hinged on one zig-zag spine: the spine's edges are
+// non-manifold, its points bend by about 6 degrees (they slide along the spine) or by
+// about 27 degrees (they stay). A degenerate triangle and a node no triangle uses are added.
+Handle(Poly_Triangulation) noisyBook()
+{
+  std::vector<gp_Pnt>                    nodes;
+  std::vector<std::array<int, 3>>        triangles;
+  std::mt19937                           random(11);
+  std::uniform_real_distribution<double> noise(-0.1, 0.1);
+  const int                              n = 11;
+  for (int i = 0; i < n; ++i)
+  {
+    nodes.emplace_back(i, 0.0, (i % 4 < 2 ? 0.05 : 0.25) * (i % 2)); // spine: 1 .. n
+  }
+  const gp_Vec directions[3] = {gp_Vec(0, 1, 0), gp_Vec(0, -1, 0.2), gp_Vec(0.1, 0.3, 1)};
+  for (const gp_Vec& direction : directions)
+  {
+    const int rowStart = static_cast<int>(nodes.size()) + 1;
+    for (int j = 1; j <= 3; ++j)
+    {
+      for (int i = 0; i < n; ++i)
+      {
+        nodes.push_back(gp_Pnt(i, 0, 0)
+                            .Translated(direction * j)
+                            .Translated(gp_Vec(noise(random), noise(random), noise(random))));
+      }
+    }
+    auto id = [&](int j, int i) { return j == 0 ? i + 1 : rowStart + (j - 1) * n + i; };
+    for (int j = 0; j < 3; ++j)
+    {
+      for (int i = 0; i + 1 < n; ++i)
+      {
+        triangles.push_back({id(j, i), id(j, i + 1), id(j + 1, i + 1)});
+        triangles.push_back({id(j, i), id(j + 1, i + 1), id(j + 1, i)});
+      }
+    }
+  }
+  triangles.push_back({n + 5, n + 5, n + 6});
+  nodes.emplace_back(50.0, 50.0, 50.0);
+  return testmesh::Make(nodes, triangles);
+}
+
 void expectSingleError(const Handle(ActAPI_RecordingNotifier) & notifier, const char* text)
 {
   const std::vector<ActAPI_LogMessage> messages = notifier->Messages();
@@ -122,6 +169,34 @@ TEST(algoMesh_Smooth, BothPathsReduceNoiseKeepCountsAndLeaveInputAlone)
     EXPECT_GT(testmesh::SignedVolume(smoothed), 0.0); // orientation kept
   }
   EXPECT_EQ(before, nodesOf(mesh));
+}
+
+// The VTK path moves the points as vtkSmoothPolyDataFilter does (boundary and feature-edge
+// smoothing off), bit for bit: closed, open, non-manifold and degenerate meshes.
+TEST(algoMesh_Smooth, VTKPathGivesTheFilterPointsExactly)
+{
+  for (const Handle(Poly_Triangulation) & mesh : {noisySphere(), noisyPatch(), noisyBook()})
+  {
+    for (const int iterations : {1, 7, 60})
+    {
+      vtkSmartPointer<vtkPolyData> polyData;
+      ASSERT_TRUE(quorin::algoMesh_Convert::ToVTK(mesh, polyData));
+      vtkNew<vtkSmoothPolyDataFilter> filter;
+      filter->SetInputData(polyData);
+      filter->SetFeatureEdgeSmoothing(0);
+      filter->SetBoundarySmoothing(0);
+      filter->SetNumberOfIterations(iterations);
+      filter->Update();
+      Handle(Poly_Triangulation) expected;
+      ASSERT_TRUE(quorin::algoMesh_Convert::FromVTK(filter->GetOutput(), expected));
+
+      Handle(Poly_Triangulation) smoothed;
+      ASSERT_TRUE(Smooth::DoVTK(mesh, iterations, smoothed, ActAPI_ProgressEntry()));
+      ASSERT_EQ(expected->NbTriangles(), smoothed->NbTriangles());
+      EXPECT_EQ(nodesOf(expected), nodesOf(smoothed)) << iterations << " iterations";
+      EXPECT_NE(nodesOf(expected), nodesOf(mesh));
+    }
+  }
 }
 
 TEST(algoMesh_Smooth, NormalComponentFlattensWhatTangentialKeeps)

@@ -7,6 +7,7 @@
 
 #include <gp_XYZ.hxx>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -36,6 +37,13 @@ namespace quorin
 class algoMesh_EXPORT algoMesh_CellGrid
 {
 public:
+  //! The tolerance to merge at: `tolerance` when it is a positive finite length, else
+  //! algoMesh_Tolerance, since a zero, negative or non-finite cell size is meaningless.
+  static double ValidTolerance(const double tolerance)
+  {
+    return (std::isfinite(tolerance) && tolerance > 0.0) ? tolerance : algoMesh_Tolerance;
+  }
+
   //! @param[in] cellSize cell size, positive and finite (the merge tolerance).
   explicit algoMesh_CellGrid(const double cellSize);
 

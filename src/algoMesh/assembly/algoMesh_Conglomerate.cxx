@@ -29,11 +29,6 @@ namespace
 // Nodes or triangles between two progress steps and cancellation polls.
 constexpr int THE_POLL_STRIDE = 4096;
 
-double validTolerance(const double tolerance)
-{
-  return (std::isfinite(tolerance) && tolerance > 0.0) ? tolerance : algoMesh_Tolerance;
-}
-
 // A face without surface carrying the triangulation, identity location.
 TopoDS_Face faceOf(const Handle(Poly_Triangulation) & mesh)
 {
@@ -71,7 +66,7 @@ algoMesh_Conglomerate::algoMesh_Conglomerate()
 algoMesh_Conglomerate::algoMesh_Conglomerate(const TopoDS_Shape& shape,
                                              const Mode          mode,
                                              const double        tolerance)
-    : m_tolerance(validTolerance(tolerance)), m_mode(mode)
+    : m_tolerance(algoMesh_CellGrid::ValidTolerance(tolerance)), m_mode(mode)
 {
   Build(shape, mode, false);
 }
@@ -79,7 +74,7 @@ algoMesh_Conglomerate::algoMesh_Conglomerate(const TopoDS_Shape& shape,
 algoMesh_Conglomerate::algoMesh_Conglomerate(const Handle(Poly_Triangulation) & mesh,
                                              const Mode   mode,
                                              const double tolerance)
-    : m_tolerance(validTolerance(tolerance)), m_mode(mode)
+    : m_tolerance(algoMesh_CellGrid::ValidTolerance(tolerance)), m_mode(mode)
 {
   Build(faceOf(mesh), mode, false);
 }
@@ -87,7 +82,7 @@ algoMesh_Conglomerate::algoMesh_Conglomerate(const Handle(Poly_Triangulation) & 
 algoMesh_Conglomerate::algoMesh_Conglomerate(const std::vector<Handle(Poly_Triangulation)>& meshes,
                                              const Mode                                     mode,
                                              const double tolerance)
-    : m_tolerance(validTolerance(tolerance)), m_mode(mode)
+    : m_tolerance(algoMesh_CellGrid::ValidTolerance(tolerance)), m_mode(mode)
 {
   Build(compoundOf(meshes, {}), mode, false);
 }
@@ -96,7 +91,7 @@ algoMesh_Conglomerate::algoMesh_Conglomerate(const std::vector<Handle(Poly_Trian
                                              const std::vector<TopLoc_Location>& locations,
                                              const Mode                          mode,
                                              const double                        tolerance)
-    : m_tolerance(validTolerance(tolerance)), m_mode(mode)
+    : m_tolerance(algoMesh_CellGrid::ValidTolerance(tolerance)), m_mode(mode)
 {
   Build(compoundOf(meshes, locations), mode, false);
 }

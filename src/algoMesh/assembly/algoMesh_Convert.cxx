@@ -10,6 +10,7 @@
 #include <algoMesh_Convert.hxx>
 
 #include <algoMesh_NodesMerger.hxx>
+#include <algoMesh_ProgressScope.hxx>
 
 #include <MorvDS_MeshEdgesIterator.hxx>
 #include <MorvDS_MeshFacesIterator.hxx>
@@ -41,6 +42,20 @@ typedef OpenMesh::TriMesh_ArrayKernelT<OpenMesh::DefaultTraits> TriMesh;
 
 //! The standard library's wording for a subscript out of range, which callers may match.
 const char* const THE_SUBSCRIPT_MESSAGE = "invalid vector<T> subscript";
+
+//! Whether element `index` of a conversion back reports progress and polls: every 16384
+//! elements, a few milliseconds of node merging.
+bool isPollDue(const int64_t index)
+{
+  return (index & 0x3FFF) == 0;
+}
+
+//! Shows `done` elements converted; answers whether the run was cancelled.
+bool isStopped(algoMesh_ProgressScope& progress, const int64_t done)
+{
+  progress.SetDone(done);
+  return progress.IsCancelled();
+}
 
 //! True when every triangle of `t` names nodes within 1 .. NbNodes.
 bool triangleNodesInRange(const Poly_Triangulation& t)
@@ -332,6 +347,15 @@ bool algoMesh_Convert::ToVTK(const Handle(MorvDS_Mesh) & mesh,
 
 bool algoMesh_Convert::FromOpenMesh(const TriMesh& mesh, Handle(Poly_Triangulation) & triangulation)
 {
+  return FromOpenMesh(mesh, triangulation, ActAPI_ProgressEntry());
+}
+
+bool algoMesh_Convert::FromOpenMesh(const TriMesh& mesh,
+                                    Handle(Poly_Triangulation) & triangulation,
+                                    const ActAPI_ProgressEntry& progressEntry)
+{
+  algoMesh_ProgressScope progress(progressEntry, TCollection_AsciiString());
+  progress.SetTotal(static_cast<int64_t>(mesh.n_faces()));
   algoMesh_NodesMerger merger(algoMesh_Tolerance);
   merger.Reserve(3 * mesh.n_faces(), mesh.n_vertices());
   std::vector<int> corners;
@@ -341,6 +365,10 @@ bool algoMesh_Convert::FromOpenMesh(const TriMesh& mesh, Handle(Poly_Triangulati
   const size_t nbVertices = mesh.n_vertices();
   for (TriMesh::ConstFaceIter f = mesh.faces_begin(); f != mesh.faces_end(); ++f)
   {
+    if (isPollDue(f->idx()) && isStopped(progress, f->idx()))
+    {
+      return false;
+    }
     if (hasStatus && mesh.status(*f).deleted())
     {
       continue; // not part of the mesh any more, only waiting for garbage collection
@@ -378,10 +406,18 @@ bool algoMesh_Convert::FromOpenMesh(const TriMesh& mesh, Handle(Poly_Triangulati
     }
   }
   triangulation = makeTriangulation(merger.Nodes(), corners);
+  progress.Complete();
   return true;
 }
 
 bool algoMesh_Convert::FromVTK(vtkPolyData* polyData, Handle(Poly_Triangulation) & triangulation)
+{
+  return FromVTK(polyData, triangulation, ActAPI_ProgressEntry());
+}
+
+bool algoMesh_Convert::FromVTK(vtkPolyData* polyData,
+                               Handle(Poly_Triangulation) & triangulation,
+                               const ActAPI_ProgressEntry& progressEntry)
 {
   if (polyData == nullptr || polyData->GetNumberOfCells() == 0)
   {
@@ -394,13 +430,19 @@ bool algoMesh_Convert::FromVTK(vtkPolyData* polyData, Handle(Poly_Triangulation)
     polyData->BuildCells();
   }
 
-  const vtkIdType      nbCells = polyData->GetNumberOfCells();
+  const vtkIdType        nbCells = polyData->GetNumberOfCells();
+  algoMesh_ProgressScope progress(progressEntry, TCollection_AsciiString());
+  progress.SetTotal(nbCells);
   algoMesh_NodesMerger merger(algoMesh_Tolerance);
   merger.Reserve(3 * static_cast<size_t>(nbCells), static_cast<size_t>(nbPoints));
   std::vector<int> corners;
   corners.reserve(3 * static_cast<size_t>(nbCells));
   for (vtkIdType cell = 0; cell < nbCells; ++cell)
   {
+    if (isPollDue(cell) && isStopped(progress, cell))
+    {
+      return false;
+    }
     vtkIdType        npts = 0;
     const vtkIdType* ids  = nullptr;
     if (polyData->GetCellPoints(cell, npts, ids) != VTK_TRIANGLE || npts != 3)
@@ -421,5 +463,6 @@ bool algoMesh_Convert::FromVTK(vtkPolyData* polyData, Handle(Poly_Triangulation)
     }
   }
   triangulation = makeTriangulation(merger.Nodes(), corners);
+  progress.Complete();
   return true;
 }

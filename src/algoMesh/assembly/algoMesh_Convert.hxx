@@ -5,6 +5,7 @@
 
 #include <algoMesh.hxx>
 
+#include <ActAPI_ProgressEntry.hxx>
 #include <MorvDS_Mesh.hxx>
 
 #include <Poly_Triangulation.hxx>
@@ -100,6 +101,13 @@ algoMesh_EXPORT bool
 FromOpenMesh(const OpenMesh::TriMesh_ArrayKernelT<OpenMesh::DefaultTraits>& mesh,
              Handle(Poly_Triangulation) & triangulation);
 
+//! FromOpenMesh reporting its progress per face to `progress` and polling it: a
+//! cancellation answers false and leaves `triangulation` as it was.
+algoMesh_EXPORT bool
+FromOpenMesh(const OpenMesh::TriMesh_ArrayKernelT<OpenMesh::DefaultTraits>& mesh,
+             Handle(Poly_Triangulation) & triangulation,
+             const ActAPI_ProgressEntry& progress);
+
 //! VTK poly data to triangulation: every triangle cell (VTK type 5), in cell order,
 //! becomes a triangle over merged nodes as in FromOpenMesh; other cells are skipped.
 //! @param[in]  polyData      the data set; null or without cells answers false.
@@ -107,6 +115,12 @@ FromOpenMesh(const OpenMesh::TriMesh_ArrayKernelT<OpenMesh::DefaultTraits>& mesh
 //!                           is no triangle cell).
 //! @return false as well when a triangle cell names a point the data set does not have.
 algoMesh_EXPORT bool FromVTK(vtkPolyData* polyData, Handle(Poly_Triangulation) & triangulation);
+
+//! FromVTK reporting its progress per cell to `progress` and polling it: a cancellation
+//! answers false and leaves `triangulation` as it was.
+algoMesh_EXPORT bool FromVTK(vtkPolyData* polyData,
+                             Handle(Poly_Triangulation) & triangulation,
+                             const ActAPI_ProgressEntry& progress);
 
 } // namespace algoMesh_Convert
 

@@ -20,14 +20,11 @@ namespace
 //! of several look-ups, few enough not to flood the memory system with requests.
 const size_t THE_LOOK_AHEAD = 16;
 
-double validTolerance(const double tolerance)
-{
-  return (std::isfinite(tolerance) && tolerance > 0.0) ? tolerance : algoMesh_Tolerance;
-}
 } // namespace
 
 algoMesh_NodesMerger::algoMesh_NodesMerger(const double tolerance)
-    : m_tolerance(validTolerance(tolerance)), m_grid(m_tolerance), m_isLastNew(false)
+    : m_tolerance(algoMesh_CellGrid::ValidTolerance(tolerance)), m_grid(m_tolerance),
+      m_isLastNew(false)
 {
 }
 

@@ -78,9 +78,9 @@ bool algoMesh_VTKDecimatePro::performWithProgress(const Handle(Poly_Triangulatio
   decimator->SetBoundaryVertexDeletion(m_deleteBoundaryVertices);
   decimator->SetSplitting(m_splitting);
   decimator->SetSplitAngle(m_splitAngle);
-  algoMesh_VTKProgress cleanStep(cleaner, progress.Next(THE_CLEAN_SHARE));
-  algoMesh_VTKProgress decimateStep(decimator, progress.Next(THE_DECIMATE_SHARE));
-  if (!cleanStep.Update() || !decimateStep.Update())
+  // Each step takes its share when it starts: taking it moves the progress to its start.
+  if (!algoMesh_VTKProgress(cleaner, progress.Next(THE_CLEAN_SHARE)).Update() ||
+      !algoMesh_VTKProgress(decimator, progress.Next(THE_DECIMATE_SHARE)).Update())
   {
     return false;
   }
@@ -88,7 +88,7 @@ bool algoMesh_VTKDecimatePro::performWithProgress(const Handle(Poly_Triangulatio
   // 4. Back to a kernel mesh.
   vtkSmartPointer<vtkPolyData> result = vtkSmartPointer<vtkPolyData>::New();
   result->ShallowCopy(decimator->GetOutput());
-  if (!algoMesh_Convert::FromVTK(result, output))
+  if (!algoMesh_Convert::FromVTK(result, output, progress.Next(1.0).Entry()))
   {
     return false;
   }

@@ -63,9 +63,9 @@ bool algoMesh_VTKQuadricDecimation::performWithProgress(const Handle(Poly_Triang
       vtkSmartPointer<algoMesh_vtkQuadricDecimation>::New();
   decimator->SetInputConnection(cleaner->GetOutputPort(0));
   decimator->SetTargetReduction(m_reduction / 100.0);
-  algoMesh_VTKProgress cleanStep(cleaner, progress.Next(THE_CLEAN_SHARE));
-  algoMesh_VTKProgress decimateStep(decimator, progress.Next(THE_DECIMATE_SHARE));
-  if (!cleanStep.Update() || !decimateStep.Update())
+  // Each step takes its share when it starts: taking it moves the progress to its start.
+  if (!algoMesh_VTKProgress(cleaner, progress.Next(THE_CLEAN_SHARE)).Update() ||
+      !algoMesh_VTKProgress(decimator, progress.Next(THE_DECIMATE_SHARE)).Update())
   {
     return false;
   }
@@ -73,7 +73,7 @@ bool algoMesh_VTKQuadricDecimation::performWithProgress(const Handle(Poly_Triang
   // 4. Back to a kernel mesh.
   vtkSmartPointer<vtkPolyData> result = vtkSmartPointer<vtkPolyData>::New();
   result->ShallowCopy(decimator->GetOutput());
-  if (!algoMesh_Convert::FromVTK(result, output))
+  if (!algoMesh_Convert::FromVTK(result, output, progress.Next(1.0).Entry()))
   {
     return false;
   }

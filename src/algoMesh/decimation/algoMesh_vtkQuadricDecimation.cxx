@@ -43,6 +43,10 @@ namespace
 //! Cost of an edge that must not be collapsed; also the bound that ends the run.
 constexpr double THE_LARGE_COST = 1.0e299;
 
+// The set-up loops report progress and read the abort flag every this many items, a few
+// milliseconds of work, so that a stop requested before the collapses is seen at once.
+constexpr int64_t THE_SETUP_POLL = 65536;
+
 //! Source location reported with the filter's errors.
 const char* const THE_SOURCE_FILE = "src/algoMesh/decimation/algoMesh_vtkQuadricDecimation.cxx";
 
@@ -232,9 +236,15 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
   // 10. Every edge queued with its cost.
   queueEdges();
 
-  // 11-12. Collapse the cheapest edge until the target is reached.
+  // 11-12. Collapse the cheapest edge until the target is reached; a stop requested during
+  // the set-up leaves the mesh as it came.
   UpdateProgress(0.2);
-  collapseCheapestEdges(numPts, numTris);
+  ActualReduction       = 0.0;
+  NumberOfEdgeCollapses = 0;
+  if (!GetAbortExecute())
+  {
+    collapseCheapestEdges(numPts, numTris);
+  }
 
   // 13. Per-run structures released; the edits written back into the input.
   Work.Store(Mesh);
@@ -244,6 +254,20 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
   copySurvivors(output);
   Mesh = nullptr;
   return 1;
+}
+
+bool algoMesh_vtkQuadricDecimation::isSetUpStopped(const int64_t item,
+                                                   const int64_t count,
+                                                   const double  from,
+                                                   const double  to)
+{
+  if (item % THE_SETUP_POLL != 0)
+  {
+    return false;
+  }
+  UpdateProgress(from + (to - from) * static_cast<double>(item) /
+                            static_cast<double>(std::max<int64_t>(1, count)));
+  return GetAbortExecute() != 0;
 }
 
 bool algoMesh_vtkQuadricDecimation::loadWorkingMesh()
@@ -284,6 +308,10 @@ void algoMesh_vtkQuadricDecimation::buildEdges()
   int64_t              sides = 0;
   for (int32_t cell = 0; cell < numCells; ++cell)
   {
+    if (isSetUpStopped(cell, numCells, 0.0, 0.05))
+    {
+      return;
+    }
     if (Work.IsTriangle(cell))
     {
       const int32_t* pts = Work.Triangle(cell);
@@ -297,6 +325,10 @@ void algoMesh_vtkQuadricDecimation::buildEdges()
   Edges.Reset(Work.NbPoints(), sizes, sides / 2 + 16);
   for (int32_t cell = 0; cell < numCells; ++cell)
   {
+    if (isSetUpStopped(cell, numCells, 0.05, 0.1))
+    {
+      return;
+    }
     if (Work.IsTriangle(cell))
     {
       const int32_t* pts = Work.Triangle(cell);
@@ -331,6 +363,10 @@ void algoMesh_vtkQuadricDecimation::queueEdges()
   const int32_t numEdges = Edges.Size();
   for (int32_t e = 0; e < numEdges; ++e)
   {
+    if (isSetUpStopped(e, numEdges, 0.15, 0.2))
+    {
+      return;
+    }
     EdgeCosts.Insert(edgeCost(e, x), e);
   }
 }
@@ -338,13 +374,11 @@ void algoMesh_vtkQuadricDecimation::queueEdges()
 void algoMesh_vtkQuadricDecimation::collapseCheapestEdges(const vtkIdType numPts,
                                                           const vtkIdType numTris)
 {
-  double* x             = TargetPoint.data();
-  ActualReduction       = 0.0;
-  NumberOfEdgeCollapses = 0;
-  vtkIdType deleted     = 0;
-  double    cost        = 0.0;
-  int32_t   edgeId      = EdgeCosts.Pop(cost);
-  bool      abort       = false;
+  double*   x       = TargetPoint.data();
+  vtkIdType deleted = 0;
+  double    cost    = 0.0;
+  int32_t   edgeId  = EdgeCosts.Pop(cost);
+  bool      abort   = false;
   while (edgeId >= 0 && cost < THE_LARGE_COST && ActualReduction < TargetReduction && !abort)
   {
     if (NumberOfEdgeCollapses % 10000 == 0)
@@ -463,6 +497,10 @@ void algoMesh_vtkQuadricDecimation::InitializeQuadrics(const vtkIdType numPts)
   const int32_t numCells = Work.NbCells();
   for (int32_t cellId = 0; cellId < numCells; ++cellId)
   {
+    if (isSetUpStopped(cellId, numCells, 0.1, 0.14))
+    {
+      return;
+    }
     if (!Work.IsTriangle(cellId))
     {
       continue;
@@ -555,6 +593,10 @@ void algoMesh_vtkQuadricDecimation::AddBoundaryConstraints()
   double        q[11];
   for (int32_t cellId = 0; cellId < numCells; ++cellId)
   {
+    if (isSetUpStopped(cellId, numCells, 0.14, 0.15))
+    {
+      return;
+    }
     if (!Work.IsTriangle(cellId))
     {
       continue;

@@ -218,6 +218,9 @@ private:
   bool hasEdgeNeighbour(int32_t cellId, int32_t a, int32_t b) const;
   //! True when a triangle over the points a, b, c (in any order) exists.
   bool hasTriangle(int32_t a, int32_t b, int32_t c) const;
+  //! Poll of the set-up loops: at every THE_SETUP_POLL-th item of `count`, reports the
+  //! progress between `from` and `to` and answers whether the run was asked to stop.
+  bool isSetUpStopped(int64_t item, int64_t count, double from, double to);
   //! Steps of RequestData.
   bool loadWorkingMesh();
   void buildEdges();

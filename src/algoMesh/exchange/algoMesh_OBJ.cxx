@@ -115,6 +115,156 @@ std::vector<std::string> split(const std::string& text, const char separator)
   return pieces;
 }
 
+//! The materials of the meshes: "mat_default" first, then one per distinct colour in order
+//! of appearance, and each mesh's material name.
+struct MaterialPlan
+{
+  Exchange_OBJMaterials                Materials;
+  std::vector<TCollection_AsciiString> Names;
+  bool                                 AnyColour = false;
+};
+
+MaterialPlan planMaterials(const std::vector<bool>&               hasColour,
+                           const std::vector<Quantity_ColorRGBA>& colours)
+{
+  MaterialPlan plan;
+  plan.Materials.Materials().emplace_back();
+  plan.Materials.Materials().back().Name = "mat_default";
+  NCollection_IndexedDataMap<Quantity_ColorRGBA, TCollection_AsciiString, Quantity_ColorRGBAHasher>
+      colourMap;
+  for (size_t i = 0; i < hasColour.size(); ++i)
+  {
+    if (!hasColour[i])
+    {
+      plan.Names.emplace_back("mat_default");
+      continue;
+    }
+    plan.AnyColour = true;
+    if (const TCollection_AsciiString* known = colourMap.Seek(colours[i]))
+    {
+      plan.Names.push_back(*known);
+      continue;
+    }
+    const TCollection_AsciiString name =
+        TCollection_AsciiString("mat_") + TCollection_AsciiString(colourMap.Extent() + 1);
+    colourMap.Add(colours[i], name);
+    Exchange_OBJMaterial material;
+    material.Name    = name.ToCString();
+    material.Diffuse = colours[i].GetRGB();
+    material.Opacity = colours[i].Alpha();
+    plan.Materials.Materials().push_back(material);
+    plan.Names.push_back(name);
+  }
+  return plan;
+}
+
+//! The "v" lines of a mesh's nodes, placed, and its "f" lines with node numbers shifted by
+//! `offset`; false when the user asked to stop.
+template <class CountLine>
+bool writeMesh(LineWriter& out,
+               const Handle(Poly_Triangulation) & mesh,
+               const gp_Trsf&              placement,
+               const int                   offset,
+               CountLine&                  countLine,
+               const ActAPI_ProgressEntry& progress)
+{
+  for (int k = 1; k <= mesh->NbNodes(); ++k)
+  {
+    gp_XYZ p = mesh->Node(k).XYZ();
+    placement.Transforms(p);
+    out.Text("v ");
+    out.Fixed6(p.X());
+    out.Text(" ");
+    out.Fixed6(p.Y());
+    out.Text(" ");
+    out.Fixed6(p.Z());
+    out.EndLine();
+    countLine();
+    if ((k & 4095) == 0 && progress.IsCancelling())
+    {
+      return false;
+    }
+  }
+  for (int k = 1; k <= mesh->NbTriangles(); ++k)
+  {
+    int a, b, c;
+    mesh->Triangle(k).Get(a, b, c);
+    out.Text("f ");
+    out.Integer(a + offset);
+    out.Text(" ");
+    out.Integer(b + offset);
+    out.Text(" ");
+    out.Integer(c + offset);
+    out.EndLine();
+    countLine();
+    if ((k & 4095) == 0 && progress.IsCancelling())
+    {
+      return false;
+    }
+  }
+  return true;
+}
+
+//! The face triangulations of every free shape of the document, in document order.
+std::vector<Handle(Poly_Triangulation)> faceMeshesOf(const Handle(TDocStd_Document) & document)
+{
+  Handle(XCAFDoc_ShapeTool) shapeTool = XCAFDoc_DocumentTool::ShapeTool(document->Main());
+  TDF_LabelSequence freeShapes;
+  shapeTool->GetFreeShapes(freeShapes);
+  std::vector<Handle(Poly_Triangulation)> parts;
+  for (TDF_LabelSequence::Iterator it(freeShapes); it.More(); it.Next())
+  {
+    const TopoDS_Shape shape = XCAFDoc_ShapeTool::GetShape(it.Value());
+    for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
+    {
+      TopLoc_Location location;
+      const Handle(Poly_Triangulation) mesh =
+          BRep_Tool::Triangulation(TopoDS::Face(exp.Current()), location);
+      if (!mesh.IsNull())
+      {
+        parts.push_back(mesh);
+      }
+    }
+  }
+  return parts;
+}
+
+//! One triangulation of all the parts, node indices shifted by the nodes before. The kernel
+//! refuses to size a triangulation with zero nodes or triangles, so an empty result is
+//! left unsized.
+Handle(Poly_Triangulation) concatenate(const std::vector<Handle(Poly_Triangulation)>& parts)
+{
+  int nbNodes = 0, nbTriangles = 0;
+  for (const Handle(Poly_Triangulation) & mesh : parts)
+  {
+    nbNodes += mesh->NbNodes();
+    nbTriangles += mesh->NbTriangles();
+  }
+  if (nbNodes == 0 || nbTriangles == 0)
+  {
+    return new Poly_Triangulation();
+  }
+  Handle(Poly_Triangulation) merged = new Poly_Triangulation(nbNodes, nbTriangles, false);
+  int nodeBase = 0, triangleBase = 0;
+  for (const Handle(Poly_Triangulation) & mesh : parts)
+  {
+    for (int k = 1; k <= mesh->NbNodes(); ++k)
+    {
+      merged->SetNode(nodeBase + k, mesh->Node(k));
+    }
+    for (int k = 1; k <= mesh->NbTriangles(); ++k)
+    {
+      int a, b, c;
+      mesh->Triangle(k).Get(a, b, c);
+      merged->SetTriangle(triangleBase + k,
+                          Poly_Triangle(a + nodeBase, b + nodeBase, c + nodeBase));
+    }
+    nodeBase += mesh->NbNodes();
+    triangleBase += mesh->NbTriangles();
+  }
+  return merged;
+}
+
 } // namespace
 
 void algoMesh_OBJ::AddMesh(const Handle(Poly_Triangulation) & mesh, const gp_Trsf& placement)
@@ -224,42 +374,16 @@ bool algoMesh_OBJ::Write(const std::string& path)
   }
 
   // 3-4. Count and name the materials: one per distinct colour, in order of appearance.
-  Exchange_OBJMaterials materials;
-  materials.Materials().emplace_back();
-  materials.Materials().back().Name = "mat_default";
-  NCollection_IndexedDataMap<Quantity_ColorRGBA, TCollection_AsciiString, Quantity_ColorRGBAHasher>
-                                       colourMap;
-  std::vector<TCollection_AsciiString> materialNames;
-  int                                  totalNodes = 0, totalTriangles = 0;
-  bool                                 anyColour = false;
-  for (size_t i = 0; i < m_meshes.size(); ++i)
+  int totalNodes = 0, totalTriangles = 0;
+  for (const Handle(Poly_Triangulation) & mesh : m_meshes)
   {
-    if (!m_meshes[i].IsNull())
+    if (!mesh.IsNull())
     {
-      totalNodes += m_meshes[i]->NbNodes();
-      totalTriangles += m_meshes[i]->NbTriangles();
+      totalNodes += mesh->NbNodes();
+      totalTriangles += mesh->NbTriangles();
     }
-    if (!m_hasColour[i])
-    {
-      materialNames.emplace_back("mat_default");
-      continue;
-    }
-    anyColour = true;
-    if (const TCollection_AsciiString* known = colourMap.Seek(m_colours[i]))
-    {
-      materialNames.push_back(*known);
-      continue;
-    }
-    const TCollection_AsciiString name =
-        TCollection_AsciiString("mat_") + TCollection_AsciiString(colourMap.Extent() + 1);
-    colourMap.Add(m_colours[i], name);
-    Exchange_OBJMaterial material;
-    material.Name    = name.ToCString();
-    material.Diffuse = m_colours[i].GetRGB();
-    material.Opacity = m_colours[i].Alpha();
-    materials.Materials().push_back(material);
-    materialNames.push_back(name);
   }
+  const MaterialPlan plan = planMaterials(m_hasColour, m_colours);
 
   LineWriter out(file);
 
@@ -274,7 +398,7 @@ bool algoMesh_OBJ::Write(const std::string& path)
   out.EndLine();
 
   // 6. Material library.
-  if (anyColour)
+  if (plan.AnyColour)
   {
     std::string directory, mtlName;
     if (!materialFileName(path, directory, mtlName))
@@ -283,7 +407,7 @@ bool algoMesh_OBJ::Write(const std::string& path)
     }
     out.Text("mtllib " + mtlName);
     out.EndLine();
-    if (!materials.WriteMaterials(directory + mtlName))
+    if (!plan.Materials.WriteMaterials(directory + mtlName))
     {
       sendWriteError(m_progress, "the material file " + mtlName + " could not be written");
       return false;
@@ -311,52 +435,21 @@ bool algoMesh_OBJ::Write(const std::string& path)
     out.Text("g ");
     out.Text(m_hasName[i] ? m_names[i].ToCString() : "default");
     out.EndLine();
-    if (anyColour)
+    if (plan.AnyColour)
     {
       out.Text("usemtl ");
-      out.Text(materialNames[i].ToCString());
+      out.Text(plan.Names[i].ToCString());
       out.EndLine();
     }
-    const Handle(Poly_Triangulation)& mesh = m_meshes[i];
-    if (mesh.IsNull())
+    if (m_meshes[i].IsNull())
     {
       continue;
     }
-    for (int k = 1; k <= mesh->NbNodes(); ++k)
+    if (!writeMesh(out, m_meshes[i], m_placements[i], offset, countLine, m_progress))
     {
-      gp_XYZ p = mesh->Node(k).XYZ();
-      m_placements[i].Transforms(p);
-      out.Text("v ");
-      out.Fixed6(p.X());
-      out.Text(" ");
-      out.Fixed6(p.Y());
-      out.Text(" ");
-      out.Fixed6(p.Z());
-      out.EndLine();
-      countLine();
-      if ((k & 4095) == 0 && m_progress.IsCancelling())
-      {
-        return false;
-      }
+      return false;
     }
-    for (int k = 1; k <= mesh->NbTriangles(); ++k)
-    {
-      int a, b, c;
-      mesh->Triangle(k).Get(a, b, c);
-      out.Text("f ");
-      out.Integer(a + offset);
-      out.Text(" ");
-      out.Integer(b + offset);
-      out.Text(" ");
-      out.Integer(c + offset);
-      out.EndLine();
-      countLine();
-      if ((k & 4095) == 0 && m_progress.IsCancelling())
-      {
-        return false;
-      }
-    }
-    offset += mesh->NbNodes();
+    offset += m_meshes[i]->NbNodes();
   }
 
   // 9. Finish: the target is replaced only when every byte reached the disk.
@@ -379,53 +472,10 @@ bool algoMesh_OBJ::Read(const std::string& path, Handle(Poly_Triangulation) & re
   }
 
   // 4. Collect the face triangulations of every free shape.
-  Handle(XCAFDoc_ShapeTool) shapeTool = XCAFDoc_DocumentTool::ShapeTool(document->Main());
-  TDF_LabelSequence freeShapes;
-  shapeTool->GetFreeShapes(freeShapes);
-  std::vector<Handle(Poly_Triangulation)> parts;
-  int                                     nbNodes = 0, nbTriangles = 0;
-  for (TDF_LabelSequence::Iterator it(freeShapes); it.More(); it.Next())
-  {
-    const TopoDS_Shape shape = XCAFDoc_ShapeTool::GetShape(it.Value());
-    for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
-    {
-      TopLoc_Location location;
-      const Handle(Poly_Triangulation) mesh =
-          BRep_Tool::Triangulation(TopoDS::Face(exp.Current()), location);
-      if (!mesh.IsNull())
-      {
-        parts.push_back(mesh);
-        nbNodes += mesh->NbNodes();
-        nbTriangles += mesh->NbTriangles();
-      }
-    }
-  }
+  const std::vector<Handle(Poly_Triangulation)> parts = faceMeshesOf(document);
 
-  // 5-6. Concatenate them, shifting node indices. The kernel refuses to size a
-  //      triangulation with zero nodes or triangles, so an empty result is left unsized.
-  Handle(Poly_Triangulation) merged = nbNodes > 0 && nbTriangles > 0
-                                          ? new Poly_Triangulation(nbNodes, nbTriangles, false)
-                                          : new Poly_Triangulation();
-  if (nbNodes > 0 && nbTriangles > 0)
-  {
-    int nodeBase = 0, triangleBase = 0;
-    for (const Handle(Poly_Triangulation) & mesh : parts)
-    {
-      for (int k = 1; k <= mesh->NbNodes(); ++k)
-      {
-        merged->SetNode(nodeBase + k, mesh->Node(k));
-      }
-      for (int k = 1; k <= mesh->NbTriangles(); ++k)
-      {
-        int a, b, c;
-        mesh->Triangle(k).Get(a, b, c);
-        merged->SetTriangle(triangleBase + k,
-                            Poly_Triangle(a + nodeBase, b + nodeBase, c + nodeBase));
-      }
-      nodeBase += mesh->NbNodes();
-      triangleBase += mesh->NbTriangles();
-    }
-  }
+  // 5-6. Concatenate them, shifting node indices.
+  const Handle(Poly_Triangulation) merged = concatenate(parts);
 
   // 7. Hand it over.
   result = merged;

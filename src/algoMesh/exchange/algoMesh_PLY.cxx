@@ -273,6 +273,209 @@ minRecordBytes(const RPly_Element& element, const RPly_Storage storage, const in
   return std::max<int64_t>(bytes, 1);
 }
 
+//! Installs the callbacks of the vertex coordinates and the face index lists, and sizes the
+//! result's arrays for the declared counts as far as the file can hold them (a triangle
+//! face has three list entries): a lying header must not make us allocate.
+void prepareReading(RPly_Reader& reader, const TCollection_AsciiString& path, ReadContext& context)
+{
+  std::error_code ec;
+  const int64_t   fileSize = static_cast<int64_t>(std::filesystem::file_size(path.ToCString(), ec));
+  const auto      bounded  = [&](const RPly_Element& element, const int listEntries)
+  {
+    return ec ? 0
+              : std::min<int64_t>(
+                    {element.Count,
+                     fileSize / minRecordBytes(element, reader.Storage(), listEntries), INT_MAX});
+  };
+  for (const RPly_Element& element : reader.Elements())
+  {
+    if (element.Name == "vertex")
+    {
+      context.nbVertices = element.Count;
+      installVertexCallbacks(reader, element, context);
+      const int64_t vertices = bounded(element, 0);
+      context.merger.Reserve(static_cast<size_t>(vertices), static_cast<size_t>(vertices));
+      if (vertices > 0)
+      {
+        context.mesh->ResizeNodes(static_cast<int>(vertices), false);
+        Poly_ArrayOfNodes& nodes = context.mesh->InternalNodes();
+        algoMesh_MemoryAdvice::UseHugePages(nodes.changeValue(0), nodes.SizeBytes());
+      }
+    }
+    else if (element.Name == "face")
+    {
+      context.nbFaces = element.Count;
+      for (const RPly_Property& property : element.Properties)
+      {
+        if (property.IsList &&
+            (property.Name == "vertex_indices" || property.Name == "vertex_index"))
+        {
+          reader.SetListReadCallback(element.Name, property.Name, onFaceList, &context, 0);
+          break;
+        }
+      }
+      const int64_t faces = bounded(element, 3);
+      if (faces > 0)
+      {
+        context.mesh->ResizeTriangles(static_cast<int>(faces), false);
+      }
+    }
+  }
+}
+
+//! Trims the result's arrays to what was filled: nothing to do when the header's counts
+//! were right. At least one triangle slot, as files without faces are read as a point set
+//! with one default triangle; the kernel refuses to size a triangulation with zero nodes,
+//! hence a fresh one when no node was read.
+void trimResult(ReadContext& context)
+{
+  Handle(Poly_Triangulation)& mesh = context.mesh;
+  const int nbNodes                = context.merger.NbNodes();
+  if (nbNodes == 0 && mesh->NbNodes() > 0)
+  {
+    mesh = new Poly_Triangulation();
+  }
+  else if (nbNodes != mesh->NbNodes())
+  {
+    mesh->ResizeNodes(nbNodes, true);
+  }
+  const int nbTriangles = std::max(context.nbTriangles, 1);
+  if (nbTriangles != mesh->NbTriangles())
+  {
+    mesh->ResizeTriangles(nbTriangles, true);
+  }
+  if (context.nbTriangles == 0)
+  {
+    mesh->SetTriangle(1, Poly_Triangle());
+  }
+}
+
+//! Declares the vertex element (float x, y, z; uchar red, green, blue with colours) and the
+//! face element (list uchar uint "vertex_index") and writes the header.
+bool declareHeader(RPly_Writer&  writer,
+                   const int64_t nbNodes,
+                   const int64_t nbTriangles,
+                   const bool    withColours)
+{
+  bool declared =
+      writer.AddElement("vertex", nbNodes) && writer.AddScalarProperty("x", RPly_Float32) &&
+      writer.AddScalarProperty("y", RPly_Float32) && writer.AddScalarProperty("z", RPly_Float32);
+  if (withColours)
+  {
+    declared = declared && writer.AddScalarProperty("red", RPly_UInt8) &&
+               writer.AddScalarProperty("green", RPly_UInt8) &&
+               writer.AddScalarProperty("blue", RPly_UInt8);
+  }
+  return declared && writer.AddElement("face", nbTriangles) &&
+         writer.AddListProperty("vertex_index", RPly_UInt8, RPly_UInt32) && writer.WriteHeader();
+}
+
+//! Writes the vertices of every mesh, mesh i placed by location i, with their colours
+//! when `nodeColours` is not empty; false when cancelled or on failure (with a message).
+bool writeVertices(RPly_Writer&                                                        writer,
+                   const NCollection_Vector<Handle(Poly_Triangulation)>&               meshes,
+                   const NCollection_Vector<TopLoc_Location>&                          locations,
+                   const NCollection_Vector<NCollection_DataMap<int, Quantity_Color>>& nodeColours,
+                   const int64_t                                                       totalNodes,
+                   const ActAPI_ProgressEntry&                                         progress)
+{
+  const bool withColours = !nodeColours.IsEmpty();
+  int64_t    counter     = 0;
+  for (int i = 0; i < meshes.Length(); ++i)
+  {
+    const Handle(Poly_Triangulation)& mesh = meshes.Value(i);
+    if (mesh.IsNull())
+    {
+      continue;
+    }
+    const gp_Trsf trsf = i < locations.Length() ? locations.Value(i).Transformation() : gp_Trsf();
+    const NCollection_DataMap<int, Quantity_Color>* colours =
+        withColours && i < nodeColours.Length() && !nodeColours.Value(i).IsEmpty()
+            ? &nodeColours.Value(i)
+            : nullptr;
+    for (int k = 1; k <= mesh->NbNodes(); ++k)
+    {
+      if (++counter >= totalNodes / 100)
+      {
+        progress.StepProgress(1);
+        counter = 0;
+      }
+      if ((k & 4095) == 0 && progress.IsCancelling())
+      {
+        return false;
+      }
+      gp_XYZ p = mesh->Node(k).XYZ();
+      trsf.Transforms(p);
+      if (!Exchange_InputCheck::IsValidCoordinate(p.X()) ||
+          !Exchange_InputCheck::IsValidCoordinate(p.Y()) ||
+          !Exchange_InputCheck::IsValidCoordinate(p.Z()))
+      {
+        // The file stores single precision: such a node would become an infinity.
+        sendError(progress, "Could not write the vertices to PLY: a coordinate is not a finite "
+                            "number of at most 3.4e38.");
+        return false;
+      }
+      bool ok = writer.Write(p.X()) && writer.Write(p.Y()) && writer.Write(p.Z());
+      if (ok && withColours)
+      {
+        // Without a colour map for this mesh the colour columns still need values.
+        const Quantity_Color* colour = colours != nullptr ? colours->Seek(k) : nullptr;
+        ok                           = (colours == nullptr || colour != nullptr);
+        const Quantity_Color c = colour != nullptr ? *colour : Quantity_Color(Quantity_NOC_BLACK);
+        ok                     = ok && writer.Write(std::round(c.Red() * 255.0)) &&
+             writer.Write(std::round(c.Green() * 255.0)) &&
+             writer.Write(std::round(c.Blue() * 255.0));
+      }
+      if (!ok)
+      {
+        sendError(progress, "Could not write the vertices to PLY.");
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+//! Writes the triangles of every mesh with 0-based node numbers, shifted by the nodes of
+//! the meshes before; false when cancelled or on failure (with a message).
+bool writeFaces(RPly_Writer&                                          writer,
+                const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
+                const int64_t                                         totalTriangles,
+                const ActAPI_ProgressEntry&                           progress)
+{
+  int64_t counter = 0;
+  int64_t offset  = 0;
+  for (const Handle(Poly_Triangulation) & mesh : meshes)
+  {
+    if (mesh.IsNull())
+    {
+      continue;
+    }
+    for (int k = 1; k <= mesh->NbTriangles(); ++k)
+    {
+      if (++counter >= totalTriangles / 100)
+      {
+        progress.StepProgress(1);
+        counter = 0;
+      }
+      if ((k & 4095) == 0 && progress.IsCancelling())
+      {
+        return false;
+      }
+      int a, b, c;
+      mesh->Triangle(k).Get(a, b, c);
+      if (!writer.Write(3) || !writer.Write(double(a + offset - 1)) ||
+          !writer.Write(double(b + offset - 1)) || !writer.Write(double(c + offset - 1)))
+      {
+        sendError(progress, "Could not write the nodes to PLY.");
+        return false;
+      }
+    }
+    offset += mesh->NbNodes();
+  }
+  return true;
+}
+
 } // namespace
 
 bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
@@ -311,53 +514,10 @@ bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
   }
 
   // 4. Install the callbacks of the vertex coordinates and the face index lists, and size
-  //    the result's arrays for the declared counts as far as the file can hold them (a
-  //    triangle face has three list entries): a lying header must not make us allocate.
-  std::error_code ec;
-  const int64_t   fileSize = static_cast<int64_t>(std::filesystem::file_size(path.ToCString(), ec));
-  const auto      bounded  = [&](const RPly_Element& element, const int listEntries)
-  {
-    return ec ? 0
-              : std::min<int64_t>(
-                    {element.Count,
-                     fileSize / minRecordBytes(element, reader.Storage(), listEntries), INT_MAX});
-  };
+  //    the result's arrays for the declared counts as far as the file can hold them.
   ReadContext context;
   context.progress = progress;
-  for (const RPly_Element& element : reader.Elements())
-  {
-    if (element.Name == "vertex")
-    {
-      context.nbVertices = element.Count;
-      installVertexCallbacks(reader, element, context);
-      const int64_t vertices = bounded(element, 0);
-      context.merger.Reserve(static_cast<size_t>(vertices), static_cast<size_t>(vertices));
-      if (vertices > 0)
-      {
-        context.mesh->ResizeNodes(static_cast<int>(vertices), false);
-        Poly_ArrayOfNodes& nodes = context.mesh->InternalNodes();
-        algoMesh_MemoryAdvice::UseHugePages(nodes.changeValue(0), nodes.SizeBytes());
-      }
-    }
-    else if (element.Name == "face")
-    {
-      context.nbFaces = element.Count;
-      for (const RPly_Property& property : element.Properties)
-      {
-        if (property.IsList &&
-            (property.Name == "vertex_indices" || property.Name == "vertex_index"))
-        {
-          reader.SetListReadCallback(element.Name, property.Name, onFaceList, &context, 0);
-          break;
-        }
-      }
-      const int64_t faces = bounded(element, 3);
-      if (faces > 0)
-      {
-        context.mesh->ResizeTriangles(static_cast<int>(faces), false);
-      }
-    }
-  }
+  prepareReading(reader, path, context);
 
   // 5. Read the body through the callbacks.
   const bool bodyRead = reader.Read();
@@ -386,32 +546,11 @@ bool algoMesh_PLY::Read(const TCollection_AsciiString& path,
     return false;
   }
 
-  // 7. Trim the arrays to what was filled: nothing to do when the header's counts were
-  //    right. At least one triangle slot, as files without faces are read as a point set
-  //    with one default triangle; the kernel refuses to size a triangulation with zero
-  //    nodes, hence a fresh one when no node was read.
-  Handle(Poly_Triangulation)& mesh = context.mesh;
-  const int nbNodes                = context.merger.NbNodes();
-  if (nbNodes == 0 && mesh->NbNodes() > 0)
-  {
-    mesh = new Poly_Triangulation();
-  }
-  else if (nbNodes != mesh->NbNodes())
-  {
-    mesh->ResizeNodes(nbNodes, true);
-  }
-  const int nbTriangles = std::max(context.nbTriangles, 1);
-  if (nbTriangles != mesh->NbTriangles())
-  {
-    mesh->ResizeTriangles(nbTriangles, true);
-  }
-  if (context.nbTriangles == 0)
-  {
-    mesh->SetTriangle(1, Poly_Triangle());
-  }
+  // 7. Trim the arrays to what was filled.
+  trimResult(context);
 
   // 8. Hand it over.
-  result = mesh;
+  result = context.mesh;
   progress.Complete();
   return true;
 }
@@ -452,110 +591,22 @@ algoMesh_PLY::Write(const NCollection_Vector<Handle(Poly_Triangulation)>&       
   }
 
   // 4. Declare and write the header.
-  const bool withColours = !nodeColours.IsEmpty();
-  bool       declared =
-      writer.AddElement("vertex", totalNodes) && writer.AddScalarProperty("x", RPly_Float32) &&
-      writer.AddScalarProperty("y", RPly_Float32) && writer.AddScalarProperty("z", RPly_Float32);
-  if (withColours)
-  {
-    declared = declared && writer.AddScalarProperty("red", RPly_UInt8) &&
-               writer.AddScalarProperty("green", RPly_UInt8) &&
-               writer.AddScalarProperty("blue", RPly_UInt8);
-  }
-  declared = declared && writer.AddElement("face", totalTriangles) &&
-             writer.AddListProperty("vertex_index", RPly_UInt8, RPly_UInt32) &&
-             writer.WriteHeader();
-  if (!declared)
+  if (!declareHeader(writer, totalNodes, totalTriangles, !nodeColours.IsEmpty()))
   {
     sendError(progress, "Could not write the PLY header.");
     return ExportStatus_Failed;
   }
 
   // 5. Vertices, placed, with their colours.
-  int64_t counter = 0;
-  for (int i = 0; i < meshes.Length(); ++i)
+  if (!writeVertices(writer, meshes, locations, nodeColours, totalNodes, progress))
   {
-    const Handle(Poly_Triangulation)& mesh = meshes.Value(i);
-    if (mesh.IsNull())
-    {
-      continue;
-    }
-    const gp_Trsf trsf = i < locations.Length() ? locations.Value(i).Transformation() : gp_Trsf();
-    const NCollection_DataMap<int, Quantity_Color>* colours =
-        withColours && i < nodeColours.Length() && !nodeColours.Value(i).IsEmpty()
-            ? &nodeColours.Value(i)
-            : nullptr;
-    for (int k = 1; k <= mesh->NbNodes(); ++k)
-    {
-      if (++counter >= totalNodes / 100)
-      {
-        progress.StepProgress(1);
-        counter = 0;
-      }
-      if ((k & 4095) == 0 && progress.IsCancelling())
-      {
-        return ExportStatus_Failed;
-      }
-      gp_XYZ p = mesh->Node(k).XYZ();
-      trsf.Transforms(p);
-      if (!Exchange_InputCheck::IsValidCoordinate(p.X()) ||
-          !Exchange_InputCheck::IsValidCoordinate(p.Y()) ||
-          !Exchange_InputCheck::IsValidCoordinate(p.Z()))
-      {
-        // The file stores single precision: such a node would become an infinity.
-        sendError(progress, "Could not write the vertices to PLY: a coordinate is not a finite "
-                            "number of at most 3.4e38.");
-        return ExportStatus_Failed;
-      }
-      bool ok = writer.Write(p.X()) && writer.Write(p.Y()) && writer.Write(p.Z());
-      if (ok && withColours)
-      {
-        // Without a colour map for this mesh the colour columns still need values.
-        const Quantity_Color* colour = colours != nullptr ? colours->Seek(k) : nullptr;
-        ok                           = (colours == nullptr || colour != nullptr);
-        const Quantity_Color c = colour != nullptr ? *colour : Quantity_Color(Quantity_NOC_BLACK);
-        ok                     = ok && writer.Write(std::round(c.Red() * 255.0)) &&
-             writer.Write(std::round(c.Green() * 255.0)) &&
-             writer.Write(std::round(c.Blue() * 255.0));
-      }
-      if (!ok)
-      {
-        sendError(progress, "Could not write the vertices to PLY.");
-        return ExportStatus_Failed;
-      }
-    }
+    return ExportStatus_Failed;
   }
 
   // 6. Faces, with 0-based node numbers shifted by the nodes of the meshes before.
-  counter        = 0;
-  int64_t offset = 0;
-  for (const Handle(Poly_Triangulation) & mesh : meshes)
+  if (!writeFaces(writer, meshes, totalTriangles, progress))
   {
-    if (mesh.IsNull())
-    {
-      continue;
-    }
-    for (int k = 1; k <= mesh->NbTriangles(); ++k)
-    {
-      if (++counter >= totalTriangles / 100)
-      {
-        progress.StepProgress(1);
-        counter = 0;
-      }
-      if ((k & 4095) == 0 && progress.IsCancelling())
-      {
-        return ExportStatus_Failed;
-      }
-      int a, b, c;
-      mesh->Triangle(k).Get(a, b, c);
-      if (!writer.Write(3) || !writer.Write(double(a + offset - 1)) ||
-          !writer.Write(double(b + offset - 1)) || !writer.Write(double(c + offset - 1)))
-      {
-        sendError(progress, "Could not write the nodes to PLY.");
-        return ExportStatus_Failed;
-      }
-    }
-    offset += mesh->NbNodes();
+    return ExportStatus_Failed;
   }
 
   // 7. Close.

@@ -33,21 +33,6 @@ const double THE_MIN_ANGLE     = 0.1;
 const double THE_DEFAULT_ANGLE = 1.0;
 } // namespace
 
-TopoDS_Compound algoMesh_ExtGen::KeptFaces(const TopoDS_Shape& shape, const FaceMap& excluded)
-{
-  TopoDS_Compound compound;
-  TopoDS_Builder  builder;
-  builder.MakeCompound(compound);
-  for (TopExp_Explorer explorer(shape, TopAbs_FACE); explorer.More(); explorer.Next())
-  {
-    if (!excluded.Contains(explorer.Current()))
-    {
-      builder.Add(compound, explorer.Current());
-    }
-  }
-  return compound;
-}
-
 bool algoMesh_ExtGen::IsAccepted(const TopoDS_Shape& shape)
 {
   if (shape.IsNull())
@@ -146,7 +131,8 @@ bool algoMesh_ExtGen::DoNative(const TopoDS_Shape&  shape,
                                const FaceMap&       excluded,
                                ActAPI_ProgressEntry progress)
 {
-  return DoNative(KeptFaces(shape, excluded), linDeflection, angDeflection, progress);
+  return DoNative(algoMesh_FaceSelection::KeptFaces(shape, excluded), linDeflection, angDeflection,
+                  progress);
 }
 
 bool algoMesh_ExtGen::DoZeltMesh(const TopoDS_Shape& shape,
@@ -164,7 +150,7 @@ bool algoMesh_ExtGen::DoZeltMesh(const TopoDS_Shape& shape,
                                  const FaceMap&       excluded,
                                  ActAPI_ProgressEntry progress)
 {
-  return DoZeltMesh(KeptFaces(shape, excluded), options, result, progress);
+  return DoZeltMesh(algoMesh_FaceSelection::KeptFaces(shape, excluded), options, result, progress);
 }
 
 bool algoMesh_ExtGen::DoMeshGems(const TopoDS_Shape&,
@@ -181,5 +167,5 @@ bool algoMesh_ExtGen::DoMeshGems(const TopoDS_Shape& shape,
                                  const FaceMap&       excluded,
                                  ActAPI_ProgressEntry progress)
 {
-  return DoMeshGems(KeptFaces(shape, excluded), options, result, progress);
+  return DoMeshGems(algoMesh_FaceSelection::KeptFaces(shape, excluded), options, result, progress);
 }

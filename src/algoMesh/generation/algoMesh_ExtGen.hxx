@@ -6,12 +6,11 @@
 #ifndef algoMesh_ExtGen_HeaderFile
 #define algoMesh_ExtGen_HeaderFile
 
+#include <algoMesh_FaceSelection.hxx>
 #include <algoMesh_SurfOptions.hxx>
 
 #include <ActAPI_ProgressEntry.hxx>
 
-#include <NCollection_DefaultHasher.hxx>
-#include <NCollection_Map.hxx>
 #include <Poly_Triangulation.hxx>
 #include <TopoDS_Compound.hxx>
 #include <TopoDS_Shape.hxx>
@@ -27,7 +26,7 @@ namespace algoMesh_ExtGen
 
 //! Faces to leave out; a face matches when it has the same underlying face, location and
 //! orientation.
-typedef NCollection_Map<TopoDS_Shape, NCollection_DefaultHasher<TopoDS_Shape>> FaceMap;
+typedef algoMesh_FaceSelection::FaceMap FaceMap;
 
 //! Meshes the shape with the kernel's incremental mesher (in parallel over faces); the
 //! triangulations are stored in the faces of `shape` itself, replacing any it had.
@@ -95,10 +94,6 @@ algoMesh_EXPORT bool GetAdaptiveLinearDeflection(const TopoDS_Shape& shape,
 //! True when the shape has at least one face with a geometric surface; false for a null
 //! shape and for shapes of edges, vertices or surface-less faces only.
 algoMesh_EXPORT bool IsAccepted(const TopoDS_Shape& shape);
-
-//! A compound of every face of `shape`, in exploration order, that is not in `excluded`;
-//! the faces are shared with `shape`, not copied.
-algoMesh_EXPORT TopoDS_Compound KeptFaces(const TopoDS_Shape& shape, const FaceMap& excluded);
 
 } // namespace algoMesh_ExtGen
 

@@ -10,12 +10,9 @@
 #include <algoMesh_FillHoles.hxx>
 
 #include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_FaceSelection.hxx>
 #include <algoMesh_Heal.hxx>
 #include <algoMesh_ProgressScope.hxx>
-
-#include <TopExp_Explorer.hxx>
-#include <TopoDS_Builder.hxx>
-#include <TopoDS_Compound.hxx>
 
 #include <cmath>
 
@@ -34,6 +31,22 @@ void sendError(const ActAPI_ProgressEntry& progress, const char* text)
   ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
   message << text;
   progress.SendLogMessage(message);
+}
+
+//! Welds the triangulations of `faces` into `welded`; false on cancellation.
+bool weld(const TopoDS_Shape&           faces,
+          const algoMesh_ProgressScope& progress,
+          Handle(Poly_Triangulation) & welded)
+{
+  // The welding structures go before the healing starts: freeing them takes a good part of
+  // a second on a million triangles, which would otherwise come after a cancellation.
+  algoMesh_Conglomerate conglomerate;
+  if (!conglomerate.Build(faces, algoMesh_Conglomerate::Mode_Plain, false, progress.Entry()))
+  {
+    return false;
+  }
+  welded = conglomerate.GetPlain();
+  return true;
 }
 
 } // namespace
@@ -59,18 +72,16 @@ bool algoMesh_FillHoles::Perform()
   }
 
   // 1. Gather the faces that are not left out.
-  const TopoDS_Shape faces = keptFaces();
+  const TopoDS_Shape faces = algoMesh_FaceSelection::KeptFaces(m_shape, m_facesToSkip);
 
   // 2. Weld their triangulations into one mesh.
   algoMesh_ProgressScope progress(m_progress, "Filling holes");
-  algoMesh_Conglomerate  conglomerate;
-  if (!conglomerate.Build(faces, algoMesh_Conglomerate::Mode_Plain, false,
-                          progress.Next(THE_WELD_SHARE).Entry()))
+  Handle(Poly_Triangulation) welded;
+  if (!weld(faces, progress.Next(THE_WELD_SHARE), welded))
   {
     algoMesh_ReportCancelled(m_progress);
     return false;
   }
-  const Handle(Poly_Triangulation)& welded = conglomerate.GetPlain();
 
   // 3. Without a mesh there are no holes to fill.
   if (welded.IsNull() || welded->NbTriangles() == 0)
@@ -88,19 +99,4 @@ bool algoMesh_FillHoles::Perform()
     return false;
   }
   return isHealed;
-}
-
-TopoDS_Shape algoMesh_FillHoles::keptFaces() const
-{
-  TopoDS_Compound compound;
-  TopoDS_Builder  builder;
-  builder.MakeCompound(compound);
-  for (TopExp_Explorer it(m_shape, TopAbs_FACE); it.More(); it.Next())
-  {
-    if (!m_facesToSkip.Contains(it.Current()))
-    {
-      builder.Add(compound, it.Current());
-    }
-  }
-  return compound;
 }

@@ -9,11 +9,10 @@
 #define algoMesh_FillHoles_HeaderFile
 
 #include <algoMesh.hxx>
+#include <algoMesh_FaceSelection.hxx>
 
 #include <ActAPI_IAlgorithm.hxx>
 
-#include <NCollection_DefaultHasher.hxx>
-#include <NCollection_Map.hxx>
 #include <Poly_Triangulation.hxx>
 #include <TopoDS_Shape.hxx>
 
@@ -25,7 +24,7 @@ class algoMesh_EXPORT algoMesh_FillHoles : public ActAPI_IAlgorithm
   DEFINE_STANDARD_RTTIEXT(algoMesh_FillHoles, ActAPI_IAlgorithm)
 public:
   //! Faces compared by underlying face, location and orientation.
-  typedef NCollection_Map<TopoDS_Shape, NCollection_DefaultHasher<TopoDS_Shape>> ShapeMap;
+  typedef algoMesh_FaceSelection::FaceMap ShapeMap;
 
 public:
   //! Keeps copies of the shape and of the map, so the caller may drop its own.
@@ -57,10 +56,6 @@ public:
 
   //! The hole size given at construction.
   double GetHoleSize() const { return m_holeSize; }
-
-protected:
-  //! A compound of the faces of the shape not in the map, in exploration order.
-  TopoDS_Shape keptFaces() const;
 
 private:
   TopoDS_Shape m_shape;

@@ -4,8 +4,8 @@
 // bounding sphere is smaller than the hole size with a fan of triangles; vtkPolyDataNormals
 // with consistency on walks each connected part from a seed triangle and flips the
 // neighbours that disagree with it; vtkCleanPolyData merges coincident points and drops
-// collapsed cells. Cost: about linear in the size of the mesh for each stage (the point
-// locator of the cleaner in expected O(1) per point), plus the two conversions.
+// collapsed cells. Cost: about linear in the size of the mesh for each stage (the octree
+// point locator of the cleaner in O(log n) per point), plus the two conversions.
 #include <algoMesh_Heal.hxx>
 
 #include <algoMesh_Convert.hxx>
@@ -117,7 +117,7 @@ bool algoMesh_Heal::DoVTK(const Handle(Poly_Triangulation) & mesh,
   }
 
   // 3. Convert the cleaned mesh back.
-  if (!algoMesh_Convert::FromVTK(polyData, result))
+  if (!algoMesh_Convert::FromVTK(polyData, result, progress.Next(1.0).Entry()))
   {
     return false;
   }

@@ -6,14 +6,17 @@
 // the umbrellas, and moves each vertex by it, keeping only
 // the tangential or the normal part when asked (Taubin, "A signal processing approach to
 // fair surface design", SIGGRAPH 1995; Kobbelt et al., "Interactive multi-resolution
-// modeling on arbitrary meshes", SIGGRAPH 1998). DoVTK runs vtkSmoothPolyDataFilter, which
-// moves each vertex a fraction (the relaxation factor) towards the mean of its neighbours.
+// modeling on arbitrary meshes", SIGGRAPH 1998). DoVTK moves each vertex a fraction (the
+// relaxation factor) towards the mean of its neighbours, as vtkSmoothPolyDataFilter does,
+// through algoMesh_LaplaceRelaxation, which gives the filter's points bit for bit and
+// can be stopped at any time (the filter reads its abort flag every five iterations only,
+// after an unpolled analysis of the whole mesh).
 // Both cost O(iterations * (nodes + triangles)) plus the two linear conversions.
 #include <algoMesh_Smooth.hxx>
 
 #include <algoMesh_Convert.hxx>
 #include "algoMesh_FiniteNodes.pxx"
-#include <algoMesh_VTKProgress.pxx>
+#include "algoMesh_LaplaceRelaxation.pxx"
 
 #pragma push_macro("Handle")
 #undef Handle
@@ -25,9 +28,10 @@
 
 #include <Standard_Failure.hxx>
 
-#include <vtkNew.h>
+#include <vtkCellArray.h>
+#include <vtkDoubleArray.h>
+#include <vtkPoints.h>
 #include <vtkPolyData.h>
-#include <vtkSmoothPolyDataFilter.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -130,6 +134,30 @@ bool runSmoother(TriMesh&                         openMesh,
   return true;
 }
 
+//! Relaxes the points of `polyData` (double coordinates, polygons only) in place; answers
+//! false on cancellation.
+bool relaxPoints(vtkPolyData* polyData, const int iterations, algoMesh_ProgressScope&& progress)
+{
+  vtkCellArray*        polys = polyData->GetPolys();
+  std::vector<int64_t> offsets(static_cast<size_t>(polys->GetNumberOfOffsets()));
+  std::vector<int64_t> corners(static_cast<size_t>(polys->GetNumberOfConnectivityIds()));
+  vtkDataArray*        offsetArray = polys->GetOffsetsArray();
+  vtkDataArray*        cornerArray = polys->GetConnectivityArray();
+  for (size_t i = 0; i < offsets.size(); ++i)
+  {
+    offsets[i] = static_cast<int64_t>(offsetArray->GetComponent(static_cast<vtkIdType>(i), 0));
+  }
+  for (size_t i = 0; i < corners.size(); ++i)
+  {
+    corners[i] = static_cast<int64_t>(cornerArray->GetComponent(static_cast<vtkIdType>(i), 0));
+  }
+  vtkDoubleArray* coords = vtkDoubleArray::FastDownCast(polyData->GetPoints()->GetData());
+  algoMesh_LaplaceRelaxation relaxation(polyData->GetNumberOfPoints(), offsets, corners);
+  const bool isDone = relaxation.Perform(coords->GetPointer(0), iterations, progress);
+  coords->Modified();
+  return isDone;
+}
+
 } // namespace
 
 bool algoMesh_Smooth::DoOpenMesh(const Handle(Poly_Triangulation) & mesh,
@@ -179,11 +207,17 @@ bool algoMesh_Smooth::DoOpenMesh(const Handle(Poly_Triangulation) & mesh,
   bool isConverted = false;
   try
   {
-    isConverted = algoMesh_Convert::FromOpenMesh(openMesh, smoothed);
+    isConverted =
+        algoMesh_Convert::FromOpenMesh(openMesh, smoothed, progressScope.Next(1.0).Entry());
   }
   catch (const std::exception&)
   {
     isConverted = false;
+  }
+  if (progressScope.IsCancelled())
+  {
+    algoMesh_ReportCancelled(progress);
+    return false;
   }
   if (!isConverted)
   {
@@ -233,26 +267,25 @@ bool algoMesh_Smooth::DoVTK(const Handle(Poly_Triangulation) & mesh,
 
   conversion.Complete();
 
-  // 2. Smooth with the boundary and feature edges held; no cleaning before, so the
-  // points are those of the triangulation's nodes.
-  vtkNew<vtkSmoothPolyDataFilter> smoother;
-  smoother->SetInputData(polyData);
-  smoother->SetFeatureEdgeSmoothing(0);
-  smoother->SetBoundarySmoothing(0);
-  smoother->SetNumberOfIterations(iterations);
-  algoMesh_VTKProgress watch(smoother, progressScope.Next(THE_SMOOTH_SHARE));
-  if (!watch.Update())
+  // 2. Smooth with the boundary and non-manifold edges held as vtkSmoothPolyDataFilter
+  //    holds them with feature-edge and boundary smoothing off; no cleaning before, so the
+  //    points are those of the triangulation's nodes. The relaxation moves the points
+  //    exactly as the filter does, but reports progress and polls all along.
+  if (!relaxPoints(polyData, iterations, progressScope.Next(THE_SMOOTH_SHARE)))
   {
     algoMesh_ReportCancelled(progress);
     return false;
   }
 
   // 3. Convert the output back.
-  vtkNew<vtkPolyData> output;
-  output->ShallowCopy(smoother->GetOutput());
   Handle(Poly_Triangulation) smoothed;
-  if (!algoMesh_Convert::FromVTK(output, smoothed))
+  if (!algoMesh_Convert::FromVTK(polyData, smoothed, progressScope.Next(1.0).Entry()))
   {
+    if (progressScope.IsCancelled())
+    {
+      algoMesh_ReportCancelled(progress);
+      return false;
+    }
     sendError(progress, "Cannot convert the smoothed mesh to a persistent form.");
     return false;
   }

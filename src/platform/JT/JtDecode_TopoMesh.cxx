@@ -148,6 +148,10 @@ private:
   bool addVtxToFace(const int v, const int vs, const int f, const int fs);
   bool activateFace(const int v, const int s);
   bool activateVertex(const int f, const int fs, int& v);
+  //! Fills the faces of slots i, i + step, ... of vertex v up to `end` (excluded) by walking
+  //! around it from slot 0 (whose face has v at slot fs), until a slot or a neighbour is
+  //! still unknown; `i` is left at the slot where the walk stopped.
+  bool sweepVertex(const int v, const int fs, const int step, const int end, int& i);
   bool completeVertex(const int v, const int fs);
   int  nextActiveFace();
 
@@ -367,54 +371,49 @@ bool DualMesh::activateVertex(const int f, const int fs, int& v)
   return addVtxToFace(v, 0, f, fs);
 }
 
+bool DualMesh::sweepVertex(const int v, const int fs, const int step, const int end, int& i)
+{
+  // Walking forward, the neighbour face of slot i lies before the shared vertex in the
+  // previous face; walking backward, after it.
+  const auto turn = [this, step](const int j, const int degree)
+  { return step > 0 ? prev(j, degree) : next(j, degree); };
+  int fp = vtxSlot(v, 0), jp = fs;
+  while (i != end && vtxSlot(v, i) != -1)
+  {
+    jp          = turn(jp, myFaceDegree[fp]);
+    const int w = faceSlot(fp, jp);
+    if (w == -1)
+      break;
+    const int face = vtxSlot(v, i);
+    int       jn   = findVtxSlot(face, w);
+    if (jn < 0)
+      return false;
+    jn = turn(jn, myFaceDegree[face]);
+    if (!addVtxToFace(v, i, face, jn))
+      return false;
+    fp = face;
+    jp = jn;
+    i += step;
+  }
+  return true;
+}
+
 bool DualMesh::completeVertex(const int v, const int fs)
 {
   const int valence = myValence[v];
   // Forward sweep: walk around the known neighbour faces.
-  int fp = vtxSlot(v, 0), jp = fs, i = 1;
-  while (i < valence && vtxSlot(v, i) != -1)
-  {
-    jp          = prev(jp, myFaceDegree[fp]);
-    const int w = faceSlot(fp, jp);
-    if (w == -1)
-      break;
-    const int face = vtxSlot(v, i);
-    int       jn   = findVtxSlot(face, w);
-    if (jn < 0)
-      return false;
-    jn = prev(jn, myFaceDegree[face]);
-    if (!addVtxToFace(v, i, face, jn))
-      return false;
-    fp = face;
-    jp = jn;
-    if (++i >= valence)
-      return true;
-  }
+  int i = 1;
+  if (!sweepVertex(v, fs, 1, valence, i))
+    return false;
   if (i >= valence)
     return true;
   const int first = i;
   // Backward sweep from the other side.
-  fp = vtxSlot(v, 0);
-  jp = fs;
-  i  = valence - 1;
-  while (i >= first && vtxSlot(v, i) != -1)
-  {
-    jp          = next(jp, myFaceDegree[fp]);
-    const int w = faceSlot(fp, jp);
-    if (w == -1)
-      break;
-    const int face = vtxSlot(v, i);
-    int       jn   = findVtxSlot(face, w);
-    if (jn < 0)
-      return false;
-    jn = next(jn, myFaceDegree[face]);
-    if (!addVtxToFace(v, i, face, jn))
-      return false;
-    fp = face;
-    jp = jn;
-    if (--i < first)
-      return true;
-  }
+  i = valence - 1;
+  if (!sweepVertex(v, fs, -1, first - 1, i))
+    return false;
+  if (i < first)
+    return true;
   // The remaining slots get new (or split) faces.
   for (int s = first; s <= i; ++s)
     if (!activateFace(v, s))

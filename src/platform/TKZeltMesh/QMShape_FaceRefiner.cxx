@@ -26,6 +26,7 @@
 // O(n) per optimisation pass.
 #include <QMShape_FaceRefiner.hxx>
 
+#include <BRepTools.hxx>
 #include <BRep_Tool.hxx>
 #include <Standard_Failure.hxx>
 #include <TColStd_Array1OfInteger.hxx>
@@ -132,6 +133,7 @@ bool QMShape_FaceRefiner::loadMesh()
   m_points.resize(nbNodes);
   m_uv.resize(nbNodes);
   m_fixed.assign(nbNodes, 0);
+  m_singular.assign(nbNodes, 0);
   for (int i = 0; i < nbNodes; ++i)
   {
     m_points[i] = m_source->Node(i + 1);
@@ -156,6 +158,9 @@ bool QMShape_FaceRefiner::loadMesh()
     signedArea += uvArea(tri);
   }
   m_orientation = signedArea < 0.0 ? -1.0 : 1.0;
+  double uMax, vMax;
+  BRepTools::UVBounds(m_face, m_uvMin.ChangeCoord().ChangeCoord(1), uMax,
+                      m_uvMin.ChangeCoord().ChangeCoord(2), vMax);
   return !m_triangles.empty();
 }
 
@@ -211,6 +216,10 @@ void QMShape_FaceRefiner::loadPolygons()
       {
         slot.Nodes.emplace_back(param, node);
         m_fixed[node] = 1;
+        if (BRep_Tool::Degenerated(edge))
+        {
+          m_singular[node] = 1;
+        }
       }
     }
     if (!valid)
@@ -363,8 +372,13 @@ bool QMShape_FaceRefiner::refine()
       {
         continue;
       }
-      const gp_Pnt2d uv(0.5 * (m_uv[candidate.A].XY() + m_uv[candidate.B].XY()));
-      m = addNode(surfacePoint(uv), uv, false);
+      gp_Pnt2d uv;
+      gp_Pnt   point;
+      if (!chooseMidpoint(candidate.A, candidate.B, record->second, uv, point))
+      {
+        continue; // every split folds: the long edge stays
+      }
+      m = addNode(point, uv, false);
     }
 
     const EdgeRecord around = record->second;
@@ -387,6 +401,125 @@ bool QMShape_FaceRefiner::refine()
     }
   }
   return true;
+}
+
+bool QMShape_FaceRefiner::chooseMidpoint(
+    const int a, const int b, const EdgeRecord& record, gp_Pnt2d& uv, gp_Pnt& point) const
+{
+  // The two triangles the split makes on each side of the edge, with the new node at uv;
+  // a new node near one of the edge's ends, or near any corner of a triangle at a pole
+  // (where the parametrisation is stretched, the parameter middle may lie far from the
+  // chord), would leave a sliver, which counts as a fold.
+  const double length     = m_points[a].Distance(m_points[b]);
+  const auto   splitFolds = [&](const gp_Pnt2d& at, const gp_Pnt& atPoint)
+  {
+    for (const int t : record.T)
+    {
+      if (t < 0)
+      {
+        continue;
+      }
+      const std::array<int, 3>& tri = m_triangles[t];
+      for (int k = 0; k < 3; ++k)
+      {
+        const bool nearPole = m_singular[tri[0]] || m_singular[tri[1]] || m_singular[tri[2]];
+        if ((tri[k] == a || tri[k] == b || nearPole) &&
+            m_points[tri[k]].Distance(atPoint) < 0.3 * length)
+        {
+          return true;
+        }
+        if (tri[k] != a && tri[k] != b)
+        {
+          continue;
+        }
+        // Each corner a or b replaced by the new node in turn gives one half.
+        std::array<gp_XY, 3>  uvs;
+        std::array<gp_Pnt, 3> points;
+        for (int j = 0; j < 3; ++j)
+        {
+          uvs[j]    = j == k ? at.XY() : m_uv[tri[j]].XY();
+          points[j] = j == k ? atPoint : m_points[tri[j]];
+        }
+        if (!isUpright(uvs, points))
+        {
+          return true;
+        }
+      }
+    }
+    return false;
+  };
+  // 1. The middle in the parameter plane: right wherever the parametrisation is even.
+  uv    = gp_Pnt2d(0.5 * (m_uv[a].XY() + m_uv[b].XY()));
+  point = surfacePoint(uv);
+  if (!splitFolds(uv, point))
+  {
+    return true;
+  }
+  // 2. Near a pole or where the parametrisation is strongly stretched, the parameter
+  // middle lies far from the chord and folds the halves: take the surface point nearest
+  // to the chord's middle instead.
+  if (!projectToSurface(gp_Pnt(0.5 * (m_points[a].XYZ() + m_points[b].XYZ())), uv, point))
+  {
+    return false;
+  }
+  return !splitFolds(uv, point);
+}
+
+bool QMShape_FaceRefiner::projectToSurface(const gp_Pnt& target, gp_Pnt2d& uv, gp_Pnt& point) const
+{
+  // Gauss-Newton on the distance, from the given parameters, kept in the surface's domain.
+  const double uMin = m_surface->FirstUParameter(), uMax = m_surface->LastUParameter();
+  const double vMin = m_surface->FirstVParameter(), vMax = m_surface->LastVParameter();
+  const double uPeriod = m_surface->IsUPeriodic() ? m_surface->UPeriod() : 0.0;
+  const double vPeriod = m_surface->IsVPeriodic() ? m_surface->VPeriod() : 0.0;
+  const double uCap    = 0.25 * (uPeriod > 0.0 ? uPeriod : std::min(uMax - uMin, 1.0e100));
+  const double vCap    = 0.25 * (vPeriod > 0.0 ? vPeriod : std::min(vMax - vMin, 1.0e100));
+  const auto   wrap    = [](const double x, const double period)
+  {
+    const double r = std::fmod(x, period);
+    return r < 0.0 ? r + period : r;
+  };
+  gp_XY at = uv.XY();
+  for (int iteration = 0; iteration < 12; ++iteration)
+  {
+    gp_Pnt p;
+    gp_Vec du, dv;
+    m_surface->D1(at.X(), at.Y(), p, du, dv);
+    if (!m_isIdentity)
+    {
+      p.Transform(m_toLocal);
+      du.Transform(m_toLocal);
+      dv.Transform(m_toLocal);
+    }
+    const gp_Vec shift(p, target);
+    const double e = du.Dot(du), f = du.Dot(dv), g = dv.Dot(dv);
+    const double det = e * g - f * f;
+    if (!(det > 1.0e-20 * e * g) || !(det > 0.0))
+    {
+      return false;
+    }
+    const double su = du.Dot(shift), sv = dv.Dot(shift);
+    // Steps are capped (near a pole the linear model asks for huge turns in one parameter)
+    // and a periodic parameter is brought back into the period that starts at the face's
+    // own lower bound.
+    const double stepU = std::max(-uCap, std::min(uCap, (g * su - f * sv) / det));
+    const double stepV = std::max(-vCap, std::min(vCap, (e * sv - f * su) / det));
+    at += gp_XY(stepU, stepV);
+    at.SetX(uPeriod > 0.0 ? m_uvMin.X() + wrap(at.X() - m_uvMin.X(), uPeriod)
+                          : std::max(uMin, std::min(uMax, at.X())));
+    at.SetY(vPeriod > 0.0 ? m_uvMin.Y() + wrap(at.Y() - m_uvMin.Y(), vPeriod)
+                          : std::max(vMin, std::min(vMax, at.Y())));
+  }
+  uv = gp_Pnt2d(at);
+  gp_Pnt p;
+  gp_Vec du, dv;
+  m_surface->D1(at.X(), at.Y(), p, du, dv);
+  if (du.Crossed(dv).SquareMagnitude() < 1.0e-12 * du.SquareMagnitude() * dv.SquareMagnitude())
+  {
+    return false; // ended on a pole
+  }
+  point = surfacePoint(uv);
+  return std::isfinite(point.X()) && std::isfinite(point.Y()) && std::isfinite(point.Z());
 }
 
 void QMShape_FaceRefiner::splitEdge(const int a, const int b, const int m)
@@ -946,8 +1079,27 @@ bool QMShape_FaceRefiner::insertFor(const int t)
     return false;
   }
   const double v = (d11 * d20 - d01 * d21) / det, w = (d00 * d21 - d01 * d20) / det;
-  const gp_XY  uv =
-      m_uv[tri[0]].XY() * (1.0 - v - w) + m_uv[tri[1]].XY() * v + m_uv[tri[2]].XY() * w;
+  gp_XY uv = m_uv[tri[0]].XY() * (1.0 - v - w) + m_uv[tri[1]].XY() * v + m_uv[tri[2]].XY() * w;
+  if (m_singular[tri[0]] || m_singular[tri[1]] || m_singular[tri[2]])
+  {
+    // A corner at a pole has one parameter position for many directions, so the
+    // interpolation is meaningless there: find the point's parameters on the surface.
+    gp_Pnt2d projected(uv);
+    gp_Pnt   onSurface;
+    if (!projectToSurface(gp_Pnt(point), projected, onSurface))
+    {
+      return false;
+    }
+    uv = projected.XY();
+    for (const int node : tri)
+    {
+      if (m_singular[node] &&
+          m_points[node].Distance(onSurface) < 0.3 * THE_TARGET * m_settings.MaxSize)
+      {
+        return false; // would crowd the pole
+      }
+    }
+  }
 
   int found = -1, edge = -1;
   if (!locate(t, uv, found, edge))
@@ -1036,6 +1188,7 @@ bool QMShape_FaceRefiner::insertFor(const int t)
       m_points.pop_back();
       m_uv.pop_back();
       m_fixed.pop_back();
+      m_singular.pop_back();
       return false;
     }
   }
@@ -1342,7 +1495,14 @@ void QMShape_FaceRefiner::countFolds()
 
 bool QMShape_FaceRefiner::isUpright(const std::array<int, 3>& t) const
 {
-  const gp_XY  ab = m_uv[t[1]].XY() - m_uv[t[0]].XY(), ac = m_uv[t[2]].XY() - m_uv[t[0]].XY();
+  return isUpright({m_uv[t[0]].XY(), m_uv[t[1]].XY(), m_uv[t[2]].XY()},
+                   {m_points[t[0]], m_points[t[1]], m_points[t[2]]});
+}
+
+bool QMShape_FaceRefiner::isUpright(const std::array<gp_XY, 3>&  uv,
+                                    const std::array<gp_Pnt, 3>& points) const
+{
+  const gp_XY  ab = uv[1] - uv[0], ac = uv[2] - uv[0];
   const double area = m_orientation * (ab ^ ac);
   const double scale =
       std::max({ab.SquareModulus(), ac.SquareModulus(), (ac - ab).SquareModulus()});
@@ -1352,9 +1512,9 @@ bool QMShape_FaceRefiner::isUpright(const std::array<int, 3>& t) const
   }
   // The triangle's normal against the surface's at its centre (skipped where the surface
   // has no normal: a pole or an apex).
-  const gp_Vec normal(m_points[t[0]], m_points[t[1]]);
-  const gp_Vec triangleNormal = normal.Crossed(gp_Vec(m_points[t[0]], m_points[t[2]]));
-  const gp_XY  centre         = (m_uv[t[0]].XY() + m_uv[t[1]].XY() + m_uv[t[2]].XY()) / 3.0;
+  const gp_Vec normal(points[0], points[1]);
+  const gp_Vec triangleNormal = normal.Crossed(gp_Vec(points[0], points[2]));
+  const gp_XY  centre         = (uv[0] + uv[1] + uv[2]) / 3.0;
   gp_Pnt       point;
   gp_Vec       du, dv;
   m_surface->D1(centre.X(), centre.Y(), point, du, dv);
@@ -1377,6 +1537,7 @@ int QMShape_FaceRefiner::addNode(const gp_Pnt& point, const gp_Pnt2d& uv, const 
   m_points.push_back(point);
   m_uv.push_back(uv);
   m_fixed.push_back(fixed ? 1 : 0);
+  m_singular.push_back(0);
   return static_cast<int>(m_points.size()) - 1;
 }
 

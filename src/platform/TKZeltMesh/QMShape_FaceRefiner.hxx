@@ -138,6 +138,14 @@ protected:
   bool flipEdge(const uint64_t key, EdgeRecord& record);
   bool moveNode(const int node, const std::vector<int>& ring, const bool keepSize);
   bool insertFor(const int t);
+  //! Where to split the interior edge (a, b) so that neither side folds: the middle in the
+  //! parameter plane, else the surface point nearest to the chord's middle; false when
+  //! both fold.
+  bool chooseMidpoint(
+      const int a, const int b, const EdgeRecord& record, gp_Pnt2d& uv, gp_Pnt& point) const;
+  //! The surface point nearest to target, searched from uv (updated); false where the
+  //! surface is singular on the way.
+  bool projectToSurface(const gp_Pnt& target, gp_Pnt2d& uv, gp_Pnt& point) const;
   //! Walks from triangle start to the triangle holding uv; false when the walk meets the
   //! face boundary or a constrained segment. edge: -1 inside, k when uv is on the edge
   //! (tri[k], tri[k+1]).
@@ -151,6 +159,7 @@ protected:
   //! The triangle keeps the face's orientation in the parameter plane and its normal
   //! stays on the surface normal's side (see the class comment).
   bool   isUpright(const std::array<int, 3>& t) const;
+  bool   isUpright(const std::array<gp_XY, 3>& uv, const std::array<gp_Pnt, 3>& points) const;
   double minAngle(const std::array<int, 3>& t) const;
   double minAngle(const gp_Pnt& a, const gp_Pnt& b, const gp_Pnt& c) const;
   double deviation(const int a, const int b) const;
@@ -174,12 +183,14 @@ private:
   std::vector<gp_Pnt>                      m_points;
   std::vector<gp_Pnt2d>                    m_uv;
   std::vector<char>                        m_fixed;
+  std::vector<char>                        m_singular; //!< nodes of degenerated edges (poles)
   std::vector<std::array<int, 3>>          m_triangles;
   std::unordered_map<uint64_t, EdgeRecord> m_edges;
   std::unordered_map<uint64_t, Segment>    m_segments;
   std::vector<Slot>                        m_slots;
   std::vector<EdgePolygon>                 m_polygons;
   std::vector<int>                         m_touched; //!< triangles changed by the last edit
+  gp_Pnt2d                                 m_uvMin;   //!< lower parameter bounds of the face
   double m_orientation = 1.0; //!< sign of the parameter-plane area of the face's triangles
   //! Flips may not make an edge longer than the size (the last polish); before it, long
   //! diagonals are allowed because refinement splits them anyway.

@@ -8,6 +8,7 @@
 
 #include <BRepBndLib.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
+#include <IMeshTools_Parameters.hxx>
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
@@ -130,9 +131,20 @@ void QMShape_Tessellator::Perform()
     return;
   }
 
-  // 2. First pass: the kernel's mesher resolves curvature and edge conformity.
-  BRepMesh_IncrementalMesh(m_shape, m_deflection, Standard_False, m_parameters.EffAngle,
-                           Standard_True);
+  // 2. First pass: the kernel's mesher resolves curvature and edge conformity. With a size
+  // to mesh to, the edges take twice the angle (at most 60 degrees): their polygon nodes
+  // stay fixed through the remeshing, and the angle alone divides a small fillet's arc
+  // into many short segments that fan into slivers against edges of the size; the chordal
+  // deflection still bounds their distance to the curve.
+  IMeshTools_Parameters first;
+  first.Deflection    = m_deflection;
+  first.AngleInterior = m_parameters.EffAngle;
+  first.Angle =
+      m_parameters.EffMaxSize < QMData_MeshParameters::Unset()
+          ? std::max(m_parameters.EffAngle, std::min(2.0 * m_parameters.EffAngle, M_PI / 3.0))
+          : m_parameters.EffAngle;
+  first.InParallel = Standard_True;
+  BRepMesh_IncrementalMesh(m_shape, first);
 
   // 3. Refine and optimise the faces, and store the results.
   m_isDone = refineFaces();
@@ -179,8 +191,11 @@ bool QMShape_Tessellator::refineFaces()
   // estimated as twice its area over its perimeter (exact for a long strip), and the size
   // never goes below a quarter of the maximum size, where a strip's triangles still keep
   // angles of 20 degrees or more while its neighbours are not graded down around it. Each
-  // edge takes the smallest size of its faces, so that all of them split it alike. The size
-  // guard then counts the triangles these sizes give.
+  // edge takes the smallest size of its faces, so that all of them split it alike. A strip
+  // so narrow that even the floor gives its triangles angles under 20 degrees (a width
+  // below tan(20 degrees) / 8 of the size, as a tiny step between two faces leaves) keeps the
+  // full size instead: its slivers cannot be avoided at this size, so there should be as
+  // few of them as possible. The size guard then counts the triangles these sizes give.
   const double        maxSize = m_parameters.EffMaxSize;
   const bool          hasSize = maxSize < QMData_MeshParameters::Unset();
   std::vector<double> faceSizes(faces.Extent(), maxSize);
@@ -191,9 +206,10 @@ bool QMShape_Tessellator::refineFaces()
     const double floor = std::max(maxSize / 4.0, 2.0 * m_parameters.EffMinSize);
     for (int i = 0; i < faces.Extent(); ++i)
     {
-      if (perimeters[i] > 0.0)
+      const double width = perimeters[i] > 0.0 ? 2.0 * areas[i] / perimeters[i] : maxSize;
+      if (width >= std::tan(20.0 * M_PI / 180.0) * floor / 2.0)
       {
-        faceSizes[i] = std::min(maxSize, std::max(floor, 4.0 * areas[i] / perimeters[i]));
+        faceSizes[i] = std::min(maxSize, std::max(floor, 2.0 * width));
       }
       nbTriangles += areas[i] / (0.25 * std::sqrt(3.0) * faceSizes[i] * faceSizes[i]);
       for (TopExp_Explorer edges(faces(i + 1), TopAbs_EDGE); edges.More(); edges.Next())

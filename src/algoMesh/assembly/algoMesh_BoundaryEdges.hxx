@@ -1,0 +1,25 @@
+// Counting of the boundary edges of a triangulation.
+#ifndef algoMesh_BoundaryEdges_HeaderFile
+#define algoMesh_BoundaryEdges_HeaderFile
+
+#include <algoMesh.hxx>
+
+#include <Poly_Triangulation.hxx>
+
+namespace quorin
+{
+
+//! Edges used by exactly one triangle, nodes compared by number (not by position): 0 for
+//! a closed mesh. Cost O(n) time plus a sort of each node's few partners, 4 bytes per
+//! node and 12 per triangle.
+class algoMesh_EXPORT algoMesh_BoundaryEdges
+{
+public:
+  //! Number of boundary edges; 0 for a null mesh. Edges on node numbers outside the mesh
+  //! are left out.
+  static int Count(const Handle(Poly_Triangulation) & mesh);
+};
+
+} // namespace quorin
+
+#endif

@@ -1,0 +1,29 @@
+// What a decimation may break in a mesh: counted before and after, so that a report shows
+// whether the result kept the input's boundary, manifoldness and freedom from crossings.
+#ifndef algoMesh_DecimationDefects_HeaderFile
+#define algoMesh_DecimationDefects_HeaderFile
+
+#include <algoMesh.hxx>
+
+#include <Poly_Triangulation.hxx>
+
+namespace quorin
+{
+
+//! Edges by use, nodes compared by number, and pairs of triangles that cross each other
+//! (sharing a node or an edge does not count). Cost: O(n) for the edges, plus the
+//! bounding-volume search of the crossings, O(n log n) for well-spread triangles.
+class algoMesh_EXPORT algoMesh_DecimationDefects
+{
+public:
+  int    NbBoundaryEdges    = 0; //!< edges of one triangle
+  int    NbNonManifoldEdges = 0; //!< edges of three triangles or more
+  size_t NbCrossingPairs    = 0; //!< pairs of triangles that intersect
+
+  //! Counts the defects of `mesh`; all zero for a null mesh.
+  static algoMesh_DecimationDefects Count(const Handle(Poly_Triangulation) & mesh);
+};
+
+} // namespace quorin
+
+#endif

@@ -1,0 +1,354 @@
+// VTK XML file checks: plain text scans for the declared counts, the array types and the
+// numeric tokens, a decoding of the first bytes of each base64 block for its header, and
+// one pass over the parsed points and cell arrays. Linear in the file's size.
+#include <Exchange_VTKXMLCheck.hxx>
+
+#include <Exchange_InputCheck.hxx>
+
+#include <vtkCellArray.h>
+#include <vtkDataArray.h>
+#include <vtkPointSet.h>
+#include <vtkPoints.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace quorin
+{
+
+namespace
+{
+
+//! Largest count a file of `size` bytes may declare: compressed data expands at most about
+//! a thousand times, and small files get room for a few thousand items.
+long long declaredLimit(const size_t size)
+{
+  return 1100LL * static_cast<long long>(size) + 65536;
+}
+
+//! Checks the sizes the file declares in its XML attributes before VTK allocates them.
+bool checkDeclaredSizes(const std::string& text, std::string& reason)
+{
+  const long long          limit        = declaredLimit(text.size());
+  long long                maxCount     = 0;
+  static const char* const THE_COUNTS[] = {
+      "NumberOfPoints=", "NumberOfCells=", "NumberOfVerts=",  "NumberOfLines=",
+      "NumberOfStrips=", "NumberOfPolys=", "NumberOfTuples=", "NumberOfComponents="};
+  long long maxComponents = 1;
+  for (const char* attribute : THE_COUNTS)
+  {
+    const size_t length = std::char_traits<char>::length(attribute);
+    for (size_t at = text.find(attribute); at != std::string::npos;
+         at        = text.find(attribute, at + length))
+    {
+      size_t p = at + length;
+      if (p < text.size() && (text[p] == '"' || text[p] == '\''))
+      {
+        ++p;
+      }
+      while (p < text.size() && text[p] == ' ')
+      {
+        ++p;
+      }
+      long long value   = 0;
+      bool      isDigit = false;
+      bool      isNeg   = p < text.size() && text[p] == '-';
+      p += isNeg ? 1 : 0;
+      for (; p < text.size() && text[p] >= '0' && text[p] <= '9' && value <= limit; ++p)
+      {
+        value   = 10 * value + (text[p] - '0');
+        isDigit = true;
+      }
+      if (!isDigit || isNeg || value > limit)
+      {
+        reason = std::string("The file declares an impossible ") +
+                 std::string(attribute, length - 1) + " value.";
+        return false;
+      }
+      if (attribute[8] == 'C' && attribute[9] == 'o') // NumberOfComponents
+      {
+        maxComponents = std::max(maxComponents, value);
+      }
+      else
+      {
+        maxCount = std::max(maxCount, value);
+      }
+    }
+  }
+  if (maxComponents > 4096 || maxComponents * maxCount > 16 * limit)
+  {
+    reason = "The file declares more values than a file of its size can hold.";
+    return false;
+  }
+  return true;
+}
+
+//! Value of attribute `name` in the tag text, or "" (the attribute must follow a blank).
+std::string attributeOf(const std::string& tag, const char* name)
+{
+  const std::string key = std::string(name) + "=";
+  for (size_t k = tag.find(key); k != std::string::npos; k = tag.find(key, k + 1))
+  {
+    if (k == 0 ||
+        (tag[k - 1] != ' ' && tag[k - 1] != '\t' && tag[k - 1] != '\n' && tag[k - 1] != '\r'))
+    {
+      continue;
+    }
+    const size_t start = k + key.size();
+    const char   quote = start < tag.size() ? tag[start] : '\0';
+    const size_t close =
+        quote == '"' || quote == '\'' ? tag.find(quote, start + 1) : std::string::npos;
+    return close == std::string::npos ? std::string() : tag.substr(start + 1, close - start - 1);
+  }
+  return std::string();
+}
+
+//! Decodes `count` bytes from base64 text starting at `at`; false when the text is short
+//! or not base64.
+bool decodeBase64(const std::string&          text,
+                  size_t                      at,
+                  const size_t                count,
+                  std::vector<unsigned char>& out)
+{
+  out.clear();
+  unsigned int bits = 0, nbBits = 0;
+  for (; out.size() < count && at < text.size(); ++at)
+  {
+    const char c = text[at];
+    int        v = -1;
+    if (c >= 'A' && c <= 'Z')
+      v = c - 'A';
+    else if (c >= 'a' && c <= 'z')
+      v = c - 'a' + 26;
+    else if (c >= '0' && c <= '9')
+      v = c - '0' + 52;
+    else if (c == '+')
+      v = 62;
+    else if (c == '/')
+      v = 63;
+    else if (c == ' ' || c == '\n' || c == '\r' || c == '\t')
+      continue;
+    else
+      return false;
+    bits = (bits << 6) | static_cast<unsigned int>(v);
+    nbBits += 6;
+    if (nbBits >= 8)
+    {
+      nbBits -= 8;
+      out.push_back(static_cast<unsigned char>((bits >> nbBits) & 0xFF));
+    }
+  }
+  return out.size() == count;
+}
+
+//! Checks the block headers of binary and appended data: VTK allocates the block sizes they
+//! declare before it decompresses anything, so they must fit what the file can expand to.
+bool checkBlockHeaders(const std::string& text, std::string& reason)
+{
+  const size_t root = text.find("<VTKFile");
+  if (root == std::string::npos)
+  {
+    return true; // VTK refuses the file itself
+  }
+  const std::string rootTag    = text.substr(root, text.find('>', root) - root);
+  const bool        isWide     = attributeOf(rootTag, "header_type") == "UInt64";
+  const bool        isBig      = attributeOf(rootTag, "byte_order") == "BigEndian";
+  const bool        compressed = !attributeOf(rootTag, "compressor").empty();
+  const size_t      wordSize   = isWide ? 8 : 4;
+  const size_t      nbWords    = compressed ? 3 : 1;
+  const long double limit      = 1100.0L * text.size() + (1 << 20);
+
+  // Appended data starts after the '_' that follows the AppendedData tag.
+  const size_t appended = text.find("<AppendedData");
+  std::string  appendedTag;
+  size_t       base = std::string::npos;
+  if (appended != std::string::npos)
+  {
+    const size_t close = text.find('>', appended);
+    appendedTag        = text.substr(appended, close - appended);
+    base               = close == std::string::npos ? close : text.find('_', close);
+    base               = base == std::string::npos ? base : base + 1;
+  }
+  const bool isAppendedRaw = attributeOf(appendedTag, "encoding") == "raw";
+
+  std::vector<unsigned char> header;
+  for (size_t at = text.find("<DataArray"); at != std::string::npos;
+       at        = text.find("<DataArray", at + 10))
+  {
+    const size_t      close  = text.find('>', at);
+    const std::string tag    = text.substr(at, close == std::string::npos ? close : close - at);
+    const std::string format = attributeOf(tag, "format");
+    bool              isRead = false;
+    if (format == "appended" && base != std::string::npos)
+    {
+      const std::string offsetText = attributeOf(tag, "offset");
+      const size_t      offset     = std::strtoull(offsetText.c_str(), nullptr, 10);
+      const size_t      start      = base + offset;
+      if (offsetText.empty() || offsetText.find_first_not_of("0123456789") != std::string::npos ||
+          offsetText.size() > 18 || start >= text.size())
+      {
+        // VTK would seek outside its data and read whatever it finds there.
+        reason = "The file has a data array offset outside its appended data.";
+        return false;
+      }
+      if (isAppendedRaw)
+      {
+        header.assign(text.begin() + start,
+                      text.begin() + std::min(text.size(), start + nbWords * wordSize));
+        isRead = header.size() == nbWords * wordSize;
+      }
+      else
+      {
+        isRead = decodeBase64(text, start, nbWords * wordSize, header);
+      }
+    }
+    else if (format == "binary" && close != std::string::npos)
+    {
+      isRead = decodeBase64(text, close + 1, nbWords * wordSize, header);
+    }
+    if (!isRead)
+    {
+      continue;
+    }
+    long double words[3] = {0, 0, 0};
+    for (size_t w = 0; w < nbWords; ++w)
+    {
+      for (size_t b = 0; b < wordSize; ++b)
+      {
+        const size_t index = w * wordSize + (isBig ? b : wordSize - 1 - b);
+        words[w]           = words[w] * 256 + header[index];
+      }
+    }
+    // Compressed: block count, block size, last block size; raw: the byte count.
+    const long double total = compressed ? words[0] * words[1] + words[2] : words[0];
+    if (total > limit || words[1] > limit)
+    {
+      reason = "The file declares more data than a file of its size can hold.";
+      return false;
+    }
+    // VTK divides by the block size and trusts the last block to fit in one; a header read
+    // with the wrong header_type gives neither.
+    if (compressed && words[0] > 0 &&
+        (words[1] == 0 || words[2] > words[1] || words[0] * wordSize > text.size()))
+    {
+      reason = "The file's compressed block headers do not match its header_type.";
+      return false;
+    }
+  }
+  return true;
+}
+
+//! Checks that no tag or comment before the appended data is longer than VTK's XML
+//! parser takes in linear time: it parses the file in blocks and starts a token that
+//! spans blocks again with every block, so its time grows with the square of the token.
+bool checkTokenLengths(const std::string& text, std::string& reason)
+{
+  const size_t THE_TOKEN_LIMIT = size_t(1) << 20;
+  const size_t appended        = text.find("<AppendedData");
+  const size_t end             = appended == std::string::npos ? text.size() : appended;
+  for (size_t open = text.find('<'); open < end; open = text.find('<', open + 1))
+  {
+    const size_t close = text.find('>', open);
+    if ((close == std::string::npos ? text.size() : close) - open > THE_TOKEN_LIMIT)
+    {
+      reason = "The file has an XML tag or comment longer than 1 MB.";
+      return false;
+    }
+    if (close == std::string::npos)
+    {
+      break;
+    }
+    open = close;
+  }
+  return true;
+}
+
+//! Checks that every DataArray names a type VTK knows: its readers dereference the array
+//! they fail to create for any other type name.
+bool checkArrayTypes(const std::string& text, std::string& reason)
+{
+  static const char* const THE_TYPES[] = {"Int8",    "UInt8",   "Int16",  "UInt16",
+                                          "Int32",   "UInt32",  "Int64",  "UInt64",
+                                          "Float32", "Float64", "String", "Bit"};
+  for (size_t at = text.find("<DataArray"); at != std::string::npos;
+       at        = text.find("<DataArray", at + 10))
+  {
+    const size_t      end = text.find('>', at);
+    const std::string tag =
+        text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    std::string type;
+    for (size_t k = tag.find("type="); k != std::string::npos; k = tag.find("type=", k + 5))
+    {
+      const char before = tag[k - 1];
+      if (before != ' ' && before != '\t' && before != '\n' && before != '\r')
+      {
+        continue; // another attribute ending in "type", such as "header_type"
+      }
+      const char   quote = k + 5 < tag.size() ? tag[k + 5] : '\0';
+      const size_t close =
+          quote == '"' || quote == '\'' ? tag.find(quote, k + 6) : std::string::npos;
+      type = close == std::string::npos ? "?" : tag.substr(k + 6, close - k - 6);
+      break;
+    }
+    if (!type.empty() && std::none_of(std::begin(THE_TYPES), std::end(THE_TYPES),
+                                      [&type](const char* known) { return type == known; }))
+    {
+      reason = "The file has a data array of unknown type '" + type + "'.";
+      return false;
+    }
+  }
+  return true;
+}
+
+} // namespace
+
+bool Exchange_VTKXMLCheck::CheckText(const std::string& text, std::string& reason)
+{
+  return checkTokenLengths(text, reason) && checkDeclaredSizes(text, reason) &&
+         checkArrayTypes(text, reason) && checkBlockHeaders(text, reason);
+}
+
+bool Exchange_VTKXMLCheck::IsValidCellArray(vtkCellArray* cells, const vtkIdType nbPoints)
+{
+  if (cells == nullptr || cells->GetNumberOfCells() == 0)
+  {
+    return true;
+  }
+  if (!cells->IsValid())
+  {
+    return false;
+  }
+  vtkDataArray* connectivity = cells->GetConnectivityArray();
+  if (connectivity->GetNumberOfTuples() == 0)
+  {
+    return true;
+  }
+  double range[2];
+  connectivity->GetRange(range, 0);
+  return range[0] >= 0.0 && range[1] < static_cast<double>(nbPoints);
+}
+
+vtkIdType Exchange_VTKXMLCheck::FirstInvalidPoint(vtkPointSet* dataSet)
+{
+  vtkPoints* points = dataSet->GetPoints();
+  if (points == nullptr)
+  {
+    return -1;
+  }
+  for (vtkIdType i = 0; i < points->GetNumberOfPoints(); ++i)
+  {
+    double p[3];
+    points->GetPoint(i, p);
+    if (!Exchange_InputCheck::IsValidCoordinate(p[0]) ||
+        !Exchange_InputCheck::IsValidCoordinate(p[1]) ||
+        !Exchange_InputCheck::IsValidCoordinate(p[2]))
+    {
+      return i;
+    }
+  }
+  return -1;
+}
+
+} // namespace quorin

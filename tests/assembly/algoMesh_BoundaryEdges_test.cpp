@@ -1,0 +1,49 @@
+// Boundary edge counting against a plain edge map, on closed, open and non-manifold
+// meshes, and the bounding-box diagonal of meshes and shapes.
+#include <algoMesh_BoundaryEdges.hxx>
+#include <algoMesh_Extent.hxx>
+
+#include <MeshBuilders.hxx>
+
+#include <BRepPrimAPI_MakeBox.hxx>
+
+#include <gtest/gtest.h>
+
+using namespace quorin;
+
+TEST(algoMesh_BoundaryEdges, AgreesWithAnEdgeMap)
+{
+  for (const Handle(Poly_Triangulation) & mesh :
+       {testmesh::Tetra(), testmesh::OpenBox(), testmesh::NonManifoldFin(),
+        testmesh::Sphere(1.0, 12, 7), testmesh::TwoEquilaterals(),
+        testmesh::Combine(testmesh::OpenBox(), testmesh::Equilateral())})
+  {
+    EXPECT_EQ(algoMesh_BoundaryEdges::Count(mesh), testmesh::CountEdges(mesh).boundary);
+  }
+  EXPECT_EQ(algoMesh_BoundaryEdges::Count(testmesh::Cube()), 0);
+  EXPECT_EQ(algoMesh_BoundaryEdges::Count(testmesh::Equilateral()), 3);
+  EXPECT_EQ(algoMesh_BoundaryEdges::Count(Handle(Poly_Triangulation)()), 0);
+}
+
+TEST(algoMesh_BoundaryEdges, EdgesOnUnknownNodesAreLeftOut)
+{
+  // A triangle naming node 4 of a three-node mesh: only its edge 1-2 counts.
+  Handle(Poly_Triangulation) mesh = new Poly_Triangulation(3, 1, false);
+  mesh->SetNode(1, gp_Pnt(0, 0, 0));
+  mesh->SetNode(2, gp_Pnt(1, 0, 0));
+  mesh->SetNode(3, gp_Pnt(0, 1, 0));
+  mesh->SetTriangle(1, Poly_Triangle(1, 2, 4));
+  EXPECT_EQ(algoMesh_BoundaryEdges::Count(mesh), 1);
+}
+
+TEST(algoMesh_Extent, DiagonalOfMeshesAndShapes)
+{
+  EXPECT_NEAR(algoMesh_Extent::Diagonal(
+                  testmesh::Triangle(gp_Pnt(1, 1, 1), gp_Pnt(4, 1, 1), gp_Pnt(4, 5, 13))),
+              13.0, 1e-12);
+  const TopoDS_Shape box = BRepPrimAPI_MakeBox(3.0, 4.0, 12.0).Shape();
+  EXPECT_NEAR(algoMesh_Extent::Diagonal(box, true), 13.0, 1e-6);
+  EXPECT_GE(algoMesh_Extent::Diagonal(box), 13.0 - 1e-6); // the loose box may be larger
+  EXPECT_EQ(algoMesh_Extent::Diagonal(Handle(Poly_Triangulation)()), 0.0);
+  EXPECT_EQ(algoMesh_Extent::Diagonal(TopoDS_Shape()), 0.0);
+}

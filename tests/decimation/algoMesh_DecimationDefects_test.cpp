@@ -1,0 +1,34 @@
+// Defects a decimation report counts: boundary and non-manifold edges by node number, and
+// crossing triangle pairs, each pair once.
+#include <algoMesh_DecimationDefects.hxx>
+
+#include <MeshBuilders.hxx>
+
+#include <gtest/gtest.h>
+
+using namespace quorin;
+
+TEST(algoMesh_DecimationDefects, CountsEachKindOnTheSmallestMeshShowingIt)
+{
+  const algoMesh_DecimationDefects closed = algoMesh_DecimationDefects::Count(testmesh::Cube());
+  EXPECT_EQ(closed.NbBoundaryEdges, 0);
+  EXPECT_EQ(closed.NbNonManifoldEdges, 0);
+  EXPECT_EQ(closed.NbCrossingPairs, 0u);
+
+  // Open box: the four edges around the missing top.
+  EXPECT_EQ(algoMesh_DecimationDefects::Count(testmesh::OpenBox()).NbBoundaryEdges, 4);
+
+  // Fin: one edge of three triangles, six edges of one.
+  const algoMesh_DecimationDefects fin =
+      algoMesh_DecimationDefects::Count(testmesh::NonManifoldFin());
+  EXPECT_EQ(fin.NbNonManifoldEdges, 1);
+  EXPECT_EQ(fin.NbBoundaryEdges, 6);
+
+  // A triangle piercing another crosses it once; triangles sharing an edge do not cross.
+  const Handle(Poly_Triangulation) pierced = testmesh::Combine(
+      testmesh::Triangle(gp_Pnt(0, 0, 0), gp_Pnt(2, 0, 0), gp_Pnt(0, 2, 0)),
+      testmesh::Triangle(gp_Pnt(0.5, 0.5, -1), gp_Pnt(0.6, 0.5, 1), gp_Pnt(0.5, 0.6, 1)));
+  EXPECT_EQ(algoMesh_DecimationDefects::Count(pierced).NbCrossingPairs, 1u);
+  EXPECT_EQ(algoMesh_DecimationDefects::Count(testmesh::TwoEquilaterals()).NbCrossingPairs, 0u);
+  EXPECT_EQ(algoMesh_DecimationDefects::Count(Handle(Poly_Triangulation)()).NbBoundaryEdges, 0);
+}
