@@ -457,7 +457,7 @@ void Collapser::buildGrid()
   m_boxes.resize(m_triangles.size());
   m_seen.resize(m_triangles.size(), 0);
   m_ringMark.resize(m_points.size(), 0);
-  m_grid.clear(2 * m_nbLive);
+  m_grid.clear(m_nbLive / 8); // a cell holds a few dozen entries; the table grows if needed
   for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
   {
     if (m_liveTriangle[t])
