@@ -6,7 +6,7 @@
 // triangles under 20 degrees, largest aspect ratio (longest edge over the shortest height,
 // times sqrt(3)/2: 1 for an equilateral triangle), boundary and non-manifold edges,
 // triangles involved in self-intersections, and the largest distance to the B-rep (centroid
-// distance to a reference meshed at S/100). Parts are files or generated ones
+// distance to a reference meshed at S/1000). Parts are files or generated ones
 // ("generated:nut" ...), which are written as BREP files for Gmsh to read.
 #include <BenchCommon.hxx>
 #include <GeneratedParts.hxx>
@@ -120,7 +120,9 @@ qualityFigures(const TopoDS_Shape& part, const double size, const Handle(Poly_Tr
 
   TopoDS_Shape reference = BRepBuilderAPI_Copy(part, true, false).Shape();
   BRepTools::Clean(reference);
-  BRepMesh_IncrementalMesh(reference, size / 100.0, false, 0.1, true);
+  // The reference stands for the surface: at S/100 its own chords (up to S/100 off) are as
+  // large as the distances being compared, so it is meshed ten times finer.
+  BRepMesh_IncrementalMesh(reference, size / 1000.0, false, 0.1, true);
   Handle(quorin::algoMesh_DeviationCheckCADMesh) deviation =
       new quorin::algoMesh_DeviationCheckCADMesh(reference);
   double maxDistance = -1.0;

@@ -4,7 +4,7 @@
 // when asked, with the deviation from a CAD part and the self-intersecting groups beside
 // the metrics.
 #include "ArgParser.hxx"
-#include "CellFields.hxx"
+#include "CommandRunner.hxx"
 #include "Commands.hxx"
 #include "Measures.hxx"
 #include "MeshOutput.hxx"
@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <iostream>
+#include <sstream>
 
 namespace cli
 {
@@ -57,6 +57,78 @@ void printUsage(FILE* stream)
       SupportedExtensions(), MetricNames().c_str(), THE_REPORT_VIEW_LIMIT);
 }
 
+// The quality table of the metrics; with `keepValues`, the values per triangle as fields
+// (nine metrics over all triangles take 72 bytes per triangle beside the checker's own
+// fields, so they are gathered only for a file that shows them).
+std::optional<int> gradeMesh(CommandRun&                                            run,
+                             const MeshInput&                                       input,
+                             const std::vector<quorin::algoMesh_QualityMetricType>& metrics,
+                             const bool                                             keepValues,
+                             std::vector<ReportField>&                              fields)
+{
+  quorin::algoMesh_Checker checker(input.Mesh, run.Progress(), ActAPI_PlotterEntry());
+  if (!checker.Perform(metrics))
+  {
+    return Fail(run.Notifier()->IsCancelRequested() ? "interrupted" : "the quality check failed",
+                run.Notifier()->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
+  }
+  run.Print("%s: %d triangles, %d nodes\n", input.Path.c_str(), input.Mesh->NbTriangles(),
+            input.Mesh->NbNodes());
+  std::ostringstream table;
+  PrintQualityTable(table, checker.QualityInfo(), metrics);
+  run.Print("%s", table.str().c_str());
+  if (keepValues)
+  {
+    fields = MetricReportFields(checker.QualityInfo(), metrics, input.Mesh->NbTriangles());
+  }
+  return std::nullopt;
+}
+
+// The deviation of every triangle from the part, as a field; prints its maximum.
+std::optional<int> measureDeviation(CommandRun&               run,
+                                    const MeshInput&          part,
+                                    const MeshInput&          input,
+                                    std::vector<ReportField>& fields)
+{
+  ReportField deviation;
+  deviation.Name = "Deviation";
+  if (const std::optional<int> failed =
+          MeasureDeviation(part, input, false, run.Notifier(), deviation.Values))
+  {
+    return failed;
+  }
+  double maximum = 0.0;
+  for (const double value : deviation.Values)
+  {
+    maximum = std::isnan(value) ? maximum : std::max(maximum, value);
+  }
+  run.Print("Deviation from %s: max %.6g\n", part.Path.c_str(), maximum);
+  fields.push_back(std::move(deviation));
+  return std::nullopt;
+}
+
+// The self-intersecting group of every triangle, as a field; prints the counts.
+std::optional<int>
+groupCrossings(CommandRun& run, const MeshInput& input, std::vector<ReportField>& fields)
+{
+  std::list<std::set<int>> groups;
+  ReportField              groupOf;
+  groupOf.Name = "Self-intersection group";
+  groupOf.Type = ReportField::Kind_Groups;
+  if (const std::optional<int> failed =
+          GroupSelfIntersections(input, run.Notifier(), groups, groupOf.Values))
+  {
+    return failed;
+  }
+  size_t nbTriangles = 0;
+  for (const std::set<int>& group : groups)
+  {
+    nbTriangles += group.size();
+  }
+  run.Print("Self-intersecting groups: %zu (%zu triangles)\n", groups.size(), nbTriangles);
+  fields.push_back(std::move(groupOf));
+  return std::nullopt;
+}
 } // namespace
 
 int RunCheck(const std::vector<std::string>& arguments)
@@ -103,138 +175,86 @@ int RunCheck(const std::vector<std::string>& arguments)
   {
     return *stop;
   }
-  const std::string& path = files[0];
-  if (!outPath.empty())
-  {
-    if (const std::optional<int> refused = CheckFieldOutput("--out", outPath))
-    {
-      return *refused;
-    }
-  }
-  if (!reportPath.empty())
-  {
-    std::string error;
-    if (LowerExtension(reportPath) != ".html" && LowerExtension(reportPath) != ".htm")
-    {
-      return Fail("--report writes an HTML page (.html), got '" + reportPath + "'", Exit_Usage);
-    }
-    if (!CanWriteReport())
-    {
-      return Fail("this build of quorin-mesh has no report viewer (three.js could not be "
-                  "fetched with npm when it was built)");
-    }
-    if (!CheckDirectory(reportPath, error))
-    {
-      return Fail(error);
-    }
-  }
   if (metrics.empty())
   {
     metrics = TriangleMetrics();
   }
+  MeshCommand command;
+  command.InPath      = files[0];
+  command.OutPath     = outPath;
+  command.FieldOption = "--out";
 
-  // 1. Read, the reference part first when there is one.
-  Handle(CliNotifier) notifier = CliNotifier::Start();
-  const ActAPI_ProgressEntry progress(notifier);
-  MeshInput                  part;
-  if (!cadPath.empty())
+  // Before reading: the report's output is checked, and the reference part read.
+  MeshInput  part;
+  const auto prepare = [&](CommandRun& run) -> std::optional<int>
   {
-    if (const std::optional<int> failed = LoadReferencePart(cadPath, options, notifier, part))
+    if (!reportPath.empty())
     {
-      return *failed;
+      std::string error;
+      if (LowerExtension(reportPath) != ".html" && LowerExtension(reportPath) != ".htm")
+      {
+        return Fail("--report writes an HTML page (.html), got '" + reportPath + "'", Exit_Usage);
+      }
+      if (!CanWriteReport())
+      {
+        return Fail("this build of quorin-mesh has no report viewer (three.js could not be "
+                    "fetched with npm when it was built)");
+      }
+      if (!CheckDirectory(reportPath, error))
+      {
+        return Fail(error);
+      }
     }
-  }
-  MeshInput input;
-  if (const std::optional<int> failed = LoadForCommand(path, options, progress, input))
-  {
-    return *failed;
-  }
+    if (!cadPath.empty())
+    {
+      return LoadReferencePart(cadPath, command.Options, run.Notifier(), part);
+    }
+    return std::nullopt;
+  };
 
-  // 2. Grade.
-  quorin::algoMesh_Checker checker(input.Mesh, progress, ActAPI_PlotterEntry());
-  if (!checker.Perform(metrics))
-  {
-    return Fail(notifier->IsCancelRequested() ? "interrupted" : "the quality check failed",
-                notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
-  }
-  notifier->ResetProgress();
-  std::printf("%s: %d triangles, %d nodes\n", input.Path.c_str(), input.Mesh->NbTriangles(),
-              input.Mesh->NbNodes());
-  std::fflush(stdout);
-  PrintQualityTable(std::cout, checker.QualityInfo(), metrics);
-  std::cout.flush();
-  // Values per triangle are gathered only for a file that shows them: nine metrics over
-  // all triangles take 72 bytes per triangle beside the checker's own fields.
+  // Grade, measure what is asked besides, and write the report after the fields.
   std::vector<ReportField> fields;
-  if (!outPath.empty() || !reportPath.empty())
+  const auto               grade = [&](CommandRun& run, MeshInput& input) -> std::optional<int>
   {
-    fields = MetricReportFields(checker.QualityInfo(), metrics, input.Mesh->NbTriangles());
-  }
-
-  // 3. The measures asked besides the metrics.
-  if (!cadPath.empty())
-  {
-    ReportField deviation;
-    deviation.Name = "Deviation";
-    if (const std::optional<int> failed =
-            MeasureDeviation(part, input, false, notifier, deviation.Values))
+    if (const std::optional<int> stop =
+            gradeMesh(run, input, metrics, !outPath.empty() || !reportPath.empty(), fields))
     {
-      return *failed;
+      return stop;
     }
-    double maximum = 0.0;
-    for (const double value : deviation.Values)
+    if (!cadPath.empty())
     {
-      maximum = std::isnan(value) ? maximum : std::max(maximum, value);
+      if (const std::optional<int> stop = measureDeviation(run, part, input, fields))
+      {
+        return stop;
+      }
     }
-    std::printf("Deviation from %s: max %.6g\n", part.Path.c_str(), maximum);
-    fields.push_back(std::move(deviation));
-  }
-  if (withSelfx)
-  {
-    std::list<std::set<int>> groups;
-    ReportField              groupOf;
-    groupOf.Name = "Self-intersection group";
-    groupOf.Type = ReportField::Kind_Groups;
-    if (const std::optional<int> failed =
-            GroupSelfIntersections(input, notifier, groups, groupOf.Values))
+    if (withSelfx)
     {
-      return *failed;
+      if (const std::optional<int> stop = groupCrossings(run, input, fields))
+      {
+        return stop;
+      }
     }
-    size_t nbTriangles = 0;
-    for (const std::set<int>& group : groups)
-    {
-      nbTriangles += group.size();
-    }
-    std::printf("Self-intersecting groups: %zu (%zu triangles)\n", groups.size(), nbTriangles);
-    fields.push_back(std::move(groupOf));
-  }
-  std::fflush(stdout);
-
-  // 4. Write.
-  std::string error;
-  if (!outPath.empty())
-  {
-    std::vector<CellField> cells;
     for (const ReportField& field : fields)
     {
-      cells.push_back({field.Name, field.Values});
+      run.Fields.push_back({field.Name, field.Values});
     }
-    if (!SaveCellFields(input.Mesh, cells, outPath, progress, error))
+    if (!reportPath.empty())
     {
-      return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
+      run.Finish = [&reportPath, &fields, &input](CommandRun& finished) -> std::optional<int>
+      {
+        std::string error;
+        if (!WriteQualityReport(reportPath, input.Path, input.Mesh, fields, error))
+        {
+          return Fail(error);
+        }
+        finished.Print("Wrote %s\n", reportPath.c_str());
+        return std::nullopt;
+      };
     }
-    notifier->ResetProgress();
-    std::printf("Wrote %s\n", outPath.c_str());
-  }
-  if (!reportPath.empty())
-  {
-    if (!WriteQualityReport(reportPath, input.Path, input.Mesh, fields, error))
-    {
-      return Fail(error);
-    }
-    std::printf("Wrote %s\n", reportPath.c_str());
-  }
-  return Exit_Ok;
+    return std::nullopt;
+  };
+  return RunMeshCommand(command, grade, prepare);
 }
 
 } // namespace cli

@@ -1,11 +1,10 @@
 // quorin-mesh obfuscate IN OUT.brep: meshes a CAD model and writes a disguised copy whose
 // faces are replaced by distorted meshes (algoMesh_Obfuscate).
 #include "ArgParser.hxx"
-#include "CliNotifier.hxx"
+#include "CommandRunner.hxx"
 #include "Commands.hxx"
-#include "MeshInput.hxx"
-#include "MeshOutput.hxx"
 
+#include <Exchange_AtomicFile.hxx>
 #include <algoMesh_Obfuscate.hxx>
 
 #include <BRepBndLib.hxx>
@@ -41,6 +40,50 @@ void printUsage(FILE* stream)
                "                  (default: 0.1%% of the bounding-box diagonal)\n"
                "  -h, --help      this text\n");
 }
+
+// Writes the shape as BREP beside `path` and renames it once complete.
+bool writeBRep(const TopoDS_Shape& shape, const std::string& path, std::string& error)
+{
+  quorin::Exchange_AtomicFile file(path, quorin::Exchange_AtomicFile::Access_Path);
+  if (!file.IsOpen() || !BRepTools::Write(shape, file.TempPath().c_str()) || !file.Commit())
+  {
+    error = "cannot write '" + path + "'";
+    return false;
+  }
+  return true;
+}
+
+// The disguised model, to be written to `outPath`.
+std::optional<int> disguise(CommandRun& run, MeshInput& input, const std::string& outPath)
+{
+  TopTools_IndexedMapOfShape faces;
+  TopExp::MapShapes(input.Shape, TopAbs_FACE, faces);
+  run.Print("Read %s: %d faces, meshed with deflection %g\n", input.Path.c_str(), faces.Extent(),
+            input.Deflection);
+  Bnd_Box box;
+  BRepBndLib::Add(input.Shape, box);
+  double bounds[6];
+  box.Get(bounds[0], bounds[1], bounds[2], bounds[3], bounds[4], bounds[5]);
+  quorin::algoMesh_Obfuscate obfuscate(bounds, THE_STRETCH_RANGES, run.Progress(),
+                                       ActAPI_PlotterEntry());
+  if (!obfuscate.Perform(input.Shape))
+  {
+    const std::string reason = run.Notifier()->LastError();
+    return Fail("obfuscation failed" + (reason.empty() ? std::string() : ": " + reason));
+  }
+  int nbReplaced = 0;
+  for (int i = 1; i <= faces.Extent(); ++i)
+  {
+    nbReplaced += obfuscate.GetHistory()->Modified(faces(i)).IsEmpty() ? 0 : 1;
+  }
+  run.Print("Replaced %d of %d faces by distorted meshes\n", nbReplaced, faces.Extent());
+
+  // The model is written beside its final name and renamed once complete.
+  const TopoDS_Shape result = obfuscate.GetResult();
+  run.Writer                = [result, outPath](const ActAPI_ProgressEntry&, std::string& error)
+  { return writeBRep(result, outPath, error); };
+  return std::nullopt;
+}
 } // namespace
 
 int RunObfuscate(const std::vector<std::string>& arguments)
@@ -71,46 +114,15 @@ int RunObfuscate(const std::vector<std::string>& arguments)
     return Fail(error);
   }
 
-  // 2. Read and mesh.
-  Handle(CliNotifier) notifier = CliNotifier::Start();
-  const ActAPI_ProgressEntry progress(notifier);
-  MeshInput                  input;
-  if (const std::optional<int> failed = LoadForCommand(paths[0], options, progress, input))
-  {
-    return *failed;
-  }
-  TopTools_IndexedMapOfShape faces;
-  TopExp::MapShapes(input.Shape, TopAbs_FACE, faces);
-  std::printf("Read %s: %d faces, meshed with deflection %g\n", input.Path.c_str(), faces.Extent(),
-              input.Deflection);
-  std::fflush(stdout);
-
-  // 3. Disguise within the model's bounding box.
-  Bnd_Box box;
-  BRepBndLib::Add(input.Shape, box);
-  double bounds[6];
-  box.Get(bounds[0], bounds[1], bounds[2], bounds[3], bounds[4], bounds[5]);
-  quorin::algoMesh_Obfuscate obfuscate(bounds, THE_STRETCH_RANGES, progress, ActAPI_PlotterEntry());
-  if (!obfuscate.Perform(input.Shape))
-  {
-    const std::string reason = notifier->LastError();
-    return Fail("obfuscation failed" + (reason.empty() ? std::string() : ": " + reason));
-  }
-  notifier->ResetProgress();
-  int nbReplaced = 0;
-  for (int i = 1; i <= faces.Extent(); ++i)
-  {
-    nbReplaced += obfuscate.GetHistory()->Modified(faces(i)).IsEmpty() ? 0 : 1;
-  }
-  std::printf("Replaced %d of %d faces by distorted meshes\n", nbReplaced, faces.Extent());
-
-  // 4. Write, meshes included.
-  if (!BRepTools::Write(obfuscate.GetResult(), paths[1].c_str()))
-  {
-    return Fail("cannot write '" + paths[1] + "'");
-  }
-  std::printf("Wrote %s (BREP)\n", paths[1].c_str());
-  return Exit_Ok;
+  // 2. Read and mesh; 3. disguise within the model's bounding box; 4. write, meshes
+  // included.
+  MeshCommand command;
+  command.InPath    = paths[0];
+  command.OutPath   = paths[1];
+  command.OutFormat = "BREP";
+  command.Options   = options;
+  return RunMeshCommand(command, [&paths](CommandRun& run, MeshInput& input)
+                        { return disguise(run, input, paths[1]); });
 }
 
 } // namespace cli

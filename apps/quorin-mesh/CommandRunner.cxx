@@ -32,8 +32,8 @@ int CommandRun::Fail(const std::string& what) const
 int RunMeshCommand(const MeshCommand& command, const MeshStep& step, const PrepareStep& prepare)
 {
   // 1. Refuse an output we cannot write before spending time on the input.
-  std::string description;
-  if (!command.OutPath.empty())
+  std::string description = command.OutFormat != nullptr ? command.OutFormat : "";
+  if (!command.OutPath.empty() && command.OutFormat == nullptr)
   {
     const std::optional<int> refused =
         command.FieldOption != nullptr
@@ -73,36 +73,44 @@ int RunMeshCommand(const MeshCommand& command, const MeshStep& step, const Prepa
   {
     return *stop;
   }
-  if (command.OutPath.empty())
+
+  if (!command.OutPath.empty())
   {
-    return Exit_Ok;
+    // 5. Write; writers that set no text of their own show this one.
+    run.Notifier()->BeginPhase(1.0);
+    run.Notifier()->SetProgressMessage("Writing");
+    const bool isWritten =
+        run.Writer ? run.Writer(run.Progress(), error)
+        : command.FieldOption != nullptr
+            ? SaveCellFields(input.Mesh, run.Fields, command.OutPath, run.Progress(), error)
+            : SaveMesh(run.Result, command.OutPath, command.OutEncoding, run.Progress(), error);
+    run.Notifier()->EndPhases();
+    if (!isWritten)
+    {
+      return Fail(error, run.Notifier()->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
+    }
+    if (command.FieldOption != nullptr)
+    {
+      run.Print("Wrote %s\n", command.OutPath.c_str());
+    }
+    else
+    {
+      run.Print("Wrote %s (%s)%s\n", command.OutPath.c_str(), description.c_str(),
+                run.WroteDetail.c_str());
+    }
+    for (const std::string& line : run.AfterWrite)
+    {
+      run.Print("%s\n", line.c_str());
+    }
   }
 
-  // 5. Write; writers that set no text of their own show this one.
-  run.Notifier()->BeginPhase(1.0);
-  run.Notifier()->SetProgressMessage("Writing");
-  const bool isWritten =
-      run.Writer ? run.Writer(run.Progress(), error)
-      : command.FieldOption != nullptr
-          ? SaveCellFields(input.Mesh, run.Fields, command.OutPath, run.Progress(), error)
-          : SaveMesh(run.Result, command.OutPath, command.OutEncoding, run.Progress(), error);
-  run.Notifier()->EndPhases();
-  if (!isWritten)
+  // 6. Finish.
+  if (run.Finish)
   {
-    return Fail(error, run.Notifier()->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
-  }
-  if (command.FieldOption != nullptr)
-  {
-    run.Print("Wrote %s\n", command.OutPath.c_str());
-  }
-  else
-  {
-    run.Print("Wrote %s (%s)%s\n", command.OutPath.c_str(), description.c_str(),
-              run.WroteDetail.c_str());
-  }
-  for (const std::string& line : run.AfterWrite)
-  {
-    run.Print("%s\n", line.c_str());
+    if (const std::optional<int> stop = run.Finish(run))
+    {
+      return *stop;
+    }
   }
   return Exit_Ok;
 }

@@ -33,6 +33,9 @@ struct MeshCommand
   //! The output takes the input mesh with cell fields (.vtp or .vtu), named by this option
   //! in the messages ("--out"); null for a mesh output.
   const char* FieldOption = nullptr;
+  //! The output's format ("BREP") when the command checks the output and writes it itself
+  //! (the step sets the run's Writer); null for the formats SaveMesh writes.
+  const char* OutFormat = nullptr;
 
   //! Shares of the bar for reading and for the step; writing takes the rest.
   double ReadShare = 0.3;
@@ -68,6 +71,9 @@ public:
   std::string WroteDetail;
   //! Lines printed after the "Wrote" line.
   std::vector<std::string> AfterWrite;
+  //! Work done last, after the result is written (further files of the command); answers
+  //! nothing to end well, or the exit code to stop with.
+  std::function<std::optional<int>(CommandRun& run)> Finish;
 
 private:
   Handle(CliNotifier) m_notifier;
@@ -82,7 +88,8 @@ using MeshStep = std::function<std::optional<int>(CommandRun& run, MeshInput& in
 using PrepareStep = std::function<std::optional<int>(CommandRun& run)>;
 
 //! Runs the command: 1. checks the output, 2. prepares, 3. reads the input, 4. runs the
-//! step, 5. writes the result and prints "Wrote PATH (FORMAT)" ("Wrote PATH" for fields).
+//! step, 5. writes the result and prints "Wrote PATH (FORMAT)" ("Wrote PATH" for fields),
+//! 6. runs the step's Finish.
 //! @return the exit code of the command
 int RunMeshCommand(const MeshCommand& command,
                    const MeshStep&    step,

@@ -2,6 +2,8 @@
 #include <algoMesh_ParallelLoop.pxx>
 #include <algoMesh_ProgressScope.hxx>
 
+#include <CancelProbe.hxx>
+
 #include <ActAPI_RecordingNotifier.hxx>
 
 #include <Message_ProgressScope.hxx>
@@ -124,8 +126,9 @@ TEST(algoMesh_ProgressScope, PollsAreCheapAndSeeARequestWithinAMillisecond)
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(0, nbTrue);
-  // Well under a microsecond each, even on a busy machine; the host is asked rarely.
-  EXPECT_LT(seconds / nbPolls, 1e-6);
+  // Well under a microsecond each, even on a busy machine (the bound grows with the
+  // latency bound of instrumented builds); the host is asked rarely.
+  EXPECT_LT(seconds / nbPolls, 1e-6 * std::max(1.0, testmesh::CancelBound() / 0.1));
   EXPECT_LT(notifier->NbCancelPolls(), nbPolls / 10);
 
   notifier->RequestCancel();

@@ -1,5 +1,6 @@
 // Point-to-mesh distances against brute force, signs, and concurrent queries.
 #include <BVHTools_ProjectPntMesh.hxx>
+#include <BVHTools_TaskFence.hxx>
 
 #include <MeshBuilders.hxx>
 
@@ -147,13 +148,17 @@ TEST(BVHTools_ProjectPntMesh, ConcurrentQueriesAgreeWithSerialOnes)
     int triangle = -1;
     serial[k]    = BVHTools::ProjectPntMesh(set).SignedDistance(points[k], triangle);
   }
+  const BVHTools::TaskFence fence;
   tbb::parallel_for(size_t(0), points.size(),
                     [&](const size_t k)
                     {
+                      fence.Enter();
                       int triangle = -1;
                       parallel[k] =
                           BVHTools::ProjectPntMesh(set).SignedDistance(points[k], triangle);
+                      fence.Leave();
                     });
+  fence.Join();
   EXPECT_EQ(serial, parallel);
 }
 

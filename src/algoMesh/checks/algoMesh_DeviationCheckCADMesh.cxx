@@ -13,6 +13,7 @@
 #include <algoMesh_DeviationCheckCADMesh.hxx>
 
 #include <BVHTools_ProjectPntMesh.hxx>
+#include <BVHTools_TaskFence.hxx>
 
 #include <ActAPI_LogMessage.hxx>
 
@@ -218,12 +219,21 @@ int algoMesh_DeviationCheckCADMesh::measureTriangles(const Poly_Triangulation& m
 
   // The arena bounds the loop to the algorithm's thread count (and to the machine's),
   // whatever the host's TBB settings; it lives only for this call.
-  tbb::task_arena arena(BVHTools::ArenaSize(nbThreads));
+  tbb::task_arena           arena(BVHTools::ArenaSize(nbThreads));
+  const BVHTools::TaskFence fence;
   arena.execute(
       [&]
       {
-        tbb::parallel_for(tbb::blocked_range<int>(0, nbTriangles, 1), measureRange,
-                          tbb::auto_partitioner());
+        tbb::parallel_for(
+            tbb::blocked_range<int>(0, nbTriangles, 1),
+            [&](const tbb::blocked_range<int>& range)
+            {
+              fence.Enter();
+              measureRange(range);
+              fence.Leave();
+            },
+            tbb::auto_partitioner());
       });
+  fence.Join();
   return nbNonFinite.load();
 }

@@ -1,5 +1,6 @@
 // Dual hierarchy traversal with exact triangle tests, parallel over independent node pairs.
 #include <BVHTools_IntersectMeshMesh.hxx>
+#include <BVHTools_TaskFence.hxx>
 
 #include <BVHTools_TriangleTests.hxx>
 
@@ -231,6 +232,7 @@ bool IntersectMeshMesh::Perform()
   std::atomic<bool>                  isStopped{false};
   tbb::task_group_context            context;
   tbb::task_arena                    arena(ArenaSize(m_nbThreads));
+  const TaskFence                    fence;
   arena.execute(
       [&]
       {
@@ -238,17 +240,22 @@ bool IntersectMeshMesh::Perform()
             size_t(0), tasks.size(),
             [&](const size_t t)
             {
+              fence.Enter();
               if (m_monitor && !m_monitor(nbDone.load(std::memory_order_relaxed), tasks.size()))
               {
                 isStopped.store(true);
                 context.cancel_group_execution();
-                return;
               }
-              finder.Run(tasks[t], found[t]);
-              nbDone.fetch_add(1, std::memory_order_relaxed);
+              else
+              {
+                finder.Run(tasks[t], found[t]);
+                nbDone.fetch_add(1, std::memory_order_relaxed);
+              }
+              fence.Leave();
             },
             context);
       });
+  fence.Join();
   if (isStopped.load())
   {
     return false;

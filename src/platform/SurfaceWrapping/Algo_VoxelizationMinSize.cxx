@@ -14,6 +14,7 @@
 #include <BVHTools_PrimitiveSet.hxx>
 
 #include <tbb/parallel_for.h>
+#include <BVHTools_TaskFence.hxx>
 #include <tbb/task_arena.h>
 
 #include <atomic>
@@ -215,16 +216,20 @@ bool Algo_VoxelizationMinSize::Perform()
   // 4. Build the remaining subtrees in parallel, each into an array whose node 0 is its
   //    root, then append them with their child indices shifted.
   std::vector<std::vector<SVO_Tree::Node>> subtrees(frontier.size());
+  const BVHTools::TaskFence                fence;
   arena.execute(
       [&]
       {
         tbb::parallel_for(size_t(0), frontier.size(),
                           [&](const size_t s)
                           {
+                            fence.Enter();
                             subtrees[s].push_back(nodes[frontier[s].first]);
                             builder.build(subtrees[s], 0, frontier[s].second);
+                            fence.Leave();
                           });
       });
+  fence.Join();
   if (isStopped)
   {
     return false;

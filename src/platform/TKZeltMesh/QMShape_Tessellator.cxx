@@ -132,17 +132,19 @@ void QMShape_Tessellator::Perform()
   }
 
   // 2. First pass: the kernel's mesher resolves curvature and edge conformity. With a size
-  // to mesh to, the edges take twice the angle (at most 60 degrees): their polygon nodes
-  // stay fixed through the remeshing, and the angle alone divides a small fillet's arc
-  // into many short segments that fan into slivers against edges of the size; the chordal
-  // deflection still bounds their distance to the curve.
+  // to mesh to, the edges are divided by the chordal deflection more than by the angle:
+  // their polygon nodes stay fixed through the remeshing, and the angle alone divides a
+  // small fillet's arc into many short segments that fan into slivers against edges of
+  // the size. So the edges take twice the angle (at most 60 degrees) and half the
+  // deflection, which keeps a larger arc as close to its curve as before.
+  const bool            sized = m_parameters.EffMaxSize < QMData_MeshParameters::Unset();
   IMeshTools_Parameters first;
-  first.Deflection    = m_deflection;
-  first.AngleInterior = m_parameters.EffAngle;
+  first.Deflection         = sized ? 0.5 * m_deflection : m_deflection;
+  first.DeflectionInterior = m_deflection;
+  first.AngleInterior      = m_parameters.EffAngle;
   first.Angle =
-      m_parameters.EffMaxSize < QMData_MeshParameters::Unset()
-          ? std::max(m_parameters.EffAngle, std::min(2.0 * m_parameters.EffAngle, M_PI / 3.0))
-          : m_parameters.EffAngle;
+      sized ? std::max(m_parameters.EffAngle, std::min(2.0 * m_parameters.EffAngle, M_PI / 3.0))
+            : m_parameters.EffAngle;
   first.InParallel = Standard_True;
   BRepMesh_IncrementalMesh(m_shape, first);
 
