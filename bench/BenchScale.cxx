@@ -78,6 +78,7 @@ const Step THE_STEPS[] = {
     {"check-min-angle", Runner::Command, 150, "check {in} --metric min-angle"},
     {"merge-nodes", Runner::Library, 150, "merge-nodes {in}"},
     {"self-intersections", Runner::Library, 150, "self-intersections {in}"},
+    {"selfx", Runner::Command, 150, "selfx {in}"},
     {"deviation", Runner::Library, 150, "deviation {in}"},
     {"hull", Runner::Library, 150, "hull {in}"},
     {"obb", Runner::Library, 150, "obb {in}"},

@@ -133,6 +133,59 @@ TEST(algoMesh_Conglomerate, LocatedCopiesStaySeparateUnlessWithinTolerance)
   EXPECT_EQ(8, together.GetPlain()->NbTriangles());
 }
 
+// The flat welding gives the coherent route's plain mesh node for node: faces with
+// locations and reversed orientation, a collapsed triangle whose node becomes unused, and a
+// node no triangle ever uses.
+TEST(algoMesh_Conglomerate, PlainModeMatchesTheCoherentCopy)
+{
+  gp_Trsf near;
+  near.SetTranslation(gp_Vec(0.5e-7, 0, 0));
+  const Handle(Poly_Triangulation) withUnused =
+      testmesh::Make({gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(0, 1, 0), gp_Pnt(5, 5, 5),
+                      gp_Pnt(1, 0.5e-7, 0), gp_Pnt(1, 1, 0), gp_Pnt(2, 2, 0)},
+                     {{1, 2, 3}, {2, 5, 6}, {3, 6, 7}});
+  std::vector<TopoDS_Shape> inputs = {
+      meshedBox(), testmesh::FaceOf(testmesh::Sphere(1.0, 12, 7)).Reversed(),
+      testmesh::FaceOf(withUnused),
+      algoMesh_Conglomerate({testmesh::Tetra(), testmesh::Cube(), testmesh::Tetra()},
+                            {TopLoc_Location(), TopLoc_Location(), TopLoc_Location(near)},
+                            algoMesh_Conglomerate::Mode_Coherent)
+          .GetShape()};
+  for (const TopoDS_Shape& input : inputs)
+  {
+    algoMesh_Conglomerate coherent, flat;
+    coherent.Build(input, algoMesh_Conglomerate::Mode_CoherentAndPlain, true);
+    flat.Build(input, algoMesh_Conglomerate::Mode_Plain, true);
+    EXPECT_TRUE(flat.GetCoherent().IsNull());
+    const Handle(Poly_Triangulation)& a = coherent.GetPlain();
+    const Handle(Poly_Triangulation)& b = flat.GetPlain();
+    ASSERT_FALSE(a.IsNull());
+    ASSERT_FALSE(b.IsNull());
+    ASSERT_EQ(a->NbNodes(), b->NbNodes());
+    ASSERT_EQ(a->NbTriangles(), b->NbTriangles());
+    EXPECT_EQ(a->HasUVNodes(), b->HasUVNodes());
+    EXPECT_EQ(a->HasNormals(), b->HasNormals());
+    for (int i = 1; i <= a->NbNodes(); ++i)
+    {
+      EXPECT_TRUE(a->Node(i).XYZ().IsEqual(b->Node(i).XYZ(), 0.0)) << "node " << i;
+      EXPECT_TRUE(a->UVNode(i).XY().IsEqual(b->UVNode(i).XY(), 0.0)) << "node " << i;
+    }
+    for (int t = 1; t <= a->NbTriangles(); ++t)
+    {
+      int a1, a2, a3, b1, b2, b3;
+      a->Triangle(t).Get(a1, a2, a3);
+      b->Triangle(t).Get(b1, b2, b3);
+      EXPECT_TRUE(a1 == b1 && a2 == b2 && a3 == b3) << "triangle " << t;
+    }
+    EXPECT_EQ(coherent.FaceTriangles().Extent(), flat.FaceTriangles().Extent());
+  }
+  // Nothing survives: null in both.
+  algoMesh_Conglomerate none(
+      testmesh::Triangle(gp_Pnt(0, 0, 0), gp_Pnt(0, 0, 1e-8), gp_Pnt(1, 0, 0)),
+      algoMesh_Conglomerate::Mode_Plain);
+  EXPECT_TRUE(none.GetPlain().IsNull());
+}
+
 // Real models: every face meshed by the kernel, welded; a closed solid must give a closed,
 // outward mesh whose volume is that of the solid within what the deflection allows.
 class algoMesh_ConglomerateRealData : public ::testing::TestWithParam<const char*>

@@ -162,7 +162,8 @@ TEST(BVHTools_TriangleSet, ShapeFacesAreNumberedInOrderWithLocationsApplied)
   set->BVH();
   for (int i = 0; i < set->Size(); ++i)
   {
-    const double* c = set->Corners(i);
+    double c[9];
+    set->Corners(i, c);
     if (set->Id(i) > 12)
       EXPECT_GE(c[0], 8.9); // tetra corners are at x = 9 or 11
     else

@@ -5,18 +5,22 @@
 // (algoMesh_CellGrid). A node within the tolerance of stored nodes takes the number of the
 // last one in the grid's visiting order; otherwise it becomes a new node. Triangles are
 // mapped through the face's node map, flipped for reversed faces, and dropped when two
-// corners coincide. Cost: O(1) expected per node and per triangle, O(N + T) overall.
+// corners coincide. Without the coherent triangulation (Mode_Plain) nodes and triangles
+// go to flat arrays, about 40 bytes per triangle instead of the coherent structure's
+// several hundred. Cost: O(1) expected per node and per triangle, O(N + T) overall.
 #include <algoMesh_Conglomerate.hxx>
 
 #include <algoMesh_CellGrid.hxx>
 
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
+#include <Precision.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 #include <TopoDS_Compound.hxx>
 
 #include <cmath>
+#include <optional>
 
 using namespace quorin;
 
@@ -109,16 +113,25 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
   m_plain.Nullify();
   m_faceTriangles.Clear();
 
-  // 1. Fresh coherent result and welding index.
-  m_coherent = new Poly_CoherentTriangulation();
-  algoMesh_CellGrid index(m_tolerance);
-  int               nbNodes     = 0;
-  int               nbTriangles = 0;
+  // 1. Fresh coherent result (or flat arrays) and welding index.
+  m_coherent.Nullify();
+  if (m_mode != Mode_Plain)
+  {
+    m_coherent = new Poly_CoherentTriangulation();
+  }
+  // Held through the welding only: the plain copy below need not share the peak with it.
+  std::optional<algoMesh_CellGrid> index(std::in_place, m_tolerance);
+  int                              nbNodes     = 0;
+  int                              nbTriangles = 0;
 
   // 2. Weld the nodes and add the triangles of every triangulated face; the progress
   //    counts both.
   algoMesh_ProgressScope progress(progressEntry, "Welding face meshes");
   progress.SetTotal(countItems(shape));
+  if (m_mode == Mode_Plain)
+  {
+    reservePlain(shape);
+  }
   for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
   {
     const TopoDS_Face& face = TopoDS::Face(exp.Current());
@@ -128,7 +141,7 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
     {
       continue;
     }
-    const std::vector<int> nodeMap = weldNodes(mesh, location, index, nbNodes, &progress);
+    const std::vector<int> nodeMap = weldNodes(mesh, location, *index, nbNodes, &progress);
     if (!progress.IsCancelled())
     {
       addTriangles(face, mesh, nodeMap, fillFaceMap, nbTriangles, &progress);
@@ -137,13 +150,20 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
     {
       m_coherent.Nullify();
       m_faceTriangles.Clear();
+      std::vector<gp_XYZ>().swap(m_nodes);
+      std::vector<int>().swap(m_triangles);
       return false;
     }
   }
 
   // 3. The plain copy. The kernel answers null for a structure without triangles and
   //    drops nodes that no triangle uses.
-  if (m_mode == Mode_CoherentAndPlain)
+  index.reset();
+  if (m_mode == Mode_Plain)
+  {
+    makePlain();
+  }
+  else if (m_mode == Mode_CoherentAndPlain)
   {
     const Handle(Poly_Triangulation) plain = m_coherent->GetTriangulation();
     if (!plain.IsNull())
@@ -197,7 +217,7 @@ std::vector<int> algoMesh_Conglomerate::weldNodes(const Handle(Poly_Triangulatio
       nodeMap[i - 1] = found;
       continue;
     }
-    m_coherent->SetNode(node.XYZ(), nbNodes);
+    addNode(node.XYZ(), nbNodes);
     index.Add(node.XYZ(), nbNodes);
     nodeMap[i - 1] = nbNodes++;
   }
@@ -247,7 +267,14 @@ void algoMesh_Conglomerate::addTriangles(const TopoDS_Face& face,
     {
       continue; // collapsed under welding
     }
-    m_coherent->AddTriangle(n0, n1, n2);
+    if (m_coherent.IsNull())
+    {
+      m_triangles.insert(m_triangles.end(), {n0, n1, n2});
+    }
+    else
+    {
+      m_coherent->AddTriangle(n0, n1, n2);
+    }
     if (fillFaceMap)
     {
       if (numbers == nullptr)
@@ -266,4 +293,75 @@ void algoMesh_Conglomerate::addTriangles(const TopoDS_Face& face,
   {
     progress->Advance(mesh->NbTriangles() % THE_POLL_STRIDE);
   }
+}
+
+void algoMesh_Conglomerate::addNode(const gp_XYZ& node, const int number)
+{
+  if (m_coherent.IsNull())
+  {
+    m_nodes.push_back(node);
+  }
+  else
+  {
+    m_coherent->SetNode(node, number);
+  }
+}
+
+void algoMesh_Conglomerate::reservePlain(const TopoDS_Shape& shape)
+{
+  // Sized for the input once: growing by doubling could leave half of each array unused.
+  size_t nbNodes = 0, nbTriangles = 0;
+  for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
+  {
+    TopLoc_Location location;
+    const Handle(Poly_Triangulation)& mesh =
+        BRep_Tool::Triangulation(TopoDS::Face(exp.Current()), location);
+    if (!mesh.IsNull())
+    {
+      nbNodes += static_cast<size_t>(mesh->NbNodes());
+      nbTriangles += static_cast<size_t>(mesh->NbTriangles());
+    }
+  }
+  m_nodes.reserve(nbNodes);
+  m_triangles.reserve(3 * nbTriangles);
+}
+
+void algoMesh_Conglomerate::makePlain()
+{
+  // Used nodes keep their order and are numbered from 1; the arrays are released as soon
+  // as they are copied, so that the welded mesh is held once at the end.
+  const int nbTriangles = static_cast<int>(m_triangles.size() / 3);
+  if (nbTriangles > 0)
+  {
+    std::vector<int> numberOf(m_nodes.size(), 0);
+    for (const int node : m_triangles)
+    {
+      numberOf[static_cast<size_t>(node)] = 1;
+    }
+    int nbUsed = 0;
+    for (int& number : numberOf)
+    {
+      number = number != 0 ? ++nbUsed : 0;
+    }
+    // The coherent copy carries UV nodes, left at the coherent node's unset value; the
+    // flat route gives hosts the same triangulation.
+    m_plain = new Poly_Triangulation(nbUsed, nbTriangles, true);
+    const gp_Pnt2d unsetUV(Precision::Infinite(), Precision::Infinite());
+    for (size_t i = 0; i < m_nodes.size(); ++i)
+    {
+      if (numberOf[i] != 0)
+      {
+        m_plain->SetNode(numberOf[i], m_nodes[i]);
+        m_plain->SetUVNode(numberOf[i], unsetUV);
+      }
+    }
+    std::vector<gp_XYZ>().swap(m_nodes);
+    for (int t = 0; t < nbTriangles; ++t)
+    {
+      const int* n = &m_triangles[3 * static_cast<size_t>(t)];
+      m_plain->SetTriangle(t + 1, Poly_Triangle(numberOf[n[0]], numberOf[n[1]], numberOf[n[2]]));
+    }
+  }
+  std::vector<gp_XYZ>().swap(m_nodes);
+  std::vector<int>().swap(m_triangles);
 }

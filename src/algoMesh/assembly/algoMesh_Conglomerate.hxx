@@ -26,15 +26,18 @@ class algoMesh_CellGrid;
 //! triangles that collapse under welding (two equal corners) are dropped.
 //!
 //! The result is a coherent triangulation (0-based) and, in Mode_CoherentAndPlain, a plain
-//! Poly_Triangulation copy (1-based). A plain value class; every constructor but the
-//! default one builds at once.
+//! Poly_Triangulation copy (1-based). Mode_Plain gives the same plain triangulation without
+//! the coherent one, whose links between nodes, triangles and edges cost several times the
+//! mesh: callers that only read the welded mesh use it. A plain value class; every
+//! constructor but the default one builds at once.
 class algoMesh_EXPORT algoMesh_Conglomerate
 {
 public:
   enum Mode
   {
     Mode_Coherent         = 0, //!< only the coherent triangulation
-    Mode_CoherentAndPlain = 1  //!< also the plain triangulation
+    Mode_CoherentAndPlain = 1, //!< also the plain triangulation
+    Mode_Plain            = 2  //!< only the plain triangulation (null coherent one)
   };
 
   //! Face to the 1-based numbers of the triangles it contributed, in order of addition.
@@ -88,7 +91,8 @@ public:
              const bool                  fillFaceMap,
              const ActAPI_ProgressEntry& progress);
 
-  //! Welded mesh with connectivity, 0-based; null before the first build.
+  //! Welded mesh with connectivity, 0-based; null before the first build and in
+  //! Mode_Plain.
   const Handle(Poly_CoherentTriangulation) & GetCoherent() const { return m_coherent; }
 
   //! Welded mesh, 1-based; null in Mode_Coherent and when no triangle survived.
@@ -118,6 +122,16 @@ protected:
   //! Nodes plus triangles of the triangulated faces of `shape`.
   static int64_t countItems(const TopoDS_Shape& shape);
 
+  //! Stores a welded node under the next number.
+  void addNode(const gp_XYZ& node, const int number);
+
+  //! Reserves the flat arrays of Mode_Plain for every node and triangle of the shape.
+  void reservePlain(const TopoDS_Shape& shape);
+
+  //! Makes the plain triangulation of Mode_Plain from the welded nodes and triangles,
+  //! leaving out nodes that no triangle uses, as the coherent triangulation's copy does.
+  void makePlain();
+
   //! Adds the face's triangles that do not collapse, in the face's orientation.
   void addTriangles(const TopoDS_Face& face,
                     const Handle(Poly_Triangulation) & mesh,
@@ -133,6 +147,9 @@ private:
   Handle(Poly_CoherentTriangulation) m_coherent;
   Handle(Poly_Triangulation) m_plain;
   FaceTrianglesMap m_faceTriangles;
+  //! Mode_Plain, during a build: welded nodes, and three node numbers per triangle.
+  std::vector<gp_XYZ> m_nodes;
+  std::vector<int>    m_triangles;
 };
 
 } // namespace quorin

@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <deque>
 #include <queue>
 #include <unordered_map>
 #include <vector>
@@ -274,16 +275,19 @@ private:
   std::vector<size_t>             m_componentSize; //!< live triangles per component
   std::vector<Quadric>            m_quadrics;
   std::vector<int>                m_stamps;
-  std::priority_queue<Candidate>  m_heap; //!< stale entries are skipped when popped
-  size_t                          m_nbLive = 0;
-  double                          m_cell   = 1.0;
-  Point                           m_origin = {0, 0, 0};
-  CellTable                       m_grid;
-  size_t                          m_gridBuiltAt = 0; //!< live triangles then
-  std::vector<std::array<int, 6>> m_cells;           //!< grid range of each triangle
-  std::vector<Box>                m_boxes; //!< box of each triangle, as last entered in the grid
-  std::vector<int>                m_seen;  //!< query stamp per triangle
-  int                             m_query = 0;
+  //! Stale entries are skipped when popped. Grows by blocks: a vector would double and
+  //! hold both buffers while it copies, the largest single allocation of a run. The order
+  //! of pops is the same on either.
+  std::priority_queue<Candidate, std::deque<Candidate>> m_heap;
+  size_t                                                m_nbLive = 0;
+  double                                                m_cell   = 1.0;
+  Point                                                 m_origin = {0, 0, 0};
+  CellTable                                             m_grid;
+  size_t                                                m_gridBuiltAt = 0; //!< live triangles then
+  std::vector<std::array<int, 6>>                       m_cells; //!< grid range of each triangle
+  std::vector<Box> m_boxes; //!< box of each triangle, as last entered in the grid
+  std::vector<int> m_seen;  //!< query stamp per triangle
+  int              m_query = 0;
   std::vector<int> m_shared, m_neighboursS, m_neighboursR, m_opposite, m_common; //!< scratch
   std::vector<int> m_candidates; //!< scratch: triangles near the ring
   std::vector<int> m_ringMark;   //!< ring stamp per vertex
@@ -453,7 +457,7 @@ void Collapser::buildGrid()
   m_boxes.resize(m_triangles.size());
   m_seen.resize(m_triangles.size(), 0);
   m_ringMark.resize(m_points.size(), 0);
-  m_grid.clear(2 * m_nbLive);
+  m_grid.clear(m_nbLive / 8); // a cell holds a few dozen entries; the table grows if needed
   for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
   {
     if (m_liveTriangle[t])
@@ -992,6 +996,44 @@ Handle(Poly_Triangulation) Collapser::Result() const
   return mesh;
 }
 
+//! The input's nodes merged and its triangles over them, less those that lost a corner to
+//! the merge. The merger's own arrays are gone when it returns, before the collapses start.
+void mergeNodes(const Handle(Poly_Triangulation) & input,
+                std::vector<Point>&              points,
+                std::vector<std::array<int, 3>>& triangles)
+{
+  std::vector<gp_Pnt> nodes(input->NbNodes());
+  for (int i = 1; i <= input->NbNodes(); ++i)
+  {
+    nodes[i - 1] = input->Node(i);
+  }
+  algoMesh_NodesMerger merger;
+  merger.Perform(nodes);
+  std::vector<gp_Pnt>().swap(nodes);
+  points.reserve(merger.NbNodes());
+  for (const gp_Pnt& p : merger.Nodes())
+  {
+    points.push_back({p.X(), p.Y(), p.Z()});
+  }
+  triangles.reserve(input->NbTriangles());
+  for (int t = 1; t <= input->NbTriangles(); ++t)
+  {
+    int n[3];
+    input->Triangle(t).Get(n[0], n[1], n[2]);
+    if (n[0] < 1 || n[1] < 1 || n[2] < 1 || n[0] > input->NbNodes() || n[1] > input->NbNodes() ||
+        n[2] > input->NbNodes())
+    {
+      continue;
+    }
+    const std::array<int, 3> tri = {merger.Indices()[n[0] - 1] - 1, merger.Indices()[n[1] - 1] - 1,
+                                    merger.Indices()[n[2] - 1] - 1};
+    if (tri[0] != tri[1] && tri[1] != tri[2] && tri[0] != tri[2])
+    {
+      triangles.push_back(tri);
+    }
+  }
+}
+
 } // namespace
 
 algoMesh_TopoDecimation::algoMesh_TopoDecimation(const algoMesh_DecimationOptions& options)
@@ -1011,37 +1053,9 @@ bool algoMesh_TopoDecimation::perform(const Handle(Poly_Triangulation) & input,
                                       Handle(Poly_Triangulation) & output) const
 {
   // 1. Merge coincident nodes and drop triangles that lost a corner to the merge.
-  std::vector<gp_Pnt> nodes(input->NbNodes());
-  for (int i = 1; i <= input->NbNodes(); ++i)
-  {
-    nodes[i - 1] = input->Node(i);
-  }
-  algoMesh_NodesMerger merger;
-  merger.Perform(nodes);
-  std::vector<Point> points;
-  points.reserve(merger.NbNodes());
-  for (const gp_Pnt& p : merger.Nodes())
-  {
-    points.push_back({p.X(), p.Y(), p.Z()});
-  }
+  std::vector<Point>              points;
   std::vector<std::array<int, 3>> triangles;
-  triangles.reserve(input->NbTriangles());
-  for (int t = 1; t <= input->NbTriangles(); ++t)
-  {
-    int n[3];
-    input->Triangle(t).Get(n[0], n[1], n[2]);
-    if (n[0] < 1 || n[1] < 1 || n[2] < 1 || n[0] > input->NbNodes() || n[1] > input->NbNodes() ||
-        n[2] > input->NbNodes())
-    {
-      continue;
-    }
-    const std::array<int, 3> tri = {merger.Indices()[n[0] - 1] - 1, merger.Indices()[n[1] - 1] - 1,
-                                    merger.Indices()[n[2] - 1] - 1};
-    if (tri[0] != tri[1] && tri[1] != tri[2] && tri[0] != tri[2])
-    {
-      triangles.push_back(tri);
-    }
-  }
+  mergeNodes(input, points, triangles);
   if (triangles.empty())
   {
     return false;

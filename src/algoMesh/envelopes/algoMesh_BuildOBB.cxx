@@ -55,7 +55,7 @@ algoMesh_BuildOBB::algoMesh_BuildOBB(const TopoDS_Shape&  shape,
     : ActAPI_IAlgorithm(progress, plotter), m_shape(shape), m_mode(static_cast<int32_t>(mode)),
       m_optimize(optimize)
 {
-  m_conglomerate.Build(m_shape, algoMesh_Conglomerate::Mode_CoherentAndPlain, false);
+  m_conglomerate.Build(m_shape, algoMesh_Conglomerate::Mode_Plain, false);
 }
 
 bool algoMesh_BuildOBB::Perform()

@@ -81,8 +81,7 @@ bool algoMesh_Wrap::Perform(const Handle(Poly_Triangulation) & mesh, const doubl
 
 bool algoMesh_Wrap::Perform(const TopoDS_Shape& shape, const double size)
 {
-  algoMesh_Conglomerate conglomerate(shape, algoMesh_Conglomerate::Mode_CoherentAndPlain,
-                                     algoMesh_Tolerance);
+  algoMesh_Conglomerate conglomerate(shape, algoMesh_Conglomerate::Mode_Plain, algoMesh_Tolerance);
   const Handle(Poly_Triangulation)& plain = conglomerate.GetPlain();
   if (!plain.IsNull() && plain->NbNodes() > 0 && plain->NbTriangles() > 0)
   {

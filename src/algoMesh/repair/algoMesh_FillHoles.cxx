@@ -41,8 +41,7 @@ bool weld(const TopoDS_Shape&           faces,
   // The welding structures go before the healing starts: freeing them takes a good part of
   // a second on a million triangles, which would otherwise come after a cancellation.
   algoMesh_Conglomerate conglomerate;
-  if (!conglomerate.Build(faces, algoMesh_Conglomerate::Mode_CoherentAndPlain, false,
-                          progress.Entry()))
+  if (!conglomerate.Build(faces, algoMesh_Conglomerate::Mode_Plain, false, progress.Entry()))
   {
     return false;
   }

@@ -145,8 +145,9 @@ private:
     {
       return false;
     }
-    const double* p = m_setA.Corners(i);
-    const double* q = m_setB.Corners(j);
+    double p[9], q[9];
+    m_setA.Corners(i, p);
+    m_setB.Corners(j, q);
     // Triangle boxes first: most candidate pairs of touching leaves are apart.
     for (int axis = 0; axis < 3; ++axis)
     {

@@ -164,8 +164,9 @@ bool ProjectPntMesh::findNearest(
 
   const auto consider = [&](const int i)
   {
-    const double* corners = m_set->Corners(i);
-    double        q[3], d[3];
+    double corners[9];
+    m_set->Corners(i, corners);
+    double q[3], d[3];
     closestOnTriangle(p, corners, q);
     sub(p, q, d);
     const double d2 = dot(d, d);
@@ -269,7 +270,9 @@ double ProjectPntMesh::SignedDistance(const gp_Pnt& point, int& triangle) const
   }
   triangle              = m_set->Id(position);
   const double distance = std::sqrt(dist2);
-  return facingCosine(p, m_set->Corners(position), closest) < 0.0 ? -distance : distance;
+  double       corners[9];
+  m_set->Corners(position, corners);
+  return facingCosine(p, corners, closest) < 0.0 ? -distance : distance;
 }
 
 double ProjectPntMesh::DistanceNear(const gp_Pnt& point, const bool isSigned, int& position) const
@@ -287,7 +290,9 @@ double ProjectPntMesh::DistanceNear(const gp_Pnt& point, const bool isSigned, in
   {
     return distance;
   }
-  return facingCosine(p, m_set->Corners(position), closest) < 0.0 ? -distance : distance;
+  double corners[9];
+  m_set->Corners(position, corners);
+  return facingCosine(p, corners, closest) < 0.0 ? -distance : distance;
 }
 
 } // namespace BVHTools

@@ -1,4 +1,4 @@
-// Triangle set: gathering triangles with their boxes, and the leaf-order corner layout.
+// Triangle set: gathering triangles with their boxes, and the leaf-order node layout.
 #include <BVHTools_TriangleSet.hxx>
 
 #include <BVHTools_TriangleTests.hxx>
@@ -30,7 +30,7 @@ bool isUsable(const gp_XYZ& p)
 
 TriangleSet::TriangleSet(const Handle(Poly_Triangulation) & mesh)
 {
-  reserve(mesh.IsNull() ? 0 : mesh->NbTriangles());
+  reserve(mesh.IsNull() ? 0 : mesh->NbTriangles(), mesh.IsNull() ? 0 : mesh->NbNodes());
   int nextId = 1;
   addMesh(mesh, nullptr, false, nextId, 0);
 }
@@ -39,15 +39,16 @@ TriangleSet::TriangleSet(const TopoDS_Shape& shape)
 {
   // Sized once for all faces: growing the arrays face by face to the exact size would copy
   // them once per face, quadratic in the number of faces.
-  size_t nbTriangles = 0;
+  size_t nbTriangles = 0, nbNodes = 0;
   for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
   {
     TopLoc_Location location;
     const Handle(Poly_Triangulation) mesh =
         BRep_Tool::Triangulation(TopoDS::Face(exp.Current()), location);
     nbTriangles += mesh.IsNull() ? 0 : static_cast<size_t>(mesh->NbTriangles());
+    nbNodes += mesh.IsNull() ? 0 : static_cast<size_t>(mesh->NbNodes());
   }
-  reserve(nbTriangles);
+  reserve(nbTriangles, nbNodes);
 
   int nextId    = 1;
   int nodeShift = 0;
@@ -73,8 +74,19 @@ void TriangleSet::addMesh(const Handle(Poly_Triangulation) & mesh,
   {
     return;
   }
-  const int nbNodes     = mesh->NbNodes();
-  const int nbTriangles = mesh->NbTriangles();
+  // The nodes once, placed; a triangle reads its corners through its node numbers.
+  const int    nbNodes     = mesh->NbNodes();
+  const int    nbTriangles = mesh->NbTriangles();
+  const size_t first       = m_points.size();
+  for (int i = 1; i <= nbNodes; ++i)
+  {
+    gp_XYZ p = mesh->Node(i).XYZ();
+    if (placement != nullptr)
+    {
+      placement->Transforms(p);
+    }
+    m_points.insert(m_points.end(), {p.X(), p.Y(), p.Z()});
+  }
   for (int t = 1; t <= nbTriangles; ++t, ++nextId)
   {
     int n[3];
@@ -83,19 +95,14 @@ void TriangleSet::addMesh(const Handle(Poly_Triangulation) & mesh,
     {
       std::swap(n[1], n[2]);
     }
-    gp_XYZ p[3];
-    bool   usable = true;
+    bool usable = true;
     for (int k = 0; k < 3 && usable; ++k)
     {
       usable = n[k] >= 1 && n[k] <= nbNodes;
       if (usable)
       {
-        p[k] = mesh->Node(n[k]).XYZ();
-        if (placement != nullptr)
-        {
-          placement->Transforms(p[k]);
-        }
-        usable = isUsable(p[k]);
+        const double* p = &m_points[first + 3 * size_t(n[k] - 1)];
+        usable          = isUsable(gp_XYZ(p[0], p[1], p[2]));
       }
     }
     if (!usable)
@@ -107,49 +114,51 @@ void TriangleSet::addMesh(const Handle(Poly_Triangulation) & mesh,
     m_ids.push_back(nextId);
     for (int k = 0; k < 3; ++k)
     {
-      m_corners.insert(m_corners.end(), {p[k].X(), p[k].Y(), p[k].Z()});
       m_nodes.push_back(n[k] + nodeShift);
     }
-    const double*         corners = &m_corners[m_corners.size() - 9];
-    const TriangleCorners tri{{corners, corners + 3, corners + 6}};
-    const bool            degenerate = BVHTools::IsDegenerate(tri);
+    const TriangleCorners tri{
+        {Point(n[0] + nodeShift), Point(n[1] + nodeShift), Point(n[2] + nodeShift)}};
+    const bool degenerate = BVHTools::IsDegenerate(tri);
     m_degenerate.push_back(degenerate ? 1 : 0);
     m_nbDegenerate += degenerate ? 1 : 0;
   }
 }
 
-void TriangleSet::reserve(const size_t nbTriangles)
+void TriangleSet::reserve(const size_t nbTriangles, const size_t nbNodes)
 {
   m_sources.reserve(nbTriangles);
   m_ids.reserve(nbTriangles);
-  m_corners.reserve(9 * nbTriangles);
+  m_points.reserve(3 * nbNodes);
   m_nodes.reserve(3 * nbTriangles);
   m_degenerate.reserve(nbTriangles);
 }
 
-const double* TriangleSet::storedCorners(const int position) const
+const int* TriangleSet::storedNodes(const int position) const
 {
   const size_t stored = m_sources.empty() ? size_t(position) : size_t(m_sources[position]);
-  return &m_corners[9 * stored];
+  return &m_nodes[3 * stored];
 }
 
 BVH_Box<double, 3> TriangleSet::Box(const int position) const
 {
-  const double* c = storedCorners(position);
+  const int*    n = storedNodes(position);
+  const double* a = Point(n[0]);
+  const double* b = Point(n[1]);
+  const double* c = Point(n[2]);
   BVH_Vec3d     lower, upper;
   for (int axis = 0; axis < 3; ++axis)
   {
-    lower[axis] = std::min({c[axis], c[axis + 3], c[axis + 6]});
-    upper[axis] = std::max({c[axis], c[axis + 3], c[axis + 6]});
+    lower[axis] = std::min({a[axis], b[axis], c[axis]});
+    upper[axis] = std::max({a[axis], b[axis], c[axis]});
   }
   return BVH_Box<double, 3>(lower, upper);
 }
 
 double TriangleSet::Center(const int position, const int axis) const
 {
-  const double* c = storedCorners(position);
-  return 0.5 * (std::min({c[axis], c[axis + 3], c[axis + 6]}) +
-                std::max({c[axis], c[axis + 3], c[axis + 6]}));
+  const int*   n = storedNodes(position);
+  const double a = Point(n[0])[axis], b = Point(n[1])[axis], c = Point(n[2])[axis];
+  return 0.5 * (std::min({a, b, c}) + std::max({a, b, c}));
 }
 
 void TriangleSet::Swap(const int position1, const int position2)
@@ -164,11 +173,11 @@ void TriangleSet::Update()
   {
     return;
   }
-  // Corners, nodes and flags stay in insertion order while the builder reorders the
-  // positions, which remember where their corners are; boxes are computed from the corners
-  // when the builder asks, not stored (48 bytes per triangle). The permutation is then
-  // applied in place, one cycle at a time, so that the corners are not copied, and the
-  // positions are forgotten: from then on a position is where its corners are.
+  // Nodes and flags stay in insertion order while the builder reorders the positions,
+  // which remember where their nodes are; boxes are computed from the corners when the
+  // builder asks, not stored (48 bytes per triangle). The permutation is then applied in
+  // place, one cycle at a time, so that the nodes are not copied, and the positions are
+  // forgotten: from then on a position is where its nodes are.
   if (m_sources.empty())
   {
     m_sources.resize(m_ids.size());
@@ -185,21 +194,17 @@ void TriangleSet::Update()
     {
       continue;
     }
-    double corners[9];
-    int    nodes[3];
-    std::copy_n(&m_corners[9 * size_t(start)], 9, corners);
+    int nodes[3];
     std::copy_n(&m_nodes[3 * size_t(start)], 3, nodes);
     const char degenerate = m_degenerate[start];
     int        target     = start;
     for (int source = m_sources[target]; source != start; source = m_sources[target])
     {
-      std::copy_n(&m_corners[9 * size_t(source)], 9, &m_corners[9 * size_t(target)]);
       std::copy_n(&m_nodes[3 * size_t(source)], 3, &m_nodes[3 * size_t(target)]);
       m_degenerate[target] = m_degenerate[source];
       m_sources[target]    = target;
       target               = source;
     }
-    std::copy_n(corners, 9, &m_corners[9 * size_t(target)]);
     std::copy_n(nodes, 3, &m_nodes[3 * size_t(target)]);
     m_degenerate[target] = degenerate;
     m_sources[target]    = target;

@@ -12,7 +12,8 @@
 namespace BVHTools
 {
 
-//! A set of triangles identified by int indices, with corners stored as doubles.
+//! A set of triangles identified by int indices, with corners read through node numbers
+//! from one copy of the node coordinates in doubles.
 //!
 //! Triangles that cannot be placed are left out and counted by NbRejected(): those
 //! referring to a node index outside their mesh, and those with a corner coordinate that is
@@ -50,8 +51,19 @@ public:
   int Id(const int position) const { return m_ids[position]; }
 
   //! The corners of the triangle at a position: nine doubles, x y z of each corner in the
-  //! mesh's (or oriented face's) corner order.
-  const double* Corners(const int position) const { return &m_corners[9 * position]; }
+  //! mesh's (or oriented face's) corner order, copied to `corners`.
+  void Corners(const int position, double corners[9]) const
+  {
+    const int* nodes = &m_nodes[3 * size_t(position)];
+    for (int k = 0; k < 3; ++k)
+    {
+      const double* p = Point(nodes[k]);
+      corners[3 * k] = p[0], corners[3 * k + 1] = p[1], corners[3 * k + 2] = p[2];
+    }
+  }
+
+  //! Coordinates x y z of a node, by the number Nodes() gives.
+  const double* Point(const int node) const { return &m_points[3 * size_t(node - 1)]; }
 
   //! The node indices of the triangle's corners, in corner order: the mesh's own node
   //! numbers, or for a shape the face's node numbers shifted past the nodes of the faces
@@ -68,13 +80,14 @@ public:
   int NbRejected() const { return m_nbRejected; }
 
 protected:
-  //! Builds the hierarchy, then stores the corners in leaf order so that a traversal reads
-  //! them sequentially. Per triangle the set keeps 89 bytes: corners, nodes, ID and flag.
+  //! Builds the hierarchy, then stores the node numbers in leaf order. Per triangle the
+  //! set keeps 17 bytes (nodes, ID and flag), plus 24 bytes per node: a corner copy per
+  //! triangle would take 72 bytes more, several times the mesh itself.
   void Update() override;
 
 private:
-  //! Reserves the arrays for that many triangles.
-  void reserve(const size_t nbTriangles);
+  //! Reserves the arrays for that many triangles and nodes.
+  void reserve(const size_t nbTriangles, const size_t nbNodes);
 
   void addMesh(const Handle(Poly_Triangulation) & mesh,
                const gp_Trsf* placement,
@@ -82,16 +95,16 @@ private:
                int&           nextId,
                const int      nodeShift);
 
-  //! Corners of the triangle at a position, wherever they are stored.
-  const double* storedCorners(const int position) const;
+  //! Node numbers of the triangle at a position, wherever they are stored.
+  const int* storedNodes(const int position) const;
 
 private:
-  //! While the hierarchy is built: per position, the insertion index of its corners, nodes
-  //! and flags (which stay in insertion order until the build ends). Empty afterwards,
-  //! when they are in set order.
+  //! While the hierarchy is built: per position, the insertion index of its nodes and
+  //! flags (which stay in insertion order until the build ends). Empty afterwards, when
+  //! they are in set order.
   std::vector<int>    m_sources;
   std::vector<int>    m_ids;
-  std::vector<double> m_corners;
+  std::vector<double> m_points; //!< x y z per node, placed
   std::vector<int>    m_nodes;
   std::vector<char>   m_degenerate;
   int                 m_nbDegenerate = 0;
