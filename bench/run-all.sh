@@ -2,12 +2,20 @@
 # Runs the benchmark pairs of the summary table, ours and the peer's alternately, logs every
 # line and regenerates the table of bench/RESULTS.md from the log. BENCH_ROUNDS (default 2)
 # is the number of alternations per pair; BENCH_ALL=1 also runs every task on every
-# generated input afterwards (long).
+# generated input afterwards (long). BENCH_ONLY="task ..." runs only the pairs of those
+# tasks of ours, into a log of its own: the table then takes those rows from it and the
+# others from the last full run.
 set -euo pipefail
 build=${1:-build}
 bin=$build/bench/quorin-bench
 inputs=bench/inputs
-log=${BENCH_LOG:-$build/bench/last-run.log}
+full_log=$build/bench/last-run.log
+only=${BENCH_ONLY:-}
+if [ -n "$only" ]; then
+  log=${BENCH_LOG:-$build/bench/last-run-only.log}
+else
+  log=${BENCH_LOG:-$full_log}
+fi
 rounds=${BENCH_ROUNDS:-2}
 [ -f $inputs/torus-1m-b.stl ] || $bin make-inputs $inputs
 [ -f $inputs/tori-crossing-1m.stl ] || $bin make-crossing-input $inputs
@@ -27,6 +35,7 @@ has() { grep -qx "$1" <<<"$tasks"; }
 pair() {
   local ours=$1 peers=$2; shift 2
   has $ours || return 0
+  [ -z "$only" ] || [[ " $only " == *" $ours "* ]] || return 0
   for round in $(seq "$rounds"); do
     echo "# pair=$ours:${peers// /,} round=$round args=$*" >>"$log"
     for task in $ours $peers; do
@@ -51,7 +60,11 @@ pair merge-nodes merge-nodes-vtk $t1m # also prints merge-nodes-vtk-static
 pair hull hull-qhull $inputs/ball-1m.xyz
 echo "# load-end=\"$(cut -d' ' -f1-3 /proc/loadavg)\"" >>"$log"
 
-/usr/bin/python3 bench/summary.py "$log" bench/RESULTS.md
+if [ -n "$only" ] && [ -f "$full_log" ] && [ "$log" != "$full_log" ]; then
+  /usr/bin/python3 bench/summary.py "$full_log" "$log" bench/RESULTS.md
+else
+  /usr/bin/python3 bench/summary.py "$log" bench/RESULTS.md
+fi
 
 if [ "${BENCH_ALL:-0}" = 1 ]; then
   for in in $inputs/torus-10k.stl $inputs/torus-200k.stl $t1m $inputs/tori-crossing-1m.stl; do

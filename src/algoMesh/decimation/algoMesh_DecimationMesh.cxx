@@ -107,13 +107,13 @@ void algoMesh_DecimationMesh::Store(vtkPolyData* mesh) const
 
 void algoMesh_DecimationMesh::Release()
 {
-  myTypes       = std::vector<unsigned char>();
+  myTypes       = LargeArray<unsigned char>();
   myEdited      = std::vector<unsigned char>();
-  myCorners     = std::vector<int32_t>();
+  myCorners     = LargeArray<int32_t>();
   myOtherStart  = std::vector<int64_t>();
   myOtherPoints = std::vector<int32_t>();
-  myLinks       = std::vector<Link>();
-  myPool        = std::vector<int32_t>();
+  myLinks       = LargeArray<Link>();
+  myPool        = LargeArray<int32_t>();
 }
 
 int32_t algoMesh_DecimationMesh::otherPoints(const int32_t cell, const int32_t*& pts) const

@@ -3,6 +3,7 @@
 #define algoMesh_DecimationMesh_HeaderFile
 
 #include <algoMesh.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 
 #include <cstddef>
 #include <cstdint>
@@ -115,6 +116,9 @@ public:
   void ReplaceCellPoints(int32_t cell, const int32_t* pts);
 
 private:
+  //! Working arrays are read at random: on huge pages they spare the address-translation
+  //! misses (see algoMesh_MemoryAdvice).
+  template <class T> using LargeArray         = std::vector<T, quorin::algoMesh_LargeAllocator<T>>;
   static constexpr unsigned char THE_TRIANGLE = 5; // VTK_TRIANGLE
   static constexpr unsigned char THE_EMPTY    = 0; // VTK_EMPTY_CELL
 
@@ -128,13 +132,13 @@ private:
   int32_t otherPoints(int32_t cell, const int32_t*& pts) const;
   void    grow(int32_t pt, int32_t extra);
 
-  std::vector<unsigned char> myTypes;      //!< per cell
+  LargeArray<unsigned char>  myTypes;      //!< per cell
   std::vector<unsigned char> myEdited;     //!< per cell: deleted or rewired since Load
-  std::vector<int32_t>       myCorners;    //!< 3 per cell: triangle corners, else [0] = other index
+  LargeArray<int32_t>        myCorners;    //!< 3 per cell: triangle corners, else [0] = other index
   std::vector<int64_t>       myOtherStart; //!< point lists of the other cells
   std::vector<int32_t>       myOtherPoints;
-  std::vector<Link>          myLinks; //!< per point
-  std::vector<int32_t>       myPool;  //!< storage of all link lists
+  LargeArray<Link>           myLinks; //!< per point
+  LargeArray<int32_t>        myPool;  //!< storage of all link lists
 };
 
 #endif

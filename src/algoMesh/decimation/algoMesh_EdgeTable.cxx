@@ -14,10 +14,12 @@ void algoMesh_EdgeTable::Reset(const int32_t               numPoints,
   int64_t start = 0;
   for (int32_t p = 0; p < numPoints; ++p)
   {
+    // The head holds the first entries; the pool only what goes beyond it.
     const int32_t size  = p < static_cast<int32_t>(listSizes.size()) ? listSizes[p] : 0;
+    const int32_t room  = std::max(0, size - THE_HEAD);
     myLists[p].Start    = start;
-    myLists[p].Capacity = size;
-    start += size;
+    myLists[p].Capacity = room;
+    start += room;
   }
   myPool.assign(static_cast<size_t>(start), Entry{0, 0});
 }
@@ -74,8 +76,8 @@ void algoMesh_EdgeTable::makeRoom(const int32_t p)
 
 void algoMesh_EdgeTable::Release()
 {
-  myKeys      = std::vector<std::pair<int32_t, int32_t>>();
-  myLists     = std::vector<List>();
-  myPool      = std::vector<Entry>();
+  myKeys      = LargeArray<std::pair<int32_t, int32_t>>();
+  myLists     = LargeArray<List>();
+  myPool      = LargeArray<Entry>();
   myForgotten = std::vector<unsigned char>();
 }

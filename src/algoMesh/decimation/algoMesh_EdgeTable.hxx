@@ -3,6 +3,7 @@
 #define algoMesh_EdgeTable_HeaderFile
 
 #include <algoMesh.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 
 #include <cstdint>
 #include <utility>
@@ -27,8 +28,9 @@
 class algoMesh_EXPORT algoMesh_EdgeTable
 {
 public:
-  //! Empties the table for points 0 .. numPoints - 1, reserving `listSizes[p]` list entries
-  //! for point p (an upper bound of the edges it will start, when known; lists grow anyway).
+  //! Empties the table for points 0 .. numPoints - 1, with room for `listSizes[p]` list
+  //! entries of point p, its head included (an upper bound of the edges it will start, when
+  //! known; lists grow anyway).
   void Reset(int32_t numPoints, const std::vector<int32_t>& listSizes, int64_t numEdges);
 
   //! Number of edges added since Reset.
@@ -36,6 +38,15 @@ public:
 
   //! (smaller, larger) point ids of edge `id`.
   const std::pair<int32_t, int32_t>& Key(const int32_t id) const { return myKeys[id]; }
+
+  //! Starts fetching the key of edge `id`.
+  void PrefetchKey(const int32_t id) const { __builtin_prefetch(myKeys.data() + id); }
+
+  //! Starts fetching the list that holds the edge between `a` and `b`.
+  void PrefetchList(const int32_t a, const int32_t b) const
+  {
+    __builtin_prefetch(myLists.data() + (a < b ? a : b));
+  }
 
   //! Id of the edge between `a` and `b` (in any order), or -1 when absent.
   int32_t Find(const int32_t a, const int32_t b) const
@@ -84,6 +95,9 @@ public:
   void Release();
 
 private:
+  //! Working arrays are read at random: on huge pages they spare the address-translation
+  //! misses (see algoMesh_MemoryAdvice).
+  template <class T> using LargeArray = std::vector<T, quorin::algoMesh_LargeAllocator<T>>;
   struct Entry
   {
     int32_t Other; //!< the larger point id
@@ -122,10 +136,10 @@ private:
   //! of the pool with twice the room.
   void makeRoom(int32_t p);
 
-  std::vector<std::pair<int32_t, int32_t>> myKeys;      //!< key of each edge id
-  std::vector<List>                        myLists;     //!< per smaller point
-  std::vector<Entry>                       myPool;      //!< storage of all lists
-  std::vector<unsigned char>               myForgotten; //!< per point
+  LargeArray<std::pair<int32_t, int32_t>> myKeys;      //!< key of each edge id
+  LargeArray<List>                        myLists;     //!< per smaller point
+  LargeArray<Entry>                       myPool;      //!< storage of all lists
+  std::vector<unsigned char>              myForgotten; //!< per point
 };
 
 #endif

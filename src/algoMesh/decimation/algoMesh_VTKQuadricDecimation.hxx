@@ -8,8 +8,9 @@ namespace quorin
 {
 
 //! Decimates with the library's quadric edge-collapse filter (algoMesh_vtkQuadricDecimation):
-//! the mesh is converted to VTK poly data, cleaned (coincident points merged), decimated with
-//! geometry alone driving the collapse order, and converted back. Only Reduction is used.
+//! the mesh is converted to VTK poly data with coincident nodes merged (algoMesh_DecimationInput,
+//! the same poly data as vtkCleanPolyData gives), decimated with geometry alone driving the
+//! collapse order, and converted back. Only Reduction is used.
 class algoMesh_EXPORT algoMesh_VTKQuadricDecimation : public algoMesh_Decimate
 {
 public:

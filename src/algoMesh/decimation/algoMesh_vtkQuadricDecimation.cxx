@@ -13,7 +13,9 @@
 // merged point. The poly data is read once into flat arrays (cells, point-to-cell links, edges
 // listed per point, a heap of edge costs) that reproduce its ids and link order, so the run
 // makes the same choices as one working on the poly data itself; the edited cells are written
-// back once at the end.
+// back once at the end. A run is bound by cache misses (each collapse works on a fresh
+// neighbourhood somewhere in the arrays): the arrays sit on huge pages, and the edges a
+// collapse re-costs are requested from memory in batches before any is touched.
 #include <algoMesh_vtkQuadricDecimation.hxx>
 
 #include <vtkCellArray.h>
@@ -136,9 +138,9 @@ algoMesh_vtkQuadricDecimation::algoMesh_vtkQuadricDecimation()
       VectorsAttribute(1), NormalsAttribute(1), TCoordsAttribute(1), TensorsAttribute(1),
       ScalarsWeight(0.1), VectorsWeight(0.1), NormalsWeight(0.1), TCoordsWeight(0.1),
       TensorsWeight(0.1), ActualReduction(0.0), NumberOfEdgeCollapses(0), NumberOfComponents(0),
-      Mesh(nullptr), AttributeComponents{0, 0, 0, 0, 0, 0}, AttributeScale{1.0, 1.0, 1.0,
-                                                                           1.0, 1.0, 1.0},
-      AttributeArrays{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr}, ChangedEdges(nullptr)
+      Mesh(nullptr), AttributeComponents{0, 0, 0, 0, 0, 0},
+      AttributeScale{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}, AttributeArrays{nullptr, nullptr, nullptr,
+                                                                    nullptr, nullptr, nullptr}
 {
 }
 
@@ -213,10 +215,11 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
     return 1;
   }
 
-  // 4-6. Edges in order of first appearance; the queue pre-sized to three entries per triangle.
+  // 4-6. Edges in order of first appearance; the queue sized to them, as it never holds more
+  // (a collapse queues at most as many edges as it removes).
   NumberOfComponents = 0;
   buildEdges();
-  EdgeCosts.Reset(3 * numTris, Edges.Size());
+  EdgeCosts.Reset(Edges.Size(), Edges.Size());
 
   // 7. Attribute components of the metric.
   UpdateProgress(0.1);
@@ -344,8 +347,7 @@ void algoMesh_vtkQuadricDecimation::allocateScratch()
 {
   const int vp = VolumePreservation ? 1 : 0;
   const int m  = 3 + NumberOfComponents + vp;
-  ChangedEdges = vtkIdList::New();
-  ChangedEdges->Allocate(64);
+  ChangedEdges.reserve(64);
   TargetPoint.assign(m, 0.0);
   TempQuad.assign(quadricSize(), 0.0);
   TempB.assign(m, 0.0);
@@ -408,18 +410,17 @@ void algoMesh_vtkQuadricDecimation::collapseCheapestEdges(const vtkIdType numPts
 
 void algoMesh_vtkQuadricDecimation::releaseRunData()
 {
-  ErrorQuadrics     = std::vector<double>();
+  ErrorQuadrics     = LargeArray<double>();
   VolumeConstraints = std::vector<double>();
   TargetPoint       = std::vector<double>();
   TempQuad          = std::vector<double>();
   TempB             = std::vector<double>();
   TempAStorage      = std::vector<double>();
   TempA             = std::vector<double*>();
-  ChangedEdges->Delete();
-  ChangedEdges    = nullptr;
-  CollapseCellIds = std::vector<int32_t>();
-  MovedCellPoints = std::vector<int32_t>();
-  Points          = std::vector<double>();
+  ChangedEdges      = std::vector<int32_t>();
+  CollapseCellIds   = std::vector<int32_t>();
+  MovedCellPoints   = std::vector<int32_t>();
+  Points            = LargeArray<double>();
   Edges.Release();
   EdgeCosts.Release();
 }
@@ -918,11 +919,11 @@ void algoMesh_vtkQuadricDecimation::AddQuadric(const vtkIdType sourceId,
   }
 }
 
-void algoMesh_vtkQuadricDecimation::FindAffectedEdges(const vtkIdType p0,
-                                                      const vtkIdType p1,
-                                                      vtkIdList*      edges)
+void algoMesh_vtkQuadricDecimation::FindAffectedEdges(const vtkIdType       p0,
+                                                      const vtkIdType       p1,
+                                                      std::vector<int32_t>& edges)
 {
-  edges->Reset();
+  edges.clear();
   // Edges at p1 first, then at p0, each in order of first meeting its other end. Every
   // neighbour is met twice on a manifold (once per triangle of the edge), so neighbours are
   // made unique before the lookup rather than the edge ids after it.
@@ -946,6 +947,7 @@ void algoMesh_vtkQuadricDecimation::FindAffectedEdges(const vtkIdType p0,
             std::find(neighbours.begin(), neighbours.end(), v) == neighbours.end())
         {
           neighbours.push_back(v);
+          Edges.PrefetchList(v, static_cast<int32_t>(end));
         }
       }
     }
@@ -954,7 +956,7 @@ void algoMesh_vtkQuadricDecimation::FindAffectedEdges(const vtkIdType p0,
       const int32_t id = Edges.Find(v, static_cast<int32_t>(end));
       if (id >= 0)
       {
-        edges->InsertNextId(id);
+        edges.push_back(id);
       }
     }
   }
@@ -962,12 +964,28 @@ void algoMesh_vtkQuadricDecimation::FindAffectedEdges(const vtkIdType p0,
 
 void algoMesh_vtkQuadricDecimation::UpdateEdgeData(const vtkIdType pt0Id, const vtkIdType pt1Id)
 {
-  vtkIdList* changed = ChangedEdges;
+  std::vector<int32_t>& changed = ChangedEdges;
   FindAffectedEdges(pt0Id, pt1Id, changed);
-  double* x = TargetPoint.data();
-  for (vtkIdType i = 0; i < changed->GetNumberOfIds(); ++i)
+
+  // The edges are known before any is touched: their keys, heap items and far-end quadrics are
+  // fetched in two waves first, so that their cache misses overlap.
+  for (const int32_t e : changed)
   {
-    const int32_t                     e   = static_cast<int32_t>(changed->GetId(i));
+    EdgeCosts.PrefetchLocation(e);
+    Edges.PrefetchKey(e);
+  }
+  for (const int32_t e : changed)
+  {
+    EdgeCosts.PrefetchItem(e);
+    const std::pair<int32_t, int32_t>& key = Edges.Key(e);
+    const int32_t other = key.first == pt0Id || key.first == pt1Id ? key.second : key.first;
+    __builtin_prefetch(quadric(other));
+    __builtin_prefetch(quadric(other) + 8);
+  }
+
+  double* x = TargetPoint.data();
+  for (const int32_t e : changed)
+  {
     const std::pair<int32_t, int32_t> key = Edges.Key(e);
     EdgeCosts.DeleteId(e);
     if (key.first == pt1Id || key.second == pt1Id)

@@ -7,6 +7,7 @@
 #include <algoMesh_DecimationMesh.hxx>
 #include <algoMesh_EdgeCostQueue.hxx>
 #include <algoMesh_EdgeTable.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 
 #include <Standard_Integer.hxx>
 
@@ -120,6 +121,10 @@ public:
   vtkGetMacro(ActualReduction, double);
 
 protected:
+  //! Working arrays are read at random: on huge pages they spare the address-translation
+  //! misses (see algoMesh_MemoryAdvice).
+  template <class T> using LargeArray = std::vector<T, quorin::algoMesh_LargeAllocator<T>>;
+
   algoMesh_vtkQuadricDecimation();
   ~algoMesh_vtkQuadricDecimation() override;
 
@@ -151,7 +156,7 @@ protected:
   //! Re-keys and re-costs the edges touched by collapsing `pt1Id` into `pt0Id`.
   void UpdateEdgeData(vtkIdType pt0Id, vtkIdType pt1Id);
   //! Ids of the edges that end at `pt0Id` or `pt1Id`, apart from the collapsing one.
-  void FindAffectedEdges(vtkIdType p0, vtkIdType p1, vtkIdList* edges);
+  void FindAffectedEdges(vtkIdType p0, vtkIdType p1, std::vector<int32_t>& edges);
   //! Merges `pt1Id` into `pt0Id`; answers the number of triangles deleted.
   int CollapseEdge(vtkIdType pt0Id, vtkIdType pt1Id);
   //! Chooses the attributes of the metric and their scales; sets NC.
@@ -182,13 +187,13 @@ protected:
   int                     NumberOfComponents;
   vtkPolyData*            Mesh;              //!< the input during a run, not owned
   algoMesh_DecimationMesh Work;              //!< the input's cells and links during a run
-  std::vector<double>     Points;            //!< the input's point coordinates during a run
-  std::vector<double>     ErrorQuadrics;     //!< 11 + 4 NC doubles per point
+  LargeArray<double>      Points;            //!< the input's point coordinates during a run
+  LargeArray<double>      ErrorQuadrics;     //!< 11 + 4 NC doubles per point
   std::vector<double>     VolumeConstraints; //!< 4 doubles per point
   int                     AttributeComponents[6];
   double                  AttributeScale[6];
   vtkDataArray*           AttributeArrays[6]; //!< not owned, valid during a run
-  vtkIdList*              ChangedEdges;       //!< scratch of UpdateEdgeData
+  std::vector<int32_t>    ChangedEdges;       //!< scratch of UpdateEdgeData
   std::vector<int32_t>    CollapseCellIds;    //!< scratch of CollapseEdge
   std::vector<int32_t>    MovedCellPoints;    //!< scratch of CollapseEdge and FindAffectedEdges
   std::vector<double>     TargetPoint;

@@ -1,5 +1,7 @@
 #include <algoMesh_MemoryAdvice.hxx>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <new>
 
@@ -25,7 +27,7 @@ void algoMesh_MemoryAdvice::UseHugePages(const void* begin, const size_t bytes)
 #endif
 }
 
-void* algoMesh_MemoryAdvice::AllocateLarge(const size_t bytes)
+void* algoMesh_MemoryAdvice::AllocateLarge(const size_t bytes, const size_t alignment)
 {
   const size_t hugePage = size_t(1) << 21;
   void*        memory   = nullptr;
@@ -33,6 +35,11 @@ void* algoMesh_MemoryAdvice::AllocateLarge(const size_t bytes)
   {
     memory = std::aligned_alloc(hugePage, (bytes + hugePage - 1) & ~(hugePage - 1));
     UseHugePages(memory, bytes);
+  }
+  else if (alignment > alignof(std::max_align_t))
+  {
+    memory = std::aligned_alloc(alignment,
+                                (std::max<size_t>(bytes, 1) + alignment - 1) & ~(alignment - 1));
   }
   else
   {

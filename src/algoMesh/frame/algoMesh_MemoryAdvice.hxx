@@ -25,9 +25,11 @@ public:
   static void UseHugePages(const void* begin, const size_t bytes);
 
   //! Allocates `bytes` with std::free as its release: blocks of 2 MiB and more are aligned
-  //! to 2 MiB and offered huge pages from the start, smaller ones come from malloc.
+  //! to 2 MiB and offered huge pages from the start, smaller ones come from malloc, or are
+  //! aligned to `alignment` (a power of two) when that is stricter than malloc's.
   //! @throw std::bad_alloc when no memory is left
-  static void* AllocateLarge(const size_t bytes);
+  static void* AllocateLarge(const size_t bytes,
+                             const size_t alignment = alignof(std::max_align_t));
 };
 
 //! Allocator of large working arrays (std::vector<T, algoMesh_LargeAllocator<T>>) through
@@ -40,7 +42,7 @@ template <typename T> struct algoMesh_LargeAllocator
   template <typename U> algoMesh_LargeAllocator(const algoMesh_LargeAllocator<U>&) {}
   T* allocate(const size_t n)
   {
-    return static_cast<T*>(algoMesh_MemoryAdvice::AllocateLarge(n * sizeof(T)));
+    return static_cast<T*>(algoMesh_MemoryAdvice::AllocateLarge(n * sizeof(T), alignof(T)));
   }
   void                       deallocate(T* p, const size_t) { std::free(p); }
   template <typename U> bool operator==(const algoMesh_LargeAllocator<U>&) const { return true; }
