@@ -370,4 +370,10 @@ TEST(algoMesh_VTK_XML, FuzzingFindsAreRefused)
   EXPECT_FALSE(huge.IsOk);
   EXPECT_EQ("The file declares more data than a file of its size can hold.",
             huge.Notifier->Texts().at(0));
+  // Found by fuzzing: a block's compressed size of 1.6 GB, allocated before it is read.
+  const VtkRead block =
+      read(testmesh::DataFile("vtk/regressions/huge-compressed-block.vtu"), false);
+  EXPECT_FALSE(block.IsOk);
+  EXPECT_EQ("The file declares more data than a file of its size can hold.",
+            block.Notifier->Texts().at(0));
 }

@@ -174,18 +174,21 @@ bool checkBlockHeaders(const std::string& text, std::string& reason)
   const bool isAppendedRaw = attributeOf(appendedTag, "encoding") == "raw";
 
   std::vector<unsigned char> header;
+  size_t                     nbTableWords = 0;
   for (size_t at = text.find("<DataArray"); at != std::string::npos;
        at        = text.find("<DataArray", at + 10))
   {
     const size_t      close  = text.find('>', at);
     const std::string tag    = text.substr(at, close == std::string::npos ? close : close - at);
     const std::string format = attributeOf(tag, "format");
-    bool              isRead = false;
+    size_t            start  = std::string::npos; // where the header's bytes begin
+    bool              isRaw  = false;
     if (format == "appended" && base != std::string::npos)
     {
       const std::string offsetText = attributeOf(tag, "offset");
       const size_t      offset     = std::strtoull(offsetText.c_str(), nullptr, 10);
-      const size_t      start      = base + offset;
+      start                        = base + offset;
+      isRaw                        = isAppendedRaw;
       if (offsetText.empty() || offsetText.find_first_not_of("0123456789") != std::string::npos ||
           offsetText.size() > 18 || start >= text.size())
       {
@@ -193,33 +196,43 @@ bool checkBlockHeaders(const std::string& text, std::string& reason)
         reason = "The file has a data array offset outside its appended data.";
         return false;
       }
-      if (isAppendedRaw)
-      {
-        header.assign(text.begin() + start,
-                      text.begin() + std::min(text.size(), start + nbWords * wordSize));
-        isRead = header.size() == nbWords * wordSize;
-      }
-      else
-      {
-        isRead = decodeBase64(text, start, nbWords * wordSize, header);
-      }
     }
     else if (format == "binary" && close != std::string::npos)
     {
-      isRead = decodeBase64(text, close + 1, nbWords * wordSize, header);
+      start = close + 1;
     }
-    if (!isRead)
+    // Reads the first `count` words of the header into `header`.
+    auto readHeader = [&](const size_t count)
+    {
+      if (start == std::string::npos)
+      {
+        return false;
+      }
+      if (!isRaw)
+      {
+        return decodeBase64(text, start, count * wordSize, header);
+      }
+      header.assign(text.begin() + std::min(text.size(), start),
+                    text.begin() + std::min(text.size(), start + count * wordSize));
+      return header.size() == count * wordSize;
+    };
+    auto wordAt = [&](const size_t w)
+    {
+      long double word = 0;
+      for (size_t b = 0; b < wordSize; ++b)
+      {
+        word = word * 256 + header[w * wordSize + (isBig ? b : wordSize - 1 - b)];
+      }
+      return word;
+    };
+    if (!readHeader(nbWords))
     {
       continue;
     }
     long double words[3] = {0, 0, 0};
     for (size_t w = 0; w < nbWords; ++w)
     {
-      for (size_t b = 0; b < wordSize; ++b)
-      {
-        const size_t index = w * wordSize + (isBig ? b : wordSize - 1 - b);
-        words[w]           = words[w] * 256 + header[index];
-      }
+      words[w] = wordAt(w);
     }
     // Compressed: block count, block size, last block size; raw: the byte count.
     const long double total = compressed ? words[0] * words[1] + words[2] : words[0];
@@ -235,6 +248,27 @@ bool checkBlockHeaders(const std::string& text, std::string& reason)
     {
       reason = "The file's compressed block headers do not match its header_type.";
       return false;
+    }
+    // VTK allocates each block's compressed size before reading it: none can exceed the
+    // file.
+    // The block tables of a valid file do not overlap, so together they fit in it; this also
+    // keeps the check linear when many arrays point at one long table.
+    nbTableWords += compressed ? static_cast<size_t>(words[0]) : 0;
+    if (nbTableWords * wordSize > text.size())
+    {
+      reason = "The file declares more data than a file of its size can hold.";
+      return false;
+    }
+    if (compressed && words[0] > 0 && readHeader(nbWords + static_cast<size_t>(words[0])))
+    {
+      for (size_t w = nbWords; w < nbWords + static_cast<size_t>(words[0]); ++w)
+      {
+        if (wordAt(w) > text.size())
+        {
+          reason = "The file declares more data than a file of its size can hold.";
+          return false;
+        }
+      }
     }
   }
   return true;
