@@ -252,6 +252,35 @@ bool readTableV2(JtData_Reader& reader, const bool isV10, Table& table)
   return reader.Ok();
 }
 
+//! Emits one decoded symbol, shared by the range and the Huffman decoders: an escape takes
+//! the next out-of-band value (when `isEscapeEmitting`), any other entry its own value; then
+//! moves to the entry's next context. False when the packet runs out of out-of-band values,
+//! emits more than `valueCount` values or names a context it does not have.
+bool emitSymbol(const Entry&                e,
+                const bool                  isEscapeEmitting,
+                const std::vector<int32_t>& outOfBand,
+                const size_t                nbTables,
+                const size_t                valueCount,
+                size_t&                     nextOutOfBand,
+                size_t&                     context,
+                std::vector<int32_t>&       values)
+{
+  if (!e.IsEscape)
+  {
+    values.push_back(e.Value);
+  }
+  else if (isEscapeEmitting)
+  {
+    if (nextOutOfBand >= outOfBand.size())
+      return false;
+    values.push_back(outOfBand[nextOutOfBand++]);
+  }
+  if (values.size() > valueCount)
+    return false;
+  context = nbTables > 1 ? e.NextContext : 0;
+  return context < nbTables;
+}
+
 //! Range decoder over the code text; `symbolCount` symbols, escapes take out-of-band
 //! values. In several-context version 8 packets an escape outside context 0 emits nothing.
 bool decodeArithmetic(CodeText&                   code,
@@ -283,23 +312,8 @@ bool decodeArithmetic(CodeText&                   code,
     if (it == table.Entries.end() || rescaled >= it->Cumulative + it->Occurrences)
       return false;
     const Entry& e = *it;
-    if (e.IsEscape)
-    {
-      if (tables.size() == 1 || context == 0)
-      {
-        if (nextOutOfBand >= outOfBand.size())
-          return false;
-        values.push_back(outOfBand[nextOutOfBand++]);
-      }
-    }
-    else
-    {
-      values.push_back(e.Value);
-    }
-    if (values.size() > valueCount)
-      return false;
-    context = tables.size() > 1 ? e.NextContext : 0;
-    if (context >= tables.size())
+    if (!emitSymbol(e, tables.size() == 1 || context == 0, outOfBand, tables.size(), valueCount,
+                    nextOutOfBand, context, values))
       return false;
     const uint64_t newHigh = low + range * (e.Cumulative + e.Occurrences) / table.Total - 1;
     const uint64_t newLow  = low + range * e.Cumulative / table.Total;
@@ -431,20 +445,7 @@ bool decodeHuffman(CodeText&                   code,
     if (nodes[node].Entry < 0)
       continue;
     const Entry& e = tables[context].Entries[nodes[node].Entry];
-    if (e.IsEscape)
-    {
-      if (nextOutOfBand >= outOfBand.size())
-        return false;
-      values.push_back(outOfBand[nextOutOfBand++]);
-    }
-    else
-    {
-      values.push_back(e.Value);
-    }
-    if (values.size() > valueCount)
-      return false;
-    context = tables.size() > 1 ? e.NextContext : 0;
-    if (context >= tables.size())
+    if (!emitSymbol(e, true, outOfBand, tables.size(), valueCount, nextOutOfBand, context, values))
       return false;
     node = roots[context];
   }
