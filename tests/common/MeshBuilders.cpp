@@ -14,12 +14,14 @@
 
 #include <BRep_Builder.hxx>
 #include <TopoDS.hxx>
+#include <gp_Vec.hxx>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -382,6 +384,60 @@ bool IsClosedAndOriented(const Handle(Poly_Triangulation) & mesh)
     }
   }
   return true;
+}
+
+namespace
+{
+
+//! Distance from p to the closest point of triangle abc, by the region tests on the
+//! triangle's barycentric coordinates.
+double pointTriangleDistance(const gp_Pnt& p, const gp_Pnt& a, const gp_Pnt& b, const gp_Pnt& c)
+{
+  const gp_Vec ab(a, b), ac(a, c), ap(a, p);
+  const double d1 = ab.Dot(ap), d2 = ac.Dot(ap);
+  if (d1 <= 0 && d2 <= 0)
+    return p.Distance(a);
+  const gp_Vec bp(b, p);
+  const double d3 = ab.Dot(bp), d4 = ac.Dot(bp);
+  if (d3 >= 0 && d4 <= d3)
+    return p.Distance(b);
+  const double vc = d1 * d4 - d3 * d2;
+  if (vc <= 0 && d1 >= 0 && d3 <= 0)
+    return p.Distance(a.Translated(ab * (d1 / (d1 - d3))));
+  const gp_Vec cp(c, p);
+  const double d5 = ab.Dot(cp), d6 = ac.Dot(cp);
+  if (d6 >= 0 && d5 <= d6)
+    return p.Distance(c);
+  const double vb = d5 * d2 - d1 * d6;
+  if (vb <= 0 && d2 >= 0 && d6 <= 0)
+    return p.Distance(a.Translated(ac * (d2 / (d2 - d6))));
+  const double va = d3 * d6 - d5 * d4;
+  if (va <= 0 && (d4 - d3) >= 0 && (d5 - d6) >= 0)
+    return p.Distance(b.Translated(gp_Vec(b, c) * ((d4 - d3) / ((d4 - d3) + (d5 - d6)))));
+  const double denominator = 1.0 / (va + vb + vc);
+  return p.Distance(a.Translated(ab * (vb * denominator) + ac * (vc * denominator)));
+}
+
+} // namespace
+
+std::pair<double, double> NodeToSurfaceDistances(const Handle(Poly_Triangulation) & from,
+                                                 const Handle(Poly_Triangulation) & to)
+{
+  double worst = 0.0, sum = 0.0;
+  for (int i = 1; i <= from->NbNodes(); ++i)
+  {
+    double nearest = 1e300;
+    for (int t = 1; t <= to->NbTriangles(); ++t)
+    {
+      int a, b, c;
+      to->Triangle(t).Get(a, b, c);
+      nearest = std::min(
+          nearest, pointTriangleDistance(from->Node(i), to->Node(a), to->Node(b), to->Node(c)));
+    }
+    worst = std::max(worst, nearest);
+    sum += nearest;
+  }
+  return {worst, sum / from->NbNodes()};
 }
 
 } // namespace testmesh

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testmesh
@@ -58,6 +59,11 @@ Handle(Poly_Triangulation) Unwelded(const Handle(Poly_Triangulation) & mesh);
 //! with the hierarchy component's exact neighbour test (degenerate triangles left out), as
 //! consecutive 1-based indices in increasing order. For cross-checks on small meshes.
 std::vector<int> BruteSelfIntersections(const Handle(Poly_Triangulation) & mesh);
+
+//! Largest and mean distance from the nodes of `from` to the surface of `to`, by testing
+//! every triangle (small meshes only).
+std::pair<double, double> NodeToSurfaceDistances(const Handle(Poly_Triangulation) & from,
+                                                 const Handle(Poly_Triangulation) & to);
 
 //! A face carrying the triangulation (no surface), for assembling shapes in tests.
 TopoDS_Face FaceOf(const Handle(Poly_Triangulation) & mesh);

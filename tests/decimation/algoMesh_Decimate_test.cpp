@@ -37,56 +37,6 @@ public:
   }
 };
 
-//! Distance from p to the closest point of triangle abc (Voronoi regions of the corners,
-//! edges and face, as in Ericson's "Real-Time Collision Detection", 5.1.5).
-double pointTriangleDistance(const gp_Pnt& p, const gp_Pnt& a, const gp_Pnt& b, const gp_Pnt& c)
-{
-  const gp_Vec ab(a, b), ac(a, c), ap(a, p);
-  const double d1 = ab.Dot(ap), d2 = ac.Dot(ap);
-  if (d1 <= 0.0 && d2 <= 0.0)
-    return p.Distance(a);
-  const gp_Vec bp(b, p);
-  const double d3 = ab.Dot(bp), d4 = ac.Dot(bp);
-  if (d3 >= 0.0 && d4 <= d3)
-    return p.Distance(b);
-  const double vc = d1 * d4 - d3 * d2;
-  if (vc <= 0.0 && d1 >= 0.0 && d3 <= 0.0)
-    return p.Distance(a.Translated(ab * (d1 / (d1 - d3))));
-  const gp_Vec cp(c, p);
-  const double d5 = ab.Dot(cp), d6 = ac.Dot(cp);
-  if (d6 >= 0.0 && d5 <= d6)
-    return p.Distance(c);
-  const double vb = d5 * d2 - d1 * d6;
-  if (vb <= 0.0 && d2 >= 0.0 && d6 <= 0.0)
-    return p.Distance(a.Translated(ac * (d2 / (d2 - d6))));
-  const double va = d3 * d6 - d5 * d4;
-  if (va <= 0.0 && (d4 - d3) >= 0.0 && (d5 - d6) >= 0.0)
-    return p.Distance(b.Translated(gp_Vec(b, c) * ((d4 - d3) / ((d4 - d3) + (d5 - d6)))));
-  const double denom = 1.0 / (va + vb + vc);
-  return p.Distance(a.Translated(ab * (vb * denom) + ac * (vc * denom)));
-}
-
-//! Largest distance from a node of `from` to the surface of `to`, by testing every
-//! triangle (small meshes only).
-double maxNodeDistance(const Handle(Poly_Triangulation) & from,
-                       const Handle(Poly_Triangulation) & to)
-{
-  double worst = 0.0;
-  for (int i = 1; i <= from->NbNodes(); ++i)
-  {
-    double nearest = std::numeric_limits<double>::max();
-    for (int t = 1; t <= to->NbTriangles(); ++t)
-    {
-      int a, b, c;
-      to->Triangle(t).Get(a, b, c);
-      nearest = std::min(
-          nearest, pointTriangleDistance(from->Node(i), to->Node(a), to->Node(b), to->Node(c)));
-    }
-    worst = std::max(worst, nearest);
-  }
-  return worst;
-}
-
 } // namespace
 
 TEST(algoMesh_Decimate, DecimatedSphereStaysCloseToTheOriginalSurface)
@@ -110,8 +60,8 @@ TEST(algoMesh_Decimate, DecimatedSphereStaysCloseToTheOriginalSurface)
     // vertex-deletion decimation, which re-triangulates the holes it leaves, within 0.05.
     // A dropped cap or a folded band would stray by a tenth of the radius or more.
     const double bound = driver == &pro ? 0.05 : 0.02;
-    EXPECT_LT(maxNodeDistance(out, sphere), bound);
-    EXPECT_LT(maxNodeDistance(sphere, out), bound);
+    EXPECT_LT(testmesh::NodeToSurfaceDistances(out, sphere).first, bound);
+    EXPECT_LT(testmesh::NodeToSurfaceDistances(sphere, out).first, bound);
   }
 }
 

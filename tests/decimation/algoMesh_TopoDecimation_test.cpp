@@ -25,56 +25,6 @@ algoMesh_DecimationOptions withReduction(const double percent)
   return options;
 }
 
-double pointTriangleDistance(const gp_Pnt& p, const gp_Pnt& a, const gp_Pnt& b, const gp_Pnt& c)
-{
-  // Closest point by the region tests on the triangle's barycentric coordinates.
-  const gp_Vec ab(a, b), ac(a, c), ap(a, p);
-  const double d1 = ab.Dot(ap), d2 = ac.Dot(ap);
-  if (d1 <= 0 && d2 <= 0)
-    return p.Distance(a);
-  const gp_Vec bp(b, p);
-  const double d3 = ab.Dot(bp), d4 = ac.Dot(bp);
-  if (d3 >= 0 && d4 <= d3)
-    return p.Distance(b);
-  const double vc = d1 * d4 - d3 * d2;
-  if (vc <= 0 && d1 >= 0 && d3 <= 0)
-    return p.Distance(a.Translated(ab * (d1 / (d1 - d3))));
-  const gp_Vec cp(c, p);
-  const double d5 = ab.Dot(cp), d6 = ac.Dot(cp);
-  if (d6 >= 0 && d5 <= d6)
-    return p.Distance(c);
-  const double vb = d5 * d2 - d1 * d6;
-  if (vb <= 0 && d2 >= 0 && d6 <= 0)
-    return p.Distance(a.Translated(ac * (d2 / (d2 - d6))));
-  const double va = d3 * d6 - d5 * d4;
-  if (va <= 0 && (d4 - d3) >= 0 && (d5 - d6) >= 0)
-    return p.Distance(b.Translated(gp_Vec(b, c) * ((d4 - d3) / ((d4 - d3) + (d5 - d6)))));
-  const double denominator = 1.0 / (va + vb + vc);
-  return p.Distance(a.Translated(ab * (vb * denominator) + ac * (vc * denominator)));
-}
-
-// Largest and mean distance from the nodes of the original to the decimated surface (brute
-// force).
-std::pair<double, double> errors(const Handle(Poly_Triangulation) & original,
-                                 const Handle(Poly_Triangulation) & decimated)
-{
-  double worst = 0.0, sum = 0.0;
-  for (int i = 1; i <= original->NbNodes(); ++i)
-  {
-    double nearest = 1e300;
-    for (int t = 1; t <= decimated->NbTriangles(); ++t)
-    {
-      int a, b, c;
-      decimated->Triangle(t).Get(a, b, c);
-      nearest = std::min(nearest, pointTriangleDistance(original->Node(i), decimated->Node(a),
-                                                        decimated->Node(b), decimated->Node(c)));
-    }
-    worst = std::max(worst, nearest);
-    sum += nearest;
-  }
-  return {worst, sum / original->NbNodes()};
-}
-
 void expectClosedManifoldWithoutCrossings(const Handle(Poly_Triangulation) & mesh)
 {
   ASSERT_FALSE(mesh.IsNull());
@@ -148,8 +98,8 @@ TEST(algoMesh_TopoDecimation, ErrorWithinTheQuadricFilters)
   ASSERT_TRUE(algoMesh_VTKQuadricDecimation(withReduction(80)).Perform(torus, filter));
   expectClosedManifoldWithoutCrossings(ours);
   EXPECT_NEAR(ours->NbTriangles(), filter->NbTriangles(), 0.02 * torus->NbTriangles());
-  const std::pair<double, double> ourError    = errors(torus, ours),
-                                  filterError = errors(torus, filter);
+  const std::pair<double, double> ourError    = testmesh::NodeToSurfaceDistances(torus, ours),
+                                  filterError = testmesh::NodeToSurfaceDistances(torus, filter);
   // The same collapses where no check intervenes: the same mean error, and a largest one
   // that the refused collapses move by a few percent at most.
   EXPECT_LE(ourError.second, filterError.second * 1.001);
