@@ -51,20 +51,28 @@ SOURCE_SUFFIXES = HEADER_SUFFIXES + (".cxx", ".cpp")
 INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^>"]+)[>"]')
 
 
-def owners(root):
-    """Header file name -> (kind, component), kind 'library' or 'platform'."""
-    owner = {}
-    for kind, base in (("library", "src/algoMesh"), ("platform", "src/platform")):
+KINDS = (("library", "src/algoMesh"), ("platform", "src/platform"))
+
+
+def components(root):
+    """Yields (kind, component, directory) for every component folder under the tree."""
+    for kind, base in KINDS:
         base_dir = os.path.join(root, base)
         if not os.path.isdir(base_dir):
             continue
         for component in sorted(os.listdir(base_dir)):
             directory = os.path.join(base_dir, component)
-            if not os.path.isdir(directory):
-                continue
-            for name in os.listdir(directory):
-                if name.endswith(HEADER_SUFFIXES):
-                    owner[name] = (kind, component)
+            if os.path.isdir(directory):
+                yield kind, component, directory
+
+
+def owners(root):
+    """Header file name -> (kind, component), kind 'library' or 'platform'."""
+    owner = {}
+    for kind, component, directory in components(root):
+        for name in os.listdir(directory):
+            if name.endswith(HEADER_SUFFIXES):
+                owner[name] = (kind, component)
     return owner
 
 
@@ -109,37 +117,31 @@ def check(root):
     errors = check_acyclic(ALLOWED, "subsystem") + check_acyclic(PLATFORM_ALLOWED, "platform")
     owner = owners(root)
 
-    for kind, base, allowed in (("library", "src/algoMesh", ALLOWED),
-                                ("platform", "src/platform", PLATFORM_ALLOWED)):
-        base_dir = os.path.join(root, base)
-        if not os.path.isdir(base_dir):
+    tables = {"library": ALLOWED, "platform": PLATFORM_ALLOWED}
+    for kind, component, directory in components(root):
+        allowed = tables[kind]
+        if component not in allowed:
+            errors.append("%s: %s component '%s' has no row in the layering table"
+                          % (os.path.relpath(directory, root), kind, component))
             continue
-        for component in sorted(os.listdir(base_dir)):
-            directory = os.path.join(base_dir, component)
-            if not os.path.isdir(directory):
-                continue
-            if component not in allowed:
-                errors.append("%s: %s component '%s' has no row in the layering table"
-                              % (os.path.relpath(directory, root), kind, component))
-                continue
-            for path in sources(directory):
-                relative = os.path.relpath(path, root)
-                is_public_header = kind == "library" and path.endswith(".hxx")
-                for line, header in includes(path):
-                    if header not in owner:
-                        continue
-                    other_kind, other = owner[header]
-                    where = "%s:%d: includes %s" % (relative, line, header)
-                    if kind == "platform" and other_kind == "library":
-                        errors.append("%s: a platform substitute never includes the library"
-                                      % where)
-                    elif other_kind == kind and other != component \
-                            and other not in allowed[component]:
-                        errors.append("%s: %s '%s' may not depend on '%s'"
-                                      % (where, kind, component, other))
-                    elif is_public_header and other in PRIVATE_COMPONENTS:
-                        errors.append("%s: %s is private to the library's sources"
-                                      % (where, other))
+        for path in sources(directory):
+            relative = os.path.relpath(path, root)
+            is_public_header = kind == "library" and path.endswith(".hxx")
+            for line, header in includes(path):
+                if header not in owner:
+                    continue
+                other_kind, other = owner[header]
+                where = "%s:%d: includes %s" % (relative, line, header)
+                if kind == "platform" and other_kind == "library":
+                    errors.append("%s: a platform substitute never includes the library"
+                                  % where)
+                elif other_kind == kind and other != component \
+                        and other not in allowed[component]:
+                    errors.append("%s: %s '%s' may not depend on '%s'"
+                                  % (where, kind, component, other))
+                elif is_public_header and other in PRIVATE_COMPONENTS:
+                    errors.append("%s: %s is private to the library's sources"
+                                  % (where, other))
 
     apps = os.path.join(root, "apps")
     if os.path.isdir(apps):
