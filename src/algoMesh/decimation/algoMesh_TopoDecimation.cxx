@@ -18,6 +18,7 @@
 // Cost: O(n log n) for n triangles; each collapse costs its ring times the grid occupancy.
 #include <algoMesh_TopoDecimation.hxx>
 
+#include <algoMesh_EdgeCostQueue.hxx>
 #include <algoMesh_NodesMerger.hxx>
 
 #include <BVHTools_TriangleTests.hxx>
@@ -25,8 +26,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <deque>
-#include <queue>
 #include <unordered_map>
 #include <vector>
 
@@ -238,31 +237,25 @@ public:
     buildQuadrics();
     buildGrid();
     // 3. Collapse cheapest first until the target or no allowed collapse is left.
-    seedHeap();
+    queueEdges();
     collapseUntil(target);
   }
 
   Handle(Poly_Triangulation) Result() const;
 
 private:
-  //! An edge's collapse as evaluated when it was offered: survivor U, removed V. The
-  //! evaluation depends only on the two ends, so it holds while their stamps do.
-  struct Candidate
-  {
-    double Cost;
-    int    U, V;
-    int    StampU, StampV;
-    bool   operator<(const Candidate& other) const { return Cost > other.Cost; }
-  };
-
   void buildAdjacency();
   void buildQuadrics();
   void buildGrid();
-  void seedHeap();
+  void queueEdges();
   void collapseUntil(const size_t target);
-  void offerEdge(const int u, const int v);
+  //! Queues edge (min(a, b), max(a, b)) with its cost when it may collapse.
+  void offerEdge(const int a, const int b);
   //! Where edge (u, v) would collapse and which end survives; false when it may not.
-  bool evaluate(int& u, int& v, Point& position, double& cost) const;
+  //! `corner` is the id of a triangle side that is the edge (see m_queue).
+  bool evaluate(int& u, int& v, Point& position, double& cost, int& corner) const;
+  //! Removes from the queue every edge at `u` or `v`: their costs are about to change.
+  void unqueueEdgesAt(const int u, const int v);
   bool isAllowed(const int survivor, const int removed, const Point& position);
   void collapse(const int survivor, const int removed, const Point& position);
   //! Whether the ring moved to `position` touches a triangle sharing no node with it.
@@ -304,26 +297,28 @@ private:
   std::vector<int>                m_component;     //!< per triangle
   std::vector<size_t>             m_componentSize; //!< live triangles per component
   std::vector<Quadric>            m_quadrics;
-  std::vector<int>                m_stamps;
-  //! Stale entries are skipped when popped. Grows by blocks: a vector would double and
-  //! hold both buffers while it copies, the largest single allocation of a run. The order
-  //! of pops is the same on either.
-  std::priority_queue<Candidate, std::deque<Candidate>> m_heap;
-  size_t                                                m_nbLive = 0;
-  double                                                m_cell   = 1.0;
-  Point                                                 m_origin = {0, 0, 0};
-  CellTable                                             m_grid;
-  size_t                                                m_gridBuiltAt = 0; //!< live triangles then
-  std::vector<int> m_large; //!< triangles spanning more than THE_MAX_CELLS cells
+  size_t                          m_nbEdges = 0;
+  //! The collapsible edges by cost, each once, under the id 3 t + k of one of its triangle
+  //! sides (side k of triangle t joins corners k and k + 1). A collapse removes the edges
+  //! at both ends through the sides of the triangles around them, whatever side each was
+  //! queued under, and queues the survivor's edges anew: the queue never holds a stale
+  //! cost, and never more items than there are edges.
+  algoMesh_EdgeCostQueue m_queue;
+  size_t                 m_nbLive = 0;
+  double                 m_cell   = 1.0;
+  Point                  m_origin = {0, 0, 0};
+  CellTable              m_grid;
+  size_t                 m_gridBuiltAt = 0; //!< live triangles then
+  std::vector<int>       m_large;           //!< triangles spanning more than THE_MAX_CELLS cells
   std::vector<std::pair<int, CellRange>> m_moving; //!< scratch: ring triangles, cells before
   std::vector<int>                       m_seen;   //!< query stamp per triangle
   int                                    m_query = 0;
-  std::vector<int> m_shared, m_neighboursS, m_neighboursR, m_opposite, m_common; //!< scratch
-  std::vector<int> m_candidates;                       //!< scratch: triangles near the ring
-  std::vector<std::array<double, 6>> m_candidateBoxes; //!< scratch: their boxes, low then high
-  std::vector<int>                   m_ringMark;       //!< ring stamp per vertex
-  int                                m_ringStamp = 0;
-  std::vector<int>                   m_changed; //!< scratch: triangles around the edge
+  std::vector<int>                       m_shared, m_opposite, m_neighbours; //!< scratch
+  std::vector<int>                       m_candidates;     //!< scratch: triangles near the ring
+  std::vector<std::array<double, 6>>     m_candidateBoxes; //!< scratch: their boxes, low then high
+  std::vector<int>                       m_ringMark; //!< per vertex: neighbours, then ring nodes
+  int                                    m_ringStamp = 0;
+  std::vector<int>                       m_changed; //!< scratch: triangles around the edge
 };
 
 void Collapser::buildAdjacency()
@@ -334,7 +329,6 @@ void Collapser::buildAdjacency()
   m_liveVertex.assign(nbPoints, 1);
   m_border.assign(nbPoints, 0);
   m_locked.assign(nbPoints, 0);
-  m_stamps.assign(nbPoints, 0);
   m_nbLive = nbTriangles;
   for (int t = 0; t < static_cast<int>(nbTriangles); ++t)
   {
@@ -379,6 +373,7 @@ void Collapser::buildAdjacency()
     }
     const int a = static_cast<int>(edges[i].first >> 32);
     const int b = static_cast<int>(edges[i].first & 0xffffffffu);
+    ++m_nbEdges;
     if (j - i == 1)
     {
       m_border[a] = m_border[b] = 1;
@@ -619,39 +614,64 @@ void Collapser::refreshInGrid(const int t, const CellRange& before)
   }
 }
 
-void Collapser::seedHeap()
+void Collapser::queueEdges()
 {
-  std::vector<uint64_t> edges;
-  edges.reserve(3 * m_triangles.size());
-  for (const std::array<int, 3>& tri : m_triangles)
+  m_queue.Reset(static_cast<int64_t>(m_nbEdges), 3 * static_cast<int64_t>(m_triangles.size()));
+  // In the order of their ends, (a, b) with a < b: equal costs then collapse in that order.
+  std::vector<int>& neighbours = m_neighbours;
+  for (int a = 0; a < static_cast<int>(m_points.size()); ++a)
   {
-    for (int k = 0; k < 3; ++k)
+    neighbours.clear();
+    for (const int t : m_around[a])
     {
-      const int a = tri[k], b = tri[(k + 1) % 3];
-      edges.push_back((uint64_t(std::min(a, b)) << 32) | uint32_t(std::max(a, b)));
+      for (const int node : m_triangles[t])
+      {
+        if (node > a)
+        {
+          neighbours.push_back(node);
+        }
+      }
+    }
+    std::sort(neighbours.begin(), neighbours.end());
+    neighbours.erase(std::unique(neighbours.begin(), neighbours.end()), neighbours.end());
+    for (const int b : neighbours)
+    {
+      offerEdge(a, b);
     }
   }
-  std::sort(edges.begin(), edges.end());
-  edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-  // Pushed in key order: equal costs then collapse in the order the quadric filter takes.
-  for (const uint64_t edge : edges)
-  {
-    offerEdge(static_cast<int>(edge >> 32), static_cast<int>(edge & 0xffffffffu));
-  }
 }
 
-void Collapser::offerEdge(const int u, const int v)
+void Collapser::offerEdge(const int a, const int b)
 {
-  int    a = u, b = v;
+  int    u = std::min(a, b), v = std::max(a, b), corner = -1;
   Point  position;
   double cost = 0.0;
-  if (evaluate(a, b, position, cost))
+  if (evaluate(u, v, position, cost, corner))
   {
-    m_heap.push({cost, u, v, m_stamps[u], m_stamps[v]});
+    m_queue.Insert(cost, corner);
   }
 }
 
-bool Collapser::evaluate(int& u, int& v, Point& position, double& cost) const
+void Collapser::unqueueEdgesAt(const int u, const int v)
+{
+  for (const int vertex : {u, v})
+  {
+    for (const int t : m_around[vertex])
+    {
+      const std::array<int, 3>& tri = m_triangles[t];
+      for (int k = 0; k < 3; ++k)
+      {
+        const int a = tri[k], b = tri[(k + 1) % 3];
+        if (a == u || a == v || b == u || b == v)
+        {
+          m_queue.DeleteId(3 * t + k);
+        }
+      }
+    }
+  }
+}
+
+bool Collapser::evaluate(int& u, int& v, Point& position, double& cost, int& corner) const
 {
   if (m_locked[u] || m_locked[v])
   {
@@ -661,7 +681,15 @@ bool Collapser::evaluate(int& u, int& v, Point& position, double& cost) const
   for (const int t : m_around[u])
   {
     const std::array<int, 3>& tri = m_triangles[t];
-    shared += std::find(tri.begin(), tri.end(), v) != tri.end();
+    for (int k = 0; k < 3; ++k)
+    {
+      if (tri[k] == v)
+      {
+        ++shared;
+        // The side from u to v or from v to u.
+        corner = 3 * t + (tri[(k + 1) % 3] == u ? k : (k + 2) % 3);
+      }
+    }
   }
   if (shared != 1 && shared != 2)
   {
@@ -706,50 +734,41 @@ bool Collapser::evaluate(int& u, int& v, Point& position, double& cost) const
 bool Collapser::isAllowed(const int survivor, const int removed, const Point& position)
 {
   // 1. Link condition: the ends may share no neighbour but the corners opposite the edge.
-  std::vector<int>&shared = m_shared, &neighboursS = m_neighboursS, &neighboursR = m_neighboursR,
-  &opposite = m_opposite, &common = m_common;
-  for (std::vector<int>* list : {&shared, &neighboursS, &neighboursR, &opposite, &common})
-  {
-    list->clear();
-  }
-  for (const int t : m_around[survivor])
-  {
-    const std::array<int, 3>& tri        = m_triangles[t];
-    const bool                hasRemoved = std::find(tri.begin(), tri.end(), removed) != tri.end();
-    for (const int node : tri)
-    {
-      if (node != survivor)
-      {
-        neighboursS.push_back(node);
-      }
-      if (hasRemoved && node != survivor && node != removed)
-      {
-        opposite.push_back(node);
-      }
-    }
-    if (hasRemoved)
-    {
-      shared.push_back(t);
-    }
-  }
+  //    The removed end's neighbours are marked, then the survivor's are looked up.
+  std::vector<int>&shared = m_shared, &opposite = m_opposite;
+  shared.clear();
+  opposite.clear();
+  const int neighbourMark = ++m_ringStamp;
   for (const int t : m_around[removed])
   {
     for (const int node : m_triangles[t])
     {
-      if (node != removed)
+      m_ringMark[node] = neighbourMark;
+    }
+  }
+  for (const int t : m_around[survivor])
+  {
+    const std::array<int, 3>& tri = m_triangles[t];
+    if (tri[0] == removed || tri[1] == removed || tri[2] == removed)
+    {
+      shared.push_back(t);
+      opposite.push_back(tri[0] != survivor && tri[0] != removed   ? tri[0]
+                         : tri[1] != survivor && tri[1] != removed ? tri[1]
+                                                                   : tri[2]);
+    }
+  }
+  for (const int t : m_around[survivor])
+  {
+    for (const int node : m_triangles[t])
+    {
+      if (m_ringMark[node] == neighbourMark && node != survivor && node != removed &&
+          std::find(opposite.begin(), opposite.end(), node) == opposite.end())
       {
-        neighboursR.push_back(node);
+        return false;
       }
     }
   }
-  for (std::vector<int>* list : {&neighboursS, &neighboursR, &opposite})
-  {
-    std::sort(list->begin(), list->end());
-    list->erase(std::unique(list->begin(), list->end()), list->end());
-  }
-  std::set_intersection(neighboursS.begin(), neighboursS.end(), neighboursR.begin(),
-                        neighboursR.end(), std::back_inserter(common));
-  if (common != opposite || m_componentSize[m_component[shared.front()]] < 4 + shared.size())
+  if (m_componentSize[m_component[shared.front()]] < 4 + shared.size())
   {
     return false;
   }
@@ -950,6 +969,7 @@ void Collapser::findCandidates(const Point& low, const Point& high)
 
 void Collapser::collapse(const int survivor, const int removed, const Point& position)
 {
+  unqueueEdgesAt(survivor, removed);
   for (const int t : m_around[survivor])
   {
     const std::array<int, 3>& tri = m_triangles[t];
@@ -997,14 +1017,12 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
   m_points[survivor]    = position;
   m_quadrics[survivor].add(m_quadrics[removed]);
   m_border[survivor] = m_border[survivor] || m_border[removed];
-  ++m_stamps[survivor];
-  ++m_stamps[removed];
   for (const std::pair<int, CellRange>& moving : m_moving)
   {
     refreshInGrid(moving.first, moving.second);
   }
   // The edges at the survivor have new costs.
-  std::vector<int>& neighbours = m_neighboursS;
+  std::vector<int>& neighbours = m_neighbours;
   neighbours.clear();
   for (const int t : ring)
   {
@@ -1026,25 +1044,28 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
 
 void Collapser::collapseUntil(const size_t target)
 {
-  while (m_nbLive > target && !m_heap.empty())
+  while (m_nbLive > target)
   {
     if (4 * m_nbLive < m_gridBuiltAt)
     {
       buildGrid(); // the triangles are about twice as long as the cells were made for
     }
-    const Candidate candidate = m_heap.top();
-    m_heap.pop();
-    if (!m_liveVertex[candidate.U] || !m_liveVertex[candidate.V] ||
-        m_stamps[candidate.U] != candidate.StampU || m_stamps[candidate.V] != candidate.StampV)
+    double        queued = 0.0;
+    const int32_t side   = m_queue.Pop(queued);
+    if (side < 0)
     {
-      continue;
+      break;
     }
-    int    survivor = candidate.U, removed = candidate.V;
-    Point  position;
-    double cost = 0.0;
-    if (!evaluate(survivor, removed, position, cost) || !isAllowed(survivor, removed, position))
+    const std::array<int, 3>& tri      = m_triangles[side / 3];
+    int                       survivor = std::min(tri[side % 3], tri[(side % 3 + 1) % 3]);
+    int                       removed  = std::max(tri[side % 3], tri[(side % 3 + 1) % 3]);
+    Point                     position;
+    double                    cost   = 0.0;
+    int                       corner = -1;
+    if (!evaluate(survivor, removed, position, cost, corner) ||
+        !isAllowed(survivor, removed, position))
     {
-      continue; // offered again when one of its ends changes
+      continue; // queued again when one of its ends changes
     }
     collapse(survivor, removed, position);
   }
