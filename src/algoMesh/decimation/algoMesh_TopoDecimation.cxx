@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -125,7 +126,8 @@ using CellRange = std::array<int, 6>;
 
 int64_t cellCount(const CellRange& range)
 {
-  return int64_t(range[3] - range[0] + 1) * (range[4] - range[1] + 1) * (range[5] - range[2] + 1);
+  return (int64_t(range[3]) - range[0] + 1) * (int64_t(range[4]) - range[1] + 1) *
+         (int64_t(range[5]) - range[2] + 1);
 }
 
 //! Position `g` (in cell units) inside cell `index`, in 1/256ths of the cell, clamped.
@@ -152,22 +154,23 @@ public:
     m_slots.assign(capacity, -1);
     m_lists.clear();
   }
-  //! The list of the cell, or null when the cell holds nothing.
-  std::vector<Entry>* find(const uint64_t key)
+  //! The slot of the cell's list, or -1 when the cell holds nothing.
+  int find(const uint64_t key) const
   {
     for (size_t i = hashOf(key);; i = (i + 1) & (m_keys.size() - 1))
     {
       if (m_keys[i] == key)
       {
-        return &m_lists[m_slots[i]];
+        return m_slots[i];
       }
       if (m_keys[i] == THE_EMPTY)
       {
-        return nullptr;
+        return -1;
       }
     }
   }
-  std::vector<Entry>& insert(const uint64_t key)
+  //! The slot of the cell's list, made empty when the cell is new.
+  int insert(const uint64_t key)
   {
     if (2 * (m_lists.size() + 1) > m_keys.size())
     {
@@ -178,14 +181,15 @@ public:
     {
       if (m_keys[i] == key)
       {
-        return m_lists[m_slots[i]];
+        return m_slots[i];
       }
     }
     m_keys[i]  = key;
     m_slots[i] = static_cast<int>(m_lists.size());
     m_lists.emplace_back();
-    return m_lists.back();
+    return m_slots[i];
   }
+  std::vector<Entry>& list(const int slot) { return m_lists[slot]; }
 
 private:
   static constexpr uint64_t THE_EMPTY = ~uint64_t(0);
@@ -249,11 +253,14 @@ private:
   void buildGrid();
   void queueEdges();
   void collapseUntil(const size_t target);
-  //! Queues edge (min(a, b), max(a, b)) with its cost when it may collapse.
-  void offerEdge(const int a, const int b);
+  //! Queues edge (min(a, b), max(a, b)) under `side`, one of its triangle sides, with its
+  //! cost when it may collapse.
+  void offerEdge(const int a, const int b, const int side);
+  //! Fills m_neighbourSides with the neighbours of `a` (those above `a` only when `above`
+  //! is set), each with a side joining it to `a`, in increasing order.
+  void collectNeighbours(const int a, const bool above);
   //! Where edge (u, v) would collapse and which end survives; false when it may not.
-  //! `corner` is the id of a triangle side that is the edge (see m_queue).
-  bool evaluate(int& u, int& v, Point& position, double& cost, int& corner) const;
+  bool evaluate(int& u, int& v, Point& position, double& cost) const;
   //! Removes from the queue every edge at `u` or `v`: their costs are about to change.
   void unqueueEdgesAt(const int u, const int v);
   bool isAllowed(const int survivor, const int removed, const Point& position);
@@ -279,8 +286,11 @@ private:
   //! Enters the triangle's new box in the grid after its corners moved out of `before`.
   void refreshInGrid(const int t, const CellRange& before);
   //! Appends to m_candidates the live triangles off the ring whose box meets the ring's.
-  void            findCandidates(const Point& low, const Point& high);
-  static uint64_t cellKey(const int i, const int j, const int k)
+  void findCandidates(const Point& low, const Point& high);
+  //! The list of cell (i, j, k), made when `create` is set; null when the cell holds nothing.
+  //! Cells inside m_nearRange are looked up once per collapse.
+  std::vector<Entry>* cellList(const int i, const int j, const int k, const bool create);
+  static uint64_t     cellKey(const int i, const int j, const int k)
   {
     return (uint64_t(uint32_t(i + (1 << 20)) & 0x1fffff) << 42) |
            (uint64_t(uint32_t(j + (1 << 20)) & 0x1fffff) << 21) |
@@ -310,11 +320,17 @@ private:
   CellTable              m_grid;
   size_t                 m_gridBuiltAt = 0; //!< live triangles then
   std::vector<int>       m_large;           //!< triangles spanning more than THE_MAX_CELLS cells
+  //! The cells that the ring of the collapse being checked covers, before and after it, with
+  //! their slots as looked up (-2 not yet, -1 empty): the query and the update of the grid
+  //! visit the same few cells many times.
+  CellRange                              m_nearRange = {0, 0, 0, -1, -1, -1};
+  std::vector<int>                       m_nearSlots;
   std::vector<std::pair<int, CellRange>> m_moving; //!< scratch: ring triangles, cells before
   std::vector<int>                       m_seen;   //!< query stamp per triangle
   int                                    m_query = 0;
-  std::vector<int>                       m_shared, m_opposite, m_neighbours; //!< scratch
-  std::vector<int>                       m_candidates;     //!< scratch: triangles near the ring
+  std::vector<int>                       m_shared, m_opposite; //!< scratch
+  std::vector<uint64_t>                  m_neighbourSides;     //!< scratch: neighbour << 32 | side
+  std::vector<int>                       m_candidates;         //!< scratch: triangles near the ring
   std::vector<std::array<double, 6>>     m_candidateBoxes; //!< scratch: their boxes, low then high
   std::vector<int>                       m_ringMark; //!< per vertex: neighbours, then ring nodes
   int                                    m_ringStamp = 0;
@@ -483,6 +499,7 @@ void Collapser::buildGrid()
   m_ringMark.resize(m_points.size(), 0);
   m_large.clear();
   m_grid.clear(m_nbLive / 8); // a cell holds a few dozen entries; the table grows if needed
+  m_nearRange = {0, 0, 0, -1, -1, -1};
   for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
   {
     if (m_liveTriangle[t])
@@ -519,6 +536,32 @@ CellRange Collapser::rangeOf(const Point& low, const Point& high) const
   return range;
 }
 
+std::vector<Entry>* Collapser::cellList(const int i, const int j, const int k, const bool create)
+{
+  const CellRange& near = m_nearRange;
+  int*             slot = nullptr;
+  if (near[0] <= i && i <= near[3] && near[1] <= j && j <= near[4] && near[2] <= k && k <= near[5])
+  {
+    slot = &m_nearSlots[(size_t(i - near[0]) * (near[4] - near[1] + 1) + (j - near[1])) *
+                            (near[5] - near[2] + 1) +
+                        (k - near[2])];
+    if (*slot == -2)
+    {
+      *slot = m_grid.find(cellKey(i, j, k));
+    }
+  }
+  int found = slot != nullptr ? *slot : m_grid.find(cellKey(i, j, k));
+  if (found < 0 && create)
+  {
+    found = m_grid.insert(cellKey(i, j, k));
+    if (slot != nullptr)
+    {
+      *slot = found;
+    }
+  }
+  return found < 0 ? nullptr : &m_grid.list(found);
+}
+
 void Collapser::insertInGrid(const int t)
 {
   Point low, high;
@@ -538,7 +581,7 @@ void Collapser::insertInGrid(const int t)
         const Entry entry = {t,
                              {quantize(low[0], i), quantize(low[1], j), quantize(low[2], k)},
                              {quantize(high[0], i), quantize(high[1], j), quantize(high[2], k)}};
-        m_grid.insert(cellKey(i, j, k)).push_back(entry);
+        cellList(i, j, k, true)->push_back(entry);
       }
     }
   }
@@ -557,7 +600,7 @@ void Collapser::removeFromGrid(const int t, const CellRange& r)
     {
       for (int k = r[2]; k <= r[5]; ++k)
       {
-        std::vector<Entry>* cell = m_grid.find(cellKey(i, j, k));
+        std::vector<Entry>* cell = cellList(i, j, k, false);
         if (cell == nullptr)
         {
           continue;
@@ -596,7 +639,7 @@ void Collapser::refreshInGrid(const int t, const CellRange& before)
     {
       for (int k = range[2]; k <= range[5]; ++k)
       {
-        if (std::vector<Entry>* cell = m_grid.find(cellKey(i, j, k)))
+        if (std::vector<Entry>* cell = cellList(i, j, k, false))
         {
           for (Entry& entry : *cell)
           {
@@ -618,37 +661,50 @@ void Collapser::queueEdges()
 {
   m_queue.Reset(static_cast<int64_t>(m_nbEdges), 3 * static_cast<int64_t>(m_triangles.size()));
   // In the order of their ends, (a, b) with a < b: equal costs then collapse in that order.
-  std::vector<int>& neighbours = m_neighbours;
   for (int a = 0; a < static_cast<int>(m_points.size()); ++a)
   {
-    neighbours.clear();
-    for (const int t : m_around[a])
+    collectNeighbours(a, true);
+    for (const uint64_t neighbour : m_neighbourSides)
     {
-      for (const int node : m_triangles[t])
-      {
-        if (node > a)
-        {
-          neighbours.push_back(node);
-        }
-      }
-    }
-    std::sort(neighbours.begin(), neighbours.end());
-    neighbours.erase(std::unique(neighbours.begin(), neighbours.end()), neighbours.end());
-    for (const int b : neighbours)
-    {
-      offerEdge(a, b);
+      offerEdge(a, static_cast<int>(neighbour >> 32), static_cast<int>(neighbour & 0xffffffffu));
     }
   }
 }
 
-void Collapser::offerEdge(const int a, const int b)
+void Collapser::collectNeighbours(const int a, const bool above)
 {
-  int    u = std::min(a, b), v = std::max(a, b), corner = -1;
+  std::vector<uint64_t>& found = m_neighbourSides;
+  found.clear();
+  for (const int t : m_around[a])
+  {
+    const std::array<int, 3>& tri = m_triangles[t];
+    const int                 i   = tri[0] == a ? 0 : tri[1] == a ? 1 : 2;
+    // Side i runs from a to the next corner, side i + 2 from the previous corner to a.
+    const int next = tri[(i + 1) % 3], previous = tri[(i + 2) % 3];
+    if (!above || next > a)
+    {
+      found.push_back(uint64_t(next) << 32 | uint32_t(3 * t + i));
+    }
+    if (!above || previous > a)
+    {
+      found.push_back(uint64_t(previous) << 32 | uint32_t(3 * t + (i + 2) % 3));
+    }
+  }
+  std::sort(found.begin(), found.end(), std::greater<uint64_t>());
+  found.erase(std::unique(found.begin(), found.end(),
+                          [](const uint64_t x, const uint64_t y) { return x >> 32 == y >> 32; }),
+              found.end());
+  std::reverse(found.begin(), found.end());
+}
+
+void Collapser::offerEdge(const int a, const int b, const int side)
+{
+  int    u = std::min(a, b), v = std::max(a, b);
   Point  position;
   double cost = 0.0;
-  if (evaluate(u, v, position, cost, corner))
+  if (evaluate(u, v, position, cost))
   {
-    m_queue.Insert(cost, corner);
+    m_queue.Insert(cost, side);
   }
 }
 
@@ -671,24 +727,22 @@ void Collapser::unqueueEdgesAt(const int u, const int v)
   }
 }
 
-bool Collapser::evaluate(int& u, int& v, Point& position, double& cost, int& corner) const
+bool Collapser::evaluate(int& u, int& v, Point& position, double& cost) const
 {
   if (m_locked[u] || m_locked[v])
   {
     return false;
   }
-  int shared = 0;
-  for (const int t : m_around[u])
+  // Only an edge between two boundary vertices can have one triangle: edges with more than
+  // two lock their ends, and collapses keep the others manifold (link condition).
+  int shared = 2;
+  if (m_border[u] && m_border[v])
   {
-    const std::array<int, 3>& tri = m_triangles[t];
-    for (int k = 0; k < 3; ++k)
+    shared = 0;
+    for (const int t : m_around[u])
     {
-      if (tri[k] == v)
-      {
-        ++shared;
-        // The side from u to v or from v to u.
-        corner = 3 * t + (tri[(k + 1) % 3] == u ? k : (k + 2) % 3);
-      }
+      const std::array<int, 3>& tri = m_triangles[t];
+      shared += tri[0] == v || tri[1] == v || tri[2] == v;
     }
   }
   if (shared != 1 && shared != 2)
@@ -844,6 +898,30 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
       }
     }
   }
+  // The cells of the ring before and after: the ring's box with the old places of both ends.
+  Point nearLow = low, nearHigh = high;
+  for (const int node : {survivor, removed})
+  {
+    for (int axis = 0; axis < 3; ++axis)
+    {
+      nearLow[axis]  = std::min(nearLow[axis], m_points[node][axis]);
+      nearHigh[axis] = std::max(nearHigh[axis], m_points[node][axis]);
+    }
+  }
+  const CellRange near =
+      rangeOf({toGrid(nearLow[0], 0), toGrid(nearLow[1], 1), toGrid(nearLow[2], 2)},
+              {toGrid(nearHigh[0], 0), toGrid(nearHigh[1], 1), toGrid(nearHigh[2], 2)});
+  m_nearRange = cellCount(near) <= THE_MAX_CELLS ? near : CellRange{0, 0, 0, -1, -1, -1};
+  m_nearSlots.assign(cellCount(m_nearRange), -2);
+  // The ring's own triangles are skipped without reading their corners.
+  ++m_query;
+  for (const std::vector<int>* list : {&m_changed, &m_shared})
+  {
+    for (const int t : *list)
+    {
+      m_seen[t] = m_query;
+    }
+  }
   findCandidates(low, high);
   // Then each new triangle against the candidates its own box reaches, exactly.
   for (const int changed : m_changed)
@@ -887,7 +965,6 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
 
 void Collapser::findCandidates(const Point& low, const Point& high)
 {
-  ++m_query;
   m_candidates.clear();
   m_candidateBoxes.clear();
   // A triangle off the ring whose box meets [low, high] becomes a candidate, with its box.
@@ -942,7 +1019,7 @@ void Collapser::findCandidates(const Point& low, const Point& high)
     {
       for (int k = range[2]; k <= range[5]; ++k)
       {
-        const std::vector<Entry>* cell = m_grid.find(cellKey(i, j, k));
+        const std::vector<Entry>* cell = cellList(i, j, k, false);
         if (cell == nullptr)
         {
           continue;
@@ -1022,23 +1099,11 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
     refreshInGrid(moving.first, moving.second);
   }
   // The edges at the survivor have new costs.
-  std::vector<int>& neighbours = m_neighbours;
-  neighbours.clear();
-  for (const int t : ring)
+  collectNeighbours(survivor, false);
+  for (const uint64_t neighbour : m_neighbourSides)
   {
-    for (const int node : m_triangles[t])
-    {
-      if (node != survivor)
-      {
-        neighbours.push_back(node);
-      }
-    }
-  }
-  std::sort(neighbours.begin(), neighbours.end());
-  neighbours.erase(std::unique(neighbours.begin(), neighbours.end()), neighbours.end());
-  for (const int node : neighbours)
-  {
-    offerEdge(survivor, node);
+    offerEdge(survivor, static_cast<int>(neighbour >> 32),
+              static_cast<int>(neighbour & 0xffffffffu));
   }
 }
 
@@ -1060,10 +1125,8 @@ void Collapser::collapseUntil(const size_t target)
     int                       survivor = std::min(tri[side % 3], tri[(side % 3 + 1) % 3]);
     int                       removed  = std::max(tri[side % 3], tri[(side % 3 + 1) % 3]);
     Point                     position;
-    double                    cost   = 0.0;
-    int                       corner = -1;
-    if (!evaluate(survivor, removed, position, cost, corner) ||
-        !isAllowed(survivor, removed, position))
+    double                    cost = 0.0;
+    if (!evaluate(survivor, removed, position, cost) || !isAllowed(survivor, removed, position))
     {
       continue; // queued again when one of its ends changes
     }
