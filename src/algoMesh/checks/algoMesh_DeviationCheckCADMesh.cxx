@@ -29,6 +29,17 @@
 
 using namespace quorin;
 
+namespace
+{
+
+// Share of the progress taken by the hierarchy build; the projections take the rest.
+constexpr double THE_BUILD_SHARE = 0.3;
+
+// Projections counted at once toward the progress.
+constexpr int THE_PROGRESS_STEP = 4096;
+
+} // namespace
+
 IMPLEMENT_STANDARD_RTTIEXT(quorin::algoMesh_DeviationCheckCADMesh, algoBase_Algorithm)
 
 algoMesh_DeviationCheckCADMesh::algoMesh_DeviationCheckCADMesh(const TopoDS_Shape&  shape,
@@ -75,7 +86,15 @@ bool algoMesh_DeviationCheckCADMesh::Perform(const Handle(Poly_Triangulation) & 
   prepareTriangleSet();
 
   // 4. Build (or fetch) the hierarchy; without face triangles there is nothing to project on.
-  if (m_triangleSet->BVH().IsNull())
+  //    The build reports through its share of the progress; the projections take the rest.
+  //    The projections poll the notifier themselves, once per triangle.
+  algoMesh_ProgressScope progress =
+      algoMesh_ProgressScope::ProgressOnly(m_progress, "Measuring the deviation");
+  algoMesh_ProgressScope build = progress.Next(THE_BUILD_SHARE);
+  m_triangleSet->SetBuildProgress([&build](const double fraction) { build.SetFraction(fraction); });
+  const bool hasTree = !m_triangleSet->BVH().IsNull();
+  m_triangleSet->SetBuildProgress({});
+  if (!hasTree)
   {
     return false;
   }
@@ -92,7 +111,7 @@ bool algoMesh_DeviationCheckCADMesh::Perform(const Handle(Poly_Triangulation) & 
   m_deviations.resize(static_cast<size_t>(mesh->NbTriangles()), 0.0);
 
   // 6. Project the centroids in parallel.
-  const int nbNonFinite = measureTriangles(*mesh, type, NbThreadsFor());
+  const int nbNonFinite = measureTriangles(*mesh, type, NbThreadsFor(), progress.Next(1.0));
 
   // 7. Tell about centroids that could not be placed.
   if (nbNonFinite > 0)
@@ -103,6 +122,7 @@ bool algoMesh_DeviationCheckCADMesh::Perform(const Handle(Poly_Triangulation) & 
             << nbNonFinite;
     m_progress.SendLogMessage(message);
   }
+  progress.Complete();
   return true;
 }
 
@@ -154,9 +174,11 @@ void algoMesh_DeviationCheckCADMesh::prepareTriangleSet()
 
 int algoMesh_DeviationCheckCADMesh::measureTriangles(const Poly_Triangulation& mesh,
                                                      const distType            type,
-                                                     const int                 nbThreads)
+                                                     const int                 nbThreads,
+                                                     algoMesh_ProgressScope    progress)
 {
-  const int nbTriangles                            = mesh.NbTriangles();
+  const int nbTriangles = mesh.NbTriangles();
+  progress.SetTotal(nbTriangles);
   const Handle(ActAPI_IProgressNotifier)& notifier = m_progress.Access();
   const double      notANumber                     = std::numeric_limits<double>::quiet_NaN();
   std::atomic<bool> isCancelled{false};
@@ -169,6 +191,7 @@ int algoMesh_DeviationCheckCADMesh::measureTriangles(const Poly_Triangulation& m
     // triangle spares the set's shared reference count a round trip per triangle.
     const BVHTools::ProjectPntMesh projector(m_triangleSet);
     int                            nbLocalNonFinite = 0;
+    int                            nbUncounted      = 0;
     // Consecutive triangles of a mesh lie side by side: each search starts from the nearest
     // triangle of the previous centroid, whose distance prunes most of the hierarchy.
     int nearest = -1;
@@ -210,7 +233,13 @@ int algoMesh_DeviationCheckCADMesh::measureTriangles(const Poly_Triangulation& m
         continue;
       }
       deviations[i] = value;
+      if (++nbUncounted == THE_PROGRESS_STEP)
+      {
+        progress.Advance(nbUncounted);
+        nbUncounted = 0;
+      }
     }
+    progress.Advance(nbUncounted);
     if (nbLocalNonFinite > 0)
     {
       nbNonFinite.fetch_add(nbLocalNonFinite, std::memory_order_relaxed);

@@ -10,6 +10,7 @@
 #define algoMesh_DeviationCheckCADMesh_HeaderFile
 
 #include <algoMesh.hxx>
+#include <algoMesh_ProgressScope.hxx>
 
 #include <algoBase_Algorithm.hxx>
 
@@ -103,7 +104,10 @@ protected:
 
   //! Runs the projections of all triangles of `mesh` on `nbThreads` threads; answers the
   //! number of triangles whose centroid is not finite.
-  int measureTriangles(const Poly_Triangulation& mesh, const distType type, const int nbThreads);
+  int measureTriangles(const Poly_Triangulation& mesh,
+                       const distType            type,
+                       const int                 nbThreads,
+                       algoMesh_ProgressScope    progress);
 
 private:
   std::vector<double> m_deviations;

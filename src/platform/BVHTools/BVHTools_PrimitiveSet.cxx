@@ -37,7 +37,21 @@ void PrimitiveSet::Update()
   // The kernel's parallel loops run on TBB; the arena keeps them within the thread count.
   // The sort and the bounds are the same for any thread count, so is the tree.
   tbb::task_arena arena(ArenaSize(m_nbThreads));
+  m_buildSteps.store(0, std::memory_order_relaxed);
+  m_buildSwaps.store(0, std::memory_order_relaxed);
+  m_isBuilding = static_cast<bool>(m_buildProgress);
   arena.execute([this] { BVH_PrimitiveSet3d::Update(); });
+  m_isBuilding = false;
+}
+
+void PrimitiveSet::reportBuildStep() const
+{
+  // Three boxes and about one swap per primitive; steps beyond them (a builder asking more
+  // often) stay at the end.
+  constexpr double THE_STEPS_PER_PRIMITIVE = 4.0;
+  const int64_t    steps = m_buildSteps.fetch_add(1, std::memory_order_relaxed) + 1;
+  const double     asked = 4096.0 * static_cast<double>(steps);
+  m_buildProgress(std::min(1.0, asked / (THE_STEPS_PER_PRIMITIVE * std::max(1, Size()))));
 }
 
 int ArenaSize(const int nbThreads)
