@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,7 +34,12 @@ struct SurfWrap_WorkMesh
 class SurfWrap_Projector
 {
 public:
-  explicit SurfWrap_Projector(const Handle(Poly_Triangulation) & mesh, const int nbThreads);
+  //! Builds the hierarchy over `mesh` on `nbThreads` threads; `buildProgress` receives the
+  //! build's progress as a fraction, from the building threads (see
+  //! BVHTools::PrimitiveSet::SetBuildProgress).
+  SurfWrap_Projector(const Handle(Poly_Triangulation) & mesh,
+                     const int                          nbThreads,
+                     const std::function<void(double)>& buildProgress = {});
 
   //! The point of the input surface nearest to `p` and its distance; false when the input
   //! has no usable triangle.
