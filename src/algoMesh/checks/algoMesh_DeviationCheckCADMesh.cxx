@@ -1,7 +1,8 @@
 // Deviation of a mesh from a B-rep shape, triangle by triangle.
 //
-// The shape stands as the union of its face triangulations, gathered once into a
-// bounding-volume hierarchy (linear Morton-code build) that all later runs reuse. Each
+// The shape stands as the union of its face triangulations, gathered once into a compact
+// bounding-volume hierarchy (linear Morton-code build, BVHTools::NearestTree) that all later
+// runs reuse. Each
 // triangle of the mesh is reduced to its centroid, and the centroid is projected onto the
 // face meshes by a branch-and-bound descent of the hierarchy, which gives the distance to
 // the nearest face triangle and, for the signed measure, the side of that triangle the
@@ -33,7 +34,7 @@ namespace
 {
 
 // Share of the progress taken by the hierarchy build; the projections take the rest.
-constexpr double THE_BUILD_SHARE = 0.3;
+constexpr double THE_BUILD_SHARE = 0.1;
 
 // Projections counted at once toward the progress.
 constexpr int THE_PROGRESS_STEP = 4096;
@@ -85,19 +86,6 @@ bool algoMesh_DeviationCheckCADMesh::Perform(const Handle(Poly_Triangulation) & 
   // 3. Gather the shape's face meshes into a triangle set, on the first run only.
   prepareTriangleSet();
 
-  // 4. Build (or fetch) the hierarchy; without face triangles there is nothing to project on.
-  //    The build reports through its share of the progress; the projections take the rest.
-  //    The projections poll the notifier themselves, once per triangle.
-  algoMesh_ProgressScope progress =
-      algoMesh_ProgressScope::ProgressOnly(m_progress, "Measuring the deviation");
-  algoMesh_ProgressScope build = progress.Next(THE_BUILD_SHARE);
-  m_triangleSet->SetBuildProgress([&build](const double fraction) { build.SetFraction(fraction); });
-  const bool hasTree = !m_triangleSet->BVH().IsNull();
-  m_triangleSet->SetBuildProgress({});
-  if (!hasTree)
-  {
-    return false;
-  }
   if (m_triangleSet->Size() == 0)
   {
     ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
@@ -107,13 +95,26 @@ bool algoMesh_DeviationCheckCADMesh::Perform(const Handle(Poly_Triangulation) & 
     return false;
   }
 
-  // 5. One element per triangle; elements of an earlier run keep their values until written.
+  // 4. The progress: the hierarchy's build takes its share, the projections the rest. The
+  //    projections poll the notifier themselves, once per triangle.
+  algoMesh_ProgressScope progress =
+      algoMesh_ProgressScope::ProgressOnly(m_progress, "Measuring the deviation");
+  algoMesh_ProgressScope build = progress.Next(THE_BUILD_SHARE);
+
+  // 5. Build the compact hierarchy of the face triangles, on the first run only.
+  if (m_projector == nullptr)
+  {
+    m_projector = std::make_shared<const BVHTools::ProjectPntMesh>(m_triangleSet);
+  }
+  build.Complete();
+
+  // 6. One element per triangle; elements of an earlier run keep their values until written.
   m_deviations.resize(static_cast<size_t>(mesh->NbTriangles()), 0.0);
 
-  // 6. Project the centroids in parallel.
+  // 7. Project the centroids in parallel.
   const int nbNonFinite = measureTriangles(*mesh, type, NbThreadsFor(), progress.Next(1.0));
 
-  // 7. Tell about centroids that could not be placed.
+  // 8. Tell about centroids that could not be placed.
   if (nbNonFinite > 0)
   {
     ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Warning);
@@ -187,11 +188,10 @@ int algoMesh_DeviationCheckCADMesh::measureTriangles(const Poly_Triangulation& m
 
   auto measureRange = [&](const tbb::blocked_range<int>& range)
   {
-    // The projector only reads the set; one per chunk of the loop rather than one per
-    // triangle spares the set's shared reference count a round trip per triangle.
-    const BVHTools::ProjectPntMesh projector(m_triangleSet);
-    int                            nbLocalNonFinite = 0;
-    int                            nbUncounted      = 0;
+    // One projector for all chunks: it only reads the set and its compact hierarchy.
+    const BVHTools::ProjectPntMesh& projector        = *m_projector;
+    int                             nbLocalNonFinite = 0;
+    int                             nbUncounted      = 0;
     // Consecutive triangles of a mesh lie side by side: each search starts from the nearest
     // triangle of the previous centroid, whose distance prunes most of the hierarchy.
     int nearest = -1;

@@ -11,11 +11,7 @@
 
 #include <tbb/task_arena.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <functional>
-#include <thread>
 
 namespace
 {
@@ -24,57 +20,6 @@ namespace
 // closed solid's boundary lie within about √3 voxels of the surface they wrap, farther
 // only over holes and gaps, which are left to the smoothing.
 constexpr double THE_SHRINK_VOXELS = 2.0;
-
-// Steps of the progress the projector's hierarchy build counts.
-constexpr int THE_BUILD_STEPS = 20;
-
-// Turns the fraction of a piece of work, reported from any thread, into steps of the
-// notifier's current scope, counted on the thread that made this object only: hosts need
-// not show progress from other threads.
-class StepsOfFraction
-{
-public:
-  StepsOfFraction(const Handle(SurfWrap_ProgressNotifier) & notifier, const int nbSteps)
-      : m_notifier(notifier), m_nbSteps(nbSteps), m_owner(std::this_thread::get_id())
-  {
-  }
-
-  std::function<void(double)> Callback()
-  {
-    return [this](const double fraction)
-    {
-      const int steps = static_cast<int>(fraction * m_nbSteps);
-      int       seen  = m_reached.load(std::memory_order_relaxed);
-      while (steps > seen &&
-             !m_reached.compare_exchange_weak(seen, steps, std::memory_order_relaxed))
-      {
-      }
-      if (std::this_thread::get_id() == m_owner)
-      {
-        catchUp(m_reached.load(std::memory_order_relaxed));
-      }
-    };
-  }
-
-  //! Counts the steps still missing at the end of the work.
-  void Finish() { catchUp(m_nbSteps); }
-
-private:
-  void catchUp(const int steps)
-  {
-    for (; m_counted < std::min(steps, m_nbSteps); ++m_counted)
-    {
-      m_notifier->Increment();
-    }
-  }
-
-private:
-  Handle(SurfWrap_ProgressNotifier) m_notifier;
-  int              m_nbSteps;
-  std::thread::id  m_owner;
-  std::atomic<int> m_reached{0};
-  int              m_counted = 0; // owner thread only
-};
 
 } // namespace
 
@@ -137,14 +82,11 @@ bool SurfWrap_API::PerformWrapping(const Handle(SurfWrap_WrappingSettings) & set
           return;
         }
 
-        // 3. Shrink it onto the input: the projector's hierarchy, then the vertices, each
-        //    counting its half of the step.
+        // 3. Shrink it onto the input: the projector's hierarchy is one half of the step,
+        //    the vertices the other.
         m_notifier->NewScope(2, "Shrinking");
-        m_notifier->NewScope(THE_BUILD_STEPS, "Projector");
-        StepsOfFraction          build(m_notifier, THE_BUILD_STEPS);
-        const SurfWrap_Projector projector(m_mesh, nbThreads, build.Callback());
-        build.Finish();
-        m_notifier->EndScope();
+        const SurfWrap_Projector projector(m_mesh, nbThreads);
+        m_notifier->Increment();
         const bool isShrunk = wrapping.Shrink(projector, THE_SHRINK_VOXELS * voxel, surface);
         m_notifier->EndScope();
         if (!isShrunk)

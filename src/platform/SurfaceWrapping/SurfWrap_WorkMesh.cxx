@@ -34,17 +34,13 @@ void SurfWrap_WorkMesh::BuildAdjacency()
   }
 }
 
-SurfWrap_Projector::SurfWrap_Projector(const Handle(Poly_Triangulation) & mesh,
-                                       const int                          nbThreads,
-                                       const std::function<void(double)>& buildProgress)
+SurfWrap_Projector::SurfWrap_Projector(const Handle(Poly_Triangulation) & mesh, const int nbThreads)
     : m_mesh(mesh)
 {
   Handle(BVHTools::TriangleSet) set = new BVHTools::TriangleSet(mesh);
   set->SetNbThreads(nbThreads);
   set->InitBuilder();
-  set->SetBuildProgress(buildProgress);
   m_projector.reset(new BVHTools::ProjectPntMesh(set));
-  set->SetBuildProgress({});
 }
 
 bool SurfWrap_Projector::Project(const Vec& p, Vec& nearest, double& distance) const

@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -34,12 +33,7 @@ struct SurfWrap_WorkMesh
 class SurfWrap_Projector
 {
 public:
-  //! Builds the hierarchy over `mesh` on `nbThreads` threads; `buildProgress` receives the
-  //! build's progress as a fraction, from the building threads (see
-  //! BVHTools::PrimitiveSet::SetBuildProgress).
-  SurfWrap_Projector(const Handle(Poly_Triangulation) & mesh,
-                     const int                          nbThreads,
-                     const std::function<void(double)>& buildProgress = {});
+  explicit SurfWrap_Projector(const Handle(Poly_Triangulation) & mesh, const int nbThreads);
 
   //! The point of the input surface nearest to `p` and its distance; false when the input
   //! has no usable triangle.
