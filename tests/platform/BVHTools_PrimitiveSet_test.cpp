@@ -48,8 +48,8 @@ TEST(BVHTools_PrimitiveSet, BuildReportsRisingFractionsThenStaysQuiet)
   EXPECT_TRUE(std::is_sorted(built.begin(), built.end()));
   EXPECT_GT(built.front(), 0.0);
   EXPECT_LT(built.front(), 0.02);
-  EXPECT_GT(built.back(), 0.9);
-  EXPECT_LE(built.back(), 1.0);
+  EXPECT_GT(built.back(), 0.8);
+  EXPECT_LE(built.back(), 0.9);
   // No jump bigger than a few steps: the progress moves all through the build.
   for (size_t i = 1; i < built.size(); ++i)
   {
@@ -82,7 +82,7 @@ TEST(BVHTools_PrimitiveSet, ParallelBoxSetBuildReportsFromItsThreads)
   ASSERT_GE(recorder.fractions.size(), 100u);
   for (const double fraction : recorder.fractions)
   {
-    EXPECT_TRUE(fraction > 0.0 && fraction <= 1.0) << fraction;
+    EXPECT_TRUE(fraction > 0.0 && fraction <= 0.9) << fraction;
   }
-  EXPECT_GT(*std::max_element(recorder.fractions.begin(), recorder.fractions.end()), 0.9);
+  EXPECT_GT(*std::max_element(recorder.fractions.begin(), recorder.fractions.end()), 0.8);
 }

@@ -38,7 +38,8 @@ public:
   //! Most primitives in one leaf of the hierarchy.
   static constexpr int LeafSize() { return 4; }
 
-  //! Receives the progress of the next builds, as the fraction of a build done (0 .. 1),
+  //! Receives the progress of the next builds, as the fraction of a build done (0 .. 0.9:
+  //! the work after the kernel's build is not counted),
   //! a few thousand times per million primitives and from the building threads: it must be
   //! cheap and safe to call concurrently. An empty function reports nothing.
   void SetBuildProgress(std::function<void(double)> callback)
