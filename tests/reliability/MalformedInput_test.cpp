@@ -795,6 +795,61 @@ TEST(MalformedInput, RegressionFilesAreReadCorrectlyOrRefusedQuickly)
   EXPECT_GE(nbFiles, 3);
 }
 
+TEST(MalformedInput, MshCutAtALineEndOrMiscountedIsRefused)
+{
+  // Cut at a line end inside a section, the file would read as a smaller mesh; the line
+  // named is the section's end.
+  const std::string text     = readBytes(testmesh::DataFile("msh/hex_transfinite.msh"));
+  const size_t      elements = text.find("$Elements\n");
+  const size_t      count    = elements + 10;
+  const size_t      firstEnd = text.find('\n', text.find('\n', count) + 1);
+  const struct
+  {
+    std::string Text;
+    const char* Message;
+  } cases[] = {
+      {text.substr(0, text.find('\n', elements + 2000) + 1),
+       "The MSH file ends inside its $Elements section."},
+      {text.substr(0, text.find("$EndNodes")), "The MSH file ends inside its $Nodes section."},
+      {text.substr(0, count) + "99999999" + text.substr(text.find('\n', count)),
+       "Line 1032 of the MSH file: the $Elements section declares 99999999 elements but holds "
+       "648."},
+      {text.substr(0, firstEnd) + text.substr(text.find('\n', firstEnd + 1)),
+       "Line 1031 of the MSH file: the $Elements section declares 648 elements but holds 647."},
+  };
+  for (const auto& c : cases)
+  {
+    const std::string path = testmesh::TempPath("cut.msh");
+    writeBytes(path, c.Text);
+    const Outcome outcome = readWith("msh", path);
+    EXPECT_FALSE(outcome.isRead) << c.Message;
+    ASSERT_EQ(1u, outcome.errors.size()) << c.Message;
+    EXPECT_EQ(c.Message, outcome.errors.front());
+  }
+}
+
+TEST(MalformedInput, CompressedFilesAreNamedAsSuch)
+{
+  // Compressed files under a mesh format's extension, which would read as damaged content.
+  const char* const formats[]  = {"stl", "ply", "obj", "nas", "msh", "vtu", "brep", "step"};
+  const char* const headers[]  = {"\x1F\x8B\x08\x00", "\xFD\x37\x7A\x58\x5A\x00", "BZh91AY&SY",
+                                  "\x28\xB5\x2F\xFD", "PK\x03\x04"};
+  const size_t      lengths[]  = {4, 6, 10, 4, 4};
+  const char* const programs[] = {"gzip", "xz", "bzip2", "zstd", "zip"};
+  for (size_t f = 0; f < std::size(formats); ++f)
+  {
+    const size_t      h    = f % std::size(headers);
+    const std::string path = testmesh::TempPath(std::string("packed.") + formats[f]);
+    writeBytes(path, std::string(headers[h], lengths[h]) + std::string(300, '\x9C'));
+    const Outcome outcome = readWith(formats[f], path);
+    EXPECT_FALSE(outcome.isRead) << formats[f];
+    ASSERT_EQ(1u, outcome.errors.size()) << formats[f];
+    EXPECT_NE(std::string::npos, outcome.errors.front().find(std::string("compressed with ") +
+                                                             programs[h] + "; decompress it first"))
+        << outcome.errors.front();
+  }
+}
+
 TEST(MalformedInput, MissingAndNonRegularFilesAreRefused)
 {
   // A FIFO would block a reader that opens it until somebody writes into it.
