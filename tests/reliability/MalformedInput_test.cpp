@@ -852,20 +852,32 @@ TEST(MalformedInput, CompressedFilesAreNamedAsSuch)
 
 TEST(MalformedInput, MissingAndNonRegularFilesAreRefused)
 {
-  // A FIFO would block a reader that opens it until somebody writes into it.
+  // A FIFO would block a reader that opens it until somebody writes into it; a loop of
+  // symbolic links is named as such rather than as a missing file.
   const std::string folder = testmesh::TempPath("folder.stl");
   const std::string fifo   = testmesh::TempPath("fifo.stl");
+  const std::string loop   = testmesh::TempPath("loop-a.stl");
   std::filesystem::create_directories(folder);
-  std::filesystem::remove(fifo);
+  for (const std::string& path : {fifo, loop, testmesh::TempPath("loop-b.stl")})
+  {
+    std::filesystem::remove(path);
+  }
   ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+  std::filesystem::create_symlink("loop-b.stl", loop);
+  std::filesystem::create_symlink("loop-a.stl", testmesh::TempPath("loop-b.stl"));
   for (const char* format : {"stl", "ply", "obj", "nas", "msh", "vtu", "brep", "step", "jt"})
   {
     for (const std::string& path :
-         {testmesh::TempPath(std::string("missing.") + format), folder, fifo})
+         {testmesh::TempPath(std::string("missing.") + format), folder, fifo, loop})
     {
       const Outcome outcome = readWith(format, path);
       EXPECT_FALSE(outcome.isRead) << format << " " << path;
-      EXPECT_FALSE(outcome.errors.empty()) << format << " " << path;
+      ASSERT_FALSE(outcome.errors.empty()) << format << " " << path;
+      if (path == loop && std::string(format) != "jt")
+      {
+        EXPECT_NE(std::string::npos, outcome.errors.front().find("a loop of symbolic links"))
+            << format << ": " << outcome.errors.front();
+      }
     }
   }
 }

@@ -67,7 +67,10 @@ bool CheckRegularFile(const std::string& path, const std::uintmax_t maxBytes, st
   struct stat info;
   if (::stat(path.c_str(), &info) != 0)
   {
-    reason = errno == EACCES ? "permission denied" : "no such file";
+    reason = errno == EACCES         ? "permission denied"
+             : errno == ELOOP        ? "a loop of symbolic links"
+             : errno == ENAMETOOLONG ? "a name too long"
+                                     : "no such file";
     return false;
   }
   if (!S_ISREG(info.st_mode))
