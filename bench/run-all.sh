@@ -66,6 +66,13 @@ else
   /usr/bin/python3 bench/summary.py "$log" bench/RESULTS.md
 fi
 
+# Growth of time and memory from 1M to 2M triangles, every step in its own process: fails the
+# run when a step is over its bytes-per-triangle budget or grows superlinearly (the 10M and
+# 100M figures of RESULTS.md come from `quorin-bench scale DIR 1m,10m` run by hand).
+if [ -z "$only" ]; then
+  $bin scale /tmp/quorin-scale 1m,2m --check
+fi
+
 if [ "${BENCH_ALL:-0}" = 1 ]; then
   for in in $inputs/torus-10k.stl $inputs/torus-200k.stl $t1m $inputs/tori-crossing-1m.stl; do
     for task in $($bin --help | awk '/^  / && $1 !~ /^make-/ && $1 !~ /^hull/ && $1 !~ /^scale/ {print $1}'); do
