@@ -9,8 +9,14 @@
 #include <gp_Ax2.hxx>
 #include <BRepPrimAPI_MakePrism.hxx>
 #include <BRepFilletAPI_MakeFillet.hxx>
+#include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_MakePolygon.hxx>
 #include <BRepBuilderAPI_MakeFace.hxx>
+#include <BRepBuilderAPI_MakeWire.hxx>
+#include <BRepPrimAPI_MakeRevol.hxx>
+#include <GeomAPI_PointsToBSpline.hxx>
+#include <Geom_BSplineCurve.hxx>
+#include <TColgp_Array1OfPnt.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeCone.hxx>
@@ -23,6 +29,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 namespace
 {
@@ -136,9 +143,7 @@ TEST(QMShape_Tessellator, NodesLieOnTheSurface)
 {
   const TopoDS_Shape sphere             = BRepPrimAPI_MakeSphere(5.0).Shape();
   const Handle(Poly_Triangulation) mesh = tessellate(sphere, sizeParameters(0.6));
-  // The fans around the poles keep some first-pass edges up to about twice the size: any
-  // split of them would fold a triangle.
-  expectClosedWithin(mesh, 2.5 * 0.6, 4.0 / 3.0 * M_PI * 125.0);
+  expectClosedWithin(mesh, 0.6, 4.0 / 3.0 * M_PI * 125.0);
   for (int i = 1; i <= mesh->NbNodes(); ++i)
   {
     ASSERT_NEAR(mesh->Node(i).Distance(gp::Origin()), 5.0, 1e-7);
@@ -181,6 +186,11 @@ TEST(QMShape_Tessellator, FinerSizeGivesMoreTrianglesAndEdgePolygonsFollow)
       }
     }
   }
+  // Back to the coarse size: the fine meshes are not kept.
+  tessellator.SetParameters(sizeParameters(1.0));
+  tessellator.Perform();
+  ASSERT_TRUE(tessellator.IsDone());
+  EXPECT_EQ(tessellator.NbTriangles(), coarse);
 }
 
 TEST(QMShape_Tessellator, AbsurdSizeFailsInsteadOfExhaustingMemory)
@@ -227,9 +237,8 @@ namespace
 {
 
 // The properties every tessellation must have whatever the part: closed and manifold after
-// welding, no triangle crossing another, no edge above the size (unless a split there
-// would fold, as in the fan around a pole), no fold left.
-void expectSound(const TopoDS_Shape& shape, const double size, const bool withinSize = true)
+// welding, no triangle crossing another, no edge above the size, no fold left.
+void expectSound(const TopoDS_Shape& shape, const double size)
 {
   QMShape_Tessellator tessellator;
   tessellator.SetShape(shape);
@@ -241,10 +250,7 @@ void expectSound(const TopoDS_Shape& shape, const double size, const bool within
   const testmesh::EdgeCounts edges      = testmesh::CountEdges(mesh);
   EXPECT_EQ(edges.boundary, 0);
   EXPECT_EQ(edges.nonManifold, 0);
-  if (withinSize)
-  {
-    EXPECT_LE(gentest::MeasureEdgesAndAngles(mesh).maxEdge, size * (1.0 + 1e-9));
-  }
+  EXPECT_LE(gentest::MeasureEdgesAndAngles(mesh).maxEdge, size * (1.0 + 1e-9));
   Handle(quorin::algoMesh_CheckSelfIntersections) check =
       new quorin::algoMesh_CheckSelfIntersections();
   check->SaveSelfIntersections(true);
@@ -294,20 +300,42 @@ TEST(QMShape_Tessellator, EdgesAreCloseToTheSizeWithFewSlivers)
   }
 }
 
-TEST(QMShape_Tessellator, PolesAndApexesDoNotFold)
+TEST(QMShape_Tessellator, PolesAndApexesAreMeshedLikeTheRestOfTheSurface)
 {
-  // The first pass meets a sphere's pole and a cone's apex with a fan of long triangles
-  // whose parameter-plane middles lie far from their chords: splitting them there turned
-  // triangles over.
-  for (const double size : {0.7, 1.5})
+  // A pole is one point for a whole line of parameters: the first pass meets it with a
+  // fan of long thin triangles, and a split at the parameter middle of a fan edge turns a
+  // triangle over. Poles of a sphere, a cone's apex, and those of a surface of revolution
+  // whose B-spline profile starts on the axis and of the disc closing it (a plane whose
+  // parametrisation has a pole at the centre).
+  TColgp_Array1OfPnt profilePoints(1, 4);
+  profilePoints(1) = gp_Pnt(10.0, 0.0, 0.0);
+  profilePoints(2) = gp_Pnt(9.0, 0.0, 6.0);
+  profilePoints(3) = gp_Pnt(5.0, 0.0, 11.0);
+  profilePoints(4) = gp_Pnt(0.0, 0.0, 12.0);
+  BRepBuilderAPI_MakeWire profile;
+  profile.Add(BRepBuilderAPI_MakeEdge(gp::Origin(), profilePoints(1)).Edge());
+  profile.Add(BRepBuilderAPI_MakeEdge(GeomAPI_PointsToBSpline(profilePoints).Curve()).Edge());
+  profile.Add(BRepBuilderAPI_MakeEdge(profilePoints(4), gp::Origin()).Edge());
+  const TopoDS_Shape dome = BRepPrimAPI_MakeRevol(BRepBuilderAPI_MakeFace(profile.Wire()).Face(),
+                                                  gp_Ax1(gp::Origin(), gp::DZ()))
+                                .Shape();
+  struct Case
   {
-    SCOPED_TRACE(size);
-    const TopoDS_Shape sphere = BRepPrimAPI_MakeSphere(10.0).Shape();
-    expectSound(sphere, size, false);
-    expectSound(BRepPrimAPI_MakeCone(10.0, 0.0, 20.0).Shape(), size, false);
-    const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(sphere));
-    EXPECT_GE(measures.medianEdge, 0.7 * size);
-    EXPECT_LE(measures.under20, 0.005);
+    const char*  name;
+    TopoDS_Shape shape;
+  };
+  for (const Case& c :
+       {Case{"sphere", BRepPrimAPI_MakeSphere(10.0).Shape()},
+        Case{"cone", BRepPrimAPI_MakeCone(10.0, 0.0, 20.0).Shape()}, Case{"dome", dome}})
+  {
+    for (const double size : {0.7, 1.5})
+    {
+      SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(size));
+      expectSound(c.shape, size);
+      const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(c.shape));
+      EXPECT_GE(measures.medianEdge, 0.7 * size);
+      EXPECT_EQ(measures.under20, 0.0);
+    }
   }
 }
 

@@ -28,6 +28,7 @@
 
 #include <BRepTools.hxx>
 #include <BRep_Tool.hxx>
+#include <Geom2d_Curve.hxx>
 #include <Standard_Failure.hxx>
 #include <TColStd_Array1OfInteger.hxx>
 #include <TColStd_HArray1OfReal.hxx>
@@ -106,8 +107,14 @@ bool QMShape_FaceRefiner::Perform()
     flipEdges();
     smoothNodes(true);
     flipEdges();
+    // 7. Collapse the slivers that are left, and polish again around them.
+    if (sized && removeSlivers())
+    {
+      smoothNodes(true);
+      flipEdges();
+    }
   }
-  // 7. Count what is still folded, and write the new triangulation and polygons.
+  // 8. Count what is still folded, and write the new triangulation and polygons.
   countFolds();
   storeResult();
   return true;
@@ -133,7 +140,7 @@ bool QMShape_FaceRefiner::loadMesh()
   m_points.resize(nbNodes);
   m_uv.resize(nbNodes);
   m_fixed.assign(nbNodes, 0);
-  m_singular.assign(nbNodes, 0);
+  m_pole.assign(nbNodes, -1);
   for (int i = 0; i < nbNodes; ++i)
   {
     m_points[i] = m_source->Node(i + 1);
@@ -166,7 +173,8 @@ bool QMShape_FaceRefiner::loadMesh()
 
 void QMShape_FaceRefiner::loadPolygons()
 {
-  const int nbNodes = static_cast<int>(m_points.size());
+  const int              nbNodes = static_cast<int>(m_points.size());
+  const std::vector<int> merged  = mergePoles();
   for (TopExp_Explorer explorer(m_face, TopAbs_EDGE); explorer.More(); explorer.Next())
   {
     const TopoDS_Edge& edge = TopoDS::Edge(explorer.Current());
@@ -214,12 +222,8 @@ void QMShape_FaceRefiner::loadPolygons()
       valid              = node >= 0 && node < nbNodes;
       if (valid)
       {
-        slot.Nodes.emplace_back(param, node);
-        m_fixed[node] = 1;
-        if (BRep_Tool::Degenerated(edge))
-        {
-          m_singular[node] = 1;
-        }
+        slot.Nodes.emplace_back(param, merged[node]);
+        m_fixed[merged[node]] = 1;
       }
     }
     if (!valid)
@@ -239,6 +243,62 @@ void QMShape_FaceRefiner::loadPolygons()
     }
     m_slots.push_back(std::move(slot));
   }
+}
+
+std::vector<int> QMShape_FaceRefiner::mergePoles()
+{
+  // A degenerated edge is one point in 3D and a line in the parameter plane, which the
+  // first pass divides into several nodes with zero-area triangles between them. They
+  // become one pole node, which each triangle of the fan sees at its own meridian
+  // (poleUV), and the zero-area triangles go: the fan then refines like any other
+  // triangles.
+  const int        nbNodes = static_cast<int>(m_points.size());
+  std::vector<int> merged(nbNodes);
+  for (int i = 0; i < nbNodes; ++i)
+  {
+    merged[i] = i;
+  }
+  for (TopExp_Explorer explorer(m_face, TopAbs_EDGE); explorer.More(); explorer.Next())
+  {
+    const TopoDS_Edge& edge = TopoDS::Edge(explorer.Current());
+    if (!BRep_Tool::Degenerated(edge))
+    {
+      continue;
+    }
+    const Handle(Poly_PolygonOnTriangulation)& polygon =
+        BRep_Tool::PolygonOnTriangulation(edge, m_source, m_location);
+    if (polygon.IsNull() || polygon->NbNodes() < 1)
+    {
+      continue;
+    }
+    int pole = -1;
+    for (int i = 1; i <= polygon->NbNodes(); ++i)
+    {
+      const int node = polygon->Node(i) - 1;
+      if (node >= 0 && node < nbNodes)
+      {
+        pole         = pole < 0 ? merged[node] : pole;
+        merged[node] = pole;
+      }
+    }
+    const int line = pole >= 0 ? addPoleLine(edge, *polygon) : -1;
+    if (line >= 0)
+    {
+      m_pole[pole] = line;
+    }
+  }
+  for (std::array<int, 3>& tri : m_triangles)
+  {
+    for (int& node : tri)
+    {
+      node = merged[node];
+    }
+  }
+  m_triangles.erase(std::remove_if(m_triangles.begin(), m_triangles.end(),
+                                   [](const std::array<int, 3>& t)
+                                   { return t[0] == t[1] || t[1] == t[2] || t[0] == t[2]; }),
+                    m_triangles.end());
+  return merged;
 }
 
 void QMShape_FaceRefiner::choosePCurve(Slot& slot, const int nbNodes) const
@@ -422,9 +482,7 @@ bool QMShape_FaceRefiner::chooseMidpoint(
       const std::array<int, 3>& tri = m_triangles[t];
       for (int k = 0; k < 3; ++k)
       {
-        const bool nearPole = m_singular[tri[0]] || m_singular[tri[1]] || m_singular[tri[2]];
-        if ((tri[k] == a || tri[k] == b || nearPole) &&
-            m_points[tri[k]].Distance(atPoint) < 0.3 * length)
+        if ((tri[k] == a || tri[k] == b) && m_points[tri[k]].Distance(atPoint) < 0.3 * length)
         {
           return true;
         }
@@ -433,6 +491,7 @@ bool QMShape_FaceRefiner::chooseMidpoint(
           continue;
         }
         // Each corner a or b replaced by the new node in turn gives one half.
+        std::array<int, 3>    nodes = tri;
         std::array<gp_XY, 3>  uvs;
         std::array<gp_Pnt, 3> points;
         for (int j = 0; j < 3; ++j)
@@ -440,7 +499,8 @@ bool QMShape_FaceRefiner::chooseMidpoint(
           uvs[j]    = j == k ? at.XY() : m_uv[tri[j]].XY();
           points[j] = j == k ? atPoint : m_points[tri[j]];
         }
-        if (!isUpright(uvs, points))
+        nodes[k] = -1;
+        if (!isUpright(cornerUV(nodes, uvs), points))
         {
           return true;
         }
@@ -448,8 +508,9 @@ bool QMShape_FaceRefiner::chooseMidpoint(
     }
     return false;
   };
-  // 1. The middle in the parameter plane: right wherever the parametrisation is even.
-  uv    = gp_Pnt2d(0.5 * (m_uv[a].XY() + m_uv[b].XY()));
+  // 1. The middle in the parameter plane: right wherever the parametrisation is even (at a
+  // pole, on the other end's meridian).
+  uv    = gp_Pnt2d(middleUV(a, b));
   point = surfacePoint(uv);
   if (!splitFolds(uv, point))
   {
@@ -1078,23 +1139,23 @@ bool QMShape_FaceRefiner::insertFor(const int t)
   {
     return false;
   }
-  const double v = (d11 * d20 - d01 * d21) / det, w = (d00 * d21 - d01 * d20) / det;
-  gp_XY uv = m_uv[tri[0]].XY() * (1.0 - v - w) + m_uv[tri[1]].XY() * v + m_uv[tri[2]].XY() * w;
-  if (m_singular[tri[0]] || m_singular[tri[1]] || m_singular[tri[2]])
+  const double               v = (d11 * d20 - d01 * d21) / det, w = (d00 * d21 - d01 * d20) / det;
+  const std::array<gp_XY, 3> corners = cornerUV(tri);
+  gp_XY                      uv      = corners[0] * (1.0 - v - w) + corners[1] * v + corners[2] * w;
+  if (isPole(tri[0]) || isPole(tri[1]) || isPole(tri[2]))
   {
-    // A corner at a pole has one parameter position for many directions, so the
-    // interpolation is meaningless there: find the point's parameters on the surface.
+    // Near a pole the parametrisation is far from even: the interpolation only starts the
+    // search for the point's parameters on the surface.
     gp_Pnt2d projected(uv);
     gp_Pnt   onSurface;
-    if (!projectToSurface(gp_Pnt(point), projected, onSurface))
+    if (projectToSurface(gp_Pnt(point), projected, onSurface))
     {
-      return false;
+      uv = projected.XY();
     }
-    uv = projected.XY();
+    const gp_Pnt placed = surfacePoint(gp_Pnt2d(uv));
     for (const int node : tri)
     {
-      if (m_singular[node] &&
-          m_points[node].Distance(onSurface) < 0.3 * THE_TARGET * m_settings.MaxSize)
+      if (isPole(node) && m_points[node].Distance(placed) < 0.3 * THE_TARGET * m_settings.MaxSize)
       {
         return false; // would crowd the pole
       }
@@ -1188,7 +1249,7 @@ bool QMShape_FaceRefiner::insertFor(const int t)
       m_points.pop_back();
       m_uv.pop_back();
       m_fixed.pop_back();
-      m_singular.pop_back();
+      m_pole.pop_back();
       return false;
     }
   }
@@ -1228,11 +1289,12 @@ bool QMShape_FaceRefiner::locate(const int start, const gp_XY& uv, int& found, i
   int       origin = -1; // the triangle we came from, so that a walk never steps straight back
   for (int step = 0; step < limit; ++step)
   {
-    const std::array<int, 3>& tri  = m_triangles[t];
-    int                       next = -1, onEdge = -1;
+    const std::array<int, 3>&  tri     = m_triangles[t];
+    const std::array<gp_XY, 3> corners = cornerUV(tri);
+    int                        next = -1, onEdge = -1;
     for (int k = 0; k < 3 && next < 0; ++k)
     {
-      const gp_XY  p = m_uv[tri[k]].XY(), q = m_uv[tri[(k + 1) % 3]].XY();
+      const gp_XY  p = corners[k], q = corners[(k + 1) % 3];
       const double side  = m_orientation * ((q - p) ^ (uv - p));
       const double scale = (q - p).Modulus() * ((uv - p).Modulus() + (q - p).Modulus());
       if (side < -1.0e-10 * scale)
@@ -1329,9 +1391,8 @@ void QMShape_FaceRefiner::legalise(const int m, std::vector<std::pair<int, int>>
   }
 }
 
-void QMShape_FaceRefiner::collapseEdges()
+std::vector<std::vector<int>> QMShape_FaceRefiner::trianglesAround() const
 {
-  // Triangles around each node, kept up to date through the pass.
   std::vector<std::vector<int>> around(m_points.size());
   for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
   {
@@ -1343,6 +1404,13 @@ void QMShape_FaceRefiner::collapseEdges()
       }
     }
   }
+  return around;
+}
+
+void QMShape_FaceRefiner::collapseEdges()
+{
+  // Triangles around each node, kept up to date through the pass.
+  std::vector<std::vector<int>>            around      = trianglesAround();
   const double                             shortLength = THE_SHORT * m_settings.MaxSize;
   std::vector<std::pair<double, uint64_t>> work;
   for (const auto& edge : m_edges)
@@ -1370,6 +1438,56 @@ void QMShape_FaceRefiner::collapseEdges()
     }
   }
   buildEdges();
+}
+
+bool QMShape_FaceRefiner::removeSlivers()
+{
+  // A triangle under 20 degrees that flips and smoothing could not open, as where a ring
+  // of nodes crowds a pole whose fixed position no smoothing can use, loses its shortest
+  // edge to a collapse (or the next one up, where that cannot go), under the same
+  // conditions as the coarsening: no edge above the size, no fold, the ring no worse than
+  // the sliver. Thinnest first.
+  const double                        limit  = 20.0 * M_PI / 180.0;
+  std::vector<std::vector<int>>       around = trianglesAround();
+  std::vector<std::pair<double, int>> slivers;
+  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+  {
+    const double angle = isLive(t) ? minAngle(m_triangles[t]) : M_PI;
+    if (angle < limit)
+    {
+      slivers.emplace_back(angle, t);
+    }
+  }
+  std::sort(slivers.begin(), slivers.end());
+  int collapsed = 0;
+  for (const std::pair<double, int>& sliver : slivers)
+  {
+    if (!isLive(sliver.second) || minAngle(m_triangles[sliver.second]) >= limit)
+    {
+      continue;
+    }
+    const std::array<int, 3>              tri = m_triangles[sliver.second];
+    std::array<std::pair<double, int>, 3> sides;
+    for (int k = 0; k < 3; ++k)
+    {
+      sides[k] = {m_points[tri[k]].SquareDistance(m_points[tri[(k + 1) % 3]]), k};
+    }
+    std::sort(sides.begin(), sides.end());
+    for (const std::pair<double, int>& side : sides)
+    {
+      const int a = tri[side.second], b = tri[(side.second + 1) % 3];
+      if ((!m_fixed[a] && tryCollapse(a, b, around)) || (!m_fixed[b] && tryCollapse(b, a, around)))
+      {
+        ++collapsed;
+        break;
+      }
+    }
+  }
+  if (collapsed > 0)
+  {
+    buildEdges();
+  }
+  return collapsed > 0;
 }
 
 bool QMShape_FaceRefiner::tryCollapse(const int                      a,
@@ -1495,8 +1613,7 @@ void QMShape_FaceRefiner::countFolds()
 
 bool QMShape_FaceRefiner::isUpright(const std::array<int, 3>& t) const
 {
-  return isUpright({m_uv[t[0]].XY(), m_uv[t[1]].XY(), m_uv[t[2]].XY()},
-                   {m_points[t[0]], m_points[t[1]], m_points[t[2]]});
+  return isUpright(cornerUV(t), {m_points[t[0]], m_points[t[1]], m_points[t[2]]});
 }
 
 bool QMShape_FaceRefiner::isUpright(const std::array<gp_XY, 3>&  uv,
@@ -1537,7 +1654,7 @@ int QMShape_FaceRefiner::addNode(const gp_Pnt& point, const gp_Pnt2d& uv, const 
   m_points.push_back(point);
   m_uv.push_back(uv);
   m_fixed.push_back(fixed ? 1 : 0);
-  m_singular.push_back(0);
+  m_pole.push_back(-1);
   return static_cast<int>(m_points.size()) - 1;
 }
 
@@ -1556,6 +1673,82 @@ double QMShape_FaceRefiner::uvArea(const std::array<int, 3>& t) const
   const gp_XY ab = m_uv[t[1]].XY() - m_uv[t[0]].XY();
   const gp_XY ac = m_uv[t[2]].XY() - m_uv[t[0]].XY();
   return ab ^ ac;
+}
+
+int QMShape_FaceRefiner::addPoleLine(const TopoDS_Edge&                 edge,
+                                     const Poly_PolygonOnTriangulation& polygon)
+{
+  // The line runs between the ends of the edge's curve on the face, or failing that its
+  // polygon's first and last nodes; its direction is the parameter that changes along it.
+  gp_XY  from, to;
+  double first = 0.0, last = 0.0;
+  const Handle(Geom2d_Curve) pcurve = BRep_Tool::CurveOnSurface(edge, m_face, first, last);
+  if (!pcurve.IsNull())
+  {
+    from = pcurve->Value(first).XY();
+    to   = pcurve->Value(last).XY();
+  }
+  else
+  {
+    const int nbNodes = static_cast<int>(m_uv.size());
+    const int a = polygon.Node(1) - 1, b = polygon.Node(polygon.NbNodes()) - 1;
+    if (a < 0 || b < 0 || a >= nbNodes || b >= nbNodes)
+    {
+      return -1;
+    }
+    from = m_uv[a].XY();
+    to   = m_uv[b].XY();
+  }
+  PoleLine line;
+  line.Along = std::abs(to.X() - from.X()) >= std::abs(to.Y() - from.Y()) ? 0 : 1;
+  line.First = std::min(from.Coord(line.Along + 1), to.Coord(line.Along + 1));
+  line.Last  = std::max(from.Coord(line.Along + 1), to.Coord(line.Along + 1));
+  m_poleLines.push_back(line);
+  return static_cast<int>(m_poleLines.size()) - 1;
+}
+
+gp_XY QMShape_FaceRefiner::poleUV(const int pole, const gp_XY& seenFrom) const
+{
+  const PoleLine& line  = m_poleLines[m_pole[pole]];
+  gp_XY           uv    = m_uv[pole].XY();
+  const double    along = seenFrom.Coord(line.Along + 1);
+  uv.SetCoord(line.Along + 1, std::max(line.First, std::min(line.Last, along)));
+  return uv;
+}
+
+std::array<gp_XY, 3> QMShape_FaceRefiner::cornerUV(const std::array<int, 3>& t,
+                                                   std::array<gp_XY, 3>      uv) const
+{
+  // Only a triangle with one pole corner has a meridian to place it on; one with two (a
+  // triangle of zero area along the pole) lies on the line as it is.
+  for (int k = 0; k < 3; ++k)
+  {
+    const int next = (k + 1) % 3, last = (k + 2) % 3;
+    if (isPole(t[k]) && !isPole(t[next]) && !isPole(t[last]))
+    {
+      uv[k] = poleUV(t[k], 0.5 * (uv[next] + uv[last]));
+    }
+  }
+  return uv;
+}
+
+std::array<gp_XY, 3> QMShape_FaceRefiner::cornerUV(const std::array<int, 3>& t) const
+{
+  return cornerUV(t, {m_uv[t[0]].XY(), m_uv[t[1]].XY(), m_uv[t[2]].XY()});
+}
+
+gp_XY QMShape_FaceRefiner::middleUV(const int a, const int b) const
+{
+  gp_XY first = m_uv[a].XY(), second = m_uv[b].XY();
+  if (isPole(a) && !isPole(b))
+  {
+    first = poleUV(a, second);
+  }
+  else if (isPole(b) && !isPole(a))
+  {
+    second = poleUV(b, first);
+  }
+  return 0.5 * (first + second);
 }
 
 double QMShape_FaceRefiner::minAngle(const std::array<int, 3>& t) const
@@ -1588,7 +1781,7 @@ double QMShape_FaceRefiner::minAngle(const gp_Pnt& a, const gp_Pnt& b, const gp_
 
 double QMShape_FaceRefiner::deviation(const int a, const int b) const
 {
-  const gp_Pnt2d uv(0.5 * (m_uv[a].XY() + m_uv[b].XY()));
+  const gp_Pnt2d uv(middleUV(a, b));
   const gp_Pnt   middle(0.5 * (m_points[a].XYZ() + m_points[b].XYZ()));
   return surfacePoint(uv).Distance(middle);
 }

@@ -112,6 +112,14 @@ protected:
     double Ta, Tb; //!< their parameters on the edge
   };
 
+  //! The line of the parameter plane that a pole (a degenerated edge) occupies: the
+  //! parameter that runs along it (0: U, 1: V) and its range on the edge.
+  struct PoleLine
+  {
+    int    Along = 0;
+    double First = 0.0, Last = 0.0;
+  };
+
   //! The triangles on an undirected edge; -1 where none.
   struct EdgeRecord
   {
@@ -120,13 +128,20 @@ protected:
 
   bool loadMesh();
   void loadPolygons();
-  void choosePCurve(Slot& slot, const int nbNodes) const;
-  void buildEdges();
-  bool divideSegments();
-  bool insertPoints();
-  void collapseEdges();
-  bool refine();
-  void flipEdges();
+  //! Makes the nodes of each degenerated edge one pole node; the node each node became.
+  std::vector<int> mergePoles();
+  void             choosePCurve(Slot& slot, const int nbNodes) const;
+  void             buildEdges();
+  bool             divideSegments();
+  bool             insertPoints();
+  void             collapseEdges();
+  //! Collapses the shortest edge of each triangle under 20 degrees where it can; true when
+  //! any went.
+  bool removeSlivers();
+  //! The live triangles at each node.
+  std::vector<std::vector<int>> trianglesAround() const;
+  bool                          refine();
+  void                          flipEdges();
   //! @param[in] keepSize refuse moves that stretch an edge beyond the maximum size
   void smoothNodes(const bool keepSize);
   void countFolds();
@@ -154,8 +169,22 @@ protected:
   bool needsRefinement(const int t, double& radius) const;
   bool tryCollapse(const int a, const int b, std::vector<std::vector<int>>& around);
 
+  //! Records the pole line of a degenerated edge; its index, -1 when it has no parameters.
+  int    addPoleLine(const TopoDS_Edge& edge, const Poly_PolygonOnTriangulation& polygon);
   gp_Pnt surfacePoint(const gp_Pnt2d& uv) const;
   double uvArea(const std::array<int, 3>& t) const;
+  bool   isPole(const int node) const { return node >= 0 && m_pole[node] >= 0; }
+  //! The position of pole node in the parameter plane as seen from a point: on the pole's
+  //! line at that point's meridian. A pole is one 3D point for a whole line of parameters,
+  //! so each triangle at it sees it where the triangle's own meridian meets the line; with
+  //! a single position every triangle of the fan but one would be stretched or turned over.
+  gp_XY poleUV(const int pole, const gp_XY& seenFrom) const;
+  //! The parameters of a triangle's corners (node -1: a node not created yet), a pole corner
+  //! placed at the meridian of the other two.
+  std::array<gp_XY, 3> cornerUV(const std::array<int, 3>& t, std::array<gp_XY, 3> uv) const;
+  std::array<gp_XY, 3> cornerUV(const std::array<int, 3>& t) const;
+  //! The middle of the edge (a, b) in the parameter plane, a pole end seen from the other.
+  gp_XY middleUV(const int a, const int b) const;
   //! The triangle keeps the face's orientation in the parameter plane and its normal
   //! stays on the surface normal's side (see the class comment).
   bool   isUpright(const std::array<int, 3>& t) const;
@@ -183,7 +212,8 @@ private:
   std::vector<gp_Pnt>                      m_points;
   std::vector<gp_Pnt2d>                    m_uv;
   std::vector<char>                        m_fixed;
-  std::vector<char>                        m_singular; //!< nodes of degenerated edges (poles)
+  std::vector<int>                         m_pole; //!< per node: its pole line, -1 off the poles
+  std::vector<PoleLine>                    m_poleLines; //!< one per degenerated edge of the face
   std::vector<std::array<int, 3>>          m_triangles;
   std::unordered_map<uint64_t, EdgeRecord> m_edges;
   std::unordered_map<uint64_t, Segment>    m_segments;
