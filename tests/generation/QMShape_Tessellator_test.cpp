@@ -5,12 +5,7 @@
 
 #include <algoMesh_CheckSelfIntersections.hxx>
 
-#include <BRepAlgoAPI_Fuse.hxx>
-#include <gp_Ax2.hxx>
-#include <BRepPrimAPI_MakePrism.hxx>
-#include <BRepFilletAPI_MakeFillet.hxx>
 #include <BRepBuilderAPI_MakeEdge.hxx>
-#include <BRepBuilderAPI_MakePolygon.hxx>
 #include <BRepBuilderAPI_MakeFace.hxx>
 #include <BRepBuilderAPI_MakeWire.hxx>
 #include <BRepPrimAPI_MakeRevol.hxx>
@@ -343,11 +338,7 @@ TEST(QMShape_Tessellator, TinyStepKeepsItsSliversFew)
 {
   // A step 0.02 high between two top faces leaves side faces far narrower than any size
   // that could give them good triangles: they keep the full size, so few slivers.
-  const TopoDS_Shape step =
-      BRepAlgoAPI_Fuse(
-          BRepPrimAPI_MakeBox(50.0, 30.0, 10.0).Shape(),
-          BRepPrimAPI_MakeBox(gp_Pnt(20.0, 0.0, 0.0), gp_Pnt(50.0, 30.0, 10.02)).Shape())
-          .Shape();
+  const TopoDS_Shape step = gentest::TinyStep();
   expectSound(step, 1.2);
   const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(step));
   EXPECT_GE(measures.medianEdge, 0.7 * 1.2);
@@ -359,31 +350,9 @@ TEST(QMShape_Tessellator, SmallFilletsDoNotFanIntoSlivers)
   // Two bosses joined by a web, every edge filleted with a radius half the size: the
   // fillets' arcs are the faces' fixed boundaries, and an arc divided by the angle alone
   // into many short segments fans into slivers against interior edges of the size.
-  BRepBuilderAPI_MakePolygon outline;
-  for (const gp_Pnt& p : {gp_Pnt(0, -13, 0), gp_Pnt(70, -7, 0), gp_Pnt(70, 7, 0), gp_Pnt(0, 13, 0)})
-  {
-    outline.Add(p);
-  }
-  outline.Close();
-  const TopoDS_Shape web =
-      BRepPrimAPI_MakePrism(BRepBuilderAPI_MakeFace(outline.Wire()).Face(), gp_Vec(0, 0, 8))
-          .Shape();
-  const TopoDS_Shape bosses =
-      BRepAlgoAPI_Fuse(
-          BRepPrimAPI_MakeCylinder(15.0, 20.0).Shape(),
-          BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(70, 0, 0), gp::DZ()), 9.0, 14.0).Shape())
-          .Shape();
-  const TopoDS_Shape       body = BRepAlgoAPI_Fuse(bosses, web).Shape();
-  BRepFilletAPI_MakeFillet fillet(body);
-  for (TopExp_Explorer edges(body, TopAbs_EDGE); edges.More(); edges.Next())
-  {
-    fillet.Add(1.0, TopoDS::Edge(edges.Current()));
-  }
-  ASSERT_NO_THROW(fillet.Build());
-  ASSERT_TRUE(fillet.IsDone());
-  const TopoDS_Shape part = fillet.Shape();
+  const TopoDS_Shape part = gentest::FilletedCrank();
   expectSound(part, 2.0);
   const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(part));
   EXPECT_GE(measures.medianEdge, 0.7 * 2.0);
-  EXPECT_LE(measures.under20, 0.015);
+  EXPECT_LE(measures.under20, 0.0075);
 }

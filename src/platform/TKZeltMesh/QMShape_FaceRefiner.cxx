@@ -356,27 +356,37 @@ bool QMShape_FaceRefiner::flipEdge(const uint64_t key, EdgeRecord& record)
       d = tri1[(j + 2) % 3];
     }
   }
-  if (d < 0 || d == c || m_edges.count(keyOf(c, d)) != 0)
+  if (d < 0 || d == c)
   {
-    return false; // inconsistent orientation, a doubled triangle, or the diagonal exists
+    return false; // inconsistent orientation or a doubled triangle
   }
   if (m_flipKeepsSize && m_points[c].Distance(m_points[d]) > m_settings.MaxSize)
   {
     return false;
   }
-  const std::array<int, 3> new0 = {p, d, c};
-  const std::array<int, 3> new1 = {d, q, c};
-  // Delaunay criterion in 3D: the angles opposite the edge add up to more than pi. Unlike
-  // comparing smallest angles it still decides between near-degenerate triangles, such as
-  // the fans a divided straight boundary leaves.
-  const auto angleAt = [this](const int apex, const int x, const int y)
-  { return gp_Vec(m_points[apex], m_points[x]).Angle(gp_Vec(m_points[apex], m_points[y])); };
-  if (m_points[c].Distance(m_points[p]) <= 0.0 || m_points[c].Distance(m_points[q]) <= 0.0 ||
-      m_points[d].Distance(m_points[p]) <= 0.0 || m_points[d].Distance(m_points[q]) <= 0.0 ||
-      angleAt(c, p, q) + angleAt(d, p, q) <= M_PI + 1.0e-9)
+  // Delaunay criterion in 3D: the angles opposite the edge add up to more than pi, that is
+  // the sine of their sum is negative (written with the sines and cosines of each, from
+  // cross and dot products, scaled by the side lengths). Unlike comparing smallest angles
+  // it still decides between near-degenerate triangles, such as the fans a divided
+  // straight boundary leaves.
+  const gp_XYZ cp = m_points[p].XYZ() - m_points[c].XYZ(),
+               cq = m_points[q].XYZ() - m_points[c].XYZ();
+  const gp_XYZ dp = m_points[p].XYZ() - m_points[d].XYZ(),
+               dq = m_points[q].XYZ() - m_points[d].XYZ();
+  const double scale =
+      std::sqrt(cp.SquareModulus() * cq.SquareModulus() * dp.SquareModulus() * dq.SquareModulus());
+  const double sineOfSum =
+      cp.Crossed(cq).Modulus() * dp.Dot(dq) + cp.Dot(cq) * dp.Crossed(dq).Modulus();
+  if (!(scale > 0.0) || sineOfSum >= -1.0e-9 * scale)
   {
     return false;
   }
+  if (m_edges.count(keyOf(c, d)) != 0)
+  {
+    return false; // the diagonal exists
+  }
+  const std::array<int, 3> new0 = {p, d, c};
+  const std::array<int, 3> new1 = {d, q, c};
   // Both new triangles must keep the face's orientation and follow the surface (no fold).
   if (!isUpright(new0) || !isUpright(new1))
   {
