@@ -330,7 +330,7 @@ void QMShape_FaceRefiner::flipEdges()
   }
 }
 
-bool QMShape_FaceRefiner::flipEdge(const uint64_t key, EdgeRecord& record)
+bool QMShape_FaceRefiner::flipEdge(const uint64_t key, EdgeRecord& record, const bool raiseAngle)
 {
   const int t0 = record.T[0], t1 = record.T[1];
   const int a = static_cast<int>(key >> 32), b = static_cast<int>(key & 0xffffffffu);
@@ -377,7 +377,7 @@ bool QMShape_FaceRefiner::flipEdge(const uint64_t key, EdgeRecord& record)
       std::sqrt(cp.SquareModulus() * cq.SquareModulus() * dp.SquareModulus() * dq.SquareModulus());
   const double sineOfSum =
       cp.Crossed(cq).Modulus() * dp.Dot(dq) + cp.Dot(cq) * dp.Crossed(dq).Modulus();
-  if (!(scale > 0.0) || sineOfSum >= -1.0e-9 * scale)
+  if (!raiseAngle && (!(scale > 0.0) || sineOfSum >= -1.0e-9 * scale))
   {
     return false;
   }
@@ -387,6 +387,12 @@ bool QMShape_FaceRefiner::flipEdge(const uint64_t key, EdgeRecord& record)
   }
   const std::array<int, 3> new0 = {p, d, c};
   const std::array<int, 3> new1 = {d, q, c};
+  if (raiseAngle &&
+      std::min(minAngle(new0), minAngle(new1)) <=
+          std::min(minAngle(m_triangles[t0]), minAngle(m_triangles[t1])) + THE_MIN_GAIN)
+  {
+    return false;
+  }
   // Both new triangles must keep the face's orientation and follow the surface (no fold).
   if (!isUpright(new0) || !isUpright(new1))
   {
@@ -960,8 +966,10 @@ bool QMShape_FaceRefiner::removeSlivers()
   // edge to a collapse (or the next one up, where that cannot go), under the same
   // conditions as the coarsening: no edge above the size, no fold, the ring no worse than
   // the sliver. Thinnest first.
-  const double                        limit  = 20.0 * M_PI / 180.0;
-  std::vector<std::vector<int>>       around = trianglesAround();
+  // Before that, a flip of one of its edges that raises the smallest angle of the pair
+  // (the local angle criterion, where the Delaunay one kept the edge), which takes a spoke
+  // off a pole whose fan is too crowded.
+  const double                        limit = 20.0 * M_PI / 180.0;
   std::vector<std::pair<double, int>> slivers;
   for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
   {
@@ -972,7 +980,25 @@ bool QMShape_FaceRefiner::removeSlivers()
     }
   }
   std::sort(slivers.begin(), slivers.end());
-  int collapsed = 0;
+  bool flipped = false;
+  for (const std::pair<double, int>& sliver : slivers)
+  {
+    const std::array<int, 3> tri = m_triangles[sliver.second];
+    for (int k = 0; k < 3 && minAngle(m_triangles[sliver.second]) < limit; ++k)
+    {
+      const uint64_t key    = keyOf(tri[k], tri[(k + 1) % 3]);
+      const auto     record = m_edges.find(key);
+      if (m_segments.count(key) == 0 && record != m_edges.end() && record->second.T[1] >= 0 &&
+          flipEdge(key, record->second, true))
+      {
+        ++m_nbFlips;
+        flipped = true;
+        break;
+      }
+    }
+  }
+  std::vector<std::vector<int>> around    = trianglesAround();
+  int                           collapsed = 0;
   for (const std::pair<double, int>& sliver : slivers)
   {
     if (!isLive(sliver.second) || minAngle(m_triangles[sliver.second]) >= limit)
@@ -1000,7 +1026,7 @@ bool QMShape_FaceRefiner::removeSlivers()
   {
     buildEdges();
   }
-  return collapsed > 0;
+  return flipped || collapsed > 0;
 }
 
 bool QMShape_FaceRefiner::tryCollapse(const int                      a,

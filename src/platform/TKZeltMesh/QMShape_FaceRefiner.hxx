@@ -47,7 +47,9 @@ protected:
   bool chooseMidpoint(
       const int a, const int b, const EdgeRecord& record, gp_Pnt2d& uv, gp_Pnt& point) const;
   void flipEdges();
-  bool flipEdge(const uint64_t key, EdgeRecord& record);
+  //! @param[in] raiseAngle flip when the pair's smallest angle rises, instead of by the
+  //! Delaunay criterion
+  bool flipEdge(const uint64_t key, EdgeRecord& record, const bool raiseAngle = false);
   //! @param[in] keepSize refuse moves that stretch an edge beyond the maximum size
   void smoothNodes(const bool keepSize);
   bool moveNode(const int node, const std::vector<int>& ring, const bool keepSize);
