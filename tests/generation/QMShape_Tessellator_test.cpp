@@ -323,7 +323,7 @@ TEST(QMShape_Tessellator, PolesAndApexesAreMeshedLikeTheRestOfTheSurface)
        {Case{"sphere", BRepPrimAPI_MakeSphere(10.0).Shape()},
         Case{"cone", BRepPrimAPI_MakeCone(10.0, 0.0, 20.0).Shape()}, Case{"dome", dome}})
   {
-    for (const double size : {0.7, 1.5})
+    for (const double size : {0.7, 1.0, 1.5})
     {
       SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(size));
       expectSound(c.shape, size);

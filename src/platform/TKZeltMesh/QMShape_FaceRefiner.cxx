@@ -963,9 +963,9 @@ bool QMShape_FaceRefiner::removeSlivers()
 {
   // A triangle under 20 degrees that flips and smoothing could not open, as where a ring
   // of nodes crowds a pole whose fixed position no smoothing can use, loses its shortest
-  // edge to a collapse (or the next one up, where that cannot go), under the same
-  // conditions as the coarsening: no edge above the size, no fold, the ring no worse than
-  // the sliver. Thinnest first.
+  // edge to a collapse (onto either end, else both ends to its middle; or the next edge up,
+  // where that cannot go), under the same conditions as the coarsening: no edge above the
+  // size, no fold, the ring no worse than the sliver. Thinnest first.
   // Before that, a flip of one of its edges that raises the smallest angle of the pair
   // (the local angle criterion, where the Delaunay one kept the edge), which takes a spoke
   // off a pole whose fan is too crowded.
@@ -1015,7 +1015,9 @@ bool QMShape_FaceRefiner::removeSlivers()
     for (const std::pair<double, int>& side : sides)
     {
       const int a = tri[side.second], b = tri[(side.second + 1) % 3];
-      if ((!m_fixed[a] && tryCollapse(a, b, around)) || (!m_fixed[b] && tryCollapse(b, a, around)))
+      if ((!m_fixed[a] && tryCollapse(a, b, around)) ||
+          (!m_fixed[b] && tryCollapse(b, a, around)) ||
+          (!m_fixed[a] && !m_fixed[b] && collapseToMiddle(a, b, around)))
       {
         ++collapsed;
         break;
@@ -1027,6 +1029,43 @@ bool QMShape_FaceRefiner::removeSlivers()
     buildEdges();
   }
   return flipped || collapsed > 0;
+}
+
+bool QMShape_FaceRefiner::collapseToMiddle(const int                      a,
+                                           const int                      b,
+                                           std::vector<std::vector<int>>& around)
+{
+  // Where neither end can take the other's place (a crowded ring around a pole: the ends'
+  // other neighbours lie too far from either), both meet halfway: b moves to the edge's
+  // middle on the surface, which must keep its own triangles upright, within the size and
+  // no thinner than before, and a then collapses onto it.
+  const gp_Pnt   oldPoint = m_points[b];
+  const gp_Pnt2d oldUV    = m_uv[b];
+  double         before   = M_PI;
+  for (const int t : around[b])
+  {
+    before = std::min(before, minAngle(m_triangles[t]));
+  }
+  m_uv[b]     = gp_Pnt2d(middleUV(a, b));
+  m_points[b] = surfacePoint(m_uv[b]);
+  bool valid  = true;
+  for (size_t i = 0; i < around[b].size() && valid; ++i)
+  {
+    const std::array<int, 3>& tri = m_triangles[around[b][i]];
+    valid = isUpright(tri) && (std::find(tri.begin(), tri.end(), a) != tri.end() ||
+                               minAngle(tri) >= std::min(before, 20.0 * M_PI / 180.0));
+    for (const int node : tri)
+    {
+      valid = valid && m_points[b].Distance(m_points[node]) <= m_settings.MaxSize;
+    }
+  }
+  if (valid && tryCollapse(a, b, around))
+  {
+    return true;
+  }
+  m_points[b] = oldPoint;
+  m_uv[b]     = oldUV;
+  return false;
 }
 
 bool QMShape_FaceRefiner::tryCollapse(const int                      a,

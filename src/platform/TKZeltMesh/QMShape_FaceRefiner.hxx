@@ -37,6 +37,8 @@ protected:
   void legalise(const int m, std::vector<std::pair<int, int>>& stack);
   void collapseEdges();
   bool tryCollapse(const int a, const int b, std::vector<std::vector<int>>& around);
+  //! Collapses the edge (a, b) of two free nodes onto its middle.
+  bool collapseToMiddle(const int a, const int b, std::vector<std::vector<int>>& around);
   //! Collapses the shortest edge of each triangle under 20 degrees where it can; true when
   //! any went.
   bool removeSlivers();
