@@ -20,32 +20,52 @@ def test_progress_reaches_the_callback_in_order(big_sphere):
 
 
 def test_an_exception_in_the_callback_cancels_the_decimation(big_sphere):
-    start = time.perf_counter()
-    quorin.decimate(big_sphere, reduction=50)
-    whole = time.perf_counter() - start
+    # The callback raises once progress passes 20 %. An honoured request returns within a
+    # third to four fifths of the time the run took to get there (the library is polled
+    # every 40 ms and drops its work), while the remaining 80 % would take two to four times
+    # that. Both times come from the same run, so the machine's load cancels out; the better
+    # of two runs counts.
+    def return_over_time_to_request():
+        raised = []
 
-    def stop_early(fraction, message):
-        if fraction > 0.3:
-            raise KeyboardInterrupt
+        def stop_early(fraction, message):
+            if fraction > 0.2:
+                raised.append(time.perf_counter())
+                raise KeyboardInterrupt
 
-    start = time.perf_counter()
-    with pytest.raises(KeyboardInterrupt):
-        quorin.decimate(big_sphere, reduction=50, progress=stop_early)
-    assert time.perf_counter() - start < 0.8 * whole
+        start = time.perf_counter()
+        with pytest.raises(KeyboardInterrupt):
+            quorin.decimate(big_sphere, reduction=50, progress=stop_early)
+        returned = time.perf_counter()
+        assert len(raised) == 1  # no callback after the one that raised
+        return (returned - raised[0]) / (raised[0] - start)
+
+    ratios = [return_over_time_to_request() for _ in range(2)]
+    assert min(ratios) < 1.5, ratios
     # The next call runs normally.
     assert quorin.decimate(cube(), reduction=10).nb_triangles > 0
 
 
 def test_ctrl_c_cancels_and_raises_keyboard_interrupt(big_sphere):
-    # SIGINT raised in this process while the library runs, as a terminal's Ctrl-C.
-    timer = threading.Timer(0.3, lambda: ctypes.pythonapi.PyErr_SetInterrupt())
+    # SIGINT raised in this process while the library runs, as a terminal's Ctrl-C. The
+    # call it lands in returns in less than half the time of a whole call run just after.
+    interrupted = []
+
+    def interrupt():
+        interrupted.append(time.perf_counter())
+        ctypes.pythonapi.PyErr_SetInterrupt()
+
+    timer = threading.Timer(0.3, interrupt)
     timer.start()
-    start = time.perf_counter()
     with pytest.raises(KeyboardInterrupt):
         for _ in range(20):
             quorin.decimate(big_sphere, reduction=90)
+    latency = time.perf_counter() - interrupted[0]
     timer.join()
-    assert time.perf_counter() - start < 5.0
+    start = time.perf_counter()
+    quorin.decimate(big_sphere, reduction=90)
+    whole = time.perf_counter() - start
+    assert latency < 0.5 * whole, (latency, whole)
 
 
 def test_library_failures_raise_quorin_error_with_its_message():

@@ -124,7 +124,7 @@ TEST(BVHTools_ProjectPntMesh, SearchFromAHintAnswersAsWithout)
         // Among triangles tied within rounding the distance kept may differ in its last bits.
         EXPECT_NEAR(value, expected, 1e-12) << "point " << k << " hint " << hint;
         ASSERT_GE(position, 0);
-        EXPECT_EQ(set->Id(position), triangle) << "point " << k << " hint " << hint;
+        EXPECT_EQ(projector.Id(position), triangle) << "point " << k << " hint " << hint;
       }
       // The next point starts from this one's answer.
       int position = previous;

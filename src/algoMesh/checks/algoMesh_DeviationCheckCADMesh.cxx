@@ -1,7 +1,8 @@
 // Deviation of a mesh from a B-rep shape, triangle by triangle.
 //
-// The shape stands as the union of its face triangulations, gathered once into a
-// bounding-volume hierarchy (linear Morton-code build) that all later runs reuse. Each
+// The shape stands as the union of its face triangulations, gathered once into a compact
+// bounding-volume hierarchy (linear Morton-code build, BVHTools::NearestTree) that all later
+// runs reuse. Each
 // triangle of the mesh is reduced to its centroid, and the centroid is projected onto the
 // face meshes by a branch-and-bound descent of the hierarchy, which gives the distance to
 // the nearest face triangle and, for the signed measure, the side of that triangle the
@@ -74,11 +75,6 @@ bool algoMesh_DeviationCheckCADMesh::Perform(const Handle(Poly_Triangulation) & 
   // 3. Gather the shape's face meshes into a triangle set, on the first run only.
   prepareTriangleSet();
 
-  // 4. Build (or fetch) the hierarchy; without face triangles there is nothing to project on.
-  if (m_triangleSet->BVH().IsNull())
-  {
-    return false;
-  }
   if (m_triangleSet->Size() == 0)
   {
     ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
@@ -86,6 +82,12 @@ bool algoMesh_DeviationCheckCADMesh::Perform(const Handle(Poly_Triangulation) & 
                "triangulation. Mesh the shape first.";
     m_progress.SendLogMessage(message);
     return false;
+  }
+
+  // 4. Build the compact hierarchy of the face triangles, on the first run only.
+  if (m_projector == nullptr)
+  {
+    m_projector = std::make_shared<const BVHTools::ProjectPntMesh>(m_triangleSet);
   }
 
   // 5. One element per triangle; elements of an earlier run keep their values until written.
@@ -165,10 +167,9 @@ int algoMesh_DeviationCheckCADMesh::measureTriangles(const Poly_Triangulation& m
 
   auto measureRange = [&](const tbb::blocked_range<int>& range)
   {
-    // The projector only reads the set; one per chunk of the loop rather than one per
-    // triangle spares the set's shared reference count a round trip per triangle.
-    const BVHTools::ProjectPntMesh projector(m_triangleSet);
-    int                            nbLocalNonFinite = 0;
+    // One projector for all chunks: it only reads the set and its compact hierarchy.
+    const BVHTools::ProjectPntMesh& projector        = *m_projector;
+    int                             nbLocalNonFinite = 0;
     // Consecutive triangles of a mesh lie side by side: each search starts from the nearest
     // triangle of the previous centroid, whose distance prunes most of the hierarchy.
     int nearest = -1;

@@ -13,11 +13,13 @@
 
 #include <algoBase_Algorithm.hxx>
 
+#include <BVHTools_ProjectPntMesh.hxx>
 #include <BVHTools_TriangleSet.hxx>
 
 #include <Poly_Triangulation.hxx>
 #include <TopoDS_Shape.hxx>
 
+#include <memory>
 #include <vector>
 
 namespace quorin
@@ -83,8 +85,9 @@ public:
   //! The shape given at construction.
   const TopoDS_Shape& Shape() const { return m_shape; }
 
-  //! The triangles of the shape's face meshes and their hierarchy; null until the first
-  //! Perform that got past the input checks, then the same set for every later run.
+  //! The triangles of the shape's face meshes; null until the first Perform that got past
+  //! the input checks, then the same set for every later run. The searches run on a compact
+  //! hierarchy of their own: the set's hierarchy is built only if the caller asks for it.
   const Handle(BVHTools::TriangleSet) & TriangleSet() const { return m_triangleSet; }
 
   //! Whether a shape has nothing to measure against: a null shape, or a compound, compound
@@ -108,7 +111,9 @@ protected:
 private:
   std::vector<double> m_deviations;
   Handle(BVHTools::TriangleSet) m_triangleSet;
-  TopoDS_Shape m_shape;
+  //! Searches a compact hierarchy of the set; made once and shared by the loop's threads.
+  std::shared_ptr<const BVHTools::ProjectPntMesh> m_projector;
+  TopoDS_Shape                                    m_shape;
 };
 
 } // namespace quorin

@@ -18,6 +18,7 @@
 // Cost: O(n log n) for n triangles; each collapse costs its ring times the grid occupancy.
 #include <algoMesh_TopoDecimation.hxx>
 
+#include <algoMesh_EdgeCostQueue.hxx>
 #include <algoMesh_NodesMerger.hxx>
 
 #include <BVHTools_TriangleTests.hxx>
@@ -25,8 +26,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <deque>
-#include <queue>
 #include <unordered_map>
 #include <vector>
 
@@ -105,19 +104,36 @@ struct Quadric
   }
 };
 
-//! Box of a triangle in single precision, rounded outwards.
-struct Box
-{
-  float Low[3], High[3];
-};
+// Cells a triangle may span before it is kept in a plain list instead (a sliver much longer
+// than the mean edge), and cells a query may visit before it tests every triangle instead.
+const int64_t THE_MAX_CELLS       = 64;
+const int64_t THE_MAX_QUERY_CELLS = 4096;
 
-//! A triangle in a grid cell, with a copy of its box so that a query scans the cell's
-//! entries in order instead of looking each triangle up.
+//! A triangle in a grid cell with its box clipped to the cell, in 1/256ths of the cell per
+//! axis, rounded down at both ends: a query rejects most entries on it without leaving the
+//! cell's list, and an entry takes 12 bytes where a full single-precision box took 28.
+//! Rounding both the entry and the query down keeps every overlap: a box that meets the
+//! query meets it in some cell both cover, where their clipped boxes overlap too.
 struct Entry
 {
-  int T;
-  Box B;
+  int32_t T;
+  uint8_t Low[3], High[3];
 };
+
+//! First and last cell index per axis: i0 j0 k0 i1 j1 k1.
+using CellRange = std::array<int, 6>;
+
+int64_t cellCount(const CellRange& range)
+{
+  return int64_t(range[3] - range[0] + 1) * (range[4] - range[1] + 1) * (range[5] - range[2] + 1);
+}
+
+//! Position `g` (in cell units) inside cell `index`, in 1/256ths of the cell, clamped.
+uint8_t quantize(const double g, const int index)
+{
+  const double f = (g - index) * 256.0;
+  return f <= 0.0 ? 0 : f >= 255.0 ? 255 : static_cast<uint8_t>(f);
+}
 
 //! Triangle lists of the occupied grid cells, by cell key: open addressing with linear
 //! probing over flat arrays, since the contact check looks up a few dozen cells per
@@ -221,42 +237,49 @@ public:
     buildQuadrics();
     buildGrid();
     // 3. Collapse cheapest first until the target or no allowed collapse is left.
-    seedHeap();
+    queueEdges();
     collapseUntil(target);
   }
 
   Handle(Poly_Triangulation) Result() const;
 
 private:
-  //! An edge's collapse as evaluated when it was offered: survivor U, removed V. The
-  //! evaluation depends only on the two ends, so it holds while their stamps do.
-  struct Candidate
-  {
-    double Cost;
-    int    U, V;
-    int    StampU, StampV;
-    bool   operator<(const Candidate& other) const { return Cost > other.Cost; }
-  };
-
   void buildAdjacency();
   void buildQuadrics();
   void buildGrid();
-  void seedHeap();
+  void queueEdges();
   void collapseUntil(const size_t target);
-  void offerEdge(const int u, const int v);
+  //! Queues edge (min(a, b), max(a, b)) with its cost when it may collapse.
+  void offerEdge(const int a, const int b);
   //! Where edge (u, v) would collapse and which end survives; false when it may not.
-  bool evaluate(int& u, int& v, Point& position, double& cost) const;
+  //! `corner` is the id of a triangle side that is the edge (see m_queue).
+  bool evaluate(int& u, int& v, Point& position, double& cost, int& corner) const;
+  //! Removes from the queue every edge at `u` or `v`: their costs are about to change.
+  void unqueueEdgesAt(const int u, const int v);
   bool isAllowed(const int survivor, const int removed, const Point& position);
   void collapse(const int survivor, const int removed, const Point& position);
   //! Whether the ring moved to `position` touches a triangle sharing no node with it.
   bool crossesOthers(const int survivor, const int removed, const Point& position);
 
-  //! The cells the triangle's box covers; also records the box.
-  std::array<int, 6> cellRange(const int t);
-  void               insertInGrid(const int t);
-  void               removeFromGrid(const int t);
-  //! Enters the triangle's new box in the grid after its corners moved.
-  void            refreshInGrid(const int t);
+  //! The box of the triangle's corners in cell units.
+  void   gridBox(const int t, Point& low, Point& high) const;
+  double toGrid(const double x, const int axis) const
+  {
+    return std::max(-1.0e9, std::min(1.0e9, (x - m_origin[axis]) / m_cell));
+  }
+  CellRange rangeOf(const Point& low, const Point& high) const;
+  CellRange rangeOf(const int t) const
+  {
+    Point low, high;
+    gridBox(t, low, high);
+    return rangeOf(low, high);
+  }
+  void insertInGrid(const int t);
+  void removeFromGrid(const int t, const CellRange& range);
+  //! Enters the triangle's new box in the grid after its corners moved out of `before`.
+  void refreshInGrid(const int t, const CellRange& before);
+  //! Appends to m_candidates the live triangles off the ring whose box meets the ring's.
+  void            findCandidates(const Point& low, const Point& high);
   static uint64_t cellKey(const int i, const int j, const int k)
   {
     return (uint64_t(uint32_t(i + (1 << 20)) & 0x1fffff) << 42) |
@@ -274,25 +297,28 @@ private:
   std::vector<int>                m_component;     //!< per triangle
   std::vector<size_t>             m_componentSize; //!< live triangles per component
   std::vector<Quadric>            m_quadrics;
-  std::vector<int>                m_stamps;
-  //! Stale entries are skipped when popped. Grows by blocks: a vector would double and
-  //! hold both buffers while it copies, the largest single allocation of a run. The order
-  //! of pops is the same on either.
-  std::priority_queue<Candidate, std::deque<Candidate>> m_heap;
-  size_t                                                m_nbLive = 0;
-  double                                                m_cell   = 1.0;
-  Point                                                 m_origin = {0, 0, 0};
-  CellTable                                             m_grid;
-  size_t                                                m_gridBuiltAt = 0; //!< live triangles then
-  std::vector<std::array<int, 6>>                       m_cells; //!< grid range of each triangle
-  std::vector<Box> m_boxes; //!< box of each triangle, as last entered in the grid
-  std::vector<int> m_seen;  //!< query stamp per triangle
-  int              m_query = 0;
-  std::vector<int> m_shared, m_neighboursS, m_neighboursR, m_opposite, m_common; //!< scratch
-  std::vector<int> m_candidates; //!< scratch: triangles near the ring
-  std::vector<int> m_ringMark;   //!< ring stamp per vertex
-  int              m_ringStamp = 0;
-  std::vector<int> m_changed; //!< scratch: triangles around the edge
+  size_t                          m_nbEdges = 0;
+  //! The collapsible edges by cost, each once, under the id 3 t + k of one of its triangle
+  //! sides (side k of triangle t joins corners k and k + 1). A collapse removes the edges
+  //! at both ends through the sides of the triangles around them, whatever side each was
+  //! queued under, and queues the survivor's edges anew: the queue never holds a stale
+  //! cost, and never more items than there are edges.
+  algoMesh_EdgeCostQueue m_queue;
+  size_t                 m_nbLive = 0;
+  double                 m_cell   = 1.0;
+  Point                  m_origin = {0, 0, 0};
+  CellTable              m_grid;
+  size_t                 m_gridBuiltAt = 0; //!< live triangles then
+  std::vector<int>       m_large;           //!< triangles spanning more than THE_MAX_CELLS cells
+  std::vector<std::pair<int, CellRange>> m_moving; //!< scratch: ring triangles, cells before
+  std::vector<int>                       m_seen;   //!< query stamp per triangle
+  int                                    m_query = 0;
+  std::vector<int>                       m_shared, m_opposite, m_neighbours; //!< scratch
+  std::vector<int>                       m_candidates;     //!< scratch: triangles near the ring
+  std::vector<std::array<double, 6>>     m_candidateBoxes; //!< scratch: their boxes, low then high
+  std::vector<int>                       m_ringMark; //!< per vertex: neighbours, then ring nodes
+  int                                    m_ringStamp = 0;
+  std::vector<int>                       m_changed; //!< scratch: triangles around the edge
 };
 
 void Collapser::buildAdjacency()
@@ -303,7 +329,6 @@ void Collapser::buildAdjacency()
   m_liveVertex.assign(nbPoints, 1);
   m_border.assign(nbPoints, 0);
   m_locked.assign(nbPoints, 0);
-  m_stamps.assign(nbPoints, 0);
   m_nbLive = nbTriangles;
   for (int t = 0; t < static_cast<int>(nbTriangles); ++t)
   {
@@ -348,6 +373,7 @@ void Collapser::buildAdjacency()
     }
     const int a = static_cast<int>(edges[i].first >> 32);
     const int b = static_cast<int>(edges[i].first & 0xffffffffu);
+    ++m_nbEdges;
     if (j - i == 1)
     {
       m_border[a] = m_border[b] = 1;
@@ -453,10 +479,9 @@ void Collapser::buildGrid()
   }
   m_origin = low;
   m_cell   = std::max(4.0 * total / std::max<size_t>(1, 3 * m_nbLive), 1.0e-12);
-  m_cells.resize(m_triangles.size());
-  m_boxes.resize(m_triangles.size());
   m_seen.resize(m_triangles.size(), 0);
   m_ringMark.resize(m_points.size(), 0);
+  m_large.clear();
   m_grid.clear(m_nbLive / 8); // a cell holds a few dozen entries; the table grows if needed
   for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
   {
@@ -468,46 +493,64 @@ void Collapser::buildGrid()
   m_gridBuiltAt = m_nbLive;
 }
 
-std::array<int, 6> Collapser::cellRange(const int t)
+void Collapser::gridBox(const int t, Point& low, Point& high) const
 {
-  std::array<int, 6> range = {0, 0, 0, 0, 0, 0};
-  Box&               box   = m_boxes[t];
-  for (int i = 0; i < 3; ++i)
+  low  = {1e300, 1e300, 1e300};
+  high = {-1e300, -1e300, -1e300};
+  for (const int node : m_triangles[t])
   {
-    double low = 1e300, high = -1e300;
-    for (const int node : m_triangles[t])
+    for (int axis = 0; axis < 3; ++axis)
     {
-      low  = std::min(low, m_points[node][i]);
-      high = std::max(high, m_points[node][i]);
+      const double g = toGrid(m_points[node][axis], axis);
+      low[axis]      = std::min(low[axis], g);
+      high[axis]     = std::max(high[axis], g);
     }
-    // Rounded outwards, so that the box still holds the triangle.
-    box.Low[i]   = std::nextafter(static_cast<float>(low), -HUGE_VALF);
-    box.High[i]  = std::nextafter(static_cast<float>(high), HUGE_VALF);
-    range[i]     = static_cast<int>(std::floor((low - m_origin[i]) / m_cell));
-    range[i + 3] = static_cast<int>(std::floor((high - m_origin[i]) / m_cell));
+  }
+}
+
+CellRange Collapser::rangeOf(const Point& low, const Point& high) const
+{
+  CellRange range;
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    range[axis]     = static_cast<int>(std::floor(low[axis]));
+    range[axis + 3] = static_cast<int>(std::floor(high[axis]));
   }
   return range;
 }
 
 void Collapser::insertInGrid(const int t)
 {
-  m_cells[t]                  = cellRange(t);
-  const std::array<int, 6>& r = m_cells[t];
+  Point low, high;
+  gridBox(t, low, high);
+  const CellRange r = rangeOf(low, high);
+  if (cellCount(r) > THE_MAX_CELLS)
+  {
+    m_large.push_back(t);
+    return;
+  }
   for (int i = r[0]; i <= r[3]; ++i)
   {
     for (int j = r[1]; j <= r[4]; ++j)
     {
       for (int k = r[2]; k <= r[5]; ++k)
       {
-        m_grid.insert(cellKey(i, j, k)).push_back({t, m_boxes[t]});
+        const Entry entry = {t,
+                             {quantize(low[0], i), quantize(low[1], j), quantize(low[2], k)},
+                             {quantize(high[0], i), quantize(high[1], j), quantize(high[2], k)}};
+        m_grid.insert(cellKey(i, j, k)).push_back(entry);
       }
     }
   }
 }
 
-void Collapser::removeFromGrid(const int t)
+void Collapser::removeFromGrid(const int t, const CellRange& r)
 {
-  const std::array<int, 6>& r = m_cells[t];
+  if (cellCount(r) > THE_MAX_CELLS)
+  {
+    m_large.erase(std::find(m_large.begin(), m_large.end(), t));
+    return;
+  }
   for (int i = r[0]; i <= r[3]; ++i)
   {
     for (int j = r[1]; j <= r[4]; ++j)
@@ -531,16 +574,22 @@ void Collapser::removeFromGrid(const int t)
   }
 }
 
-void Collapser::refreshInGrid(const int t)
+void Collapser::refreshInGrid(const int t, const CellRange& before)
 {
-  const std::array<int, 6> range = cellRange(t);
-  if (range != m_cells[t])
+  Point low, high;
+  gridBox(t, low, high);
+  const CellRange range = rangeOf(low, high);
+  if (range != before)
   {
-    removeFromGrid(t);
+    removeFromGrid(t, before);
     insertInGrid(t);
     return;
   }
-  // Same cells: only the copies of the box change.
+  if (cellCount(range) > THE_MAX_CELLS)
+  {
+    return; // stays in the list of large triangles
+  }
+  // Same cells: only the clipped boxes change.
   for (int i = range[0]; i <= range[3]; ++i)
   {
     for (int j = range[1]; j <= range[4]; ++j)
@@ -553,7 +602,9 @@ void Collapser::refreshInGrid(const int t)
           {
             if (entry.T == t)
             {
-              entry.B = m_boxes[t];
+              entry = {t,
+                       {quantize(low[0], i), quantize(low[1], j), quantize(low[2], k)},
+                       {quantize(high[0], i), quantize(high[1], j), quantize(high[2], k)}};
               break;
             }
           }
@@ -563,39 +614,64 @@ void Collapser::refreshInGrid(const int t)
   }
 }
 
-void Collapser::seedHeap()
+void Collapser::queueEdges()
 {
-  std::vector<uint64_t> edges;
-  edges.reserve(3 * m_triangles.size());
-  for (const std::array<int, 3>& tri : m_triangles)
+  m_queue.Reset(static_cast<int64_t>(m_nbEdges), 3 * static_cast<int64_t>(m_triangles.size()));
+  // In the order of their ends, (a, b) with a < b: equal costs then collapse in that order.
+  std::vector<int>& neighbours = m_neighbours;
+  for (int a = 0; a < static_cast<int>(m_points.size()); ++a)
   {
-    for (int k = 0; k < 3; ++k)
+    neighbours.clear();
+    for (const int t : m_around[a])
     {
-      const int a = tri[k], b = tri[(k + 1) % 3];
-      edges.push_back((uint64_t(std::min(a, b)) << 32) | uint32_t(std::max(a, b)));
+      for (const int node : m_triangles[t])
+      {
+        if (node > a)
+        {
+          neighbours.push_back(node);
+        }
+      }
+    }
+    std::sort(neighbours.begin(), neighbours.end());
+    neighbours.erase(std::unique(neighbours.begin(), neighbours.end()), neighbours.end());
+    for (const int b : neighbours)
+    {
+      offerEdge(a, b);
     }
   }
-  std::sort(edges.begin(), edges.end());
-  edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-  // Pushed in key order: equal costs then collapse in the order the quadric filter takes.
-  for (const uint64_t edge : edges)
-  {
-    offerEdge(static_cast<int>(edge >> 32), static_cast<int>(edge & 0xffffffffu));
-  }
 }
 
-void Collapser::offerEdge(const int u, const int v)
+void Collapser::offerEdge(const int a, const int b)
 {
-  int    a = u, b = v;
+  int    u = std::min(a, b), v = std::max(a, b), corner = -1;
   Point  position;
   double cost = 0.0;
-  if (evaluate(a, b, position, cost))
+  if (evaluate(u, v, position, cost, corner))
   {
-    m_heap.push({cost, u, v, m_stamps[u], m_stamps[v]});
+    m_queue.Insert(cost, corner);
   }
 }
 
-bool Collapser::evaluate(int& u, int& v, Point& position, double& cost) const
+void Collapser::unqueueEdgesAt(const int u, const int v)
+{
+  for (const int vertex : {u, v})
+  {
+    for (const int t : m_around[vertex])
+    {
+      const std::array<int, 3>& tri = m_triangles[t];
+      for (int k = 0; k < 3; ++k)
+      {
+        const int a = tri[k], b = tri[(k + 1) % 3];
+        if (a == u || a == v || b == u || b == v)
+        {
+          m_queue.DeleteId(3 * t + k);
+        }
+      }
+    }
+  }
+}
+
+bool Collapser::evaluate(int& u, int& v, Point& position, double& cost, int& corner) const
 {
   if (m_locked[u] || m_locked[v])
   {
@@ -605,7 +681,15 @@ bool Collapser::evaluate(int& u, int& v, Point& position, double& cost) const
   for (const int t : m_around[u])
   {
     const std::array<int, 3>& tri = m_triangles[t];
-    shared += std::find(tri.begin(), tri.end(), v) != tri.end();
+    for (int k = 0; k < 3; ++k)
+    {
+      if (tri[k] == v)
+      {
+        ++shared;
+        // The side from u to v or from v to u.
+        corner = 3 * t + (tri[(k + 1) % 3] == u ? k : (k + 2) % 3);
+      }
+    }
   }
   if (shared != 1 && shared != 2)
   {
@@ -650,50 +734,41 @@ bool Collapser::evaluate(int& u, int& v, Point& position, double& cost) const
 bool Collapser::isAllowed(const int survivor, const int removed, const Point& position)
 {
   // 1. Link condition: the ends may share no neighbour but the corners opposite the edge.
-  std::vector<int>&shared = m_shared, &neighboursS = m_neighboursS, &neighboursR = m_neighboursR,
-  &opposite = m_opposite, &common = m_common;
-  for (std::vector<int>* list : {&shared, &neighboursS, &neighboursR, &opposite, &common})
-  {
-    list->clear();
-  }
-  for (const int t : m_around[survivor])
-  {
-    const std::array<int, 3>& tri        = m_triangles[t];
-    const bool                hasRemoved = std::find(tri.begin(), tri.end(), removed) != tri.end();
-    for (const int node : tri)
-    {
-      if (node != survivor)
-      {
-        neighboursS.push_back(node);
-      }
-      if (hasRemoved && node != survivor && node != removed)
-      {
-        opposite.push_back(node);
-      }
-    }
-    if (hasRemoved)
-    {
-      shared.push_back(t);
-    }
-  }
+  //    The removed end's neighbours are marked, then the survivor's are looked up.
+  std::vector<int>&shared = m_shared, &opposite = m_opposite;
+  shared.clear();
+  opposite.clear();
+  const int neighbourMark = ++m_ringStamp;
   for (const int t : m_around[removed])
   {
     for (const int node : m_triangles[t])
     {
-      if (node != removed)
+      m_ringMark[node] = neighbourMark;
+    }
+  }
+  for (const int t : m_around[survivor])
+  {
+    const std::array<int, 3>& tri = m_triangles[t];
+    if (tri[0] == removed || tri[1] == removed || tri[2] == removed)
+    {
+      shared.push_back(t);
+      opposite.push_back(tri[0] != survivor && tri[0] != removed   ? tri[0]
+                         : tri[1] != survivor && tri[1] != removed ? tri[1]
+                                                                   : tri[2]);
+    }
+  }
+  for (const int t : m_around[survivor])
+  {
+    for (const int node : m_triangles[t])
+    {
+      if (m_ringMark[node] == neighbourMark && node != survivor && node != removed &&
+          std::find(opposite.begin(), opposite.end(), node) == opposite.end())
       {
-        neighboursR.push_back(node);
+        return false;
       }
     }
   }
-  for (std::vector<int>* list : {&neighboursS, &neighboursR, &opposite})
-  {
-    std::sort(list->begin(), list->end());
-    list->erase(std::unique(list->begin(), list->end()), list->end());
-  }
-  std::set_intersection(neighboursS.begin(), neighboursS.end(), neighboursR.begin(),
-                        neighboursR.end(), std::back_inserter(common));
-  if (common != opposite || m_componentSize[m_component[shared.front()]] < 4 + shared.size())
+  if (m_componentSize[m_component[shared.front()]] < 4 + shared.size())
   {
     return false;
   }
@@ -769,60 +844,7 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
       }
     }
   }
-  const auto overlaps = [this](const std::array<int, 3>& tri, const Point& lo, const Point& hi)
-  {
-    for (int axis = 0; axis < 3; ++axis)
-    {
-      const double a = m_points[tri[0]][axis], b = m_points[tri[1]][axis],
-                   c = m_points[tri[2]][axis];
-      if (std::max({a, b, c}) < lo[axis] || hi[axis] < std::min({a, b, c}))
-      {
-        return false;
-      }
-    }
-    return true;
-  };
-  int range[6];
-  for (int axis = 0; axis < 3; ++axis)
-  {
-    range[axis]     = static_cast<int>(std::floor((low[axis] - m_origin[axis]) / m_cell));
-    range[axis + 3] = static_cast<int>(std::floor((high[axis] - m_origin[axis]) / m_cell));
-  }
-  ++m_query;
-  m_candidates.clear();
-  for (int i = range[0]; i <= range[3]; ++i)
-  {
-    for (int j = range[1]; j <= range[4]; ++j)
-    {
-      for (int k = range[2]; k <= range[5]; ++k)
-      {
-        const std::vector<Entry>* cell = m_grid.find(cellKey(i, j, k));
-        if (cell == nullptr)
-        {
-          continue;
-        }
-        for (const Entry& entry : *cell)
-        {
-          // The box first: it rejects most entries without leaving the cell's list.
-          const Box& box = entry.B;
-          const int  t   = entry.T;
-          if (box.High[0] < low[0] || high[0] < box.Low[0] || box.High[1] < low[1] ||
-              high[1] < box.Low[1] || box.High[2] < low[2] || high[2] < box.Low[2] ||
-              m_seen[t] == m_query)
-          {
-            continue;
-          }
-          m_seen[t]                     = m_query;
-          const std::array<int, 3>& tri = m_triangles[t];
-          if (m_ringMark[tri[0]] != m_ringStamp && m_ringMark[tri[1]] != m_ringStamp &&
-              m_ringMark[tri[2]] != m_ringStamp)
-          {
-            m_candidates.push_back(t);
-          }
-        }
-      }
-    }
-  }
+  findCandidates(low, high);
   // Then each new triangle against the candidates its own box reaches, exactly.
   for (const int changed : m_changed)
   {
@@ -842,13 +864,15 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
     }
     const BVHTools::TriangleCorners mine = {
         {corners[0]->data(), corners[1]->data(), corners[2]->data()}};
-    for (const int t : m_candidates)
+    for (size_t c = 0; c < m_candidates.size(); ++c)
     {
-      const std::array<int, 3>& other = m_triangles[t];
-      if (!overlaps(other, lo, hi))
+      const std::array<double, 6>& box = m_candidateBoxes[c];
+      if (box[3] < lo[0] || hi[0] < box[0] || box[4] < lo[1] || hi[1] < box[1] || box[5] < lo[2] ||
+          hi[2] < box[2])
       {
         continue;
       }
+      const std::array<int, 3>&       other  = m_triangles[m_candidates[c]];
       const BVHTools::TriangleCorners theirs = {
           {m_points[other[0]].data(), m_points[other[1]].data(), m_points[other[2]].data()}};
       if (!BVHTools::IsDegenerate(theirs) &&
@@ -861,8 +885,91 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
   return false;
 }
 
+void Collapser::findCandidates(const Point& low, const Point& high)
+{
+  ++m_query;
+  m_candidates.clear();
+  m_candidateBoxes.clear();
+  // A triangle off the ring whose box meets [low, high] becomes a candidate, with its box.
+  const auto consider = [&](const int t)
+  {
+    m_seen[t]                     = m_query;
+    const std::array<int, 3>& tri = m_triangles[t];
+    if (m_ringMark[tri[0]] == m_ringStamp || m_ringMark[tri[1]] == m_ringStamp ||
+        m_ringMark[tri[2]] == m_ringStamp)
+    {
+      return;
+    }
+    std::array<double, 6> box = {1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
+    for (const int node : tri)
+    {
+      for (int axis = 0; axis < 3; ++axis)
+      {
+        box[axis]     = std::min(box[axis], m_points[node][axis]);
+        box[axis + 3] = std::max(box[axis + 3], m_points[node][axis]);
+      }
+    }
+    if (box[3] < low[0] || high[0] < box[0] || box[4] < low[1] || high[1] < box[1] ||
+        box[5] < low[2] || high[2] < box[2])
+    {
+      return;
+    }
+    m_candidates.push_back(t);
+    m_candidateBoxes.push_back(box);
+  };
+  const Point     gridLow  = {toGrid(low[0], 0), toGrid(low[1], 1), toGrid(low[2], 2)};
+  const Point     gridHigh = {toGrid(high[0], 0), toGrid(high[1], 1), toGrid(high[2], 2)};
+  const CellRange range    = rangeOf(gridLow, gridHigh);
+  if (cellCount(range) > THE_MAX_QUERY_CELLS)
+  {
+    // A ring far larger than the cells: every live triangle is cheaper than every cell.
+    for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+    {
+      if (m_liveTriangle[t])
+      {
+        consider(t);
+      }
+    }
+    return;
+  }
+  for (const int t : m_large)
+  {
+    consider(t);
+  }
+  for (int i = range[0]; i <= range[3]; ++i)
+  {
+    for (int j = range[1]; j <= range[4]; ++j)
+    {
+      for (int k = range[2]; k <= range[5]; ++k)
+      {
+        const std::vector<Entry>* cell = m_grid.find(cellKey(i, j, k));
+        if (cell == nullptr)
+        {
+          continue;
+        }
+        const uint8_t qLow[3]  = {quantize(gridLow[0], i), quantize(gridLow[1], j),
+                                  quantize(gridLow[2], k)};
+        const uint8_t qHigh[3] = {quantize(gridHigh[0], i), quantize(gridHigh[1], j),
+                                  quantize(gridHigh[2], k)};
+        for (const Entry& entry : *cell)
+        {
+          // The clipped box first: it rejects most entries without leaving the list.
+          if (entry.High[0] < qLow[0] || qHigh[0] < entry.Low[0] || entry.High[1] < qLow[1] ||
+              qHigh[1] < entry.Low[1] || entry.High[2] < qLow[2] || qHigh[2] < entry.Low[2] ||
+              m_seen[entry.T] == m_query)
+          {
+            continue;
+          }
+          consider(entry.T);
+        }
+      }
+    }
+  }
+}
+
 void Collapser::collapse(const int survivor, const int removed, const Point& position)
 {
+  unqueueEdgesAt(survivor, removed);
   for (const int t : m_around[survivor])
   {
     const std::array<int, 3>& tri = m_triangles[t];
@@ -873,7 +980,7 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
     m_liveTriangle[t] = 0;
     --m_nbLive;
     --m_componentSize[m_component[t]];
-    removeFromGrid(t);
+    removeFromGrid(t, rangeOf(t));
     for (const int node : tri)
     {
       if (node != survivor)
@@ -887,6 +994,16 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
   ring.erase(
       std::remove_if(ring.begin(), ring.end(), [this](const int t) { return !m_liveTriangle[t]; }),
       ring.end());
+  // The cells of the remaining triangles at both ends, before their corners move: their
+  // grid entries are found there.
+  m_moving.clear();
+  for (const int vertex : {survivor, removed})
+  {
+    for (const int t : m_around[vertex])
+    {
+      m_moving.emplace_back(t, rangeOf(t));
+    }
+  }
   for (const int t : m_around[removed])
   {
     for (int& node : m_triangles[t])
@@ -900,14 +1017,12 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
   m_points[survivor]    = position;
   m_quadrics[survivor].add(m_quadrics[removed]);
   m_border[survivor] = m_border[survivor] || m_border[removed];
-  ++m_stamps[survivor];
-  ++m_stamps[removed];
-  for (const int t : ring)
+  for (const std::pair<int, CellRange>& moving : m_moving)
   {
-    refreshInGrid(t);
+    refreshInGrid(moving.first, moving.second);
   }
   // The edges at the survivor have new costs.
-  std::vector<int>& neighbours = m_neighboursS;
+  std::vector<int>& neighbours = m_neighbours;
   neighbours.clear();
   for (const int t : ring)
   {
@@ -929,25 +1044,28 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
 
 void Collapser::collapseUntil(const size_t target)
 {
-  while (m_nbLive > target && !m_heap.empty())
+  while (m_nbLive > target)
   {
     if (4 * m_nbLive < m_gridBuiltAt)
     {
       buildGrid(); // the triangles are about twice as long as the cells were made for
     }
-    const Candidate candidate = m_heap.top();
-    m_heap.pop();
-    if (!m_liveVertex[candidate.U] || !m_liveVertex[candidate.V] ||
-        m_stamps[candidate.U] != candidate.StampU || m_stamps[candidate.V] != candidate.StampV)
+    double        queued = 0.0;
+    const int32_t side   = m_queue.Pop(queued);
+    if (side < 0)
     {
-      continue;
+      break;
     }
-    int    survivor = candidate.U, removed = candidate.V;
-    Point  position;
-    double cost = 0.0;
-    if (!evaluate(survivor, removed, position, cost) || !isAllowed(survivor, removed, position))
+    const std::array<int, 3>& tri      = m_triangles[side / 3];
+    int                       survivor = std::min(tri[side % 3], tri[(side % 3 + 1) % 3]);
+    int                       removed  = std::max(tri[side % 3], tri[(side % 3 + 1) % 3]);
+    Point                     position;
+    double                    cost   = 0.0;
+    int                       corner = -1;
+    if (!evaluate(survivor, removed, position, cost, corner) ||
+        !isAllowed(survivor, removed, position))
     {
-      continue; // offered again when one of its ends changes
+      continue; // queued again when one of its ends changes
     }
     collapse(survivor, removed, position);
   }

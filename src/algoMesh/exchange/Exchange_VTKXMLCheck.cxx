@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -274,9 +275,64 @@ bool checkBlockHeaders(const std::string& text, std::string& reason)
   return true;
 }
 
-//! Checks that no tag or comment before the appended data is longer than VTK's XML
-//! parser takes in linear time: it parses the file in blocks and starts a token that
-//! spans blocks again with every block, so its time grows with the square of the token.
+//! End of the markup token starting with '<' at `open`, as the XML parser delimits it:
+//! quoted attribute values and bracketed declarations may hold '>'.
+//! @return the position after the token, or text.size() when it does not end
+size_t markupEnd(const std::string& text, const size_t open, const char*& kind)
+{
+  const auto endOf = [&text](const size_t from, const char* closing)
+  {
+    const size_t at = text.find(closing, from);
+    return at == std::string::npos ? text.size() : at + std::strlen(closing);
+  };
+  if (text.compare(open, 4, "<!--") == 0)
+  {
+    kind = "an XML comment";
+    return endOf(open + 4, "-->");
+  }
+  if (text.compare(open, 9, "<![CDATA[") == 0)
+  {
+    kind = "an XML character data section";
+    return endOf(open + 9, "]]>");
+  }
+  if (text.compare(open, 2, "<?") == 0)
+  {
+    kind = "an XML processing instruction";
+    return endOf(open + 2, "?>");
+  }
+  kind       = text.compare(open, 2, "<!") == 0 ? "an XML declaration" : "an XML tag";
+  char quote = 0;
+  int  depth = 0; // of a declaration's [...] part
+  for (size_t k = open + 1; k < text.size(); ++k)
+  {
+    const char c = text[k];
+    if (quote != 0)
+    {
+      quote = c == quote ? 0 : quote;
+    }
+    else if (c == '"' || c == '\'')
+    {
+      quote = c;
+    }
+    else if (c == '[' || c == ']')
+    {
+      depth += c == '[' ? 1 : -1;
+    }
+    else if (c == '>' && depth <= 0)
+    {
+      return k + 1;
+    }
+  }
+  return text.size();
+}
+
+//! Checks that no token before the appended data is longer than VTK's XML parser takes in
+//! linear time: it parses the file in blocks and starts a token that spans blocks again
+//! with every block, so its time grows with the square of the token. Tokens are tags (with
+//! their quoted values, which may hold '>'), comments, processing instructions,
+//! declarations, entity and character references, and text outside the root element;
+//! character data inside elements, plain or in a CDATA section, is passed on in pieces and
+//! may be of any length.
 //! Also checks the nesting depth: VTK builds and frees its element tree recursively, and a
 //! file nesting elements thousands deep overflows the stack (VTK files nest fewer than 10).
 bool checkTokenLengths(const std::string& text, std::string& reason)
@@ -286,29 +342,49 @@ bool checkTokenLengths(const std::string& text, std::string& reason)
   const size_t appended        = text.find("<AppendedData");
   const size_t end             = appended == std::string::npos ? text.size() : appended;
   int          depth           = 0;
-  for (size_t open = text.find('<'); open < end; open = text.find('<', open + 1))
+  for (size_t p = 0; p < end;)
   {
-    const size_t close = text.find('>', open);
-    if ((close == std::string::npos ? text.size() : close) - open > THE_TOKEN_LIMIT)
+    const char* kind  = "XML text outside its elements";
+    size_t      next  = p + 1;
+    bool        isTag = false;
+    if (text[p] == '<')
     {
-      reason = "The file has an XML tag or comment longer than 1 MB.";
+      next  = markupEnd(text, p, kind);
+      isTag = std::strcmp(kind, "an XML tag") == 0;
+    }
+    else if (text[p] == '&')
+    {
+      kind = "an XML reference";
+      next = std::min(text.find_first_of(";<", p), text.size());
+    }
+    else
+    {
+      next = std::min(text.find_first_of("<&", p), end);
+      if (depth > 0)
+      {
+        p = next; // character data inside an element
+        continue;
+      }
+    }
+    const bool isInContent = depth > 0 && std::strcmp(kind, "an XML character data section") == 0;
+    if (next - p > THE_TOKEN_LIMIT && !isInContent)
+    {
+      reason = std::string("The file has ") + kind + " longer than 1 MB.";
       return false;
     }
-    if (close == std::string::npos)
+    if (isTag && text[next - 1] == '>')
     {
-      break;
+      if (text[p + 1] == '/')
+      {
+        --depth;
+      }
+      else if (text[next - 2] != '/' && ++depth > THE_DEPTH_LIMIT)
+      {
+        reason = "The file nests XML elements more than 256 deep.";
+        return false;
+      }
     }
-    const char kind = open + 1 < close ? text[open + 1] : '/';
-    if (kind == '/')
-    {
-      --depth;
-    }
-    else if (kind != '!' && kind != '?' && text[close - 1] != '/' && ++depth > THE_DEPTH_LIMIT)
-    {
-      reason = "The file nests XML elements more than 256 deep.";
-      return false;
-    }
-    open = close;
+    p = next;
   }
   return true;
 }

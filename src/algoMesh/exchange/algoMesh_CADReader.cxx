@@ -2,6 +2,7 @@
 
 #include <Exchange_InputCheck.hxx>
 #include <Exchange_KernelGuard.hxx>
+#include <Exchange_STEPScan.hxx>
 
 #include <algoBase_ProgressIndicator.hxx>
 
@@ -195,7 +196,14 @@ bool algoMesh_CADReader::ReadSTEP(const std::string&   path,
     return false;
   }
 
-  // 1. Load the entities; a file with a byte-order mark is given to the kernel without it.
+  // 1. Refuse lists and values long enough to keep the kernel's parser busy for minutes.
+  if (!Exchange_STEPScan::CheckParseCost(path, reason))
+  {
+    sendError(progress, "The STEP file cannot be read: " + reason + ".");
+    return false;
+  }
+
+  // 2. Load the entities; a file with a byte-order mark is given to the kernel without it.
   Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
   indicator->ConnectNotifier(progress.Access());
   progress.Init("Reading STEP", 100);
@@ -227,14 +235,14 @@ bool algoMesh_CADReader::ReadSTEP(const std::string&   path,
     return false;
   }
 
-  // 2. Refuse knot vectors that would keep the kernel's shape repair busy for hours.
+  // 3. Refuse knot vectors that would keep the kernel's shape repair busy for hours.
   if (!checkKnotVectors(reader.StepModel(), reason))
   {
     sendError(progress, "The STEP file is malformed: " + reason + ".");
     return false;
   }
 
-  // 3. Translate the roots into a shape.
+  // 4. Translate the roots into a shape.
   const bool isTransferred = Exchange_KernelGuard::Run(
       [&]()
       {

@@ -2,6 +2,9 @@
 #include <BVHTools_ProjectPntMesh.hxx>
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cmath>
 #include <limits>
 
@@ -126,24 +129,72 @@ double facingCosine(const double* p, const double* t, const double* closest)
   return denom > 0.0 ? dot(n, d) / denom : 0.0;
 }
 
-// Squared distance from p to a box. The gap along an axis is the larger of the two signed
-// gaps, or 0: at most one of them is positive. Written with max rather than branches, as
-// which side a point lies on is a coin toss for the branch predictor during a search.
-double boxDistance2(const BVH_Vec3d& boxMin, const BVH_Vec3d& boxMax, const double* p)
+// Squared distances from p to the boxes of a node's two children. The gap along an axis is
+// the larger of the two signed gaps, or 0: at most one of them is positive. Computed without
+// branches, as which side a point lies on is a coin toss for the branch predictor during a
+// search, and for both children at once in one pair of doubles where the processor has
+// them. The float corners convert to doubles exactly; the sums are formed in the same order
+// either way, so both forms give the same values.
+#if defined(__SSE2__)
+struct QueryPoint
 {
-  const double gx = std::max(0.0, std::max(boxMin.x() - p[0], p[0] - boxMax.x()));
-  const double gy = std::max(0.0, std::max(boxMin.y() - p[1], p[1] - boxMax.y()));
-  const double gz = std::max(0.0, std::max(boxMin.z() - p[2], p[2] - boxMax.z()));
-  return gx * gx + gy * gy + gz * gz;
+  explicit QueryPoint(const double* p)
+      : x(_mm_set1_pd(p[0])), y(_mm_set1_pd(p[1])), z(_mm_set1_pd(p[2]))
+  {
+  }
+  __m128d x, y, z;
+};
+
+inline __m128d axisGap(const float* lower, const float* upper, const __m128d p)
+{
+  // Two floats in one 64-bit load, widened to two doubles.
+  const __m128d lo =
+      _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(lower))));
+  const __m128d hi =
+      _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(upper))));
+  return _mm_max_pd(_mm_setzero_pd(), _mm_max_pd(_mm_sub_pd(lo, p), _mm_sub_pd(p, hi)));
 }
+
+inline void childDistances2(const NearestTree::Node& node, const QueryPoint& p, double* out)
+{
+  const __m128d gx = axisGap(node.lower[0], node.upper[0], p.x);
+  const __m128d gy = axisGap(node.lower[1], node.upper[1], p.y);
+  const __m128d gz = axisGap(node.lower[2], node.upper[2], p.z);
+  const __m128d sum =
+      _mm_add_pd(_mm_add_pd(_mm_mul_pd(gx, gx), _mm_mul_pd(gy, gy)), _mm_mul_pd(gz, gz));
+  _mm_storeu_pd(out, sum);
+}
+#else
+struct QueryPoint
+{
+  explicit QueryPoint(const double* p) : c{p[0], p[1], p[2]} {}
+  double c[3];
+};
+
+inline void childDistances2(const NearestTree::Node& node, const QueryPoint& p, double* out)
+{
+  for (int side = 0; side < 2; ++side)
+  {
+    double gap2[3];
+    for (int axis = 0; axis < 3; ++axis)
+    {
+      const double gap =
+          std::max(0.0, std::max(static_cast<double>(node.lower[axis][side]) - p.c[axis],
+                                 p.c[axis] - static_cast<double>(node.upper[axis][side])));
+      gap2[axis] = gap * gap;
+    }
+    out[side] = (gap2[0] + gap2[1]) + gap2[2];
+  }
+}
+#endif
 
 } // namespace
 
-ProjectPntMesh::ProjectPntMesh(const Handle(TriangleSet) & set) : m_set(set)
+ProjectPntMesh::ProjectPntMesh(const Handle(TriangleSet) & set)
 {
   if (!set.IsNull())
   {
-    m_tree = set->BVH();
+    m_tree = std::make_shared<const NearestTree>(set);
   }
 }
 
@@ -151,11 +202,12 @@ bool ProjectPntMesh::findNearest(
     const double* p, int& position, double& dist2, double* closest, const int hint) const
 {
   position = -1;
-  if (m_set.IsNull() || m_tree.IsNull() || m_tree->Length() == 0 || !std::isfinite(p[0]) ||
-      !std::isfinite(p[1]) || !std::isfinite(p[2]))
+  if (m_tree == nullptr || m_tree->IsEmpty() || !std::isfinite(p[0]) || !std::isfinite(p[1]) ||
+      !std::isfinite(p[2]))
   {
     return false;
   }
+  const NearestTree& tree = *m_tree;
   // Distances within this relative margin of the best count as ties, so that the triangles
   // meeting at a nearest edge or corner are all considered for the facing rule.
   constexpr double THE_TIE = 1.0e-12;
@@ -164,9 +216,8 @@ bool ProjectPntMesh::findNearest(
 
   const auto consider = [&](const int i)
   {
-    double corners[9];
-    m_set->Corners(i, corners);
-    double q[3], d[3];
+    const double* corners = tree.Corners(i);
+    double        q[3], d[3];
     closestOnTriangle(p, corners, q);
     sub(p, q, d);
     const double d2 = dot(d, d);
@@ -176,7 +227,7 @@ bool ProjectPntMesh::findNearest(
     }
     const double cosine = std::fabs(facingCosine(p, corners, q));
     const bool   better = d2 < dist2 * (1.0 - THE_TIE) || cosine > bestCos ||
-                        (cosine == bestCos && m_set->Id(i) < m_set->Id(position));
+                        (cosine == bestCos && tree.Id(i) < tree.Id(position));
     if (better)
     {
       dist2      = std::fmin(d2, dist2);
@@ -185,56 +236,72 @@ bool ProjectPntMesh::findNearest(
       closest[0] = q[0], closest[1] = q[1], closest[2] = q[2];
     }
   };
-  if (hint >= 0 && hint < m_set->Size())
+  const auto considerLeaf = [&](const int first, const int count)
+  {
+    for (int i = first; i < first + count; ++i)
+    {
+      consider(i);
+    }
+  };
+  if (hint >= 0 && hint < tree.NbTriangles())
   {
     consider(hint);
   }
+  const std::vector<NearestTree::Node>& nodes = tree.Nodes();
+  const QueryPoint                      query(p);
+  if (nodes.empty())
+  {
+    considerLeaf(0, tree.NbTriangles());
+    return position >= 0;
+  }
 
-  const BVH_Tree<double, 3>& tree = *m_tree;
-  int                        stack[2 * BVH_Constants_MaxTreeDepth + 2];
-  int                        top  = 0;
-  int                        node = 0;
+  // Children waiting for a visit, with their box distance: a popped child whose box has
+  // fallen behind the best distance is skipped without reading it.
+  struct Waiting
+  {
+    int    child;
+    int    count;
+    double dist2;
+  };
+  Waiting stack[NearestTree::MaxDepth() + 2];
+  int     top  = 0;
+  int     node = 0;
   for (;;)
   {
-    if (tree.IsOuter(node))
+    const NearestTree::Node& current = nodes[node];
+    double                   boxDist2[2];
+    childDistances2(current, query, boxDist2);
+    // Nearer child first; on equal distances the first child.
+    const int near = boxDist2[1] < boxDist2[0] ? 1 : 0;
+    const int far  = 1 - near;
+    node           = -1;
+    if (boxDist2[near] <= dist2 * (1.0 + THE_TIE))
     {
-      for (int i = tree.BegPrimitive(node); i <= tree.EndPrimitive(node); ++i)
+      if (boxDist2[far] <= dist2 * (1.0 + THE_TIE))
       {
-        consider(i);
+        stack[top++] = {current.child[far], current.count[far], boxDist2[far]};
       }
-    }
-    else
-    {
-      const int    left   = tree.Child<0>(node);
-      const int    right  = tree.Child<1>(node);
-      const double dLeft  = boxDistance2(tree.MinPoint(left), tree.MaxPoint(left), p);
-      const double dRight = boxDistance2(tree.MinPoint(right), tree.MaxPoint(right), p);
-      const double limit  = dist2 * (1.0 + THE_TIE);
-      const bool   goLeft = dLeft <= limit, goRight = dRight <= limit;
-      if (goLeft && goRight)
+      if (current.count[near] == 0)
       {
-        // Nearer child first; the other waits on the stack.
-        stack[top++] = dLeft <= dRight ? right : left;
-        node         = dLeft <= dRight ? left : right;
+        node = current.child[near];
         continue;
       }
-      if (goLeft || goRight)
-      {
-        node = goLeft ? left : right;
-        continue;
-      }
+      considerLeaf(current.child[near], current.count[near]);
     }
-    // Pop the next node that may still hold a nearer triangle.
-    node = -1;
+    // Pop the next child that may still hold a nearer triangle; leaves are scanned here.
     while (top > 0)
     {
-      const int candidate = stack[--top];
-      if (boxDistance2(tree.MinPoint(candidate), tree.MaxPoint(candidate), p) <=
-          dist2 * (1.0 + THE_TIE))
+      const Waiting& candidate = stack[--top];
+      if (candidate.dist2 > dist2 * (1.0 + THE_TIE))
       {
-        node = candidate;
+        continue;
+      }
+      if (candidate.count == 0)
+      {
+        node = candidate.child;
         break;
       }
+      considerLeaf(candidate.child, candidate.count);
     }
     if (node < 0)
     {
@@ -254,7 +321,7 @@ double ProjectPntMesh::Distance(const gp_Pnt& point, int& triangle) const
     triangle = -1;
     return -1.0;
   }
-  triangle = m_set->Id(position);
+  triangle = m_tree->Id(position);
   return std::sqrt(dist2);
 }
 
@@ -268,11 +335,9 @@ double ProjectPntMesh::SignedDistance(const gp_Pnt& point, int& triangle) const
     triangle = -1;
     return -1.0;
   }
-  triangle              = m_set->Id(position);
+  triangle              = m_tree->Id(position);
   const double distance = std::sqrt(dist2);
-  double       corners[9];
-  m_set->Corners(position, corners);
-  return facingCosine(p, corners, closest) < 0.0 ? -distance : distance;
+  return facingCosine(p, m_tree->Corners(position), closest) < 0.0 ? -distance : distance;
 }
 
 double ProjectPntMesh::DistanceNear(const gp_Pnt& point, const bool isSigned, int& position) const
@@ -290,9 +355,7 @@ double ProjectPntMesh::DistanceNear(const gp_Pnt& point, const bool isSigned, in
   {
     return distance;
   }
-  double corners[9];
-  m_set->Corners(position, corners);
-  return facingCosine(p, corners, closest) < 0.0 ? -distance : distance;
+  return facingCosine(p, m_tree->Corners(position), closest) < 0.0 ? -distance : distance;
 }
 
 } // namespace BVHTools

@@ -1,23 +1,28 @@
 // Distance from a point to the nearest triangle of a triangle set.
 //
-// Method: branch-and-bound descent of the set's hierarchy, nearer child first, pruning
-// nodes whose box lies farther than the best distance found so far; the distance to a
+// Method: branch-and-bound descent of a compact hierarchy over the set (NearestTree),
+// nearer child first, pruning nodes whose box lies farther than the best distance found so
+// far, the first bound coming from a hint triangle when one is given; the distance to a
 // triangle is that to its closest point, found by classifying the point against the
 // triangle's vertex, edge and face regions (barycentric tests). Cost: O(log n) triangle
 // distances for a point near a well-shaped mesh, O(n) in the worst case.
 #ifndef BVHTools_ProjectPntMesh_HeaderFile
 #define BVHTools_ProjectPntMesh_HeaderFile
 
+#include <BVHTools_NearestTree.hxx>
 #include <BVHTools_TriangleSet.hxx>
 
 #include <gp_Pnt.hxx>
 
+#include <memory>
+
 namespace BVHTools
 {
 
-//! Point queries against one triangle set. Construction builds the set's hierarchy when it
-//! is not built yet; after that, any number of projectors on the same set may run queries
-//! from several threads at once (they only read the set).
+//! Point queries against one triangle set. Construction copies the set's triangles into a
+//! compact hierarchy of its own (NearestTree; the set's own hierarchy is neither needed nor
+//! built); after that the projector and its copies, which share that hierarchy, may run
+//! queries from several threads at once.
 class BVHTools_EXPORT ProjectPntMesh
 {
 public:
@@ -50,20 +55,22 @@ public:
   //! @param[in]     point     the point
   //! @param[in]     isSigned  signed distance when true
   //! @param[in,out] position  in: the position answered for the previous point, or -1;
-  //!                          out: the position of the nearest triangle in the set, -1 on the
-  //!                          failures of Distance (the set's `Id` gives the triangle index)
+  //!                          out: the projector's own position of the nearest triangle
+  //!                          (Id() gives the triangle index), -1 on the failures of
+  //!                          Distance
   double DistanceNear(const gp_Pnt& point, bool isSigned, int& position) const;
+
+  //! The set's index (TriangleSet::Id) of the triangle at a position DistanceNear answered.
+  int Id(const int position) const { return m_tree->Id(position); }
 
 private:
   //! Nearest triangle position and its squared distance and closest point; false when
-  //! there is nothing to search.
-  //! Nearest triangle by position; `hint`, when a valid position, is tried first.
+  //! there is nothing to search. `hint`, when a valid position, is tried first.
   bool
   findNearest(const double* p, int& position, double& dist2, double* closest, int hint = -1) const;
 
 private:
-  Handle(TriangleSet) m_set;
-  opencascade::handle<BVH_Tree<double, 3>> m_tree;
+  std::shared_ptr<const NearestTree> m_tree;
 };
 
 } // namespace BVHTools

@@ -1,0 +1,287 @@
+#include <Exchange_STEPScan.hxx>
+
+#include <Exchange_InputCheck.hxx>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace quorin
+{
+
+namespace
+{
+
+//! Weight of a reference or a nested list in the item count of its list: the parser spends
+//! about ten times the work of a plain value on each (its square root is taken, since the
+//! work grows with the square of the count).
+const double THE_REFERENCE_WEIGHT = 3.0;
+
+//! One pass over STEP text, character by character: values (plain tokens, strings and
+//! comments), the item counts of open lists, and the estimated work so far.
+class ParseCostScanner
+{
+public:
+  explicit ParseCostScanner(const double budget) : myBudget(budget) {}
+
+  //! Takes the next character. @return false once the estimate exceeds the budget
+  bool Feed(const char c)
+  {
+    switch (myState)
+    {
+    case State::String:
+      ++myValueLength;
+      myState = c == '\'' ? State::StringQuote : State::String;
+      break;
+    case State::StringQuote:
+      if (c == '\'') // a doubled quote stands for one quote inside the string
+      {
+        ++myValueLength;
+        myState = State::String;
+        break;
+      }
+      endValue("a string");
+      myState = State::Between;
+      feedOutsideValue(c);
+      break;
+    case State::Comment:
+      ++myValueLength;
+      myState = c == '*' ? State::CommentStar : State::Comment;
+      break;
+    case State::CommentStar:
+      ++myValueLength;
+      if (c == '/')
+      {
+        endValue("a comment");
+        myState = State::Between;
+      }
+      else if (c != '*')
+      {
+        myState = State::Comment;
+      }
+      break;
+    case State::Between:
+    case State::Token:
+      feedOutsideValue(c);
+      break;
+    }
+    if (c == '\n')
+    {
+      ++myLine;
+    }
+    return myCost <= myBudget;
+  }
+
+  //! Ends the open value and lists at the end of the text. @return false over budget
+  bool Finish()
+  {
+    if (mySlash)
+    {
+      extendToken('/');
+    }
+    endValue(myState == State::Token                                     ? "a value"
+             : myState == State::String || myState == State::StringQuote ? "a string"
+                                                                         : "a comment");
+    closeLists();
+    return myCost <= myBudget;
+  }
+
+  //! The largest contributor, in words with its line.
+  std::string Largest() const { return myLargest + " on line " + std::to_string(myLargestLine); }
+
+private:
+  enum class State
+  {
+    Between,     //!< between values
+    Token,       //!< inside a plain value (number, keyword, reference, enumeration)
+    String,      //!< inside a quoted string
+    StringQuote, //!< a quote inside a string: its end, or the first of a doubled quote
+    Comment,     //!< inside /* */
+    CommentStar  //!< a star inside a comment, perhaps its end
+  };
+
+  struct List
+  {
+    double Weight  = 0.0;
+    size_t NbItems = 0;
+    size_t Line    = 0;
+  };
+
+  void feedOutsideValue(const char c)
+  {
+    if (mySlash)
+    {
+      mySlash = false;
+      if (c == '*')
+      {
+        endToken();
+        myState       = State::Comment;
+        myValueLength = 2;
+        myValueLine   = myLine;
+        return;
+      }
+      extendToken('/');
+    }
+    switch (c)
+    {
+    case '/':
+      mySlash = true; // a comment opens only if a star follows
+      return;
+    case ' ':
+    case '\t':
+    case '\r':
+    case '\n':
+    case ',':
+    case '=':
+      endToken();
+      return;
+    case '(':
+      endToken();
+      addItem(THE_REFERENCE_WEIGHT);
+      myLists.push_back({0.0, 0, myLine});
+      return;
+    case ')':
+      endToken();
+      closeList();
+      return;
+    case ';':
+      endToken();
+      closeLists();
+      return;
+    case '\'':
+      endToken();
+      addItem(1.0);
+      myState       = State::String;
+      myValueLength = 1;
+      myValueLine   = myLine;
+      return;
+    default:
+      extendToken(c);
+    }
+  }
+
+  void extendToken(const char c)
+  {
+    if (myState != State::Token)
+    {
+      addItem(c == '#' ? THE_REFERENCE_WEIGHT : 1.0);
+      myState       = State::Token;
+      myValueLength = 0;
+      myValueLine   = myLine;
+    }
+    ++myValueLength;
+  }
+
+  void endToken()
+  {
+    if (myState == State::Token)
+    {
+      endValue("a value");
+      myState = State::Between;
+    }
+  }
+
+  void addItem(const double weight)
+  {
+    if (!myLists.empty())
+    {
+      myLists.back().Weight += weight;
+      ++myLists.back().NbItems;
+    }
+  }
+
+  void endValue(const char* kind)
+  {
+    const double length = static_cast<double>(myValueLength);
+    add(Exchange_STEPScan::THE_VALUE_WEIGHT * length * length,
+        std::string(kind) + " of " + std::to_string(myValueLength) + " characters", myValueLine);
+    myValueLength = 0;
+  }
+
+  void closeList()
+  {
+    if (myLists.empty())
+    {
+      return;
+    }
+    const List list = myLists.back();
+    myLists.pop_back();
+    add(list.Weight * list.Weight, "a list of " + std::to_string(list.NbItems) + " items",
+        list.Line);
+  }
+
+  void closeLists()
+  {
+    while (!myLists.empty())
+    {
+      closeList();
+    }
+  }
+
+  void add(const double cost, const std::string& what, const size_t line)
+  {
+    myCost += cost;
+    if (cost > myLargestCost)
+    {
+      myLargestCost = cost;
+      myLargest     = what;
+      myLargestLine = line;
+    }
+  }
+
+  double            myBudget;
+  double            myCost        = 0.0;
+  double            myLargestCost = -1.0;
+  std::string       myLargest;
+  size_t            myLargestLine = 0;
+  State             myState       = State::Between;
+  bool              mySlash       = false;
+  size_t            myValueLength = 0;
+  size_t            myValueLine   = 0;
+  size_t            myLine        = 1;
+  std::vector<List> myLists;
+};
+
+} // namespace
+
+bool Exchange_STEPScan::CheckParseCost(const std::string& path, std::string& reason)
+{
+  if (!Exchange_InputCheck::CheckRegularFile(path, ~std::uintmax_t(0), reason))
+  {
+    return false;
+  }
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  struct stat                           status;
+  if (!file || ::fstat(::fileno(file.get()), &status) != 0)
+  {
+    reason = "it cannot be opened";
+    return false;
+  }
+  const double budget = THE_BASE_BUDGET + THE_BUDGET_PER_BYTE * static_cast<double>(status.st_size);
+  ParseCostScanner  scanner(budget);
+  std::vector<char> chunk(size_t(1) << 20);
+  bool              isWithinBudget = true;
+  for (size_t n = 0;
+       isWithinBudget && (n = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0;)
+  {
+    for (size_t k = 0; k < n && isWithinBudget; ++k)
+    {
+      isWithinBudget = scanner.Feed(chunk[k]);
+    }
+  }
+  if (std::ferror(file.get()))
+  {
+    reason = "input/output error";
+    return false;
+  }
+  if (!isWithinBudget || !scanner.Finish())
+  {
+    reason = "it has " + scanner.Largest() + ", too long to read in reasonable time";
+    return false;
+  }
+  return true;
+}
+
+} // namespace quorin
