@@ -2,15 +2,14 @@
 //
 // The shape stands as the union of its face triangulations, gathered once into a compact
 // bounding-volume hierarchy (linear Morton-code build, BVHTools::NearestTree) that all later
-// runs reuse. Each
-// triangle of the mesh is reduced to its centroid, and the centroid is projected onto the
-// face meshes by a branch-and-bound descent of the hierarchy, which gives the distance to
-// the nearest face triangle and, for the signed measure, the side of that triangle the
-// centroid lies on. The projections are independent and run in a TBB parallel loop inside
-// a task arena of the algorithm's thread count; each writes only its own element, so the
-// results are the same for any thread count. Cost: O(m log m) once for the hierarchy of m
-// face triangles, then O(log m) per mesh triangle for a centroid near a well-shaped face
-// mesh (O(m) in the worst case).
+// runs reuse. Each triangle of the mesh is reduced to its centroid, and the centroid is
+// projected onto the face meshes by a branch-and-bound descent of the hierarchy, which gives
+// the distance to the nearest face triangle and, for the signed measure, the side of that
+// triangle the centroid lies on. The projections are independent and run in a TBB parallel
+// loop inside a task arena of the algorithm's thread count; each writes only its own
+// element, so the results are the same for any thread count. Cost: O(m) once for the
+// hierarchy of m face triangles, then O(log m) per mesh triangle for a centroid near a
+// well-shaped face mesh (O(m) in the worst case).
 #include <algoMesh_DeviationCheckCADMesh.hxx>
 
 #include <BVHTools_ProjectPntMesh.hxx>
