@@ -1,17 +1,9 @@
 // vtkDecimatePro run on a kernel mesh: convert, clean, decimate, convert back.
 // Cost: that of vtkDecimatePro, O(n log n) for n triangles, plus linear conversions.
-//
-// The filter reads its abort flag only at its progress reports (a tenth of a second apart
-// on a million triangles, half a second under load, with as much again of set-up before
-// the first one) and then still builds its whole output. When the host can ask to stop,
-// the cleaning and the decimation therefore run in a child process that a cancellation
-// kills (algoMesh_VTKProcessRun); the output is the same bytes either way.
 #include <algoMesh_VTKDecimatePro.hxx>
 
 #include <algoMesh_Convert.hxx>
-#include <algoMesh_VTKProcessRun.pxx>
-
-#include <ActAPI_LogMessage.hxx>
+#include <algoMesh_VTKProgress.pxx>
 
 #include <vtkCleanPolyData.h>
 #include <vtkDecimatePro.h>
@@ -86,24 +78,16 @@ bool algoMesh_VTKDecimatePro::performWithProgress(const Handle(Poly_Triangulatio
   decimator->SetBoundaryVertexDeletion(m_deleteBoundaryVertices);
   decimator->SetSplitting(m_splitting);
   decimator->SetSplitAngle(m_splitAngle);
-  // Each filter's progress fills its share of the two steps.
-  algoMesh_VTKProcessRun run(progress.Next(THE_CLEAN_SHARE + THE_DECIMATE_SHARE));
-  run.AddStage(cleaner, THE_CLEAN_SHARE / (THE_CLEAN_SHARE + THE_DECIMATE_SHARE));
-  run.AddStage(decimator, THE_DECIMATE_SHARE / (THE_CLEAN_SHARE + THE_DECIMATE_SHARE));
-  vtkSmartPointer<vtkPolyData>         result;
-  const algoMesh_VTKProcessRun::Status status = run.Update(decimator, result);
-  if (status == algoMesh_VTKProcessRun::Status_Failed)
-  {
-    ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
-    message << "Decimation: the process running vtkDecimatePro ended without its output.";
-    progress.HostEntry().SendLogMessage(message);
-  }
-  if (status != algoMesh_VTKProcessRun::Status_Done)
+  // Each step takes its share when it starts: taking it moves the progress to its start.
+  if (!algoMesh_VTKProgress(cleaner, progress.Next(THE_CLEAN_SHARE)).Update() ||
+      !algoMesh_VTKProgress(decimator, progress.Next(THE_DECIMATE_SHARE)).Update())
   {
     return false;
   }
 
   // 4. Back to a kernel mesh.
+  vtkSmartPointer<vtkPolyData> result = vtkSmartPointer<vtkPolyData>::New();
+  result->ShallowCopy(decimator->GetOutput());
   if (!algoMesh_Convert::FromVTK(result, output, progress.Next(1.0).Entry()))
   {
     return false;
