@@ -67,6 +67,13 @@ else
   /usr/bin/python3 bench/summary.py "$log" bench/RESULTS.md
 fi
 
+# Growth of time and memory from 1M to 2M triangles, every step in its own process: fails the
+# run when a step is over its bytes-per-triangle budget or grows superlinearly (the 10M and
+# 100M figures of RESULTS.md come from `quorin-bench scale DIR 1m,10m` run by hand).
+if [ -z "$only" ]; then
+  $bin scale /tmp/quorin-scale 1m,2m --check
+fi
+
 # The surface tessellator against Gmsh over every CAD part and generated part at 2 % and
 # 0.5 % of its diagonal takes hours on two cores: BENCH_MESHING=1 (or BENCH_ALL=1) runs it.
 if [ "${BENCH_MESHING:-0}" = 1 ] || [ "${BENCH_ALL:-0}" = 1 ]; then
