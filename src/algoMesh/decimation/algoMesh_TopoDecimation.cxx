@@ -1,21 +1,24 @@
 // Topology-preserving decimation: quadric edge collapse with checks that keep a closed
 // manifold closed, manifold and free of self-intersections.
 //
-// Error: each vertex carries the sum of the plane quadrics of its triangles (unweighted, as
-// in the quadric filter, so that both take the same collapses where no check intervenes),
+// Error: each vertex carries the sum of the plane quadrics of its triangles (unweighted),
 // and boundary edges add a heavy plane through the edge, perpendicular to its triangle
 // (Garland and Heckbert, "Surface simplification using quadric error metrics", 1997).
 // An edge collapses to the point minimising the summed quadric, or to one of its ends when
-// that system is singular or the boundary asks for it. Collapses run cheapest first from a
-// heap whose stale entries are recognised by per-vertex stamps.
+// that system is singular or the boundary asks for it. Collapses run cheapest first from the
+// quadric filter's indexed queue, where each edge sits once and a collapse replaces the
+// edges at its ends, so the queue holds no stale entry.
 // Checks, per collapse: the link condition (Dey, Edelsbrunner, Guha and Nekhayev,
 // "Topology preserving edge contraction", 1999), the turn of every changed triangle's
 // normal, and exact triangle-triangle tests (BVHTools) of the changed triangles against
 // every other triangle whose box they reach, found in a uniform grid of triangle boxes.
-// The grid is an open-addressing table of cells holding (triangle, box) entries, so that a
-// query scans contiguous entries; it is rebuilt with larger cells whenever the live
-// triangles have dropped to a quarter, so that cells and triangles keep their proportion.
+// The grid is an open-addressing table of cells whose entries hold a triangle and its box
+// clipped to the cell in 7-bit steps (12 bytes), so that a query scans contiguous entries
+// and rejects most of them on six byte comparisons; it is rebuilt with larger cells
+// whenever the live triangles have dropped to a quarter, so that cells and triangles keep
+// their proportion.
 // Cost: O(n log n) for n triangles; each collapse costs its ring times the grid occupancy.
+// Memory: about 180 bytes per input triangle besides the input (1M triangles).
 #include <algoMesh_TopoDecimation.hxx>
 
 #include <algoMesh_EdgeCostQueue.hxx>
@@ -26,6 +29,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -109,30 +114,78 @@ struct Quadric
 const int64_t THE_MAX_CELLS       = 64;
 const int64_t THE_MAX_QUERY_CELLS = 4096;
 
-//! A triangle in a grid cell with its box clipped to the cell, in 1/256ths of the cell per
+//! A triangle in a grid cell with its box clipped to the cell, in 1/128ths of the cell per
 //! axis, rounded down at both ends: a query rejects most entries on it without leaving the
 //! cell's list, and an entry takes 12 bytes where a full single-precision box took 28.
 //! Rounding both the entry and the query down keeps every overlap: a box that meets the
 //! query meets it in some cell both cover, where their clipped boxes overlap too.
+//! The box bytes are low x y z, 0, high x y z, 0: seven-bit values, so that one 64-bit
+//! subtraction compares all six sides at once (see BoxTest).
 struct Entry
 {
   int32_t T;
-  uint8_t Low[3], High[3];
+  uint8_t Box[8];
 };
+
+//! Position `g` (in cell units) inside cell `index`, in 1/128ths of the cell, clamped.
+uint64_t quantize(const double g, const int index)
+{
+  const double f = (g - index) * 128.0;
+  return f <= 0.0 ? 0 : f >= 127.0 ? 127 : static_cast<uint64_t>(f);
+}
+
+//! The box bytes of an entry for box [low, high] (cell units) in cell (i, j, k).
+uint64_t packBox(const double* low, const double* high, const int i, const int j, const int k)
+{
+  return quantize(low[0], i) | quantize(low[1], j) << 8 | quantize(low[2], k) << 16 |
+         quantize(high[0], i) << 32 | quantize(high[1], j) << 40 | quantize(high[2], k) << 48;
+}
+
+//! Whether entry boxes meet one query box in one cell, six comparisons in one subtraction:
+//! bytes 0-2 compare the query's high sides with the entry's low ones, bytes 4-6 the entry's
+//! high sides with the query's low ones. Every byte is below 128, so setting its top bit
+//! before subtracting lets no borrow cross into the next byte, and the top bit survives
+//! exactly where the first value is not below the second.
+class BoxTest
+{
+public:
+  BoxTest(const double* low, const double* high, const int i, const int j, const int k)
+  {
+    const uint64_t query = packBox(low, high, i, j, k);
+    m_queryHigh          = query >> 32;
+    m_queryLow           = (query & 0xffffff) << 32;
+  }
+  bool Meets(const Entry& entry) const
+  {
+    uint64_t box;
+    std::memcpy(&box, entry.Box, sizeof(box));
+    const uint64_t first  = (box & 0x00ffffff00000000ull) | m_queryHigh;
+    const uint64_t second = (box & 0x0000000000ffffffull) | m_queryLow;
+    return (((first | THE_TOP_BITS) - second) & THE_TOP_BITS) == THE_TOP_BITS;
+  }
+
+private:
+  static constexpr uint64_t THE_TOP_BITS = 0x8080808080808080ull;
+  uint64_t                  m_queryHigh, m_queryLow;
+};
+
+//! An entry of triangle `t` with box [low, high] in cell (i, j, k).
+Entry entryOf(
+    const int t, const double* low, const double* high, const int i, const int j, const int k)
+{
+  Entry          entry = {t, {}};
+  const uint64_t box   = packBox(low, high, i, j, k);
+  std::memcpy(entry.Box, &box, sizeof(box));
+  return entry;
+}
 
 //! First and last cell index per axis: i0 j0 k0 i1 j1 k1.
 using CellRange = std::array<int, 6>;
 
 int64_t cellCount(const CellRange& range)
 {
-  return int64_t(range[3] - range[0] + 1) * (range[4] - range[1] + 1) * (range[5] - range[2] + 1);
-}
-
-//! Position `g` (in cell units) inside cell `index`, in 1/256ths of the cell, clamped.
-uint8_t quantize(const double g, const int index)
-{
-  const double f = (g - index) * 256.0;
-  return f <= 0.0 ? 0 : f >= 255.0 ? 255 : static_cast<uint8_t>(f);
+  return (int64_t(range[3]) - range[0] + 1) * (int64_t(range[4]) - range[1] + 1) *
+         (int64_t(range[5]) - range[2] + 1);
 }
 
 //! Triangle lists of the occupied grid cells, by cell key: open addressing with linear
@@ -152,22 +205,23 @@ public:
     m_slots.assign(capacity, -1);
     m_lists.clear();
   }
-  //! The list of the cell, or null when the cell holds nothing.
-  std::vector<Entry>* find(const uint64_t key)
+  //! The slot of the cell's list, or -1 when the cell holds nothing.
+  int find(const uint64_t key) const
   {
     for (size_t i = hashOf(key);; i = (i + 1) & (m_keys.size() - 1))
     {
       if (m_keys[i] == key)
       {
-        return &m_lists[m_slots[i]];
+        return m_slots[i];
       }
       if (m_keys[i] == THE_EMPTY)
       {
-        return nullptr;
+        return -1;
       }
     }
   }
-  std::vector<Entry>& insert(const uint64_t key)
+  //! The slot of the cell's list, made empty when the cell is new.
+  int insert(const uint64_t key)
   {
     if (2 * (m_lists.size() + 1) > m_keys.size())
     {
@@ -178,14 +232,15 @@ public:
     {
       if (m_keys[i] == key)
       {
-        return m_lists[m_slots[i]];
+        return m_slots[i];
       }
     }
     m_keys[i]  = key;
     m_slots[i] = static_cast<int>(m_lists.size());
     m_lists.emplace_back();
-    return m_lists.back();
+    return m_slots[i];
   }
+  std::vector<Entry>& list(const int slot) { return m_lists[slot]; }
 
 private:
   static constexpr uint64_t THE_EMPTY = ~uint64_t(0);
@@ -249,11 +304,14 @@ private:
   void buildGrid();
   void queueEdges();
   void collapseUntil(const size_t target);
-  //! Queues edge (min(a, b), max(a, b)) with its cost when it may collapse.
-  void offerEdge(const int a, const int b);
+  //! Queues edge (min(a, b), max(a, b)) under `side`, one of its triangle sides, with its
+  //! cost when it may collapse.
+  void offerEdge(const int a, const int b, const int side);
+  //! Fills m_neighbourSides with the neighbours of `a` (those above `a` only when `above`
+  //! is set), each with a side joining it to `a`, in increasing order.
+  void collectNeighbours(const int a, const bool above);
   //! Where edge (u, v) would collapse and which end survives; false when it may not.
-  //! `corner` is the id of a triangle side that is the edge (see m_queue).
-  bool evaluate(int& u, int& v, Point& position, double& cost, int& corner) const;
+  bool evaluate(int& u, int& v, Point& position, double& cost) const;
   //! Removes from the queue every edge at `u` or `v`: their costs are about to change.
   void unqueueEdgesAt(const int u, const int v);
   bool isAllowed(const int survivor, const int removed, const Point& position);
@@ -279,8 +337,11 @@ private:
   //! Enters the triangle's new box in the grid after its corners moved out of `before`.
   void refreshInGrid(const int t, const CellRange& before);
   //! Appends to m_candidates the live triangles off the ring whose box meets the ring's.
-  void            findCandidates(const Point& low, const Point& high);
-  static uint64_t cellKey(const int i, const int j, const int k)
+  void findCandidates(const Point& low, const Point& high);
+  //! The list of cell (i, j, k), made when `create` is set; null when the cell holds nothing.
+  //! Cells inside m_nearRange are looked up once per collapse.
+  std::vector<Entry>* cellList(const int i, const int j, const int k, const bool create);
+  static uint64_t     cellKey(const int i, const int j, const int k)
   {
     return (uint64_t(uint32_t(i + (1 << 20)) & 0x1fffff) << 42) |
            (uint64_t(uint32_t(j + (1 << 20)) & 0x1fffff) << 21) |
@@ -310,11 +371,17 @@ private:
   CellTable              m_grid;
   size_t                 m_gridBuiltAt = 0; //!< live triangles then
   std::vector<int>       m_large;           //!< triangles spanning more than THE_MAX_CELLS cells
+  //! The cells that the ring of the collapse being checked covers, before and after it, with
+  //! their slots as looked up (-2 not yet, -1 empty): the query and the update of the grid
+  //! visit the same few cells many times.
+  CellRange                              m_nearRange = {0, 0, 0, -1, -1, -1};
+  std::vector<int>                       m_nearSlots;
   std::vector<std::pair<int, CellRange>> m_moving; //!< scratch: ring triangles, cells before
   std::vector<int>                       m_seen;   //!< query stamp per triangle
   int                                    m_query = 0;
-  std::vector<int>                       m_shared, m_opposite, m_neighbours; //!< scratch
-  std::vector<int>                       m_candidates;     //!< scratch: triangles near the ring
+  std::vector<int>                       m_shared, m_opposite; //!< scratch
+  std::vector<uint64_t>                  m_neighbourSides;     //!< scratch: neighbour << 32 | side
+  std::vector<int>                       m_candidates;         //!< scratch: triangles near the ring
   std::vector<std::array<double, 6>>     m_candidateBoxes; //!< scratch: their boxes, low then high
   std::vector<int>                       m_ringMark; //!< per vertex: neighbours, then ring nodes
   int                                    m_ringStamp = 0;
@@ -483,6 +550,7 @@ void Collapser::buildGrid()
   m_ringMark.resize(m_points.size(), 0);
   m_large.clear();
   m_grid.clear(m_nbLive / 8); // a cell holds a few dozen entries; the table grows if needed
+  m_nearRange = {0, 0, 0, -1, -1, -1};
   for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
   {
     if (m_liveTriangle[t])
@@ -519,6 +587,32 @@ CellRange Collapser::rangeOf(const Point& low, const Point& high) const
   return range;
 }
 
+std::vector<Entry>* Collapser::cellList(const int i, const int j, const int k, const bool create)
+{
+  const CellRange& near = m_nearRange;
+  int*             slot = nullptr;
+  if (near[0] <= i && i <= near[3] && near[1] <= j && j <= near[4] && near[2] <= k && k <= near[5])
+  {
+    slot = &m_nearSlots[(size_t(i - near[0]) * (near[4] - near[1] + 1) + (j - near[1])) *
+                            (near[5] - near[2] + 1) +
+                        (k - near[2])];
+    if (*slot == -2)
+    {
+      *slot = m_grid.find(cellKey(i, j, k));
+    }
+  }
+  int found = slot != nullptr ? *slot : m_grid.find(cellKey(i, j, k));
+  if (found < 0 && create)
+  {
+    found = m_grid.insert(cellKey(i, j, k));
+    if (slot != nullptr)
+    {
+      *slot = found;
+    }
+  }
+  return found < 0 ? nullptr : &m_grid.list(found);
+}
+
 void Collapser::insertInGrid(const int t)
 {
   Point low, high;
@@ -535,10 +629,8 @@ void Collapser::insertInGrid(const int t)
     {
       for (int k = r[2]; k <= r[5]; ++k)
       {
-        const Entry entry = {t,
-                             {quantize(low[0], i), quantize(low[1], j), quantize(low[2], k)},
-                             {quantize(high[0], i), quantize(high[1], j), quantize(high[2], k)}};
-        m_grid.insert(cellKey(i, j, k)).push_back(entry);
+        const Entry entry = entryOf(t, low.data(), high.data(), i, j, k);
+        cellList(i, j, k, true)->push_back(entry);
       }
     }
   }
@@ -557,7 +649,7 @@ void Collapser::removeFromGrid(const int t, const CellRange& r)
     {
       for (int k = r[2]; k <= r[5]; ++k)
       {
-        std::vector<Entry>* cell = m_grid.find(cellKey(i, j, k));
+        std::vector<Entry>* cell = cellList(i, j, k, false);
         if (cell == nullptr)
         {
           continue;
@@ -596,15 +688,13 @@ void Collapser::refreshInGrid(const int t, const CellRange& before)
     {
       for (int k = range[2]; k <= range[5]; ++k)
       {
-        if (std::vector<Entry>* cell = m_grid.find(cellKey(i, j, k)))
+        if (std::vector<Entry>* cell = cellList(i, j, k, false))
         {
           for (Entry& entry : *cell)
           {
             if (entry.T == t)
             {
-              entry = {t,
-                       {quantize(low[0], i), quantize(low[1], j), quantize(low[2], k)},
-                       {quantize(high[0], i), quantize(high[1], j), quantize(high[2], k)}};
+              entry = entryOf(t, low.data(), high.data(), i, j, k);
               break;
             }
           }
@@ -618,37 +708,50 @@ void Collapser::queueEdges()
 {
   m_queue.Reset(static_cast<int64_t>(m_nbEdges), 3 * static_cast<int64_t>(m_triangles.size()));
   // In the order of their ends, (a, b) with a < b: equal costs then collapse in that order.
-  std::vector<int>& neighbours = m_neighbours;
   for (int a = 0; a < static_cast<int>(m_points.size()); ++a)
   {
-    neighbours.clear();
-    for (const int t : m_around[a])
+    collectNeighbours(a, true);
+    for (const uint64_t neighbour : m_neighbourSides)
     {
-      for (const int node : m_triangles[t])
-      {
-        if (node > a)
-        {
-          neighbours.push_back(node);
-        }
-      }
-    }
-    std::sort(neighbours.begin(), neighbours.end());
-    neighbours.erase(std::unique(neighbours.begin(), neighbours.end()), neighbours.end());
-    for (const int b : neighbours)
-    {
-      offerEdge(a, b);
+      offerEdge(a, static_cast<int>(neighbour >> 32), static_cast<int>(neighbour & 0xffffffffu));
     }
   }
 }
 
-void Collapser::offerEdge(const int a, const int b)
+void Collapser::collectNeighbours(const int a, const bool above)
 {
-  int    u = std::min(a, b), v = std::max(a, b), corner = -1;
+  std::vector<uint64_t>& found = m_neighbourSides;
+  found.clear();
+  for (const int t : m_around[a])
+  {
+    const std::array<int, 3>& tri = m_triangles[t];
+    const int                 i   = tri[0] == a ? 0 : tri[1] == a ? 1 : 2;
+    // Side i runs from a to the next corner, side i + 2 from the previous corner to a.
+    const int next = tri[(i + 1) % 3], previous = tri[(i + 2) % 3];
+    if (!above || next > a)
+    {
+      found.push_back(uint64_t(next) << 32 | uint32_t(3 * t + i));
+    }
+    if (!above || previous > a)
+    {
+      found.push_back(uint64_t(previous) << 32 | uint32_t(3 * t + (i + 2) % 3));
+    }
+  }
+  std::sort(found.begin(), found.end(), std::greater<uint64_t>());
+  found.erase(std::unique(found.begin(), found.end(),
+                          [](const uint64_t x, const uint64_t y) { return x >> 32 == y >> 32; }),
+              found.end());
+  std::reverse(found.begin(), found.end());
+}
+
+void Collapser::offerEdge(const int a, const int b, const int side)
+{
+  int    u = std::min(a, b), v = std::max(a, b);
   Point  position;
   double cost = 0.0;
-  if (evaluate(u, v, position, cost, corner))
+  if (evaluate(u, v, position, cost))
   {
-    m_queue.Insert(cost, corner);
+    m_queue.Insert(cost, side);
   }
 }
 
@@ -671,24 +774,22 @@ void Collapser::unqueueEdgesAt(const int u, const int v)
   }
 }
 
-bool Collapser::evaluate(int& u, int& v, Point& position, double& cost, int& corner) const
+bool Collapser::evaluate(int& u, int& v, Point& position, double& cost) const
 {
   if (m_locked[u] || m_locked[v])
   {
     return false;
   }
-  int shared = 0;
-  for (const int t : m_around[u])
+  // Only an edge between two boundary vertices can have one triangle: edges with more than
+  // two lock their ends, and collapses keep the others manifold (link condition).
+  int shared = 2;
+  if (m_border[u] && m_border[v])
   {
-    const std::array<int, 3>& tri = m_triangles[t];
-    for (int k = 0; k < 3; ++k)
+    shared = 0;
+    for (const int t : m_around[u])
     {
-      if (tri[k] == v)
-      {
-        ++shared;
-        // The side from u to v or from v to u.
-        corner = 3 * t + (tri[(k + 1) % 3] == u ? k : (k + 2) % 3);
-      }
+      const std::array<int, 3>& tri = m_triangles[t];
+      shared += tri[0] == v || tri[1] == v || tri[2] == v;
     }
   }
   if (shared != 1 && shared != 2)
@@ -844,6 +945,30 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
       }
     }
   }
+  // The cells of the ring before and after: the ring's box with the old places of both ends.
+  Point nearLow = low, nearHigh = high;
+  for (const int node : {survivor, removed})
+  {
+    for (int axis = 0; axis < 3; ++axis)
+    {
+      nearLow[axis]  = std::min(nearLow[axis], m_points[node][axis]);
+      nearHigh[axis] = std::max(nearHigh[axis], m_points[node][axis]);
+    }
+  }
+  const CellRange near =
+      rangeOf({toGrid(nearLow[0], 0), toGrid(nearLow[1], 1), toGrid(nearLow[2], 2)},
+              {toGrid(nearHigh[0], 0), toGrid(nearHigh[1], 1), toGrid(nearHigh[2], 2)});
+  m_nearRange = cellCount(near) <= THE_MAX_CELLS ? near : CellRange{0, 0, 0, -1, -1, -1};
+  m_nearSlots.assign(cellCount(m_nearRange), -2);
+  // The ring's own triangles are skipped without reading their corners.
+  ++m_query;
+  for (const std::vector<int>* list : {&m_changed, &m_shared})
+  {
+    for (const int t : *list)
+    {
+      m_seen[t] = m_query;
+    }
+  }
   findCandidates(low, high);
   // Then each new triangle against the candidates its own box reaches, exactly.
   for (const int changed : m_changed)
@@ -887,7 +1012,6 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
 
 void Collapser::findCandidates(const Point& low, const Point& high)
 {
-  ++m_query;
   m_candidates.clear();
   m_candidateBoxes.clear();
   // A triangle off the ring whose box meets [low, high] becomes a candidate, with its box.
@@ -942,25 +1066,19 @@ void Collapser::findCandidates(const Point& low, const Point& high)
     {
       for (int k = range[2]; k <= range[5]; ++k)
       {
-        const std::vector<Entry>* cell = m_grid.find(cellKey(i, j, k));
+        const std::vector<Entry>* cell = cellList(i, j, k, false);
         if (cell == nullptr)
         {
           continue;
         }
-        const uint8_t qLow[3]  = {quantize(gridLow[0], i), quantize(gridLow[1], j),
-                                  quantize(gridLow[2], k)};
-        const uint8_t qHigh[3] = {quantize(gridHigh[0], i), quantize(gridHigh[1], j),
-                                  quantize(gridHigh[2], k)};
+        const BoxTest test(gridLow.data(), gridHigh.data(), i, j, k);
         for (const Entry& entry : *cell)
         {
           // The clipped box first: it rejects most entries without leaving the list.
-          if (entry.High[0] < qLow[0] || qHigh[0] < entry.Low[0] || entry.High[1] < qLow[1] ||
-              qHigh[1] < entry.Low[1] || entry.High[2] < qLow[2] || qHigh[2] < entry.Low[2] ||
-              m_seen[entry.T] == m_query)
+          if (test.Meets(entry) && m_seen[entry.T] != m_query)
           {
-            continue;
+            consider(entry.T);
           }
-          consider(entry.T);
         }
       }
     }
@@ -1022,23 +1140,11 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
     refreshInGrid(moving.first, moving.second);
   }
   // The edges at the survivor have new costs.
-  std::vector<int>& neighbours = m_neighbours;
-  neighbours.clear();
-  for (const int t : ring)
+  collectNeighbours(survivor, false);
+  for (const uint64_t neighbour : m_neighbourSides)
   {
-    for (const int node : m_triangles[t])
-    {
-      if (node != survivor)
-      {
-        neighbours.push_back(node);
-      }
-    }
-  }
-  std::sort(neighbours.begin(), neighbours.end());
-  neighbours.erase(std::unique(neighbours.begin(), neighbours.end()), neighbours.end());
-  for (const int node : neighbours)
-  {
-    offerEdge(survivor, node);
+    offerEdge(survivor, static_cast<int>(neighbour >> 32),
+              static_cast<int>(neighbour & 0xffffffffu));
   }
 }
 
@@ -1060,10 +1166,8 @@ void Collapser::collapseUntil(const size_t target)
     int                       survivor = std::min(tri[side % 3], tri[(side % 3 + 1) % 3]);
     int                       removed  = std::max(tri[side % 3], tri[(side % 3 + 1) % 3]);
     Point                     position;
-    double                    cost   = 0.0;
-    int                       corner = -1;
-    if (!evaluate(survivor, removed, position, cost, corner) ||
-        !isAllowed(survivor, removed, position))
+    double                    cost = 0.0;
+    if (!evaluate(survivor, removed, position, cost) || !isAllowed(survivor, removed, position))
     {
       continue; // queued again when one of its ends changes
     }
