@@ -25,9 +25,12 @@
 #include <BRepFilletAPI_MakeChamfer.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
+#include <BRepPrimAPI_MakeCone.hxx>
 #include <BRepPrimAPI_MakeCylinder.hxx>
 #include <BRepPrimAPI_MakePrism.hxx>
 #include <BRepPrimAPI_MakeRevol.hxx>
+#include <BRepPrimAPI_MakeSphere.hxx>
+#include <BRepPrimAPI_MakeTorus.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
 #include <Bnd_Box.hxx>
@@ -64,7 +67,15 @@ const GeneratedPart THE_PARTS[] = {
     {"nut", gentest::ChamferedNut},
     {"plate", gentest::PlateWithHoles},
     {"narrow", gentest::NarrowChamfer},
-    {"cylinder", []() -> TopoDS_Shape { return BRepPrimAPI_MakeCylinder(10.0, 30.0).Shape(); }}};
+    {"cylinder", []() -> TopoDS_Shape { return BRepPrimAPI_MakeCylinder(10.0, 30.0).Shape(); }},
+    {"crank", gentest::FilletedCrank},
+    {"linkrod", gentest::LinkRod},
+    {"sphere", []() -> TopoDS_Shape { return BRepPrimAPI_MakeSphere(10.0).Shape(); }},
+    {"tinystep", gentest::TinyStep},
+    {"roundbox", gentest::RoundBox},
+    {"cone", []() -> TopoDS_Shape { return BRepPrimAPI_MakeCone(10.0, 0.0, 20.0).Shape(); }},
+    {"torus", []() -> TopoDS_Shape { return BRepPrimAPI_MakeTorus(20.0, 5.0).Shape(); }},
+    {"vase", gentest::Vase}};
 
 // The figures both sides are judged by.
 std::string
@@ -272,8 +283,10 @@ int meshGmsh(const Args& args)
 
 void AddMeshingTasks(std::vector<Task>& tasks)
 {
-  tasks.push_back(
-      {"mesh-quality", "PART|generated:nut|plate|narrow|cylinder [FRACTION]", meshQuality});
+  tasks.push_back({"mesh-quality",
+                   "PART|generated:nut|plate|narrow|cylinder|crank|linkrod|sphere|tinystep|"
+                   "roundbox|cone|torus|vase [FRACTION]",
+                   meshQuality});
   tasks.push_back({"mesh-gmsh", "PART|generated:NAME [FRACTION] (peer)", meshGmsh});
 }
 

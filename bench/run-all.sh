@@ -2,7 +2,8 @@
 # Runs the benchmark pairs of the summary table, ours and the peer's alternately, logs every
 # line and regenerates the table of bench/RESULTS.md from the log. BENCH_ROUNDS (default 2)
 # is the number of alternations per pair; BENCH_ALL=1 also runs every task on every
-# generated input afterwards (long). BENCH_ONLY="task ..." runs only the pairs of those
+# generated input afterwards (long), and the meshing benchmark (BENCH_MESHING=1 alone runs
+# that one too). BENCH_ONLY="task ..." runs only the pairs of those
 # tasks of ours, into a log of its own: the table then takes those rows from it and the
 # others from the last full run.
 set -euo pipefail
@@ -71,6 +72,12 @@ fi
 # 100M figures of RESULTS.md come from `quorin-bench scale DIR 1m,10m` run by hand).
 if [ -z "$only" ]; then
   $bin scale /tmp/quorin-scale 1m,2m --check
+fi
+
+# The surface tessellator against Gmsh over every CAD part and generated part at 2 % and
+# 0.5 % of its diagonal takes hours on two cores: BENCH_MESHING=1 (or BENCH_ALL=1) runs it.
+if [ "${BENCH_MESHING:-0}" = 1 ] || [ "${BENCH_ALL:-0}" = 1 ]; then
+  bash bench/run-meshing.sh "$build" | tee "$build/bench/meshing.log"
 fi
 
 if [ "${BENCH_ALL:-0}" = 1 ]; then

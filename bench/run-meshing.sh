@@ -9,7 +9,9 @@ parts=()
 for part in ../shared/data/cad/*.brep ../shared/data/cad/*.step; do
   [ -f "$part" ] && parts+=("$part")
 done
-parts+=(generated:nut generated:plate generated:narrow generated:cylinder)
+for name in nut plate narrow cylinder crank linkrod sphere tinystep roundbox cone torus vase; do
+  parts+=("generated:$name")
+done
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 for fraction in 0.02 0.005; do
   for part in "${parts[@]}"; do

@@ -477,8 +477,12 @@ bool startInput(const std::string& path, MeshInput& input, std::string& error)
   std::error_code status;
   if (!std::filesystem::is_regular_file(path, status))
   {
-    error = "cannot open '" + path +
-            "': " + (std::filesystem::exists(path, status) ? "not a regular file" : "no such file");
+    const char* why = status == std::errc::too_many_symbolic_link_levels
+                          ? "a loop of symbolic links"
+                      : status == std::errc::permission_denied ? "permission denied"
+                      : std::filesystem::exists(path, status)  ? "not a regular file"
+                                                               : "no such file";
+    error           = "cannot open '" + path + "': " + why;
     return false;
   }
   if (access(path.c_str(), R_OK) != 0)

@@ -423,16 +423,58 @@ double pointTriangleDistance(const gp_Pnt& p, const gp_Pnt& a, const gp_Pnt& b, 
 std::pair<double, double> NodeToSurfaceDistances(const Handle(Poly_Triangulation) & from,
                                                  const Handle(Poly_Triangulation) & to)
 {
+  // A triangle whose box is no nearer than the nearest triangle found so far cannot be
+  // nearer either, so few triangles are measured per node; the search starts from the
+  // nearest triangle of the node before, as neighbouring nodes tend to share it.
+  struct Corners
+  {
+    gp_Pnt a, b, c;
+    gp_XYZ low, high;
+  };
+  std::vector<Corners> triangles;
+  for (int t = 1; t <= to->NbTriangles(); ++t)
+  {
+    int a, b, c;
+    to->Triangle(t).Get(a, b, c);
+    Corners corners{to->Node(a), to->Node(b), to->Node(c), gp_XYZ(), gp_XYZ()};
+    for (int k = 1; k <= 3; ++k)
+    {
+      corners.low.SetCoord(k,
+                           std::min({corners.a.Coord(k), corners.b.Coord(k), corners.c.Coord(k)}));
+      corners.high.SetCoord(k,
+                            std::max({corners.a.Coord(k), corners.b.Coord(k), corners.c.Coord(k)}));
+    }
+    triangles.push_back(corners);
+  }
   double worst = 0.0, sum = 0.0;
+  size_t hint = 0;
   for (int i = 1; i <= from->NbNodes(); ++i)
   {
-    double nearest = 1e300;
-    for (int t = 1; t <= to->NbTriangles(); ++t)
+    const gp_Pnt p       = from->Node(i);
+    double       nearest = 1e300;
+    if (!triangles.empty())
     {
-      int a, b, c;
-      to->Triangle(t).Get(a, b, c);
-      nearest = std::min(
-          nearest, pointTriangleDistance(from->Node(i), to->Node(a), to->Node(b), to->Node(c)));
+      nearest = pointTriangleDistance(p, triangles[hint].a, triangles[hint].b, triangles[hint].c);
+    }
+    for (size_t t = 0; t < triangles.size(); ++t)
+    {
+      double gap = 0.0;
+      for (int k = 1; k <= 3; ++k)
+      {
+        const double outside = std::max(
+            {triangles[t].low.Coord(k) - p.Coord(k), 0.0, p.Coord(k) - triangles[t].high.Coord(k)});
+        gap += outside * outside;
+      }
+      if (gap >= nearest * nearest)
+      {
+        continue;
+      }
+      const double d = pointTriangleDistance(p, triangles[t].a, triangles[t].b, triangles[t].c);
+      if (d < nearest)
+      {
+        nearest = d;
+        hint    = t;
+      }
     }
     worst = std::max(worst, nearest);
     sum += nearest;

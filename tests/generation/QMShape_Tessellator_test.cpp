@@ -5,12 +5,13 @@
 
 #include <algoMesh_CheckSelfIntersections.hxx>
 
-#include <BRepAlgoAPI_Fuse.hxx>
-#include <gp_Ax2.hxx>
-#include <BRepPrimAPI_MakePrism.hxx>
-#include <BRepFilletAPI_MakeFillet.hxx>
-#include <BRepBuilderAPI_MakePolygon.hxx>
+#include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_MakeFace.hxx>
+#include <BRepBuilderAPI_MakeWire.hxx>
+#include <BRepPrimAPI_MakeRevol.hxx>
+#include <GeomAPI_PointsToBSpline.hxx>
+#include <Geom_BSplineCurve.hxx>
+#include <TColgp_Array1OfPnt.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeCone.hxx>
@@ -23,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 namespace
 {
@@ -136,9 +138,7 @@ TEST(QMShape_Tessellator, NodesLieOnTheSurface)
 {
   const TopoDS_Shape sphere             = BRepPrimAPI_MakeSphere(5.0).Shape();
   const Handle(Poly_Triangulation) mesh = tessellate(sphere, sizeParameters(0.6));
-  // The fans around the poles keep some first-pass edges up to about twice the size: any
-  // split of them would fold a triangle.
-  expectClosedWithin(mesh, 2.5 * 0.6, 4.0 / 3.0 * M_PI * 125.0);
+  expectClosedWithin(mesh, 0.6, 4.0 / 3.0 * M_PI * 125.0);
   for (int i = 1; i <= mesh->NbNodes(); ++i)
   {
     ASSERT_NEAR(mesh->Node(i).Distance(gp::Origin()), 5.0, 1e-7);
@@ -181,6 +181,11 @@ TEST(QMShape_Tessellator, FinerSizeGivesMoreTrianglesAndEdgePolygonsFollow)
       }
     }
   }
+  // Back to the coarse size: the fine meshes are not kept.
+  tessellator.SetParameters(sizeParameters(1.0));
+  tessellator.Perform();
+  ASSERT_TRUE(tessellator.IsDone());
+  EXPECT_EQ(tessellator.NbTriangles(), coarse);
 }
 
 TEST(QMShape_Tessellator, AbsurdSizeFailsInsteadOfExhaustingMemory)
@@ -227,9 +232,8 @@ namespace
 {
 
 // The properties every tessellation must have whatever the part: closed and manifold after
-// welding, no triangle crossing another, no edge above the size (unless a split there
-// would fold, as in the fan around a pole), no fold left.
-void expectSound(const TopoDS_Shape& shape, const double size, const bool withinSize = true)
+// welding, no triangle crossing another, no edge above the size, no fold left.
+void expectSound(const TopoDS_Shape& shape, const double size)
 {
   QMShape_Tessellator tessellator;
   tessellator.SetShape(shape);
@@ -241,10 +245,7 @@ void expectSound(const TopoDS_Shape& shape, const double size, const bool within
   const testmesh::EdgeCounts edges      = testmesh::CountEdges(mesh);
   EXPECT_EQ(edges.boundary, 0);
   EXPECT_EQ(edges.nonManifold, 0);
-  if (withinSize)
-  {
-    EXPECT_LE(gentest::MeasureEdgesAndAngles(mesh).maxEdge, size * (1.0 + 1e-9));
-  }
+  EXPECT_LE(gentest::MeasureEdgesAndAngles(mesh).maxEdge, size * (1.0 + 1e-9));
   Handle(quorin::algoMesh_CheckSelfIntersections) check =
       new quorin::algoMesh_CheckSelfIntersections();
   check->SaveSelfIntersections(true);
@@ -294,20 +295,42 @@ TEST(QMShape_Tessellator, EdgesAreCloseToTheSizeWithFewSlivers)
   }
 }
 
-TEST(QMShape_Tessellator, PolesAndApexesDoNotFold)
+TEST(QMShape_Tessellator, PolesAndApexesAreMeshedLikeTheRestOfTheSurface)
 {
-  // The first pass meets a sphere's pole and a cone's apex with a fan of long triangles
-  // whose parameter-plane middles lie far from their chords: splitting them there turned
-  // triangles over.
-  for (const double size : {0.7, 1.5})
+  // A pole is one point for a whole line of parameters: the first pass meets it with a
+  // fan of long thin triangles, and a split at the parameter middle of a fan edge turns a
+  // triangle over. Poles of a sphere, a cone's apex, and those of a surface of revolution
+  // whose B-spline profile starts on the axis and of the disc closing it (a plane whose
+  // parametrisation has a pole at the centre).
+  TColgp_Array1OfPnt profilePoints(1, 4);
+  profilePoints(1) = gp_Pnt(10.0, 0.0, 0.0);
+  profilePoints(2) = gp_Pnt(9.0, 0.0, 6.0);
+  profilePoints(3) = gp_Pnt(5.0, 0.0, 11.0);
+  profilePoints(4) = gp_Pnt(0.0, 0.0, 12.0);
+  BRepBuilderAPI_MakeWire profile;
+  profile.Add(BRepBuilderAPI_MakeEdge(gp::Origin(), profilePoints(1)).Edge());
+  profile.Add(BRepBuilderAPI_MakeEdge(GeomAPI_PointsToBSpline(profilePoints).Curve()).Edge());
+  profile.Add(BRepBuilderAPI_MakeEdge(profilePoints(4), gp::Origin()).Edge());
+  const TopoDS_Shape dome = BRepPrimAPI_MakeRevol(BRepBuilderAPI_MakeFace(profile.Wire()).Face(),
+                                                  gp_Ax1(gp::Origin(), gp::DZ()))
+                                .Shape();
+  struct Case
   {
-    SCOPED_TRACE(size);
-    const TopoDS_Shape sphere = BRepPrimAPI_MakeSphere(10.0).Shape();
-    expectSound(sphere, size, false);
-    expectSound(BRepPrimAPI_MakeCone(10.0, 0.0, 20.0).Shape(), size, false);
-    const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(sphere));
-    EXPECT_GE(measures.medianEdge, 0.7 * size);
-    EXPECT_LE(measures.under20, 0.005);
+    const char*  name;
+    TopoDS_Shape shape;
+  };
+  for (const Case& c :
+       {Case{"sphere", BRepPrimAPI_MakeSphere(10.0).Shape()},
+        Case{"cone", BRepPrimAPI_MakeCone(10.0, 0.0, 20.0).Shape()}, Case{"dome", dome}})
+  {
+    for (const double size : {0.7, 1.0, 1.5})
+    {
+      SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(size));
+      expectSound(c.shape, size);
+      const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(c.shape));
+      EXPECT_GE(measures.medianEdge, 0.7 * size);
+      EXPECT_EQ(measures.under20, 0.0);
+    }
   }
 }
 
@@ -315,11 +338,7 @@ TEST(QMShape_Tessellator, TinyStepKeepsItsSliversFew)
 {
   // A step 0.02 high between two top faces leaves side faces far narrower than any size
   // that could give them good triangles: they keep the full size, so few slivers.
-  const TopoDS_Shape step =
-      BRepAlgoAPI_Fuse(
-          BRepPrimAPI_MakeBox(50.0, 30.0, 10.0).Shape(),
-          BRepPrimAPI_MakeBox(gp_Pnt(20.0, 0.0, 0.0), gp_Pnt(50.0, 30.0, 10.02)).Shape())
-          .Shape();
+  const TopoDS_Shape step = gentest::TinyStep();
   expectSound(step, 1.2);
   const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(step));
   EXPECT_GE(measures.medianEdge, 0.7 * 1.2);
@@ -331,31 +350,9 @@ TEST(QMShape_Tessellator, SmallFilletsDoNotFanIntoSlivers)
   // Two bosses joined by a web, every edge filleted with a radius half the size: the
   // fillets' arcs are the faces' fixed boundaries, and an arc divided by the angle alone
   // into many short segments fans into slivers against interior edges of the size.
-  BRepBuilderAPI_MakePolygon outline;
-  for (const gp_Pnt& p : {gp_Pnt(0, -13, 0), gp_Pnt(70, -7, 0), gp_Pnt(70, 7, 0), gp_Pnt(0, 13, 0)})
-  {
-    outline.Add(p);
-  }
-  outline.Close();
-  const TopoDS_Shape web =
-      BRepPrimAPI_MakePrism(BRepBuilderAPI_MakeFace(outline.Wire()).Face(), gp_Vec(0, 0, 8))
-          .Shape();
-  const TopoDS_Shape bosses =
-      BRepAlgoAPI_Fuse(
-          BRepPrimAPI_MakeCylinder(15.0, 20.0).Shape(),
-          BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(70, 0, 0), gp::DZ()), 9.0, 14.0).Shape())
-          .Shape();
-  const TopoDS_Shape       body = BRepAlgoAPI_Fuse(bosses, web).Shape();
-  BRepFilletAPI_MakeFillet fillet(body);
-  for (TopExp_Explorer edges(body, TopAbs_EDGE); edges.More(); edges.Next())
-  {
-    fillet.Add(1.0, TopoDS::Edge(edges.Current()));
-  }
-  ASSERT_NO_THROW(fillet.Build());
-  ASSERT_TRUE(fillet.IsDone());
-  const TopoDS_Shape part = fillet.Shape();
+  const TopoDS_Shape part = gentest::FilletedCrank();
   expectSound(part, 2.0);
   const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(part));
   EXPECT_GE(measures.medianEdge, 0.7 * 2.0);
-  EXPECT_LE(measures.under20, 0.015);
+  EXPECT_LE(measures.under20, 0.0075);
 }

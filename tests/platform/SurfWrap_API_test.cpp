@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <thread>
+#include <vector>
 
 namespace
 {
@@ -149,6 +152,45 @@ TEST(SurfWrap_API, ProgressReachesTheEndAndCancellationStops)
     ASSERT_FALSE(messages.empty());
     EXPECT_STREQ(messages.back().Text.ToCString(), "The wrapping was interrupted.");
   }
+}
+
+//! Records the position at each counted step, and whether any step came from another thread
+//! than the wrapping's caller.
+class PositionNotifier : public SurfWrap_ProgressNotifier
+{
+public:
+  PositionNotifier() : SurfWrap_ProgressNotifier(""), m_owner(std::this_thread::get_id()) {}
+  void ProcessEvents() override {}
+  bool IsInterrupted() override { return false; }
+  void Increment() override
+  {
+    SurfWrap_ProgressNotifier::Increment();
+    Positions.push_back(GetPosition());
+    IsOnOtherThread = IsOnOtherThread || std::this_thread::get_id() != m_owner;
+  }
+
+  std::vector<double> Positions;
+  bool                IsOnOtherThread = false;
+
+private:
+  std::thread::id m_owner;
+};
+
+// The shrinking and each smoothing iteration move the progress in many small steps, all
+// counted on the caller's thread, rather than once per phase.
+TEST(SurfWrap_API, ShrinkingAndSmoothingMoveTheProgressInSmallSteps)
+{
+  Handle(PositionNotifier) notifier = new PositionNotifier();
+  ASSERT_FALSE(wrap(testmesh::Sphere(1.0, 200, 100), 0.05, notifier).IsNull());
+  const std::vector<double>& positions = notifier->Positions;
+  EXPECT_FALSE(notifier->IsOnOtherThread);
+  ASSERT_FALSE(positions.empty());
+  EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+  EXPECT_DOUBLE_EQ(positions.back(), 1.0);
+  // Steps 3 and 4 of 5 (0.4 .. 0.8): the projector, 20 shrinking batches, 5 iterations.
+  const long inside = std::count_if(positions.begin(), positions.end(),
+                                    [](const double p) { return p > 0.4 && p <= 0.8; });
+  EXPECT_GE(inside, 25);
 }
 
 TEST(SurfWrap_API, BadSettingsAndInputFailWithAMessage)

@@ -24,8 +24,10 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -183,6 +185,40 @@ TEST(Exchange_AtomicFile, EveryWriterFailsOnAFullDiskWithAMessage)
     Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
     EXPECT_FALSE(writer.Write(mesh, "/dev/full", notifier)) << writer.Extension;
     EXPECT_FALSE(notifier->Texts().empty()) << writer.Extension;
+  }
+}
+
+TEST(Exchange_AtomicFile, EveryWriterFailsOnANearlyFullDiskAndKeepsTheTarget)
+{
+  // A small file system fills up in the middle of the file, after the first writes went
+  // through (where /dev/full refuses the first): the target keeps its old content and no
+  // temporary file is left.
+  const std::string folder = freshFolder("nearly-full");
+  if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=48k") != 0)
+  {
+    GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+  }
+  const struct Unmount
+  {
+    std::string Folder;
+    ~Unmount() { ::umount(Folder.c_str()); }
+  } unmount{folder};
+  const Handle(Poly_Triangulation) mesh = testmesh::Sphere(1.0, 120, 60); // over 48 KB in all
+  for (const Writer& writer : writers())
+  {
+    const std::string target = folder + "/out" + writer.Extension;
+    std::ofstream(target) << "old";
+    Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+    EXPECT_FALSE(writer.Write(mesh, target, notifier)) << writer.Extension;
+    ASSERT_FALSE(notifier->Texts().empty()) << writer.Extension;
+    if (std::string(writer.Extension) != ".nas") // its writer names no reason
+    {
+      EXPECT_NE(std::string::npos, notifier->Texts()[0].find("no space left on the device"))
+          << notifier->Texts()[0];
+    }
+    EXPECT_EQ("old", readBytes(target)) << writer.Extension;
+    EXPECT_EQ(std::vector<std::string>{"out" + std::string(writer.Extension)}, filesIn(folder));
+    std::filesystem::remove(target);
   }
 }
 

@@ -123,3 +123,34 @@ TEST(Exchange_STEPScan, CompactRealStructuresPass)
         << reason;
   }
 }
+
+TEST(Exchange_STEPScan, RecordsWhoseParenthesesDoNotPairUpAreRefused)
+{
+  // The kernel's parser recovers from these with records it later reads without setting
+  // them: on a reused heap, a hang in its entity numbering (found by fuzzing).
+  const struct
+  {
+    const char* Data;
+    const char* Reason;
+  } cases[] = {
+      {"#1=B_SPLINE_CURVE_WITH_KNOTS('',3,(#2,#3,\n#2=CARTESIAN_POINT('',(0.,0.,0.));\n",
+       "it has an entity inside the parameters of another on line 8"},
+      {"#1=CARTESIAN_POINT('',(0.,0.,0.)));\n",
+       "it has a parenthesis that closes no list on line 8"},
+      {"#1=CARTESIAN_POINT('',(0.,0.,0.);\n",
+       "it has a record whose parameter list is not closed on line 8"},
+  };
+  for (const auto& c : cases)
+  {
+    std::string reason;
+    EXPECT_FALSE(Exchange_STEPScan::CheckParseCost(writeStep("unpaired.step", c.Data), reason));
+    EXPECT_EQ(c.Reason, reason);
+  }
+
+  // Parentheses and '=' inside strings and comments are text.
+  std::string reason;
+  EXPECT_TRUE(Exchange_STEPScan::CheckParseCost(
+      writeStep("paired.step", "#1=NAME('a)=(b''');\n/* ) = ( */\n#2=VERTEX_POINT('',#1);\n"),
+      reason))
+      << reason;
+}

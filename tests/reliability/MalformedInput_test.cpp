@@ -38,6 +38,7 @@
 #include <fstream>
 #include <functional>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include <sys/stat.h>
@@ -440,11 +441,74 @@ std::vector<std::pair<std::string, std::string>> mutantsOf(const Fixture&     fi
   return mutants;
 }
 
+//! The kind of a reader's answer: "read", or the first words of its refusal without
+//! numbers and quoted names ("The file declares an impossible", "VTK could not read the"),
+//! which tell which check or parser refused.
+std::string kindOfAnswer(const Outcome& outcome)
+{
+  if (outcome.isRead || outcome.errors.empty())
+  {
+    return outcome.isRead ? "read" : "refused without a message";
+  }
+  std::istringstream words(outcome.errors.front());
+  std::string        kind, word;
+  for (int k = 0; k < 5 && words >> word; ++k)
+  {
+    if (word.find_first_of("0123456789'\"") == std::string::npos)
+    {
+      kind += word + " ";
+    }
+  }
+  return kind;
+}
+
+#ifdef QUORIN_TOOL
+//! Runs the tool; answers its exit code (128 + signal when killed) and its error output.
+int runTool(const std::string& arguments, std::string& errors, double& seconds)
+{
+  const std::string errorFile = testmesh::TempPath("tool-errors.txt");
+  const std::string command =
+      std::string("\"") + QUORIN_TOOL + "\" " + arguments + " >/dev/null 2>\"" + errorFile + "\"";
+  const auto start  = std::chrono::steady_clock::now();
+  const int  status = std::system(command.c_str());
+  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  errors  = readBytes(errorFile);
+  if (WIFSIGNALED(status))
+  {
+    return 128 + WTERMSIG(status);
+  }
+  return WEXITSTATUS(status);
+}
+
+//! Runs the tool's info command on a mutant: it reads the file or refuses it with one line
+//! naming the file, in our words, within the time bound.
+void expectCleanToolReport(const std::string& path, const size_t bytes, const std::string& label)
+{
+  std::string errors;
+  double      seconds = 0.0;
+  const int   code    = runTool("info \"" + path + "\"", errors, seconds);
+  EXPECT_TRUE(code == 0 || code == 1) << label << ": exit " << code << " " << errors;
+  EXPECT_LT(seconds, 2.0 + timeBound(bytes)) << label;
+  if (code == 1)
+  {
+    ASSERT_FALSE(errors.empty()) << label;
+    EXPECT_EQ(errors.size() - 1, errors.find('\n')) << label << ": " << errors;
+    EXPECT_NE(std::string::npos, errors.find(path)) << label << ": " << errors;
+    expectClearMessage(errors.substr(0, errors.size() - 1), label);
+  }
+}
+
+#endif
+
 } // namespace
 
 TEST(MalformedInput, EveryMutantIsReadCorrectlyOrRefusedWithOneClearMessage)
 {
+  // The tool also runs on the first mutant of each kind of answer per format: every check
+  // and parser that refuses takes the tool's report path, without a process per mutant
+  // (each costs a tenth of a second of loading libraries).
   const std::vector<Fixture> all = fixtures();
+  std::set<std::string>      answers;
   for (size_t f = 0; f < all.size(); ++f)
   {
     const Fixture&    fixture = all[f];
@@ -457,12 +521,14 @@ TEST(MalformedInput, EveryMutantIsReadCorrectlyOrRefusedWithOneClearMessage)
       writeBytes(path, mutant.second);
       const std::string label =
           fixture.Format + " fixture " + std::to_string(f) + ", " + mutant.first;
-      const Outcome o = readWith(fixture.Format, path);
-      if (std::getenv("PROF"))
-        std::fprintf(stderr, "PROF %.3f %zu %s @@ %s\n", o.seconds, mutant.second.size(),
-                     label.c_str(),
-                     o.errors.empty() ? (o.isRead ? "READ" : "-") : o.errors.front().c_str());
-      expectCleanOutcome(o, mutant.second.size(), label);
+      const Outcome outcome = readWith(fixture.Format, path);
+      expectCleanOutcome(outcome, mutant.second.size(), label);
+#ifdef QUORIN_TOOL
+      if (answers.insert(fixture.Format + ": " + kindOfAnswer(outcome)).second)
+      {
+        expectCleanToolReport(path, mutant.second.size(), label);
+      }
+#endif
     }
   }
 }
@@ -729,77 +795,94 @@ TEST(MalformedInput, RegressionFilesAreReadCorrectlyOrRefusedQuickly)
   EXPECT_GE(nbFiles, 3);
 }
 
+TEST(MalformedInput, MshCutAtALineEndOrMiscountedIsRefused)
+{
+  // Cut at a line end inside a section, the file would read as a smaller mesh; the line
+  // named is the section's end.
+  const std::string text     = readBytes(testmesh::DataFile("msh/hex_transfinite.msh"));
+  const size_t      elements = text.find("$Elements\n");
+  const size_t      count    = elements + 10;
+  const size_t      firstEnd = text.find('\n', text.find('\n', count) + 1);
+  const struct
+  {
+    std::string Text;
+    const char* Message;
+  } cases[] = {
+      {text.substr(0, text.find('\n', elements + 2000) + 1),
+       "The MSH file ends inside its $Elements section."},
+      {text.substr(0, text.find("$EndNodes")), "The MSH file ends inside its $Nodes section."},
+      {text.substr(0, count) + "99999999" + text.substr(text.find('\n', count)),
+       "Line 1032 of the MSH file: the $Elements section declares 99999999 elements but holds "
+       "648."},
+      {text.substr(0, firstEnd) + text.substr(text.find('\n', firstEnd + 1)),
+       "Line 1031 of the MSH file: the $Elements section declares 648 elements but holds 647."},
+  };
+  for (const auto& c : cases)
+  {
+    const std::string path = testmesh::TempPath("cut.msh");
+    writeBytes(path, c.Text);
+    const Outcome outcome = readWith("msh", path);
+    EXPECT_FALSE(outcome.isRead) << c.Message;
+    ASSERT_EQ(1u, outcome.errors.size()) << c.Message;
+    EXPECT_EQ(c.Message, outcome.errors.front());
+  }
+}
+
+TEST(MalformedInput, CompressedFilesAreNamedAsSuch)
+{
+  // Compressed files under a mesh format's extension, which would read as damaged content.
+  const char* const formats[]  = {"stl", "ply", "obj", "nas", "msh", "vtu", "brep", "step"};
+  const char* const headers[]  = {"\x1F\x8B\x08\x00", "\xFD\x37\x7A\x58\x5A\x00", "BZh91AY&SY",
+                                  "\x28\xB5\x2F\xFD", "PK\x03\x04"};
+  const size_t      lengths[]  = {4, 6, 10, 4, 4};
+  const char* const programs[] = {"gzip", "xz", "bzip2", "zstd", "zip"};
+  for (size_t f = 0; f < std::size(formats); ++f)
+  {
+    const size_t      h    = f % std::size(headers);
+    const std::string path = testmesh::TempPath(std::string("packed.") + formats[f]);
+    writeBytes(path, std::string(headers[h], lengths[h]) + std::string(300, '\x9C'));
+    const Outcome outcome = readWith(formats[f], path);
+    EXPECT_FALSE(outcome.isRead) << formats[f];
+    ASSERT_EQ(1u, outcome.errors.size()) << formats[f];
+    EXPECT_NE(std::string::npos, outcome.errors.front().find(std::string("compressed with ") +
+                                                             programs[h] + "; decompress it first"))
+        << outcome.errors.front();
+  }
+}
+
 TEST(MalformedInput, MissingAndNonRegularFilesAreRefused)
 {
-  // A FIFO would block a reader that opens it until somebody writes into it.
+  // A FIFO would block a reader that opens it until somebody writes into it; a loop of
+  // symbolic links is named as such rather than as a missing file.
   const std::string folder = testmesh::TempPath("folder.stl");
   const std::string fifo   = testmesh::TempPath("fifo.stl");
+  const std::string loop   = testmesh::TempPath("loop-a.stl");
   std::filesystem::create_directories(folder);
-  std::filesystem::remove(fifo);
+  for (const std::string& path : {fifo, loop, testmesh::TempPath("loop-b.stl")})
+  {
+    std::filesystem::remove(path);
+  }
   ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+  std::filesystem::create_symlink("loop-b.stl", loop);
+  std::filesystem::create_symlink("loop-a.stl", testmesh::TempPath("loop-b.stl"));
   for (const char* format : {"stl", "ply", "obj", "nas", "msh", "vtu", "brep", "step", "jt"})
   {
     for (const std::string& path :
-         {testmesh::TempPath(std::string("missing.") + format), folder, fifo})
+         {testmesh::TempPath(std::string("missing.") + format), folder, fifo, loop})
     {
       const Outcome outcome = readWith(format, path);
       EXPECT_FALSE(outcome.isRead) << format << " " << path;
-      EXPECT_FALSE(outcome.errors.empty()) << format << " " << path;
-    }
-  }
-}
-
-#ifdef QUORIN_TOOL
-namespace
-{
-
-//! Runs the tool; answers its exit code (128 + signal when killed) and its error output.
-int runTool(const std::string& arguments, std::string& errors, double& seconds)
-{
-  const std::string errorFile = testmesh::TempPath("tool-errors.txt");
-  const std::string command =
-      std::string("\"") + QUORIN_TOOL + "\" " + arguments + " >/dev/null 2>\"" + errorFile + "\"";
-  const auto start  = std::chrono::steady_clock::now();
-  const int  status = std::system(command.c_str());
-  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  errors  = readBytes(errorFile);
-  if (WIFSIGNALED(status))
-  {
-    return 128 + WTERMSIG(status);
-  }
-  return WEXITSTATUS(status);
-}
-
-} // namespace
-
-TEST(MalformedInput, TheToolReportsEveryRefusalInOneLineNamingTheFile)
-{
-  const std::vector<Fixture> all = fixtures();
-  for (size_t f = 0; f < all.size(); ++f)
-  {
-    const Fixture& fixture = all[f];
-    const auto     mutants = mutantsOf(fixture, all[(f + 1) % all.size()].Bytes);
-    for (size_t m = f % 7; m < mutants.size(); m += 7) // a sample keeps the suite fast
-    {
-      const std::string path = testmesh::TempPath("tool-mutant." + fixture.Format);
-      writeBytes(path, mutants[m].second);
-      std::string       errors;
-      double            seconds = 0.0;
-      const int         code    = runTool("info \"" + path + "\"", errors, seconds);
-      const std::string label   = fixture.Format + " " + mutants[m].first;
-      EXPECT_TRUE(code == 0 || code == 1) << label << ": exit " << code << " " << errors;
-      EXPECT_LT(seconds, 2.0 + timeBound(mutants[m].second.size())) << label;
-      if (code == 1)
+      ASSERT_FALSE(outcome.errors.empty()) << format << " " << path;
+      if (path == loop && std::string(format) != "jt")
       {
-        ASSERT_FALSE(errors.empty()) << label;
-        EXPECT_EQ(errors.size() - 1, errors.find('\n')) << label << ": " << errors;
-        EXPECT_NE(std::string::npos, errors.find(path)) << label << ": " << errors;
-        expectClearMessage(errors.substr(0, errors.size() - 1), label);
+        EXPECT_NE(std::string::npos, outcome.errors.front().find("a loop of symbolic links"))
+            << format << ": " << outcome.errors.front();
       }
     }
   }
 }
 
+#ifdef QUORIN_TOOL
 TEST(MalformedInput, TheToolReadsEveryRegressionFileOrRefusesItInOurWords)
 {
   // The tool's last resort answers ("the modelling kernel failed", "an internal error")

@@ -112,7 +112,9 @@ bool algoMesh_CheckSelfIntersections::Perform(const Handle(Poly_Triangulation) &
   }
   m_triangleSet->SetNbThreads(nbThreads);
   m_triangleSet->InitBuilder();
+  m_triangleSet->SetBuildProgress([&build](const double fraction) { build.SetFraction(fraction); });
   m_triangleSet->BVH();
+  m_triangleSet->SetBuildProgress({});
   build.Complete();
 
   // 3. Without recording nothing would be kept, so the pairs are not searched.

@@ -2,15 +2,14 @@
 //
 // The shape stands as the union of its face triangulations, gathered once into a compact
 // bounding-volume hierarchy (linear Morton-code build, BVHTools::NearestTree) that all later
-// runs reuse. Each
-// triangle of the mesh is reduced to its centroid, and the centroid is projected onto the
-// face meshes by a branch-and-bound descent of the hierarchy, which gives the distance to
-// the nearest face triangle and, for the signed measure, the side of that triangle the
-// centroid lies on. The projections are independent and run in a TBB parallel loop inside
-// a task arena of the algorithm's thread count; each writes only its own element, so the
-// results are the same for any thread count. Cost: O(m log m) once for the hierarchy of m
-// face triangles, then O(log m) per mesh triangle for a centroid near a well-shaped face
-// mesh (O(m) in the worst case).
+// runs reuse. Each triangle of the mesh is reduced to its centroid, and the centroid is
+// projected onto the face meshes by a branch-and-bound descent of the hierarchy, which gives
+// the distance to the nearest face triangle and, for the signed measure, the side of that
+// triangle the centroid lies on. The projections are independent and run in a TBB parallel
+// loop inside a task arena of the algorithm's thread count; each writes only its own
+// element, so the results are the same for any thread count. Cost: O(m) once for the
+// hierarchy of m face triangles, then O(log m) per mesh triangle for a centroid near a
+// well-shaped face mesh (O(m) in the worst case).
 #include <algoMesh_DeviationCheckCADMesh.hxx>
 
 #include <BVHTools_ProjectPntMesh.hxx>
@@ -29,6 +28,17 @@
 #include <limits>
 
 using namespace quorin;
+
+namespace
+{
+
+// Share of the progress taken by the hierarchy build; the projections take the rest.
+constexpr double THE_BUILD_SHARE = 0.1;
+
+// Projections counted at once toward the progress.
+constexpr int THE_PROGRESS_STEP = 4096;
+
+} // namespace
 
 IMPLEMENT_STANDARD_RTTIEXT(quorin::algoMesh_DeviationCheckCADMesh, algoBase_Algorithm)
 
@@ -84,19 +94,26 @@ bool algoMesh_DeviationCheckCADMesh::Perform(const Handle(Poly_Triangulation) & 
     return false;
   }
 
-  // 4. Build the compact hierarchy of the face triangles, on the first run only.
+  // 4. The progress: the hierarchy's build takes its share, the projections the rest. The
+  //    projections poll the notifier themselves, once per triangle.
+  algoMesh_ProgressScope progress =
+      algoMesh_ProgressScope::ProgressOnly(m_progress, "Measuring the deviation");
+  algoMesh_ProgressScope build = progress.Next(THE_BUILD_SHARE);
+
+  // 5. Build the compact hierarchy of the face triangles, on the first run only.
   if (m_projector == nullptr)
   {
     m_projector = std::make_shared<const BVHTools::ProjectPntMesh>(m_triangleSet);
   }
+  build.Complete();
 
-  // 5. One element per triangle; elements of an earlier run keep their values until written.
+  // 6. One element per triangle; elements of an earlier run keep their values until written.
   m_deviations.resize(static_cast<size_t>(mesh->NbTriangles()), 0.0);
 
-  // 6. Project the centroids in parallel.
-  const int nbNonFinite = measureTriangles(*mesh, type, NbThreadsFor());
+  // 7. Project the centroids in parallel.
+  const int nbNonFinite = measureTriangles(*mesh, type, NbThreadsFor(), progress.Next(1.0));
 
-  // 7. Tell about centroids that could not be placed.
+  // 8. Tell about centroids that could not be placed.
   if (nbNonFinite > 0)
   {
     ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Warning);
@@ -105,6 +122,7 @@ bool algoMesh_DeviationCheckCADMesh::Perform(const Handle(Poly_Triangulation) & 
             << nbNonFinite;
     m_progress.SendLogMessage(message);
   }
+  progress.Complete();
   return true;
 }
 
@@ -156,9 +174,11 @@ void algoMesh_DeviationCheckCADMesh::prepareTriangleSet()
 
 int algoMesh_DeviationCheckCADMesh::measureTriangles(const Poly_Triangulation& mesh,
                                                      const distType            type,
-                                                     const int                 nbThreads)
+                                                     const int                 nbThreads,
+                                                     algoMesh_ProgressScope    progress)
 {
-  const int nbTriangles                            = mesh.NbTriangles();
+  const int nbTriangles = mesh.NbTriangles();
+  progress.SetTotal(nbTriangles);
   const Handle(ActAPI_IProgressNotifier)& notifier = m_progress.Access();
   const double      notANumber                     = std::numeric_limits<double>::quiet_NaN();
   std::atomic<bool> isCancelled{false};
@@ -170,6 +190,7 @@ int algoMesh_DeviationCheckCADMesh::measureTriangles(const Poly_Triangulation& m
     // One projector for all chunks: it only reads the set and its compact hierarchy.
     const BVHTools::ProjectPntMesh& projector        = *m_projector;
     int                             nbLocalNonFinite = 0;
+    int                             nbUncounted      = 0;
     // Consecutive triangles of a mesh lie side by side: each search starts from the nearest
     // triangle of the previous centroid, whose distance prunes most of the hierarchy.
     int nearest = -1;
@@ -211,7 +232,13 @@ int algoMesh_DeviationCheckCADMesh::measureTriangles(const Poly_Triangulation& m
         continue;
       }
       deviations[i] = value;
+      if (++nbUncounted == THE_PROGRESS_STEP)
+      {
+        progress.Advance(nbUncounted);
+        nbUncounted = 0;
+      }
     }
+    progress.Advance(nbUncounted);
     if (nbLocalNonFinite > 0)
     {
       nbNonFinite.fetch_add(nbLocalNonFinite, std::memory_order_relaxed);

@@ -10,6 +10,7 @@
 #define algoMesh_DeviationCheckCADMesh_HeaderFile
 
 #include <algoMesh.hxx>
+#include <algoMesh_ProgressScope.hxx>
 
 #include <algoBase_Algorithm.hxx>
 
@@ -58,9 +59,9 @@ public:
   //! Measures the deviation of every triangle of `mesh` from the shape: the distance of the
   //! triangle's centroid (the mean of its three nodes, taken as stored: the mesh's own
   //! location is not applied) to the shape's face meshes, in model units. The hierarchy of
-  //! the face meshes is built on the first call with GetNbThreads() builder threads, then
-  //! reused; the projections run in a parallel loop on NbThreadsFor() threads, with the
-  //! same results for any thread count.
+  //! the face meshes is built on the first call (on the calling thread), then reused; the
+  //! projections run in a parallel loop on NbThreadsFor() threads, with the same results
+  //! for any thread count.
   //!
   //! Deviations() is resized to the mesh's triangle count (new elements 0.0) and each
   //! element is overwritten by its triangle's value. A triangle whose centroid has a
@@ -106,7 +107,10 @@ protected:
 
   //! Runs the projections of all triangles of `mesh` on `nbThreads` threads; answers the
   //! number of triangles whose centroid is not finite.
-  int measureTriangles(const Poly_Triangulation& mesh, const distType type, const int nbThreads);
+  int measureTriangles(const Poly_Triangulation& mesh,
+                       const distType            type,
+                       const int                 nbThreads,
+                       algoMesh_ProgressScope    progress);
 
 private:
   std::vector<double> m_deviations;

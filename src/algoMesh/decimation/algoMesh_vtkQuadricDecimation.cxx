@@ -24,9 +24,11 @@
 #include <vtkDoubleArray.h>
 #include <vtkFloatArray.h>
 #include <vtkIdList.h>
+#include <vtkIdTypeArray.h>
 #include <vtkInformation.h>
 #include <vtkInformationVector.h>
 #include <vtkMath.h>
+#include <vtkNew.h>
 #include <vtkObjectFactory.h>
 #include <vtkOutputWindow.h>
 #include <vtkPointData.h>
@@ -115,6 +117,36 @@ inline void planeQuadric(const double* n, const double d, double* q)
   q[10] = 1.0;
 }
 
+// The cell array of `mesh` that holds cells of `type`, made when missing, or replaced by an
+// empty one when `renew` is set and it exists.
+vtkCellArray* cellArrayOf(vtkPolyData* mesh, const int type, const bool renew = false)
+{
+  vtkCellArray* (vtkPolyData::*get)()     = &vtkPolyData::GetPolys;
+  void (vtkPolyData::*set)(vtkCellArray*) = &vtkPolyData::SetPolys;
+  switch (type)
+  {
+  case VTK_VERTEX:
+  case VTK_POLY_VERTEX:
+    get = &vtkPolyData::GetVerts, set = &vtkPolyData::SetVerts;
+    break;
+  case VTK_LINE:
+  case VTK_POLY_LINE:
+    get = &vtkPolyData::GetLines, set = &vtkPolyData::SetLines;
+    break;
+  case VTK_TRIANGLE_STRIP:
+    get = &vtkPolyData::GetStrips, set = &vtkPolyData::SetStrips;
+    break;
+  default:
+    break;
+  }
+  if (((mesh->*get)() == nullptr) != renew)
+  {
+    vtkNew<vtkCellArray> cells;
+    (mesh->*set)(cells);
+  }
+  return (mesh->*get)();
+}
+
 } // namespace
 
 Standard_Integer algoMesh_vtkQuadricDecimation::Edge::HashCode(const Edge&            edge,
@@ -182,25 +214,11 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
                                                vtkInformationVector** inputVector,
                                                vtkInformationVector*  outputVector)
 {
-  // 1. Input and output of the pipeline.
+  // 1-2. Input and output of the pipeline; only triangle meshes with points are decimated.
   vtkPolyData* input  = vtkPolyData::GetData(inputVector[0]);
   vtkPolyData* output = vtkPolyData::GetData(outputVector);
-  if (input == nullptr || output == nullptr)
+  if (!checkInput(input, output))
   {
-    reportError("Nothing to decimate", __LINE__);
-    return 1;
-  }
-
-  // 2. Only triangle meshes with points can be decimated.
-  if (input->GetPolys() == nullptr || input->GetPoints() == nullptr ||
-      input->GetPointData() == nullptr || input->GetFieldData() == nullptr)
-  {
-    reportError("Nothing to decimate", __LINE__);
-    return 1;
-  }
-  if (input->GetPolys()->GetMaxCellSize() > 3)
-  {
-    reportError("Can only decimate triangles", __LINE__);
     return 1;
   }
   const vtkIdType numPts  = input->GetNumberOfPoints();
@@ -215,48 +233,96 @@ int algoMesh_vtkQuadricDecimation::RequestData(vtkInformation*,
     return 1;
   }
 
-  // 4-6. Edges in order of first appearance; the queue sized to them, as it never holds more
-  // (a collapse queues at most as many edges as it removes).
-  NumberOfComponents = 0;
-  buildEdges();
-  EdgeCosts.Reset(Edges.Size(), Edges.Size());
+  // 4-6. Edges in order of first appearance, and the queue sized to them.
+  enumerateEdges();
 
   // 7. Attribute components of the metric.
-  UpdateProgress(0.1);
-  if (AttributeErrorMetric)
-  {
-    ComputeNumberOfComponents();
-  }
+  chooseAttributes();
 
   // 8. Scratch buffers shared by all cost evaluations of the run.
   allocateScratch();
 
   // 9. Quadrics of the triangles and of the boundary edges.
-  InitializeQuadrics(numPts);
-  AddBoundaryConstraints();
-  UpdateProgress(0.15);
+  computeQuadrics(numPts);
 
   // 10. Every edge queued with its cost.
   queueEdges();
 
   // 11-12. Collapse the cheapest edge until the target is reached; a stop requested during
   // the set-up leaves the mesh as it came.
-  UpdateProgress(0.2);
-  ActualReduction       = 0.0;
-  NumberOfEdgeCollapses = 0;
-  if (!GetAbortExecute())
-  {
-    collapseCheapestEdges(numPts, numTris);
-  }
+  collapseCheapestEdges(numPts, numTris);
 
-  // 13. Per-run structures released; the edits written back into the input.
-  Work.Store(Mesh);
+  // 13. The edits written back into the input; per-run structures released.
   releaseRunData();
 
-  // 14-15. Surviving cells copied to the output, points renumbered compactly.
+  // 14. Surviving cells copied to the output, points renumbered compactly.
   copySurvivors(output);
+
+  // 15. Interpolated normals back to unit length.
+  renormalizeNormals(output);
   Mesh = nullptr;
   return 1;
+}
+
+bool algoMesh_vtkQuadricDecimation::checkInput(vtkPolyData* input, vtkPolyData* output)
+{
+  if (input == nullptr || output == nullptr || input->GetPolys() == nullptr ||
+      input->GetPoints() == nullptr || input->GetPointData() == nullptr ||
+      input->GetFieldData() == nullptr)
+  {
+    reportError("Nothing to decimate", __LINE__);
+    return false;
+  }
+  if (input->GetPolys()->GetMaxCellSize() > 3)
+  {
+    reportError("Can only decimate triangles", __LINE__);
+    return false;
+  }
+  return true;
+}
+
+void algoMesh_vtkQuadricDecimation::enumerateEdges()
+{
+  // The queue never holds more entries than there are edges: a collapse queues at most as
+  // many edges as it removes.
+  NumberOfComponents = 0;
+  buildEdges();
+  EdgeCosts.Reset(Edges.Size(), Edges.Size());
+  UpdateProgress(0.1);
+}
+
+void algoMesh_vtkQuadricDecimation::chooseAttributes()
+{
+  if (AttributeErrorMetric)
+  {
+    ComputeNumberOfComponents();
+  }
+}
+
+void algoMesh_vtkQuadricDecimation::computeQuadrics(const vtkIdType numPts)
+{
+  InitializeQuadrics(numPts);
+  AddBoundaryConstraints();
+  UpdateProgress(0.15);
+}
+
+void algoMesh_vtkQuadricDecimation::renormalizeNormals(vtkPolyData* output)
+{
+  vtkDataArray* normals = output->GetPointData()->GetNormals();
+  if (AttributeErrorMetric && normals != nullptr)
+  {
+    for (vtkIdType i = 0; i < normals->GetNumberOfTuples(); ++i)
+    {
+      double n[3];
+      normals->GetTuple(i, n);
+      normalize3(n);
+      normals->SetTuple(i, n);
+    }
+  }
+  for (vtkDataArray*& array : AttributeArrays)
+  {
+    array = nullptr;
+  }
 }
 
 bool algoMesh_vtkQuadricDecimation::isSetUpStopped(const int64_t item,
@@ -376,6 +442,13 @@ void algoMesh_vtkQuadricDecimation::queueEdges()
 void algoMesh_vtkQuadricDecimation::collapseCheapestEdges(const vtkIdType numPts,
                                                           const vtkIdType numTris)
 {
+  UpdateProgress(0.2);
+  ActualReduction       = 0.0;
+  NumberOfEdgeCollapses = 0;
+  if (GetAbortExecute())
+  {
+    return;
+  }
   double*   x       = TargetPoint.data();
   vtkIdType deleted = 0;
   double    cost    = 0.0;
@@ -410,6 +483,7 @@ void algoMesh_vtkQuadricDecimation::collapseCheapestEdges(const vtkIdType numPts
 
 void algoMesh_vtkQuadricDecimation::releaseRunData()
 {
+  Work.Store(Mesh);
   ErrorQuadrics     = LargeArray<double>();
   VolumeConstraints = std::vector<double>();
   TargetPoint       = std::vector<double>();
@@ -427,20 +501,49 @@ void algoMesh_vtkQuadricDecimation::releaseRunData()
 
 void algoMesh_vtkQuadricDecimation::copySurvivors(vtkPolyData* output)
 {
-  // Cell types are read from the input, where the run's deletions are now recorded.
-  const vtkIdType numCells = Mesh->GetNumberOfCells();
-  vtkIdList*      kept     = vtkIdList::New();
-  kept->Allocate(numCells);
-  for (vtkIdType cellId = 0; cellId < numCells; ++cellId)
+  // What vtkPolyData::CopyCells makes of the surviving cells, in cell order, with points
+  // renumbered in the order the cells first use them, built from the flat cell arrays
+  // (CopyCells makes a generic cell per survivor and inserts cells and point data one at a
+  // time: half a second for a million cells, which a run stopped early would spend).
+  // 1. Survivors, and whether they are all triangles (the usual case, written directly).
+  const int32_t numCells = Work.NbCells();
+  vtkIdType     nbKept = 0, nbTriangles = 0;
+  for (int32_t cell = 0; cell < numCells; ++cell)
   {
-    if (Work.CellType(static_cast<int32_t>(cellId)) != VTK_EMPTY_CELL)
+    nbKept += Work.CellType(cell) != VTK_EMPTY_CELL ? 1 : 0;
+    nbTriangles += Work.IsTriangle(cell) ? 1 : 0;
+  }
+  const bool onlyTriangles = nbTriangles == nbKept && Mesh->GetPolys() != nullptr;
+
+  // 2. Points renumbered in order of first use; for triangles their corners written on the way.
+  std::vector<vtkIdType> newIds(static_cast<size_t>(Mesh->GetNumberOfPoints()), -1);
+  vtkNew<vtkIdList>      sources; // input point of each output point
+  sources->Allocate(Mesh->GetNumberOfPoints());
+  vtkNew<vtkIdTypeArray> connectivity;
+  connectivity->SetNumberOfValues(onlyTriangles ? 3 * nbKept : 0);
+  vtkIdType* corner = connectivity->GetPointer(0);
+  for (int32_t cell = 0; cell < numCells; ++cell)
+  {
+    const int32_t* pts  = nullptr;
+    const int32_t  npts = Work.CellPoints(cell, pts);
+    for (int32_t i = 0; i < npts; ++i)
     {
-      kept->InsertNextId(cellId);
+      vtkIdType& id = newIds[pts[i]];
+      if (id < 0)
+      {
+        id = sources->GetNumberOfIds();
+        sources->InsertNextId(pts[i]);
+      }
+      if (onlyTriangles)
+      {
+        *corner++ = id;
+      }
     }
   }
-  Work.Release();
+
+  // 3. The output emptied and allocated like the input.
   output->Reset();
-  output->Allocate(Mesh, kept->GetNumberOfIds(), 1000);
+  output->Allocate(Mesh, nbKept, 1000);
   if (AttributeErrorMetric)
   {
     // Copy flags act on the receiving side: only the attributes of the metric go out.
@@ -452,26 +555,90 @@ void algoMesh_vtkQuadricDecimation::copySurvivors(vtkPolyData* output)
     }
   }
   output->GetPointData()->CopyAllocate(Mesh->GetPointData(), 1, 1000);
-  output->CopyCells(Mesh, kept);
-  kept->Delete();
-  Mesh->DeleteLinks();
 
-  // Interpolated normals back to unit length.
-  vtkDataArray* normals = output->GetPointData()->GetNormals();
-  if (AttributeErrorMetric && normals != nullptr)
+  // 4. Points (single precision for a new output, as CopyCells makes them) and their data.
+  copySurvivingPoints(sources, output);
+
+  // 5. Cells: triangles straight into the polygon array, any other mix each cell into the
+  //    cell array of its type (cell ids follow from the arrays' order).
+  if (onlyTriangles)
   {
-    for (vtkIdType i = 0; i < normals->GetNumberOfTuples(); ++i)
+    vtkNew<vtkIdTypeArray> offsets;
+    offsets->SetNumberOfValues(nbKept + 1);
+    vtkIdType* offset = offsets->GetPointer(0);
+    for (vtkIdType k = 0; k <= nbKept; ++k)
     {
-      double n[3];
-      normals->GetTuple(i, n);
-      normalize3(n);
-      normals->SetTuple(i, n);
+      offset[k] = 3 * k;
+    }
+    output->GetPolys()->SetData(offsets, connectivity);
+  }
+  else
+  {
+    // Fresh arrays in place of the allocated ones: VTK 9.1 allocates an array in proportion
+    // to the survivors without its leading offset when that rounds to no cell, and cells
+    // inserted there would merge.
+    for (const int type : {VTK_VERTEX, VTK_LINE, VTK_TRIANGLE, VTK_TRIANGLE_STRIP})
+    {
+      cellArrayOf(output, type, true);
+    }
+    std::vector<vtkIdType> ids;
+    for (int32_t cell = 0; cell < numCells; ++cell)
+    {
+      const int32_t* pts  = nullptr;
+      const int32_t  npts = Work.CellPoints(cell, pts);
+      if (Work.CellType(cell) == VTK_EMPTY_CELL)
+      {
+        continue;
+      }
+      ids.resize(static_cast<size_t>(npts));
+      for (int32_t i = 0; i < npts; ++i)
+      {
+        ids[i] = newIds[pts[i]];
+      }
+      cellArrayOf(output, Work.CellType(cell))->InsertNextCell(npts, ids.data());
     }
   }
-  for (vtkDataArray*& array : AttributeArrays)
+  output->Squeeze();
+  Work.Release();
+  Mesh->DeleteLinks();
+}
+
+void algoMesh_vtkQuadricDecimation::copySurvivingPoints(vtkIdList* sources, vtkPolyData* output)
+{
+  const vtkIdType nbOut = sources->GetNumberOfIds();
+  if (output->GetPoints() == nullptr)
   {
-    array = nullptr;
+    vtkNew<vtkPoints> points;
+    output->SetPoints(points);
   }
+  vtkPoints* outPoints = output->GetPoints();
+  outPoints->SetNumberOfPoints(nbOut);
+  vtkFloatArray*       to   = vtkFloatArray::FastDownCast(outPoints->GetData());
+  const vtkFloatArray* from = vtkFloatArray::FastDownCast(Mesh->GetPoints()->GetData());
+  if (to != nullptr && from != nullptr)
+  {
+    // Float to float, as SetPoint would store it, without its per-point dispatch.
+    float*       out = to->GetPointer(0);
+    const float* in  = const_cast<vtkFloatArray*>(from)->GetPointer(0);
+    for (vtkIdType k = 0; k < nbOut; ++k)
+    {
+      std::copy_n(in + 3 * sources->GetId(k), 3, out + 3 * k);
+    }
+  }
+  else
+  {
+    for (vtkIdType k = 0; k < nbOut; ++k)
+    {
+      outPoints->SetPoint(k, Mesh->GetPoint(sources->GetId(k)));
+    }
+  }
+  vtkNew<vtkIdList> targets;
+  targets->SetNumberOfIds(nbOut);
+  for (vtkIdType k = 0; k < nbOut; ++k)
+  {
+    targets->SetId(k, k);
+  }
+  output->GetPointData()->CopyData(Mesh->GetPointData(), sources, targets);
 }
 
 void algoMesh_vtkQuadricDecimation::InitializeQuadrics(const vtkIdType numPts)

@@ -226,14 +226,27 @@ private:
   //! Poll of the set-up loops: at every THE_SETUP_POLL-th item of `count`, reports the
   //! progress between `from` and `to` and answers whether the run was asked to stop.
   bool isSetUpStopped(int64_t item, int64_t count, double from, double to);
-  //! Steps of RequestData.
+  //! Steps of RequestData, in order.
+  //! Reports the errors of an input that cannot be decimated; false for those.
+  bool checkInput(vtkPolyData* input, vtkPolyData* output);
   bool loadWorkingMesh();
+  //! Edge map and cost queue sized to it.
+  void enumerateEdges();
   void buildEdges();
+  //! Attribute components of the metric, when it is on.
+  void chooseAttributes();
   void allocateScratch();
+  //! Triangle and boundary quadrics.
+  void computeQuadrics(vtkIdType numPts);
   void queueEdges();
   void collapseCheapestEdges(vtkIdType numPts, vtkIdType numTris);
+  //! Writes the edits back into the input and releases the per-run structures.
   void releaseRunData();
   void copySurvivors(vtkPolyData* output);
+  //! Unit-length normals in the output when the metric interpolated them.
+  void renormalizeNormals(vtkPolyData* output);
+  //! The input points listed in `sources`, in that order, and their data into the output.
+  void copySurvivingPoints(vtkIdList* sources, vtkPolyData* output);
   //! Reports `text` through VTK's error reporting of this object.
   void reportError(const char* text, int line);
   //! Fills the dense system of ComputeCost2 from TempQuad and the volume constraints.

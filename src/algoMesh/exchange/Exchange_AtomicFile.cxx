@@ -264,37 +264,40 @@ void Exchange_AtomicFile::Discard()
 
 void Exchange_AtomicFile::setSystemError(const int code)
 {
+  m_error = ErrorText(code);
+}
+
+std::string Exchange_AtomicFile::ErrorText(const int code)
+{
   switch (code)
   {
   case EACCES:
   case EPERM:
-    m_error = "permission denied";
-    break;
+    return "permission denied";
   case ENOSPC:
-    m_error = "no space left on the device";
-    break;
+    return "no space left on the device";
   case EDQUOT:
-    m_error = "disk quota exceeded";
-    break;
+    return "disk quota exceeded";
   case EROFS:
-    m_error = "read-only file system";
-    break;
+    return "read-only file system";
   case ENOENT:
   case ENOTDIR:
-    m_error = "no such directory";
-    break;
+    return "no such directory";
   case EIO:
-    m_error = "input/output error";
-    break;
+    return "input/output error";
   case ENXIO:
-    m_error = "no process is reading from the pipe";
-    break;
+    return "no process is reading from the pipe";
+  case 0:
+    return "writing failed";
   default:
-    m_error = code != 0 ? std::strerror(code) : "writing failed";
-    if (!m_error.empty())
+  {
+    std::string text = std::strerror(code);
+    if (!text.empty())
     {
-      m_error[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(m_error[0])));
+      text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
     }
+    return text;
+  }
   }
 }
 

@@ -65,6 +65,9 @@ public:
   //! device"), empty when none.
   const std::string& Error() const { return m_error; }
 
+  //! A system error code in the words of Error(); "writing failed" for 0.
+  static std::string ErrorText(int code);
+
 private:
   void setSystemError(int code);
   bool copyToTarget();

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include <fcntl.h>
@@ -15,12 +16,61 @@ namespace quorin
 namespace Exchange_InputCheck
 {
 
+namespace
+{
+
+//! The compression program whose signature starts the file ("gzip", "xz", ...), or null.
+//! A compressed file under a mesh format's extension would otherwise be read as damaged
+//! content (a binary STL "declaring" millions of facets, an empty NAS deck). The
+//! signatures are checked beyond their first bytes where a binary STL header, which may
+//! hold anything, could match them by chance.
+const char* compressionOf(const std::string& path)
+{
+  unsigned char head[10] = {};
+  const int     file     = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  if (file < 0)
+  {
+    return nullptr;
+  }
+  const ssize_t size = ::read(file, head, sizeof(head));
+  ::close(file);
+  const auto starts = [&](const char* magic, const ssize_t length)
+  { return size >= length && std::memcmp(head, magic, static_cast<size_t>(length)) == 0; };
+  if (starts("\x1F\x8B\x08", 3) && (head[3] & 0xE0) == 0)
+  {
+    return "gzip";
+  }
+  if (starts("\xFD\x37\x7A\x58\x5A\x00", 6))
+  {
+    return "xz";
+  }
+  if (starts("BZh", 3) && head[3] >= '1' && head[3] <= '9' && size >= 10 &&
+      std::memcmp(head + 4, "1AY&SY", 6) == 0)
+  {
+    return "bzip2";
+  }
+  if (starts("\x28\xB5\x2F\xFD", 4))
+  {
+    return "zstd";
+  }
+  if (starts("PK\x03\x04", 4))
+  {
+    return "zip";
+  }
+  return nullptr;
+}
+
+} // namespace
+
 bool CheckRegularFile(const std::string& path, const std::uintmax_t maxBytes, std::string& reason)
 {
   struct stat info;
   if (::stat(path.c_str(), &info) != 0)
   {
-    reason = errno == EACCES ? "permission denied" : "no such file";
+    reason = errno == EACCES         ? "permission denied"
+             : errno == ELOOP        ? "a loop of symbolic links"
+             : errno == ENAMETOOLONG ? "a name too long"
+                                     : "no such file";
     return false;
   }
   if (!S_ISREG(info.st_mode))
@@ -36,6 +86,11 @@ bool CheckRegularFile(const std::string& path, const std::uintmax_t maxBytes, st
   if (::access(path.c_str(), R_OK) != 0)
   {
     reason = "permission denied";
+    return false;
+  }
+  if (const char* method = compressionOf(path))
+  {
+    reason = std::string("it is compressed with ") + method + "; decompress it first";
     return false;
   }
   return true;

@@ -26,7 +26,8 @@ class ParseCostScanner
 public:
   explicit ParseCostScanner(const double budget) : myBudget(budget) {}
 
-  //! Takes the next character. @return false once the estimate exceeds the budget
+  //! Takes the next character. @return false once the estimate exceeds the budget or the
+  //! text breaks the record syntax
   bool Feed(const char c)
   {
     switch (myState)
@@ -71,7 +72,7 @@ public:
     {
       ++myLine;
     }
-    return myCost <= myBudget;
+    return myCost <= myBudget && !myIsBroken;
   }
 
   //! Ends the open value and lists at the end of the text. @return false over budget
@@ -84,11 +85,18 @@ public:
     endValue(myState == State::Token                                     ? "a value"
              : myState == State::String || myState == State::StringQuote ? "a string"
                                                                          : "a comment");
+    if (!myLists.empty())
+    {
+      breakRule("a record whose parameter list is not closed", myLists.front().Line);
+    }
     closeLists();
-    return myCost <= myBudget;
+    return myCost <= myBudget && !myIsBroken;
   }
 
-  //! The largest contributor, in words with its line.
+  //! True when the text breaks the record syntax.
+  bool IsBroken() const { return myIsBroken; }
+
+  //! The largest contributor, or the break of the syntax, in words with its line.
   std::string Largest() const { return myLargest + " on line " + std::to_string(myLargestLine); }
 
 private:
@@ -134,8 +142,14 @@ private:
     case '\r':
     case '\n':
     case ',':
+      endToken();
+      return;
     case '=':
       endToken();
+      if (!myLists.empty())
+      {
+        breakRule("an entity inside the parameters of another", myLists.front().Line);
+      }
       return;
     case '(':
       endToken();
@@ -144,10 +158,18 @@ private:
       return;
     case ')':
       endToken();
+      if (myLists.empty())
+      {
+        breakRule("a parenthesis that closes no list", myLine);
+      }
       closeList();
       return;
     case ';':
       endToken();
+      if (!myLists.empty())
+      {
+        breakRule("a record whose parameter list is not closed", myLists.front().Line);
+      }
       closeLists();
       return;
     case '\'':
@@ -159,6 +181,18 @@ private:
       return;
     default:
       extendToken(c);
+    }
+  }
+
+  //! Records the first break of the record syntax: the kernel's parser recovers from such
+  //! text with records that it later reads without setting them (a hang on a reused heap).
+  void breakRule(const char* what, const size_t line)
+  {
+    if (!myIsBroken)
+    {
+      myIsBroken    = true;
+      myLargest     = what;
+      myLargestLine = line;
     }
   }
 
@@ -223,7 +257,7 @@ private:
   void add(const double cost, const std::string& what, const size_t line)
   {
     myCost += cost;
-    if (cost > myLargestCost)
+    if (cost > myLargestCost && !myIsBroken)
     {
       myLargestCost = cost;
       myLargest     = what;
@@ -232,6 +266,7 @@ private:
   }
 
   double            myBudget;
+  bool              myIsBroken    = false;
   double            myCost        = 0.0;
   double            myLargestCost = -1.0;
   std::string       myLargest;
@@ -276,7 +311,13 @@ bool Exchange_STEPScan::CheckParseCost(const std::string& path, std::string& rea
     reason = "input/output error";
     return false;
   }
-  if (!isWithinBudget || !scanner.Finish())
+  isWithinBudget = isWithinBudget && scanner.Finish();
+  if (scanner.IsBroken())
+  {
+    reason = "it has " + scanner.Largest();
+    return false;
+  }
+  if (!isWithinBudget)
   {
     reason = "it has " + scanner.Largest() + ", too long to read in reasonable time";
     return false;

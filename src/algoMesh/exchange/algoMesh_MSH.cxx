@@ -3,7 +3,10 @@
 // The file is read line by line with fgets into a 4096-byte buffer; a "$" line selects the
 // section, "$End..." closes it, and each other line is handled by the section's line
 // reader. Nothing is sized from the counts the file declares, so a wrong or huge count
-// costs nothing: only lines actually present create nodes, elements or values.
+// costs nothing: only lines actually present create nodes, elements or values. The node
+// and element counts are checked against the lines when their section closes, and a file
+// that ends inside a section fails, so that a file cut short at a line end is not taken
+// for a smaller mesh.
 #include <algoMesh_MSH.hxx>
 
 #include <Exchange_InputCheck.hxx>
@@ -145,11 +148,15 @@ public:
   //! Selects the section of a "$" line; "$End..." closes the current one.
   bool openSection(const char* line)
   {
+    if (!isCountMet())
+    {
+      return false;
+    }
     if (startsWith(line, "$End"))
     {
       // A data section must have all its value lines before it closes.
-      const bool isDone = isComplete();
       m_section         = Section_None;
+      const bool isDone = isComplete();
       m_isInData        = false;
       return isDone;
     }
@@ -174,6 +181,7 @@ public:
   {
     const bool isFirst = m_isFirst;
     m_isFirst          = false;
+    m_nbLines += isFirst ? 0 : 1;
     switch (m_section)
     {
     case Section_Nodes:
@@ -191,14 +199,41 @@ public:
   //! What made the last line fail, when more is known than that it is malformed.
   const std::string& Reason() const { return m_reason; }
 
-  //! True unless a data section is open with tags or values missing.
-  bool isComplete() const { return !m_isInData || (!m_frame.IsNull() && m_nbValuesLeft == 0); }
+  //! True unless a node or element section is open, or a data section with tags or values
+  //! missing.
+  bool isComplete() const
+  {
+    return m_section != Section_Nodes && m_section != Section_Elements &&
+           (!m_isInData || (!m_frame.IsNull() && m_nbValuesLeft == 0));
+  }
+
+  //! The name of the node or element section left open at the end of the file, or null.
+  const char* OpenCountedSection() const
+  {
+    return m_section == Section_Nodes      ? "$Nodes"
+           : m_section == Section_Elements ? "$Elements"
+                                           : nullptr;
+  }
 
 private:
   bool readCount(const char* line)
   {
-    int count = 0;
-    return std::sscanf(line, "%i", &count) == 1;
+    m_nbLines = 0;
+    return std::sscanf(line, "%i", &m_nbDeclared) == 1;
+  }
+
+  //! Checks, when a node or element section closes, that it holds the lines it declares.
+  bool isCountMet()
+  {
+    const char* name = OpenCountedSection();
+    if (name == nullptr || m_isFirst || m_nbLines == m_nbDeclared)
+    {
+      return true;
+    }
+    const char* items = m_section == Section_Nodes ? " nodes" : " elements";
+    m_reason = std::string("the ") + name + " section declares " + std::to_string(m_nbDeclared) +
+               items + " but holds " + std::to_string(m_nbLines);
+    return false;
   }
 
   bool readNode(const char* line)
@@ -422,6 +457,9 @@ private:
   Section                  m_section = Section_None;
   bool                     m_isFirst = false;
   std::vector<std::string> m_tokens;
+  // Node and element sections: the declared count and the lines read.
+  int       m_nbDeclared = 0;
+  long long m_nbLines    = 0;
   // Data sections.
   bool                     m_isInData = false;
   int                      m_tagGroup = 0;  //!< 0 strings, 1 reals, 2 integers, 3 values
@@ -523,7 +561,14 @@ bool algoMesh_MSH::Read(const TCollection_AsciiString& path,
   if (isOk && !reader.isComplete() && !notifier.IsNull())
   {
     ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
-    message << "The MSH file ends inside a data section.";
+    if (reader.OpenCountedSection() != nullptr)
+    {
+      message << "The MSH file ends inside its %1 section." << reader.OpenCountedSection();
+    }
+    else
+    {
+      message << "The MSH file ends inside a data section.";
+    }
     notifier->Notify(message);
   }
   return isOk && reader.isComplete();

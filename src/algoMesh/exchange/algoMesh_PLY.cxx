@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <vector>
@@ -610,12 +611,12 @@ algoMesh_PLY::Write(const NCollection_Vector<Handle(Poly_Triangulation)>&       
   }
 
   // 7. Close.
+  errno = 0;
   if (!writer.Close() || !output.Commit())
   {
-    sendError(progress,
-              ("Could not write PLY: " +
-               (output.Error().empty() ? std::string("writing failed") : output.Error()) + ".")
-                  .c_str());
+    const std::string reason =
+        output.Error().empty() ? Exchange_AtomicFile::ErrorText(errno) : output.Error();
+    sendError(progress, ("Could not write PLY: " + reason + ".").c_str());
     return ExportStatus_Failed;
   }
 

@@ -34,6 +34,7 @@
 #include <gp_Trsf.hxx>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -826,13 +827,14 @@ core_ExportStatus algoMesh_STL::Write(const NCollection_Vector<Handle(Poly_Trian
     return ExportStatus_Failed;
   }
   const OSD_Path file(output.TempPath().c_str());
-  const bool     written = binary ? RWStl::WriteBinary(joined, file, indicator->Start())
-                                  : RWStl::WriteAscii(joined, file, indicator->Start());
+  errno              = 0; // the kernel writer reports no reason; its failed write's is kept
+  const bool written = binary ? RWStl::WriteBinary(joined, file, indicator->Start())
+                              : RWStl::WriteAscii(joined, file, indicator->Start());
   if (!written)
   {
     if (!progress.IsCancelling())
     {
-      sendWriteError(progress, "writing failed");
+      sendWriteError(progress, Exchange_AtomicFile::ErrorText(errno));
     }
     return ExportStatus_Failed;
   }

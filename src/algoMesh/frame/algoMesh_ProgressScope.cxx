@@ -50,6 +50,7 @@ struct RunState
   std::atomic<int>     shown{0};   // last value sent to the host, in its units
   std::atomic<bool>    isCancelled{false};
   std::atomic<int64_t> nextQuery{0};
+  bool                 asksHost = true; // false: the algorithm polls the host itself
 
   // Sends the reached position to the host when it shows a new unit; the owner only.
   void Publish()
@@ -69,7 +70,7 @@ struct RunState
       host.SetProgress(units);
       // A host often decides to stop on seeing progress: ask at once rather than at the
       // next timed query, which a step boundary might not reach for a while.
-      if (host.IsCancelling())
+      if (asksHost && host.IsCancelling())
       {
         isCancelled.store(true, std::memory_order_relaxed);
       }
@@ -82,7 +83,7 @@ struct RunState
     {
       return true;
     }
-    if (host.Access().IsNull())
+    if (host.Access().IsNull() || !asksHost)
     {
       return false;
     }
@@ -238,6 +239,15 @@ algoMesh_ProgressScope::algoMesh_ProgressScope(const ActAPI_ProgressEntry&    pr
     progress.Access()->SetRange(run->range);
   }
   m_node = new algoMesh_ProgressNode(run, 0, THE_TICKS);
+}
+
+algoMesh_ProgressScope algoMesh_ProgressScope::ProgressOnly(const ActAPI_ProgressEntry&    progress,
+                                                            const TCollection_AsciiString& text,
+                                                            const int                      range)
+{
+  algoMesh_ProgressScope scope(progress, text, range);
+  scope.m_node->Run()->asksHost = false;
+  return scope;
 }
 
 algoMesh_ProgressScope::algoMesh_ProgressScope(const Handle(algoMesh_ProgressNode) & node)

@@ -38,6 +38,13 @@ public:
                          const TCollection_AsciiString& text,
                          const int                      range = 100);
 
+  //! A root that shows progress but never asks the host about cancellation, for an
+  //! algorithm whose polls of the notifier are fixed (one per item, say): IsCancelled()
+  //! then answers only whether Cancel() was called.
+  static algoMesh_ProgressScope ProgressOnly(const ActAPI_ProgressEntry&    progress,
+                                             const TCollection_AsciiString& text,
+                                             const int                      range = 100);
+
   algoMesh_ProgressScope(const algoMesh_ProgressScope& other);
   algoMesh_ProgressScope& operator=(const algoMesh_ProgressScope& other);
   ~algoMesh_ProgressScope();

@@ -28,6 +28,7 @@ BoxSet::BoxSet(const std::vector<BoxData>& boxes)
 
 BVH_Box<double, 3> BoxSet::Box(const int position) const
 {
+  countBuildStep(position);
   const BoxData& b = m_boxes[position];
   return BVH_Box<double, 3>(BVH_Vec3d(b.minX, b.minY, b.minZ), BVH_Vec3d(b.maxX, b.maxY, b.maxZ));
 }
@@ -48,6 +49,7 @@ double BoxSet::Center(const int position, const int axis) const
 
 void BoxSet::Swap(const int position1, const int position2)
 {
+  countBuildSwap();
   std::swap(m_boxes[position1], m_boxes[position2]);
 }
 

@@ -37,7 +37,24 @@ void PrimitiveSet::Update()
   // The kernel's parallel loops run on TBB; the arena keeps them within the thread count.
   // The sort and the bounds are the same for any thread count, so is the tree.
   tbb::task_arena arena(ArenaSize(m_nbThreads));
+  m_buildSteps.store(0, std::memory_order_relaxed);
+  m_buildSwaps.store(0, std::memory_order_relaxed);
+  m_isBuilding = static_cast<bool>(m_buildProgress);
   arena.execute([this] { BVH_PrimitiveSet3d::Update(); });
+  m_isBuilding = false;
+}
+
+void PrimitiveSet::reportBuildStep() const
+{
+  // Three boxes and about one swap per primitive. The fraction stops short of the end: what
+  // a set does after the kernel's build (reordering its own arrays) is not counted, and a
+  // host that stops on seeing the end of the build should see it when the build returns.
+  constexpr double THE_STEPS_PER_PRIMITIVE = 4.0;
+  constexpr double THE_LAST_REPORTED       = 0.9;
+  const int64_t    steps = m_buildSteps.fetch_add(1, std::memory_order_relaxed) + 1;
+  const double     asked = 4096.0 * static_cast<double>(steps);
+  m_buildProgress(THE_LAST_REPORTED *
+                  std::min(1.0, asked / (THE_STEPS_PER_PRIMITIVE * std::max(1, Size()))));
 }
 
 int ArenaSize(const int nbThreads)

@@ -7,6 +7,10 @@
 
 #include <BVH_PrimitiveSet3d.hxx>
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
 namespace BVHTools
 {
 
@@ -34,12 +38,51 @@ public:
   //! Most primitives in one leaf of the hierarchy.
   static constexpr int LeafSize() { return 4; }
 
+  //! Receives the progress of the next builds, as the fraction of a build done (0 .. 0.9:
+  //! the work after the kernel's build is not counted),
+  //! a few thousand times per million primitives and from the building threads: it must be
+  //! cheap and safe to call concurrently. An empty function reports nothing.
+  void SetBuildProgress(std::function<void(double)> callback)
+  {
+    m_buildProgress = std::move(callback);
+  }
+
 protected:
   //! Builds the tree within a task arena of NbThreads() threads.
   void Update() override;
 
+  //! Derived sets call this from Box(): the builder asks for each primitive's box three
+  //! times (the set's bounds, the Morton codes, the leaf bounds), so during a build every
+  //! 4096th position asked for is a step of the build's progress.
+  void countBuildStep(const int position) const
+  {
+    if ((position & 4095) == 0 && m_isBuilding)
+    {
+      reportBuildStep();
+    }
+  }
+
+  //! Derived sets call this from Swap(): the builder's reordering swaps about once per
+  //! primitive, and every 4096th swap is a step of the build's progress.
+  void countBuildSwap()
+  {
+    if (m_isBuilding && ((m_buildSwaps.fetch_add(1, std::memory_order_relaxed) + 1) & 4095) == 0)
+    {
+      reportBuildStep();
+    }
+  }
+
+private:
+  void reportBuildStep() const;
+
 protected:
   int m_nbThreads = 1;
+
+private:
+  std::function<void(double)>  m_buildProgress;
+  mutable std::atomic<int64_t> m_buildSteps{0};
+  std::atomic<int64_t>         m_buildSwaps{0};
+  bool                         m_isBuilding = false;
 };
 
 //! Slots of a task arena for a requested thread count: at least 1, at most what the machine

@@ -141,6 +141,7 @@ const int* TriangleSet::storedNodes(const int position) const
 
 BVH_Box<double, 3> TriangleSet::Box(const int position) const
 {
+  countBuildStep(position);
   const int*    n = storedNodes(position);
   const double* a = Point(n[0]);
   const double* b = Point(n[1]);
@@ -163,6 +164,7 @@ double TriangleSet::Center(const int position, const int axis) const
 
 void TriangleSet::Swap(const int position1, const int position2)
 {
+  countBuildSwap();
   std::swap(m_sources[position1], m_sources[position2]);
   std::swap(m_ids[position1], m_ids[position2]);
 }

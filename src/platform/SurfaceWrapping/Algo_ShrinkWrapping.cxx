@@ -23,6 +23,10 @@ using SurfWrap_Geometry::Vec;
 namespace
 {
 
+// Steps of the progress the shrinking counts: a few tenths of a second each on a million
+// vertices.
+constexpr int THE_PROGRESS_STEPS = 20;
+
 constexpr int THE_MAX_UNTANGLE_ROUNDS = 24;
 
 double length(const Vec& v)
@@ -163,27 +167,38 @@ bool Algo_ShrinkWrapping::Shrink(const SurfWrap_Projector& projector,
                                  const double              maxShift,
                                  SurfWrap_WorkMesh&        mesh) const
 {
+  // The vertices go in batches, each a step of the progress counted on the calling thread
+  // (the host's progress display need not be thread-safe).
   std::atomic<bool> isStopped(false);
-  tbb::parallel_for(tbb::blocked_range<int>(0, mesh.NbVertices(), 4096),
-                    [&](const tbb::blocked_range<int>& range)
-                    {
-                      if (isStopped || m_notifier->IsInterrupted())
+  const int64_t     nbVertices = mesh.NbVertices();
+  m_notifier->NewScope(THE_PROGRESS_STEPS, "Shrinking");
+  for (int batch = 0; batch < THE_PROGRESS_STEPS && !isStopped; ++batch)
+  {
+    const int first = static_cast<int>(nbVertices * batch / THE_PROGRESS_STEPS);
+    const int last  = static_cast<int>(nbVertices * (batch + 1) / THE_PROGRESS_STEPS);
+    tbb::parallel_for(tbb::blocked_range<int>(first, last, 4096),
+                      [&](const tbb::blocked_range<int>& range)
                       {
-                        isStopped = true;
-                        return;
-                      }
-                      for (int v = range.begin(); v < range.end(); ++v)
-                      {
-                        Vec    nearest;
-                        double distance = 0.0;
-                        if (projector.Project(mesh.Rest[v], nearest, distance) &&
-                            distance <= maxShift)
+                        if (isStopped || m_notifier->IsInterrupted())
                         {
-                          mesh.Points[v]   = nearest;
-                          mesh.Attached[v] = 1;
+                          isStopped = true;
+                          return;
                         }
-                      }
-                    });
+                        for (int v = range.begin(); v < range.end(); ++v)
+                        {
+                          Vec    nearest;
+                          double distance = 0.0;
+                          if (projector.Project(mesh.Rest[v], nearest, distance) &&
+                              distance <= maxShift)
+                          {
+                            mesh.Points[v]   = nearest;
+                            mesh.Attached[v] = 1;
+                          }
+                        }
+                      });
+    m_notifier->Increment();
+  }
+  m_notifier->EndScope();
   return !isStopped;
 }
 

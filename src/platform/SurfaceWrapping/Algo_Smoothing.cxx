@@ -26,10 +26,13 @@ bool Algo_Smoothing::Perform(SurfWrap_WorkMesh&        mesh,
 {
   const int        nbVertices = mesh.NbVertices();
   std::vector<Vec> normals(nbVertices), moved(nbVertices);
+  // One step of the progress per iteration.
+  m_notifier->NewScope(nbIterations, "Smoothing");
   for (int iteration = 0; iteration < nbIterations; ++iteration)
   {
     if (m_notifier->IsInterrupted())
     {
+      m_notifier->EndScope();
       return false;
     }
     // 1. Vertex normals: sums of the quads' area vectors (half the diagonals' cross product).
@@ -89,9 +92,12 @@ bool Algo_Smoothing::Perform(SurfWrap_WorkMesh&        mesh,
                       });
     if (isStopped)
     {
+      m_notifier->EndScope();
       return false;
     }
     mesh.Points.swap(moved);
+    m_notifier->Increment();
   }
+  m_notifier->EndScope();
   return true;
 }

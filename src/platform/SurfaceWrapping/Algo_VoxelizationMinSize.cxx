@@ -148,7 +148,8 @@ bool Algo_VoxelizationMinSize::Perform()
 {
   m_tree.Nullify();
 
-  // 1. Read the usable triangles and check the size.
+  // 1. Read the usable triangles and check the size. Reading, the first levels and the
+  //    subtrees are each a third of the progress.
   tbb::task_arena                        arena(BVHTools::ArenaSize(m_nbThreads));
   std::unique_ptr<SurfWrap_TriangleSoup> read;
   arena.execute([&] { read.reset(new SurfWrap_TriangleSoup(m_mesh)); });
@@ -163,6 +164,9 @@ bool Algo_VoxelizationMinSize::Perform()
     m_notifier->NewMessage("SurfWrap.Voxelization.BadSize", SurfWrap_Fail);
     return false;
   }
+
+  m_notifier->NewScope(3, "Voxelization");
+  m_notifier->Increment();
 
   // 2. Root cube: 2^d finest voxels of the minimal size, d the least depth that leaves a
   //    margin of one voxel around the mesh on each side, so that the outside reaches around
@@ -212,9 +216,12 @@ bool Algo_VoxelizationMinSize::Perform()
     }
     frontier.swap(next);
   }
+  m_notifier->Increment();
 
   // 4. Build the remaining subtrees in parallel, each into an array whose node 0 is its
-  //    root, then append them with their child indices shifted.
+  //    root, then append them with their child indices shifted. Each subtree built is a
+  //    step of the progress (the notifier takes steps from any thread).
+  m_notifier->NewScope(static_cast<int>(frontier.size()), "Subtrees");
   std::vector<std::vector<SVO_Tree::Node>> subtrees(frontier.size());
   const BVHTools::TaskFence                fence;
   arena.execute(
@@ -226,10 +233,13 @@ bool Algo_VoxelizationMinSize::Perform()
                             fence.Enter();
                             subtrees[s].push_back(nodes[frontier[s].first]);
                             builder.build(subtrees[s], 0, frontier[s].second);
+                            m_notifier->Increment();
                             fence.Leave();
                           });
       });
   fence.Join();
+  m_notifier->EndScope();
+  m_notifier->EndScope();
   if (isStopped)
   {
     return false;

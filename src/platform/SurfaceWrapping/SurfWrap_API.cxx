@@ -82,31 +82,39 @@ bool SurfWrap_API::PerformWrapping(const Handle(SurfWrap_WrappingSettings) & set
           return;
         }
 
-        // 3. Shrink it onto the input.
+        // 3. Shrink it onto the input: the projector's hierarchy is one half of the step,
+        //    the vertices the other.
+        m_notifier->NewScope(2, "Shrinking");
         const SurfWrap_Projector projector(m_mesh, nbThreads);
-        if (!wrapping.Shrink(projector, THE_SHRINK_VOXELS * voxel, surface))
+        m_notifier->Increment();
+        const bool isShrunk = wrapping.Shrink(projector, THE_SHRINK_VOXELS * voxel, surface);
+        m_notifier->EndScope();
+        if (!isShrunk)
         {
           return;
         }
-        m_notifier->Increment();
         m_notifier->ProcessEvents();
         if (m_notifier->IsInterrupted())
         {
           return;
         }
 
-        // 4. Refine as the settings ask.
+        // 4. Refine as the settings ask, each refinement a part of the step.
+        m_notifier->NewScope(static_cast<int>(settings->RefinementAlgorithms().size()), "Refining");
+        bool isRefined = true;
         for (const SurfWrap_WrappingSettings::Refinement& refinement :
              settings->RefinementAlgorithms())
         {
           Algo_Smoothing smoothing(m_notifier);
           smoothing.SetNbThreads(nbThreads);
-          if (!smoothing.Perform(surface, projector, refinement.Component, refinement.NbIterations))
-          {
-            return;
-          }
+          isRefined = isRefined && smoothing.Perform(surface, projector, refinement.Component,
+                                                     refinement.NbIterations);
         }
-        m_notifier->Increment();
+        m_notifier->EndScope();
+        if (!isRefined)
+        {
+          return;
+        }
         m_notifier->ProcessEvents();
         if (m_notifier->IsInterrupted())
         {

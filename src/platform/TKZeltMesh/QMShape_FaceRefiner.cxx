@@ -20,19 +20,13 @@
 //    neighbours within the tangent plane (a Gauss-Newton step in UV through the first
 //    fundamental form), kept only when the smallest angle around the node rises.
 // 5. Longest-edge bisection (Rivara, 1984) finally splits what is still above the size.
+// 6. A triangle still under 20 degrees loses its shortest edge to a collapse where that
+//    keeps every edge within the size and the ring no worse.
 // Every edit is refused when it would fold a triangle (see the header). Every node stays on
-// the surface.
+// the surface; a pole is seen by each triangle at the triangle's meridian (QMShape_FaceMesh).
 // Cost: O(n log n) for a face ending with n nodes (priority queues of triangles and edges),
 // O(n) per optimisation pass.
 #include <QMShape_FaceRefiner.hxx>
-
-#include <BRepTools.hxx>
-#include <BRep_Tool.hxx>
-#include <Standard_Failure.hxx>
-#include <TColStd_Array1OfInteger.hxx>
-#include <TColStd_HArray1OfReal.hxx>
-#include <TopExp_Explorer.hxx>
-#include <TopoDS.hxx>
 
 #include <algorithm>
 #include <cmath>
@@ -48,15 +42,12 @@ const double THE_MIN_GAIN = 1.0e-6;
 const double THE_TARGET = 0.9;
 // Interior edges shorter than this fraction of the maximum size are collapsed when they can.
 const double THE_SHORT = 0.5;
-// Cosine of the largest turn between a triangle's normal and the surface's before the
-// triangle counts as folded.
-const double THE_UPRIGHT = 0.17;
 // Radius-to-shortest-edge ratio of a triangle with a smallest angle of about 25 degrees.
 const double THE_RATIO = 1.18;
 } // namespace
 
 QMShape_FaceRefiner::QMShape_FaceRefiner(const TopoDS_Face& face, const Settings& settings)
-    : m_face(face), m_settings(settings)
+    : QMShape_FaceMesh(face, settings)
 {
 }
 
@@ -106,191 +97,17 @@ bool QMShape_FaceRefiner::Perform()
     flipEdges();
     smoothNodes(true);
     flipEdges();
+    // 7. Collapse the slivers that are left, and polish again around them.
+    if (sized && removeSlivers())
+    {
+      smoothNodes(true);
+      flipEdges();
+    }
   }
-  // 7. Count what is still folded, and write the new triangulation and polygons.
+  // 8. Count what is still folded, and write the new triangulation and polygons.
   countFolds();
   storeResult();
   return true;
-}
-
-bool QMShape_FaceRefiner::loadMesh()
-{
-  m_source = BRep_Tool::Triangulation(m_face, m_location);
-  if (m_source.IsNull() || !m_source->HasUVNodes() || m_source->NbTriangles() == 0)
-  {
-    return false;
-  }
-  m_isIdentity = m_location.IsIdentity();
-  if (!m_isIdentity)
-  {
-    m_toLocal = m_location.Transformation().Inverted();
-  }
-  // Without restriction: points are evaluated at UV values that the refinement chose
-  // inside the face's triangles, and placed in model coordinates.
-  m_surface = new BRepAdaptor_Surface(m_face, Standard_False);
-
-  const int nbNodes = m_source->NbNodes();
-  m_points.resize(nbNodes);
-  m_uv.resize(nbNodes);
-  m_fixed.assign(nbNodes, 0);
-  m_singular.assign(nbNodes, 0);
-  for (int i = 0; i < nbNodes; ++i)
-  {
-    m_points[i] = m_source->Node(i + 1);
-    m_uv[i]     = m_source->UVNode(i + 1);
-  }
-  m_triangles.reserve(m_source->NbTriangles());
-  for (int i = 1; i <= m_source->NbTriangles(); ++i)
-  {
-    int a, b, c;
-    m_source->Triangle(i).Get(a, b, c);
-    if (a < 1 || b < 1 || c < 1 || a > nbNodes || b > nbNodes || c > nbNodes || a == b || b == c ||
-        a == c)
-    {
-      continue;
-    }
-    m_triangles.push_back({a - 1, b - 1, c - 1});
-  }
-  // The face's orientation in the parameter plane: the sign most of its area has.
-  double signedArea = 0.0;
-  for (const std::array<int, 3>& tri : m_triangles)
-  {
-    signedArea += uvArea(tri);
-  }
-  m_orientation = signedArea < 0.0 ? -1.0 : 1.0;
-  double uMax, vMax;
-  BRepTools::UVBounds(m_face, m_uvMin.ChangeCoord().ChangeCoord(1), uMax,
-                      m_uvMin.ChangeCoord().ChangeCoord(2), vMax);
-  return !m_triangles.empty();
-}
-
-void QMShape_FaceRefiner::loadPolygons()
-{
-  const int nbNodes = static_cast<int>(m_points.size());
-  for (TopExp_Explorer explorer(m_face, TopAbs_EDGE); explorer.More(); explorer.Next())
-  {
-    const TopoDS_Edge& edge = TopoDS::Edge(explorer.Current());
-    const Handle(Poly_PolygonOnTriangulation)& polygon =
-        BRep_Tool::PolygonOnTriangulation(edge, m_source, m_location);
-    if (polygon.IsNull() || polygon->NbNodes() < 2)
-    {
-      continue;
-    }
-    Slot slot;
-    slot.Edge   = edge;
-    slot.Source = polygon;
-    slot.Size   = m_settings.MaxSize;
-    if (m_settings.EdgeSizes != nullptr)
-    {
-      if (const double* size = m_settings.EdgeSizes->Seek(edge))
-      {
-        slot.Size = std::min(slot.Size, *size);
-      }
-    }
-    if (!BRep_Tool::Degenerated(edge) && polygon->HasParameters())
-    {
-      try
-      {
-        slot.Curve      = new BRepAdaptor_Curve(edge);
-        slot.PCurve     = new BRepAdaptor_Curve2d(edge, m_face);
-        slot.Splittable = true;
-        if (BRep_Tool::IsClosed(edge, m_face))
-        {
-          choosePCurve(slot, nbNodes);
-        }
-      }
-      catch (const Standard_Failure&)
-      {
-        // An edge without 3D curve or curve on this face keeps its segments as they are.
-        slot.Splittable = false;
-      }
-    }
-    const int slotIndex = static_cast<int>(m_slots.size());
-    bool      valid     = true;
-    for (int i = 1; i <= polygon->NbNodes() && valid; ++i)
-    {
-      const int    node  = polygon->Node(i) - 1;
-      const double param = polygon->HasParameters() ? polygon->Parameter(i) : double(i);
-      valid              = node >= 0 && node < nbNodes;
-      if (valid)
-      {
-        slot.Nodes.emplace_back(param, node);
-        m_fixed[node] = 1;
-        if (BRep_Tool::Degenerated(edge))
-        {
-          m_singular[node] = 1;
-        }
-      }
-    }
-    if (!valid)
-    {
-      continue;
-    }
-    for (size_t i = 0; i + 1 < slot.Nodes.size(); ++i)
-    {
-      const auto& first  = slot.Nodes[i];
-      const auto& second = slot.Nodes[i + 1];
-      if (first.second != second.second)
-      {
-        m_segments.emplace(
-            keyOf(first.second, second.second),
-            Segment{slotIndex, first.second, second.second, first.first, second.first});
-      }
-    }
-    m_slots.push_back(std::move(slot));
-  }
-}
-
-void QMShape_FaceRefiner::choosePCurve(Slot& slot, const int nbNodes) const
-{
-  // The two curves of a seam and its two polygons are paired through the edge's
-  // orientation, but the kernel's mesher and its curve look-up do not pair them the same
-  // way: take the curve that passes through the polygon's own UV nodes.
-  const Handle(BRepAdaptor_Curve2d) other =
-      new BRepAdaptor_Curve2d(TopoDS::Edge(slot.Edge.Reversed()), m_face);
-  double distance[2] = {0.0, 0.0};
-  for (int i = 1; i <= slot.Source->NbNodes(); ++i)
-  {
-    const int node = slot.Source->Node(i) - 1;
-    if (node >= 0 && node < nbNodes)
-    {
-      const double t = slot.Source->Parameter(i);
-      distance[0] += slot.PCurve->Value(t).SquareDistance(m_uv[node]);
-      distance[1] += other->Value(t).SquareDistance(m_uv[node]);
-    }
-  }
-  if (distance[1] < distance[0])
-  {
-    slot.PCurve = other;
-  }
-}
-
-void QMShape_FaceRefiner::buildEdges()
-{
-  m_edges.clear();
-  m_edges.reserve(m_triangles.size() * 2);
-  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
-  {
-    if (!isLive(t))
-    {
-      continue;
-    }
-    const std::array<int, 3>& tri = m_triangles[t];
-    for (int k = 0; k < 3; ++k)
-    {
-      attach(keyOf(tri[k], tri[(k + 1) % 3]), t);
-    }
-  }
-  // A border that belongs to no edge polygon cannot be matched with a neighbour: its nodes
-  // stay where they are, like those of the polygons.
-  for (const auto& edge : m_edges)
-  {
-    if (edge.second.T[1] < 0)
-    {
-      m_fixed[static_cast<size_t>(edge.first >> 32)]         = 1;
-      m_fixed[static_cast<size_t>(edge.first & 0xffffffffu)] = 1;
-    }
-  }
 }
 
 bool QMShape_FaceRefiner::refine()
@@ -422,9 +239,7 @@ bool QMShape_FaceRefiner::chooseMidpoint(
       const std::array<int, 3>& tri = m_triangles[t];
       for (int k = 0; k < 3; ++k)
       {
-        const bool nearPole = m_singular[tri[0]] || m_singular[tri[1]] || m_singular[tri[2]];
-        if ((tri[k] == a || tri[k] == b || nearPole) &&
-            m_points[tri[k]].Distance(atPoint) < 0.3 * length)
+        if ((tri[k] == a || tri[k] == b) && m_points[tri[k]].Distance(atPoint) < 0.3 * length)
         {
           return true;
         }
@@ -433,6 +248,7 @@ bool QMShape_FaceRefiner::chooseMidpoint(
           continue;
         }
         // Each corner a or b replaced by the new node in turn gives one half.
+        std::array<int, 3>    nodes = tri;
         std::array<gp_XY, 3>  uvs;
         std::array<gp_Pnt, 3> points;
         for (int j = 0; j < 3; ++j)
@@ -440,7 +256,8 @@ bool QMShape_FaceRefiner::chooseMidpoint(
           uvs[j]    = j == k ? at.XY() : m_uv[tri[j]].XY();
           points[j] = j == k ? atPoint : m_points[tri[j]];
         }
-        if (!isUpright(uvs, points))
+        nodes[k] = -1;
+        if (!isUpright(cornerUV(nodes, uvs), points))
         {
           return true;
         }
@@ -448,8 +265,9 @@ bool QMShape_FaceRefiner::chooseMidpoint(
     }
     return false;
   };
-  // 1. The middle in the parameter plane: right wherever the parametrisation is even.
-  uv    = gp_Pnt2d(0.5 * (m_uv[a].XY() + m_uv[b].XY()));
+  // 1. The middle in the parameter plane: right wherever the parametrisation is even (at a
+  // pole, on the other end's meridian).
+  uv    = gp_Pnt2d(middleUV(a, b));
   point = surfacePoint(uv);
   if (!splitFolds(uv, point))
   {
@@ -463,99 +281,6 @@ bool QMShape_FaceRefiner::chooseMidpoint(
     return false;
   }
   return !splitFolds(uv, point);
-}
-
-bool QMShape_FaceRefiner::projectToSurface(const gp_Pnt& target, gp_Pnt2d& uv, gp_Pnt& point) const
-{
-  // Gauss-Newton on the distance, from the given parameters, kept in the surface's domain.
-  const double uMin = m_surface->FirstUParameter(), uMax = m_surface->LastUParameter();
-  const double vMin = m_surface->FirstVParameter(), vMax = m_surface->LastVParameter();
-  const double uPeriod = m_surface->IsUPeriodic() ? m_surface->UPeriod() : 0.0;
-  const double vPeriod = m_surface->IsVPeriodic() ? m_surface->VPeriod() : 0.0;
-  const double uCap    = 0.25 * (uPeriod > 0.0 ? uPeriod : std::min(uMax - uMin, 1.0e100));
-  const double vCap    = 0.25 * (vPeriod > 0.0 ? vPeriod : std::min(vMax - vMin, 1.0e100));
-  const auto   wrap    = [](const double x, const double period)
-  {
-    const double r = std::fmod(x, period);
-    return r < 0.0 ? r + period : r;
-  };
-  gp_XY at = uv.XY();
-  for (int iteration = 0; iteration < 12; ++iteration)
-  {
-    gp_Pnt p;
-    gp_Vec du, dv;
-    m_surface->D1(at.X(), at.Y(), p, du, dv);
-    if (!m_isIdentity)
-    {
-      p.Transform(m_toLocal);
-      du.Transform(m_toLocal);
-      dv.Transform(m_toLocal);
-    }
-    const gp_Vec shift(p, target);
-    const double e = du.Dot(du), f = du.Dot(dv), g = dv.Dot(dv);
-    const double det = e * g - f * f;
-    if (!(det > 1.0e-20 * e * g) || !(det > 0.0))
-    {
-      return false;
-    }
-    const double su = du.Dot(shift), sv = dv.Dot(shift);
-    // Steps are capped (near a pole the linear model asks for huge turns in one parameter)
-    // and a periodic parameter is brought back into the period that starts at the face's
-    // own lower bound.
-    const double stepU = std::max(-uCap, std::min(uCap, (g * su - f * sv) / det));
-    const double stepV = std::max(-vCap, std::min(vCap, (e * sv - f * su) / det));
-    at += gp_XY(stepU, stepV);
-    at.SetX(uPeriod > 0.0 ? m_uvMin.X() + wrap(at.X() - m_uvMin.X(), uPeriod)
-                          : std::max(uMin, std::min(uMax, at.X())));
-    at.SetY(vPeriod > 0.0 ? m_uvMin.Y() + wrap(at.Y() - m_uvMin.Y(), vPeriod)
-                          : std::max(vMin, std::min(vMax, at.Y())));
-  }
-  uv = gp_Pnt2d(at);
-  gp_Pnt p;
-  gp_Vec du, dv;
-  m_surface->D1(at.X(), at.Y(), p, du, dv);
-  if (du.Crossed(dv).SquareMagnitude() < 1.0e-12 * du.SquareMagnitude() * dv.SquareMagnitude())
-  {
-    return false; // ended on a pole
-  }
-  point = surfacePoint(uv);
-  return std::isfinite(point.X()) && std::isfinite(point.Y()) && std::isfinite(point.Z());
-}
-
-void QMShape_FaceRefiner::splitEdge(const int a, const int b, const int m)
-{
-  const uint64_t   key    = keyOf(a, b);
-  const EdgeRecord record = m_edges[key];
-  m_edges.erase(key);
-  for (const int t : record.T)
-  {
-    if (t < 0)
-    {
-      continue;
-    }
-    const std::array<int, 3> tri = m_triangles[t];
-    int                      k   = 0;
-    while (k < 3 &&
-           !((tri[k] == a && tri[(k + 1) % 3] == b) || (tri[k] == b && tri[(k + 1) % 3] == a)))
-    {
-      ++k;
-    }
-    if (k == 3)
-    {
-      continue;
-    }
-    const int p = tri[k], q = tri[(k + 1) % 3], r = tri[(k + 2) % 3];
-    const int n    = static_cast<int>(m_triangles.size());
-    m_triangles[t] = {p, m, r};
-    m_triangles.push_back({m, q, r});
-    replace(keyOf(q, r), t, n);
-    attach(keyOf(m, r), t);
-    attach(keyOf(m, r), n);
-    attach(keyOf(p, m), t);
-    attach(keyOf(m, q), n);
-    m_touched.push_back(t);
-    m_touched.push_back(n);
-  }
 }
 
 void QMShape_FaceRefiner::flipEdges()
@@ -605,7 +330,7 @@ void QMShape_FaceRefiner::flipEdges()
   }
 }
 
-bool QMShape_FaceRefiner::flipEdge(const uint64_t key, EdgeRecord& record)
+bool QMShape_FaceRefiner::flipEdge(const uint64_t key, EdgeRecord& record, const bool raiseAngle)
 {
   const int t0 = record.T[0], t1 = record.T[1];
   const int a = static_cast<int>(key >> 32), b = static_cast<int>(key & 0xffffffffu);
@@ -631,24 +356,40 @@ bool QMShape_FaceRefiner::flipEdge(const uint64_t key, EdgeRecord& record)
       d = tri1[(j + 2) % 3];
     }
   }
-  if (d < 0 || d == c || m_edges.count(keyOf(c, d)) != 0)
+  if (d < 0 || d == c)
   {
-    return false; // inconsistent orientation, a doubled triangle, or the diagonal exists
+    return false; // inconsistent orientation or a doubled triangle
   }
   if (m_flipKeepsSize && m_points[c].Distance(m_points[d]) > m_settings.MaxSize)
   {
     return false;
   }
+  // Delaunay criterion in 3D: the angles opposite the edge add up to more than pi, that is
+  // the sine of their sum is negative (written with the sines and cosines of each, from
+  // cross and dot products, scaled by the side lengths). Unlike comparing smallest angles
+  // it still decides between near-degenerate triangles, such as the fans a divided
+  // straight boundary leaves.
+  const gp_XYZ cp = m_points[p].XYZ() - m_points[c].XYZ(),
+               cq = m_points[q].XYZ() - m_points[c].XYZ();
+  const gp_XYZ dp = m_points[p].XYZ() - m_points[d].XYZ(),
+               dq = m_points[q].XYZ() - m_points[d].XYZ();
+  const double scale =
+      std::sqrt(cp.SquareModulus() * cq.SquareModulus() * dp.SquareModulus() * dq.SquareModulus());
+  const double sineOfSum =
+      cp.Crossed(cq).Modulus() * dp.Dot(dq) + cp.Dot(cq) * dp.Crossed(dq).Modulus();
+  if (!raiseAngle && (!(scale > 0.0) || sineOfSum >= -1.0e-9 * scale))
+  {
+    return false;
+  }
+  if (m_edges.count(keyOf(c, d)) != 0)
+  {
+    return false; // the diagonal exists
+  }
   const std::array<int, 3> new0 = {p, d, c};
   const std::array<int, 3> new1 = {d, q, c};
-  // Delaunay criterion in 3D: the angles opposite the edge add up to more than pi. Unlike
-  // comparing smallest angles it still decides between near-degenerate triangles, such as
-  // the fans a divided straight boundary leaves.
-  const auto angleAt = [this](const int apex, const int x, const int y)
-  { return gp_Vec(m_points[apex], m_points[x]).Angle(gp_Vec(m_points[apex], m_points[y])); };
-  if (m_points[c].Distance(m_points[p]) <= 0.0 || m_points[c].Distance(m_points[q]) <= 0.0 ||
-      m_points[d].Distance(m_points[p]) <= 0.0 || m_points[d].Distance(m_points[q]) <= 0.0 ||
-      angleAt(c, p, q) + angleAt(d, p, q) <= M_PI + 1.0e-9)
+  if (raiseAngle &&
+      std::min(minAngle(new0), minAngle(new1)) <=
+          std::min(minAngle(m_triangles[t0]), minAngle(m_triangles[t1])) + THE_MIN_GAIN)
   {
     return false;
   }
@@ -798,81 +539,6 @@ bool QMShape_FaceRefiner::moveNode(const int               node,
   m_points[node] = oldPoint;
   m_uv[node]     = uv;
   return false;
-}
-
-void QMShape_FaceRefiner::storeResult()
-{
-  // Collapses leave nodes and triangles unused: number the live ones afresh. Boundary
-  // nodes are never removed, so every polygon node keeps a number.
-  std::vector<int> number(m_points.size(), -1);
-  int              nbNodes = 0, nbTriangles = 0;
-  for (const std::array<int, 3>& tri : m_triangles)
-  {
-    if (tri[0] < 0)
-    {
-      continue;
-    }
-    ++nbTriangles;
-    for (const int node : tri)
-    {
-      if (number[node] < 0)
-      {
-        number[node] = nbNodes++;
-      }
-    }
-  }
-  for (const Slot& slot : m_slots)
-  {
-    for (const std::pair<double, int>& node : slot.Nodes)
-    {
-      if (number[node.second] < 0)
-      {
-        number[node.second] = nbNodes++;
-      }
-    }
-  }
-  m_result = new Poly_Triangulation(nbNodes, nbTriangles, true);
-  for (size_t i = 0; i < m_points.size(); ++i)
-  {
-    if (number[i] >= 0)
-    {
-      m_result->SetNode(number[i] + 1, m_points[i]);
-      m_result->SetUVNode(number[i] + 1, m_uv[i]);
-    }
-  }
-  int index = 0;
-  for (const std::array<int, 3>& tri : m_triangles)
-  {
-    if (tri[0] >= 0)
-    {
-      m_result->SetTriangle(
-          ++index, Poly_Triangle(number[tri[0]] + 1, number[tri[1]] + 1, number[tri[2]] + 1));
-    }
-  }
-  m_result->Deflection(m_source->Deflection());
-
-  for (Slot& slot : m_slots)
-  {
-    // The polygon's nodes in the direction of its parameters.
-    const bool increasing =
-        slot.Nodes.front().first <= slot.Nodes[slot.Source->NbNodes() - 1].first;
-    std::stable_sort(slot.Nodes.begin(), slot.Nodes.end(),
-                     [increasing](const std::pair<double, int>& x, const std::pair<double, int>& y)
-                     { return increasing ? x.first < y.first : x.first > y.first; });
-    const int               n = static_cast<int>(slot.Nodes.size());
-    TColStd_Array1OfInteger nodes(1, n);
-    TColStd_Array1OfReal    params(1, n);
-    for (int i = 0; i < n; ++i)
-    {
-      nodes(i + 1)  = number[slot.Nodes[i].second] + 1;
-      params(i + 1) = slot.Nodes[i].first;
-    }
-    Handle(Poly_PolygonOnTriangulation) polygon =
-        slot.Source->HasParameters() ? new Poly_PolygonOnTriangulation(nodes, params)
-                                     : new Poly_PolygonOnTriangulation(nodes);
-    polygon->Deflection(slot.Source->Deflection());
-    m_polygons.push_back({slot.Edge, polygon});
-  }
 }
 
 bool QMShape_FaceRefiner::divideSegments()
@@ -1078,23 +744,23 @@ bool QMShape_FaceRefiner::insertFor(const int t)
   {
     return false;
   }
-  const double v = (d11 * d20 - d01 * d21) / det, w = (d00 * d21 - d01 * d20) / det;
-  gp_XY uv = m_uv[tri[0]].XY() * (1.0 - v - w) + m_uv[tri[1]].XY() * v + m_uv[tri[2]].XY() * w;
-  if (m_singular[tri[0]] || m_singular[tri[1]] || m_singular[tri[2]])
+  const double               v = (d11 * d20 - d01 * d21) / det, w = (d00 * d21 - d01 * d20) / det;
+  const std::array<gp_XY, 3> corners = cornerUV(tri);
+  gp_XY                      uv      = corners[0] * (1.0 - v - w) + corners[1] * v + corners[2] * w;
+  if (isPole(tri[0]) || isPole(tri[1]) || isPole(tri[2]))
   {
-    // A corner at a pole has one parameter position for many directions, so the
-    // interpolation is meaningless there: find the point's parameters on the surface.
+    // Near a pole the parametrisation is far from even: the interpolation only starts the
+    // search for the point's parameters on the surface.
     gp_Pnt2d projected(uv);
     gp_Pnt   onSurface;
-    if (!projectToSurface(gp_Pnt(point), projected, onSurface))
+    if (projectToSurface(gp_Pnt(point), projected, onSurface))
     {
-      return false;
+      uv = projected.XY();
     }
-    uv = projected.XY();
+    const gp_Pnt placed = surfacePoint(gp_Pnt2d(uv));
     for (const int node : tri)
     {
-      if (m_singular[node] &&
-          m_points[node].Distance(onSurface) < 0.3 * THE_TARGET * m_settings.MaxSize)
+      if (isPole(node) && m_points[node].Distance(placed) < 0.3 * THE_TARGET * m_settings.MaxSize)
       {
         return false; // would crowd the pole
       }
@@ -1188,7 +854,7 @@ bool QMShape_FaceRefiner::insertFor(const int t)
       m_points.pop_back();
       m_uv.pop_back();
       m_fixed.pop_back();
-      m_singular.pop_back();
+      m_pole.pop_back();
       return false;
     }
   }
@@ -1219,75 +885,6 @@ bool QMShape_FaceRefiner::insertFor(const int t)
   }
   legalise(m, stack);
   return true;
-}
-
-bool QMShape_FaceRefiner::locate(const int start, const gp_XY& uv, int& found, int& edge) const
-{
-  int       t      = start;
-  const int limit  = 4 * static_cast<int>(std::sqrt(double(m_triangles.size()))) + 64;
-  int       origin = -1; // the triangle we came from, so that a walk never steps straight back
-  for (int step = 0; step < limit; ++step)
-  {
-    const std::array<int, 3>& tri  = m_triangles[t];
-    int                       next = -1, onEdge = -1;
-    for (int k = 0; k < 3 && next < 0; ++k)
-    {
-      const gp_XY  p = m_uv[tri[k]].XY(), q = m_uv[tri[(k + 1) % 3]].XY();
-      const double side  = m_orientation * ((q - p) ^ (uv - p));
-      const double scale = (q - p).Modulus() * ((uv - p).Modulus() + (q - p).Modulus());
-      if (side < -1.0e-10 * scale)
-      {
-        const uint64_t key = keyOf(tri[k], tri[(k + 1) % 3]);
-        if (m_segments.count(key) != 0)
-        {
-          return false;
-        }
-        const auto record = m_edges.find(key);
-        if (record == m_edges.end() || record->second.T[1] < 0)
-        {
-          return false;
-        }
-        const int other = record->second.T[0] == t ? record->second.T[1] : record->second.T[0];
-        if (other == origin)
-        {
-          continue; // try another side first
-        }
-        next = other;
-      }
-      else if (side <= 1.0e-10 * scale)
-      {
-        onEdge = k;
-      }
-    }
-    if (next < 0)
-    {
-      found = t;
-      edge  = onEdge;
-      return true;
-    }
-    origin = t;
-    t      = next;
-  }
-  return false;
-}
-
-void QMShape_FaceRefiner::splitTriangle(const int t, const int m)
-{
-  const std::array<int, 3> tri = m_triangles[t];
-  const int                p = tri[0], q = tri[1], r = tri[2];
-  const int                n1 = static_cast<int>(m_triangles.size()), n2 = n1 + 1;
-  m_triangles[t] = {p, q, m};
-  m_triangles.push_back({q, r, m});
-  m_triangles.push_back({r, p, m});
-  replace(keyOf(q, r), t, n1);
-  replace(keyOf(r, p), t, n2);
-  attach(keyOf(p, m), t);
-  attach(keyOf(p, m), n2);
-  attach(keyOf(q, m), t);
-  attach(keyOf(q, m), n1);
-  attach(keyOf(r, m), n1);
-  attach(keyOf(r, m), n2);
-  m_touched.insert(m_touched.end(), {t, n1, n2});
 }
 
 void QMShape_FaceRefiner::legalise(const int m, std::vector<std::pair<int, int>>& stack)
@@ -1332,17 +929,7 @@ void QMShape_FaceRefiner::legalise(const int m, std::vector<std::pair<int, int>>
 void QMShape_FaceRefiner::collapseEdges()
 {
   // Triangles around each node, kept up to date through the pass.
-  std::vector<std::vector<int>> around(m_points.size());
-  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
-  {
-    if (isLive(t))
-    {
-      for (const int node : m_triangles[t])
-      {
-        around[node].push_back(t);
-      }
-    }
-  }
+  std::vector<std::vector<int>>            around      = trianglesAround();
   const double                             shortLength = THE_SHORT * m_settings.MaxSize;
   std::vector<std::pair<double, uint64_t>> work;
   for (const auto& edge : m_edges)
@@ -1370,6 +957,115 @@ void QMShape_FaceRefiner::collapseEdges()
     }
   }
   buildEdges();
+}
+
+bool QMShape_FaceRefiner::removeSlivers()
+{
+  // A triangle under 20 degrees that flips and smoothing could not open, as where a ring
+  // of nodes crowds a pole whose fixed position no smoothing can use, loses its shortest
+  // edge to a collapse (onto either end, else both ends to its middle; or the next edge up,
+  // where that cannot go), under the same conditions as the coarsening: no edge above the
+  // size, no fold, the ring no worse than the sliver. Thinnest first.
+  // Before that, a flip of one of its edges that raises the smallest angle of the pair
+  // (the local angle criterion, where the Delaunay one kept the edge), which takes a spoke
+  // off a pole whose fan is too crowded.
+  const double                        limit = 20.0 * M_PI / 180.0;
+  std::vector<std::pair<double, int>> slivers;
+  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+  {
+    const double angle = isLive(t) ? minAngle(m_triangles[t]) : M_PI;
+    if (angle < limit)
+    {
+      slivers.emplace_back(angle, t);
+    }
+  }
+  std::sort(slivers.begin(), slivers.end());
+  bool flipped = false;
+  for (const std::pair<double, int>& sliver : slivers)
+  {
+    const std::array<int, 3> tri = m_triangles[sliver.second];
+    for (int k = 0; k < 3 && minAngle(m_triangles[sliver.second]) < limit; ++k)
+    {
+      const uint64_t key    = keyOf(tri[k], tri[(k + 1) % 3]);
+      const auto     record = m_edges.find(key);
+      if (m_segments.count(key) == 0 && record != m_edges.end() && record->second.T[1] >= 0 &&
+          flipEdge(key, record->second, true))
+      {
+        ++m_nbFlips;
+        flipped = true;
+        break;
+      }
+    }
+  }
+  std::vector<std::vector<int>> around    = trianglesAround();
+  int                           collapsed = 0;
+  for (const std::pair<double, int>& sliver : slivers)
+  {
+    if (!isLive(sliver.second) || minAngle(m_triangles[sliver.second]) >= limit)
+    {
+      continue;
+    }
+    const std::array<int, 3>              tri = m_triangles[sliver.second];
+    std::array<std::pair<double, int>, 3> sides;
+    for (int k = 0; k < 3; ++k)
+    {
+      sides[k] = {m_points[tri[k]].SquareDistance(m_points[tri[(k + 1) % 3]]), k};
+    }
+    std::sort(sides.begin(), sides.end());
+    for (const std::pair<double, int>& side : sides)
+    {
+      const int a = tri[side.second], b = tri[(side.second + 1) % 3];
+      if ((!m_fixed[a] && tryCollapse(a, b, around)) ||
+          (!m_fixed[b] && tryCollapse(b, a, around)) ||
+          (!m_fixed[a] && !m_fixed[b] && collapseToMiddle(a, b, around)))
+      {
+        ++collapsed;
+        break;
+      }
+    }
+  }
+  if (collapsed > 0)
+  {
+    buildEdges();
+  }
+  return flipped || collapsed > 0;
+}
+
+bool QMShape_FaceRefiner::collapseToMiddle(const int                      a,
+                                           const int                      b,
+                                           std::vector<std::vector<int>>& around)
+{
+  // Where neither end can take the other's place (a crowded ring around a pole: the ends'
+  // other neighbours lie too far from either), both meet halfway: b moves to the edge's
+  // middle on the surface, which must keep its own triangles upright, within the size and
+  // no thinner than before, and a then collapses onto it.
+  const gp_Pnt   oldPoint = m_points[b];
+  const gp_Pnt2d oldUV    = m_uv[b];
+  double         before   = M_PI;
+  for (const int t : around[b])
+  {
+    before = std::min(before, minAngle(m_triangles[t]));
+  }
+  m_uv[b]     = gp_Pnt2d(middleUV(a, b));
+  m_points[b] = surfacePoint(m_uv[b]);
+  bool valid  = true;
+  for (size_t i = 0; i < around[b].size() && valid; ++i)
+  {
+    const std::array<int, 3>& tri = m_triangles[around[b][i]];
+    valid = isUpright(tri) && (std::find(tri.begin(), tri.end(), a) != tri.end() ||
+                               minAngle(tri) >= std::min(before, 20.0 * M_PI / 180.0));
+    for (const int node : tri)
+    {
+      valid = valid && m_points[b].Distance(m_points[node]) <= m_settings.MaxSize;
+    }
+  }
+  if (valid && tryCollapse(a, b, around))
+  {
+    return true;
+  }
+  m_points[b] = oldPoint;
+  m_uv[b]     = oldUV;
+  return false;
 }
 
 bool QMShape_FaceRefiner::tryCollapse(const int                      a,
@@ -1479,153 +1175,4 @@ bool QMShape_FaceRefiner::tryCollapse(const int                      a,
   around[a].clear();
   ++m_nbCollapses;
   return true;
-}
-
-void QMShape_FaceRefiner::countFolds()
-{
-  m_nbFolds = 0;
-  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
-  {
-    if (isLive(t) && !isUpright(m_triangles[t]))
-    {
-      ++m_nbFolds;
-    }
-  }
-}
-
-bool QMShape_FaceRefiner::isUpright(const std::array<int, 3>& t) const
-{
-  return isUpright({m_uv[t[0]].XY(), m_uv[t[1]].XY(), m_uv[t[2]].XY()},
-                   {m_points[t[0]], m_points[t[1]], m_points[t[2]]});
-}
-
-bool QMShape_FaceRefiner::isUpright(const std::array<gp_XY, 3>&  uv,
-                                    const std::array<gp_Pnt, 3>& points) const
-{
-  const gp_XY  ab = uv[1] - uv[0], ac = uv[2] - uv[0];
-  const double area = m_orientation * (ab ^ ac);
-  const double scale =
-      std::max({ab.SquareModulus(), ac.SquareModulus(), (ac - ab).SquareModulus()});
-  if (!(area > 1.0e-10 * scale))
-  {
-    return false;
-  }
-  // The triangle's normal against the surface's at its centre (skipped where the surface
-  // has no normal: a pole or an apex).
-  const gp_Vec normal(points[0], points[1]);
-  const gp_Vec triangleNormal = normal.Crossed(gp_Vec(points[0], points[2]));
-  const gp_XY  centre         = (uv[0] + uv[1] + uv[2]) / 3.0;
-  gp_Pnt       point;
-  gp_Vec       du, dv;
-  m_surface->D1(centre.X(), centre.Y(), point, du, dv);
-  gp_Vec surfaceNormal = du.Crossed(dv);
-  if (!m_isIdentity)
-  {
-    surfaceNormal.Transform(m_toLocal);
-  }
-  const double product = surfaceNormal.Magnitude() * triangleNormal.Magnitude();
-  if (!(product > 1.0e-300) ||
-      surfaceNormal.SquareMagnitude() < 1.0e-16 * du.SquareMagnitude() * dv.SquareMagnitude())
-  {
-    return true;
-  }
-  return m_orientation * surfaceNormal.Dot(triangleNormal) > THE_UPRIGHT * product;
-}
-
-int QMShape_FaceRefiner::addNode(const gp_Pnt& point, const gp_Pnt2d& uv, const bool fixed)
-{
-  m_points.push_back(point);
-  m_uv.push_back(uv);
-  m_fixed.push_back(fixed ? 1 : 0);
-  m_singular.push_back(0);
-  return static_cast<int>(m_points.size()) - 1;
-}
-
-gp_Pnt QMShape_FaceRefiner::surfacePoint(const gp_Pnt2d& uv) const
-{
-  gp_Pnt point = m_surface->Value(uv.X(), uv.Y());
-  if (!m_isIdentity)
-  {
-    point.Transform(m_toLocal);
-  }
-  return point;
-}
-
-double QMShape_FaceRefiner::uvArea(const std::array<int, 3>& t) const
-{
-  const gp_XY ab = m_uv[t[1]].XY() - m_uv[t[0]].XY();
-  const gp_XY ac = m_uv[t[2]].XY() - m_uv[t[0]].XY();
-  return ab ^ ac;
-}
-
-double QMShape_FaceRefiner::minAngle(const std::array<int, 3>& t) const
-{
-  return minAngle(m_points[t[0]], m_points[t[1]], m_points[t[2]]);
-}
-
-double QMShape_FaceRefiner::minAngle(const gp_Pnt& a, const gp_Pnt& b, const gp_Pnt& c) const
-{
-  // The smallest angle is opposite the shortest side; by the law of cosines, clamped
-  // against rounding. The cosine itself would order triangles the same way, but the
-  // passes compare gains in radians.
-  double l0 = a.SquareDistance(b), l1 = b.SquareDistance(c), l2 = c.SquareDistance(a);
-  if (l1 < l0)
-  {
-    std::swap(l0, l1);
-  }
-  if (l2 < l0)
-  {
-    std::swap(l0, l2);
-  }
-  const double denominator = 2.0 * std::sqrt(l1 * l2);
-  if (!(denominator > 0.0))
-  {
-    return 0.0;
-  }
-  const double cosine = (l1 + l2 - l0) / denominator;
-  return std::acos(std::max(-1.0, std::min(1.0, cosine)));
-}
-
-double QMShape_FaceRefiner::deviation(const int a, const int b) const
-{
-  const gp_Pnt2d uv(0.5 * (m_uv[a].XY() + m_uv[b].XY()));
-  const gp_Pnt   middle(0.5 * (m_points[a].XYZ() + m_points[b].XYZ()));
-  return surfacePoint(uv).Distance(middle);
-}
-
-void QMShape_FaceRefiner::attach(const uint64_t key, const int triangle)
-{
-  EdgeRecord& record = m_edges[key];
-  if (record.T[0] < 0)
-  {
-    record.T[0] = triangle;
-  }
-  else if (record.T[1] < 0)
-  {
-    record.T[1] = triangle;
-  }
-}
-
-void QMShape_FaceRefiner::replace(const uint64_t key, const int from, const int to)
-{
-  const auto record = m_edges.find(key);
-  if (record == m_edges.end())
-  {
-    return;
-  }
-  for (int& t : record->second.T)
-  {
-    if (t == from)
-    {
-      t = to;
-      return;
-    }
-  }
-}
-
-uint64_t QMShape_FaceRefiner::keyOf(const int a, const int b)
-{
-  const uint32_t low  = static_cast<uint32_t>(std::min(a, b));
-  const uint32_t high = static_cast<uint32_t>(std::max(a, b));
-  return (static_cast<uint64_t>(low) << 32) | high;
 }

@@ -5,29 +5,9 @@
 #ifndef QMShape_FaceRefiner_HeaderFile
 #define QMShape_FaceRefiner_HeaderFile
 
-#include <TKZeltMesh_Export.hxx>
+#include <QMShape_FaceMesh.hxx>
 
-#include <BRepAdaptor_Curve.hxx>
-#include <BRepAdaptor_Curve2d.hxx>
-#include <BRepAdaptor_Surface.hxx>
-#include <NCollection_DataMap.hxx>
-#include <TopTools_ShapeMapHasher.hxx>
-#include <Poly_PolygonOnTriangulation.hxx>
-#include <Poly_Triangulation.hxx>
-#include <TopLoc_Location.hxx>
-#include <TopoDS_Edge.hxx>
-#include <TopoDS_Face.hxx>
-#include <gp_Pnt2d.hxx>
-#include <gp_Trsf.hxx>
-
-#include <array>
-#include <cstdint>
-#include <unordered_map>
-#include <vector>
-
-//! Works on a copy of the face's triangulation (which must carry UV nodes) and the
-//! polygons of its edges on it; the face itself is not modified. Faces are independent:
-//! separate refiners may run on separate threads.
+//! Faces are independent: separate refiners may run on separate threads.
 //!
 //! Conformity. A segment of an edge polygon whose chord (between the curve points of its two
 //! ends) is longer than the edge's size (Settings::EdgeSizes) is divided into the fewest equal
@@ -37,35 +17,11 @@
 //! Boundary nodes are never moved or removed.
 //!
 //! No folds. Every operation (insertion, collapse, flip, move) is refused when it would give
-//! a triangle whose orientation in the parameter plane differs from the face's, or whose 3D
-//! normal turns away from the surface normal by more than about 80 degrees; NbFolds() counts
-//! the triangles that still fail these tests at the end (those of the first pass that no
-//! operation could repair).
-class QMShape_FaceRefiner
+//! a triangle that is not upright (QMShape_FaceMesh::isUpright); NbFolds() counts the
+//! triangles that still fail the test at the end (those of the first pass that no operation
+//! could repair).
+class QMShape_FaceRefiner : public QMShape_FaceMesh
 {
-public:
-  struct Settings
-  {
-    double MaxSize = 1.0e100; //!< maximum edge length; 1e100 or more: no limit
-    //! Maximum length of the segments of particular edges (their polygons), below MaxSize;
-    //! edges that are not in the map take MaxSize. Every face sharing an edge must be given
-    //! the same value for it, or the faces will not conform.
-    const NCollection_DataMap<TopoDS_Shape, double, TopTools_ShapeMapHasher>* EdgeSizes = nullptr;
-    int    NbPasses = 3; //!< optimisation passes (flips then smoothing)
-    size_t MaxNodes = 0; //!< node budget of the face; 0: none
-    //! Distance to the surface a flip may give the new diagonal's middle (the chordal
-    //! deflection the mesh was made for); a flip never raises it above the old one's
-    //! otherwise.
-    double Deflection = 0.0;
-  };
-
-  //! The polygon of one edge occurrence of the face on the new triangulation.
-  struct EdgePolygon
-  {
-    TopoDS_Edge Edge; //!< as it occurs in the face (orientation picks a seam's side)
-    Handle(Poly_PolygonOnTriangulation) Result;
-  };
-
 public:
   QMShape_FaceRefiner(const TopoDS_Face& face, const Settings& settings);
 
@@ -73,134 +29,37 @@ public:
   //! when the node budget ran out (nothing is produced then).
   bool Perform();
 
-  //! The new triangulation, in the frame of the face's own (placed by Location()).
-  const Handle(Poly_Triangulation) & Result() const { return m_result; }
-
-  //! The triangulation the face carried.
-  const Handle(Poly_Triangulation) & Source() const { return m_source; }
-
-  //! Location of the face's triangulation.
-  const TopLoc_Location& Location() const { return m_location; }
-
-  //! The edge polygons on the new triangulation, one per edge occurrence that had one.
-  const std::vector<EdgePolygon>& Polygons() const { return m_polygons; }
-
-  int NbSplits() const { return m_nbSplits; }
-  int NbFlips() const { return m_nbFlips; }
-  int NbMoves() const { return m_nbMoves; }
-  int NbCollapses() const { return m_nbCollapses; }
-  int NbFolds() const { return m_nbFolds; }
-
 protected:
-  //! One edge occurrence of the face: curves and the (parameter, node) pairs on it.
-  struct Slot
-  {
-    TopoDS_Edge Edge;
-    Handle(Poly_PolygonOnTriangulation) Source;
-    Handle(BRepAdaptor_Curve) Curve;    //!< 3D, model coordinates
-    Handle(BRepAdaptor_Curve2d) PCurve; //!< on this face
-    bool                                Splittable = false;
-    double                              Size       = 1.0e100; //!< longest segment allowed
-    std::vector<std::pair<double, int>> Nodes;                //!< (parameter, 0-based node)
-  };
-
-  //! A segment of an edge polygon between two nodes.
-  struct Segment
-  {
-    int    Slot;
-    int    A, B;   //!< 0-based nodes
-    double Ta, Tb; //!< their parameters on the edge
-  };
-
-  //! The triangles on an undirected edge; -1 where none.
-  struct EdgeRecord
-  {
-    int T[2] = {-1, -1};
-  };
-
-  bool loadMesh();
-  void loadPolygons();
-  void choosePCurve(Slot& slot, const int nbNodes) const;
-  void buildEdges();
   bool divideSegments();
   bool insertPoints();
-  void collapseEdges();
-  bool refine();
-  void flipEdges();
-  //! @param[in] keepSize refuse moves that stretch an edge beyond the maximum size
-  void smoothNodes(const bool keepSize);
-  void countFolds();
-  void storeResult();
-
-  int  addNode(const gp_Pnt& point, const gp_Pnt2d& uv, const bool fixed);
-  void splitEdge(const int a, const int b, const int m);
-  void splitTriangle(const int t, const int m);
-  bool flipEdge(const uint64_t key, EdgeRecord& record);
-  bool moveNode(const int node, const std::vector<int>& ring, const bool keepSize);
+  bool needsRefinement(const int t, double& radius) const;
   bool insertFor(const int t);
+  void legalise(const int m, std::vector<std::pair<int, int>>& stack);
+  void collapseEdges();
+  bool tryCollapse(const int a, const int b, std::vector<std::vector<int>>& around);
+  //! Collapses the edge (a, b) of two free nodes onto its middle.
+  bool collapseToMiddle(const int a, const int b, std::vector<std::vector<int>>& around);
+  //! Collapses the shortest edge of each triangle under 20 degrees where it can; true when
+  //! any went.
+  bool removeSlivers();
+  bool refine();
   //! Where to split the interior edge (a, b) so that neither side folds: the middle in the
   //! parameter plane, else the surface point nearest to the chord's middle; false when
   //! both fold.
   bool chooseMidpoint(
       const int a, const int b, const EdgeRecord& record, gp_Pnt2d& uv, gp_Pnt& point) const;
-  //! The surface point nearest to target, searched from uv (updated); false where the
-  //! surface is singular on the way.
-  bool projectToSurface(const gp_Pnt& target, gp_Pnt2d& uv, gp_Pnt& point) const;
-  //! Walks from triangle start to the triangle holding uv; false when the walk meets the
-  //! face boundary or a constrained segment. edge: -1 inside, k when uv is on the edge
-  //! (tri[k], tri[k+1]).
-  bool locate(const int start, const gp_XY& uv, int& found, int& edge) const;
-  void legalise(const int m, std::vector<std::pair<int, int>>& stack);
-  bool needsRefinement(const int t, double& radius) const;
-  bool tryCollapse(const int a, const int b, std::vector<std::vector<int>>& around);
-
-  gp_Pnt surfacePoint(const gp_Pnt2d& uv) const;
-  double uvArea(const std::array<int, 3>& t) const;
-  //! The triangle keeps the face's orientation in the parameter plane and its normal
-  //! stays on the surface normal's side (see the class comment).
-  bool   isUpright(const std::array<int, 3>& t) const;
-  bool   isUpright(const std::array<gp_XY, 3>& uv, const std::array<gp_Pnt, 3>& points) const;
-  double minAngle(const std::array<int, 3>& t) const;
-  double minAngle(const gp_Pnt& a, const gp_Pnt& b, const gp_Pnt& c) const;
-  double deviation(const int a, const int b) const;
-  bool   isLive(const int t) const { return m_triangles[t][0] >= 0; }
-
-  void attach(const uint64_t key, const int triangle);
-  void replace(const uint64_t key, const int from, const int to);
-
-  static uint64_t keyOf(const int a, const int b);
+  void flipEdges();
+  //! @param[in] raiseAngle flip when the pair's smallest angle rises, instead of by the
+  //! Delaunay criterion
+  bool flipEdge(const uint64_t key, EdgeRecord& record, const bool raiseAngle = false);
+  //! @param[in] keepSize refuse moves that stretch an edge beyond the maximum size
+  void smoothNodes(const bool keepSize);
+  bool moveNode(const int node, const std::vector<int>& ring, const bool keepSize);
 
 private:
-  TopoDS_Face m_face;
-  Settings    m_settings;
-  Handle(Poly_Triangulation) m_source;
-  Handle(Poly_Triangulation) m_result;
-  TopLoc_Location m_location;
-  gp_Trsf         m_toLocal;
-  bool            m_isIdentity = true;
-  Handle(BRepAdaptor_Surface) m_surface;
-
-  std::vector<gp_Pnt>                      m_points;
-  std::vector<gp_Pnt2d>                    m_uv;
-  std::vector<char>                        m_fixed;
-  std::vector<char>                        m_singular; //!< nodes of degenerated edges (poles)
-  std::vector<std::array<int, 3>>          m_triangles;
-  std::unordered_map<uint64_t, EdgeRecord> m_edges;
-  std::unordered_map<uint64_t, Segment>    m_segments;
-  std::vector<Slot>                        m_slots;
-  std::vector<EdgePolygon>                 m_polygons;
-  std::vector<int>                         m_touched; //!< triangles changed by the last edit
-  gp_Pnt2d                                 m_uvMin;   //!< lower parameter bounds of the face
-  double m_orientation = 1.0; //!< sign of the parameter-plane area of the face's triangles
   //! Flips may not make an edge longer than the size (the last polish); before it, long
   //! diagonals are allowed because refinement splits them anyway.
   bool m_flipKeepsSize = false;
-
-  int m_nbSplits    = 0;
-  int m_nbFlips     = 0;
-  int m_nbMoves     = 0;
-  int m_nbCollapses = 0;
-  int m_nbFolds     = 0;
 };
 
 #endif

@@ -8,6 +8,7 @@
 
 #include <BRepBndLib.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
+#include <BRepTools.hxx>
 #include <IMeshTools_Parameters.hxx>
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
@@ -131,7 +132,10 @@ void QMShape_Tessellator::Perform()
     return;
   }
 
-  // 2. First pass: the kernel's mesher resolves curvature and edge conformity. With a size
+  // 2. First pass: the kernel's mesher resolves curvature and edge conformity. Meshes of
+  // an earlier run are removed first: the kernel's mesher keeps any face mesh finer than it
+  // is asked for, so a coarser second run would otherwise end at the first run's size
+  // (faces that have no surface keep theirs). With a size
   // to mesh to, the edges are divided by the chordal deflection more than by the angle:
   // their polygon nodes stay fixed through the remeshing, and the angle alone divides a
   // small fillet's arc into many short segments that fan into slivers against edges of
@@ -146,6 +150,7 @@ void QMShape_Tessellator::Perform()
       sized ? std::max(m_parameters.EffAngle, std::min(2.0 * m_parameters.EffAngle, M_PI / 3.0))
             : m_parameters.EffAngle;
   first.InParallel = Standard_True;
+  BRepTools::Clean(m_shape);
   BRepMesh_IncrementalMesh(m_shape, first);
 
   // 3. Refine and optimise the faces, and store the results.
