@@ -60,14 +60,11 @@ void algoMesh_CellGrid::Clear()
 void algoMesh_CellGrid::Reserve(const size_t nbPoints)
 {
   m_entries.reserve(nbPoints);
-  size_t nbSlots = m_slots.size();
-  while (nbSlots < 2 * nbPoints)
+  // Exactly twice the points, not the next power of two: rounding up would make the
+  // table, and its page faults, grow up to twice as fast as the input.
+  if (2 * nbPoints > m_slots.size())
   {
-    nbSlots *= 2;
-  }
-  if (nbSlots > m_slots.size())
-  {
-    rehash(nbSlots);
+    rehash(2 * nbPoints);
   }
 }
 
@@ -109,8 +106,8 @@ int algoMesh_CellGrid::exactCellCoord(const double value) const
 
 size_t algoMesh_CellGrid::slotOf(const int block[3], const size_t hash) const
 {
-  const size_t mask = m_slots.size() - 1;
-  for (size_t s = hash & mask;; s = (s + 1) & mask)
+  const size_t nbSlots = m_slots.size();
+  for (size_t s = homeSlot(hash);; s = s + 1 == nbSlots ? 0 : s + 1)
   {
     const Slot& slot = m_slots[s];
     if (slot.head < 0 ||
@@ -125,14 +122,14 @@ void algoMesh_CellGrid::rehash(const size_t nbSlots)
 {
   std::vector<Slot, algoMesh_LargeAllocator<Slot>> old(nbSlots, Slot{{0, 0, 0}, -1});
   old.swap(m_slots);
-  m_filter.assign(nbSlots / 16, 0); // 4 bits per slot
+  m_filter.assign((nbSlots + 15) / 16, 0); // 4 bits per slot
   for (const Slot& slot : old)
   {
     if (slot.head >= 0)
     {
       const size_t hash               = hashBlock(slot.key);
       m_slots[slotOf(slot.key, hash)] = slot;
-      const size_t bit                = hash & (m_filter.size() * 64 - 1);
+      const size_t bit                = filterBit(hash);
       m_filter[bit >> 6] |= uint64_t(1) << (bit & 63);
     }
   }
@@ -172,7 +169,7 @@ void algoMesh_CellGrid::Add(const gp_XYZ& point, const int id, const Probe& prob
   {
     std::copy(probe.own, probe.own + 3, slot.key);
     ++m_nbBlocks;
-    const size_t bit = hash & (m_filter.size() * 64 - 1);
+    const size_t bit = filterBit(hash);
     m_filter[bit >> 6] |= uint64_t(1) << (bit & 63);
   }
   // Entries are numbered in insertion order, so a larger entry number means newer.
@@ -190,8 +187,8 @@ void algoMesh_CellGrid::Prefetch(const Probe& probe) const
   // always and a neighbour now and then; an insertion then writes the own block's slot.
   // Requesting more than these two lines per point floods the memory system.
   const size_t hash = hashBlock(probe.own);
-  __builtin_prefetch(&m_filter[(hash & (m_filter.size() * 64 - 1)) >> 6]);
-  __builtin_prefetch(&m_slots[hash & (m_slots.size() - 1)], 1);
+  __builtin_prefetch(&m_filter[filterBit(hash) >> 6]);
+  __builtin_prefetch(&m_slots[homeSlot(hash)], 1);
 }
 
 int algoMesh_CellGrid::find(const gp_XYZ& point,

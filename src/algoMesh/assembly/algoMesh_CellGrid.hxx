@@ -142,14 +142,31 @@ private:
   //! Slot of a block, or of the empty slot where it would go.
   size_t slotOf(const int block[3], const size_t hash) const;
 
+  //! Scales a hash to [0, range) by the high half of their product, which needs no
+  //! power-of-two range and costs a multiplication instead of a division.
+  static size_t scaled(const uint64_t hash, const size_t range)
+  {
+    return static_cast<size_t>((static_cast<unsigned __int128>(hash) * range) >> 64);
+  }
+
+  //! First slot probed for a block's hash.
+  size_t homeSlot(const size_t hash) const { return scaled(hash, m_slots.size()); }
+
+  //! Filter bit of a block's hash, taken from the hash's other half so that it does not
+  //! follow the home slot.
+  size_t filterBit(const size_t hash) const
+  {
+    return scaled((uint64_t(hash) << 32) | (uint64_t(hash) >> 32), m_filter.size() * 64);
+  }
+
   //! False when the block surely holds no point; true when it may.
   bool mayHold(const size_t hash) const
   {
-    const size_t bit = hash & (m_filter.size() * 64 - 1);
+    const size_t bit = filterBit(hash);
     return (m_filter[bit >> 6] >> (bit & 63)) & 1;
   }
 
-  //! Sizes the table to `nbSlots` (a power of two) and re-inserts the blocks.
+  //! Sizes the table to `nbSlots` and re-inserts the blocks.
   void rehash(const size_t nbSlots);
 
   int find(const gp_XYZ& point, const double tolerance, const Probe& probe, const bool last) const;
@@ -158,8 +175,8 @@ private:
   double m_cellSize;
   double m_inverseCellSize;
 
-  std::vector<Entry, algoMesh_LargeAllocator<Entry>> m_entries;
-  std::vector<Slot, algoMesh_LargeAllocator<Slot>>   m_slots; //!< power of two, at most half full
+  std::vector<Entry, algoMesh_LargeAllocator<Entry>>       m_entries;
+  std::vector<Slot, algoMesh_LargeAllocator<Slot>>         m_slots;  //!< at most half full
   std::vector<uint64_t, algoMesh_LargeAllocator<uint64_t>> m_filter; //!< 4 bits per table slot
   size_t                                                   m_nbBlocks;
 };
