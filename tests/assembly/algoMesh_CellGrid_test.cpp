@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -38,13 +39,16 @@ struct RecordingInspector : public NCollection_CellFilter_InspectorXYZ
 };
 
 // Adds every point to both structures, then checks first and last candidates of queries.
+// The grid's table is sized for `reserved` points (all of them by default) and grows from
+// there, so that any table size answers as the kernel's filter.
 void expectSameAsCellFilter(const std::vector<gp_XYZ>& stored,
                             const std::vector<gp_XYZ>& queries,
-                            const double               tol)
+                            const double               tol,
+                            const size_t               reserved = size_t(-1))
 {
   NCollection_CellFilter<RecordingInspector> filter(tol, new NCollection_IncAllocator(24600));
   algoMesh_CellGrid                          grid(tol);
-  grid.Reserve(stored.size()); // the sized table must answer as the grown one
+  grid.Reserve(std::min(reserved, stored.size()));
   for (size_t i = 0; i < stored.size(); ++i)
   {
     filter.Add(static_cast<int>(i), stored[i]);
@@ -91,6 +95,27 @@ TEST(algoMesh_CellGrid, FirstAndLastCandidatesMatchKernelCellFilter)
     const std::vector<gp_XYZ> stored  = cloud(random, centre, 4.0 * tol, 300);
     const std::vector<gp_XYZ> queries = cloud(random, centre, 5.0 * tol, 2000);
     expectSameAsCellFilter(stored, queries, tol);
+  }
+}
+
+TEST(algoMesh_CellGrid, SpreadPointsMatchKernelCellFilterAtAnyTableSize)
+{
+  // One point per block, so that the table fills and grows from sizes that are not powers
+  // of two; the queries land near stored points (hits) or anywhere (mostly misses).
+  std::mt19937              random(5);
+  const double              tol    = 1.0e-7;
+  const std::vector<gp_XYZ> stored = cloud(random, gp_XYZ(0.5, -0.25, 2.0), 1.0e-3, 3000);
+  std::vector<gp_XYZ>       queries;
+  std::uniform_real_distribution<double> nudge(-0.7 * tol, 0.7 * tol);
+  for (const gp_XYZ& point : stored)
+  {
+    queries.push_back(point + gp_XYZ(nudge(random), nudge(random), nudge(random)));
+  }
+  const std::vector<gp_XYZ> anywhere = cloud(random, gp_XYZ(0.5, -0.25, 2.0), 1.0e-3, 500);
+  queries.insert(queries.end(), anywhere.begin(), anywhere.end());
+  for (const size_t reserved : {size_t(0), size_t(97), size_t(1001), stored.size()})
+  {
+    expectSameAsCellFilter(stored, queries, tol, reserved);
   }
 }
 
