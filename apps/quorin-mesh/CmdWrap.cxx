@@ -56,6 +56,7 @@ int RunWrap(const std::vector<std::string>& arguments)
   }
   command.InPath  = paths[0];
   command.OutPath = paths[1];
+  command.RunText = "Wrapping";
 
   // Wrap: CAD files through the shape form, which welds the face meshes itself.
   return RunMeshCommand(

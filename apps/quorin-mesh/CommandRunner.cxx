@@ -69,6 +69,7 @@ int RunMeshCommand(const MeshCommand& command, const MeshStep& step, const Prepa
 
   // 4. Run the step.
   run.Notifier()->BeginPhase(command.RunShare);
+  run.Notifier()->SetProgressMessage(command.RunText.c_str());
   if (const std::optional<int> stop = step(run, input))
   {
     return *stop;

@@ -37,6 +37,10 @@ struct MeshCommand
   //! (the step sets the run's Writer); null for the formats SaveMesh writes.
   const char* OutFormat = nullptr;
 
+  //! Text of the bar while the step runs. Set when the step starts, so that the reader's
+  //! text does not stay on the bar of an algorithm that shows no text of its own.
+  std::string RunText;
+
   //! Shares of the bar for reading and for the step; writing takes the rest.
   double ReadShare = 0.3;
   double RunShare  = 0.6;

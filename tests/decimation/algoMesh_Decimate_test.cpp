@@ -4,6 +4,7 @@
 #include <algoMesh_VTKQuadricDecimation.hxx>
 
 #include <MeshBuilders.hxx>
+#include <ReductionOptions.hxx>
 
 #include <Standard_ProgramError.hxx>
 
@@ -17,14 +18,6 @@ using namespace quorin;
 
 namespace
 {
-
-algoMesh_DecimationOptions withReduction(const double percent)
-{
-  algoMesh_DecimationOptions options;
-  options.Reduction    = percent;
-  options.HasReduction = true;
-  return options;
-}
 
 //! A driver whose work throws, as a failing conversion or filter would.
 class ThrowingDriver : public algoMesh_Decimate
@@ -44,7 +37,7 @@ TEST(algoMesh_Decimate, DecimatedSphereStaysCloseToTheOriginalSurface)
   // Both ways: no node of the result strays from the input surface, and no part of the
   // input is left far from the result (a dropped cap or a collapsed fold would).
   const Handle(Poly_Triangulation) sphere = testmesh::Sphere(1.0, 48, 25);
-  algoMesh_DecimationOptions options      = withReduction(75);
+  algoMesh_DecimationOptions options      = testmesh::WithReduction(75);
   options.FeatureAngle                    = 45;
   const algoMesh_VTKDecimatePro       pro(options);
   const algoMesh_VTKQuadricDecimation quadric(options);
@@ -67,8 +60,8 @@ TEST(algoMesh_Decimate, DecimatedSphereStaysCloseToTheOriginalSurface)
 
 TEST(algoMesh_Decimate, NullOrTriangleFreeInputAnswersFalse)
 {
-  const algoMesh_VTKQuadricDecimation quadric(withReduction(50));
-  const algoMesh_VTKDecimatePro       pro(withReduction(50));
+  const algoMesh_VTKQuadricDecimation quadric(testmesh::WithReduction(50));
+  const algoMesh_VTKDecimatePro       pro(testmesh::WithReduction(50));
   Handle(Poly_Triangulation) out;
   EXPECT_FALSE(quadric.Perform(Handle(Poly_Triangulation)(), out));
   EXPECT_FALSE(pro.Perform(Handle(Poly_Triangulation)(), out));
@@ -90,7 +83,7 @@ TEST(algoMesh_Decimate, ThrownFailureIsReportedOnStandardOutput)
   Handle(Poly_Triangulation) broken = testmesh::Tetra();
   broken->SetTriangle(1, Poly_Triangle(1, 2, 99));
   testing::internal::CaptureStdout();
-  EXPECT_FALSE(algoMesh_VTKQuadricDecimation(withReduction(50)).Perform(broken, out));
+  EXPECT_FALSE(algoMesh_VTKQuadricDecimation(testmesh::WithReduction(50)).Perform(broken, out));
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: decimation crashed\n");
 }
 
@@ -99,7 +92,7 @@ TEST(algoMesh_Decimate, QuadricDriverHalvesSphereAndKeepsItClosed)
   const Handle(Poly_Triangulation) sphere = testmesh::Sphere(1.0, 48, 25);
   const int nIn                           = sphere->NbTriangles();
   Handle(Poly_Triangulation) out;
-  ASSERT_TRUE(algoMesh_VTKQuadricDecimation(withReduction(50)).Perform(sphere, out));
+  ASSERT_TRUE(algoMesh_VTKQuadricDecimation(testmesh::WithReduction(50)).Perform(sphere, out));
   // Each collapse of a closed mesh removes two triangles; the run stops at the target.
   EXPECT_LE(out->NbTriangles(), nIn / 2);
   EXPECT_GE(out->NbTriangles(), nIn / 2 - 2);
@@ -116,10 +109,10 @@ TEST(algoMesh_Decimate, ProDriverReachesTargetOnSphere)
   Handle(Poly_Triangulation) out;
   // The default feature angle 0 makes every vertex a corner: with topology preserved,
   // nothing may go.
-  ASSERT_TRUE(algoMesh_VTKDecimatePro(withReduction(75)).Perform(sphere, out));
+  ASSERT_TRUE(algoMesh_VTKDecimatePro(testmesh::WithReduction(75)).Perform(sphere, out));
   EXPECT_EQ(out->NbTriangles(), sphere->NbTriangles());
 
-  algoMesh_DecimationOptions options = withReduction(75);
+  algoMesh_DecimationOptions options = testmesh::WithReduction(75);
   options.FeatureAngle               = 45;
   ASSERT_TRUE(algoMesh_VTKDecimatePro(options).Perform(sphere, out));
   EXPECT_NEAR(out->NbTriangles(), sphere->NbTriangles() / 4.0, 0.02 * sphere->NbTriangles());
@@ -131,26 +124,28 @@ TEST(algoMesh_Decimate, ReductionOutsidePercentRangeIsClamped)
 {
   const Handle(Poly_Triangulation) sphere = testmesh::Sphere(1.0, 16, 9);
   Handle(Poly_Triangulation) out;
-  ASSERT_TRUE(algoMesh_VTKQuadricDecimation(withReduction(-10)).Perform(sphere, out));
+  ASSERT_TRUE(algoMesh_VTKQuadricDecimation(testmesh::WithReduction(-10)).Perform(sphere, out));
   EXPECT_EQ(out->NbTriangles(), sphere->NbTriangles());
   // Above 100 percent acts as 100: the sphere collapses as far as folds allow, possibly to
   // nothing (then false).
   Handle(Poly_Triangulation) all, beyond;
-  const bool allDone    = algoMesh_VTKQuadricDecimation(withReduction(100)).Perform(sphere, all);
-  const bool beyondDone = algoMesh_VTKQuadricDecimation(withReduction(150)).Perform(sphere, beyond);
+  const bool allDone =
+      algoMesh_VTKQuadricDecimation(testmesh::WithReduction(100)).Perform(sphere, all);
+  const bool beyondDone =
+      algoMesh_VTKQuadricDecimation(testmesh::WithReduction(150)).Perform(sphere, beyond);
   ASSERT_EQ(allDone, beyondDone);
   if (allDone)
   {
     EXPECT_EQ(all->NbTriangles(), beyond->NbTriangles());
     EXPECT_LT(all->NbTriangles(), sphere->NbTriangles() / 4);
   }
-  ASSERT_TRUE(algoMesh_VTKDecimatePro(withReduction(-10)).Perform(sphere, out));
+  ASSERT_TRUE(algoMesh_VTKDecimatePro(testmesh::WithReduction(-10)).Perform(sphere, out));
   EXPECT_EQ(out->NbTriangles(), sphere->NbTriangles());
 }
 
 TEST(algoMesh_Decimate, DriversReportTheOptionsTheyUse)
 {
-  algoMesh_DecimationOptions options = withReduction(40);
+  algoMesh_DecimationOptions options = testmesh::WithReduction(40);
   options.Splitting                  = true; // not given, still used by the Pro driver
   const TCollection_AsciiString pro  = algoMesh_VTKDecimatePro(options).GetOptions().GetCmdLine();
   EXPECT_STREQ(pro.ToCString(), " -reduction 40 -featureAngle 0 -preserveTopo on"
@@ -173,8 +168,8 @@ TEST(algoMesh_Decimate, AwkwardMeshesGiveValidMeshesOrFalse)
     for (const double percent : {50.0, 90.0})
     {
       Handle(Poly_Triangulation) out;
-      const algoMesh_VTKQuadricDecimation quadric(withReduction(percent));
-      const algoMesh_VTKDecimatePro       pro(withReduction(percent));
+      const algoMesh_VTKQuadricDecimation quadric(testmesh::WithReduction(percent));
+      const algoMesh_VTKDecimatePro       pro(testmesh::WithReduction(percent));
       for (const algoMesh_Decimate* driver : {static_cast<const algoMesh_Decimate*>(&quadric),
                                               static_cast<const algoMesh_Decimate*>(&pro)})
       {
@@ -205,7 +200,7 @@ TEST(algoMesh_Decimate, UnweldedInputIsWeldedBeforeDecimation)
   // surface instead of as separate triangles.
   const Handle(Poly_Triangulation) soup = testmesh::Unwelded(testmesh::Sphere(1.0, 24, 13));
   Handle(Poly_Triangulation) out;
-  ASSERT_TRUE(algoMesh_VTKQuadricDecimation(withReduction(50)).Perform(soup, out));
+  ASSERT_TRUE(algoMesh_VTKQuadricDecimation(testmesh::WithReduction(50)).Perform(soup, out));
   EXPECT_LE(out->NbTriangles(), soup->NbTriangles() / 2);
   EXPECT_EQ(testmesh::CountEdges(out).boundary, 0);
 }

@@ -7,6 +7,7 @@
 #include <algoMesh_VTKQuadricDecimation.hxx>
 
 #include <MeshBuilders.hxx>
+#include <ReductionOptions.hxx>
 
 #include <gtest/gtest.h>
 
@@ -19,14 +20,6 @@ using namespace quorin;
 
 namespace
 {
-
-algoMesh_DecimationOptions withReduction(const double percent)
-{
-  algoMesh_DecimationOptions options;
-  options.Reduction    = percent;
-  options.HasReduction = true;
-  return options;
-}
 
 // A height field z = f(x, y) over [0, size]^2 on an n x n grid of squares: an open sheet.
 Handle(Poly_Triangulation)
@@ -124,7 +117,8 @@ TEST(algoMesh_DecimationDistance, QuadricFilterStaysOnTheSurfaceAndStopsAtTheTar
     {
       SCOPED_TRACE(shape.name + " at " + std::to_string(int(percent)) + " %");
       Handle(Poly_Triangulation) out;
-      ASSERT_TRUE(algoMesh_VTKQuadricDecimation(withReduction(percent)).Perform(shape.mesh, out));
+      ASSERT_TRUE(
+          algoMesh_VTKQuadricDecimation(testmesh::WithReduction(percent)).Perform(shape.mesh, out));
       // The filter stops at the first collapse that reaches the share; one collapse deletes
       // two triangles inside the mesh and one at a boundary.
       const int n = shape.mesh->NbTriangles(), least = filterDeletions(n, percent);
@@ -147,7 +141,8 @@ TEST(algoMesh_DecimationDistance, TopologyPreservingDecimationStaysOnTheSurfaceA
     {
       SCOPED_TRACE(shape.name + " at " + std::to_string(int(percent)) + " %");
       Handle(Poly_Triangulation) out;
-      ASSERT_TRUE(algoMesh_TopoDecimation(withReduction(percent)).Perform(shape.mesh, out));
+      ASSERT_TRUE(
+          algoMesh_TopoDecimation(testmesh::WithReduction(percent)).Perform(shape.mesh, out));
       // It stops at the first collapse that leaves no more than the rounded remaining share;
       // on an open sheet, whose boundary may not move, fewer collapses may be allowed.
       const int n      = shape.mesh->NbTriangles();

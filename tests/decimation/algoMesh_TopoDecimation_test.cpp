@@ -4,6 +4,7 @@
 #include <algoMesh_VTKQuadricDecimation.hxx>
 
 #include <MeshBuilders.hxx>
+#include <ReductionOptions.hxx>
 
 #include <gtest/gtest.h>
 
@@ -16,14 +17,6 @@ using namespace quorin;
 
 namespace
 {
-
-algoMesh_DecimationOptions withReduction(const double percent)
-{
-  algoMesh_DecimationOptions options;
-  options.Reduction    = percent;
-  options.HasReduction = true;
-  return options;
-}
 
 void expectClosedManifoldWithoutCrossings(const Handle(Poly_Triangulation) & mesh)
 {
@@ -46,8 +39,9 @@ TEST(algoMesh_TopoDecimation, NearbySolidsStayClosedAndApart)
   const Handle(Poly_Triangulation) nested =
       testmesh::Combine(testmesh::Sphere(1.0, 96, 64), testmesh::Sphere(1.01, 96, 64));
   Handle(Poly_Triangulation) result, unchecked;
-  ASSERT_TRUE(algoMesh_TopoDecimation(withReduction(95)).Perform(nested, result));
-  ASSERT_TRUE(algoMesh_VTKQuadricDecimation(withReduction(95)).Perform(nested, unchecked));
+  ASSERT_TRUE(algoMesh_TopoDecimation(testmesh::WithReduction(95)).Perform(nested, result));
+  ASSERT_TRUE(
+      algoMesh_VTKQuadricDecimation(testmesh::WithReduction(95)).Perform(nested, unchecked));
   EXPECT_FALSE(testmesh::BruteSelfIntersections(unchecked).empty()); // the fault guarded
   expectClosedManifoldWithoutCrossings(result);
   EXPECT_LE(result->NbTriangles(), nested->NbTriangles() / 10); // most of the reduction
@@ -56,7 +50,7 @@ TEST(algoMesh_TopoDecimation, NearbySolidsStayClosedAndApart)
   // surface.
   const Handle(Poly_Triangulation) pair = testmesh::Combine(
       testmesh::Sphere(1.0, 32, 24), testmesh::Sphere(1.0, 32, 24), gp_Vec(2.05, 0, 0));
-  ASSERT_TRUE(algoMesh_TopoDecimation(withReduction(90)).Perform(pair, result));
+  ASSERT_TRUE(algoMesh_TopoDecimation(testmesh::WithReduction(90)).Perform(pair, result));
   expectClosedManifoldWithoutCrossings(result);
   std::vector<int> part(result->NbNodes() + 1);
   for (int i = 0; i <= result->NbNodes(); ++i)
@@ -94,8 +88,8 @@ TEST(algoMesh_TopoDecimation, ErrorWithinTheQuadricFilters)
 {
   const Handle(Poly_Triangulation) torus = testmesh::Torus(3.0, 1.0, 48, 24);
   Handle(Poly_Triangulation) ours, filter;
-  ASSERT_TRUE(algoMesh_TopoDecimation(withReduction(80)).Perform(torus, ours));
-  ASSERT_TRUE(algoMesh_VTKQuadricDecimation(withReduction(80)).Perform(torus, filter));
+  ASSERT_TRUE(algoMesh_TopoDecimation(testmesh::WithReduction(80)).Perform(torus, ours));
+  ASSERT_TRUE(algoMesh_VTKQuadricDecimation(testmesh::WithReduction(80)).Perform(torus, filter));
   expectClosedManifoldWithoutCrossings(ours);
   EXPECT_NEAR(ours->NbTriangles(), filter->NbTriangles(), 0.02 * torus->NbTriangles());
   const std::pair<double, double> ourError    = testmesh::NodeToSurfaceDistances(torus, ours),
@@ -134,7 +128,7 @@ TEST(algoMesh_TopoDecimation, OpenBoundaryStaysInPlace)
   ASSERT_GT(before.boundary, 0);
 
   Handle(Poly_Triangulation) result;
-  ASSERT_TRUE(algoMesh_TopoDecimation(withReduction(70)).Perform(open, result));
+  ASSERT_TRUE(algoMesh_TopoDecimation(testmesh::WithReduction(70)).Perform(open, result));
   const testmesh::EdgeCounts after = testmesh::CountEdges(result);
   EXPECT_EQ(after.nonManifold, 0);
   EXPECT_GT(after.boundary, 0);
@@ -155,11 +149,11 @@ TEST(algoMesh_TopoDecimation, ZeroReductionKeepsEveryTriangleAndOptionsRoundTrip
 {
   const Handle(Poly_Triangulation) tetra = testmesh::Tetra();
   Handle(Poly_Triangulation) result;
-  ASSERT_TRUE(algoMesh_TopoDecimation(withReduction(0)).Perform(tetra, result));
+  ASSERT_TRUE(algoMesh_TopoDecimation(testmesh::WithReduction(0)).Perform(tetra, result));
   EXPECT_EQ(result->NbTriangles(), 4);
   // A tetrahedron cannot lose a triangle and stay a closed solid.
-  ASSERT_TRUE(algoMesh_TopoDecimation(withReduction(100)).Perform(tetra, result));
+  ASSERT_TRUE(algoMesh_TopoDecimation(testmesh::WithReduction(100)).Perform(tetra, result));
   EXPECT_EQ(result->NbTriangles(), 4);
-  EXPECT_EQ(algoMesh_TopoDecimation(withReduction(40)).GetOptions().GetCmdLine(),
+  EXPECT_EQ(algoMesh_TopoDecimation(testmesh::WithReduction(40)).GetOptions().GetCmdLine(),
             TCollection_AsciiString(" -reduction 40"));
 }

@@ -15,7 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <set>
+#include <vector>
 
 using quorin::algoMesh_FillHoles;
 
@@ -140,4 +143,30 @@ TEST(algoMesh_FillHoles, NegativeHoleSizeFillsNothingAndNaNIsRefused)
   algoMesh_FillHoles nan(box, algoMesh_FillHoles::ShapeMap(), std::nan(""), notifier, {});
   EXPECT_FALSE(nan.Perform());
   expectSingleError(notifier, "The hole size must be a number.");
+}
+
+TEST(algoMesh_FillHoles, ProgressRisesInStepsThroughTheHealingFilters)
+{
+  // A closed torus of 60000 triangles: every filter runs its whole course, and the cleaner
+  // merges 180000 corners, enough for its locator to report several times.
+  const TopoDS_Face face                    = testmesh::FaceOf(testmesh::Torus(3.0, 1.0, 300, 100));
+  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  algoMesh_FillHoles filler(face, algoMesh_FillHoles::ShapeMap(), 0.0, notifier, {});
+  ASSERT_TRUE(filler.Perform());
+
+  const std::vector<double> fractions = notifier->Fractions();
+  ASSERT_FALSE(fractions.empty());
+  EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
+  EXPECT_GE(fractions.front(), 0.0);
+  EXPECT_DOUBLE_EQ(1.0, fractions.back());
+
+  // The filters hold 0.28 .. 0.92 of the run (after the welding's fifth and the conversion
+  // to VTK, before the conversion back); the cleaner's merging alone, between its own
+  // reports at 0.84 and 0.88, shows up as the three values in between.
+  const std::set<double> filters(std::lower_bound(fractions.begin(), fractions.end(), 0.28),
+                                 std::upper_bound(fractions.begin(), fractions.end(), 0.92));
+  EXPECT_GE(filters.size(), 20u);
+  const std::set<double> merging(std::upper_bound(filters.begin(), filters.end(), 0.845),
+                                 std::lower_bound(filters.begin(), filters.end(), 0.875));
+  EXPECT_EQ(3u, merging.size());
 }

@@ -6,6 +6,10 @@
 // neighbours that disagree with it; vtkCleanPolyData merges coincident points and drops
 // collapsed cells. Cost: about linear in the size of the mesh for each stage (the octree
 // point locator of the cleaner in O(log n) per point), plus the two conversions.
+//
+// The cleaner reports its own progress only a few times per run, seconds apart on a
+// million triangles; its locator sees every cell corner it merges, so the locator counts
+// them and moves the cleaner's share of the progress as the merging goes.
 #include <algoMesh_Heal.hxx>
 
 #include <algoMesh_Convert.hxx>
@@ -15,14 +19,17 @@
 
 #include <Standard_Failure.hxx>
 
+#include <vtkCellArray.h>
 #include <vtkCleanPolyData.h>
 #include <vtkFillHolesFilter.h>
 #include <vtkIncrementalOctreePointLocator.h>
 #include <vtkNew.h>
+#include <vtkObjectFactory.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataAlgorithm.h>
 #include <vtkPolyDataNormals.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace quorin;
@@ -38,6 +45,63 @@ constexpr double THE_CLEAN_SHARE  = 0.2;
 // Points per octree leaf of the cleaner's locator: a look-up compares the point with those
 // of its leaf.
 constexpr int THE_POINTS_PER_LEAF = 32;
+
+// The cleaner reports a quarter of its progress after each kind of cells (vertices, lines,
+// polygons, strips): a triangle mesh's corners are merged between its reports 0.5 and 0.75,
+// which the locator's count fills.
+constexpr double THE_MERGE_FROM = 0.5;
+constexpr double THE_MERGE_SPAN = 0.25;
+
+// Corners merged between two progress reports of the locator.
+constexpr vtkIdType THE_CORNERS_PER_REPORT = 16384;
+
+// The cleaner's octree locator, counting the corners it is asked to merge: the cleaner
+// asks once per corner of every cell, so the count against the polygons' corners is the
+// fraction of their merging done. The merging itself is the base class's.
+class CountingLocator : public vtkIncrementalOctreePointLocator
+{
+public:
+  static CountingLocator* New();
+  vtkTypeMacro(CountingLocator, vtkIncrementalOctreePointLocator);
+
+  //! Reports the merging of `nbCorners` polygon corners in `scope`.
+  void Watch(const algoMesh_ProgressScope& scope, const vtkIdType nbCorners)
+  {
+    m_scope     = scope;
+    m_nbCorners = std::max<vtkIdType>(1, nbCorners);
+    m_nbMerged  = 0;
+    m_isWatched = true;
+  }
+
+  //! Stops reporting (the scope's run is over).
+  void Unwatch() { m_isWatched = false; }
+
+  int InsertUniquePoint(const double point[3], vtkIdType& pntId) override
+  {
+    if (m_isWatched && ++m_nbMerged % THE_CORNERS_PER_REPORT == 0)
+    {
+      const double merged =
+          std::min(1.0, static_cast<double>(m_nbMerged) / static_cast<double>(m_nbCorners));
+      m_scope.SetFraction(THE_MERGE_FROM + THE_MERGE_SPAN * merged);
+    }
+    return Superclass::InsertUniquePoint(point, pntId);
+  }
+
+private:
+  // A placeholder until Watch: the scope of a run without a notifier.
+  algoMesh_ProgressScope m_scope{ActAPI_ProgressEntry(), TCollection_AsciiString()};
+  vtkIdType              m_nbCorners = 1;
+  vtkIdType              m_nbMerged  = 0;
+  bool                   m_isWatched = false;
+};
+vtkStandardNewMacro(CountingLocator);
+
+// Corners of the polygons of `data`: what the cleaner hands its locator for them.
+vtkIdType countCorners(vtkPolyData* data)
+{
+  vtkCellArray* polygons = data->GetPolys();
+  return polygons != nullptr ? polygons->GetNumberOfConnectivityIds() : 0;
+}
 
 // Runs one filter on `data` and replaces `data` by the filter's output, which the filter
 // then no longer references: the input goes as soon as nothing else holds it.
@@ -105,13 +169,20 @@ bool algoMesh_Heal::DoVTK(const Handle(Poly_Triangulation) & mesh,
   // the time for 10 times the triangles). An octree adapts to the surface. Merging at zero
   // tolerance keeps exactly equal points either way, numbered in order of first use, so
   // the output is the same.
-  vtkNew<vtkIncrementalOctreePointLocator> locator;
+  vtkNew<CountingLocator> locator;
   locator->SetMaxPointsPerLeaf(THE_POINTS_PER_LEAF);
   vtkNew<vtkCleanPolyData> cleaner;
   cleaner->SetLocator(locator);
   if (!runStage(filler, polyData, progress.Next(THE_FILL_SHARE)) ||
-      !runStage(orienter, polyData, progress.Next(THE_ORIENT_SHARE)) ||
-      !runStage(cleaner, polyData, progress.Next(THE_CLEAN_SHARE)))
+      !runStage(orienter, polyData, progress.Next(THE_ORIENT_SHARE)))
+  {
+    return false;
+  }
+  const algoMesh_ProgressScope cleaning = progress.Next(THE_CLEAN_SHARE);
+  locator->Watch(cleaning, countCorners(polyData));
+  const bool isCleaned = runStage(cleaner, polyData, cleaning);
+  locator->Unwatch();
+  if (!isCleaned)
   {
     return false;
   }
