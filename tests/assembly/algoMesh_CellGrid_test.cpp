@@ -101,10 +101,11 @@ TEST(algoMesh_CellGrid, FirstAndLastCandidatesMatchKernelCellFilter)
 TEST(algoMesh_CellGrid, SpreadPointsMatchKernelCellFilterAtAnyTableSize)
 {
   // One point per block, so that the table fills and grows from sizes that are not powers
-  // of two; the queries land near stored points (hits) or anywhere (mostly misses).
+  // of two, and enough blocks for the filter to be rebuilt with tiles chosen from their
+  // spacing; the queries land near stored points (hits) or anywhere (mostly misses).
   std::mt19937              random(5);
   const double              tol    = 1.0e-7;
-  const std::vector<gp_XYZ> stored = cloud(random, gp_XYZ(0.5, -0.25, 2.0), 1.0e-3, 3000);
+  const std::vector<gp_XYZ> stored = cloud(random, gp_XYZ(0.5, -0.25, 2.0), 1.0e-3, 6000);
   std::vector<gp_XYZ>       queries;
   std::uniform_real_distribution<double> nudge(-0.7 * tol, 0.7 * tol);
   for (const gp_XYZ& point : stored)

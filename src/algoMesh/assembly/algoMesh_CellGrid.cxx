@@ -26,6 +26,15 @@ const int THE_BLOCK_SHIFT = 3;
 // int range, and large enough for any coordinate a tolerance-sized cell can index there.
 const double THE_FAST_CELL_LIMIT = 1073741824.0; // 2^30
 
+// Filter bits per cache line.
+const size_t THE_LINE_BITS = 512;
+
+// Blocks stored before the filter's tile size is chosen from their spacing.
+const size_t THE_TILE_SAMPLE = 4096;
+
+// Largest tile, as a shift of blocks.
+const int THE_MAX_TILE_SHIFT = 20;
+
 // Smallest table, in slots.
 const size_t THE_MIN_SLOTS = 64;
 
@@ -44,7 +53,8 @@ bool isFinite(const gp_XYZ& point)
 } // namespace
 
 algoMesh_CellGrid::algoMesh_CellGrid(const double cellSize)
-    : m_cellSize(cellSize), m_inverseCellSize(1.0 / cellSize), m_nbBlocks(0)
+    : m_cellSize(cellSize), m_inverseCellSize(1.0 / cellSize), m_nbBlocks(0), m_tileShift(0),
+      m_isTileChosen(false)
 {
   rehash(THE_MIN_SLOTS);
 }
@@ -54,7 +64,9 @@ void algoMesh_CellGrid::Clear()
   m_entries.clear();
   std::fill(m_slots.begin(), m_slots.end(), Slot{{0, 0, 0}, -1});
   std::fill(m_filter.begin(), m_filter.end(), 0);
-  m_nbBlocks = 0;
+  m_nbBlocks     = 0;
+  m_tileShift    = 0;
+  m_isTileChosen = false;
 }
 
 void algoMesh_CellGrid::Reserve(const size_t nbPoints)
@@ -104,6 +116,62 @@ int algoMesh_CellGrid::exactCellCoord(const double value) const
   return static_cast<int>(scaled);
 }
 
+size_t algoMesh_CellGrid::filterBit(const int block[3], const size_t hash) const
+{
+  const int tile[3] = {block[0] >> m_tileShift, block[1] >> m_tileShift, block[2] >> m_tileShift};
+  const size_t line = scaled(hashBlock(tile), m_filter.size() * 64 / THE_LINE_BITS);
+  return line * THE_LINE_BITS + (hash & (THE_LINE_BITS - 1));
+}
+
+bool algoMesh_CellGrid::mayHold(const int block[3], const size_t hash) const
+{
+  const size_t bit = filterBit(block, hash);
+  return (m_filter[bit >> 6] >> (bit & 63)) & 1;
+}
+
+void algoMesh_CellGrid::chooseTiles()
+{
+  // 1. The typical distance, in blocks, between points stored one after the other: for a
+  //    mesh read in file order the spacing of its nodes, for scattered points large.
+  std::vector<int> steps;
+  steps.reserve(m_entries.size());
+  Probe previous, current;
+  Locate(m_entries.front().point, 0.0, previous);
+  for (size_t e = 1; e < m_entries.size(); ++e)
+  {
+    Locate(m_entries[e].point, 0.0, current);
+    long long step = 0;
+    for (int axis = 0; axis < 3; ++axis)
+    {
+      step = std::max(step, std::llabs(static_cast<long long>(current.own[axis]) -
+                                       static_cast<long long>(previous.own[axis])));
+    }
+    steps.push_back(static_cast<int>(std::min<long long>(step, INT_MAX)));
+    previous = current;
+  }
+  std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+  const long long spacing = steps.empty() ? 0 : steps[steps.size() / 2];
+
+  // 2. Tiles about four spacings wide hold a few tens of blocks of a surface, far fewer
+  //    than a line's bits, and the next points mostly fall in the same or a recent tile.
+  int shift = 0;
+  while (shift < THE_MAX_TILE_SHIFT && (1LL << shift) < 4 * spacing)
+  {
+    ++shift;
+  }
+  m_tileShift    = shift;
+  m_isTileChosen = true;
+
+  // 3. The filter again with these tiles; the stored points tell which blocks are held.
+  std::fill(m_filter.begin(), m_filter.end(), 0);
+  for (const Entry& entry : m_entries)
+  {
+    Locate(entry.point, 0.0, current);
+    const size_t bit = filterBit(current.own, hashBlock(current.own));
+    m_filter[bit >> 6] |= uint64_t(1) << (bit & 63);
+  }
+}
+
 size_t algoMesh_CellGrid::slotOf(const int block[3], const size_t hash) const
 {
   const size_t nbSlots = m_slots.size();
@@ -122,14 +190,14 @@ void algoMesh_CellGrid::rehash(const size_t nbSlots)
 {
   std::vector<Slot, algoMesh_LargeAllocator<Slot>> old(nbSlots, Slot{{0, 0, 0}, -1});
   old.swap(m_slots);
-  m_filter.assign((nbSlots + 15) / 16, 0); // 4 bits per slot
+  m_filter.assign((nbSlots + 127) / 128 * 8, 0); // 4 bits per slot, whole lines
   for (const Slot& slot : old)
   {
     if (slot.head >= 0)
     {
       const size_t hash               = hashBlock(slot.key);
       m_slots[slotOf(slot.key, hash)] = slot;
-      const size_t bit                = filterBit(hash);
+      const size_t bit                = filterBit(slot.key, hash);
       m_filter[bit >> 6] |= uint64_t(1) << (bit & 63);
     }
   }
@@ -169,12 +237,16 @@ void algoMesh_CellGrid::Add(const gp_XYZ& point, const int id, const Probe& prob
   {
     std::copy(probe.own, probe.own + 3, slot.key);
     ++m_nbBlocks;
-    const size_t bit = filterBit(hash);
+    const size_t bit = filterBit(probe.own, hash);
     m_filter[bit >> 6] |= uint64_t(1) << (bit & 63);
   }
   // Entries are numbered in insertion order, so a larger entry number means newer.
   m_entries.push_back(Entry{point, slot.head, id});
   slot.head = static_cast<int>(m_entries.size()) - 1;
+  if (!m_isTileChosen && m_nbBlocks >= THE_TILE_SAMPLE)
+  {
+    chooseTiles();
+  }
 }
 
 void algoMesh_CellGrid::Prefetch(const Probe& probe) const
@@ -187,7 +259,7 @@ void algoMesh_CellGrid::Prefetch(const Probe& probe) const
   // always and a neighbour now and then; an insertion then writes the own block's slot.
   // Requesting more than these two lines per point floods the memory system.
   const size_t hash = hashBlock(probe.own);
-  __builtin_prefetch(&m_filter[filterBit(hash) >> 6]);
+  __builtin_prefetch(&m_filter[filterBit(probe.own, hash) >> 6]);
   __builtin_prefetch(&m_slots[homeSlot(hash)], 1);
 }
 
@@ -224,7 +296,7 @@ int algoMesh_CellGrid::find(const gp_XYZ& point,
            ++block[0])
       {
         const size_t hash = hashBlock(block);
-        if (!mayHold(hash))
+        if (!mayHold(block, hash))
         {
           continue;
         }

@@ -30,10 +30,13 @@ namespace quorin
 //! 8 x 8 x 8 held in an open-addressing hash table, and a query scans the one to eight
 //! blocks its box touches, keeping the candidate that comes first (or last) in the visiting
 //! order. Stored points are more than a tolerance apart in the callers, so a block holds a
-//! bounded number of points. A bit filter beside the table (eight or more bits per block,
-//! small enough to stay in cache) answers most probes of empty blocks without touching the
-//! table, which is what a query for a new point mostly meets. Expected cost O(1) per query
-//! and per insertion.
+//! bounded number of points. A bit filter beside the table (eight or more bits per block)
+//! answers most probes of empty blocks without touching the table, which is what a query
+//! for a new point mostly meets. The table's slots are spread at random, but the filter
+//! keeps the blocks of one tile in one cache line, the tile a few times the spacing of the
+//! first 4096 blocks stored: points that arrive in spatial order (a mesh's corners in file
+//! order) then keep meeting the same few lines, also when the filter is larger than the
+//! caches. Expected cost O(1) per query and per insertion.
 class algoMesh_EXPORT algoMesh_CellGrid
 {
 public:
@@ -152,19 +155,17 @@ private:
   //! First slot probed for a block's hash.
   size_t homeSlot(const size_t hash) const { return scaled(hash, m_slots.size()); }
 
-  //! Filter bit of a block's hash, taken from the hash's other half so that it does not
-  //! follow the home slot.
-  size_t filterBit(const size_t hash) const
-  {
-    return scaled((uint64_t(hash) << 32) | (uint64_t(hash) >> 32), m_filter.size() * 64);
-  }
+  //! Filter bit of a block: the blocks of one tile (2^m_tileShift blocks along each axis)
+  //! share a cache line of the filter, so that a stream of nearby points keeps meeting the
+  //! same few lines.
+  size_t filterBit(const int block[3], const size_t hash) const;
 
   //! False when the block surely holds no point; true when it may.
-  bool mayHold(const size_t hash) const
-  {
-    const size_t bit = filterBit(hash);
-    return (m_filter[bit >> 6] >> (bit & 63)) & 1;
-  }
+  bool mayHold(const int block[3], const size_t hash) const;
+
+  //! Sizes the filter's tiles from the spacing of the points stored so far, and rebuilds
+  //! the filter for them.
+  void chooseTiles();
 
   //! Sizes the table to `nbSlots` and re-inserts the blocks.
   void rehash(const size_t nbSlots);
@@ -175,10 +176,13 @@ private:
   double m_cellSize;
   double m_inverseCellSize;
 
-  std::vector<Entry, algoMesh_LargeAllocator<Entry>>       m_entries;
-  std::vector<Slot, algoMesh_LargeAllocator<Slot>>         m_slots;  //!< at most half full
-  std::vector<uint64_t, algoMesh_LargeAllocator<uint64_t>> m_filter; //!< 4 bits per table slot
-  size_t                                                   m_nbBlocks;
+  std::vector<Entry, algoMesh_LargeAllocator<Entry>> m_entries;
+  std::vector<Slot, algoMesh_LargeAllocator<Slot>>   m_slots; //!< at most half full
+  std::vector<uint64_t, algoMesh_LargeAllocator<uint64_t>>
+         m_filter; //!< 4 bits per slot, whole lines
+  size_t m_nbBlocks;
+  int    m_tileShift;    //!< blocks per filter tile along each axis, as a shift
+  bool   m_isTileChosen; //!< false until enough points were stored to choose the tiles
 };
 
 } // namespace quorin
