@@ -139,6 +139,11 @@ TEST(Exchange_STEPScan, RecordsWhoseParenthesesDoNotPairUpAreRefused)
        "it has a parenthesis that closes no list on line 8"},
       {"#1=CARTESIAN_POINT('',(0.,0.,0.);\n",
        "it has a record whose parameter list is not closed on line 8"},
+      // One quote too many: every later string and record swaps sides up to the end.
+      {"#1=CARTESIAN_POINT('',(0.,0.,0.));'\n#2=CARTESIAN_POINT('',(1.,0.,0.));\n",
+       "it has a string that is not closed on line 8"},
+      {"#1=CARTESIAN_POINT('',(0.,0.,0.));\n/* a note\n",
+       "it has a comment that is not closed on line 9"},
   };
   for (const auto& c : cases)
   {

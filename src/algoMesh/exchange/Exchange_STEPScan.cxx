@@ -82,6 +82,16 @@ public:
     {
       extendToken('/');
     }
+    // A quote too many turns the rest of the file inside out; the parser recovers from the
+    // string left open at the end as from an unpaired parenthesis.
+    if (myState == State::String)
+    {
+      breakRule("a string that is not closed", myValueLine);
+    }
+    else if (myState == State::Comment || myState == State::CommentStar)
+    {
+      breakRule("a comment that is not closed", myValueLine);
+    }
     endValue(myState == State::Token                                     ? "a value"
              : myState == State::String || myState == State::StringQuote ? "a string"
                                                                          : "a comment");

@@ -7,7 +7,8 @@
 // estimates that work in one pass over the file and refuses a file whose estimate exceeds
 // a budget proportional to its size; real files, whose lists are small beside the whole
 // file, stay far below it. The scan also refuses records whose parentheses do not pair
-// up (an entity starting inside another's parameters, a parenthesis closing no list): the
+// up (an entity starting inside another's parameters, a parenthesis closing no list) and a
+// string or comment still open at the end of the file: the
 // parser recovers from them with records that it later reads without setting them, which
 // ran for minutes on a reused heap.
 #ifndef Exchange_STEPScan_HeaderFile
