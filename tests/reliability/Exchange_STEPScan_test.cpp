@@ -78,13 +78,14 @@ TEST(Exchange_STEPScan, LongListsAndValuesAreRefusedAtOnceNamingTheLargest)
     EXPECT_EQ(std::string("it has ") + c.Largest + ", too long to read in reasonable time", reason);
   }
 
-  // Through the reader: one message, before the kernel sees the file.
+  // Through the reader: one message, before the kernel sees the file. The kernel would take
+  // minutes; the bound leaves room for sanitizer builds on a loaded machine.
   const std::string path                    = writeStep("long-list.step", cases[0].Data);
   Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
   TopoDS_Shape shape;
   const auto   start = std::chrono::steady_clock::now();
   EXPECT_FALSE(algoMesh_CADReader::ReadSTEP(path, shape, ActAPI_ProgressEntry(notifier)));
-  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 30.0);
   ASSERT_EQ(1u, notifier->Messages().size());
   EXPECT_EQ("The STEP file cannot be read: it has a list of 300000 items on line 9, too long to "
             "read in reasonable time.",
