@@ -145,6 +145,9 @@ TEST(Exchange_STEPScan, RecordsWhoseParenthesesDoNotPairUpAreRefused)
        "it has a string that is not closed on line 8"},
       {"#1=CARTESIAN_POINT('',(0.,0.,0.));\n/* a note\n",
        "it has a comment that is not closed on line 9"},
+      // A coordinate at infinity keeps the kernel's shape processing busy for good.
+      {"#1=CARTESIAN_POINT('',(1.,-2.449293899E525-16,2.));\n",
+       "it has a real out of range on line 8"},
   };
   for (const auto& c : cases)
   {

@@ -2,7 +2,10 @@
 
 #include <Exchange_InputCheck.hxx>
 
+#include <cctype>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -18,6 +21,10 @@ namespace
 //! about ten times the work of a plain value on each (its square root is taken, since the
 //! work grows with the square of the count).
 const double THE_REFERENCE_WEIGHT = 3.0;
+
+//! Characters of a plain value kept for reading it as a real: enough for any real written
+//! with all its digits.
+const size_t THE_TOKEN_PREFIX = 64;
 
 //! One pass over STEP text, character by character: values (plain tokens, strings and
 //! comments), the item counts of open lists, and the estimated work so far.
@@ -214,16 +221,39 @@ private:
       myState       = State::Token;
       myValueLength = 0;
       myValueLine   = myLine;
+      myToken.clear();
     }
     ++myValueLength;
+    if (myToken.size() < THE_TOKEN_PREFIX)
+    {
+      myToken.push_back(c);
+    }
   }
 
   void endToken()
   {
     if (myState == State::Token)
     {
+      checkReal();
       endValue("a value");
       myState = State::Between;
+    }
+  }
+
+  //! A real beyond the double range becomes an infinite coordinate, on which the kernel's
+  //! shape processing loops.
+  void checkReal()
+  {
+    const char first = myToken.empty() ? ' ' : myToken.front();
+    if (!std::isdigit(static_cast<unsigned char>(first)) && first != '-' && first != '+' &&
+        first != '.')
+    {
+      return;
+    }
+    const double value = std::strtod(myToken.c_str(), nullptr);
+    if (!std::isfinite(value))
+    {
+      breakRule("a real out of range", myValueLine);
     }
   }
 
@@ -285,7 +315,8 @@ private:
   bool              mySlash       = false;
   size_t            myValueLength = 0;
   size_t            myValueLine   = 0;
-  size_t            myLine        = 1;
+  std::string       myToken; //!< the first characters of the current plain value
+  size_t            myLine = 1;
   std::vector<List> myLists;
 };
 
