@@ -1,5 +1,6 @@
 // The compact hierarchy's invariants: every triangle in exactly one leaf, float boxes that
-// contain their subtree's corners exactly, and the build on runs of equal codes.
+// contain their subtree's corners exactly, unused child slots that no search enters, and the
+// build on runs of equal codes.
 #include <BVHTools_NearestTree.hxx>
 
 #include <MeshBuilders.hxx>
@@ -57,8 +58,16 @@ void expectWellFormed(const Handle(BVHTools::TriangleSet) & set)
     deepest                                  = std::max(deepest, depth);
     const BVHTools::NearestTree::Node& node  = tree.Nodes().at(index);
     int                                first = tree.NbTriangles(), last = -1;
-    for (int side = 0; side < 2; ++side)
+    int                                nbUsed = 0;
+    for (int side = 0; side < BVHTools::NearestTree::Width(); ++side)
     {
+      if (node.count[side] < 0)
+      {
+        // An unused slot has an empty box, which no distance can reach.
+        EXPECT_GT(node.lower[0][side], node.upper[0][side]);
+        continue;
+      }
+      ++nbUsed;
       const float lower[3] = {node.lower[0][side], node.lower[1][side], node.lower[2][side]};
       const float upper[3] = {node.upper[0][side], node.upper[1][side], node.upper[2][side]};
       std::pair<int, int> range{node.child[side], node.child[side] + node.count[side]};
@@ -82,6 +91,7 @@ void expectWellFormed(const Handle(BVHTools::TriangleSet) & set)
       first = std::min(first, range.first);
       last  = std::max(last, range.second);
     }
+    EXPECT_GE(nbUsed, 2) << "an inner node splits its run";
     return std::make_pair(first, last);
   };
   if (tree.Nodes().empty())

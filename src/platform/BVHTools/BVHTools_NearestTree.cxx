@@ -1,5 +1,5 @@
 // Compact hierarchy: Morton-order sort, the split of each run at its highest differing code
-// bit, and two-child nodes with float boxes.
+// bit, and four-child nodes with float boxes.
 #include <BVHTools_NearestTree.hxx>
 
 #include <algorithm>
@@ -85,7 +85,7 @@ NearestTree::NearestTree(const Handle(TriangleSet) & set)
   //    without any.
   if (nbTriangles > LeafSize())
   {
-    m_nodes.reserve(static_cast<size_t>(nbTriangles / 2));
+    m_nodes.reserve(static_cast<size_t>(nbTriangles / 4));
     double box[6];
     emitNode(codes, 0, nbTriangles, box);
     m_nodes.shrink_to_fit();
@@ -184,26 +184,50 @@ int NearestTree::emitNode(const std::vector<uint64_t>& codes,
   const int index = static_cast<int>(m_nodes.size());
   m_nodes.emplace_back();
 
-  // Split at the highest bit in which the run's codes differ: the codes are sorted, so the
-  // run's first code with that bit set starts the second child. Equal codes split in half.
-  int            split = begin + (end - begin) / 2;
-  const uint64_t diff  = codes[begin] ^ codes[end - 1];
-  if (diff != 0)
+  // 1. Split the run in two, and each half of more than a leaf in two again: up to four
+  //    children, in code order.
+  int       ranges[4][2];
+  int       nbChildren   = 0;
+  const int middle       = splitOf(codes, begin, end);
+  const int halves[2][2] = {{begin, middle}, {middle, end}};
+  for (const auto& half : halves)
   {
-    int bit = 63;
-    while (((diff >> bit) & 1) == 0)
+    if (half[1] - half[0] > LeafSize())
     {
-      --bit;
+      const int quarter       = splitOf(codes, half[0], half[1]);
+      ranges[nbChildren][0]   = half[0];
+      ranges[nbChildren++][1] = quarter;
+      ranges[nbChildren][0]   = quarter;
+      ranges[nbChildren++][1] = half[1];
     }
-    split = static_cast<int>(std::partition_point(codes.begin() + begin, codes.begin() + end,
-                                                  [bit](const uint64_t code)
-                                                  { return ((code >> bit) & 1) == 0; }) -
-                             codes.begin());
+    else
+    {
+      ranges[nbChildren][0]   = half[0];
+      ranges[nbChildren++][1] = half[1];
+    }
   }
 
-  const int ranges[2][2] = {{begin, split}, {split, end}};
-  for (int side = 0; side < 2; ++side)
+  // 2. Each child: an inner node of its own or a leaf; its box rounded outwards into the
+  //    node, and merged into the node's box.
+  for (int axis = 0; axis < 3; ++axis)
   {
+    box[axis]     = std::numeric_limits<double>::infinity();
+    box[axis + 3] = -std::numeric_limits<double>::infinity();
+  }
+  for (int side = 0; side < Width(); ++side)
+  {
+    if (side >= nbChildren)
+    {
+      Node& node       = m_nodes[index];
+      node.child[side] = -1;
+      node.count[side] = -1;
+      for (int axis = 0; axis < 3; ++axis)
+      {
+        node.lower[axis][side] = std::numeric_limits<float>::infinity();
+        node.upper[axis][side] = -std::numeric_limits<float>::infinity();
+      }
+      continue;
+    }
     const int first = ranges[side][0], last = ranges[side][1];
     double    childBox[6];
     int       child = first, count = last - first;
@@ -224,11 +248,31 @@ int NearestTree::emitNode(const std::vector<uint64_t>& codes,
     {
       node.lower[axis][side] = roundDown(childBox[axis]);
       node.upper[axis][side] = roundUp(childBox[axis + 3]);
-      box[axis]              = side == 0 ? childBox[axis] : std::min(box[axis], childBox[axis]);
-      box[axis + 3] = side == 0 ? childBox[axis + 3] : std::max(box[axis + 3], childBox[axis + 3]);
+      box[axis]              = std::min(box[axis], childBox[axis]);
+      box[axis + 3]          = std::max(box[axis + 3], childBox[axis + 3]);
     }
   }
   return index;
+}
+
+int NearestTree::splitOf(const std::vector<uint64_t>& codes, const int begin, const int end)
+{
+  // The codes are sorted, so the run's first code with its highest differing bit set starts
+  // the second part. Equal codes split in half.
+  const uint64_t diff = codes[begin] ^ codes[end - 1];
+  if (diff == 0)
+  {
+    return begin + (end - begin) / 2;
+  }
+  int bit = 63;
+  while (((diff >> bit) & 1) == 0)
+  {
+    --bit;
+  }
+  return static_cast<int>(std::partition_point(codes.begin() + begin, codes.begin() + end,
+                                               [bit](const uint64_t code)
+                                               { return ((code >> bit) & 1) == 0; }) -
+                          codes.begin());
 }
 
 } // namespace BVHTools

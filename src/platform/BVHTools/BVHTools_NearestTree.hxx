@@ -2,14 +2,17 @@
 //
 // Method: a linear build (Lauterbach et al., "Fast BVH Construction on GPUs", 2009): the
 // triangles are sorted by the 63-bit Morton code of their box centres (radix sort), and
-// each node splits its run of codes at the highest bit in which the run's codes differ (in
-// the middle when they are all equal), down to leaves of at most four triangles. The layout
-// is made for the descent: each inner node holds the boxes of both its children in single
-// precision, rounded outwards so that they still contain the exact boxes, with the
-// children's indices, in one 64-byte line, the first child right after its parent; the
-// corners of the triangles are copied in leaf order, so a leaf is read from consecutive
-// memory. Cost: O(n) (six radix passes and one pass over the tree); 64 bytes per inner node
-// and 76 per triangle.
+// a run of codes is split at the highest bit in which its codes differ (in the middle when
+// they are all equal), and each half split once more, so that a node has up to four
+// children, down to leaves of at most four triangles. Four children per node halve the
+// levels a descent goes through, each level being a dependent memory read. The layout is
+// made for the descent: each inner node holds the boxes of its four children in single
+// precision, one array of four per axis and side (so that four boxes are tested at once),
+// rounded outwards so that they still contain the exact boxes, with the children's
+// indices, in two 64-byte lines, the first child right after its parent; the corners of the
+// triangles are copied in leaf order, so a leaf is read from consecutive memory. Cost: O(n)
+// (six radix passes and one pass over the tree); 128 bytes per inner node and 76 per
+// triangle.
 #ifndef BVHTools_NearestTree_HeaderFile
 #define BVHTools_NearestTree_HeaderFile
 
@@ -26,22 +29,26 @@ namespace BVHTools
 class BVHTools_EXPORT NearestTree
 {
 public:
-  //! One inner node: the boxes of its two children and what they are. A child with a
-  //! count of 0 is the inner node at `child`; otherwise it is a leaf of `count` triangles
-  //! starting at tree position `child`.
+  //! One inner node: the boxes of its (up to four) children and what they are. A child
+  //! with a count of 0 is the inner node at `child`; a positive count is a leaf of `count`
+  //! triangles starting at tree position `child`; a count of -1 is an unused slot, whose box
+  //! is empty (lower corner +inf, upper corner -inf).
   struct alignas(64) Node
   {
-    float   lower[3][2]; //!< per axis, per child: lower box corner, rounded down
-    float   upper[3][2]; //!< per axis, per child: upper box corner, rounded up
-    int32_t child[2];
-    int32_t count[2];
+    float   lower[3][4]; //!< per axis, per child: lower box corner, rounded down
+    float   upper[3][4]; //!< per axis, per child: upper box corner, rounded up
+    int32_t child[4];
+    int32_t count[4];
   };
+
+  //! Most children of one inner node.
+  static constexpr int Width() { return 4; }
 
   //! Most triangles in one leaf.
   static constexpr int LeafSize() { return 4; }
 
-  //! Deepest descent the build can make: one level per code bit, then halvings of runs of
-  //! equal codes. A descent's stack needs no more entries than this.
+  //! Deepest descent the build can make: at most one level per code bit, then halvings of
+  //! runs of equal codes. A descent leaves at most Width() - 1 children waiting per level.
   static constexpr int MaxDepth() { return 63 + 32; }
 
   //! Copies the triangles of `set`, as its positions stand, and builds the hierarchy over
@@ -70,6 +77,11 @@ private:
   //! Emits the inner node over the sorted run [begin, end) and its subtree (more than
   //! LeafSize() triangles); answers its index and its box (min x y z, max x y z).
   int emitNode(const std::vector<uint64_t>& codes, const int begin, const int end, double* box);
+
+  //! Where the sorted run [begin, end) splits: at the first code with the run's highest
+  //! differing bit set, or in the middle when all codes are equal. Both parts are non-empty
+  //! for a run of two or more.
+  static int splitOf(const std::vector<uint64_t>& codes, const int begin, const int end);
 
 private:
   std::vector<Node>   m_nodes;
