@@ -8,15 +8,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 namespace
 {
 
 // Walks the tree and checks its invariants against the set it was built from.
-void expectWellFormed(const Handle(BVHTools::TriangleSet) & set)
+void expectWellFormed(const Handle(BVHTools::TriangleSet) & set, const int nbThreads = 1)
 {
-  const BVHTools::NearestTree tree(set);
+  const BVHTools::NearestTree tree(set, nbThreads);
   ASSERT_EQ(tree.NbTriangles(), set->Size());
 
   // Identifiers are the set's, each once, with the set's corners.
@@ -153,4 +154,22 @@ TEST(BVHTools_NearestTree, RunsOfEqualCodesSplitInHalves)
   // And an empty set gives an empty tree.
   EXPECT_TRUE(BVHTools::NearestTree(new BVHTools::TriangleSet(new Poly_Triangulation())).IsEmpty());
   EXPECT_TRUE(BVHTools::NearestTree(nullptr).IsEmpty());
+}
+
+TEST(BVHTools_NearestTree, ParallelBuildGivesTheSameTree)
+{
+  // 80,000 triangles: several blocks for the parallel radix sort and passes, and subtrees
+  // below the root built apart and renumbered.
+  const Handle(BVHTools::TriangleSet) set =
+      new BVHTools::TriangleSet(testmesh::Sphere(1.0 / 3.0, 400, 100));
+  const BVHTools::NearestTree serial(set, 1), parallel(set, 4);
+  ASSERT_EQ(parallel.Nodes().size(), serial.Nodes().size());
+  EXPECT_EQ(std::memcmp(parallel.Nodes().data(), serial.Nodes().data(),
+                        serial.Nodes().size() * sizeof(BVHTools::NearestTree::Node)),
+            0);
+  for (int k = 0; k < serial.NbTriangles(); ++k)
+  {
+    ASSERT_EQ(parallel.Id(k), serial.Id(k)) << "position " << k;
+  }
+  expectWellFormed(set, 4);
 }

@@ -10,9 +10,10 @@
 // precision, one array of four per axis and side (so that four boxes are tested at once),
 // rounded outwards so that they still contain the exact boxes, with the children's
 // indices, in two 64-byte lines, the first child right after its parent; the corners of the
-// triangles are copied in leaf order, so a leaf is read from consecutive memory. Cost: O(n)
-// (six radix passes and one pass over the tree); 128 bytes per inner node and 76 per
-// triangle.
+// triangles are copied in leaf order, so a leaf is read from consecutive memory. The passes
+// over all triangles (centres and codes, each radix pass's counting and scattering by blocks,
+// the copy of the corners) and the subtrees below the root run in parallel. Cost: O(n) (six
+// radix passes and one pass over the tree); 128 bytes per inner node and 76 per triangle.
 #ifndef BVHTools_NearestTree_HeaderFile
 #define BVHTools_NearestTree_HeaderFile
 
@@ -23,6 +24,8 @@
 
 namespace BVHTools
 {
+
+class TaskFence;
 
 //! Read-only compact hierarchy over the triangles of a set; safe to share between threads.
 //! Triangles are addressed by their position in this tree (leaf order), not in the set.
@@ -52,8 +55,9 @@ public:
   static constexpr int MaxDepth() { return 63 + 32; }
 
   //! Copies the triangles of `set`, as its positions stand, and builds the hierarchy over
-  //! them; the set is only read. A null or empty set gives an empty tree.
-  explicit NearestTree(const Handle(TriangleSet) & set);
+  //! them on up to `nbThreads` threads (the tree is the same for any count); the set is only
+  //! read. A null or empty set gives an empty tree.
+  explicit NearestTree(const Handle(TriangleSet) & set, const int nbThreads = 1);
 
   //! True when there is no triangle to search.
   bool IsEmpty() const { return m_ids.empty(); }
@@ -71,17 +75,42 @@ public:
   int Id(const int position) const { return m_ids[position]; }
 
 private:
-  //! Set positions in Morton order of their box centres.
-  std::vector<int> sortByCode(const TriangleSet& set, std::vector<uint64_t>& codes) const;
+  //! The build, inside the arena.
+  void build(const TriangleSet& set, const TaskFence& fence);
 
-  //! Emits the inner node over the sorted run [begin, end) and its subtree (more than
-  //! LeafSize() triangles); answers its index and its box (min x y z, max x y z).
-  int emitNode(const std::vector<uint64_t>& codes, const int begin, const int end, double* box);
+  //! Set positions in Morton order of their box centres.
+  std::vector<int>
+  sortByCode(const TriangleSet& set, const TaskFence& fence, std::vector<uint64_t>& codes) const;
+
+  //! Emits the root over all triangles (more than LeafSize()), its children's subtrees in
+  //! parallel.
+  void emitRoot(const std::vector<uint64_t>& codes, const TaskFence& fence);
+
+  //! Appends to `nodes` the inner node over the sorted run [begin, end) (more than
+  //! LeafSize() triangles) and its subtree, numbered within `nodes`; answers its index and
+  //! its box (min x y z, max x y z).
+  int emitNode(std::vector<Node>&           nodes,
+               const std::vector<uint64_t>& codes,
+               const int                    begin,
+               const int                    end,
+               double*                      box) const;
+
+  //! The up to four runs into which [begin, end) splits: in two, and each half of more than
+  //! a leaf in two again; answers their number.
+  static int
+  childRanges(const std::vector<uint64_t>& codes, const int begin, const int end, int ranges[4][2]);
 
   //! Where the sorted run [begin, end) splits: at the first code with the run's highest
   //! differing bit set, or in the middle when all codes are equal. Both parts are non-empty
   //! for a run of two or more.
   static int splitOf(const std::vector<uint64_t>& codes, const int begin, const int end);
+
+  //! Sets child slot `side` of `node`: its index and count, and its box rounded outwards.
+  static void
+  setChild(Node& node, const int side, const int child, const int count, const double* box);
+
+  //! Marks child slot `side` of `node` unused.
+  static void setEmpty(Node& node, const int side);
 
 private:
   std::vector<Node>   m_nodes;

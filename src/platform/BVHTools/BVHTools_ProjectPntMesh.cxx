@@ -195,11 +195,11 @@ inline void childDistances2(const NearestTree::Node& node, const QueryPoint& p, 
 
 } // namespace
 
-ProjectPntMesh::ProjectPntMesh(const Handle(TriangleSet) & set)
+ProjectPntMesh::ProjectPntMesh(const Handle(TriangleSet) & set, const int nbThreads)
 {
   if (!set.IsNull())
   {
-    m_tree = std::make_shared<const NearestTree>(set);
+    m_tree = std::make_shared<const NearestTree>(set, nbThreads);
   }
 }
 
