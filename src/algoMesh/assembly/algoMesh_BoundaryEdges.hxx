@@ -4,6 +4,8 @@
 
 #include <algoMesh.hxx>
 
+#include <ActAPI_ProgressEntry.hxx>
+
 #include <Poly_Triangulation.hxx>
 
 namespace quorin
@@ -18,6 +20,10 @@ public:
   //! Number of boundary edges; 0 for a null mesh. Edges on node numbers outside the mesh
   //! are left out.
   static int Count(const Handle(Poly_Triangulation) & mesh);
+
+  //! As Count(mesh), reporting progress to `progress` and stopping when it asks to: then
+  //! "Operation cancelled." is sent and the answer is -1.
+  static int Count(const Handle(Poly_Triangulation) & mesh, const ActAPI_ProgressEntry& progress);
 };
 
 } // namespace quorin
