@@ -91,7 +91,7 @@ int RunFillHoles(const std::vector<std::string>& arguments)
                                  input.Mesh, progress.Next(THE_COUNT_BEFORE_SHARE).Entry());
         if (nbOpenBefore < 0)
         {
-          return run.Fail("counting boundary edges failed");
+          return run.Fail("interrupted");
         }
         run.Print("Read %s: %d triangles, %d nodes, %d boundary edges\n", input.Path.c_str(),
                   input.Mesh->NbTriangles(), input.Mesh->NbNodes(), nbOpenBefore);
@@ -108,7 +108,7 @@ int RunFillHoles(const std::vector<std::string>& arguments)
             quorin::algoMesh_BoundaryEdges::Count(run.Result, progress.Next(1.0).Entry());
         if (nbOpenAfter < 0)
         {
-          return run.Fail("counting boundary edges failed");
+          return run.Fail("interrupted");
         }
         run.Print("Filled holes up to size %g: %d triangles, %d nodes, %d boundary edges\n",
                   holeSize, run.Result->NbTriangles(), run.Result->NbNodes(), nbOpenAfter);
