@@ -8,7 +8,6 @@
 
 #include <algoMesh_BoundaryEdges.hxx>
 #include <algoMesh_DecimationDefects.hxx>
-#include <algoMesh_ProgressScope.hxx>
 #include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
@@ -174,7 +173,7 @@ int RunDecimate(const std::vector<std::string>& arguments)
                   input.Mesh->NbTriangles(), input.Mesh->NbNodes());
 
         // A closed input keeps its topology unless another method is asked for.
-        quorin::algoMesh_ProgressScope progress(run.Progress(), "Decimating");
+        quorin::algoMesh_ProgressScope progress = run.StepProgress("Decimating");
         std::string                    before, after;
         if (!describeDefects(input.Mesh, progress.Next(THE_DEFECTS_BEFORE_SHARE).Entry(), before))
         {

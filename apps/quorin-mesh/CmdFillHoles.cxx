@@ -7,7 +7,6 @@
 #include <algoMesh_BoundaryEdges.hxx>
 #include <algoMesh_Extent.hxx>
 #include <algoMesh_FillHoles.hxx>
-#include <algoMesh_ProgressScope.hxx>
 
 #include <BRep_Builder.hxx>
 #include <TopoDS_Face.hxx>
@@ -86,7 +85,7 @@ int RunFillHoles(const std::vector<std::string>& arguments)
         {
           holeSize = quorin::algoMesh_Extent::Diagonal(input.Mesh);
         }
-        quorin::algoMesh_ProgressScope progress(run.Progress(), "Filling holes");
+        quorin::algoMesh_ProgressScope progress     = run.StepProgress("Filling holes");
         const int                      nbOpenBefore = quorin::algoMesh_BoundaryEdges::Count(
                                  input.Mesh, progress.Next(THE_COUNT_BEFORE_SHARE).Entry());
         if (nbOpenBefore < 0)
