@@ -20,6 +20,10 @@ TEST(algoMesh_BoundaryEdges, AgreesWithAnEdgeMap)
         testmesh::Combine(testmesh::OpenBox(), testmesh::Equilateral())})
   {
     EXPECT_EQ(algoMesh_BoundaryEdges::Count(mesh), testmesh::CountEdges(mesh).boundary);
+    algoMesh_BoundaryEdges::Counts counts;
+    ASSERT_TRUE(algoMesh_BoundaryEdges::CountByUse(mesh, ActAPI_ProgressEntry(), counts));
+    EXPECT_EQ(testmesh::CountEdges(mesh).boundary, counts.NbBoundary);
+    EXPECT_EQ(testmesh::CountEdges(mesh).nonManifold, counts.NbNonManifold);
   }
   EXPECT_EQ(algoMesh_BoundaryEdges::Count(testmesh::Cube()), 0);
   EXPECT_EQ(algoMesh_BoundaryEdges::Count(testmesh::Equilateral()), 3);

@@ -1,5 +1,6 @@
 // Boundary edges by a counting sort: every edge use is listed under its smaller node with
-// its larger node as partner, and an edge whose pair is listed once is a boundary edge.
+// its larger node as partner, and an edge whose pair is listed once is a boundary edge
+// (three times or more, a non-manifold edge).
 // A counting sort by the smaller node keeps this linear and lean (4 bytes per node, 12 per
 // triangle) where a hash map of edges cost over 60 bytes per triangle. Each of the three
 // passes goes by blocks of triangles or nodes, reporting progress and polling for
@@ -51,11 +52,20 @@ int algoMesh_BoundaryEdges::Count(const Handle(Poly_Triangulation) & mesh)
 }
 
 int algoMesh_BoundaryEdges::Count(const Handle(Poly_Triangulation) & mesh,
-                                  const ActAPI_ProgressEntry& progressEntry)
+                                  const ActAPI_ProgressEntry& progress)
 {
+  Counts counts;
+  return CountByUse(mesh, progress, counts) ? counts.NbBoundary : -1;
+}
+
+bool algoMesh_BoundaryEdges::CountByUse(const Handle(Poly_Triangulation) & mesh,
+                                        const ActAPI_ProgressEntry& progressEntry,
+                                        Counts&                     counts)
+{
+  counts = Counts();
   if (mesh.IsNull())
   {
-    return 0;
+    return true;
   }
   algoMesh_ProgressScope progress(progressEntry, "Counting boundary edges");
   const int              nbNodes     = mesh->NbNodes();
@@ -77,10 +87,11 @@ int algoMesh_BoundaryEdges::Count(const Handle(Poly_Triangulation) & mesh,
       }
     }
   };
-  const auto cancelled = [&progressEntry]()
+  const auto cancelled = [&progressEntry, &counts]()
   {
+    counts = Counts();
     algoMesh_ReportCancelled(progressEntry);
-    return -1;
+    return false;
   };
 
   // 1. Count the uses listed under each node and turn the counts into start offsets.
@@ -110,8 +121,7 @@ int algoMesh_BoundaryEdges::Count(const Handle(Poly_Triangulation) & mesh,
     return cancelled();
   }
 
-  // 3. Count the partners listed once under their node.
-  int        boundary  = 0;
+  // 3. Count the partners listed once, and three times or more, under their node.
   const auto countOnce = [&](const int first, const int last)
   {
     for (int a = first; a <= last; ++a)
@@ -122,7 +132,8 @@ int algoMesh_BoundaryEdges::Count(const Handle(Poly_Triangulation) & mesh,
       for (auto run = begin; run != end;)
       {
         const auto next = std::find_if(run, end, [run](const int b) { return b != *run; });
-        boundary += next - run == 1 ? 1 : 0;
+        counts.NbBoundary += next - run == 1 ? 1 : 0;
+        counts.NbNonManifold += next - run > 2 ? 1 : 0;
         run = next;
       }
     }
@@ -132,5 +143,5 @@ int algoMesh_BoundaryEdges::Count(const Handle(Poly_Triangulation) & mesh,
     return cancelled();
   }
   progress.Complete();
-  return boundary;
+  return true;
 }

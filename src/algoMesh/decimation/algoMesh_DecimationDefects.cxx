@@ -1,25 +1,19 @@
-// Decimation defects: edges counted in a hash map keyed by their two node numbers, crossings
-// found by the bounding-volume mesh-mesh intersection of the mesh with itself. Each step
-// reports progress and polls for cancellation (the edges every 65536 triangles, the
-// hierarchy build through its builder, the search before each of its pieces).
+// Decimation defects: edges counted by use (algoMesh_BoundaryEdges), crossings found by the
+// bounding-volume mesh-mesh intersection of the mesh with itself. Each step reports
+// progress and polls for cancellation (the edges by blocks of triangles, the hierarchy build
+// through its builder, the search before each of its pieces).
 #include <algoMesh_DecimationDefects.hxx>
 
+#include <algoMesh_BoundaryEdges.hxx>
 #include <algoMesh_ProgressScope.hxx>
 
 #include <BVHTools_IntersectMeshMesh.hxx>
 #include <BVHTools_TriangleSet.hxx>
 
-#include <algorithm>
-#include <cstdint>
-#include <unordered_map>
-
 using namespace quorin;
 
 namespace
 {
-// Triangles between two progress reports and cancellation polls of the edge count.
-constexpr int THE_BLOCK = 65536;
-
 // Threads of the hierarchy build and of the crossing search.
 constexpr int THE_NB_THREADS = 2;
 
@@ -53,36 +47,14 @@ bool algoMesh_DecimationDefects::Count(const Handle(Poly_Triangulation) & mesh,
     return false;
   };
 
-  // 1. Uses of each edge.
+  // 1. Edges by use; the counter's own cancellation message is left to this one.
+  algoMesh_BoundaryEdges::Counts edges;
+  if (!algoMesh_BoundaryEdges::CountByUse(mesh, progress.Next(THE_EDGE_SHARE).Entry(false), edges))
   {
-    algoMesh_ProgressScope edges = progress.Next(THE_EDGE_SHARE);
-    edges.SetTotal(mesh->NbTriangles());
-    std::unordered_map<uint64_t, int> uses;
-    uses.reserve(static_cast<size_t>(mesh->NbTriangles()) * 2);
-    for (int t = 1; t <= mesh->NbTriangles(); ++t)
-    {
-      if (t % THE_BLOCK == 0)
-      {
-        edges.Advance(THE_BLOCK);
-        if (edges.IsCancelled())
-        {
-          return cancelled();
-        }
-      }
-      int n[3];
-      mesh->Triangle(t).Get(n[0], n[1], n[2]);
-      for (int k = 0; k < 3; ++k)
-      {
-        const auto edge = std::minmax(n[k], n[(k + 1) % 3]);
-        ++uses[(uint64_t(uint32_t(edge.first)) << 32) | uint32_t(edge.second)];
-      }
-    }
-    for (const auto& edge : uses)
-    {
-      defects.NbBoundaryEdges += edge.second == 1;
-      defects.NbNonManifoldEdges += edge.second > 2;
-    }
+    return cancelled();
   }
+  defects.NbBoundaryEdges    = edges.NbBoundary;
+  defects.NbNonManifoldEdges = edges.NbNonManifold;
 
   // 2. The hierarchy, by the linear builder: the pairs found do not depend on the tree.
   Handle(BVHTools::TriangleSet) set = new BVHTools::TriangleSet(mesh);
