@@ -7,12 +7,18 @@
 // collapsed cells. Cost: about linear in the size of the mesh for each stage (the octree
 // point locator of the cleaner in O(log n) per point), plus the two conversions.
 //
+// The normals filter's consistency walk reports nothing and cannot be stopped. Wherever
+// its result does not depend on its visiting order, algoMesh_PolygonOrientation computes
+// the same orientation with progress and polls first, and the filter runs with consistency
+// off: its output is the same.
+//
 // The cleaner reports its own progress only a few times per run, seconds apart on a
 // million triangles; its locator sees every cell corner it merges, so the locator counts
 // them and moves the cleaner's share of the progress as the merging goes.
 #include <algoMesh_Heal.hxx>
 
 #include <algoMesh_Convert.hxx>
+#include <algoMesh_PolygonOrientation.hxx>
 
 #include "algoMesh_FiniteNodes.pxx"
 #include <algoMesh_VTKProgress.pxx>
@@ -41,6 +47,10 @@ constexpr double THE_TO_VTK_SHARE = 0.1;
 constexpr double THE_FILL_SHARE   = 0.3;
 constexpr double THE_ORIENT_SHARE = 0.3;
 constexpr double THE_CLEAN_SHARE  = 0.2;
+
+// Share of the orientation stage taken by the library's walk; the normals filter takes the
+// rest.
+constexpr double THE_WALK_SHARE = 0.4;
 
 // Points per octree leaf of the cleaner's locator: a look-up compares the point with those
 // of its leaf.
@@ -173,8 +183,22 @@ bool algoMesh_Heal::DoVTK(const Handle(Poly_Triangulation) & mesh,
   locator->SetMaxPointsPerLeaf(THE_POINTS_PER_LEAF);
   vtkNew<vtkCleanPolyData> cleaner;
   cleaner->SetLocator(locator);
-  if (!runStage(filler, polyData, progress.Next(THE_FILL_SHARE)) ||
-      !runStage(orienter, polyData, progress.Next(THE_ORIENT_SHARE)))
+  if (!runStage(filler, polyData, progress.Next(THE_FILL_SHARE)))
+  {
+    return false;
+  }
+  algoMesh_ProgressScope orienting = progress.Next(THE_ORIENT_SHARE);
+  switch (algoMesh_PolygonOrientation::Orient(polyData, orienting.Next(THE_WALK_SHARE)))
+  {
+  case algoMesh_PolygonOrientation::Status_Oriented:
+    orienter->ConsistencyOff();
+    break;
+  case algoMesh_PolygonOrientation::Status_Ambiguous:
+    break;
+  case algoMesh_PolygonOrientation::Status_Cancelled:
+    return false;
+  }
+  if (!runStage(orienter, polyData, orienting.Next(1.0)))
   {
     return false;
   }
