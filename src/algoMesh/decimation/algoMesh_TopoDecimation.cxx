@@ -23,6 +23,7 @@
 #include <algoMesh_TopoDecimation.hxx>
 
 #include <algoMesh_EdgeCostQueue.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 #include <algoMesh_NodesMerger.hxx>
 
 #include <BVHTools_TriangleTests.hxx>
@@ -30,6 +31,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <unordered_map>
@@ -276,13 +278,123 @@ private:
   std::vector<std::vector<Entry>> m_lists;
 };
 
+//! The triangles around a vertex, as a range.
+struct TriangleSpan
+{
+  const int* First;
+  const int* Last;
+  const int* begin() const { return First; }
+  const int* end() const { return Last; }
+};
+
+//! The vertices, each in one cache line with its position, its flags and up to nine of the
+//! triangles around it (more go to a side list): every collapse reads all three for each
+//! node of its ring, at a place in the mesh that is usually cold, so one line per node
+//! instead of three separate arrays and a heap block saves most of its cache misses.
+class VertexStore
+{
+public:
+  void Assign(std::vector<Point>&& points)
+  {
+    m_vertices.assign(points.size(), Vertex());
+    for (size_t i = 0; i < points.size(); ++i)
+    {
+      m_vertices[i].P = points[i];
+    }
+    std::vector<Point>().swap(points);
+    m_overflow.clear();
+  }
+  size_t       Size() const { return m_vertices.size(); }
+  const Point& P(const int v) const { return m_vertices[v].P; }
+  Point&       P(const int v) { return m_vertices[v].P; }
+  bool         IsBorder(const int v) const { return (m_vertices[v].Info & THE_BORDER) != 0; }
+  bool         IsLocked(const int v) const { return (m_vertices[v].Info & THE_LOCKED) != 0; }
+  void         SetBorder(const int v) { m_vertices[v].Info |= THE_BORDER; }
+  void         SetLocked(const int v) { m_vertices[v].Info |= THE_LOCKED; }
+
+  TriangleSpan Around(const int v) const
+  {
+    const Vertex&  vertex = m_vertices[v];
+    const uint32_t count  = vertex.Info & THE_COUNT;
+    const int*     first  = count <= THE_INLINE ? vertex.Inline : m_overflow.find(v)->second.data();
+    return {first, first + count};
+  }
+  //! Appends `t` to the triangles around `v`.
+  void Add(const int v, const int t)
+  {
+    Vertex&        vertex = m_vertices[v];
+    const uint32_t count  = vertex.Info & THE_COUNT;
+    if (count < THE_INLINE)
+    {
+      vertex.Inline[count] = t;
+    }
+    else
+    {
+      std::vector<int>& list = m_overflow[v];
+      if (count == THE_INLINE)
+      {
+        list.assign(vertex.Inline, vertex.Inline + THE_INLINE);
+      }
+      list.push_back(t);
+    }
+    ++vertex.Info;
+  }
+  //! Keeps, in their order, the triangles around `v` for which `keep` holds.
+  template <class Predicate> void Filter(const int v, const Predicate& keep)
+  {
+    Vertex&        vertex = m_vertices[v];
+    const uint32_t count  = vertex.Info & THE_COUNT;
+    int* const     first  = count <= THE_INLINE ? vertex.Inline : m_overflow.find(v)->second.data();
+    int* const     last =
+        std::remove_if(first, first + count, [&keep](const int t) { return !keep(t); });
+    resize(v, static_cast<uint32_t>(last - first));
+  }
+
+private:
+  static constexpr uint32_t THE_INLINE = 9;
+  static constexpr uint32_t THE_BORDER = 1u << 30;
+  static constexpr uint32_t THE_LOCKED = 1u << 31;
+  static constexpr uint32_t THE_COUNT  = THE_BORDER - 1;
+  struct alignas(64) Vertex
+  {
+    Point    P    = {0, 0, 0};
+    uint32_t Info = 0; //!< count of triangles around, border and locked flags
+    int32_t  Inline[THE_INLINE];
+  };
+
+  //! Shortens the list of `v` to `count`, moving it back inline when it fits again.
+  void resize(const int v, const uint32_t count)
+  {
+    Vertex&        vertex = m_vertices[v];
+    const uint32_t before = vertex.Info & THE_COUNT;
+    if (before > THE_INLINE)
+    {
+      const auto at = m_overflow.find(v);
+      if (count <= THE_INLINE)
+      {
+        std::copy(at->second.begin(), at->second.begin() + count, vertex.Inline);
+        m_overflow.erase(at);
+      }
+      else
+      {
+        at->second.resize(count);
+      }
+    }
+    vertex.Info = (vertex.Info & ~THE_COUNT) | count;
+  }
+
+  std::vector<Vertex, algoMesh_LargeAllocator<Vertex>> m_vertices;
+  std::unordered_map<int, std::vector<int>>            m_overflow;
+};
+
 //! The mesh being decimated, with everything the checks need.
 class Collapser
 {
 public:
   Collapser(std::vector<Point>&& points, std::vector<std::array<int, 3>>&& triangles)
-      : m_points(std::move(points)), m_triangles(std::move(triangles))
+      : m_triangles(std::move(triangles))
   {
+    m_vertices.Assign(std::move(points));
   }
 
   void Run(const size_t target)
@@ -349,13 +461,9 @@ private:
            uint64_t(uint32_t(k + (1 << 20)) & 0x1fffff);
   }
 
-  std::vector<Point>              m_points;
+  VertexStore                     m_vertices;
   std::vector<std::array<int, 3>> m_triangles;
   std::vector<char>               m_liveTriangle;
-  std::vector<char>               m_liveVertex;
-  std::vector<std::vector<int>>   m_around;
-  std::vector<char>               m_border;
-  std::vector<char>               m_locked;
   std::vector<int>                m_component;     //!< per triangle
   std::vector<size_t>             m_componentSize; //!< live triangles per component
   std::vector<Quadric>            m_quadrics;
@@ -384,25 +492,21 @@ private:
   std::vector<uint64_t>                  m_neighbourSides;     //!< scratch: neighbour << 32 | side
   std::vector<int>                       m_candidates;         //!< scratch: triangles near the ring
   std::vector<std::array<double, 6>>     m_candidateBoxes; //!< scratch: their boxes, low then high
-  std::vector<int>                       m_ringMark; //!< per vertex: neighbours, then ring nodes
+  std::vector<int>                       m_ringMark; //!< per vertex: the removed end's neighbours
   int                                    m_ringStamp = 0;
   std::vector<int>                       m_changed; //!< scratch: triangles around the edge
 };
 
 void Collapser::buildAdjacency()
 {
-  const size_t nbPoints = m_points.size(), nbTriangles = m_triangles.size();
-  m_around.assign(nbPoints, {});
+  const size_t nbTriangles = m_triangles.size();
   m_liveTriangle.assign(nbTriangles, 1);
-  m_liveVertex.assign(nbPoints, 1);
-  m_border.assign(nbPoints, 0);
-  m_locked.assign(nbPoints, 0);
   m_nbLive = nbTriangles;
   for (int t = 0; t < static_cast<int>(nbTriangles); ++t)
   {
     for (const int node : m_triangles[t])
     {
-      m_around[node].push_back(t);
+      m_vertices.Add(node, t);
     }
   }
   // Edge use counts: one triangle is a boundary, three or more a non-manifold edge.
@@ -444,11 +548,13 @@ void Collapser::buildAdjacency()
     ++m_nbEdges;
     if (j - i == 1)
     {
-      m_border[a] = m_border[b] = 1;
+      m_vertices.SetBorder(a);
+      m_vertices.SetBorder(b);
     }
     else if (j - i > 2)
     {
-      m_locked[a] = m_locked[b] = 1;
+      m_vertices.SetLocked(a);
+      m_vertices.SetLocked(b);
     }
     i = j;
   }
@@ -468,11 +574,11 @@ void Collapser::buildAdjacency()
 
 void Collapser::buildQuadrics()
 {
-  m_quadrics.assign(m_points.size(), Quadric());
+  m_quadrics.assign(m_vertices.Size(), Quadric());
   for (const std::array<int, 3>& tri : m_triangles)
   {
-    const Point n =
-        cross(sub(m_points[tri[1]], m_points[tri[0]]), sub(m_points[tri[2]], m_points[tri[0]]));
+    const Point  n    = cross(sub(m_vertices.P(tri[1]), m_vertices.P(tri[0])),
+                              sub(m_vertices.P(tri[2]), m_vertices.P(tri[0])));
     const double area = 0.5 * std::sqrt(dot(n, n));
     if (!(area > 0.0))
     {
@@ -480,7 +586,7 @@ void Collapser::buildQuadrics()
     }
     const Point unit = {n[0] / (2 * area), n[1] / (2 * area), n[2] / (2 * area)};
     Quadric     plane;
-    plane.addPlane(unit, -dot(unit, m_points[tri[0]]), 1.0);
+    plane.addPlane(unit, -dot(unit, m_vertices.P(tri[0])), 1.0);
     for (const int node : tri)
     {
       m_quadrics[node].add(plane);
@@ -490,12 +596,12 @@ void Collapser::buildQuadrics()
     for (int k = 0; k < 3; ++k)
     {
       const int a = tri[k], b = tri[(k + 1) % 3];
-      if (!m_border[a] || !m_border[b])
+      if (!m_vertices.IsBorder(a) || !m_vertices.IsBorder(b))
       {
         continue;
       }
       int shared = 0;
-      for (const int t : m_around[a])
+      for (const int t : m_vertices.Around(a))
       {
         const std::array<int, 3>& other = m_triangles[t];
         shared += std::find(other.begin(), other.end(), b) != other.end();
@@ -504,7 +610,7 @@ void Collapser::buildQuadrics()
       {
         continue;
       }
-      const Point  edge   = sub(m_points[b], m_points[a]);
+      const Point  edge   = sub(m_vertices.P(b), m_vertices.P(a));
       const Point  normal = cross(edge, unit);
       const double length = std::sqrt(dot(normal, normal));
       if (!(length > 0.0))
@@ -513,7 +619,7 @@ void Collapser::buildQuadrics()
       }
       const Point side = {normal[0] / length, normal[1] / length, normal[2] / length};
       Quadric     constraint;
-      constraint.addPlane(side, -dot(side, m_points[a]), THE_BOUNDARY_WEIGHT);
+      constraint.addPlane(side, -dot(side, m_vertices.P(a)), THE_BOUNDARY_WEIGHT);
       m_quadrics[a].add(constraint);
       m_quadrics[b].add(constraint);
     }
@@ -537,18 +643,18 @@ void Collapser::buildGrid()
     const std::array<int, 3>& tri = m_triangles[t];
     for (int k = 0; k < 3; ++k)
     {
-      const Point d = sub(m_points[tri[k]], m_points[tri[(k + 1) % 3]]);
+      const Point d = sub(m_vertices.P(tri[k]), m_vertices.P(tri[(k + 1) % 3]));
       total += std::sqrt(dot(d, d));
       for (int i = 0; i < 3; ++i)
       {
-        low[i] = std::min(low[i], m_points[tri[k]][i]);
+        low[i] = std::min(low[i], m_vertices.P(tri[k])[i]);
       }
     }
   }
   m_origin = low;
   m_cell   = std::max(4.0 * total / std::max<size_t>(1, 3 * m_nbLive), 1.0e-12);
   m_seen.resize(m_triangles.size(), 0);
-  m_ringMark.resize(m_points.size(), 0);
+  m_ringMark.resize(m_vertices.Size(), 0);
   m_large.clear();
   m_grid.clear(m_nbLive / 8); // a cell holds a few dozen entries; the table grows if needed
   m_nearRange = {0, 0, 0, -1, -1, -1};
@@ -570,7 +676,7 @@ void Collapser::gridBox(const int t, Point& low, Point& high) const
   {
     for (int axis = 0; axis < 3; ++axis)
     {
-      const double g = toGrid(m_points[node][axis], axis);
+      const double g = toGrid(m_vertices.P(node)[axis], axis);
       low[axis]      = std::min(low[axis], g);
       high[axis]     = std::max(high[axis], g);
     }
@@ -709,7 +815,7 @@ void Collapser::queueEdges()
 {
   m_queue.Reset(static_cast<int64_t>(m_nbEdges), 3 * static_cast<int64_t>(m_triangles.size()));
   // In the order of their ends, (a, b) with a < b: equal costs then collapse in that order.
-  for (int a = 0; a < static_cast<int>(m_points.size()); ++a)
+  for (int a = 0; a < static_cast<int>(m_vertices.Size()); ++a)
   {
     collectNeighbours(a, true);
     for (const uint64_t neighbour : m_neighbourSides)
@@ -723,7 +829,7 @@ void Collapser::collectNeighbours(const int a, const bool above)
 {
   std::vector<uint64_t>& found = m_neighbourSides;
   found.clear();
-  for (const int t : m_around[a])
+  for (const int t : m_vertices.Around(a))
   {
     const std::array<int, 3>& tri = m_triangles[t];
     const int                 i   = tri[0] == a ? 0 : tri[1] == a ? 1 : 2;
@@ -760,7 +866,7 @@ void Collapser::unqueueEdgesAt(const int u, const int v)
 {
   for (const int vertex : {u, v})
   {
-    for (const int t : m_around[vertex])
+    for (const int t : m_vertices.Around(vertex))
     {
       const std::array<int, 3>& tri = m_triangles[t];
       for (int k = 0; k < 3; ++k)
@@ -777,17 +883,18 @@ void Collapser::unqueueEdgesAt(const int u, const int v)
 
 bool Collapser::evaluate(int& u, int& v, Point& position, double& cost) const
 {
-  if (m_locked[u] || m_locked[v])
+  if (m_vertices.IsLocked(u) || m_vertices.IsLocked(v))
   {
     return false;
   }
   // Only an edge between two boundary vertices can have one triangle: edges with more than
   // two lock their ends, and collapses keep the others manifold (link condition).
-  int shared = 2;
-  if (m_border[u] && m_border[v])
+  int        shared  = 2;
+  const bool borderU = m_vertices.IsBorder(u), borderV = m_vertices.IsBorder(v);
+  if (borderU && borderV)
   {
     shared = 0;
-    for (const int t : m_around[u])
+    for (const int t : m_vertices.Around(u))
     {
       const std::array<int, 3>& tri = m_triangles[t];
       shared += tri[0] == v || tri[1] == v || tri[2] == v;
@@ -799,29 +906,29 @@ bool Collapser::evaluate(int& u, int& v, Point& position, double& cost) const
   }
   Quadric sum = m_quadrics[u];
   sum.add(m_quadrics[v]);
-  if (shared == 1 || (m_border[u] && !m_border[v]) || (m_border[v] && !m_border[u]))
+  if (shared == 1 || borderU != borderV)
   {
     // A boundary edge collapses into one of its ends; an edge leaving the boundary into
     // its boundary end, so that the boundary does not move.
     const bool keepU =
-        shared == 1 ? sum.error(m_points[u]) <= sum.error(m_points[v]) : m_border[u] != 0;
+        shared == 1 ? sum.error(m_vertices.P(u)) <= sum.error(m_vertices.P(v)) : borderU;
     if (!keepU)
     {
       std::swap(u, v);
     }
-    position = m_points[u];
+    position = m_vertices.P(u);
   }
-  else if (m_border[u] && m_border[v])
+  else if (borderU && borderV)
   {
     return false; // an interior edge between two boundary vertices would pinch the mesh
   }
   else if (!sum.optimum(position))
   {
-    const Point middle = {0.5 * (m_points[u][0] + m_points[v][0]),
-                          0.5 * (m_points[u][1] + m_points[v][1]),
-                          0.5 * (m_points[u][2] + m_points[v][2])};
-    position           = middle;
-    for (const Point& p : {m_points[u], m_points[v]})
+    const Point& pu     = m_vertices.P(u);
+    const Point& pv     = m_vertices.P(v);
+    const Point  middle = {0.5 * (pu[0] + pv[0]), 0.5 * (pu[1] + pv[1]), 0.5 * (pu[2] + pv[2])};
+    position            = middle;
+    for (const Point& p : {pu, pv})
     {
       if (sum.error(p) < sum.error(position))
       {
@@ -841,14 +948,14 @@ bool Collapser::isAllowed(const int survivor, const int removed, const Point& po
   shared.clear();
   opposite.clear();
   const int neighbourMark = ++m_ringStamp;
-  for (const int t : m_around[removed])
+  for (const int t : m_vertices.Around(removed))
   {
     for (const int node : m_triangles[t])
     {
       m_ringMark[node] = neighbourMark;
     }
   }
-  for (const int t : m_around[survivor])
+  for (const int t : m_vertices.Around(survivor))
   {
     const std::array<int, 3>& tri = m_triangles[t];
     if (tri[0] == removed || tri[1] == removed || tri[2] == removed)
@@ -859,7 +966,7 @@ bool Collapser::isAllowed(const int survivor, const int removed, const Point& po
                                                                    : tri[2]);
     }
   }
-  for (const int t : m_around[survivor])
+  for (const int t : m_vertices.Around(survivor))
   {
     for (const int node : m_triangles[t])
     {
@@ -879,7 +986,7 @@ bool Collapser::isAllowed(const int survivor, const int removed, const Point& po
   m_changed.clear();
   for (const int vertex : {survivor, removed})
   {
-    for (const int t : m_around[vertex])
+    for (const int t : m_vertices.Around(vertex))
     {
       if (std::find(shared.begin(), shared.end(), t) == shared.end())
       {
@@ -895,8 +1002,8 @@ bool Collapser::isAllowed(const int survivor, const int removed, const Point& po
     std::array<int, 3>        nodes = tri;
     for (int k = 0; k < 3; ++k)
     {
-      before[k] = &m_points[tri[k]];
-      after[k]  = (tri[k] == survivor || tri[k] == removed) ? &position : &m_points[tri[k]];
+      before[k] = &m_vertices.P(tri[k]);
+      after[k]  = (tri[k] == survivor || tri[k] == removed) ? &position : &m_vertices.P(tri[k]);
       nodes[k]  = tri[k] == removed ? survivor : tri[k];
     }
     const Point  n0 = cross(sub(*before[1], *before[0]), sub(*before[2], *before[0]));
@@ -917,14 +1024,6 @@ bool Collapser::isAllowed(const int survivor, const int removed, const Point& po
   // 3. No contact with any triangle that shares no node with the ring: another component
   //    or a far part of the surface. Triangles next to the ring cannot reach it without a
   //    fold, which step 2 refuses.
-  ++m_ringStamp;
-  for (const int t : m_changed)
-  {
-    for (const int node : m_triangles[t])
-    {
-      m_ringMark[node] = m_ringStamp;
-    }
-  }
   return !crossesOthers(survivor, removed, position);
 }
 
@@ -933,7 +1032,7 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
   // One grid query over the box of the whole new ring: the triangles beside it share
   // cells, so per-triangle queries would visit the same cells many times.
   const auto cornerOf = [&](const int node) -> const Point&
-  { return node == survivor || node == removed ? position : m_points[node]; };
+  { return node == survivor || node == removed ? position : m_vertices.P(node); };
   Point low = {1e300, 1e300, 1e300}, high = {-1e300, -1e300, -1e300};
   for (const int t : m_changed)
   {
@@ -952,8 +1051,8 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
   {
     for (int axis = 0; axis < 3; ++axis)
     {
-      nearLow[axis]  = std::min(nearLow[axis], m_points[node][axis]);
-      nearHigh[axis] = std::max(nearHigh[axis], m_points[node][axis]);
+      nearLow[axis]  = std::min(nearLow[axis], m_vertices.P(node)[axis]);
+      nearHigh[axis] = std::max(nearHigh[axis], m_vertices.P(node)[axis]);
     }
   }
   const CellRange near =
@@ -961,13 +1060,29 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
               {toGrid(nearHigh[0], 0), toGrid(nearHigh[1], 1), toGrid(nearHigh[2], 2)});
   m_nearRange = cellCount(near) <= THE_MAX_CELLS ? near : CellRange{0, 0, 0, -1, -1, -1};
   m_nearSlots.assign(cellCount(m_nearRange), -2);
-  // The ring's own triangles are skipped without reading their corners.
+  // The triangles sharing a node with the ring are skipped without reading their corners:
+  // marking them through the stars of the ring's nodes reads a few short lists, where
+  // recognising them among the grid's entries would read each of them (ten times as many
+  // cache lines, as most entries near the ring share a node with it).
   ++m_query;
   for (const std::vector<int>* list : {&m_changed, &m_shared})
   {
     for (const int t : *list)
     {
       m_seen[t] = m_query;
+    }
+  }
+  for (const int t : m_changed)
+  {
+    for (const int node : m_triangles[t])
+    {
+      if (node != survivor && node != removed)
+      {
+        for (const int other : m_vertices.Around(node))
+        {
+          m_seen[other] = m_query;
+        }
+      }
     }
   }
   findCandidates(low, high);
@@ -999,8 +1114,9 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
         continue;
       }
       const std::array<int, 3>&       other  = m_triangles[m_candidates[c]];
-      const BVHTools::TriangleCorners theirs = {
-          {m_points[other[0]].data(), m_points[other[1]].data(), m_points[other[2]].data()}};
+      const BVHTools::TriangleCorners theirs = {{m_vertices.P(other[0]).data(),
+                                                 m_vertices.P(other[1]).data(),
+                                                 m_vertices.P(other[2]).data()}};
       if (!BVHTools::IsDegenerate(theirs) &&
           BVHTools::NeighboursIntersect(mine, nodes.data(), theirs, other.data()))
       {
@@ -1020,18 +1136,13 @@ void Collapser::findCandidates(const Point& low, const Point& high)
   {
     m_seen[t]                     = m_query;
     const std::array<int, 3>& tri = m_triangles[t];
-    if (m_ringMark[tri[0]] == m_ringStamp || m_ringMark[tri[1]] == m_ringStamp ||
-        m_ringMark[tri[2]] == m_ringStamp)
-    {
-      return;
-    }
-    std::array<double, 6> box = {1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
+    std::array<double, 6>     box = {1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
     for (const int node : tri)
     {
       for (int axis = 0; axis < 3; ++axis)
       {
-        box[axis]     = std::min(box[axis], m_points[node][axis]);
-        box[axis + 3] = std::max(box[axis + 3], m_points[node][axis]);
+        box[axis]     = std::min(box[axis], m_vertices.P(node)[axis]);
+        box[axis + 3] = std::max(box[axis + 3], m_vertices.P(node)[axis]);
       }
     }
     if (box[3] < low[0] || high[0] < box[0] || box[4] < low[1] || high[1] < box[1] ||
@@ -1050,7 +1161,7 @@ void Collapser::findCandidates(const Point& low, const Point& high)
     // A ring far larger than the cells: every live triangle is cheaper than every cell.
     for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
     {
-      if (m_liveTriangle[t])
+      if (m_liveTriangle[t] && m_seen[t] != m_query)
       {
         consider(t);
       }
@@ -1059,7 +1170,10 @@ void Collapser::findCandidates(const Point& low, const Point& high)
   }
   for (const int t : m_large)
   {
-    consider(t);
+    if (m_seen[t] != m_query)
+    {
+      consider(t);
+    }
   }
   for (int i = range[0]; i <= range[3]; ++i)
   {
@@ -1089,7 +1203,7 @@ void Collapser::findCandidates(const Point& low, const Point& high)
 void Collapser::collapse(const int survivor, const int removed, const Point& position)
 {
   unqueueEdgesAt(survivor, removed);
-  for (const int t : m_around[survivor])
+  for (const int t : m_vertices.Around(survivor))
   {
     const std::array<int, 3>& tri = m_triangles[t];
     if (std::find(tri.begin(), tri.end(), removed) == tri.end())
@@ -1104,38 +1218,36 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
     {
       if (node != survivor)
       {
-        std::vector<int>& list = m_around[node];
-        list.erase(std::remove(list.begin(), list.end(), t), list.end());
+        m_vertices.Filter(node, [t](const int other) { return other != t; });
       }
     }
   }
-  std::vector<int>& ring = m_around[survivor];
-  ring.erase(
-      std::remove_if(ring.begin(), ring.end(), [this](const int t) { return !m_liveTriangle[t]; }),
-      ring.end());
+  m_vertices.Filter(survivor, [this](const int t) { return m_liveTriangle[t] != 0; });
   // The cells of the remaining triangles at both ends, before their corners move: their
   // grid entries are found there.
   m_moving.clear();
   for (const int vertex : {survivor, removed})
   {
-    for (const int t : m_around[vertex])
+    for (const int t : m_vertices.Around(vertex))
     {
       m_moving.emplace_back(t, rangeOf(t));
     }
   }
-  for (const int t : m_around[removed])
+  for (const int t : m_vertices.Around(removed))
   {
     for (int& node : m_triangles[t])
     {
       node = node == removed ? survivor : node;
     }
-    ring.push_back(t);
+    m_vertices.Add(survivor, t);
   }
-  m_around[removed].clear();
-  m_liveVertex[removed] = 0;
-  m_points[survivor]    = position;
+  m_vertices.Filter(removed, [](int) { return false; });
+  m_vertices.P(survivor) = position;
   m_quadrics[survivor].add(m_quadrics[removed]);
-  m_border[survivor] = m_border[survivor] || m_border[removed];
+  if (m_vertices.IsBorder(removed))
+  {
+    m_vertices.SetBorder(survivor);
+  }
   for (const std::pair<int, CellRange>& moving : m_moving)
   {
     refreshInGrid(moving.first, moving.second);
@@ -1178,7 +1290,7 @@ void Collapser::collapseUntil(const size_t target)
 
 Handle(Poly_Triangulation) Collapser::Result() const
 {
-  std::vector<int> number(m_points.size(), -1);
+  std::vector<int> number(m_vertices.Size(), -1);
   int              nbNodes = 0;
   for (size_t t = 0; t < m_triangles.size(); ++t)
   {
@@ -1199,11 +1311,12 @@ Handle(Poly_Triangulation) Collapser::Result() const
   }
   Handle(Poly_Triangulation) mesh =
       new Poly_Triangulation(nbNodes, static_cast<int>(m_nbLive), false);
-  for (size_t i = 0; i < m_points.size(); ++i)
+  for (size_t i = 0; i < m_vertices.Size(); ++i)
   {
     if (number[i] >= 0)
     {
-      mesh->SetNode(number[i] + 1, gp_Pnt(m_points[i][0], m_points[i][1], m_points[i][2]));
+      mesh->SetNode(number[i] + 1,
+                    gp_Pnt(m_vertices.P(i)[0], m_vertices.P(i)[1], m_vertices.P(i)[2]));
     }
   }
   int index = 0;
