@@ -447,8 +447,23 @@ private:
   }
   void insertInGrid(const int t);
   void removeFromGrid(const int t, const CellRange& range);
-  //! Enters the triangle's new box in the grid after its corners moved out of `before`.
-  void refreshInGrid(const int t, const CellRange& before);
+  //! Where a ring triangle was before its corner moved: its grid box and cells.
+  struct Moving
+  {
+    int       T;
+    Point     Low, High;
+    CellRange Range;
+  };
+  //! Records where ring triangle `t` is, before its corner moves.
+  Moving movingOf(const int t) const
+  {
+    Moving moving = {t, {}, {}, {}};
+    gridBox(t, moving.Low, moving.High);
+    moving.Range = rangeOf(moving.Low, moving.High);
+    return moving;
+  }
+  //! Enters the triangle's new box in the grid after its corners moved away from `moving`.
+  void refreshInGrid(const Moving& moving);
   //! Appends to m_candidates the live triangles off the ring whose box meets the ring's.
   void findCandidates(const Point& low, const Point& high);
   //! The list of cell (i, j, k), made when `create` is set; null when the cell holds nothing.
@@ -483,19 +498,19 @@ private:
   //! The cells that the ring of the collapse being checked covers, before and after it, with
   //! their slots as looked up (-2 not yet, -1 empty): the query and the update of the grid
   //! visit the same few cells many times.
-  CellRange                              m_nearRange = {0, 0, 0, -1, -1, -1};
-  std::vector<int>                       m_nearSlots;
-  std::vector<std::pair<int, CellRange>> m_moving; //!< scratch: ring triangles, cells before
-  std::vector<int>                       m_seen;   //!< query stamp per triangle
-  int                                    m_query = 0;
-  std::vector<int>                       m_shared, m_opposite; //!< scratch
-  std::vector<uint64_t>                  m_neighbourSides;     //!< scratch: neighbour << 32 | side
-  std::vector<int>                       m_candidates;         //!< scratch: triangles near the ring
-  std::vector<std::array<double, 6>>     m_candidateBoxes; //!< scratch: their boxes, low then high
-  std::vector<int>                       m_ringMark; //!< per vertex: the removed end's neighbours
-  int                                    m_ringStamp = 0;
-  std::vector<int>                       m_changed; //!< scratch: triangles around the edge
-  std::vector<int>                       m_sides;   //!< scratch: queue ids to remove
+  CellRange                          m_nearRange = {0, 0, 0, -1, -1, -1};
+  std::vector<int>                   m_nearSlots;
+  std::vector<Moving>                m_moving; //!< scratch: ring triangles before
+  std::vector<int>                   m_seen;   //!< query stamp per triangle
+  int                                m_query = 0;
+  std::vector<int>                   m_shared, m_opposite; //!< scratch
+  std::vector<uint64_t>              m_neighbourSides;     //!< scratch: neighbour << 32 | side
+  std::vector<int>                   m_candidates;         //!< scratch: triangles near the ring
+  std::vector<std::array<double, 6>> m_candidateBoxes;     //!< scratch: their boxes, low then high
+  std::vector<int>                   m_ringMark; //!< per vertex: the removed end's neighbours
+  int                                m_ringStamp = 0;
+  std::vector<int>                   m_changed; //!< scratch: triangles around the edge
+  std::vector<int>                   m_sides;   //!< scratch: queue ids to remove
 };
 
 void Collapser::buildAdjacency()
@@ -629,10 +644,11 @@ void Collapser::buildQuadrics()
 
 void Collapser::buildGrid()
 {
-  // Cells of four times the mean edge of the live triangles: a ring's box spans one to
-  // eight cells, and a cell holds a few dozen entries (the fastest of 1.5 to 8 times, on
-  // 200k triangles). Called again whenever the triangles have grown enough that they would
-  // span many cells (see collapseUntil).
+  // Cells of six times the mean edge of the live triangles: a ring's box spans one to a
+  // few cells, and a cell holds about a hundred entries (the fastest of 2 to 12 times on
+  // 200k triangles, once the query stopped reading its entries' corners). Called again
+  // whenever the triangles have grown enough that they would span many cells (see
+  // collapseUntil).
   double total = 0.0;
   Point  low   = {1e300, 1e300, 1e300};
   for (size_t t = 0; t < m_triangles.size(); ++t)
@@ -774,15 +790,23 @@ void Collapser::removeFromGrid(const int t, const CellRange& r)
   }
 }
 
-void Collapser::refreshInGrid(const int t, const CellRange& before)
+void Collapser::refreshInGrid(const Moving& moving)
 {
-  Point low, high;
+  const int t = moving.T;
+  Point     low, high;
   gridBox(t, low, high);
   const CellRange range = rangeOf(low, high);
-  if (range != before)
+  if (range != moving.Range)
   {
-    removeFromGrid(t, before);
+    removeFromGrid(t, moving.Range);
     insertInGrid(t);
+    return;
+  }
+  // A box that only shrank within the same cells keeps its entries: they still cover it,
+  // and a query checks the box of every triangle they let through.
+  if (moving.Low[0] <= low[0] && moving.Low[1] <= low[1] && moving.Low[2] <= low[2] &&
+      high[0] <= moving.High[0] && high[1] <= moving.High[1] && high[2] <= moving.High[2])
+  {
     return;
   }
   if (cellCount(range) > THE_MAX_CELLS)
@@ -1247,7 +1271,7 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
   {
     for (const int t : m_vertices.Around(vertex))
     {
-      m_moving.emplace_back(t, rangeOf(t));
+      m_moving.push_back(movingOf(t));
     }
   }
   for (const int t : m_vertices.Around(removed))
@@ -1265,9 +1289,9 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
   {
     m_vertices.SetBorder(survivor);
   }
-  for (const std::pair<int, CellRange>& moving : m_moving)
+  for (const Moving& moving : m_moving)
   {
-    refreshInGrid(moving.first, moving.second);
+    refreshInGrid(moving);
   }
   // The edges at the survivor have new costs; the neighbours' quadrics are fetched first.
   collectNeighbours(survivor, false);
