@@ -16,7 +16,12 @@
 // clipped to the cell in 7-bit steps (12 bytes), so that a query scans contiguous entries
 // and rejects most of them on six byte comparisons; it is rebuilt with larger cells
 // whenever the live triangles have dropped to a quarter, so that cells and triangles keep
-// their proportion.
+// their proportion. An entry may cover more than its triangle (a ring triangle that only
+// shrank keeps its entries), never less. The triangles sharing a node with the ring are
+// left out of the query through the stars of the ring's nodes, not by reading each entry.
+// Each collapse works at a cold place of the mesh, in cost order, so the run is bound by
+// cache misses: a vertex keeps its position, flags and first triangles in one cache line,
+// and the queue items a collapse removes are fetched ahead in batches.
 // Cost: O(n log n) for n triangles; each collapse costs its ring times the grid occupancy.
 // Memory: the decimate command peaks at about 210 bytes per input triangle, its input mesh
 // included (1M and 10M triangles).
