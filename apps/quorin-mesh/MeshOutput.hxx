@@ -55,6 +55,11 @@ bool SaveMesh(const Handle(Poly_Triangulation) & mesh,
               const ActAPI_ProgressEntry& progress,
               std::string&                error);
 
+//! The counts SaveMesh puts into `path` for `mesh`, as ": T triangles, N nodes". Only the
+//! NASTRAN writer changes them (it drops the triangles that merging coincident nodes makes
+//! degenerate); for the other formats they are the mesh's own.
+std::string WrittenCounts(const Handle(Poly_Triangulation) & mesh, const std::string& path);
+
 } // namespace cli
 
 #endif
