@@ -376,7 +376,7 @@ std::vector<std::pair<std::string, std::string>> mutantsOf(const Fixture&     fi
   const std::vector<size_t> reals = wordsOf(bytes, isReal);
   for (size_t pick = 0; pick < reals.size(); pick += std::max<size_t>(1, reals.size() / 4))
   {
-    for (const char* by : {"nan", "-inf", "1e400", "-1e308", "1e39", "0x1p+2000"})
+    for (const char* by : {"nan", "-inf", "1e400", "-1e308", "1e39", "0x1p+2000", "Infinity"})
     {
       mutants.emplace_back(std::string("real ") + std::to_string(pick) + " as " + by,
                            replaceWord(bytes, reals[pick], by));
