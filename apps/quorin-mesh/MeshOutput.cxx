@@ -55,6 +55,17 @@ std::string WrittenCounts(const Handle(Poly_Triangulation) & mesh, const std::st
     nbTriangles = joined.IsNull() ? 0 : joined->NbElements();
     nbNodes     = joined.IsNull() ? 0 : joined->NbNodes();
   }
+  else if (!mesh.IsNull() && (extension == ".vtp" || extension == ".vtu"))
+  {
+    // The data model keeps only triangles of three different nodes.
+    nbTriangles = 0;
+    for (int t = 1; t <= mesh->NbTriangles(); ++t)
+    {
+      int a, b, c;
+      mesh->Triangle(t).Get(a, b, c);
+      nbTriangles += a != b && b != c && a != c ? 1 : 0;
+    }
+  }
   return ": " + std::to_string(nbTriangles) + " triangles, " + std::to_string(nbNodes) + " nodes";
 }
 

@@ -978,4 +978,41 @@ TEST(MalformedInput, TheToolRefusesPipesFoldersAndEmptyFilesAtOnce)
   }
 }
 
+TEST(MalformedInput, TheToolAnnouncesTheTrianglesItWrites)
+{
+  // A square of two triangles, one with a repeated corner and one whose corners coincide
+  // with the square's: the NASTRAN writer merges coincident nodes and drops what becomes
+  // degenerate, the VTK XML writers drop the triangle with a repeated node.
+  const std::string input = testmesh::TempPath("degenerate.obj");
+  writeBytes(input, "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nf 1 3 4\nf 1 2 2\n"
+                    "f 3 5 4\n");
+  const struct
+  {
+    const char* Extension;
+    const char* Counts;
+  } outputs[] = {{"nas", ": 2 triangles, 4 nodes"},
+                 {"vtp", ": 3 triangles, 5 nodes"},
+                 {"obj", ": 4 triangles, 5 nodes"}};
+  for (const auto& output : outputs)
+  {
+    const std::string path = testmesh::TempPath(std::string("announced.") + output.Extension);
+    const std::string command =
+        std::string("\"") + QUORIN_TOOL + "\" convert \"" + input + "\" \"" + path + "\" 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(nullptr, pipe);
+    std::string printed;
+    char        buffer[512];
+    while (std::fgets(buffer, sizeof(buffer), pipe) != nullptr)
+    {
+      printed += buffer;
+    }
+    EXPECT_EQ(0, pclose(pipe)) << printed;
+    const size_t wrote = printed.find("Wrote " + path);
+    ASSERT_NE(std::string::npos, wrote) << printed;
+    const std::string line = printed.substr(wrote, printed.find('\n', wrote) - wrote);
+    EXPECT_EQ(line.size() - std::strlen(output.Counts), line.rfind(output.Counts))
+        << output.Extension << ": " << line;
+  }
+}
+
 #endif
