@@ -5,6 +5,7 @@
 #include "ArgParser.hxx"
 #include "CommandRunner.hxx"
 #include "Commands.hxx"
+#include "MeshOutput.hxx"
 
 #include <algoMesh_BoundaryEdges.hxx>
 #include <algoMesh_DecimationDefects.hxx>
@@ -167,7 +168,7 @@ int RunDecimate(const std::vector<std::string>& arguments)
   command.Options = inputOptions;
   return RunMeshCommand(
       command,
-      [&options, method](CommandRun& run, MeshInput& input) mutable -> std::optional<int>
+      [&options, &command, method](CommandRun& run, MeshInput& input) mutable -> std::optional<int>
       {
         run.Print("Read %s: %d triangles, %d nodes\n", input.Path.c_str(),
                   input.Mesh->NbTriangles(), input.Mesh->NbNodes());
@@ -216,8 +217,7 @@ int RunDecimate(const std::vector<std::string>& arguments)
           return run.Fail("interrupted");
         }
         run.Print("Before: %s\nAfter: %s\n", before.c_str(), after.c_str());
-        run.WroteDetail = ": " + std::to_string(run.Result->NbTriangles()) + " triangles, " +
-                          std::to_string(run.Result->NbNodes()) + " nodes";
+        run.WroteDetail = WrittenCounts(run.Result, command.OutPath);
         return std::nullopt;
       });
 }
