@@ -141,8 +141,8 @@ TEST(Exchange_STEPScan, RecordsWhoseParenthesesDoNotPairUpAreRefused)
       {"#1=CARTESIAN_POINT('',(0.,0.,0.);\n",
        "it has a record whose parameter list is not closed on line 8"},
       // One quote too many: every later string and record swaps sides up to the end.
-      {"#1=CARTESIAN_POINT('',(0.,0.,0.));'\n#2=CARTESIAN_POINT('',(1.,0.,0.));\n",
-       "it has a string that is not closed on line 8"},
+      {"#1=CARTESIAN_POINT('',(0.,0.,0.));\n#2=NAME(');\n",
+       "it has a string that is not closed on line 9"},
       {"#1=CARTESIAN_POINT('',(0.,0.,0.));\n/* a note\n",
        "it has a comment that is not closed on line 9"},
       // A coordinate at infinity keeps the kernel's shape processing busy for good.
@@ -162,4 +162,47 @@ TEST(Exchange_STEPScan, RecordsWhoseParenthesesDoNotPairUpAreRefused)
       writeStep("paired.step", "#1=NAME('a)=(b''');\n/* ) = ( */\n#2=VERTEX_POINT('',#1);\n"),
       reason))
       << reason;
+}
+
+TEST(Exchange_STEPScan, RecordsOutsideTheGrammarAreRefusedAndEveryFormOfValuePasses)
+{
+  // Each of these sends the kernel's parser into its recovery; the first was cut down from
+  // a fuzzing input that hung on a reused heap.
+  const struct
+  {
+    const char* Data;
+    const char* Reason;
+  } cases[] = {
+      {"#1=CARTESIAN_POINT('',(-7.97','','');\n FILE_SCHEMA(('AUTOMOTIVE_DESIGN'));\n",
+       "it has a misplaced string on line 8"},
+      {"#1=CARTESIAN_POINT('' (0.,0.,0.));\n", "it has a misplaced opening parenthesis on line 8"},
+      {"#1=CARTESIAN_POINT('',(0.,0.,0.,));\n", "it has a misplaced closing parenthesis on line 8"},
+      {"#1 CARTESIAN_POINT('',(0.,0.,0.));\n", "it has a misplaced value on line 8"},
+      {"#1=CARTESIAN_POINT('',(0.,0.,0.))\n#2=VERTEX_POINT('',#1);\n",
+       "it has a misplaced value on line 9"},
+      {"#1=CARTESIAN_POINT('',(0.5ISO,0.,0.));\n", "it has a malformed value on line 8"},
+      {"#1=CARTESIAN_POINT('',(0.,\x01\x02,0.));\n", "it has a control character on line 8"},
+  };
+  for (const auto& c : cases)
+  {
+    std::string reason;
+    EXPECT_FALSE(Exchange_STEPScan::CheckParseCost(writeStep("grammar.step", c.Data), reason))
+        << c.Reason;
+    EXPECT_EQ(c.Reason, reason);
+  }
+
+  // Complex entities, typed values, enumerations, binaries, unset and derived values,
+  // reals as exporters write them, empty lists, non-ASCII names and a byte-order mark.
+  const std::string path = testmesh::TempPath("forms.step");
+  std::ofstream(path, std::ios::binary)
+      << "\xEF\xBB\xBF" << THE_HEAD
+      << "#3=( LENGTH_UNIT() NAMED_UNIT(*) SI_UNIT(.MILLI.,.METRE.) );\n"
+         "#4=UNCERTAINTY_MEASURE_WITH_UNIT(LENGTH_MEASURE(1.E-006),#3,'accuracy','Z\xC3\xBCrich');"
+         "\n"
+         "#5=B_SPLINE_CURVE_WITH_KNOTS('',3,(#6,#6),.UNSPECIFIED.,.F.,.U.,(4,4),(-.5,+2.5e+1),$,"
+         "\"0F\");\n"
+         "#6=CARTESIAN_POINT('',(1.,-2.,3));\n"
+      << THE_TAIL;
+  std::string reason;
+  EXPECT_TRUE(Exchange_STEPScan::CheckParseCost(path, reason)) << reason;
 }

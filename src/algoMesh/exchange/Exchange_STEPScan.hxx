@@ -6,11 +6,11 @@
 // of one long list or of long strings would keep the parser busy for minutes. The scan
 // estimates that work in one pass over the file and refuses a file whose estimate exceeds
 // a budget proportional to its size; real files, whose lists are small beside the whole
-// file, stay far below it. The scan also refuses records whose parentheses do not pair
-// up (an entity starting inside another's parameters, a parenthesis closing no list) and a
-// string or comment still open at the end of the file: the
-// parser recovers from them with records that it later reads without setting them, which
-// ran for minutes on a reused heap.
+// file, stay far below it. The same pass checks the text against the record grammar and
+// refuses any departure: parentheses that do not pair up, a value where a comma belongs, a
+// malformed value, a control character, a string or comment still open at the end of the
+// file. The parser recovers from such text with records that it later reads without
+// setting them, which ran for minutes on a reused heap.
 #ifndef Exchange_STEPScan_HeaderFile
 #define Exchange_STEPScan_HeaderFile
 
@@ -42,7 +42,7 @@ const double THE_BUDGET_PER_BYTE = 3e3;
 //!                     words, with its line ("a list of 300000 items on line 7"); or the
 //!                     reason the file cannot be read
 //! @return false when the file cannot be read, its estimate exceeds the budget or its
-//!         records' parentheses do not pair up
+//!         text departs from the record grammar
 algoMesh_EXPORT bool CheckParseCost(const std::string& path, std::string& reason);
 
 } // namespace Exchange_STEPScan
