@@ -47,6 +47,13 @@ namespace
 //! Cost of an edge that must not be collapsed; also the bound that ends the run.
 constexpr double THE_LARGE_COST = 1.0e299;
 
+// Squared cosines just above and below the fold test's threshold of 1e-5, and the range of
+// squared lengths over which their products stay normal numbers.
+constexpr double THE_FOLD_ABOVE  = 1.0e-10 * (1.0 + 2.0e-6);
+constexpr double THE_FOLD_BELOW  = 1.0e-10 * (1.0 - 2.0e-6);
+constexpr double THE_TINY_SQUARE = 1.0e-140;
+constexpr double THE_HUGE_SQUARE = 1.0e140;
+
 // The set-up loops report progress and read the abort flag every this many items, a few
 // milliseconds of work, so that a stop requested before the collapses is seen at once.
 constexpr int64_t THE_SETUP_POLL = 65536;
@@ -1060,6 +1067,27 @@ int algoMesh_vtkQuadricDecimation::TrianglePlaneCheck(const double  t0[3],
     return 0; // a zero-length opposite edge leaves no side to stay on
   }
   double e2[3] = {x[0] - t1[0], x[1] - t1[1], x[2] - t1[2]};
+
+  // The test asks whether the cosine of the angle between n and e2 exceeds 1e-5. Comparing
+  // squares decides it without the two roots and six divisions of normalising, whenever the
+  // cosine lies outside a band of 1e-6 of the threshold around it: rounding moves either
+  // route's cosine by a few units in the last place of 1, far less than that band. A cosine
+  // inside the band, or lengths whose squares leave the safe range, take the normalised route.
+  const double dot = dot3(n, e2);
+  const double nn  = dot3(n, n);
+  const double ee  = dot3(e2, e2);
+  if (nn > THE_TINY_SQUARE && nn < THE_HUGE_SQUARE && ee > THE_TINY_SQUARE && ee < THE_HUGE_SQUARE)
+  {
+    const double lengths = nn * ee;
+    if (dot > 0.0 && dot * dot > THE_FOLD_ABOVE * lengths)
+    {
+      return 1;
+    }
+    if (dot <= 0.0 || dot * dot < THE_FOLD_BELOW * lengths)
+    {
+      return 0;
+    }
+  }
   normalize3(n);
   normalize3(e2);
   return dot3(n, e2) > 1e-5 ? 1 : 0;
@@ -1206,7 +1234,7 @@ int algoMesh_vtkQuadricDecimation::CollapseEdge(const vtkIdType pt0Id, const vtk
     const int32_t  npts = Work.CellPoints(cellId, pts);
     moved.assign(pts, pts + npts);
     std::replace(moved.begin(), moved.end(), p1, p0);
-    if (Work.IsTriangle(cellId) && hasTriangle(moved[0], moved[1], moved[2]))
+    if (Work.IsTriangle(cellId) && hasTriangle(p0, moved.data()))
     {
       Work.RemoveCellReference(cellId);
       Work.DeleteCell(cellId);
@@ -1223,13 +1251,15 @@ int algoMesh_vtkQuadricDecimation::CollapseEdge(const vtkIdType pt0Id, const vtk
   return numDeleted;
 }
 
-bool algoMesh_vtkQuadricDecimation::hasTriangle(const int32_t a,
-                                                const int32_t b,
-                                                const int32_t c) const
+bool algoMesh_vtkQuadricDecimation::hasTriangle(const int32_t around, const int32_t* corners) const
 {
-  // Only the triangles around `a` need to be looked at.
-  const int32_t* cells  = Work.PointCells(a);
-  const int32_t  ncells = Work.NbPointCells(a);
+  // A triangle over the corners is in the links of each of them, so the list of any one
+  // answers; the collapse passes the survivor, whose list and triangles it has just read.
+  const int32_t  a      = corners[0];
+  const int32_t  b      = corners[1];
+  const int32_t  c      = corners[2];
+  const int32_t* cells  = Work.PointCells(around);
+  const int32_t  ncells = Work.NbPointCells(around);
   for (int32_t i = 0; i < ncells; ++i)
   {
     if (!Work.IsTriangle(cells[i]))

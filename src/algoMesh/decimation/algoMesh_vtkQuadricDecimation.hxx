@@ -221,8 +221,9 @@ private:
   const double* point(const vtkIdType ptId) const { return Points.data() + 3 * ptId; }
   //! True when a cell other than `cellId` uses both `a` and `b`.
   bool hasEdgeNeighbour(int32_t cellId, int32_t a, int32_t b) const;
-  //! True when a triangle over the points a, b, c (in any order) exists.
-  bool hasTriangle(int32_t a, int32_t b, int32_t c) const;
+  //! True when a triangle over the three `corners` (in any order) exists; `around` is one
+  //! of them, whose links are searched.
+  bool hasTriangle(int32_t around, const int32_t* corners) const;
   //! Poll of the set-up loops: at every THE_SETUP_POLL-th item of `count`, reports the
   //! progress between `from` and `to` and answers whether the run was asked to stop.
   bool isSetUpStopped(int64_t item, int64_t count, double from, double to);
