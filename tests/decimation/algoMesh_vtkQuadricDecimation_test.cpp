@@ -24,6 +24,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -599,4 +600,96 @@ TEST(algoMesh_vtkQuadricDecimation, OutputIsWhatCopyCellsMakesOfTheSurvivors)
       }
     }
   }
+}
+
+namespace
+{
+
+//! The fold test by its definition: the cosine between the in-plane normal of (t1, t2)
+//! towards t0 and x - t1, from normalised vectors, above 1e-5.
+int foldReference(const double* t0, const double* t1, const double* t2, const double* x)
+{
+  const double e0[3] = {t2[0] - t1[0], t2[1] - t1[1], t2[2] - t1[2]};
+  const double e1[3] = {t0[0] - t1[0], t0[1] - t1[1], t0[2] - t1[2]};
+  const double e0e0  = e0[0] * e0[0] + e0[1] * e0[1] + e0[2] * e0[2];
+  if (e0e0 == 0.0)
+  {
+    return 0;
+  }
+  const double c     = (e0[0] * e1[0] + e0[1] * e1[1] + e0[2] * e1[2]) / e0e0;
+  double       n[3]  = {e1[0] - c * e0[0], e1[1] - c * e0[1], e1[2] - c * e0[2]};
+  double       e2[3] = {x[0] - t1[0], x[1] - t1[1], x[2] - t1[2]};
+  for (double* v : {n, e2})
+  {
+    const double len = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (len > 0.0)
+    {
+      v[0] /= len, v[1] /= len, v[2] /= len;
+    }
+  }
+  return n[0] * e2[0] + n[1] * e2[1] + n[2] * e2[2] > 1e-5 ? 1 : 0;
+}
+
+//! The filter with its fold test open to the test.
+class FoldProbe : public algoMesh_vtkQuadricDecimation
+{
+public:
+  static FoldProbe* New()
+  {
+    FoldProbe* probe = new FoldProbe;
+    probe->InitializeObjectBase();
+    return probe;
+  }
+  using algoMesh_vtkQuadricDecimation::TrianglePlaneCheck;
+};
+
+} // namespace
+
+// The fold test skips normalising when the cosine is clearly on one side of its threshold:
+// it must answer as the normalised test does for cosines within a few parts per million of
+// the threshold, in any orientation, at any scale, and for degenerate triangles.
+TEST(algoMesh_vtkQuadricDecimation, FoldTestAgreesWithNormalisedTestNearItsThreshold)
+{
+  vtkSmartPointer<FoldProbe>             filter = vtkSmartPointer<FoldProbe>::New();
+  std::mt19937                           random(7);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  int                                    accepted = 0, rejected = 0;
+  for (const double scale : {1e-75, 1e-3, 1.0, 1e4, 1e75})
+  {
+    for (int trial = 0; trial < 400; ++trial)
+    {
+      // An orthonormal frame (u along the edge, v the in-plane normal, w across the plane).
+      const gp_Vec u = gp_Vec(unit(random), unit(random), unit(random)).Normalized();
+      const gp_Vec w = u.Crossed(gp_Vec(unit(random), unit(random), unit(random))).Normalized();
+      const gp_Vec v = w.Crossed(u);
+      const gp_Vec o(unit(random), unit(random), unit(random));
+      // Cosines from 1e-5 (1 - 1e-4) to 1e-5 (1 + 1e-4), denser near the threshold.
+      const double offset =
+          std::copysign(std::pow(10.0, -9.0 + 5.0 * (unit(random) + 1.0) / 2.0), unit(random));
+      const double cosine = 1e-5 * (1.0 + offset);
+      const double sine   = std::sqrt(1.0 - cosine * cosine);
+      const double across = 0.3 * unit(random);
+      const gp_Vec pts[4] = {
+          o + 0.4 * u + 0.7 * v + 0.2 * unit(random) * w, o, o + 1.3 * u,
+          o + 0.8 * (cosine * v + sine * (std::cos(across) * u + std::sin(across) * w))};
+      double p[4][3];
+      for (int k = 0; k < 4; ++k)
+      {
+        p[k][0] = scale * pts[k].X(), p[k][1] = scale * pts[k].Y(), p[k][2] = scale * pts[k].Z();
+      }
+      const int expected = foldReference(p[0], p[1], p[2], p[3]);
+      ASSERT_EQ(filter->TrianglePlaneCheck(p[0], p[1], p[2], p[3]), expected)
+          << "scale " << scale << " cosine offset " << offset;
+      (expected ? accepted : rejected) += 1;
+    }
+  }
+  EXPECT_GT(accepted, 500);
+  EXPECT_GT(rejected, 500);
+
+  // A zero edge, x on t1 and t0 on the edge's line all reject.
+  const double a[3] = {0, 0, 0}, b[3] = {1, 0, 0}, c[3] = {0, 1, 0}, d[3] = {2, 0, 0};
+  EXPECT_EQ(filter->TrianglePlaneCheck(c, a, a, b), 0);
+  EXPECT_EQ(filter->TrianglePlaneCheck(c, a, b, a), 0);
+  EXPECT_EQ(filter->TrianglePlaneCheck(d, a, b, c), 0);
+  EXPECT_EQ(filter->TrianglePlaneCheck(c, a, b, c), 1);
 }
