@@ -79,6 +79,9 @@ public:
   int32_t        NbPointCells(const int32_t pt) const { return myLinks[pt].Count; }
   const int32_t* PointCells(const int32_t pt) const { return myPool.data() + myLinks[pt].Start; }
 
+  //! Starts fetching the link record of `pt`.
+  void PrefetchLinks(const int32_t pt) const { __builtin_prefetch(myLinks.data() + pt); }
+
   //! Removes `cell` from the links of each of its points (one reference per occurrence).
   void RemoveCellReference(int32_t cell);
 

@@ -57,6 +57,9 @@ public:
     rise(mySize++, {cost, id});
   }
 
+  //! Id of the cheapest item, left queued, or -1 when the queue is empty.
+  int32_t TopId() const { return mySize > 0 ? myLines[0].Slots[1].Id : -1; }
+
   //! Removes the cheapest item; answers its id and sets `cost`, or -1 when the queue is empty.
   int32_t Pop(double& cost) { return popAt(0, cost); }
 

@@ -481,10 +481,33 @@ void algoMesh_vtkQuadricDecimation::collapseCheapestEdges(const vtkIdType numPts
       SetPointAttributeArray(p0, x);
       AddQuadric(p1, p0);
       UpdateEdgeData(p0, p1);
+      // The queue is final for this collapse: its cheapest edge is the next one popped, so
+      // its key is requested now and its ends' data while the cells are edited below.
+      const int32_t next = EdgeCosts.TopId();
+      if (next >= 0)
+      {
+        Edges.PrefetchKey(next);
+      }
       deleted += CollapseEdge(p0, p1);
+      if (next >= 0)
+      {
+        prefetchEnds(next);
+      }
       ActualReduction = static_cast<double>(deleted) / static_cast<double>(numTris);
     }
     edgeId = EdgeCosts.Pop(cost);
+  }
+}
+
+void algoMesh_vtkQuadricDecimation::prefetchEnds(const int32_t edgeId)
+{
+  for (const int32_t end : {Edges.Key(edgeId).first, Edges.Key(edgeId).second})
+  {
+    double* q = quadric(end);
+    __builtin_prefetch(q);
+    __builtin_prefetch(q + 8);
+    __builtin_prefetch(q + quadricSize() - 1);
+    Work.PrefetchLinks(end);
   }
 }
 
@@ -1176,6 +1199,7 @@ void algoMesh_vtkQuadricDecimation::UpdateEdgeData(const vtkIdType pt0Id, const 
     const int32_t other = key.first == pt0Id || key.first == pt1Id ? key.second : key.first;
     __builtin_prefetch(quadric(other));
     __builtin_prefetch(quadric(other) + 8);
+    __builtin_prefetch(quadric(other) + quadricSize() - 1); // an entry may touch three lines
   }
 
   double* x = TargetPoint.data();

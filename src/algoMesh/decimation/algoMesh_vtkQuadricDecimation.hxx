@@ -221,6 +221,8 @@ private:
   const double* point(const vtkIdType ptId) const { return Points.data() + 3 * ptId; }
   //! True when a cell other than `cellId` uses both `a` and `b`.
   bool hasEdgeNeighbour(int32_t cellId, int32_t a, int32_t b) const;
+  //! Starts fetching the quadrics and link records of the ends of `edgeId`.
+  void prefetchEnds(int32_t edgeId);
   //! True when a triangle over the three `corners` (in any order) exists; `around` is one
   //! of them, whose links are searched.
   bool hasTriangle(int32_t around, const int32_t* corners) const;
