@@ -3,6 +3,7 @@
 #include "ArgParser.hxx"
 #include "CommandRunner.hxx"
 #include "Commands.hxx"
+#include "MeshOutput.hxx"
 #include "VertexAttributes.hxx"
 
 #include <cstdio>
@@ -64,8 +65,7 @@ int RunConvert(const std::vector<std::string>& arguments)
                   input.Encoding.c_str(), input.Encoding.empty() ? "" : " ", input.Format.c_str(),
                   input.Mesh->NbTriangles(), input.Mesh->NbNodes());
         run.Result      = input.Mesh;
-        run.WroteDetail = ": " + std::to_string(input.Mesh->NbTriangles()) + " triangles, " +
-                          std::to_string(input.Mesh->NbNodes()) + " nodes";
+        run.WroteDetail = WrittenCounts(input.Mesh, command.OutPath);
         if (input.Attributes.IsEmpty())
         {
           return std::nullopt;

@@ -4,6 +4,7 @@
 #include "ArgParser.hxx"
 #include "CommandRunner.hxx"
 #include "Commands.hxx"
+#include "MeshOutput.hxx"
 
 #include <algoMesh_BoundaryEdges.hxx>
 #include <algoMesh_ExtGen.hxx>
@@ -131,8 +132,7 @@ int RunMesh(const std::vector<std::string>& arguments)
                   input.Format.c_str(), zelt ? "the surface tessellator" : "the kernel's mesher",
                   seconds, run.Result->NbTriangles(), run.Result->NbNodes());
         run.Print("Boundary edges: %d\n", quorin::algoMesh_BoundaryEdges::Count(run.Result));
-        run.WroteDetail = ": " + std::to_string(run.Result->NbTriangles()) + " triangles, " +
-                          std::to_string(run.Result->NbNodes()) + " nodes";
+        run.WroteDetail = WrittenCounts(run.Result, command.OutPath);
         return std::nullopt;
       });
 }

@@ -39,6 +39,36 @@ CheckOutput(const std::string& path, const Encoding encoding, std::string& descr
   return std::nullopt;
 }
 
+std::string WrittenCounts(const Handle(Poly_Triangulation) & mesh, const std::string& path)
+{
+  int               nbTriangles = mesh.IsNull() ? 0 : mesh->NbTriangles();
+  int               nbNodes     = mesh.IsNull() ? 0 : mesh->NbNodes();
+  const std::string extension   = LowerExtension(path);
+  if (!mesh.IsNull() && (extension == ".nas" || extension == ".bdf"))
+  {
+    NCollection_Vector<Handle(Poly_Triangulation)> meshes;
+    NCollection_Vector<TopLoc_Location>            locations;
+    meshes.Append(mesh);
+    locations.Append(TopLoc_Location());
+    Handle(MorvDS_Mesh) joined;
+    quorin::algoMesh_NAS::MergeAndConvert(meshes, locations, joined);
+    nbTriangles = joined.IsNull() ? 0 : joined->NbElements();
+    nbNodes     = joined.IsNull() ? 0 : joined->NbNodes();
+  }
+  else if (!mesh.IsNull() && (extension == ".vtp" || extension == ".vtu"))
+  {
+    // The data model keeps only triangles of three different nodes.
+    nbTriangles = 0;
+    for (int t = 1; t <= mesh->NbTriangles(); ++t)
+    {
+      int a, b, c;
+      mesh->Triangle(t).Get(a, b, c);
+      nbTriangles += a != b && b != c && a != c ? 1 : 0;
+    }
+  }
+  return ": " + std::to_string(nbTriangles) + " triangles, " + std::to_string(nbNodes) + " nodes";
+}
+
 bool CheckDirectory(const std::string& path, std::string& error)
 {
   const std::filesystem::path directory = std::filesystem::path(path).parent_path();

@@ -55,6 +55,11 @@ bool SaveMesh(const Handle(Poly_Triangulation) & mesh,
               const ActAPI_ProgressEntry& progress,
               std::string&                error);
 
+//! The counts SaveMesh puts into `path` for `mesh`, as ": T triangles, N nodes". The
+//! NASTRAN writer drops the triangles that merging coincident nodes makes degenerate, the
+//! VTK XML writers those with a repeated node; the other formats keep the mesh's counts.
+std::string WrittenCounts(const Handle(Poly_Triangulation) & mesh, const std::string& path);
+
 } // namespace cli
 
 #endif

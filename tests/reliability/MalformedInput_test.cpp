@@ -376,7 +376,7 @@ std::vector<std::pair<std::string, std::string>> mutantsOf(const Fixture&     fi
   const std::vector<size_t> reals = wordsOf(bytes, isReal);
   for (size_t pick = 0; pick < reals.size(); pick += std::max<size_t>(1, reals.size() / 4))
   {
-    for (const char* by : {"nan", "-inf", "1e400", "-1e308", "1e39"})
+    for (const char* by : {"nan", "-inf", "1e400", "-1e308", "1e39", "0x1p+2000", "Infinity"})
     {
       mutants.emplace_back(std::string("real ") + std::to_string(pick) + " as " + by,
                            replaceWord(bytes, reals[pick], by));
@@ -565,6 +565,12 @@ TEST(MalformedInput, InvalidCoordinatesAreRefusedNamingTheirLineOrRecord)
   } cases[] = {
       {"obj", "v 0 0 0\nv 1 0 0\nv 0 1e400 0\nf 1 2 3\n", "Line 3"},
       {"obj", "v 0 0 0\nv nan 0 0\nv 0 1 0\nf 1 2 3\n", "Line 2"},
+      // Hexadecimal floats, which strtod-based parsers read and from_chars stops inside.
+      {"obj", "v 0 0 0\nv 1 0 0\nv 0 0x1.8p+2000 0\nf 1 2 3\n", "Line 3"},
+      {"stl",
+       "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 0x1p+2000 0 0\nvertex 0 1 "
+       "0\nendloop\nendfacet\nendsolid t\n",
+       "line 5"},
       {"stl",
        "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex -1e308 0 0\nvertex 0 1 "
        "0\nendloop\nendfacet\nendsolid t\n",
@@ -593,6 +599,27 @@ TEST(MalformedInput, InvalidCoordinatesAreRefusedNamingTheirLineOrRecord)
     EXPECT_NE(std::string::npos, outcome.errors.front().find(c.Where))
         << c.Format << ": " << outcome.errors.front();
   }
+}
+
+TEST(MalformedInput, ObjVertexWithoutThreeNumbersIsRefusedNotReadAsZeros)
+{
+  // The kernel's reader took a word that is no number as 0 and dropped an empty vertex line,
+  // which moved every later face onto the wrong vertices.
+  for (const char* vertex : {"v - 1 0", "v 1 0", "v", "v 1 0 0x", "v abc 1 0"})
+  {
+    const std::string path = testmesh::TempPath("bad-vertex.obj");
+    writeBytes(path, std::string("v 0 0 0\n") + vertex + "\nv 0 1 0\nv 1 1 0\nf 1 2 3\nf 2 4 3\n");
+    const Outcome outcome = readWith("obj", path);
+    EXPECT_FALSE(outcome.isRead) << vertex;
+    ASSERT_EQ(1u, outcome.errors.size()) << vertex;
+    EXPECT_EQ("Line 2: a vertex needs three numbers.", outcome.errors.front()) << vertex;
+  }
+  // Hexadecimal coordinates, a fourth (weight) number and tabs read as before.
+  const std::string path = testmesh::TempPath("good-vertex.obj");
+  writeBytes(path, "v 0 0 0\nv 0x1p0 0 0 1\nv\t0\t1\t0\nf 1 2 3\n");
+  const Outcome outcome = readWith("obj", path);
+  EXPECT_TRUE(outcome.isRead) << (outcome.errors.empty() ? "" : outcome.errors.front());
+  EXPECT_EQ(1, outcome.nbItems);
 }
 
 TEST(MalformedInput, LongPolygonsAndAttributesAreReadInLinearTime)
@@ -948,6 +975,43 @@ TEST(MalformedInput, TheToolRefusesPipesFoldersAndEmptyFilesAtOnce)
       EXPECT_EQ(errors.size() - 1, errors.find('\n')) << path << ": " << errors;
       EXPECT_NE(std::string::npos, errors.find(path)) << errors;
     }
+  }
+}
+
+TEST(MalformedInput, TheToolAnnouncesTheTrianglesItWrites)
+{
+  // A square of two triangles, one with a repeated corner and one whose corners coincide
+  // with the square's: the NASTRAN writer merges coincident nodes and drops what becomes
+  // degenerate, the VTK XML writers drop the triangle with a repeated node.
+  const std::string input = testmesh::TempPath("degenerate.obj");
+  writeBytes(input, "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nf 1 3 4\nf 1 2 2\n"
+                    "f 3 5 4\n");
+  const struct
+  {
+    const char* Extension;
+    const char* Counts;
+  } outputs[] = {{"nas", ": 2 triangles, 4 nodes"},
+                 {"vtp", ": 3 triangles, 5 nodes"},
+                 {"obj", ": 4 triangles, 5 nodes"}};
+  for (const auto& output : outputs)
+  {
+    const std::string path = testmesh::TempPath(std::string("announced.") + output.Extension);
+    const std::string command =
+        std::string("\"") + QUORIN_TOOL + "\" convert \"" + input + "\" \"" + path + "\" 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(nullptr, pipe);
+    std::string printed;
+    char        buffer[512];
+    while (std::fgets(buffer, sizeof(buffer), pipe) != nullptr)
+    {
+      printed += buffer;
+    }
+    EXPECT_EQ(0, pclose(pipe)) << printed;
+    const size_t wrote = printed.find("Wrote " + path);
+    ASSERT_NE(std::string::npos, wrote) << printed;
+    const std::string line = printed.substr(wrote, printed.find('\n', wrote) - wrote);
+    EXPECT_EQ(line.size() - std::strlen(output.Counts), line.rfind(output.Counts))
+        << output.Extension << ": " << line;
   }
 }
 

@@ -1,5 +1,6 @@
 #include <Exchange_InputCheck.hxx>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -106,18 +107,38 @@ Number ScanNumber(const char*& p, const char* end)
   {
     ++p;
   }
+  const char* start    = p;
+  const char* wordEnd  = start;
+  const auto  isFinish = [](const char c)
+  { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; };
+  while (wordEnd < end && !isFinish(*wordEnd))
+  {
+    ++wordEnd;
+  }
   double                       value  = 0.0;
   const std::from_chars_result parsed = std::from_chars(p, end, value);
-  if (parsed.ec == std::errc::invalid_argument)
+  p = parsed.ec == std::errc::invalid_argument ? start : parsed.ptr;
+  if (parsed.ec == std::errc::result_out_of_range || p < wordEnd)
+  {
+    // Readers built on strtod take more than from_chars does: hexadecimal floats
+    // ("0x1p+2000") and prefixes of words ("1.#INF"). Judge the word as they will read it;
+    // out of range means overflow or underflow, and only overflow is an error.
+    const std::string word(start, wordEnd);
+    char*             stop = nullptr;
+    const double      read = std::strtod(word.c_str(), &stop);
+    if (stop != word.c_str())
+    {
+      value = read;
+      p     = std::max(p, start + (stop - word.c_str()));
+    }
+    else if (parsed.ec == std::errc::invalid_argument)
+    {
+      return Number::NotANumber;
+    }
+  }
+  else if (parsed.ec == std::errc::invalid_argument)
   {
     return Number::NotANumber;
-  }
-  const char* start = p;
-  p                 = parsed.ptr;
-  if (parsed.ec == std::errc::result_out_of_range)
-  {
-    // Out of range means overflow or underflow; only overflow is an error.
-    value = std::strtod(std::string(start, parsed.ptr).c_str(), nullptr);
   }
   return IsValidCoordinate(value) ? Number::Valid : Number::Invalid;
 }

@@ -130,9 +130,12 @@ bool Exchange_OBJScan::Perform(const std::string& path)
                     ": a vertex coordinate is not a finite number of at most 3.4e38.";
           return false;
         }
-        if (number == Exchange_InputCheck::Number::NotANumber)
+        // The kernel reader reads a word that is no number as 0 and drops a vertex line
+        // without numbers, which shifts every later index: refuse both.
+        if (number == Exchange_InputCheck::Number::NotANumber || (rest < end && !isBlank(*rest)))
         {
-          break; // the kernel reader judges malformed lines itself
+          m_error = "Line " + std::to_string(lineNo) + ": a vertex needs three numbers.";
+          return false;
         }
       }
     }

@@ -540,20 +540,26 @@ private:
     }
   }
 
-  //! A real beyond the double range becomes an infinite coordinate, on which the kernel's
-  //! shape processing loops.
+  //! A real beyond the double range, or a word the kernel's number conversion takes for an
+  //! infinity or NaN ("Infinity", "NaN"), becomes a coordinate that is not finite, on which
+  //! the kernel's shape processing loops.
   void checkReal()
   {
     const char first = myToken.empty() ? ' ' : myToken.front();
-    if (!std::isdigit(static_cast<unsigned char>(first)) && first != '-' && first != '+' &&
-        first != '.')
+    char*      stop  = nullptr;
+    if (std::isdigit(static_cast<unsigned char>(first)) || first == '-' || first == '+' ||
+        first == '.')
     {
-      return;
+      if (!std::isfinite(std::strtod(myToken.c_str(), nullptr)))
+      {
+        breakRule("a real out of range", myValueLine);
+      }
     }
-    const double value = std::strtod(myToken.c_str(), nullptr);
-    if (!std::isfinite(value))
+    else if (std::isalpha(static_cast<unsigned char>(first)) && myValueLength == myToken.size() &&
+             !std::isfinite(std::strtod(myToken.c_str(), &stop)) && *stop == '\0')
     {
-      breakRule("a real out of range", myValueLine);
+      // Only a whole word: keywords may start with "INF" or "NAN".
+      breakRule("a value that is not a finite number", myValueLine);
     }
   }
 

@@ -250,6 +250,14 @@ bool checkBlockHeaders(const std::string& text, std::string& reason)
       reason = "The file's compressed block headers do not match its header_type.";
       return false;
     }
+    // Without blocks, VTK takes the size of the data to be the last block's size minus a
+    // full block's: any last block size then wraps around to a huge size, and VTK reads
+    // blocks that do not exist.
+    if (compressed && words[0] == 0 && words[2] != 0)
+    {
+      reason = "The file's compressed block headers declare a last block but no blocks.";
+      return false;
+    }
     // VTK allocates each block's compressed size before reading it: none can exceed the
     // file.
     // The block tables of a valid file do not overlap, so together they fit in it; this also

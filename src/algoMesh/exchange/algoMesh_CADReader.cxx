@@ -58,6 +58,41 @@ const char* const THE_SECTIONS[] = {"Locations", "Curve2ds",       "Curves",
                                     "Polygon3D", "Polygon2D",      "PolygonOnTriangulations",
                                     "Surfaces",  "Triangulations", "TShapes"};
 
+//! Finds the first word of BREP text that the kernel's reader converts to an infinity or
+//! a NaN ("NaN", "Infinity", "1e400", hexadecimal floats): curves and surfaces through such
+//! a point keep the mesher looping. The kernel reads a number as a word of at most 255
+//! characters, the rest of a longer word as the next number; the check reads them alike.
+//! @return the line of that word, or 0 when every number is finite
+size_t lineOfNonFiniteNumber(const std::string& text)
+{
+  const auto isSpace = [](const char c)
+  { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
+  size_t lineNo = 1;
+  char   word[256];
+  for (size_t p = 0; p < text.size();)
+  {
+    if (isSpace(text[p]))
+    {
+      lineNo += text[p] == '\n' ? 1 : 0;
+      ++p;
+      continue;
+    }
+    size_t length = 0;
+    for (; p < text.size() && !isSpace(text[p]) && length < 255; ++p)
+    {
+      word[length++] = text[p];
+    }
+    word[length]       = '\0';
+    char*        stop  = nullptr;
+    const double value = std::strtod(word, &stop);
+    if (stop != word && !std::isfinite(value))
+    {
+      return lineNo;
+    }
+  }
+  return 0;
+}
+
 //! Largest ratio of two distinct knot spans of one B-spline that the kernel's shape repair
 //! handles quickly. Its self-intersection fix steps along an edge in time proportional to
 //! this ratio: 1e5 costs seconds, a span of 2^31 next to spans of 1 runs for hours.
@@ -274,7 +309,7 @@ bool algoMesh_CADReader::ReadBRep(const std::string&   path,
 {
   shape.Nullify();
 
-  // 1. Check the counts the file declares before the kernel loops over them.
+  // 1. Check the counts the file declares and its numbers before the kernel loops on them.
   std::string text, reason;
   if (!readText(path, text, reason))
   {
@@ -285,6 +320,12 @@ bool algoMesh_CADReader::ReadBRep(const std::string&   path,
   if (!CheckBRepCounts(text, reason))
   {
     sendError(progress, "The BREP file is malformed: " + reason + ".");
+    return false;
+  }
+  if (const size_t lineNo = lineOfNonFiniteNumber(text))
+  {
+    sendError(progress, "The BREP file is malformed: line " + std::to_string(lineNo) +
+                            " holds a number that is not finite.");
     return false;
   }
 

@@ -33,8 +33,9 @@ public:
   static bool ReadSTEP(const std::string& path, TopoDS_Shape& shape, ActAPI_ProgressEntry progress);
 
   //! Reads a BREP file (the kernel's text format) into a shape.
-  //! @return false when the file cannot be read, declares more items than it can hold, the
-  //!         kernel reader failed or the user cancelled; the reason goes to `progress`
+  //! @return false when the file cannot be read, declares more items than it can hold,
+  //!         holds a number that is not finite, the kernel reader failed or the user
+  //!         cancelled; the reason goes to `progress`
   static bool ReadBRep(const std::string& path, TopoDS_Shape& shape, ActAPI_ProgressEntry progress);
 
   //! Checks the section counts of BREP text ("Curves 12", "TShapes 40", ...) against what
