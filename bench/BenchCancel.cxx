@@ -3,14 +3,18 @@
 // request to the return, whether the progress shown stayed monotonic, and the answer.
 #include <BenchCommon.hxx>
 
-#include <algoMesh_Extent.hxx>
+#include <algoMesh_BoundaryEdges.hxx>
 #include <algoMesh_CheckMeshesOverlap.hxx>
 #include <algoMesh_CheckSelfIntersections.hxx>
 #include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_Convert.hxx>
 #include <algoMesh_ConvexHull.hxx>
+#include <algoMesh_DecimationDefects.hxx>
+#include <algoMesh_Extent.hxx>
 #include <algoMesh_FillHoles.hxx>
 #include <algoMesh_Heal.hxx>
 #include <algoMesh_OptimizeOBB.hxx>
+#include <algoMesh_PolygonOrientation.hxx>
 #include <algoMesh_Smooth.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
@@ -21,6 +25,9 @@
 #include <BRep_Builder.hxx>
 #include <Bnd_Box.hxx>
 #include <TopoDS_Face.hxx>
+
+#include <vtkPolyData.h>
+#include <vtkSmartPointer.h>
 
 #include <algorithm>
 #include <chrono>
@@ -188,6 +195,28 @@ int cancelLatency(const Args& args)
             Handle(Poly_Triangulation) result;
             return algoMesh_Smooth::DoVTK(mesh, 100, result, progress);
           });
+
+  measure("boundary-edges", n, args.options,
+          [&](const ActAPI_ProgressEntry& progress)
+          { return algoMesh_BoundaryEdges::Count(mesh, progress) >= 0; });
+  measure("decimation-defects", n, args.options,
+          [&](const ActAPI_ProgressEntry& progress)
+          {
+            algoMesh_DecimationDefects defects;
+            return algoMesh_DecimationDefects::Count(mesh, progress, defects);
+          });
+  // The data as the healing's orientation stage gets it; the conversion is not timed.
+  vtkSmartPointer<vtkPolyData> polygons;
+  if (algoMesh_Convert::ToVTK(mesh, polygons))
+  {
+    measure("polygon-orientation", n, args.options,
+            [&](const ActAPI_ProgressEntry& progress)
+            {
+              return algoMesh_PolygonOrientation::Orient(
+                         polygons, algoMesh_ProgressScope(progress, "Orienting")) ==
+                     algoMesh_PolygonOrientation::Status_Oriented;
+            });
+  }
 
   measure("wrap", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)

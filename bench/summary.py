@@ -133,6 +133,12 @@ def table(runs):
         spread = (f"{min(rounds):.2f} – {max(rounds):.2f}" if len(rounds) > 1
                   else (f"{rounds[0]:.2f}" if rounds else "—"))
         ratio = f"{ours / peer:.2f}" if peer > 0 else "—"
+        # Tasks that also print their processor time (all threads) get that ratio beside.
+        if all("cpu-seconds" in r for r in row["ours"] + row["peer"]):
+            ours_cpu = min(float(r["cpu-seconds"]) for r in row["ours"])
+            peer_cpu = min(float(r["cpu-seconds"]) for r in row["peer"])
+            if peer_cpu > 0:
+                ratio += f" (processor time {ours_cpu:.2f} / {peer_cpu:.2f} s: {ours_cpu / peer_cpu:.2f})"
         lines.append(f"| `{key[0]}` | `{key[1]}` | {key[2]} | {ours:.3f} | {peer:.3f} | {ratio} "
                      f"| {spread} | {figures(row['ours'])} | {figures(row['peer'])} |"
                      + (f" {number} |" if len(runs) > 1 else ""))

@@ -51,8 +51,7 @@ std::string CliNotifier::LastErrorOf(const ActAPI_ProgressEntry& progress)
 
 namespace
 {
-// Units of the whole bar when it is split into phases: a tenth of a percent each.
-constexpr int THE_BAR_UNITS = 1000;
+constexpr int THE_BAR_UNITS = CliNotifier::BarUnits;
 } // namespace
 
 void CliNotifier::BeginPhase(const double share)

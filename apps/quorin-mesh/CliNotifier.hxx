@@ -20,6 +20,9 @@ namespace cli
 class CliNotifier : public ActAPI_TerminalNotifier
 {
 public:
+  //! Units of the whole bar when it is split into phases: a tenth of a percent each.
+  static constexpr int BarUnits = 1000;
+
   //! A new notifier for one command, with Ctrl-C turned into a cancellation request.
   static Handle(CliNotifier) Start();
 

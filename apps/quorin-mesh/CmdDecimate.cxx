@@ -79,13 +79,26 @@ bool isDecimationKey(std::string word)
   return false;
 }
 
-//! "B boundary edges, N non-manifold edges, P self-intersecting pairs" of a mesh.
-std::string defects(const Handle(Poly_Triangulation) & mesh)
+// Shares of the run's progress: the defects of the input (a search for crossing triangles
+// over the whole mesh), the decimation; the defects of the result take the rest.
+constexpr double THE_DEFECTS_BEFORE_SHARE = 0.2;
+constexpr double THE_DECIMATION_SHARE     = 0.75;
+
+//! "B boundary edges, N non-manifold edges, P self-intersecting pairs" of a mesh, in
+//! `text`; false when the count was cancelled.
+bool describeDefects(const Handle(Poly_Triangulation) & mesh,
+                     const ActAPI_ProgressEntry& progress,
+                     std::string&                text)
 {
-  const quorin::algoMesh_DecimationDefects counts = quorin::algoMesh_DecimationDefects::Count(mesh);
-  return std::to_string(counts.NbBoundaryEdges) + " boundary edges, " +
+  quorin::algoMesh_DecimationDefects counts;
+  if (!quorin::algoMesh_DecimationDefects::Count(mesh, progress, counts))
+  {
+    return false;
+  }
+  text = std::to_string(counts.NbBoundaryEdges) + " boundary edges, " +
          std::to_string(counts.NbNonManifoldEdges) + " non-manifold edges, " +
          std::to_string(counts.NbCrossingPairs) + " self-intersecting pairs";
+  return true;
 }
 } // namespace
 
@@ -161,7 +174,12 @@ int RunDecimate(const std::vector<std::string>& arguments)
                   input.Mesh->NbTriangles(), input.Mesh->NbNodes());
 
         // A closed input keeps its topology unless another method is asked for.
-        const std::string before = defects(input.Mesh);
+        quorin::algoMesh_ProgressScope progress = run.StepProgress("Decimating");
+        std::string                    before, after;
+        if (!describeDefects(input.Mesh, progress.Next(THE_DEFECTS_BEFORE_SHARE).Entry(), before))
+        {
+          return run.Fail("interrupted");
+        }
         if (method.empty())
         {
           method = quorin::algoMesh_BoundaryEdges::Count(input.Mesh) == 0 ? "topo" : "quadric";
@@ -184,7 +202,8 @@ int RunDecimate(const std::vector<std::string>& arguments)
           // The filters report their progress, but some poll for cancellation only between
           // their own passes; no file is open while they run, so Ctrl-C ends the process.
           const ExitOnInterrupt watch(run.Notifier());
-          isDecimated = driver->Perform(input.Mesh, run.Result, run.Progress());
+          isDecimated =
+              driver->Perform(input.Mesh, run.Result, progress.Next(THE_DECIMATION_SHARE).Entry());
         }
         if (!isDecimated || run.Result.IsNull() || run.Result->NbTriangles() == 0)
         {
@@ -193,7 +212,11 @@ int RunDecimate(const std::vector<std::string>& arguments)
         run.Print("Decimated (%s%s): %d triangles, %d nodes\n", method.c_str(),
                   driver->GetOptions().GetCmdLine().ToCString(), run.Result->NbTriangles(),
                   run.Result->NbNodes());
-        run.Print("Before: %s\nAfter: %s\n", before.c_str(), defects(run.Result).c_str());
+        if (!describeDefects(run.Result, progress.Next(1.0).Entry(), after))
+        {
+          return run.Fail("interrupted");
+        }
+        run.Print("Before: %s\nAfter: %s\n", before.c_str(), after.c_str());
         run.WroteDetail = WrittenCounts(run.Result, command.OutPath);
         return std::nullopt;
       });

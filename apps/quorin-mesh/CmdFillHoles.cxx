@@ -18,6 +18,11 @@ namespace cli
 
 namespace
 {
+// Shares of the run's progress: the boundary edges are counted before and after the filling
+// (a tenth of a second each on a million triangles, against seconds of filling).
+constexpr double THE_COUNT_BEFORE_SHARE = 0.03;
+constexpr double THE_FILL_SHARE         = 0.92;
+
 void printUsage(FILE* stream)
 {
   std::fprintf(stream,
@@ -80,20 +85,32 @@ int RunFillHoles(const std::vector<std::string>& arguments)
         {
           holeSize = quorin::algoMesh_Extent::Diagonal(input.Mesh);
         }
+        quorin::algoMesh_ProgressScope progress     = run.StepProgress("Filling holes");
+        const int                      nbOpenBefore = quorin::algoMesh_BoundaryEdges::Count(
+                                 input.Mesh, progress.Next(THE_COUNT_BEFORE_SHARE).Entry());
+        if (nbOpenBefore < 0)
+        {
+          return run.Fail("interrupted");
+        }
         run.Print("Read %s: %d triangles, %d nodes, %d boundary edges\n", input.Path.c_str(),
-                  input.Mesh->NbTriangles(), input.Mesh->NbNodes(),
-                  quorin::algoMesh_BoundaryEdges::Count(input.Mesh));
+                  input.Mesh->NbTriangles(), input.Mesh->NbNodes(), nbOpenBefore);
         quorin::algoMesh_FillHoles filler(shape, quorin::algoMesh_FillHoles::ShapeMap(), holeSize,
-                                          run.Progress(), ActAPI_PlotterEntry());
+                                          progress.Next(THE_FILL_SHARE).Entry(),
+                                          ActAPI_PlotterEntry());
         if (!filler.Perform())
         {
           const std::string reason = run.Notifier()->LastError();
           return Fail("hole filling failed" + (reason.empty() ? std::string() : ": " + reason));
         }
         run.Result = filler.GetResult();
+        const int nbOpenAfter =
+            quorin::algoMesh_BoundaryEdges::Count(run.Result, progress.Next(1.0).Entry());
+        if (nbOpenAfter < 0)
+        {
+          return run.Fail("interrupted");
+        }
         run.Print("Filled holes up to size %g: %d triangles, %d nodes, %d boundary edges\n",
-                  holeSize, run.Result->NbTriangles(), run.Result->NbNodes(),
-                  quorin::algoMesh_BoundaryEdges::Count(run.Result));
+                  holeSize, run.Result->NbTriangles(), run.Result->NbNodes(), nbOpenAfter);
         return std::nullopt;
       });
 }

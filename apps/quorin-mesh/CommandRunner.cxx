@@ -13,6 +13,11 @@ CommandRun::CommandRun(const MeshCommand&)
 {
 }
 
+quorin::algoMesh_ProgressScope CommandRun::StepProgress(const char* text) const
+{
+  return quorin::algoMesh_ProgressScope(m_progress, text, CliNotifier::BarUnits);
+}
+
 void CommandRun::Print(const char* format, ...) const
 {
   va_list arguments;

@@ -10,6 +10,8 @@
 #include "MeshInput.hxx"
 #include "MeshOutput.hxx"
 
+#include <algoMesh_ProgressScope.hxx>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -57,6 +59,11 @@ public:
   const ActAPI_ProgressEntry& Progress() const { return m_progress; }
 
   const Handle(CliNotifier) & Notifier() const { return m_notifier; }
+
+  //! A progress scope over the step's share of the bar with `text`, for a step that makes
+  //! several library calls in turn (each takes its share with Next()); its range is the
+  //! bar's, so every unit a call reports can move the bar.
+  quorin::algoMesh_ProgressScope StepProgress(const char* text) const;
 
   //! The command's own output (printf's format), printed with the bar lifted.
   void Print(const char* format, ...) const __attribute__((format(printf, 2, 3)));

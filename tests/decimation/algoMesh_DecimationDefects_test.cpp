@@ -1,7 +1,8 @@
 // Defects a decimation report counts: boundary and non-manifold edges by node number, and
-// crossing triangle pairs, each pair once.
+// crossing triangle pairs, each pair once; progress and cancellation of the count.
 #include <algoMesh_DecimationDefects.hxx>
 
+#include <CancelProbe.hxx>
 #include <MeshBuilders.hxx>
 
 #include <gtest/gtest.h>
@@ -31,4 +32,30 @@ TEST(algoMesh_DecimationDefects, CountsEachKindOnTheSmallestMeshShowingIt)
   EXPECT_EQ(algoMesh_DecimationDefects::Count(pierced).NbCrossingPairs, 1u);
   EXPECT_EQ(algoMesh_DecimationDefects::Count(testmesh::TwoEquilaterals()).NbCrossingPairs, 0u);
   EXPECT_EQ(algoMesh_DecimationDefects::Count(Handle(Poly_Triangulation)()).NbBoundaryEdges, 0);
+}
+
+TEST(algoMesh_DecimationDefects, FindsEveryCrossingPairAndStopsOnRequest)
+{
+  // Two spheres crossing along a band: every pair the brute force finds, once.
+  const Handle(Poly_Triangulation) small = testmesh::Combine(
+      testmesh::Sphere(1.0, 24, 12), testmesh::Sphere(1.0, 24, 12), gp_Vec(0.5, 0.0, 0.0));
+  const size_t nbBrute = testmesh::BruteSelfIntersections(small).size() / 2;
+  ASSERT_GT(nbBrute, 0u);
+  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  algoMesh_DecimationDefects counts;
+  ASSERT_TRUE(algoMesh_DecimationDefects::Count(small, ActAPI_ProgressEntry(notifier), counts));
+  EXPECT_EQ(nbBrute, counts.NbCrossingPairs);
+  EXPECT_EQ(0, counts.NbBoundaryEdges);
+  ASSERT_FALSE(notifier->Fractions().empty());
+  EXPECT_DOUBLE_EQ(1.0, notifier->Fractions().back());
+
+  const Handle(Poly_Triangulation) big = testmesh::Combine(
+      testmesh::Sphere(1.0, 200, 100), testmesh::Sphere(1.0, 200, 100), gp_Vec(0.5, 0.0, 0.0));
+  const testmesh::CancelledRun run =
+      testmesh::RunCancelled([&](const ActAPI_ProgressEntry& progress)
+                             { return algoMesh_DecimationDefects::Count(big, progress, counts); });
+  testmesh::ExpectStoppedPromptly(run);
+  EXPECT_FALSE(run.answer);
+  EXPECT_EQ(std::vector<std::string>{"Operation cancelled."}, run.texts);
+  EXPECT_EQ(0u, counts.NbCrossingPairs);
 }

@@ -1,3 +1,4 @@
+#include <CancelProbe.hxx>
 #include <MeshBuilders.hxx>
 
 #include <algoMesh_STL.hxx>
@@ -165,6 +166,25 @@ TEST(algoMesh_STL, NothingToWriteCreatesNoFile)
   EXPECT_EQ(ExportStatus_NoData,
             algoMesh_STL::Write(meshes, locations, path.c_str(), ActAPI_ProgressEntry(), false));
   EXPECT_FALSE(fileExists(path));
+}
+
+TEST(algoMesh_STL, WritingStopsDuringTheJoinAndLeavesNoFile)
+{
+  // Several blocks of triangles to join; the request at 30 % comes while joining.
+  const Handle(Poly_Triangulation) sphere = testmesh::Sphere(1.0, 400, 200);
+  const std::string path                  = tempPath("stopped.stl");
+  std::remove(path.c_str());
+  const testmesh::CancelledRun run = testmesh::RunCancelled(
+      [&](const ActAPI_ProgressEntry& progress)
+      { return algoMesh_STL::Write(sphere, path.c_str(), progress, true) == ExportStatus_Ok; });
+  testmesh::ExpectStoppedPromptly(run);
+  EXPECT_FALSE(run.answer);
+  EXPECT_FALSE(fileExists(path));
+
+  run.notifier->CancelAfterPolls(-1);
+  EXPECT_EQ(ExportStatus_Ok,
+            algoMesh_STL::Write(sphere, path.c_str(), ActAPI_ProgressEntry(run.notifier), true));
+  EXPECT_TRUE(fileExists(path));
 }
 
 TEST(algoMesh_STL, UnwritablePathFailsAndMissingFileDoesNotRead)

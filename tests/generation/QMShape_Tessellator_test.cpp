@@ -5,6 +5,7 @@
 
 #include <algoMesh_CheckSelfIntersections.hxx>
 
+#include <BRepAlgoAPI_Fuse.hxx>
 #include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_MakeFace.hxx>
 #include <BRepBuilderAPI_MakeWire.hxx>
@@ -23,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -343,6 +345,40 @@ TEST(QMShape_Tessellator, TinyStepKeepsItsSliversFew)
   const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(step));
   EXPECT_GE(measures.medianEdge, 0.7 * 1.2);
   EXPECT_LE(measures.under20, 0.02);
+}
+
+TEST(QMShape_Tessellator, ApexFanIsEvenedOut)
+{
+  // The surface around a cone's apex (half-angle 26.6 degrees) spans only 161 degrees, so a
+  // fan of eight triangles there has angles of at most 20.1 degrees at the apex: smoothing
+  // towards the neighbours' mean left one of them just under 20 at these sizes.
+  const TopoDS_Shape cone = BRepPrimAPI_MakeCone(2.0, 0.0, 4.0).Shape();
+  for (const double size : {0.21, 0.23, 0.27, 0.34})
+  {
+    SCOPED_TRACE(size);
+    expectSound(cone, size);
+    const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(cone));
+    EXPECT_GE(measures.medianEdge, 0.7 * size);
+    EXPECT_EQ(measures.under20, 0.0);
+  }
+}
+
+TEST(QMShape_Tessellator, StripTooNarrowForGoodTrianglesKeepsTheFullSize)
+{
+  // A step 0.02 high leaves four strips 3 long and 0.02 wide. At a size of 0.3 a quarter
+  // of it (0.075) still gives the strips' right-angled triangles angles of 15 degrees, so
+  // they must keep the full size: about two triangles per 0.3 of strip, all of them
+  // slivers, instead of four times as many.
+  const TopoDS_Shape step =
+      BRepAlgoAPI_Fuse(BRepPrimAPI_MakeBox(5.0, 3.0, 1.0).Shape(),
+                       BRepPrimAPI_MakeBox(gp_Pnt(2.0, 0.0, 0.0), gp_Pnt(5.0, 3.0, 1.02)).Shape())
+          .Shape();
+  const double size = 0.3;
+  expectSound(step, size);
+  const Handle(Poly_Triangulation) mesh = gentest::Weld(step);
+  const gentest::SizeShape measures     = gentest::MeasureSizeAndShape(mesh);
+  EXPECT_GE(measures.medianEdge, 0.7 * size);
+  EXPECT_LE(measures.under20 * mesh->NbTriangles(), 4 * 2 * (std::ceil(3.0 / size) + 1));
 }
 
 TEST(QMShape_Tessellator, SmallFilletsDoNotFanIntoSlivers)

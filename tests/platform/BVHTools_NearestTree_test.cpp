@@ -1,5 +1,6 @@
 // The compact hierarchy's invariants: every triangle in exactly one leaf, float boxes that
-// contain their subtree's corners exactly, and the build on runs of equal codes.
+// contain their subtree's corners exactly, unused child slots that no search enters, and the
+// build on runs of equal codes.
 #include <BVHTools_NearestTree.hxx>
 
 #include <MeshBuilders.hxx>
@@ -7,15 +8,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 namespace
 {
 
 // Walks the tree and checks its invariants against the set it was built from.
-void expectWellFormed(const Handle(BVHTools::TriangleSet) & set)
+void expectWellFormed(const Handle(BVHTools::TriangleSet) & set, const int nbThreads = 1)
 {
-  const BVHTools::NearestTree tree(set);
+  const BVHTools::NearestTree tree(set, nbThreads);
   ASSERT_EQ(tree.NbTriangles(), set->Size());
 
   // Identifiers are the set's, each once, with the set's corners.
@@ -57,8 +59,16 @@ void expectWellFormed(const Handle(BVHTools::TriangleSet) & set)
     deepest                                  = std::max(deepest, depth);
     const BVHTools::NearestTree::Node& node  = tree.Nodes().at(index);
     int                                first = tree.NbTriangles(), last = -1;
-    for (int side = 0; side < 2; ++side)
+    int                                nbUsed = 0;
+    for (int side = 0; side < BVHTools::NearestTree::Width(); ++side)
     {
+      if (node.count[side] < 0)
+      {
+        // An unused slot has an empty box, which no distance can reach.
+        EXPECT_GT(node.lower[0][side], node.upper[0][side]);
+        continue;
+      }
+      ++nbUsed;
       const float lower[3] = {node.lower[0][side], node.lower[1][side], node.lower[2][side]};
       const float upper[3] = {node.upper[0][side], node.upper[1][side], node.upper[2][side]};
       std::pair<int, int> range{node.child[side], node.child[side] + node.count[side]};
@@ -82,6 +92,7 @@ void expectWellFormed(const Handle(BVHTools::TriangleSet) & set)
       first = std::min(first, range.first);
       last  = std::max(last, range.second);
     }
+    EXPECT_GE(nbUsed, 2) << "an inner node splits its run";
     return std::make_pair(first, last);
   };
   if (tree.Nodes().empty())
@@ -143,4 +154,22 @@ TEST(BVHTools_NearestTree, RunsOfEqualCodesSplitInHalves)
   // And an empty set gives an empty tree.
   EXPECT_TRUE(BVHTools::NearestTree(new BVHTools::TriangleSet(new Poly_Triangulation())).IsEmpty());
   EXPECT_TRUE(BVHTools::NearestTree(nullptr).IsEmpty());
+}
+
+TEST(BVHTools_NearestTree, ParallelBuildGivesTheSameTree)
+{
+  // 80,000 triangles: several blocks for the parallel radix sort and passes, and subtrees
+  // below the root built apart and renumbered.
+  const Handle(BVHTools::TriangleSet) set =
+      new BVHTools::TriangleSet(testmesh::Sphere(1.0 / 3.0, 400, 100));
+  const BVHTools::NearestTree serial(set, 1), parallel(set, 4);
+  ASSERT_EQ(parallel.Nodes().size(), serial.Nodes().size());
+  EXPECT_EQ(std::memcmp(parallel.Nodes().data(), serial.Nodes().data(),
+                        serial.Nodes().size() * sizeof(BVHTools::NearestTree::Node)),
+            0);
+  for (int k = 0; k < serial.NbTriangles(); ++k)
+  {
+    ASSERT_EQ(parallel.Id(k), serial.Id(k)) << "position " << k;
+  }
+  expectWellFormed(set, 4);
 }

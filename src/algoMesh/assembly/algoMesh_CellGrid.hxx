@@ -119,6 +119,12 @@ public:
     return find(point, tolerance, probe, true);
   }
 
+  //! The same with the point's probe, located with the same tolerance.
+  int FindLast(const gp_XYZ& point, const double tolerance, const Probe& probe) const
+  {
+    return find(point, tolerance, probe, true);
+  }
+
   //! Number of stored points.
   int NbPoints() const { return static_cast<int>(m_entries.size()); }
 

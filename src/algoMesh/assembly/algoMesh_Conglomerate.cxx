@@ -19,6 +19,7 @@
 #include <TopoDS.hxx>
 #include <TopoDS_Compound.hxx>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -28,6 +29,9 @@ namespace
 {
 // Nodes or triangles between two progress steps and cancellation polls.
 constexpr int THE_POLL_STRIDE = 4096;
+
+// How many nodes ahead of its look-up a node's index memory is requested.
+constexpr int THE_LOOK_AHEAD = 16;
 
 // A face without surface carrying the triangulation, identity location.
 TopoDS_Face faceOf(const Handle(Poly_Triangulation) & mesh)
@@ -128,10 +132,7 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
   //    counts both.
   algoMesh_ProgressScope progress(progressEntry, "Welding face meshes");
   progress.SetTotal(countItems(shape));
-  if (m_mode == Mode_Plain)
-  {
-    reservePlain(shape);
-  }
+  reserve(shape, *index);
   for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
   {
     const TopoDS_Face& face = TopoDS::Face(exp.Current());
@@ -197,10 +198,22 @@ std::vector<int> algoMesh_Conglomerate::weldNodes(const Handle(Poly_Triangulatio
                                                   int&                    nbNodes,
                                                   algoMesh_ProgressScope* progress)
 {
-  const bool       toMove = !location.IsIdentity();
-  const gp_Trsf&   trsf   = location.Transformation();
-  std::vector<int> nodeMap(static_cast<size_t>(mesh->NbNodes()));
-  for (int i = 1; i <= mesh->NbNodes(); ++i)
+  const bool       toMove  = !location.IsIdentity();
+  const gp_Trsf&   trsf    = location.Transformation();
+  const int        nbInput = mesh->NbNodes();
+  std::vector<int> nodeMap(static_cast<size_t>(nbInput));
+  auto             nodeAt = [&](const int i)
+  { return toMove ? mesh->Node(i).Transformed(trsf).XYZ() : mesh->Node(i).XYZ(); };
+
+  // Each node is located and its memory requested a few look-ups ahead of its own look-up,
+  // which overlaps the cache misses of a large index; the look-ups still run in order.
+  algoMesh_CellGrid::Probe probes[THE_LOOK_AHEAD];
+  for (int i = 1; i <= std::min(nbInput, THE_LOOK_AHEAD); ++i)
+  {
+    index.Locate(nodeAt(i), m_tolerance, probes[i % THE_LOOK_AHEAD]);
+    index.Prefetch(probes[i % THE_LOOK_AHEAD]);
+  }
+  for (int i = 1; i <= nbInput; ++i)
   {
     if (progress != nullptr && i % THE_POLL_STRIDE == 0)
     {
@@ -210,20 +223,28 @@ std::vector<int> algoMesh_Conglomerate::weldNodes(const Handle(Poly_Triangulatio
         return nodeMap;
       }
     }
-    const gp_Pnt node  = toMove ? mesh->Node(i).Transformed(trsf) : mesh->Node(i);
-    const int    found = index.FindLast(node.XYZ(), m_tolerance);
+    algoMesh_CellGrid::Probe& probe = probes[i % THE_LOOK_AHEAD];
+    const gp_XYZ              node  = nodeAt(i);
+    const int                 found = index.FindLast(node, m_tolerance, probe);
     if (found >= 0)
     {
       nodeMap[i - 1] = found;
-      continue;
     }
-    addNode(node.XYZ(), nbNodes);
-    index.Add(node.XYZ(), nbNodes);
-    nodeMap[i - 1] = nbNodes++;
+    else
+    {
+      addNode(node, nbNodes);
+      index.Add(node, nbNodes, probe);
+      nodeMap[i - 1] = nbNodes++;
+    }
+    if (i + THE_LOOK_AHEAD <= nbInput)
+    {
+      index.Locate(nodeAt(i + THE_LOOK_AHEAD), m_tolerance, probe);
+      index.Prefetch(probe);
+    }
   }
   if (progress != nullptr)
   {
-    progress->Advance(mesh->NbNodes() % THE_POLL_STRIDE);
+    progress->Advance(nbInput % THE_POLL_STRIDE);
   }
   return nodeMap;
 }
@@ -307,9 +328,8 @@ void algoMesh_Conglomerate::addNode(const gp_XYZ& node, const int number)
   }
 }
 
-void algoMesh_Conglomerate::reservePlain(const TopoDS_Shape& shape)
+void algoMesh_Conglomerate::reserve(const TopoDS_Shape& shape, algoMesh_CellGrid& index)
 {
-  // Sized for the input once: growing by doubling could leave half of each array unused.
   size_t nbNodes = 0, nbTriangles = 0;
   for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
   {
@@ -322,8 +342,21 @@ void algoMesh_Conglomerate::reservePlain(const TopoDS_Shape& shape)
       nbTriangles += static_cast<size_t>(mesh->NbTriangles());
     }
   }
-  m_nodes.reserve(nbNodes);
-  m_triangles.reserve(3 * nbTriangles);
+  // The index grown by doubling ends with a table of two to four slots per node, which
+  // made a mesh ten times larger cost up to sixteen times the memory and page clearing,
+  // and held the old and the new arrays at each step. A welded mesh has about one node
+  // per two triangles (closed) to one per triangle (open strips), and a triangle soup
+  // three corners per triangle but no more distinct nodes: sized for the smaller of the
+  // input nodes and the triangles, the index rarely grows and a soup does not reserve
+  // three times what it needs.
+  index.Reserve(std::min(nbNodes, std::max<size_t>(nbTriangles, 1)));
+
+  // Sized for the input once: growing by doubling could leave half of each array unused.
+  if (m_mode == Mode_Plain)
+  {
+    m_nodes.reserve(nbNodes);
+    m_triangles.reserve(3 * nbTriangles);
+  }
 }
 
 void algoMesh_Conglomerate::makePlain()

@@ -125,8 +125,9 @@ protected:
   //! Stores a welded node under the next number.
   void addNode(const gp_XYZ& node, const int number);
 
-  //! Reserves the flat arrays of Mode_Plain for every node and triangle of the shape.
-  void reservePlain(const TopoDS_Shape& shape);
+  //! Sizes the welding index for the shape's nodes once, and in Mode_Plain the flat
+  //! arrays for every node and triangle of the shape.
+  void reserve(const TopoDS_Shape& shape, algoMesh_CellGrid& index);
 
   //! Makes the plain triangulation of Mode_Plain from the welded nodes and triangles,
   //! leaving out nodes that no triangle uses, as the coherent triangulation's copy does.

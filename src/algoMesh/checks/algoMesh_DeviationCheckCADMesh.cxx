@@ -1,15 +1,14 @@
 // Deviation of a mesh from a B-rep shape, triangle by triangle.
 //
 // The shape stands as the union of its face triangulations, gathered once into a compact
-// bounding-volume hierarchy (linear Morton-code build, BVHTools::NearestTree) that all later
-// runs reuse. Each triangle of the mesh is reduced to its centroid, and the centroid is
-// projected onto the face meshes by a branch-and-bound descent of the hierarchy, which gives
-// the distance to the nearest face triangle and, for the signed measure, the side of that
-// triangle the centroid lies on. The projections are independent and run in a TBB parallel
-// loop inside a task arena of the algorithm's thread count; each writes only its own
-// element, so the results are the same for any thread count. Cost: O(m) once for the
-// hierarchy of m face triangles, then O(log m) per mesh triangle for a centroid near a
-// well-shaped face mesh (O(m) in the worst case).
+// bounding-volume hierarchy (linear Morton-code build, BVHTools::NearestTree, in parallel)
+// that all later runs reuse. Each triangle of the mesh is reduced to its centroid, and the centroid
+// is projected onto the face meshes by a branch-and-bound descent of the hierarchy, which gives the
+// distance to the nearest face triangle and, for the signed measure, the side of that triangle the
+// centroid lies on. The projections are independent and run in a TBB parallel loop inside a task
+// arena of the algorithm's thread count; each writes only its own element, so the results are the
+// same for any thread count. Cost: O(m) once for the hierarchy of m face triangles, then O(log m)
+// per mesh triangle for a centroid near a well-shaped face mesh (O(m) in the worst case).
 #include <algoMesh_DeviationCheckCADMesh.hxx>
 
 #include <BVHTools_ProjectPntMesh.hxx>
@@ -103,7 +102,7 @@ bool algoMesh_DeviationCheckCADMesh::Perform(const Handle(Poly_Triangulation) & 
   // 5. Build the compact hierarchy of the face triangles, on the first run only.
   if (m_projector == nullptr)
   {
-    m_projector = std::make_shared<const BVHTools::ProjectPntMesh>(m_triangleSet);
+    m_projector = std::make_shared<const BVHTools::ProjectPntMesh>(m_triangleSet, NbThreadsFor());
   }
   build.Complete();
 

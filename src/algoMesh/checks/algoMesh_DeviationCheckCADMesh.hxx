@@ -59,9 +59,9 @@ public:
   //! Measures the deviation of every triangle of `mesh` from the shape: the distance of the
   //! triangle's centroid (the mean of its three nodes, taken as stored: the mesh's own
   //! location is not applied) to the shape's face meshes, in model units. The hierarchy of
-  //! the face meshes is built on the first call (on the calling thread), then reused; the
-  //! projections run in a parallel loop on NbThreadsFor() threads, with the same results
-  //! for any thread count.
+  //! the face meshes is built on the first call, then reused; its build and the
+  //! projections run on NbThreadsFor() threads, with the same results for any thread
+  //! count.
   //!
   //! Deviations() is resized to the mesh's triangle count (new elements 0.0) and each
   //! element is overwritten by its triangle's value. A triangle whose centroid has a

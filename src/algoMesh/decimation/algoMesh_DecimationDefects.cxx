@@ -1,47 +1,90 @@
-// Decimation defects: edges counted in a hash map keyed by their two node numbers, crossings
-// found by the bounding-volume mesh-mesh intersection of the mesh with itself.
+// Decimation defects: edges counted by use (algoMesh_BoundaryEdges), crossings found by the
+// bounding-volume mesh-mesh intersection of the mesh with itself. Each step reports
+// progress and polls for cancellation (the edges by blocks of triangles, the hierarchy build
+// through its builder, the search before each of its pieces).
 #include <algoMesh_DecimationDefects.hxx>
+
+#include <algoMesh_BoundaryEdges.hxx>
+#include <algoMesh_ProgressScope.hxx>
 
 #include <BVHTools_IntersectMeshMesh.hxx>
 #include <BVHTools_TriangleSet.hxx>
 
-#include <algorithm>
-#include <cstdint>
-#include <unordered_map>
-
 using namespace quorin;
+
+namespace
+{
+// Threads of the hierarchy build and of the crossing search.
+constexpr int THE_NB_THREADS = 2;
+
+// Shares of the progress: the edges, the hierarchy build, the crossing search.
+constexpr double THE_EDGE_SHARE  = 0.15;
+constexpr double THE_BUILD_SHARE = 0.3;
+} // namespace
 
 algoMesh_DecimationDefects algoMesh_DecimationDefects::Count(const Handle(Poly_Triangulation) &
                                                              mesh)
 {
   algoMesh_DecimationDefects defects;
+  Count(mesh, ActAPI_ProgressEntry(), defects);
+  return defects;
+}
+
+bool algoMesh_DecimationDefects::Count(const Handle(Poly_Triangulation) & mesh,
+                                       const ActAPI_ProgressEntry& progressEntry,
+                                       algoMesh_DecimationDefects& defects)
+{
+  defects = algoMesh_DecimationDefects();
   if (mesh.IsNull() || mesh->NbTriangles() == 0)
   {
-    return defects;
+    return true;
   }
-
-  // 1. Uses of each edge.
-  std::unordered_map<uint64_t, int> uses;
-  uses.reserve(static_cast<size_t>(mesh->NbTriangles()) * 2);
-  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  algoMesh_ProgressScope progress(progressEntry, "Counting defects");
+  const auto             cancelled = [&progressEntry, &defects]()
   {
-    int n[3];
-    mesh->Triangle(t).Get(n[0], n[1], n[2]);
-    for (int k = 0; k < 3; ++k)
-    {
-      const auto edge = std::minmax(n[k], n[(k + 1) % 3]);
-      ++uses[(uint64_t(uint32_t(edge.first)) << 32) | uint32_t(edge.second)];
-    }
-  }
-  for (const auto& edge : uses)
-  {
-    defects.NbBoundaryEdges += edge.second == 1;
-    defects.NbNonManifoldEdges += edge.second > 2;
-  }
+    defects = algoMesh_DecimationDefects();
+    algoMesh_ReportCancelled(progressEntry);
+    return false;
+  };
 
-  // 2. Crossing pairs: the self-intersection reports each pair from both sides.
+  // 1. Edges by use; the counter's own cancellation message is left to this one.
+  algoMesh_BoundaryEdges::Counts edges;
+  if (!algoMesh_BoundaryEdges::CountByUse(mesh, progress.Next(THE_EDGE_SHARE).Entry(false), edges))
+  {
+    return cancelled();
+  }
+  defects.NbBoundaryEdges    = edges.NbBoundary;
+  defects.NbNonManifoldEdges = edges.NbNonManifold;
+
+  // 2. The hierarchy, by the linear builder: the pairs found do not depend on the tree.
   Handle(BVHTools::TriangleSet) set = new BVHTools::TriangleSet(mesh);
-  BVHTools::IntersectMeshMesh intersection(2, set, set, true);
-  defects.NbCrossingPairs = intersection.Perform() ? intersection.Result().size() / 2 : 0;
-  return defects;
+  set->SetNbThreads(THE_NB_THREADS);
+  set->InitBuilder();
+  algoMesh_ProgressScope build = progress.Next(THE_BUILD_SHARE);
+  set->SetBuildProgress([&build](const double fraction) { build.SetFraction(fraction); });
+  set->BVH();
+  set->SetBuildProgress({});
+  if (build.IsCancelled())
+  {
+    return cancelled();
+  }
+
+  // 3. Crossing pairs: the self-intersection reports each pair from both sides.
+  BVHTools::IntersectMeshMesh intersection(THE_NB_THREADS, set, set, true);
+  algoMesh_ProgressScope      search = progress.Next(1.0);
+  intersection.SetMonitor(
+      [&search](const size_t done, const size_t total)
+      {
+        search.SetTotal(static_cast<int64_t>(total));
+        search.SetDone(static_cast<int64_t>(done));
+        return !search.IsCancelled();
+      });
+  const bool isSearched = intersection.Perform();
+  if (progress.IsCancelled())
+  {
+    return cancelled();
+  }
+  defects.NbCrossingPairs = isSearched ? intersection.Result().size() / 2 : 0;
+  progress.Complete();
+  return true;
 }

@@ -5,6 +5,8 @@
 
 #include <algoMesh.hxx>
 
+#include <ActAPI_ProgressEntry.hxx>
+
 #include <Poly_Triangulation.hxx>
 
 namespace quorin
@@ -22,6 +24,12 @@ public:
 
   //! Counts the defects of `mesh`; all zero for a null mesh.
   static algoMesh_DecimationDefects Count(const Handle(Poly_Triangulation) & mesh);
+
+  //! As Count(mesh), reporting progress to `progress` and stopping when it asks to: then
+  //! "Operation cancelled." is sent and the answer is false.
+  static bool Count(const Handle(Poly_Triangulation) & mesh,
+                    const ActAPI_ProgressEntry& progress,
+                    algoMesh_DecimationDefects& defects);
 };
 
 } // namespace quorin

@@ -16,13 +16,20 @@
 // clipped to the cell in 7-bit steps (12 bytes), so that a query scans contiguous entries
 // and rejects most of them on six byte comparisons; it is rebuilt with larger cells
 // whenever the live triangles have dropped to a quarter, so that cells and triangles keep
-// their proportion.
+// their proportion. An entry may cover more than its triangle (a ring triangle that only
+// shrank keeps its entries), never less. The triangles sharing a node with the ring are
+// left out of the query through the stars of the ring's nodes, not by reading each entry.
+// Each collapse works at a cold place of the mesh, in cost order, so the run is bound by
+// cache misses: a vertex keeps its position, flags and first triangles in one cache line,
+// and the queue items a collapse removes are fetched ahead in batches.
 // Cost: O(n log n) for n triangles; each collapse costs its ring times the grid occupancy.
-// Memory: the decimate command peaks at about 210 bytes per input triangle, its input mesh
-// included (1M and 10M triangles).
+// Memory: the decimate command peaked at about 210 bytes per input triangle, its input mesh
+// included (1M and 10M triangles), before the vertices took one line each, which saves
+// about 24 bytes per triangle more.
 #include <algoMesh_TopoDecimation.hxx>
 
 #include <algoMesh_EdgeCostQueue.hxx>
+#include <algoMesh_MemoryAdvice.hxx>
 #include <algoMesh_NodesMerger.hxx>
 
 #include <BVHTools_TriangleTests.hxx>
@@ -30,6 +37,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <unordered_map>
@@ -276,13 +284,123 @@ private:
   std::vector<std::vector<Entry>> m_lists;
 };
 
+//! The triangles around a vertex, as a range.
+struct TriangleSpan
+{
+  const int* First;
+  const int* Last;
+  const int* begin() const { return First; }
+  const int* end() const { return Last; }
+};
+
+//! The vertices, each in one cache line with its position, its flags and up to nine of the
+//! triangles around it (more go to a side list): every collapse reads all three for each
+//! node of its ring, at a place in the mesh that is usually cold, so one line per node
+//! instead of three separate arrays and a heap block saves most of its cache misses.
+class VertexStore
+{
+public:
+  void Assign(std::vector<Point>&& points)
+  {
+    m_vertices.assign(points.size(), Vertex());
+    for (size_t i = 0; i < points.size(); ++i)
+    {
+      m_vertices[i].P = points[i];
+    }
+    std::vector<Point>().swap(points);
+    m_overflow.clear();
+  }
+  size_t       Size() const { return m_vertices.size(); }
+  const Point& P(const int v) const { return m_vertices[v].P; }
+  Point&       P(const int v) { return m_vertices[v].P; }
+  bool         IsBorder(const int v) const { return (m_vertices[v].Info & THE_BORDER) != 0; }
+  bool         IsLocked(const int v) const { return (m_vertices[v].Info & THE_LOCKED) != 0; }
+  void         SetBorder(const int v) { m_vertices[v].Info |= THE_BORDER; }
+  void         SetLocked(const int v) { m_vertices[v].Info |= THE_LOCKED; }
+
+  TriangleSpan Around(const int v) const
+  {
+    const Vertex&  vertex = m_vertices[v];
+    const uint32_t count  = vertex.Info & THE_COUNT;
+    const int*     first  = count <= THE_INLINE ? vertex.Inline : m_overflow.find(v)->second.data();
+    return {first, first + count};
+  }
+  //! Appends `t` to the triangles around `v`.
+  void Add(const int v, const int t)
+  {
+    Vertex&        vertex = m_vertices[v];
+    const uint32_t count  = vertex.Info & THE_COUNT;
+    if (count < THE_INLINE)
+    {
+      vertex.Inline[count] = t;
+    }
+    else
+    {
+      std::vector<int>& list = m_overflow[v];
+      if (count == THE_INLINE)
+      {
+        list.assign(vertex.Inline, vertex.Inline + THE_INLINE);
+      }
+      list.push_back(t);
+    }
+    ++vertex.Info;
+  }
+  //! Keeps, in their order, the triangles around `v` for which `keep` holds.
+  template <class Predicate> void Filter(const int v, const Predicate& keep)
+  {
+    Vertex&        vertex = m_vertices[v];
+    const uint32_t count  = vertex.Info & THE_COUNT;
+    int* const     first  = count <= THE_INLINE ? vertex.Inline : m_overflow.find(v)->second.data();
+    int* const     last =
+        std::remove_if(first, first + count, [&keep](const int t) { return !keep(t); });
+    resize(v, static_cast<uint32_t>(last - first));
+  }
+
+private:
+  static constexpr uint32_t THE_INLINE = 9;
+  static constexpr uint32_t THE_BORDER = 1u << 30;
+  static constexpr uint32_t THE_LOCKED = 1u << 31;
+  static constexpr uint32_t THE_COUNT  = THE_BORDER - 1;
+  struct alignas(64) Vertex
+  {
+    Point    P    = {0, 0, 0};
+    uint32_t Info = 0; //!< count of triangles around, border and locked flags
+    int32_t  Inline[THE_INLINE];
+  };
+
+  //! Shortens the list of `v` to `count`, moving it back inline when it fits again.
+  void resize(const int v, const uint32_t count)
+  {
+    Vertex&        vertex = m_vertices[v];
+    const uint32_t before = vertex.Info & THE_COUNT;
+    if (before > THE_INLINE)
+    {
+      const auto at = m_overflow.find(v);
+      if (count <= THE_INLINE)
+      {
+        std::copy(at->second.begin(), at->second.begin() + count, vertex.Inline);
+        m_overflow.erase(at);
+      }
+      else
+      {
+        at->second.resize(count);
+      }
+    }
+    vertex.Info = (vertex.Info & ~THE_COUNT) | count;
+  }
+
+  std::vector<Vertex, algoMesh_LargeAllocator<Vertex>> m_vertices;
+  std::unordered_map<int, std::vector<int>>            m_overflow;
+};
+
 //! The mesh being decimated, with everything the checks need.
 class Collapser
 {
 public:
   Collapser(std::vector<Point>&& points, std::vector<std::array<int, 3>>&& triangles)
-      : m_points(std::move(points)), m_triangles(std::move(triangles))
+      : m_triangles(std::move(triangles))
   {
+    m_vertices.Assign(std::move(points));
   }
 
   void Run(const size_t target)
@@ -335,8 +453,23 @@ private:
   }
   void insertInGrid(const int t);
   void removeFromGrid(const int t, const CellRange& range);
-  //! Enters the triangle's new box in the grid after its corners moved out of `before`.
-  void refreshInGrid(const int t, const CellRange& before);
+  //! Where a ring triangle was before its corner moved: its grid box and cells.
+  struct Moving
+  {
+    int       T;
+    Point     Low, High;
+    CellRange Range;
+  };
+  //! Records where ring triangle `t` is, before its corner moves.
+  Moving movingOf(const int t) const
+  {
+    Moving moving = {t, {}, {}, {}};
+    gridBox(t, moving.Low, moving.High);
+    moving.Range = rangeOf(moving.Low, moving.High);
+    return moving;
+  }
+  //! Enters the triangle's new box in the grid after its corners moved away from `moving`.
+  void refreshInGrid(const Moving& moving);
   //! Appends to m_candidates the live triangles off the ring whose box meets the ring's.
   void findCandidates(const Point& low, const Point& high);
   //! The list of cell (i, j, k), made when `create` is set; null when the cell holds nothing.
@@ -349,13 +482,9 @@ private:
            uint64_t(uint32_t(k + (1 << 20)) & 0x1fffff);
   }
 
-  std::vector<Point>              m_points;
+  VertexStore                     m_vertices;
   std::vector<std::array<int, 3>> m_triangles;
   std::vector<char>               m_liveTriangle;
-  std::vector<char>               m_liveVertex;
-  std::vector<std::vector<int>>   m_around;
-  std::vector<char>               m_border;
-  std::vector<char>               m_locked;
   std::vector<int>                m_component;     //!< per triangle
   std::vector<size_t>             m_componentSize; //!< live triangles per component
   std::vector<Quadric>            m_quadrics;
@@ -375,34 +504,31 @@ private:
   //! The cells that the ring of the collapse being checked covers, before and after it, with
   //! their slots as looked up (-2 not yet, -1 empty): the query and the update of the grid
   //! visit the same few cells many times.
-  CellRange                              m_nearRange = {0, 0, 0, -1, -1, -1};
-  std::vector<int>                       m_nearSlots;
-  std::vector<std::pair<int, CellRange>> m_moving; //!< scratch: ring triangles, cells before
-  std::vector<int>                       m_seen;   //!< query stamp per triangle
-  int                                    m_query = 0;
-  std::vector<int>                       m_shared, m_opposite; //!< scratch
-  std::vector<uint64_t>                  m_neighbourSides;     //!< scratch: neighbour << 32 | side
-  std::vector<int>                       m_candidates;         //!< scratch: triangles near the ring
-  std::vector<std::array<double, 6>>     m_candidateBoxes; //!< scratch: their boxes, low then high
-  std::vector<int>                       m_ringMark; //!< per vertex: neighbours, then ring nodes
-  int                                    m_ringStamp = 0;
-  std::vector<int>                       m_changed; //!< scratch: triangles around the edge
+  CellRange                          m_nearRange = {0, 0, 0, -1, -1, -1};
+  std::vector<int>                   m_nearSlots;
+  std::vector<Moving>                m_moving; //!< scratch: ring triangles before
+  std::vector<int>                   m_seen;   //!< query stamp per triangle
+  int                                m_query = 0;
+  std::vector<int>                   m_shared, m_opposite; //!< scratch
+  std::vector<uint64_t>              m_neighbourSides;     //!< scratch: neighbour << 32 | side
+  std::vector<int>                   m_candidates;         //!< scratch: triangles near the ring
+  std::vector<std::array<double, 6>> m_candidateBoxes;     //!< scratch: their boxes, low then high
+  std::vector<int>                   m_ringMark; //!< per vertex: the removed end's neighbours
+  int                                m_ringStamp = 0;
+  std::vector<int>                   m_changed; //!< scratch: triangles around the edge
+  std::vector<int>                   m_sides;   //!< scratch: queue ids to remove
 };
 
 void Collapser::buildAdjacency()
 {
-  const size_t nbPoints = m_points.size(), nbTriangles = m_triangles.size();
-  m_around.assign(nbPoints, {});
+  const size_t nbTriangles = m_triangles.size();
   m_liveTriangle.assign(nbTriangles, 1);
-  m_liveVertex.assign(nbPoints, 1);
-  m_border.assign(nbPoints, 0);
-  m_locked.assign(nbPoints, 0);
   m_nbLive = nbTriangles;
   for (int t = 0; t < static_cast<int>(nbTriangles); ++t)
   {
     for (const int node : m_triangles[t])
     {
-      m_around[node].push_back(t);
+      m_vertices.Add(node, t);
     }
   }
   // Edge use counts: one triangle is a boundary, three or more a non-manifold edge.
@@ -444,11 +570,13 @@ void Collapser::buildAdjacency()
     ++m_nbEdges;
     if (j - i == 1)
     {
-      m_border[a] = m_border[b] = 1;
+      m_vertices.SetBorder(a);
+      m_vertices.SetBorder(b);
     }
     else if (j - i > 2)
     {
-      m_locked[a] = m_locked[b] = 1;
+      m_vertices.SetLocked(a);
+      m_vertices.SetLocked(b);
     }
     i = j;
   }
@@ -468,11 +596,11 @@ void Collapser::buildAdjacency()
 
 void Collapser::buildQuadrics()
 {
-  m_quadrics.assign(m_points.size(), Quadric());
+  m_quadrics.assign(m_vertices.Size(), Quadric());
   for (const std::array<int, 3>& tri : m_triangles)
   {
-    const Point n =
-        cross(sub(m_points[tri[1]], m_points[tri[0]]), sub(m_points[tri[2]], m_points[tri[0]]));
+    const Point  n    = cross(sub(m_vertices.P(tri[1]), m_vertices.P(tri[0])),
+                              sub(m_vertices.P(tri[2]), m_vertices.P(tri[0])));
     const double area = 0.5 * std::sqrt(dot(n, n));
     if (!(area > 0.0))
     {
@@ -480,7 +608,7 @@ void Collapser::buildQuadrics()
     }
     const Point unit = {n[0] / (2 * area), n[1] / (2 * area), n[2] / (2 * area)};
     Quadric     plane;
-    plane.addPlane(unit, -dot(unit, m_points[tri[0]]), 1.0);
+    plane.addPlane(unit, -dot(unit, m_vertices.P(tri[0])), 1.0);
     for (const int node : tri)
     {
       m_quadrics[node].add(plane);
@@ -490,12 +618,12 @@ void Collapser::buildQuadrics()
     for (int k = 0; k < 3; ++k)
     {
       const int a = tri[k], b = tri[(k + 1) % 3];
-      if (!m_border[a] || !m_border[b])
+      if (!m_vertices.IsBorder(a) || !m_vertices.IsBorder(b))
       {
         continue;
       }
       int shared = 0;
-      for (const int t : m_around[a])
+      for (const int t : m_vertices.Around(a))
       {
         const std::array<int, 3>& other = m_triangles[t];
         shared += std::find(other.begin(), other.end(), b) != other.end();
@@ -504,7 +632,7 @@ void Collapser::buildQuadrics()
       {
         continue;
       }
-      const Point  edge   = sub(m_points[b], m_points[a]);
+      const Point  edge   = sub(m_vertices.P(b), m_vertices.P(a));
       const Point  normal = cross(edge, unit);
       const double length = std::sqrt(dot(normal, normal));
       if (!(length > 0.0))
@@ -513,7 +641,7 @@ void Collapser::buildQuadrics()
       }
       const Point side = {normal[0] / length, normal[1] / length, normal[2] / length};
       Quadric     constraint;
-      constraint.addPlane(side, -dot(side, m_points[a]), THE_BOUNDARY_WEIGHT);
+      constraint.addPlane(side, -dot(side, m_vertices.P(a)), THE_BOUNDARY_WEIGHT);
       m_quadrics[a].add(constraint);
       m_quadrics[b].add(constraint);
     }
@@ -522,10 +650,11 @@ void Collapser::buildQuadrics()
 
 void Collapser::buildGrid()
 {
-  // Cells of four times the mean edge of the live triangles: a ring's box spans one to
-  // eight cells, and a cell holds a few dozen entries (the fastest of 1.5 to 8 times, on
-  // 200k triangles). Called again whenever the triangles have grown enough that they would
-  // span many cells (see collapseUntil).
+  // Cells of six times the mean edge of the live triangles: a ring's box spans one to a
+  // few cells, and a cell holds about a hundred entries (the fastest of 2 to 12 times on
+  // 200k triangles, once the query stopped reading its entries' corners). Called again
+  // whenever the triangles have grown enough that they would span many cells (see
+  // collapseUntil).
   double total = 0.0;
   Point  low   = {1e300, 1e300, 1e300};
   for (size_t t = 0; t < m_triangles.size(); ++t)
@@ -537,18 +666,18 @@ void Collapser::buildGrid()
     const std::array<int, 3>& tri = m_triangles[t];
     for (int k = 0; k < 3; ++k)
     {
-      const Point d = sub(m_points[tri[k]], m_points[tri[(k + 1) % 3]]);
+      const Point d = sub(m_vertices.P(tri[k]), m_vertices.P(tri[(k + 1) % 3]));
       total += std::sqrt(dot(d, d));
       for (int i = 0; i < 3; ++i)
       {
-        low[i] = std::min(low[i], m_points[tri[k]][i]);
+        low[i] = std::min(low[i], m_vertices.P(tri[k])[i]);
       }
     }
   }
   m_origin = low;
-  m_cell   = std::max(4.0 * total / std::max<size_t>(1, 3 * m_nbLive), 1.0e-12);
+  m_cell   = std::max(6.0 * total / std::max<size_t>(1, 3 * m_nbLive), 1.0e-12);
   m_seen.resize(m_triangles.size(), 0);
-  m_ringMark.resize(m_points.size(), 0);
+  m_ringMark.resize(m_vertices.Size(), 0);
   m_large.clear();
   m_grid.clear(m_nbLive / 8); // a cell holds a few dozen entries; the table grows if needed
   m_nearRange = {0, 0, 0, -1, -1, -1};
@@ -570,7 +699,7 @@ void Collapser::gridBox(const int t, Point& low, Point& high) const
   {
     for (int axis = 0; axis < 3; ++axis)
     {
-      const double g = toGrid(m_points[node][axis], axis);
+      const double g = toGrid(m_vertices.P(node)[axis], axis);
       low[axis]      = std::min(low[axis], g);
       high[axis]     = std::max(high[axis], g);
     }
@@ -667,15 +796,23 @@ void Collapser::removeFromGrid(const int t, const CellRange& r)
   }
 }
 
-void Collapser::refreshInGrid(const int t, const CellRange& before)
+void Collapser::refreshInGrid(const Moving& moving)
 {
-  Point low, high;
+  const int t = moving.T;
+  Point     low, high;
   gridBox(t, low, high);
   const CellRange range = rangeOf(low, high);
-  if (range != before)
+  if (range != moving.Range)
   {
-    removeFromGrid(t, before);
+    removeFromGrid(t, moving.Range);
     insertInGrid(t);
+    return;
+  }
+  // A box that only shrank within the same cells keeps its entries: they still cover it,
+  // and a query checks the box of every triangle they let through.
+  if (moving.Low[0] <= low[0] && moving.Low[1] <= low[1] && moving.Low[2] <= low[2] &&
+      high[0] <= moving.High[0] && high[1] <= moving.High[1] && high[2] <= moving.High[2])
+  {
     return;
   }
   if (cellCount(range) > THE_MAX_CELLS)
@@ -709,7 +846,7 @@ void Collapser::queueEdges()
 {
   m_queue.Reset(static_cast<int64_t>(m_nbEdges), 3 * static_cast<int64_t>(m_triangles.size()));
   // In the order of their ends, (a, b) with a < b: equal costs then collapse in that order.
-  for (int a = 0; a < static_cast<int>(m_points.size()); ++a)
+  for (int a = 0; a < static_cast<int>(m_vertices.Size()); ++a)
   {
     collectNeighbours(a, true);
     for (const uint64_t neighbour : m_neighbourSides)
@@ -723,7 +860,7 @@ void Collapser::collectNeighbours(const int a, const bool above)
 {
   std::vector<uint64_t>& found = m_neighbourSides;
   found.clear();
-  for (const int t : m_around[a])
+  for (const int t : m_vertices.Around(a))
   {
     const std::array<int, 3>& tri = m_triangles[t];
     const int                 i   = tri[0] == a ? 0 : tri[1] == a ? 1 : 2;
@@ -758,9 +895,11 @@ void Collapser::offerEdge(const int a, const int b, const int side)
 
 void Collapser::unqueueEdgesAt(const int u, const int v)
 {
+  std::vector<int>& sides = m_sides;
+  sides.clear();
   for (const int vertex : {u, v})
   {
-    for (const int t : m_around[vertex])
+    for (const int t : m_vertices.Around(vertex))
     {
       const std::array<int, 3>& tri = m_triangles[t];
       for (int k = 0; k < 3; ++k)
@@ -768,26 +907,41 @@ void Collapser::unqueueEdgesAt(const int u, const int v)
         const int a = tri[k], b = tri[(k + 1) % 3];
         if (a == u || a == v || b == u || b == v)
         {
-          m_queue.DeleteId(3 * t + k);
+          sides.push_back(3 * t + k);
         }
       }
     }
+  }
+  // The heap places of the sides, then their items, are fetched in two waves before the
+  // first removal, so that their cache misses overlap instead of following each other.
+  for (const int side : sides)
+  {
+    m_queue.PrefetchLocation(side);
+  }
+  for (const int side : sides)
+  {
+    m_queue.PrefetchItem(side);
+  }
+  for (const int side : sides)
+  {
+    m_queue.DeleteId(side);
   }
 }
 
 bool Collapser::evaluate(int& u, int& v, Point& position, double& cost) const
 {
-  if (m_locked[u] || m_locked[v])
+  if (m_vertices.IsLocked(u) || m_vertices.IsLocked(v))
   {
     return false;
   }
   // Only an edge between two boundary vertices can have one triangle: edges with more than
   // two lock their ends, and collapses keep the others manifold (link condition).
-  int shared = 2;
-  if (m_border[u] && m_border[v])
+  int        shared  = 2;
+  const bool borderU = m_vertices.IsBorder(u), borderV = m_vertices.IsBorder(v);
+  if (borderU && borderV)
   {
     shared = 0;
-    for (const int t : m_around[u])
+    for (const int t : m_vertices.Around(u))
     {
       const std::array<int, 3>& tri = m_triangles[t];
       shared += tri[0] == v || tri[1] == v || tri[2] == v;
@@ -799,29 +953,29 @@ bool Collapser::evaluate(int& u, int& v, Point& position, double& cost) const
   }
   Quadric sum = m_quadrics[u];
   sum.add(m_quadrics[v]);
-  if (shared == 1 || (m_border[u] && !m_border[v]) || (m_border[v] && !m_border[u]))
+  if (shared == 1 || borderU != borderV)
   {
     // A boundary edge collapses into one of its ends; an edge leaving the boundary into
     // its boundary end, so that the boundary does not move.
     const bool keepU =
-        shared == 1 ? sum.error(m_points[u]) <= sum.error(m_points[v]) : m_border[u] != 0;
+        shared == 1 ? sum.error(m_vertices.P(u)) <= sum.error(m_vertices.P(v)) : borderU;
     if (!keepU)
     {
       std::swap(u, v);
     }
-    position = m_points[u];
+    position = m_vertices.P(u);
   }
-  else if (m_border[u] && m_border[v])
+  else if (borderU && borderV)
   {
     return false; // an interior edge between two boundary vertices would pinch the mesh
   }
   else if (!sum.optimum(position))
   {
-    const Point middle = {0.5 * (m_points[u][0] + m_points[v][0]),
-                          0.5 * (m_points[u][1] + m_points[v][1]),
-                          0.5 * (m_points[u][2] + m_points[v][2])};
-    position           = middle;
-    for (const Point& p : {m_points[u], m_points[v]})
+    const Point& pu     = m_vertices.P(u);
+    const Point& pv     = m_vertices.P(v);
+    const Point  middle = {0.5 * (pu[0] + pv[0]), 0.5 * (pu[1] + pv[1]), 0.5 * (pu[2] + pv[2])};
+    position            = middle;
+    for (const Point& p : {pu, pv})
     {
       if (sum.error(p) < sum.error(position))
       {
@@ -841,14 +995,14 @@ bool Collapser::isAllowed(const int survivor, const int removed, const Point& po
   shared.clear();
   opposite.clear();
   const int neighbourMark = ++m_ringStamp;
-  for (const int t : m_around[removed])
+  for (const int t : m_vertices.Around(removed))
   {
     for (const int node : m_triangles[t])
     {
       m_ringMark[node] = neighbourMark;
     }
   }
-  for (const int t : m_around[survivor])
+  for (const int t : m_vertices.Around(survivor))
   {
     const std::array<int, 3>& tri = m_triangles[t];
     if (tri[0] == removed || tri[1] == removed || tri[2] == removed)
@@ -859,7 +1013,7 @@ bool Collapser::isAllowed(const int survivor, const int removed, const Point& po
                                                                    : tri[2]);
     }
   }
-  for (const int t : m_around[survivor])
+  for (const int t : m_vertices.Around(survivor))
   {
     for (const int node : m_triangles[t])
     {
@@ -879,7 +1033,7 @@ bool Collapser::isAllowed(const int survivor, const int removed, const Point& po
   m_changed.clear();
   for (const int vertex : {survivor, removed})
   {
-    for (const int t : m_around[vertex])
+    for (const int t : m_vertices.Around(vertex))
     {
       if (std::find(shared.begin(), shared.end(), t) == shared.end())
       {
@@ -895,8 +1049,8 @@ bool Collapser::isAllowed(const int survivor, const int removed, const Point& po
     std::array<int, 3>        nodes = tri;
     for (int k = 0; k < 3; ++k)
     {
-      before[k] = &m_points[tri[k]];
-      after[k]  = (tri[k] == survivor || tri[k] == removed) ? &position : &m_points[tri[k]];
+      before[k] = &m_vertices.P(tri[k]);
+      after[k]  = (tri[k] == survivor || tri[k] == removed) ? &position : &m_vertices.P(tri[k]);
       nodes[k]  = tri[k] == removed ? survivor : tri[k];
     }
     const Point  n0 = cross(sub(*before[1], *before[0]), sub(*before[2], *before[0]));
@@ -917,14 +1071,6 @@ bool Collapser::isAllowed(const int survivor, const int removed, const Point& po
   // 3. No contact with any triangle that shares no node with the ring: another component
   //    or a far part of the surface. Triangles next to the ring cannot reach it without a
   //    fold, which step 2 refuses.
-  ++m_ringStamp;
-  for (const int t : m_changed)
-  {
-    for (const int node : m_triangles[t])
-    {
-      m_ringMark[node] = m_ringStamp;
-    }
-  }
   return !crossesOthers(survivor, removed, position);
 }
 
@@ -933,7 +1079,7 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
   // One grid query over the box of the whole new ring: the triangles beside it share
   // cells, so per-triangle queries would visit the same cells many times.
   const auto cornerOf = [&](const int node) -> const Point&
-  { return node == survivor || node == removed ? position : m_points[node]; };
+  { return node == survivor || node == removed ? position : m_vertices.P(node); };
   Point low = {1e300, 1e300, 1e300}, high = {-1e300, -1e300, -1e300};
   for (const int t : m_changed)
   {
@@ -952,8 +1098,8 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
   {
     for (int axis = 0; axis < 3; ++axis)
     {
-      nearLow[axis]  = std::min(nearLow[axis], m_points[node][axis]);
-      nearHigh[axis] = std::max(nearHigh[axis], m_points[node][axis]);
+      nearLow[axis]  = std::min(nearLow[axis], m_vertices.P(node)[axis]);
+      nearHigh[axis] = std::max(nearHigh[axis], m_vertices.P(node)[axis]);
     }
   }
   const CellRange near =
@@ -961,13 +1107,29 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
               {toGrid(nearHigh[0], 0), toGrid(nearHigh[1], 1), toGrid(nearHigh[2], 2)});
   m_nearRange = cellCount(near) <= THE_MAX_CELLS ? near : CellRange{0, 0, 0, -1, -1, -1};
   m_nearSlots.assign(cellCount(m_nearRange), -2);
-  // The ring's own triangles are skipped without reading their corners.
+  // The triangles sharing a node with the ring are skipped without reading their corners:
+  // marking them through the stars of the ring's nodes reads a few short lists, where
+  // recognising them among the grid's entries would read each of them (ten times as many
+  // cache lines, as most entries near the ring share a node with it).
   ++m_query;
   for (const std::vector<int>* list : {&m_changed, &m_shared})
   {
     for (const int t : *list)
     {
       m_seen[t] = m_query;
+    }
+  }
+  for (const int t : m_changed)
+  {
+    for (const int node : m_triangles[t])
+    {
+      if (node != survivor && node != removed)
+      {
+        for (const int other : m_vertices.Around(node))
+        {
+          m_seen[other] = m_query;
+        }
+      }
     }
   }
   findCandidates(low, high);
@@ -999,8 +1161,9 @@ bool Collapser::crossesOthers(const int survivor, const int removed, const Point
         continue;
       }
       const std::array<int, 3>&       other  = m_triangles[m_candidates[c]];
-      const BVHTools::TriangleCorners theirs = {
-          {m_points[other[0]].data(), m_points[other[1]].data(), m_points[other[2]].data()}};
+      const BVHTools::TriangleCorners theirs = {{m_vertices.P(other[0]).data(),
+                                                 m_vertices.P(other[1]).data(),
+                                                 m_vertices.P(other[2]).data()}};
       if (!BVHTools::IsDegenerate(theirs) &&
           BVHTools::NeighboursIntersect(mine, nodes.data(), theirs, other.data()))
       {
@@ -1020,18 +1183,13 @@ void Collapser::findCandidates(const Point& low, const Point& high)
   {
     m_seen[t]                     = m_query;
     const std::array<int, 3>& tri = m_triangles[t];
-    if (m_ringMark[tri[0]] == m_ringStamp || m_ringMark[tri[1]] == m_ringStamp ||
-        m_ringMark[tri[2]] == m_ringStamp)
-    {
-      return;
-    }
-    std::array<double, 6> box = {1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
+    std::array<double, 6>     box = {1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
     for (const int node : tri)
     {
       for (int axis = 0; axis < 3; ++axis)
       {
-        box[axis]     = std::min(box[axis], m_points[node][axis]);
-        box[axis + 3] = std::max(box[axis + 3], m_points[node][axis]);
+        box[axis]     = std::min(box[axis], m_vertices.P(node)[axis]);
+        box[axis + 3] = std::max(box[axis + 3], m_vertices.P(node)[axis]);
       }
     }
     if (box[3] < low[0] || high[0] < box[0] || box[4] < low[1] || high[1] < box[1] ||
@@ -1050,7 +1208,7 @@ void Collapser::findCandidates(const Point& low, const Point& high)
     // A ring far larger than the cells: every live triangle is cheaper than every cell.
     for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
     {
-      if (m_liveTriangle[t])
+      if (m_liveTriangle[t] && m_seen[t] != m_query)
       {
         consider(t);
       }
@@ -1059,7 +1217,10 @@ void Collapser::findCandidates(const Point& low, const Point& high)
   }
   for (const int t : m_large)
   {
-    consider(t);
+    if (m_seen[t] != m_query)
+    {
+      consider(t);
+    }
   }
   for (int i = range[0]; i <= range[3]; ++i)
   {
@@ -1089,7 +1250,7 @@ void Collapser::findCandidates(const Point& low, const Point& high)
 void Collapser::collapse(const int survivor, const int removed, const Point& position)
 {
   unqueueEdgesAt(survivor, removed);
-  for (const int t : m_around[survivor])
+  for (const int t : m_vertices.Around(survivor))
   {
     const std::array<int, 3>& tri = m_triangles[t];
     if (std::find(tri.begin(), tri.end(), removed) == tri.end())
@@ -1104,44 +1265,48 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
     {
       if (node != survivor)
       {
-        std::vector<int>& list = m_around[node];
-        list.erase(std::remove(list.begin(), list.end(), t), list.end());
+        m_vertices.Filter(node, [t](const int other) { return other != t; });
       }
     }
   }
-  std::vector<int>& ring = m_around[survivor];
-  ring.erase(
-      std::remove_if(ring.begin(), ring.end(), [this](const int t) { return !m_liveTriangle[t]; }),
-      ring.end());
+  m_vertices.Filter(survivor, [this](const int t) { return m_liveTriangle[t] != 0; });
   // The cells of the remaining triangles at both ends, before their corners move: their
   // grid entries are found there.
   m_moving.clear();
   for (const int vertex : {survivor, removed})
   {
-    for (const int t : m_around[vertex])
+    for (const int t : m_vertices.Around(vertex))
     {
-      m_moving.emplace_back(t, rangeOf(t));
+      m_moving.push_back(movingOf(t));
     }
   }
-  for (const int t : m_around[removed])
+  for (const int t : m_vertices.Around(removed))
   {
     for (int& node : m_triangles[t])
     {
       node = node == removed ? survivor : node;
     }
-    ring.push_back(t);
+    m_vertices.Add(survivor, t);
   }
-  m_around[removed].clear();
-  m_liveVertex[removed] = 0;
-  m_points[survivor]    = position;
+  m_vertices.Filter(removed, [](int) { return false; });
+  m_vertices.P(survivor) = position;
   m_quadrics[survivor].add(m_quadrics[removed]);
-  m_border[survivor] = m_border[survivor] || m_border[removed];
-  for (const std::pair<int, CellRange>& moving : m_moving)
+  if (m_vertices.IsBorder(removed))
   {
-    refreshInGrid(moving.first, moving.second);
+    m_vertices.SetBorder(survivor);
   }
-  // The edges at the survivor have new costs.
+  for (const Moving& moving : m_moving)
+  {
+    refreshInGrid(moving);
+  }
+  // The edges at the survivor have new costs; the neighbours' quadrics are fetched first.
   collectNeighbours(survivor, false);
+  for (const uint64_t neighbour : m_neighbourSides)
+  {
+    const Quadric* quadric = &m_quadrics[neighbour >> 32];
+    __builtin_prefetch(quadric);
+    __builtin_prefetch(reinterpret_cast<const char*>(quadric) + 64);
+  }
   for (const uint64_t neighbour : m_neighbourSides)
   {
     offerEdge(survivor, static_cast<int>(neighbour >> 32),
@@ -1178,7 +1343,7 @@ void Collapser::collapseUntil(const size_t target)
 
 Handle(Poly_Triangulation) Collapser::Result() const
 {
-  std::vector<int> number(m_points.size(), -1);
+  std::vector<int> number(m_vertices.Size(), -1);
   int              nbNodes = 0;
   for (size_t t = 0; t < m_triangles.size(); ++t)
   {
@@ -1199,11 +1364,12 @@ Handle(Poly_Triangulation) Collapser::Result() const
   }
   Handle(Poly_Triangulation) mesh =
       new Poly_Triangulation(nbNodes, static_cast<int>(m_nbLive), false);
-  for (size_t i = 0; i < m_points.size(); ++i)
+  for (size_t i = 0; i < m_vertices.Size(); ++i)
   {
     if (number[i] >= 0)
     {
-      mesh->SetNode(number[i] + 1, gp_Pnt(m_points[i][0], m_points[i][1], m_points[i][2]));
+      mesh->SetNode(number[i] + 1,
+                    gp_Pnt(m_vertices.P(i)[0], m_vertices.P(i)[1], m_vertices.P(i)[2]));
     }
   }
   int index = 0;

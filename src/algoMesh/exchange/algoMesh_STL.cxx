@@ -53,6 +53,13 @@ namespace quorin
 namespace
 {
 
+// Triangles joined between two progress reports and cancellation polls.
+constexpr int THE_JOIN_BLOCK = 65536;
+
+// Share of a write's progress taken by joining the meshes (a hashed node merge, several
+// times the kernel writer's time); the kernel's writer takes the rest.
+constexpr double THE_JOIN_SHARE = 0.7;
+
 //! Coincidence of the exchange writers: squared distance below 1e-7 squared.
 const double THE_SQUARED_TOLERANCE = 9.999999999999998e-15;
 
@@ -750,6 +757,15 @@ Handle(Poly_Triangulation)
     algoMesh_STL::Join(const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
                        const NCollection_Vector<TopLoc_Location>&            locations)
 {
+  return Join(meshes, locations,
+              algoMesh_ProgressScope(ActAPI_ProgressEntry(), TCollection_AsciiString()));
+}
+
+Handle(Poly_Triangulation)
+    algoMesh_STL::Join(const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
+                       const NCollection_Vector<TopLoc_Location>&            locations,
+                       algoMesh_ProgressScope                                progress)
+{
   // Map cells come from an incremental allocator and the buckets are sized for the input
   // nodes up front: half a million separate allocations, rehashes and frees dominated the
   // join otherwise. Triangles go straight into the result, whose triangle count is known;
@@ -768,6 +784,7 @@ Handle(Poly_Triangulation)
   {
     result->ResizeTriangles(nbInputTriangles, false);
   }
+  progress.SetTotal(nbInputTriangles);
   int nbJoined = 0;
   for (int i = 0; i < meshes.Length(); ++i)
   {
@@ -789,6 +806,14 @@ Handle(Poly_Triangulation)
         joined[k] = nodes.Add(point);
       }
       result->SetTriangle(++nbJoined, Poly_Triangle(joined[0], joined[1], joined[2]));
+      if (nbJoined % THE_JOIN_BLOCK == 0)
+      {
+        progress.SetDone(nbJoined);
+        if (progress.IsCancelled())
+        {
+          return Handle(Poly_Triangulation)();
+        }
+      }
     }
   }
   if (nodes.IsEmpty())
@@ -809,15 +834,22 @@ core_ExportStatus algoMesh_STL::Write(const NCollection_Vector<Handle(Poly_Trian
                                       ActAPI_ProgressEntry                       progress,
                                       const bool                                 binary)
 {
-  // 1. Bridge the kernel writer's progress.
-  Handle(algoBase_ProgressIndicator) indicator = connectIndicator(progress);
-
-  // 2. Join the placed meshes with coincident nodes merged.
-  const Handle(Poly_Triangulation) joined = Join(meshes, locations);
+  // 1. Join the placed meshes with coincident nodes merged, in the first share of the
+  //    progress.
+  algoMesh_ProgressScope       scope(progress, TCollection_AsciiString());
+  const algoMesh_ProgressScope joining    = scope.Next(THE_JOIN_SHARE);
+  const Handle(Poly_Triangulation) joined = Join(meshes, locations, joining);
+  if (joining.IsCancelled())
+  {
+    return ExportStatus_Failed;
+  }
   if (joined.IsNull())
   {
     return ExportStatus_NoData;
   }
+
+  // 2. Bridge the kernel writer's progress into the rest.
+  Handle(algoBase_ProgressIndicator) indicator = connectIndicator(scope.Next(1.0).Entry());
 
   // 3. Encode into a temporary file beside the target.
   Exchange_AtomicFile output(path.ToCString(), Exchange_AtomicFile::Access_Path);

@@ -8,6 +8,7 @@
 #define algoMesh_STL_HeaderFile
 
 #include <algoMesh.hxx>
+#include <algoMesh_ProgressScope.hxx>
 #include <core_ExportStatus.hxx>
 
 #include <ActAPI_ProgressEntry.hxx>
@@ -74,6 +75,14 @@ public:
   static Handle(Poly_Triangulation)
       Join(const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
            const NCollection_Vector<TopLoc_Location>&            locations);
+
+  //! As Join(meshes, locations), reporting progress in `progress` and polling it every
+  //! 65536 triangles.
+  //! @return the joined mesh; null also when the run was cancelled.
+  static Handle(Poly_Triangulation)
+      Join(const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
+           const NCollection_Vector<TopLoc_Location>&            locations,
+           algoMesh_ProgressScope                                progress);
 };
 
 } // namespace quorin

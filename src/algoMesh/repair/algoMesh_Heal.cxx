@@ -4,8 +4,14 @@
 // bounding sphere is smaller than the hole size with a fan of triangles; vtkPolyDataNormals
 // with consistency on walks each connected part from a seed triangle and flips the
 // neighbours that disagree with it; vtkCleanPolyData merges coincident points and drops
-// collapsed cells. Cost: about linear in the size of the mesh for each stage (the octree
-// point locator of the cleaner in O(log n) per point), plus the two conversions.
+// collapsed cells. Cost: about linear in the size of the mesh for each stage (the
+// cleaner's point locator a hash table of the exact coordinates, O(1) per corner), plus the
+// two conversions.
+//
+// The normals filter's consistency walk reports nothing and cannot be stopped. Wherever
+// its result does not depend on its visiting order, algoMesh_PolygonOrientation computes
+// the same orientation with progress and polls first, and the filter runs with consistency
+// off: its output is the same.
 //
 // The cleaner reports its own progress only a few times per run, seconds apart on a
 // million triangles; its locator sees every cell corner it merges, so the locator counts
@@ -13,6 +19,8 @@
 #include <algoMesh_Heal.hxx>
 
 #include <algoMesh_Convert.hxx>
+#include <algoMesh_PolygonOrientation.hxx>
+#include <algoMesh_vtkExactPointLocator.hxx>
 
 #include "algoMesh_FiniteNodes.pxx"
 #include <algoMesh_VTKProgress.pxx>
@@ -22,7 +30,6 @@
 #include <vtkCellArray.h>
 #include <vtkCleanPolyData.h>
 #include <vtkFillHolesFilter.h>
-#include <vtkIncrementalOctreePointLocator.h>
 #include <vtkNew.h>
 #include <vtkObjectFactory.h>
 #include <vtkPolyData.h>
@@ -42,9 +49,9 @@ constexpr double THE_FILL_SHARE   = 0.3;
 constexpr double THE_ORIENT_SHARE = 0.3;
 constexpr double THE_CLEAN_SHARE  = 0.2;
 
-// Points per octree leaf of the cleaner's locator: a look-up compares the point with those
-// of its leaf.
-constexpr int THE_POINTS_PER_LEAF = 32;
+// Share of the orientation stage taken by the library's walk; the normals filter takes the
+// rest.
+constexpr double THE_WALK_SHARE = 0.4;
 
 // The cleaner reports a quarter of its progress after each kind of cells (vertices, lines,
 // polygons, strips): a triangle mesh's corners are merged between its reports 0.5 and 0.75,
@@ -55,14 +62,14 @@ constexpr double THE_MERGE_SPAN = 0.25;
 // Corners merged between two progress reports of the locator.
 constexpr vtkIdType THE_CORNERS_PER_REPORT = 16384;
 
-// The cleaner's octree locator, counting the corners it is asked to merge: the cleaner
-// asks once per corner of every cell, so the count against the polygons' corners is the
-// fraction of their merging done. The merging itself is the base class's.
-class CountingLocator : public vtkIncrementalOctreePointLocator
+// The cleaner's exact-merging locator, counting the corners it is asked to merge: the
+// cleaner asks once per corner of every cell, so the count against the polygons' corners is
+// the fraction of their merging done. The merging itself is the base class's.
+class CountingLocator : public algoMesh_vtkExactPointLocator
 {
 public:
   static CountingLocator* New();
-  vtkTypeMacro(CountingLocator, vtkIncrementalOctreePointLocator);
+  vtkTypeMacro(CountingLocator, algoMesh_vtkExactPointLocator);
 
   //! Reports the merging of `nbCorners` polygon corners in `scope`.
   void Watch(const algoMesh_ProgressScope& scope, const vtkIdType nbCorners)
@@ -166,15 +173,30 @@ bool algoMesh_Heal::DoVTK(const Handle(Poly_Triangulation) & mesh,
   // The cleaner's default locator is a uniform grid of about one bucket per three points;
   // on a surface only a layer of the buckets is filled, with a number of points that grows
   // as the cube root of the mesh size, so its cost per point grew with the mesh (21 times
-  // the time for 10 times the triangles). An octree adapts to the surface. Merging at zero
-  // tolerance keeps exactly equal points either way, numbered in order of first use, so
-  // the output is the same.
-  vtkNew<CountingLocator> locator;
-  locator->SetMaxPointsPerLeaf(THE_POINTS_PER_LEAF);
+  // the time for 10 times the triangles). An octree adapts to the surface but costs a
+  // descent per corner (15 times the time of its look-ups for 10 times the triangles). At
+  // zero tolerance the cleaner only merges exactly equal points, numbered in order of first
+  // use, which a hash table of the coordinates answers in constant time with the same
+  // numbering, so the output is the same.
+  vtkNew<CountingLocator>  locator;
   vtkNew<vtkCleanPolyData> cleaner;
   cleaner->SetLocator(locator);
-  if (!runStage(filler, polyData, progress.Next(THE_FILL_SHARE)) ||
-      !runStage(orienter, polyData, progress.Next(THE_ORIENT_SHARE)))
+  if (!runStage(filler, polyData, progress.Next(THE_FILL_SHARE)))
+  {
+    return false;
+  }
+  algoMesh_ProgressScope orienting = progress.Next(THE_ORIENT_SHARE);
+  switch (algoMesh_PolygonOrientation::Orient(polyData, orienting.Next(THE_WALK_SHARE)))
+  {
+  case algoMesh_PolygonOrientation::Status_Oriented:
+    orienter->ConsistencyOff();
+    break;
+  case algoMesh_PolygonOrientation::Status_Ambiguous:
+    break;
+  case algoMesh_PolygonOrientation::Status_Cancelled:
+    return false;
+  }
+  if (!runStage(orienter, polyData, orienting.Next(1.0)))
   {
     return false;
   }

@@ -129,12 +129,12 @@ double facingCosine(const double* p, const double* t, const double* closest)
   return denom > 0.0 ? dot(n, d) / denom : 0.0;
 }
 
-// Squared distances from p to the boxes of a node's two children. The gap along an axis is
+// Squared distances from p to the boxes of a node's four children. The gap along an axis is
 // the larger of the two signed gaps, or 0: at most one of them is positive. Computed without
 // branches, as which side a point lies on is a coin toss for the branch predictor during a
-// search, and for both children at once in one pair of doubles where the processor has
-// them. The float corners convert to doubles exactly; the sums are formed in the same order
-// either way, so both forms give the same values.
+// search, and for two children at once in one pair of doubles where the processor has them.
+// The float corners convert to doubles exactly; the sums are formed in the same order either
+// way, so both forms give the same values. An unused slot's empty box gives +inf.
 #if defined(__SSE2__)
 struct QueryPoint
 {
@@ -145,24 +145,29 @@ struct QueryPoint
   __m128d x, y, z;
 };
 
-inline __m128d axisGap(const float* lower, const float* upper, const __m128d p)
+// Gaps of children 0, 1 (low) and 2, 3 (high) along one axis.
+inline void
+axisGaps(const float* lower, const float* upper, const __m128d p, __m128d& low, __m128d& high)
 {
-  // Two floats in one 64-bit load, widened to two doubles.
-  const __m128d lo =
-      _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(lower))));
-  const __m128d hi =
-      _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(upper))));
-  return _mm_max_pd(_mm_setzero_pd(), _mm_max_pd(_mm_sub_pd(lo, p), _mm_sub_pd(p, hi)));
+  const __m128  lo4  = _mm_load_ps(lower);
+  const __m128  hi4  = _mm_load_ps(upper);
+  const __m128d zero = _mm_setzero_pd();
+  low                = _mm_max_pd(zero,
+                                  _mm_max_pd(_mm_sub_pd(_mm_cvtps_pd(lo4), p), _mm_sub_pd(p, _mm_cvtps_pd(hi4))));
+  high = _mm_max_pd(zero, _mm_max_pd(_mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(lo4, lo4)), p),
+                                     _mm_sub_pd(p, _mm_cvtps_pd(_mm_movehl_ps(hi4, hi4)))));
 }
 
 inline void childDistances2(const NearestTree::Node& node, const QueryPoint& p, double* out)
 {
-  const __m128d gx = axisGap(node.lower[0], node.upper[0], p.x);
-  const __m128d gy = axisGap(node.lower[1], node.upper[1], p.y);
-  const __m128d gz = axisGap(node.lower[2], node.upper[2], p.z);
-  const __m128d sum =
-      _mm_add_pd(_mm_add_pd(_mm_mul_pd(gx, gx), _mm_mul_pd(gy, gy)), _mm_mul_pd(gz, gz));
-  _mm_storeu_pd(out, sum);
+  __m128d xl, xh, yl, yh, zl, zh;
+  axisGaps(node.lower[0], node.upper[0], p.x, xl, xh);
+  axisGaps(node.lower[1], node.upper[1], p.y, yl, yh);
+  axisGaps(node.lower[2], node.upper[2], p.z, zl, zh);
+  _mm_storeu_pd(out,
+                _mm_add_pd(_mm_add_pd(_mm_mul_pd(xl, xl), _mm_mul_pd(yl, yl)), _mm_mul_pd(zl, zl)));
+  _mm_storeu_pd(out + 2,
+                _mm_add_pd(_mm_add_pd(_mm_mul_pd(xh, xh), _mm_mul_pd(yh, yh)), _mm_mul_pd(zh, zh)));
 }
 #else
 struct QueryPoint
@@ -173,7 +178,7 @@ struct QueryPoint
 
 inline void childDistances2(const NearestTree::Node& node, const QueryPoint& p, double* out)
 {
-  for (int side = 0; side < 2; ++side)
+  for (int side = 0; side < NearestTree::Width(); ++side)
   {
     double gap2[3];
     for (int axis = 0; axis < 3; ++axis)
@@ -190,11 +195,11 @@ inline void childDistances2(const NearestTree::Node& node, const QueryPoint& p, 
 
 } // namespace
 
-ProjectPntMesh::ProjectPntMesh(const Handle(TriangleSet) & set)
+ProjectPntMesh::ProjectPntMesh(const Handle(TriangleSet) & set, const int nbThreads)
 {
   if (!set.IsNull())
   {
-    m_tree = std::make_shared<const NearestTree>(set);
+    m_tree = std::make_shared<const NearestTree>(set, nbThreads);
   }
 }
 
@@ -263,24 +268,40 @@ bool ProjectPntMesh::findNearest(
     int    count;
     double dist2;
   };
-  Waiting stack[NearestTree::MaxDepth() + 2];
+  Waiting stack[(NearestTree::Width() - 1) * NearestTree::MaxDepth() + 1];
   int     top  = 0;
   int     node = 0;
   for (;;)
   {
     const NearestTree::Node& current = nodes[node];
-    double                   boxDist2[2];
+    double                   boxDist2[NearestTree::Width()];
     childDistances2(current, query, boxDist2);
-    // Nearer child first; on equal distances the first child.
-    const int near = boxDist2[1] < boxDist2[0] ? 1 : 0;
-    const int far  = 1 - near;
-    node           = -1;
-    if (boxDist2[near] <= dist2 * (1.0 + THE_TIE))
+    // The children within reach, nearest first (on equal distances the first child): the
+    // others wait on the stack, the farthest deepest, and the nearest is visited now.
+    const double bound = dist2 * (1.0 + THE_TIE);
+    int          order[NearestTree::Width()];
+    int          nbOpen = 0;
+    for (int side = 0; side < NearestTree::Width(); ++side)
     {
-      if (boxDist2[far] <= dist2 * (1.0 + THE_TIE))
+      if (boxDist2[side] <= bound && current.count[side] >= 0)
       {
-        stack[top++] = {current.child[far], current.count[far], boxDist2[far]};
+        int slot = nbOpen++;
+        for (; slot > 0 && boxDist2[order[slot - 1]] > boxDist2[side]; --slot)
+        {
+          order[slot] = order[slot - 1];
+        }
+        order[slot] = side;
       }
+    }
+    node = -1;
+    if (nbOpen > 0)
+    {
+      for (int k = nbOpen - 1; k > 0; --k)
+      {
+        const int side = order[k];
+        stack[top++]   = {current.child[side], current.count[side], boxDist2[side]};
+      }
+      const int near = order[0];
       if (current.count[near] == 0)
       {
         node = current.child[near];

@@ -26,8 +26,11 @@ namespace BVHTools
 class BVHTools_EXPORT ProjectPntMesh
 {
 public:
-  //! @param[in] set  the triangles to project on; a null set answers every query with −1
-  explicit ProjectPntMesh(const Handle(TriangleSet) & set);
+  //! @param[in] set        the triangles to project on; a null set answers every query
+  //!                       with −1
+  //! @param[in] nbThreads  threads for building the hierarchy (the answers do not depend
+  //!                       on it)
+  explicit ProjectPntMesh(const Handle(TriangleSet) & set, const int nbThreads = 1);
 
   //! Distance from `point` to the nearest triangle of the set, never negative, in model
   //! units. `triangle` receives the index of that triangle (its value on entry is not read).

@@ -21,7 +21,10 @@
 //    fundamental form), kept only when the smallest angle around the node rises.
 // 5. Longest-edge bisection (Rivara, 1984) finally splits what is still above the size.
 // 6. A triangle still under 20 degrees loses its shortest edge to a collapse where that
-//    keeps every edge within the size and the ring no worse.
+//    keeps every edge within the size and the ring no worse; the free nodes of those left
+//    are then moved by a compass search that maximises the smallest angle around them
+//    (smoothing to the neighbours' mean does not even out a fan whose angles are all close
+//    to the bound, as around a cone's apex, whose full angle is fixed by the surface).
 // Every edit is refused when it would fold a triangle (see the header). Every node stays on
 // the surface; a pole is seen by each triangle at the triangle's meridian (QMShape_FaceMesh).
 // Cost: O(n log n) for a face ending with n nodes (priority queues of triangles and edges),
@@ -102,6 +105,10 @@ bool QMShape_FaceRefiner::Perform()
     {
       smoothNodes(true);
       flipEdges();
+    }
+    if (sized)
+    {
+      relocateSliverNodes();
     }
   }
   // 8. Count what is still folded, and write the new triangulation and polygons.
@@ -1029,6 +1036,139 @@ bool QMShape_FaceRefiner::removeSlivers()
     buildEdges();
   }
   return flipped || collapsed > 0;
+}
+
+bool QMShape_FaceRefiner::relocateSliverNodes()
+{
+  // A few rounds: moving one node of a fan changes the best place of its neighbours.
+  const double                        limit    = 20.0 * M_PI / 180.0;
+  const std::vector<std::vector<int>> around   = trianglesAround();
+  bool                                movedAny = false;
+  for (int round = 0; round < 4; ++round)
+  {
+    std::vector<int> nodes;
+    for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+    {
+      if (isLive(t) && minAngle(m_triangles[t]) < limit)
+      {
+        for (const int node : m_triangles[t])
+        {
+          if (!m_fixed[node] && !isPole(node))
+          {
+            nodes.push_back(node);
+          }
+        }
+      }
+    }
+    std::sort(nodes.begin(), nodes.end());
+    nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+    bool moved = false;
+    for (const int node : nodes)
+    {
+      if (optimiseNode(node, around[node]))
+      {
+        ++m_nbMoves;
+        moved = true;
+      }
+    }
+    movedAny = movedAny || moved;
+    if (!moved)
+    {
+      break;
+    }
+  }
+  return movedAny;
+}
+
+bool QMShape_FaceRefiner::optimiseNode(const int node, const std::vector<int>& ring)
+{
+  const auto ringAngle = [&]() -> double
+  {
+    double smallest = M_PI;
+    for (const int t : ring)
+    {
+      const std::array<int, 3>& tri = m_triangles[t];
+      if (!isUpright(tri))
+      {
+        return -1.0;
+      }
+      for (const int other : tri)
+      {
+        if (other != node && m_points[node].Distance(m_points[other]) > m_settings.MaxSize)
+        {
+          return -1.0;
+        }
+      }
+      smallest = std::min(smallest, minAngle(tri));
+    }
+    return smallest;
+  };
+  // Steps in the parameter plane that move the point by about h on the surface, h starting
+  // at a quarter of the shortest edge around the node.
+  double shortest = 1.0e300;
+  for (const int t : ring)
+  {
+    for (const int other : m_triangles[t])
+    {
+      if (other != node)
+      {
+        shortest = std::min(shortest, m_points[node].Distance(m_points[other]));
+      }
+    }
+  }
+  gp_Pnt point;
+  gp_Vec du, dv;
+  m_surface->D1(m_uv[node].X(), m_uv[node].Y(), point, du, dv);
+  const double lu = du.Magnitude(), lv = dv.Magnitude();
+  if (!(lu > 0.0) || !(lv > 0.0) || !(shortest < 1.0e300))
+  {
+    return false;
+  }
+  const gp_Pnt2d start            = m_uv[node];
+  const gp_Pnt   startPoint       = m_points[node];
+  double         best             = ringAngle();
+  const double   initial          = best;
+  double         h                = 0.25 * shortest;
+  const double   directions[8][2] = {{1, 0},
+                                     {-1, 0},
+                                     {0, 1},
+                                     {0, -1},
+                                     {M_SQRT1_2, M_SQRT1_2},
+                                     {-M_SQRT1_2, -M_SQRT1_2},
+                                     {M_SQRT1_2, -M_SQRT1_2},
+                                     {-M_SQRT1_2, M_SQRT1_2}};
+  for (int iteration = 0; iteration < 60 && h > 1.0e-3 * shortest; ++iteration)
+  {
+    const gp_Pnt2d from      = m_uv[node];
+    const gp_Pnt   fromPoint = m_points[node];
+    gp_Pnt2d       bestUV    = from;
+    gp_Pnt         bestPoint = fromPoint;
+    for (const auto& direction : directions)
+    {
+      m_uv[node]     = gp_Pnt2d(from.X() + direction[0] * h / lu, from.Y() + direction[1] * h / lv);
+      m_points[node] = surfacePoint(m_uv[node]);
+      const double angle = ringAngle();
+      if (angle > best + THE_MIN_GAIN)
+      {
+        best      = angle;
+        bestUV    = m_uv[node];
+        bestPoint = m_points[node];
+      }
+    }
+    m_uv[node]     = bestUV;
+    m_points[node] = bestPoint;
+    if (bestUV.IsEqual(from, 0.0))
+    {
+      h *= 0.5;
+    }
+  }
+  if (best > initial + THE_MIN_GAIN)
+  {
+    return true;
+  }
+  m_uv[node]     = start;
+  m_points[node] = startPoint;
+  return false;
 }
 
 bool QMShape_FaceRefiner::collapseToMiddle(const int                      a,

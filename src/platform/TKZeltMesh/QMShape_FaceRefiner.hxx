@@ -42,6 +42,12 @@ protected:
   //! Collapses the shortest edge of each triangle under 20 degrees where it can; true when
   //! any went.
   bool removeSlivers();
+  //! Moves the free nodes of the triangles still under 20 degrees to where the smallest
+  //! angle around each is largest (a compass search on the surface); true when any moved.
+  bool relocateSliverNodes();
+  //! One compass search for a node: its ring's smallest angle, upright triangles, edges
+  //! within the size.
+  bool optimiseNode(const int node, const std::vector<int>& ring);
   bool refine();
   //! Where to split the interior edge (a, b) so that neither side folds: the middle in the
   //! parameter plane, else the surface point nearest to the chord's middle; false when

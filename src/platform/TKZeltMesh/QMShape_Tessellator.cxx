@@ -199,10 +199,12 @@ bool QMShape_Tessellator::refineFaces()
   // never goes below a quarter of the maximum size, where a strip's triangles still keep
   // angles of 20 degrees or more while its neighbours are not graded down around it. Each
   // edge takes the smallest size of its faces, so that all of them split it alike. A strip
-  // so narrow that even the floor gives its triangles angles under 20 degrees (a width
-  // below tan(20 degrees) / 8 of the size, as a tiny step between two faces leaves) keeps the
-  // full size instead: its slivers cannot be avoided at this size, so there should be as
-  // few of them as possible. The size guard then counts the triangles these sizes give.
+  // so narrow that even the floor gives its triangles angles under 20 degrees keeps the
+  // full size instead (as a tiny step between two faces leaves): its slivers cannot be
+  // avoided at this size, so there should be as few of them as possible. Where the nodes
+  // of its two sides face each other its triangles are right-angled, with legs of the
+  // floor and the width, so that bound is a width of tan(20 degrees) times the floor. The
+  // size guard then counts the triangles these sizes give.
   const double        maxSize = m_parameters.EffMaxSize;
   const bool          hasSize = maxSize < QMData_MeshParameters::Unset();
   std::vector<double> faceSizes(faces.Extent(), maxSize);
@@ -214,7 +216,7 @@ bool QMShape_Tessellator::refineFaces()
     for (int i = 0; i < faces.Extent(); ++i)
     {
       const double width = perimeters[i] > 0.0 ? 2.0 * areas[i] / perimeters[i] : maxSize;
-      if (width >= std::tan(20.0 * M_PI / 180.0) * floor / 2.0)
+      if (width >= std::tan(20.0 * M_PI / 180.0) * floor)
       {
         faceSizes[i] = std::min(maxSize, std::max(floor, 2.0 * width));
       }
