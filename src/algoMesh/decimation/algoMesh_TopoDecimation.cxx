@@ -33,6 +33,7 @@
 #include <algoMesh_EdgeCostQueue.hxx>
 #include <algoMesh_MemoryAdvice.hxx>
 #include <algoMesh_NodesMerger.hxx>
+#include <algoMesh_TopoDecimationGrid.pxx>
 
 #include <BVHTools_TriangleTests.hxx>
 
@@ -50,6 +51,8 @@ namespace quorin
 
 namespace
 {
+
+using namespace topoDecimation;
 
 // Weight of a boundary plane relative to a triangle's plane.
 const double THE_BOUNDARY_WEIGHT = 1000.0;
@@ -169,172 +172,6 @@ struct Quadric
     p[2] = (a * (d * r2 - r1 * e) - b * (b * r2 - r1 * c) + r0 * (b * e - c * d)) / det;
     return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
   }
-};
-
-// Cells a triangle may span before it is kept in a plain list instead (a sliver much longer
-// than the mean edge), and cells a query may visit before it tests every triangle instead.
-const int64_t THE_MAX_CELLS       = 64;
-const int64_t THE_MAX_QUERY_CELLS = 4096;
-
-//! A triangle in a grid cell with its box clipped to the cell, in 1/128ths of the cell per
-//! axis, rounded down at both ends: a query rejects most entries on it without leaving the
-//! cell's list, and an entry takes 12 bytes where a full single-precision box took 28.
-//! Rounding both the entry and the query down keeps every overlap: a box that meets the
-//! query meets it in some cell both cover, where their clipped boxes overlap too.
-//! The box bytes are low x y z, 0, high x y z, 0: seven-bit values, so that one 64-bit
-//! subtraction compares all six sides at once (see BoxTest).
-struct Entry
-{
-  int32_t T;
-  uint8_t Box[8];
-};
-
-//! Position `g` (in cell units) inside cell `index`, in 1/128ths of the cell, clamped.
-uint64_t quantize(const double g, const int index)
-{
-  const double f = (g - index) * 128.0;
-  return f <= 0.0 ? 0 : f >= 127.0 ? 127 : static_cast<uint64_t>(f);
-}
-
-//! The box bytes of an entry for box [low, high] (cell units) in cell (i, j, k).
-uint64_t packBox(const double* low, const double* high, const int i, const int j, const int k)
-{
-  return quantize(low[0], i) | quantize(low[1], j) << 8 | quantize(low[2], k) << 16 |
-         quantize(high[0], i) << 32 | quantize(high[1], j) << 40 | quantize(high[2], k) << 48;
-}
-
-//! Whether entry boxes meet one query box in one cell, six comparisons in one subtraction:
-//! bytes 0-2 compare the query's high sides with the entry's low ones, bytes 4-6 the entry's
-//! high sides with the query's low ones. Every byte is below 128, so setting its top bit
-//! before subtracting lets no borrow cross into the next byte, and the top bit survives
-//! exactly where the first value is not below the second.
-class BoxTest
-{
-public:
-  BoxTest(const double* low, const double* high, const int i, const int j, const int k)
-  {
-    const uint64_t query = packBox(low, high, i, j, k);
-    m_queryHigh          = query >> 32;
-    m_queryLow           = (query & 0xffffff) << 32;
-  }
-  bool Meets(const Entry& entry) const
-  {
-    uint64_t box;
-    std::memcpy(&box, entry.Box, sizeof(box));
-    const uint64_t first  = (box & 0x00ffffff00000000ull) | m_queryHigh;
-    const uint64_t second = (box & 0x0000000000ffffffull) | m_queryLow;
-    return (((first | THE_TOP_BITS) - second) & THE_TOP_BITS) == THE_TOP_BITS;
-  }
-
-private:
-  static constexpr uint64_t THE_TOP_BITS = 0x8080808080808080ull;
-  uint64_t                  m_queryHigh, m_queryLow;
-};
-
-//! An entry of triangle `t` with box [low, high] in cell (i, j, k).
-Entry entryOf(
-    const int t, const double* low, const double* high, const int i, const int j, const int k)
-{
-  Entry          entry = {t, {}};
-  const uint64_t box   = packBox(low, high, i, j, k);
-  std::memcpy(entry.Box, &box, sizeof(box));
-  return entry;
-}
-
-//! First and last cell index per axis: i0 j0 k0 i1 j1 k1.
-using CellRange = std::array<int, 6>;
-
-int64_t cellCount(const CellRange& range)
-{
-  return (int64_t(range[3]) - range[0] + 1) * (int64_t(range[4]) - range[1] + 1) *
-         (int64_t(range[5]) - range[2] + 1);
-}
-
-//! Triangle lists of the occupied grid cells, by cell key: open addressing with linear
-//! probing over flat arrays, since the contact check looks up a few dozen cells per
-//! collapse and a node-based hash map spends most of that time chasing pointers.
-class CellTable
-{
-public:
-  void clear(const size_t expected)
-  {
-    size_t capacity = 64;
-    while (capacity < 2 * expected)
-    {
-      capacity *= 2;
-    }
-    m_keys.assign(capacity, THE_EMPTY);
-    m_slots.assign(capacity, -1);
-    m_lists.clear();
-  }
-  //! The slot of the cell's list, or -1 when the cell holds nothing.
-  int find(const uint64_t key) const
-  {
-    for (size_t i = hashOf(key);; i = (i + 1) & (m_keys.size() - 1))
-    {
-      if (m_keys[i] == key)
-      {
-        return m_slots[i];
-      }
-      if (m_keys[i] == THE_EMPTY)
-      {
-        return -1;
-      }
-    }
-  }
-  //! The slot of the cell's list, made empty when the cell is new.
-  int insert(const uint64_t key)
-  {
-    if (2 * (m_lists.size() + 1) > m_keys.size())
-    {
-      grow();
-    }
-    size_t i = hashOf(key);
-    for (; m_keys[i] != THE_EMPTY; i = (i + 1) & (m_keys.size() - 1))
-    {
-      if (m_keys[i] == key)
-      {
-        return m_slots[i];
-      }
-    }
-    m_keys[i]  = key;
-    m_slots[i] = static_cast<int>(m_lists.size());
-    m_lists.emplace_back();
-    return m_slots[i];
-  }
-  std::vector<Entry>& list(const int slot) { return m_lists[slot]; }
-
-private:
-  static constexpr uint64_t THE_EMPTY = ~uint64_t(0);
-
-  size_t hashOf(const uint64_t key) const
-  {
-    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & (m_keys.size() - 1);
-  }
-  void grow()
-  {
-    std::vector<uint64_t> keys(2 * m_keys.size(), THE_EMPTY);
-    std::vector<int>      slots(keys.size(), -1);
-    std::swap(keys, m_keys);
-    std::swap(slots, m_slots);
-    for (size_t j = 0; j < keys.size(); ++j)
-    {
-      if (keys[j] != THE_EMPTY)
-      {
-        size_t i = hashOf(keys[j]);
-        while (m_keys[i] != THE_EMPTY)
-        {
-          i = (i + 1) & (m_keys.size() - 1);
-        }
-        m_keys[i]  = keys[j];
-        m_slots[i] = slots[j];
-      }
-    }
-  }
-
-  std::vector<uint64_t>           m_keys;
-  std::vector<int>                m_slots;
-  std::vector<std::vector<Entry>> m_lists;
 };
 
 //! The triangles around a vertex, as a range.
