@@ -45,7 +45,7 @@ test-sanitize: deps
 # ThreadSanitizer run of the tests of the parallel code: the frame's parallel loop and
 # progress scope, the checks and the hierarchy component. Timing bounds are loose there,
 # as in the sanitizer run.
-TSAN_TESTS := ^(algoMesh_ProgressScope|algoMesh_Cancellation|algoMesh_CheckSelfIntersections|algoMesh_DeviationCheckCADMesh|algoMesh_CheckMeshesOverlap|BVHTools)
+TSAN_TESTS := ^(algoMesh_ProgressScope|algoMesh_Cancellation|algoMesh_CheckSelfIntersections|algoMesh_DeviationCheckCADMesh|algoMesh_CheckMeshesOverlap|BVHTools|algoMesh_DecimationDefects|algoMesh_BoundaryEdges)
 test-tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DQUORIN_TSAN=ON -DQUORIN_BUILD_BENCH=OFF >/dev/null

@@ -80,10 +80,9 @@ public:
   //! Answers in `isReversed` the polygons to reverse.
   Outcome Perform(algoMesh_ProgressScope& progress, std::vector<char>& isReversed)
   {
-    Outcome outcome = Outcome::Done;
     // 1. Check the polygons and count the edge uses under each smaller point.
     std::vector<int> starts;
-    outcome = checkAndCount(progress.Next(THE_CHECK_SHARE), starts);
+    Outcome          outcome = checkAndCount(progress.Next(THE_CHECK_SHARE), starts);
     // 2. List the uses and 3. pair them, checking that the pairs decide the walk.
     if (outcome == Outcome::Done)
     {
@@ -109,7 +108,7 @@ private:
   }
 
   //! A polygon of at least three points, each of them known and named once.
-  bool isWellFormed(const int polygon, std::vector<int>& sorted) const
+  bool isWellFormed(const int polygon, std::vector<int64_t>& sorted) const
   {
     const int size = end(polygon) - first(polygon);
     if (size < 3)
@@ -126,7 +125,7 @@ private:
   {
     m_polygonOf.resize(static_cast<size_t>(end(m_nbPolygons - 1)));
     starts.assign(static_cast<size_t>(m_nbPoints) + 1, 0);
-    std::vector<int> sorted;
+    std::vector<int64_t> sorted;
     return visitBlocks(m_nbPolygons, progress,
                        [&](const int from, const int to)
                        {
