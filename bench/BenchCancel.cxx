@@ -16,6 +16,7 @@
 #include <algoMesh_OptimizeOBB.hxx>
 #include <algoMesh_PolygonOrientation.hxx>
 #include <algoMesh_Smooth.hxx>
+#include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
 #include <algoMesh_Wrap.hxx>
@@ -180,6 +181,13 @@ int cancelLatency(const Args& args)
           {
             Handle(Poly_Triangulation) result;
             return algoMesh_VTKQuadricDecimation(options).Perform(mesh, result, progress);
+          });
+
+  measure("decimate-topo", n, args.options,
+          [&](const ActAPI_ProgressEntry& progress)
+          {
+            Handle(Poly_Triangulation) result;
+            return algoMesh_TopoDecimation(options).Perform(mesh, result, progress);
           });
 
   measure("smooth-openmesh", n, args.options,

@@ -165,10 +165,13 @@ void CliNotifier::publish()
   }
 }
 
-ExitOnInterrupt::ExitOnInterrupt(const Handle(ActAPI_IProgressNotifier) & notifier)
+ExitOnInterrupt::ExitOnInterrupt(const Handle(ActAPI_IProgressNotifier) & notifier,
+                                 const double       seconds,
+                                 const std::string& timeoutMessage)
     : m_watch(
-          [this, notifier]()
+          [this, notifier, seconds, timeoutMessage]()
           {
+            const auto start = std::chrono::steady_clock::now();
             while (!m_isDone.load())
             {
               if (!notifier.IsNull() && notifier->IsCancelRequested())
@@ -176,6 +179,14 @@ ExitOnInterrupt::ExitOnInterrupt(const Handle(ActAPI_IProgressNotifier) & notifi
                 std::fflush(stdout);
                 std::fprintf(stderr, "quorin-mesh: error: interrupted\n");
                 std::_Exit(Exit_Interrupted);
+              }
+              if (seconds > 0.0 &&
+                  std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >
+                      seconds)
+              {
+                std::fflush(stdout);
+                std::fprintf(stderr, "quorin-mesh: error: %s\n", timeoutMessage.c_str());
+                std::_Exit(Exit_Failure);
               }
               std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }

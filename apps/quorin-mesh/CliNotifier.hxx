@@ -77,10 +77,15 @@ private:
 //! milliseconds of a Ctrl-C, for work that cannot be cancelled from inside (a third-party
 //! filter without a cancellation hook). Use it only while no output file is open: nothing
 //! is cleaned up.
+//! With a deadline, it also ends the process with Exit_Failure and `timeoutMessage` on
+//! standard error once `seconds` have passed: the kernel's translation and meshing can
+//! loop without end on damaged geometry that no check before them recognises.
 class ExitOnInterrupt
 {
 public:
-  explicit ExitOnInterrupt(const Handle(ActAPI_IProgressNotifier) & notifier);
+  explicit ExitOnInterrupt(const Handle(ActAPI_IProgressNotifier) & notifier,
+                           const double       seconds        = 0.0,
+                           const std::string& timeoutMessage = "");
   ~ExitOnInterrupt();
   ExitOnInterrupt(const ExitOnInterrupt&)            = delete;
   ExitOnInterrupt& operator=(const ExitOnInterrupt&) = delete;

@@ -1,6 +1,8 @@
 #include "Measures.hxx"
 
+#include "CliNotifier.hxx"
 #include "Commands.hxx"
+#include "MeshInput.hxx"
 
 #include <algoMesh_CheckSelfIntersections.hxx>
 #include <algoMesh_DeviationCheckCADMesh.hxx>
@@ -20,6 +22,10 @@ std::optional<int> LoadReferencePart(const std::string&      path,
     return Fail(error, notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
   }
   part.Deflection = options.Deflection;
+  const ExitOnInterrupt watch(notifier, KernelDeadline(path),
+                              "meshing '" + path + "' did not finish within " +
+                                  std::to_string(static_cast<int>(KernelDeadline(path))) +
+                                  " s; its geometry is likely damaged");
   if (!MeshShape(part.Shape, part.Deflection, options.DeflectionRatio, progress))
   {
     return notifier->IsCancelRequested() ? Fail("interrupted", Exit_Interrupted)

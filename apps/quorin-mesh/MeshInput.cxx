@@ -197,12 +197,20 @@ bool readObj(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string
   return true;
 }
 
+std::string translationTimeout(const std::string& path)
+{
+  return "cannot read '" + path + "': the kernel did not finish translating it within " +
+         std::to_string(static_cast<int>(KernelDeadline(path))) +
+         " s; its geometry is likely damaged";
+}
+
 bool readStep(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
 {
   input.Format = "STEP";
   // The kernel's translation polls for cancellation only between entities, and a single
   // malformed entity can keep it busy for minutes; no file is being written meanwhile.
-  const ExitOnInterrupt watch(progress.Access());
+  const ExitOnInterrupt watch(progress.Access(), KernelDeadline(input.Path),
+                              translationTimeout(input.Path));
   if (!quorin::algoMesh_CADReader::ReadSTEP(input.Path, input.Shape, progress))
   {
     return readFailed(input, progress, error);
@@ -213,7 +221,8 @@ bool readStep(MeshInput& input, const ActAPI_ProgressEntry& progress, std::strin
 bool readBRep(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
 {
   input.Format = "BREP";
-  const ExitOnInterrupt watch(progress.Access());
+  const ExitOnInterrupt watch(progress.Access(), KernelDeadline(input.Path),
+                              translationTimeout(input.Path));
   if (!quorin::algoMesh_CADReader::ReadBRep(input.Path, input.Shape, progress))
   {
     return readFailed(input, progress, error);
@@ -638,6 +647,10 @@ bool LoadMeshInput(const std::string&          path,
     return false;
   }
   input.Deflection = options.Deflection;
+  const ExitOnInterrupt watch(progress.Access(), KernelDeadline(path),
+                              "meshing '" + path + "' did not finish within " +
+                                  std::to_string(static_cast<int>(KernelDeadline(path))) +
+                                  " s; its geometry is likely damaged");
   if (!MeshShape(input.Shape, input.Deflection, options.DeflectionRatio, progress))
   {
     error = progress.IsCancelling() ? "interrupted" : "meshing '" + path + "' failed";
@@ -667,6 +680,13 @@ std::optional<int> LoadForCommand(const std::string&          path,
     progress.Access()->ResetProgress();
   }
   return std::nullopt;
+}
+
+double KernelDeadline(const std::string& path)
+{
+  std::error_code      status;
+  const std::uintmax_t bytes = std::filesystem::file_size(path, status);
+  return 30.0 + 20.0 * (status ? 0.0 : static_cast<double>(bytes) / 1e6);
 }
 
 bool MeshShape(const TopoDS_Shape&         shape,

@@ -102,6 +102,11 @@ std::optional<int> LoadForCommand(const std::string&          path,
                                   const ActAPI_ProgressEntry& progress,
                                   MeshInput&                  input);
 
+//! Seconds the kernel may spend translating or meshing the CAD file `path` before the
+//! tool gives up on it: 30 s and 20 s per MB, far beyond what valid files take (a 90 KB
+//! STEP part takes well under a second) but a bound on damaged geometry the kernel loops on.
+double KernelDeadline(const std::string& path);
+
 //! Meshes a shape with the kernel's incremental mesher (angular deflection 0.5 rad).
 //! @param[in,out] deflection  linear deflection; 0 or less is replaced by `ratio` times
 //!                            the bounding-box diagonal

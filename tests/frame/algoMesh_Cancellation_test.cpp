@@ -9,6 +9,7 @@
 #include <algoMesh_Heal.hxx>
 #include <algoMesh_OptimizeOBB.hxx>
 #include <algoMesh_Smooth.hxx>
+#include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
 
@@ -209,6 +210,45 @@ TEST(algoMesh_Cancellation, DecimationDrivers)
     EXPECT_TRUE(driver->Perform(mesh, result, ActAPI_ProgressEntry()));
     EXPECT_LT(result->NbTriangles(), mesh->NbTriangles() / 2);
   }
+}
+
+TEST(algoMesh_Cancellation, TopologyPreservingDecimationInEveryStep)
+{
+  // Thresholds inside the merge, the adjacency, the quadrics, the grid, the queue and the
+  // collapses: the set-up before the first collapse is most of a second on a million
+  // triangles and must stop as promptly as the collapses.
+  const Handle(Poly_Triangulation) mesh = bigSphere();
+  algoMesh_DecimationOptions options;
+  options.Reduction = 90.0;
+  const algoMesh_TopoDecimation topo(options);
+  Handle(Poly_Triangulation) complete;
+  ASSERT_TRUE(topo.Perform(mesh, complete));
+  for (const double threshold : {0.02, 0.05, 0.08, 0.11, 0.14, 0.3})
+  {
+    SCOPED_TRACE(threshold);
+    Handle(Poly_Triangulation) result;
+    const CancelledRun run = testmesh::RunCancelled(
+        [&](const ActAPI_ProgressEntry& progress) { return topo.Perform(mesh, result, progress); },
+        threshold);
+    testmesh::ExpectStoppedPromptly(run);
+    EXPECT_FALSE(run.answer);
+    EXPECT_EQ(THE_CANCELLED, run.texts);
+    ASSERT_FALSE(run.fractions.empty());
+    EXPECT_LT(run.fractions.back(), threshold + 0.02); // stopped in the step it was asked in
+  }
+  // A run to the end after cancelled ones gives the same mesh as before them, with its
+  // progress reaching the end.
+  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  Handle(Poly_Triangulation) again;
+  ASSERT_TRUE(topo.Perform(mesh, again, ActAPI_ProgressEntry(notifier)));
+  ASSERT_EQ(complete->NbTriangles(), again->NbTriangles());
+  ASSERT_EQ(complete->NbNodes(), again->NbNodes());
+  for (int i = 1; i <= again->NbNodes(); ++i)
+  {
+    ASSERT_EQ(0.0, complete->Node(i).Distance(again->Node(i)));
+  }
+  ASSERT_FALSE(notifier->Fractions().empty());
+  EXPECT_DOUBLE_EQ(1.0, notifier->Fractions().back());
 }
 
 TEST(algoMesh_Cancellation, Smoothing)

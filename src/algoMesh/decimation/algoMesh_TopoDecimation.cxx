@@ -22,6 +22,8 @@
 // Each collapse works at a cold place of the mesh, in cost order, so the run is bound by
 // cache misses: a vertex keeps its position, flags and first triangles in one cache line,
 // and the queue items a collapse removes are fetched ahead in batches.
+// Every step reports its share of the progress and polls for cancellation every thousand
+// items or so (a few dozen collapses in the main loop), a millisecond of work at most.
 // Cost: O(n log n) for n triangles; each collapse costs its ring times the grid occupancy.
 // Memory: the decimate command peaked at about 210 bytes per input triangle, its input mesh
 // included (1M and 10M triangles), before the vertices took one line each, which saves
@@ -31,6 +33,7 @@
 #include <algoMesh_EdgeCostQueue.hxx>
 #include <algoMesh_MemoryAdvice.hxx>
 #include <algoMesh_NodesMerger.hxx>
+#include <algoMesh_TopoDecimationGrid.pxx>
 
 #include <BVHTools_TriangleTests.hxx>
 
@@ -49,10 +52,63 @@ namespace quorin
 namespace
 {
 
+using namespace topoDecimation;
+
 // Weight of a boundary plane relative to a triangle's plane.
 const double THE_BOUNDARY_WEIGHT = 1000.0;
 // Cosine of the largest turn of a triangle normal a collapse may cause.
 const double THE_MAX_TURN = 0.17;
+
+// Shares of the progress, in proportion to the time each step took on a 1M-triangle torus
+// reduced by half; the collapses take what the others leave.
+const double THE_MERGE_SHARE     = 0.04;
+const double THE_ADJACENCY_SHARE = 0.03;
+const double THE_QUADRICS_SHARE  = 0.02;
+const double THE_GRID_SHARE      = 0.04;
+const double THE_QUEUE_SHARE     = 0.03;
+const double THE_RESULT_SHARE    = 0.01;
+const double THE_COLLAPSE_SHARE = 1.0 - THE_MERGE_SHARE - THE_ADJACENCY_SHARE - THE_QUADRICS_SHARE -
+                                  THE_GRID_SHARE - THE_QUEUE_SHARE - THE_RESULT_SHARE;
+
+// Items of a set-up loop between two progress reports and cancellation polls (well under a
+// millisecond of work), and collapses between two polls in the main loop (each costs a
+// few microseconds).
+const int64_t THE_POLL_ITEMS     = 1024;
+const int64_t THE_POLL_COLLAPSES = 16;
+
+//! Items done by the loops of one step: every THE_POLL_ITEMS of them the step's progress
+//! moves and the run is polled for cancellation.
+class StepPace
+{
+public:
+  StepPace(const algoMesh_ProgressScope& progress, const int64_t nbItems) : m_progress(progress)
+  {
+    m_progress.SetTotal(std::max<int64_t>(1, nbItems));
+  }
+  //! Counts `nbItems` more; false once the run is cancelled.
+  bool Tick(const int64_t nbItems = 1)
+  {
+    m_done += nbItems;
+    if (m_done < m_nextPoll)
+    {
+      return true;
+    }
+    m_nextPoll = m_done + THE_POLL_ITEMS;
+    m_progress.SetDone(m_done);
+    return !m_progress.IsCancelled();
+  }
+  //! Moves to the end of the step; false when the run is cancelled.
+  bool Complete()
+  {
+    m_progress.Complete();
+    return !m_progress.IsCancelled();
+  }
+
+private:
+  algoMesh_ProgressScope m_progress;
+  int64_t                m_done     = 0;
+  int64_t                m_nextPoll = THE_POLL_ITEMS;
+};
 
 using Point = std::array<double, 3>;
 
@@ -116,172 +172,6 @@ struct Quadric
     p[2] = (a * (d * r2 - r1 * e) - b * (b * r2 - r1 * c) + r0 * (b * e - c * d)) / det;
     return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
   }
-};
-
-// Cells a triangle may span before it is kept in a plain list instead (a sliver much longer
-// than the mean edge), and cells a query may visit before it tests every triangle instead.
-const int64_t THE_MAX_CELLS       = 64;
-const int64_t THE_MAX_QUERY_CELLS = 4096;
-
-//! A triangle in a grid cell with its box clipped to the cell, in 1/128ths of the cell per
-//! axis, rounded down at both ends: a query rejects most entries on it without leaving the
-//! cell's list, and an entry takes 12 bytes where a full single-precision box took 28.
-//! Rounding both the entry and the query down keeps every overlap: a box that meets the
-//! query meets it in some cell both cover, where their clipped boxes overlap too.
-//! The box bytes are low x y z, 0, high x y z, 0: seven-bit values, so that one 64-bit
-//! subtraction compares all six sides at once (see BoxTest).
-struct Entry
-{
-  int32_t T;
-  uint8_t Box[8];
-};
-
-//! Position `g` (in cell units) inside cell `index`, in 1/128ths of the cell, clamped.
-uint64_t quantize(const double g, const int index)
-{
-  const double f = (g - index) * 128.0;
-  return f <= 0.0 ? 0 : f >= 127.0 ? 127 : static_cast<uint64_t>(f);
-}
-
-//! The box bytes of an entry for box [low, high] (cell units) in cell (i, j, k).
-uint64_t packBox(const double* low, const double* high, const int i, const int j, const int k)
-{
-  return quantize(low[0], i) | quantize(low[1], j) << 8 | quantize(low[2], k) << 16 |
-         quantize(high[0], i) << 32 | quantize(high[1], j) << 40 | quantize(high[2], k) << 48;
-}
-
-//! Whether entry boxes meet one query box in one cell, six comparisons in one subtraction:
-//! bytes 0-2 compare the query's high sides with the entry's low ones, bytes 4-6 the entry's
-//! high sides with the query's low ones. Every byte is below 128, so setting its top bit
-//! before subtracting lets no borrow cross into the next byte, and the top bit survives
-//! exactly where the first value is not below the second.
-class BoxTest
-{
-public:
-  BoxTest(const double* low, const double* high, const int i, const int j, const int k)
-  {
-    const uint64_t query = packBox(low, high, i, j, k);
-    m_queryHigh          = query >> 32;
-    m_queryLow           = (query & 0xffffff) << 32;
-  }
-  bool Meets(const Entry& entry) const
-  {
-    uint64_t box;
-    std::memcpy(&box, entry.Box, sizeof(box));
-    const uint64_t first  = (box & 0x00ffffff00000000ull) | m_queryHigh;
-    const uint64_t second = (box & 0x0000000000ffffffull) | m_queryLow;
-    return (((first | THE_TOP_BITS) - second) & THE_TOP_BITS) == THE_TOP_BITS;
-  }
-
-private:
-  static constexpr uint64_t THE_TOP_BITS = 0x8080808080808080ull;
-  uint64_t                  m_queryHigh, m_queryLow;
-};
-
-//! An entry of triangle `t` with box [low, high] in cell (i, j, k).
-Entry entryOf(
-    const int t, const double* low, const double* high, const int i, const int j, const int k)
-{
-  Entry          entry = {t, {}};
-  const uint64_t box   = packBox(low, high, i, j, k);
-  std::memcpy(entry.Box, &box, sizeof(box));
-  return entry;
-}
-
-//! First and last cell index per axis: i0 j0 k0 i1 j1 k1.
-using CellRange = std::array<int, 6>;
-
-int64_t cellCount(const CellRange& range)
-{
-  return (int64_t(range[3]) - range[0] + 1) * (int64_t(range[4]) - range[1] + 1) *
-         (int64_t(range[5]) - range[2] + 1);
-}
-
-//! Triangle lists of the occupied grid cells, by cell key: open addressing with linear
-//! probing over flat arrays, since the contact check looks up a few dozen cells per
-//! collapse and a node-based hash map spends most of that time chasing pointers.
-class CellTable
-{
-public:
-  void clear(const size_t expected)
-  {
-    size_t capacity = 64;
-    while (capacity < 2 * expected)
-    {
-      capacity *= 2;
-    }
-    m_keys.assign(capacity, THE_EMPTY);
-    m_slots.assign(capacity, -1);
-    m_lists.clear();
-  }
-  //! The slot of the cell's list, or -1 when the cell holds nothing.
-  int find(const uint64_t key) const
-  {
-    for (size_t i = hashOf(key);; i = (i + 1) & (m_keys.size() - 1))
-    {
-      if (m_keys[i] == key)
-      {
-        return m_slots[i];
-      }
-      if (m_keys[i] == THE_EMPTY)
-      {
-        return -1;
-      }
-    }
-  }
-  //! The slot of the cell's list, made empty when the cell is new.
-  int insert(const uint64_t key)
-  {
-    if (2 * (m_lists.size() + 1) > m_keys.size())
-    {
-      grow();
-    }
-    size_t i = hashOf(key);
-    for (; m_keys[i] != THE_EMPTY; i = (i + 1) & (m_keys.size() - 1))
-    {
-      if (m_keys[i] == key)
-      {
-        return m_slots[i];
-      }
-    }
-    m_keys[i]  = key;
-    m_slots[i] = static_cast<int>(m_lists.size());
-    m_lists.emplace_back();
-    return m_slots[i];
-  }
-  std::vector<Entry>& list(const int slot) { return m_lists[slot]; }
-
-private:
-  static constexpr uint64_t THE_EMPTY = ~uint64_t(0);
-
-  size_t hashOf(const uint64_t key) const
-  {
-    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & (m_keys.size() - 1);
-  }
-  void grow()
-  {
-    std::vector<uint64_t> keys(2 * m_keys.size(), THE_EMPTY);
-    std::vector<int>      slots(keys.size(), -1);
-    std::swap(keys, m_keys);
-    std::swap(slots, m_slots);
-    for (size_t j = 0; j < keys.size(); ++j)
-    {
-      if (keys[j] != THE_EMPTY)
-      {
-        size_t i = hashOf(keys[j]);
-        while (m_keys[i] != THE_EMPTY)
-        {
-          i = (i + 1) & (m_keys.size() - 1);
-        }
-        m_keys[i]  = keys[j];
-        m_slots[i] = slots[j];
-      }
-    }
-  }
-
-  std::vector<uint64_t>           m_keys;
-  std::vector<int>                m_slots;
-  std::vector<std::vector<Entry>> m_lists;
 };
 
 //! The triangles around a vertex, as a range.
@@ -403,26 +293,38 @@ public:
     m_vertices.Assign(std::move(points));
   }
 
-  void Run(const size_t target)
+  //! Collapses down to `target` triangles or until no allowed collapse is left, each step
+  //! taking its share of `progress`; false when cancelled.
+  bool Run(const size_t target, algoMesh_ProgressScope& progress)
   {
     // 1. Adjacency, boundary and locked vertices, components.
-    buildAdjacency();
+    if (!buildAdjacency(progress.Next(THE_ADJACENCY_SHARE)))
+    {
+      return false;
+    }
     // 2. Quadrics and the grid of triangle boxes.
-    buildQuadrics();
-    buildGrid();
+    if (!buildQuadrics(progress.Next(THE_QUADRICS_SHARE)) ||
+        !buildGrid(progress.Next(THE_GRID_SHARE)))
+    {
+      return false;
+    }
     // 3. Collapse cheapest first until the target or no allowed collapse is left.
-    queueEdges();
-    collapseUntil(target);
+    if (!queueEdges(progress.Next(THE_QUEUE_SHARE)))
+    {
+      return false;
+    }
+    return collapseUntil(target, progress.Next(THE_COLLAPSE_SHARE));
   }
 
-  Handle(Poly_Triangulation) Result() const;
+  //! The live part, renumbered; null when cancelled.
+  Handle(Poly_Triangulation) Result(const algoMesh_ProgressScope& progress) const;
 
 private:
-  void buildAdjacency();
-  void buildQuadrics();
-  void buildGrid();
-  void queueEdges();
-  void collapseUntil(const size_t target);
+  bool buildAdjacency(const algoMesh_ProgressScope& progress);
+  bool buildQuadrics(const algoMesh_ProgressScope& progress);
+  bool buildGrid(const algoMesh_ProgressScope& progress);
+  bool queueEdges(const algoMesh_ProgressScope& progress);
+  bool collapseUntil(const size_t target, algoMesh_ProgressScope progress);
   //! Queues edge (min(a, b), max(a, b)) under `side`, one of its triangle sides, with its
   //! cost when it may collapse.
   void offerEdge(const int a, const int b, const int side);
@@ -519,30 +421,72 @@ private:
   std::vector<int>                   m_sides;   //!< scratch: queue ids to remove
 };
 
-void Collapser::buildAdjacency()
+bool Collapser::buildAdjacency(const algoMesh_ProgressScope& progress)
 {
   const size_t nbTriangles = m_triangles.size();
+  const size_t nbVertices  = m_vertices.Size();
+  // Items: the stars, two passes over the sides, the groups, the sides again (three per
+  // triangle), the components.
+  StepPace pace(progress, 7 * static_cast<int64_t>(nbTriangles) + static_cast<int64_t>(nbVertices));
   m_liveTriangle.assign(nbTriangles, 1);
   m_nbLive = nbTriangles;
   for (int t = 0; t < static_cast<int>(nbTriangles); ++t)
   {
+    if (!pace.Tick())
+    {
+      return false;
+    }
     for (const int node : m_triangles[t])
     {
       m_vertices.Add(node, t);
     }
   }
-  // Edge use counts: one triangle is a boundary, three or more a non-manifold edge.
-  std::vector<std::pair<uint64_t, int>> edges;
-  edges.reserve(3 * nbTriangles);
+  // Edge use counts: one triangle is a boundary, three or more a non-manifold edge. The
+  // sides, as (ends, triangle), are sorted by a counting sort on their smaller end and a
+  // sort of each end's few sides: linear, and no pass runs long without a poll.
+  const auto keyOf = [this](const int t, const int k)
+  {
+    const int a = m_triangles[t][k], b = m_triangles[t][(k + 1) % 3];
+    return (uint64_t(std::min(a, b)) << 32) | uint32_t(std::max(a, b));
+  };
+  std::vector<size_t> groupEnd(nbVertices + 1, 0); // after the fill: end of group v at v
   for (int t = 0; t < static_cast<int>(nbTriangles); ++t)
   {
+    if (!pace.Tick())
+    {
+      return false;
+    }
     for (int k = 0; k < 3; ++k)
     {
-      const int a = m_triangles[t][k], b = m_triangles[t][(k + 1) % 3];
-      edges.emplace_back((uint64_t(std::min(a, b)) << 32) | uint32_t(std::max(a, b)), t);
+      ++groupEnd[(keyOf(t, k) >> 32) + 1];
     }
   }
-  std::sort(edges.begin(), edges.end());
+  for (size_t v = 1; v <= nbVertices; ++v)
+  {
+    groupEnd[v] += groupEnd[v - 1];
+  }
+  std::vector<std::pair<uint64_t, int>> edges(3 * nbTriangles);
+  for (int t = 0; t < static_cast<int>(nbTriangles); ++t)
+  {
+    if (!pace.Tick())
+    {
+      return false;
+    }
+    for (int k = 0; k < 3; ++k)
+    {
+      const uint64_t key           = keyOf(t, k);
+      edges[groupEnd[key >> 32]++] = {key, t};
+    }
+  }
+  for (size_t v = 0; v < nbVertices; ++v)
+  {
+    if (!pace.Tick())
+    {
+      return false;
+    }
+    std::sort(edges.begin() + (v == 0 ? 0 : groupEnd[v - 1]), edges.begin() + groupEnd[v]);
+  }
+  std::vector<size_t>().swap(groupEnd);
   // Components: union-find over triangles sharing an edge.
   std::vector<int> parent(nbTriangles);
   for (size_t t = 0; t < nbTriangles; ++t)
@@ -565,6 +509,10 @@ void Collapser::buildAdjacency()
       parent[find(edges[j].second)] = find(edges[i].second);
       ++j;
     }
+    if (!pace.Tick(static_cast<int64_t>(j - i)))
+    {
+      return false;
+    }
     const int a = static_cast<int>(edges[i].first >> 32);
     const int b = static_cast<int>(edges[i].first & 0xffffffffu);
     ++m_nbEdges;
@@ -580,10 +528,15 @@ void Collapser::buildAdjacency()
     }
     i = j;
   }
+  std::vector<std::pair<uint64_t, int>>().swap(edges);
   m_component.assign(nbTriangles, 0);
   std::unordered_map<int, int> ids;
   for (size_t t = 0; t < nbTriangles; ++t)
   {
+    if (!pace.Tick())
+    {
+      return false;
+    }
     const auto inserted = ids.emplace(find(static_cast<int>(t)), static_cast<int>(ids.size()));
     m_component[t]      = inserted.first->second;
   }
@@ -592,13 +545,19 @@ void Collapser::buildAdjacency()
   {
     ++m_componentSize[m_component[t]];
   }
+  return pace.Complete();
 }
 
-void Collapser::buildQuadrics()
+bool Collapser::buildQuadrics(const algoMesh_ProgressScope& progress)
 {
+  StepPace pace(progress, static_cast<int64_t>(m_triangles.size()));
   m_quadrics.assign(m_vertices.Size(), Quadric());
   for (const std::array<int, 3>& tri : m_triangles)
   {
+    if (!pace.Tick())
+    {
+      return false;
+    }
     const Point  n    = cross(sub(m_vertices.P(tri[1]), m_vertices.P(tri[0])),
                               sub(m_vertices.P(tri[2]), m_vertices.P(tri[0])));
     const double area = 0.5 * std::sqrt(dot(n, n));
@@ -646,19 +605,25 @@ void Collapser::buildQuadrics()
       m_quadrics[b].add(constraint);
     }
   }
+  return pace.Complete();
 }
 
-void Collapser::buildGrid()
+bool Collapser::buildGrid(const algoMesh_ProgressScope& progress)
 {
   // Cells of six times the mean edge of the live triangles: a ring's box spans one to a
   // few cells, and a cell holds about a hundred entries (the fastest of 2 to 12 times on
   // 200k triangles, once the query stopped reading its entries' corners). Called again
   // whenever the triangles have grown enough that they would span many cells (see
   // collapseUntil).
-  double total = 0.0;
-  Point  low   = {1e300, 1e300, 1e300};
+  StepPace pace(progress, 2 * static_cast<int64_t>(m_triangles.size()));
+  double   total = 0.0;
+  Point    low   = {1e300, 1e300, 1e300};
   for (size_t t = 0; t < m_triangles.size(); ++t)
   {
+    if (!pace.Tick())
+    {
+      return false;
+    }
     if (!m_liveTriangle[t])
     {
       continue;
@@ -683,12 +648,17 @@ void Collapser::buildGrid()
   m_nearRange = {0, 0, 0, -1, -1, -1};
   for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
   {
+    if (!pace.Tick())
+    {
+      return false;
+    }
     if (m_liveTriangle[t])
     {
       insertInGrid(t);
     }
   }
   m_gridBuiltAt = m_nbLive;
+  return pace.Complete();
 }
 
 void Collapser::gridBox(const int t, Point& low, Point& high) const
@@ -842,18 +812,24 @@ void Collapser::refreshInGrid(const Moving& moving)
   }
 }
 
-void Collapser::queueEdges()
+bool Collapser::queueEdges(const algoMesh_ProgressScope& progress)
 {
+  StepPace pace(progress, static_cast<int64_t>(m_vertices.Size()));
   m_queue.Reset(static_cast<int64_t>(m_nbEdges), 3 * static_cast<int64_t>(m_triangles.size()));
   // In the order of their ends, (a, b) with a < b: equal costs then collapse in that order.
   for (int a = 0; a < static_cast<int>(m_vertices.Size()); ++a)
   {
+    if (!pace.Tick())
+    {
+      return false;
+    }
     collectNeighbours(a, true);
     for (const uint64_t neighbour : m_neighbourSides)
     {
       offerEdge(a, static_cast<int>(neighbour >> 32), static_cast<int>(neighbour & 0xffffffffu));
     }
   }
+  return pace.Complete();
 }
 
 void Collapser::collectNeighbours(const int a, const bool above)
@@ -1314,13 +1290,27 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
   }
 }
 
-void Collapser::collapseUntil(const size_t target)
+bool Collapser::collapseUntil(const size_t target, algoMesh_ProgressScope progress)
 {
-  while (m_nbLive > target)
+  // Progress counts the triangles removed towards the target; a run that stops short of it
+  // jumps to the end.
+  const size_t start = m_nbLive;
+  progress.SetTotal(static_cast<int64_t>(start - std::min(start, target)));
+  for (int64_t nbPopped = 0; m_nbLive > target; ++nbPopped)
   {
-    if (4 * m_nbLive < m_gridBuiltAt)
+    if (nbPopped % THE_POLL_COLLAPSES == 0)
     {
-      buildGrid(); // the triangles are about twice as long as the cells were made for
+      progress.SetDone(static_cast<int64_t>(start - m_nbLive));
+      if (progress.IsCancelled())
+      {
+        return false;
+      }
+    }
+    // The triangles are about twice as long as the cells were made for: a new grid. It is
+    // part of the collapses, so its scope has no share of its own and only polls.
+    if (4 * m_nbLive < m_gridBuiltAt && !buildGrid(progress.Next(0.0)))
+    {
+      return false;
     }
     double        queued = 0.0;
     const int32_t side   = m_queue.Pop(queued);
@@ -1339,14 +1329,22 @@ void Collapser::collapseUntil(const size_t target)
     }
     collapse(survivor, removed, position);
   }
+  progress.Complete();
+  return !progress.IsCancelled();
 }
 
-Handle(Poly_Triangulation) Collapser::Result() const
+Handle(Poly_Triangulation) Collapser::Result(const algoMesh_ProgressScope& progress) const
 {
+  StepPace         pace(progress, 2 * static_cast<int64_t>(m_triangles.size()) +
+                                      static_cast<int64_t>(m_vertices.Size()));
   std::vector<int> number(m_vertices.Size(), -1);
   int              nbNodes = 0;
   for (size_t t = 0; t < m_triangles.size(); ++t)
   {
+    if (!pace.Tick())
+    {
+      return nullptr;
+    }
     if (m_liveTriangle[t])
     {
       for (const int node : m_triangles[t])
@@ -1366,6 +1364,10 @@ Handle(Poly_Triangulation) Collapser::Result() const
       new Poly_Triangulation(nbNodes, static_cast<int>(m_nbLive), false);
   for (size_t i = 0; i < m_vertices.Size(); ++i)
   {
+    if (!pace.Tick())
+    {
+      return nullptr;
+    }
     if (number[i] >= 0)
     {
       mesh->SetNode(number[i] + 1,
@@ -1375,6 +1377,10 @@ Handle(Poly_Triangulation) Collapser::Result() const
   int index = 0;
   for (size_t t = 0; t < m_triangles.size(); ++t)
   {
+    if (!pace.Tick())
+    {
+      return nullptr;
+    }
     if (m_liveTriangle[t])
     {
       const std::array<int, 3>& tri = m_triangles[t];
@@ -1382,22 +1388,41 @@ Handle(Poly_Triangulation) Collapser::Result() const
                         Poly_Triangle(number[tri[0]] + 1, number[tri[1]] + 1, number[tri[2]] + 1));
     }
   }
-  return mesh;
+  return pace.Complete() ? mesh : nullptr;
 }
 
 //! The input's nodes merged and its triangles over them, less those that lost a corner to
-//! the merge. The merger's own arrays are gone when it returns, before the collapses start.
-void mergeNodes(const Handle(Poly_Triangulation) & input,
+//! the merge; false when cancelled. The merger's own arrays are gone when it returns,
+//! before the collapses start.
+bool mergeNodes(const Handle(Poly_Triangulation) & input,
                 std::vector<Point>&              points,
-                std::vector<std::array<int, 3>>& triangles)
+                std::vector<std::array<int, 3>>& triangles,
+                const algoMesh_ProgressScope&    progress)
 {
+  // Items: a node copied or a triangle renumbered is one, a node merged sixteen (its
+  // look-up costs about that much more).
+  StepPace            pace(progress, 17 * static_cast<int64_t>(input->NbNodes()) +
+                                         static_cast<int64_t>(input->NbTriangles()));
   std::vector<gp_Pnt> nodes(input->NbNodes());
   for (int i = 1; i <= input->NbNodes(); ++i)
   {
+    if (!pace.Tick())
+    {
+      return false;
+    }
     nodes[i - 1] = input->Node(i);
   }
+  // Appending the nodes in runs merges them exactly as one batch would, with polls between.
   algoMesh_NodesMerger merger;
-  merger.Perform(nodes);
+  for (size_t first = 0; first < nodes.size(); first += THE_POLL_ITEMS)
+  {
+    const size_t count = std::min<size_t>(THE_POLL_ITEMS, nodes.size() - first);
+    merger.Append(nodes.data() + first, count);
+    if (!pace.Tick(16 * static_cast<int64_t>(count)))
+    {
+      return false;
+    }
+  }
   std::vector<gp_Pnt>().swap(nodes);
   points.reserve(merger.NbNodes());
   for (const gp_Pnt& p : merger.Nodes())
@@ -1407,6 +1432,10 @@ void mergeNodes(const Handle(Poly_Triangulation) & input,
   triangles.reserve(input->NbTriangles());
   for (int t = 1; t <= input->NbTriangles(); ++t)
   {
+    if (!pace.Tick())
+    {
+      return false;
+    }
     int n[3];
     input->Triangle(t).Get(n[0], n[1], n[2]);
     if (n[0] < 1 || n[1] < 1 || n[2] < 1 || n[0] > input->NbNodes() || n[1] > input->NbNodes() ||
@@ -1421,6 +1450,7 @@ void mergeNodes(const Handle(Poly_Triangulation) & input,
       triangles.push_back(tri);
     }
   }
+  return pace.Complete();
 }
 
 } // namespace
@@ -1441,11 +1471,18 @@ algoMesh_DecimationOptions algoMesh_TopoDecimation::GetOptions() const
 bool algoMesh_TopoDecimation::perform(const Handle(Poly_Triangulation) & input,
                                       Handle(Poly_Triangulation) & output) const
 {
+  algoMesh_ProgressScope progress{ActAPI_ProgressEntry(), TCollection_AsciiString()};
+  return performWithProgress(input, output, progress);
+}
+
+bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulation) & input,
+                                                  Handle(Poly_Triangulation) & output,
+                                                  algoMesh_ProgressScope& progress) const
+{
   // 1. Merge coincident nodes and drop triangles that lost a corner to the merge.
   std::vector<Point>              points;
   std::vector<std::array<int, 3>> triangles;
-  mergeNodes(input, points, triangles);
-  if (triangles.empty())
+  if (!mergeNodes(input, points, triangles, progress.Next(THE_MERGE_SHARE)) || triangles.empty())
   {
     return false;
   }
@@ -1454,9 +1491,12 @@ bool algoMesh_TopoDecimation::perform(const Handle(Poly_Triangulation) & input,
   const size_t target =
       static_cast<size_t>(std::llround(double(triangles.size()) * (1.0 - reduction)));
   Collapser collapser(std::move(points), std::move(triangles));
-  collapser.Run(target);
+  if (!collapser.Run(target, progress))
+  {
+    return false;
+  }
   // 3. The live part, renumbered.
-  output = collapser.Result();
+  output = collapser.Result(progress.Next(1.0));
   return !output.IsNull() && output->NbTriangles() > 0;
 }
 

@@ -39,6 +39,12 @@ public:
   bool perform(const Handle(Poly_Triangulation) & input,
                Handle(Poly_Triangulation) & output) const override;
 
+  //! The same, every step reporting its share of `progress` and stopping within a
+  //! millisecond or so of work once the run is cancelled; false when cancelled.
+  bool performWithProgress(const Handle(Poly_Triangulation) & input,
+                           Handle(Poly_Triangulation) & output,
+                           algoMesh_ProgressScope& progress) const override;
+
 private:
   double m_reduction;
 };

@@ -550,7 +550,9 @@ private:
     if (std::isdigit(static_cast<unsigned char>(first)) || first == '-' || first == '+' ||
         first == '.')
     {
-      if (!std::isfinite(std::strtod(myToken.c_str(), nullptr)))
+      // Beyond the range every mesh format holds, a coordinate also keeps the kernel's
+      // shape repair projecting curves without end (4e38 did).
+      if (!Exchange_InputCheck::IsValidCoordinate(std::strtod(myToken.c_str(), nullptr)))
       {
         breakRule("a real out of range", myValueLine);
       }

@@ -430,6 +430,13 @@ bool checkArrayTypes(const std::string& text, std::string& reason)
       reason = "The file has a data array of unknown type '" + type + "'.";
       return false;
     }
+    // VTK splits binary string data at its NUL bytes without checking what it copies: on
+    // damaged data it overruns its buffers. Meshes need no strings; text ones are safe.
+    if (type == "String" && attributeOf(tag, "format") != "ascii")
+    {
+      reason = "The file has a binary string array, which is not read.";
+      return false;
+    }
   }
   return true;
 }

@@ -73,6 +73,7 @@ void leafBox(const double* corners, const int begin, const int end, double* box)
 template <typename Work>
 void parallelChunks(const TaskFence& fence, const int count, const int grain, const Work& work)
 {
+  fence.Leave(); // what the calling thread wrote so far is seen by the tasks
   tbb::parallel_for(tbb::blocked_range<int>(0, count, grain),
                     [&](const tbb::blocked_range<int>& range)
                     {
@@ -80,6 +81,7 @@ void parallelChunks(const TaskFence& fence, const int count, const int grain, co
                       work(range.begin(), range.end());
                       fence.Leave();
                     });
+  fence.Join(); // and what the tasks wrote is seen by the calling thread
 }
 
 // Triangles per task of the passes over all triangles.
@@ -215,6 +217,7 @@ std::vector<int> NearestTree::sortByCode(const TriangleSet&     set,
   std::vector<int>      orderTmp(order.size());
   const auto            eachBlock = [&](const auto& work)
   {
+    fence.Leave();
     tbb::parallel_for(
         tbb::blocked_range<int>(0, nbBlocks, 1),
         [&](const tbb::blocked_range<int>& blocks)
@@ -227,6 +230,7 @@ std::vector<int> NearestTree::sortByCode(const TriangleSet&     set,
           fence.Leave();
         },
         tbb::simple_partitioner());
+    fence.Join();
   };
   for (int shift = 0; shift < 64; shift += THE_BITS)
   {
