@@ -125,6 +125,11 @@ void algoMesh_vtkExactPointLocator::index(const vtkIdType id)
     rehash(2 * m_slots.size()); // records every stored point, `id` included
     return;
   }
+  record(id);
+}
+
+void algoMesh_vtkExactPointLocator::record(const vtkIdType id)
+{
   double x[3];
   m_points->GetPoint(id, x);
   uint32_t& slot = m_slots[slotOf(x)];
@@ -141,14 +146,7 @@ void algoMesh_vtkExactPointLocator::rehash(const size_t nbSlots)
   m_nbIndexed = 0;
   for (vtkIdType id = 0; id < m_points->GetNumberOfPoints(); ++id)
   {
-    double x[3];
-    m_points->GetPoint(id, x);
-    uint32_t& slot = m_slots[slotOf(x)];
-    if (slot == 0)
-    {
-      slot = static_cast<uint32_t>(id + 1);
-      ++m_nbIndexed;
-    }
+    record(id);
   }
 }
 

@@ -74,6 +74,9 @@ protected:
   //! Sizes the table to `nbSlots` (a power of two) and records the points again.
   void rehash(size_t nbSlots);
 
+  //! Stores point `id` in its slot unless an equal point is stored already.
+  void record(vtkIdType id);
+
 private:
   algoMesh_vtkExactPointLocator(const algoMesh_vtkExactPointLocator&) = delete;
   void operator=(const algoMesh_vtkExactPointLocator&)                = delete;
