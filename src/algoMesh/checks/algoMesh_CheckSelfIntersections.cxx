@@ -126,13 +126,8 @@ bool algoMesh_CheckSelfIntersections::Perform(const Handle(Poly_Triangulation) &
   // 4. Find the intersecting pairs.
   BVHTools::IntersectMeshMesh intersection(nbThreads, m_triangleSet, m_triangleSet, true);
   algoMesh_ProgressScope      search = progress.Next(THE_SEARCH_SHARE);
-  intersection.SetMonitor(
-      [&search](const size_t done, const size_t total)
-      {
-        search.SetTotal(static_cast<int64_t>(total));
-        search.SetDone(static_cast<int64_t>(done));
-        return !search.IsCancelled();
-      });
+  intersection.SetMonitor([&search](const size_t done, const size_t total)
+                          { return search.Follow(done, total); });
   const bool isSearched = intersection.Perform();
   if (progress.IsCancelled())
   {

@@ -72,13 +72,8 @@ bool algoMesh_DecimationDefects::Count(const Handle(Poly_Triangulation) & mesh,
   // 3. Crossing pairs: the self-intersection reports each pair from both sides.
   BVHTools::IntersectMeshMesh intersection(THE_NB_THREADS, set, set, true);
   algoMesh_ProgressScope      search = progress.Next(1.0);
-  intersection.SetMonitor(
-      [&search](const size_t done, const size_t total)
-      {
-        search.SetTotal(static_cast<int64_t>(total));
-        search.SetDone(static_cast<int64_t>(done));
-        return !search.IsCancelled();
-      });
+  intersection.SetMonitor([&search](const size_t done, const size_t total)
+                          { return search.Follow(done, total); });
   const bool isSearched = intersection.Perform();
   if (progress.IsCancelled())
   {

@@ -19,6 +19,7 @@
 #include <ActAPI_ProgressEntry.hxx>
 
 #include <cstdint>
+#include <cstddef>
 
 namespace quorin
 {
@@ -62,6 +63,15 @@ public:
 
   //! Sets the done items (any thread); smaller values than before are ignored.
   void SetDone(const int64_t nbItems);
+
+  //! Takes a count reported by a worker, `done` of `total` items, as this scope's items
+  //! (any thread). @return false once the run is cancelled: the worker's answer to go on
+  bool Follow(const size_t done, const size_t total)
+  {
+    SetTotal(static_cast<int64_t>(total));
+    SetDone(static_cast<int64_t>(done));
+    return !IsCancelled();
+  }
 
   //! Sets the position inside this scope as a fraction 0 .. 1 (any thread).
   void SetFraction(const double fraction);
