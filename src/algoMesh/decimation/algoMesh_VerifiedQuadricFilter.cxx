@@ -401,6 +401,24 @@ algoMesh_VerifiedQuadricFilter::Perform(const Handle(Poly_Triangulation) & input
       }
       triangles[t][k] = n[k] - 1;
     }
+    // The ancestor's cell now holds the result triangle's corners, at their single-precision
+    // places in the result: a check that the tracing is right.
+    vtkIdType        npts = 0;
+    const vtkIdType* ids  = nullptr;
+    polyData->GetCellPoints(ancestorOf[t], npts, ids);
+    for (int k = 0; npts == 3 && k < 3; ++k)
+    {
+      double place[3];
+      polyData->GetPoint(ids[k], place);
+      for (int axis = 0; axis < 3; ++axis)
+      {
+        npts = float(place[axis]) == float(nodes[triangles[t][k]][axis]) ? npts : 0;
+      }
+    }
+    if (npts != 3)
+    {
+      return answer(Verdict_Refused, reason, "the result's triangles do not trace to the input's");
+    }
     const double* a = nodes[triangles[t][0]].data();
     const double* b = nodes[triangles[t][1]].data();
     const double* c = nodes[triangles[t][2]].data();
