@@ -235,7 +235,7 @@ TEST(algoMesh_Cancellation, TopologyPreservingDecimationInEveryStep)
     // Each threshold with the end of the step it falls in (progress moves by hundredths).
     const std::vector<std::pair<double, double>> thresholds =
         isFilterFirst
-            ? std::vector<std::pair<double, double>>{{0.02, 0.04}, {0.15, 0.32}, {0.33, 0.36}}
+            ? std::vector<std::pair<double, double>>{{0.01, 0.03}, {0.15, 0.33}, {0.33, 0.36}}
             : std::vector<std::pair<double, double>>{{0.02, 0.04}, {0.05, 0.07}, {0.08, 0.1},
                                                      {0.11, 0.13}, {0.14, 0.16}, {0.3, 0.32}};
     for (const std::pair<double, double>& threshold : thresholds)

@@ -59,10 +59,10 @@ namespace
 
 // Shares of the progress, in proportion to the time each step took on a 200k-triangle torus
 // reduced by 90 %; the crossing search takes what the others leave.
-const double THE_INPUT_SHARE  = 0.08;
-const double THE_FILTER_SHARE = 0.8;
-const double THE_BACK_SHARE   = 0.03;
-const double THE_RESULT_SHARE = 0.02;
+const double THE_INPUT_SHARE  = 0.05;
+const double THE_FILTER_SHARE = 0.86;
+const double THE_BACK_SHARE   = 0.015;
+const double THE_RESULT_SHARE = 0.01;
 const int    THE_POLL_ITEMS   = 1024;
 
 using Triangles = std::vector<std::array<int, 3>>;
@@ -318,6 +318,10 @@ algoMesh_VerifiedQuadricFilter::Perform(const Handle(Poly_Triangulation) & input
   std::vector<Normal> ancestors(static_cast<size_t>(nbCells));
   for (vtkIdType cell = 0; cell < nbCells; ++cell)
   {
+    if (cell % THE_POLL_ITEMS == 0 && inputStep.IsCancelled())
+    {
+      return cancelled;
+    }
     vtkIdType        npts = 0;
     const vtkIdType* ids  = nullptr;
     if (polyData->GetCellPoints(cell, npts, ids) != VTK_TRIANGLE || npts != 3)
@@ -391,6 +395,10 @@ algoMesh_VerifiedQuadricFilter::Perform(const Handle(Poly_Triangulation) & input
   triangles.resize(static_cast<size_t>(decimated->NbTriangles()));
   for (int t = 0; t < decimated->NbTriangles(); ++t)
   {
+    if (t % THE_POLL_ITEMS == 0 && resultStep.IsCancelled())
+    {
+      return cancelled;
+    }
     int n[3];
     decimated->Triangle(t + 1).Get(n[0], n[1], n[2]);
     for (int k = 0; k < 3; ++k)
