@@ -7,7 +7,6 @@
 #include "Commands.hxx"
 #include "MeshOutput.hxx"
 
-#include <algoMesh_BoundaryEdges.hxx>
 #include <algoMesh_DecimationDefects.hxx>
 #include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
@@ -184,7 +183,7 @@ int RunDecimate(const std::vector<std::string>& arguments)
         }
         if (method.empty())
         {
-          method = quorin::algoMesh_BoundaryEdges::Count(input.Mesh) == 0 ? "topo" : "quadric";
+          method = inputDefects.NbBoundaryEdges == 0 ? "topo" : "quadric";
         }
         std::unique_ptr<quorin::algoMesh_Decimate> driver;
         if (method == "topo")
