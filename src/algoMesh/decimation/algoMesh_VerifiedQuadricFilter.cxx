@@ -40,6 +40,7 @@
 
 #include <BVHTools_TriangleTests.hxx>
 
+#include <vtkCellArray.h>
 #include <vtkCellType.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
@@ -300,10 +301,15 @@ algoMesh_VerifiedQuadricFilter::Perform(const Handle(Poly_Triangulation) & input
   {
     return answer(Verdict_NotApplicable, reason, "the input has no triangle");
   }
-  // 1. The filter's input (coincident nodes merged), its topology and the normal of every
-  //    triangle, before the filter consumes it.
+  // 1. The filter's input (coincident nodes merged) and its topology. Its cells are kept in
+  //    32-bit storage: the filter holds them beside its own working copy for the whole run,
+  //    and its choices do not depend on how the ids are stored.
   algoMesh_ProgressScope       inputStep = progress.Next(THE_INPUT_SHARE);
   vtkSmartPointer<vtkPolyData> polyData  = algoMesh_DecimationInput::Build(*input);
+  if (polyData->GetPolys()->CanConvertTo32BitStorage())
+  {
+    polyData->GetPolys()->ConvertTo32BitStorage();
+  }
   if (polyData->NeedToBuildCells())
   {
     polyData->BuildCells();
@@ -314,8 +320,7 @@ algoMesh_VerifiedQuadricFilter::Perform(const Handle(Poly_Triangulation) & input
   {
     return answer(Verdict_NotApplicable, reason, "the input has no triangle or too many");
   }
-  Triangles           triangles(static_cast<size_t>(nbCells));
-  std::vector<Normal> ancestors(static_cast<size_t>(nbCells));
+  Triangles triangles(static_cast<size_t>(nbCells));
   for (vtkIdType cell = 0; cell < nbCells; ++cell)
   {
     if (cell % THE_POLL_ITEMS == 0 && inputStep.IsCancelled())
@@ -328,13 +333,17 @@ algoMesh_VerifiedQuadricFilter::Perform(const Handle(Poly_Triangulation) & input
     {
       return answer(Verdict_NotApplicable, reason, "the input has a cell other than a triangle");
     }
-    double corners[3][3];
     for (int k = 0; k < 3; ++k)
     {
       triangles[cell][k] = static_cast<int>(ids[k]);
-      polyData->GetPoint(ids[k], corners[k]);
     }
-    ancestors[cell] = normalOf(corners[0], corners[1], corners[2]);
+  }
+  // Every cell being a triangle, cell c is the input's triangle c + 1 with its corners in
+  // order, at the same positions (nodes merge only where they are equal): the ancestors'
+  // normals are read from the input after the filter instead of being held through it.
+  if (nbCells != input->NbTriangles())
+  {
+    return answer(Verdict_NotApplicable, reason, "the input has a cell other than a triangle");
   }
   Topology before;
   if (!describe(triangles, static_cast<int>(nbNodes), inputStep, before))
@@ -346,6 +355,7 @@ algoMesh_VerifiedQuadricFilter::Perform(const Handle(Poly_Triangulation) & input
     return answer(Verdict_NotApplicable, reason,
                   "the input is not a closed, oriented, manifold surface");
   }
+  Triangles().swap(triangles); // the filter's peak is the run's: hold nothing through it
 
   // 2. The filter, driven as algoMesh_VTKQuadricDecimation drives it, and its result back
   //    as a kernel mesh.
@@ -393,6 +403,11 @@ algoMesh_VerifiedQuadricFilter::Perform(const Handle(Poly_Triangulation) & input
     nodes[i - 1]   = {p.X(), p.Y(), p.Z()};
   }
   triangles.resize(static_cast<size_t>(decimated->NbTriangles()));
+  const auto inputNode = [&input](const int node) -> std::array<double, 3>
+  {
+    const gp_Pnt p = input->Node(node);
+    return {p.X(), p.Y(), p.Z()};
+  };
   for (int t = 0; t < decimated->NbTriangles(); ++t)
   {
     if (t % THE_POLL_ITEMS == 0 && resultStep.IsCancelled())
@@ -434,18 +449,20 @@ algoMesh_VerifiedQuadricFilter::Perform(const Handle(Poly_Triangulation) & input
     {
       return answer(Verdict_Refused, reason, "the result has a degenerate triangle");
     }
-    const Normal  now  = normalOf(a, b, c);
-    const Normal& then = ancestors[ancestorOf[t]];
-    const double  dot  = now[0] * then[0] + now[1] * then[1] + now[2] * then[2];
-    const double  size = std::sqrt((now[0] * now[0] + now[1] * now[1] + now[2] * now[2]) *
-                                   (then[0] * then[0] + then[1] * then[1] + then[2] * then[2]));
+    int m[3];
+    input->Triangle(ancestorOf[t] + 1).Get(m[0], m[1], m[2]);
+    const std::array<double, 3> p0 = inputNode(m[0]), p1 = inputNode(m[1]), p2 = inputNode(m[2]);
+    const Normal                now  = normalOf(a, b, c);
+    const Normal                then = normalOf(p0.data(), p1.data(), p2.data());
+    const double                dot  = now[0] * then[0] + now[1] * then[1] + now[2] * then[2];
+    const double size = std::sqrt((now[0] * now[0] + now[1] * now[1] + now[2] * now[2]) *
+                                  (then[0] * then[0] + then[1] * then[1] + then[2] * then[2]));
     if (!(dot > MaxTurnCosine * size))
     {
       return answer(Verdict_Refused, reason,
                     "a triangle of the result turned beyond the limit from its ancestor");
     }
   }
-  std::vector<Normal>().swap(ancestors);
   Topology after;
   if (!describe(triangles, decimated->NbNodes(), resultStep, after))
   {
