@@ -1,9 +1,13 @@
 // The tool's progress notifier: the terminal's progress bar and Ctrl-C handling, with the
 // library's error messages kept instead of printed, so that a failing command reports its
 // failure, reason included, in one line. A command that reads, runs and writes splits the
-// bar into phases, so that one bar fills once across the whole command.
+// bar into phases, so that one bar fills once across the whole command. Work that reports
+// the fraction of its whole (the VTK XML writers, through their encoding) moves the bar by
+// that fraction.
 #ifndef quorinMesh_CliNotifier_HeaderFile
 #define quorinMesh_CliNotifier_HeaderFile
+
+#include <algoMesh_WorkFraction.hxx>
 
 #include <ActAPI_ProgressEntry.hxx>
 #include <ActAPI_TerminalNotifier.hxx>
@@ -17,7 +21,7 @@
 namespace cli
 {
 
-class CliNotifier : public ActAPI_TerminalNotifier
+class CliNotifier : public ActAPI_TerminalNotifier, public quorin::algoMesh_WorkFraction
 {
 public:
   //! Units of the whole bar when it is split into phases: a tenth of a percent each.
@@ -55,6 +59,10 @@ public:
   void Advance(const int units) override;
   void SetProgressValue(const int units) override;
 
+  //! Shows `fraction` of the current work; the work's own value and range no longer move
+  //! the bar until the next ResetProgress.
+  void SetWorkFraction(const double fraction) override;
+
 private:
   //! Shows the phase's position on the bar; the bar never moves back.
   void publish();
@@ -68,7 +76,8 @@ private:
   double                  m_phaseTo   = 0.0; //!< share of the bar at its end
   std::atomic<int>        m_localRange{0};
   std::atomic<int>        m_localValue{0};
-  std::atomic<int>        m_shown{0}; //!< units of the whole bar shown
+  std::atomic<int>        m_shown{0};               //!< units of the whole bar shown
+  std::atomic<bool>       m_followsFraction{false}; //!< the work reports its fraction
   std::mutex              m_textMutex;
   TCollection_AsciiString m_text;
 };
