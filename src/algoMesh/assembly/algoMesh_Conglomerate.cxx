@@ -137,14 +137,17 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
   {
     index.emplace(m_tolerance);
   }
-  int nbNodes     = 0;
-  int nbTriangles = 0;
+  // Such a face's plain mesh is its own, less the triangles that collapse and the nodes
+  // no triangle uses: in Mode_Plain it is copied at once, without the flat arrays.
+  const bool isCopied    = !index && m_mode == Mode_Plain && !fillFaceMap;
+  int        nbNodes     = 0;
+  int        nbTriangles = 0;
 
   // 2. Weld the nodes and add the triangles of every triangulated face; the progress
   //    counts both.
   algoMesh_ProgressScope progress(progressEntry, "Welding face meshes");
   progress.SetTotal(countItems(shape));
-  reserve(shape, index ? &*index : nullptr);
+  reserve(shape, index ? &*index : nullptr, !isCopied);
   for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
   {
     const TopoDS_Face& face = TopoDS::Face(exp.Current());
@@ -154,11 +157,18 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
     {
       continue;
     }
-    const std::vector<int> nodeMap = index ? weldNodes(mesh, location, *index, nbNodes, &progress)
-                                           : keepNodes(mesh, location, nbNodes, &progress);
-    if (!progress.IsCancelled())
+    if (isCopied)
     {
-      addTriangles(face, mesh, nodeMap, fillFaceMap, nbTriangles, &progress);
+      copyPlain(face, mesh, location, progress);
+    }
+    else
+    {
+      const std::vector<int> nodeMap = index ? weldNodes(mesh, location, *index, nbNodes, &progress)
+                                             : keepNodes(mesh, location, nbNodes, &progress);
+      if (!progress.IsCancelled())
+      {
+        addTriangles(face, mesh, nodeMap, fillFaceMap, nbTriangles, &progress);
+      }
     }
     if (progress.IsCancelled())
     {
@@ -166,6 +176,7 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
       m_faceTriangles.Clear();
       std::vector<gp_XYZ>().swap(m_nodes);
       std::vector<int>().swap(m_triangles);
+      m_plain.Nullify();
       return false;
     }
   }
@@ -173,7 +184,7 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
   // 3. The plain copy. The kernel answers null for a structure without triangles and
   //    drops nodes that no triangle uses.
   index.reset();
-  if (m_mode == Mode_Plain)
+  if (m_mode == Mode_Plain && !isCopied)
   {
     makePlain();
   }
@@ -291,6 +302,92 @@ std::vector<int> algoMesh_Conglomerate::keepNodes(const Handle(Poly_Triangulatio
   return nodeMap;
 }
 
+void algoMesh_Conglomerate::copyPlain(const TopoDS_Face& face,
+                                      const Handle(Poly_Triangulation) & mesh,
+                                      const TopLoc_Location&  location,
+                                      algoMesh_ProgressScope& progress)
+{
+  const bool reversed    = face.Orientation() == TopAbs_REVERSED;
+  const int  nbInput     = mesh->NbNodes();
+  const int  nbTriangles = mesh->NbTriangles();
+  // The triangle's nodes in the face's orientation, or false when it names a node the face
+  // does not have or two of them are the same (it collapses).
+  auto cornersOf = [&](const int k, int& a, int& b, int& c)
+  {
+    mesh->Triangle(k).Get(a, b, c);
+    if (reversed)
+    {
+      std::swap(b, c);
+    }
+    return a >= 1 && b >= 1 && c >= 1 && a <= nbInput && b <= nbInput && c <= nbInput && a != b &&
+           b != c && a != c;
+  };
+
+  // 1. The nodes the kept triangles use, numbered from 1 in their order.
+  std::vector<int> numberOf(static_cast<size_t>(nbInput), 0);
+  int              nbKept = 0;
+  for (int k = 1; k <= nbTriangles; ++k)
+  {
+    if (k % THE_POLL_STRIDE == 0)
+    {
+      progress.Advance(THE_POLL_STRIDE);
+      if (progress.IsCancelled())
+      {
+        return;
+      }
+    }
+    int a, b, c;
+    if (cornersOf(k, a, b, c))
+    {
+      numberOf[a - 1] = numberOf[b - 1] = numberOf[c - 1] = 1;
+      ++nbKept;
+    }
+  }
+  progress.Advance(nbTriangles % THE_POLL_STRIDE);
+  if (nbKept == 0)
+  {
+    return;
+  }
+  int nbUsed = 0;
+  for (int& number : numberOf)
+  {
+    number = number != 0 ? ++nbUsed : 0;
+  }
+
+  // 2. Nodes placed by the face's location, with the unset UV nodes of the coherent route,
+  //    then the kept triangles.
+  m_plain               = new Poly_Triangulation(nbUsed, nbKept, true);
+  const bool     toMove = !location.IsIdentity();
+  const gp_Trsf& trsf   = location.Transformation();
+  const gp_Pnt2d unsetUV(Precision::Infinite(), Precision::Infinite());
+  for (int i = 1; i <= nbInput; ++i)
+  {
+    if (i % THE_POLL_STRIDE == 0)
+    {
+      progress.Advance(THE_POLL_STRIDE);
+      if (progress.IsCancelled())
+      {
+        return;
+      }
+    }
+    if (const int number = numberOf[i - 1])
+    {
+      m_plain->SetNode(number, toMove ? mesh->Node(i).Transformed(trsf) : mesh->Node(i));
+      m_plain->SetUVNode(number, unsetUV);
+    }
+  }
+  progress.Advance(nbInput % THE_POLL_STRIDE);
+  int t = 0;
+  for (int k = 1; k <= nbTriangles; ++k)
+  {
+    int a, b, c;
+    if (cornersOf(k, a, b, c))
+    {
+      m_plain->SetTriangle(++t, Poly_Triangle(numberOf[a - 1], numberOf[b - 1], numberOf[c - 1]));
+    }
+  }
+}
+
 bool algoMesh_Conglomerate::hasSeparatedNodes(const TopoDS_Shape& shape) const
 {
   Handle(Poly_Triangulation) single;
@@ -398,7 +495,9 @@ void algoMesh_Conglomerate::addNode(const gp_XYZ& node, const int number)
   }
 }
 
-void algoMesh_Conglomerate::reserve(const TopoDS_Shape& shape, algoMesh_CellGrid* index)
+void algoMesh_Conglomerate::reserve(const TopoDS_Shape& shape,
+                                    algoMesh_CellGrid*  index,
+                                    const bool          toFlatArrays)
 {
   size_t nbNodes = 0, nbTriangles = 0;
   for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
@@ -425,7 +524,7 @@ void algoMesh_Conglomerate::reserve(const TopoDS_Shape& shape, algoMesh_CellGrid
   }
 
   // Sized for the input once: growing by doubling could leave half of each array unused.
-  if (m_mode == Mode_Plain)
+  if (m_mode == Mode_Plain && toFlatArrays)
   {
     m_nodes.reserve(nbNodes);
     m_triangles.reserve(3 * nbTriangles);
