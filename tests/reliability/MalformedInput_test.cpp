@@ -29,6 +29,8 @@
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 
+#include <vtkObject.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -820,6 +822,28 @@ TEST(MalformedInput, RegressionFilesAreReadCorrectlyOrRefusedQuickly)
     }
   }
   EXPECT_GE(nbFiles, 3);
+}
+
+TEST(MalformedInput, VtkXmlThatDecodesLessThanItDeclaresIsRefused)
+{
+  // The tool turns VTK's messages off; VTK then reports no decoding error to anyone, and
+  // these files read as empty meshes unless the reader sees the errors and the counts.
+  vtkObject::GlobalWarningDisplayOff();
+  const std::pair<const char*, const char*> cases[] = {
+      {"wrong-compressor.vtu",
+       "the data do not decompress with vtkLZMADataCompressor, the compressor the file names"},
+      {"unknown-compressor.vtu", "The file names an unknown compressor 'vtkNoSuchCompressor'."},
+      {"poly-data-root-over-grid.vtu",
+       "VTK decoded 33 points and 0 cells of the 33 and 8 the file declares."}};
+  for (const auto& [name, reason] : cases)
+  {
+    const std::string path    = testmesh::DataFile(std::string("vtk/regressions/") + name);
+    const Outcome     outcome = readWith(name[0] == 'p' ? "vtp" : "vtu", path);
+    EXPECT_FALSE(outcome.isRead) << name;
+    ASSERT_EQ(1u, outcome.errors.size()) << name;
+    EXPECT_NE(std::string::npos, outcome.errors.front().find(reason)) << outcome.errors.front();
+  }
+  vtkObject::GlobalWarningDisplayOn();
 }
 
 TEST(MalformedInput, MshCutAtALineEndOrMiscountedIsRefused)
