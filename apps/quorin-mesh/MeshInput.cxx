@@ -514,24 +514,36 @@ std::string contentNote(const std::string& extension, const SniffedFormat& sniff
   return "as " + sniffed.Name + " by its content (" + reason + ")";
 }
 
-// Tells a file read by its content: a note on standard error when the read succeeded, a
-// part of the one error line when it failed (a user interrupt needs no explanation).
-bool tellContentNote(const bool         isLoaded,
-                     const std::string& path,
-                     const std::string& note,
-                     std::string&       error)
+// Holds the reader's warnings while a file is read: a refusal is one line, so warnings
+// about a file that is then refused are dropped.
+void holdWarnings(const ActAPI_ProgressEntry& progress)
 {
-  if (note.empty())
+  if (CliNotifier* notifier = dynamic_cast<CliNotifier*>(progress.Access().get()))
   {
-    return isLoaded;
+    notifier->HoldWarnings();
   }
-  if (isLoaded)
+}
+
+// Tells the outcome of a read: when it succeeded, a note on standard error that the file
+// was read by its content, then the reader's warnings; when it failed, the note becomes a
+// part of the one error line (a user interrupt needs no explanation).
+bool tellReadOutcome(const bool                  isLoaded,
+                     const std::string&          path,
+                     const std::string&          note,
+                     const ActAPI_ProgressEntry& progress,
+                     std::string&                error)
+{
+  if (isLoaded && !note.empty())
   {
     std::fprintf(stderr, "quorin-mesh: note: reading '%s' %s\n", path.c_str(), note.c_str());
   }
-  else if (error != "interrupted")
+  else if (!isLoaded && !note.empty() && error != "interrupted")
   {
     error += " [read " + note + "]";
+  }
+  if (CliNotifier* notifier = dynamic_cast<CliNotifier*>(progress.Access().get()))
+  {
+    notifier->ReleaseWarnings(isLoaded);
   }
   return isLoaded;
 }
@@ -698,8 +710,9 @@ bool LoadMeshInput(const std::string&          path,
                    std::string&                error)
 {
   std::string note;
-  const bool  isLoaded = loadMeshInput(path, options, progress, input, error, note);
-  return tellContentNote(isLoaded, path, note, error);
+  holdWarnings(progress);
+  const bool isLoaded = loadMeshInput(path, options, progress, input, error, note);
+  return tellReadOutcome(isLoaded, path, note, progress, error);
 }
 
 std::optional<int> LoadForCommand(const std::string&          path,
@@ -825,8 +838,9 @@ bool LoadShapeInput(const std::string&          path,
                     std::string&                error)
 {
   std::string note;
-  const bool  isLoaded = loadShapeInput(path, progress, input, error, note);
-  return tellContentNote(isLoaded, path, note, error);
+  holdWarnings(progress);
+  const bool isLoaded = loadShapeInput(path, progress, input, error, note);
+  return tellReadOutcome(isLoaded, path, note, progress, error);
 }
 
 } // namespace cli
