@@ -46,7 +46,18 @@ public:
   {
   }
 
-  void SendMessage(const char* text, const int line) override { sendError(m_progress, text, line); }
+  //! Names the included file a line belongs to; lines of the file read go without.
+  void SendMessage(const char* text, const int line) override
+  {
+    if (RecordSource().empty() || line <= 0)
+    {
+      sendError(m_progress, text, line);
+      return;
+    }
+    ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+    message << "Line %1 of the included file '%2': %3" << line << RecordSource() << text;
+    m_progress.SendLogMessage(message);
+  }
 
 private:
   ActAPI_ProgressEntry m_progress;
