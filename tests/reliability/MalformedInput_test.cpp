@@ -886,7 +886,7 @@ TEST(MalformedInput, VtkXmlThatDecodesLessThanItDeclaresIsRefused)
   vtkObject::GlobalWarningDisplayOff();
   const std::pair<const char*, const char*> cases[] = {
       {"wrong-compressor.vtu",
-       "the data do not decompress with vtkLZMADataCompressor, the compressor the file names"},
+       "its data are damaged or not LZMA data, as its compressor attribute says"},
       {"unknown-compressor.vtu", "The file names an unknown compressor 'vtkNoSuchCompressor'."},
       {"poly-data-root-over-grid.vtu",
        "VTK decoded 33 points and 0 cells of the 33 and 8 the file declares."}};

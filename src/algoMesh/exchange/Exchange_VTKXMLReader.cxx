@@ -95,11 +95,12 @@ public:
     const size_t compressor = text.find("DataCompressor (");
     if (compressor != std::string::npos)
     {
-      const size_t start = text.find_last_of(" \n", compressor);
-      m_text             = "the data do not decompress with " +
-               text.substr(start == std::string::npos ? 0 : start + 1,
-                           compressor + 14 - (start == std::string::npos ? 0 : start + 1)) +
-               ", the compressor the file names";
+      // The text names the decompressor's class: vtkZLibDataCompressor and so on.
+      const size_t start  = text.find_last_of(" \n", compressor);
+      const size_t from   = start == std::string::npos ? 0 : start + 1;
+      std::string  method = text.substr(from + 3, compressor - from - 3);
+      method              = method == "ZLib" ? "zlib" : method;
+      m_text = "its data are damaged or not " + method + " data, as its compressor attribute says";
       return;
     }
     // VTK's texts start with the source position; keep the explanation after it.
