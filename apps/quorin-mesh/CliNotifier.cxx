@@ -30,11 +30,39 @@ void CliNotifier::Notify(const ActAPI_LogMessage& message)
   }
   if (message.Severity != LogSeverity_Error)
   {
+    {
+      std::lock_guard<std::mutex> lock(m_errorMutex);
+      if (m_isHolding)
+      {
+        m_held.push_back(message);
+        return;
+      }
+    }
     ActAPI_TerminalNotifier::Notify(message);
     return;
   }
   std::lock_guard<std::mutex> lock(m_errorMutex);
   m_lastError = message.Formatted().ToCString();
+}
+
+void CliNotifier::HoldWarnings()
+{
+  std::lock_guard<std::mutex> lock(m_errorMutex);
+  m_isHolding = true;
+}
+
+void CliNotifier::ReleaseWarnings(const bool isPrinted)
+{
+  std::vector<ActAPI_LogMessage> held;
+  {
+    std::lock_guard<std::mutex> lock(m_errorMutex);
+    m_isHolding = false;
+    held.swap(m_held);
+  }
+  for (const ActAPI_LogMessage& message : isPrinted ? held : std::vector<ActAPI_LogMessage>())
+  {
+    ActAPI_TerminalNotifier::Notify(message);
+  }
 }
 
 std::string CliNotifier::LastError() const

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace cli
 {
@@ -32,6 +33,13 @@ public:
 
   //! Keeps error messages (the last one is LastError()); prints the others.
   void Notify(const ActAPI_LogMessage& message) override;
+
+  //! Holds the warnings that arrive from now on instead of printing them: a reader's
+  //! warnings about a file it then refuses would precede the one line of the refusal.
+  void HoldWarnings();
+
+  //! Ends holding: prints the held warnings when `isPrinted`, otherwise drops them.
+  void ReleaseWarnings(const bool isPrinted);
 
   //! Text of the last error message received, empty when none.
   std::string LastError() const;
@@ -68,8 +76,10 @@ private:
   void publish();
 
 private:
-  mutable std::mutex m_errorMutex;
-  std::string        m_lastError;
+  mutable std::mutex             m_errorMutex;
+  std::string                    m_lastError;
+  bool                           m_isHolding = false;
+  std::vector<ActAPI_LogMessage> m_held;
 
   bool                    m_isPhased  = false;
   double                  m_phaseFrom = 0.0; //!< share of the bar before this phase
