@@ -98,7 +98,8 @@ const GeneratedPart THE_PARTS[] = {
     {"crossdrilled", gentest::CrossDrilledCylinder},
     {"halftorus", gentest::HalfTorus},
     {"boredsphere", gentest::BoredSphere},
-    {"filletchamfer", gentest::FilletThenChamferBox}};
+    {"filletchamfer", gentest::FilletThenChamferBox},
+    {"crescent", gentest::CrescentPipe}};
 
 // Largest distance from a mesh to the exact surfaces of the part. Every triangle is sampled
 // at its centroid and its edge midpoints (its corners are nodes, which both meshers place on
@@ -469,7 +470,7 @@ void AddMeshingTasks(std::vector<Task>& tasks)
                    "PART|generated:nut|plate|narrow|cylinder|crank|linkrod|sphere|tinystep|"
                    "roundbox|cone|torus|vase|filletcyl|chamferbox|drilled|cutcone|cutsphere|"
                    "pulley|bentpipe|thincup|shortedge|tangent|crossdrilled|halftorus|"
-                   "boredsphere|filletchamfer [FRACTION]",
+                   "boredsphere|filletchamfer|crescent [FRACTION]",
                    meshQuality});
   tasks.push_back({"mesh-check", "PART|generated:NAME [FRACTION] (one run)", meshCheck});
   tasks.push_back({"mesh-gmsh", "PART|generated:NAME [FRACTION] (peer)", meshGmsh});

@@ -17,7 +17,7 @@ else
   done
   for name in nut plate narrow cylinder crank linkrod sphere tinystep roundbox cone torus vase \
     filletcyl chamferbox drilled cutcone cutsphere pulley bentpipe thincup shortedge tangent \
-    crossdrilled halftorus boredsphere filletchamfer; do
+    crossdrilled halftorus boredsphere filletchamfer crescent; do
     parts+=("generated:$name")
   done
 fi

@@ -189,6 +189,33 @@ inline TopoDS_Shape BentPipe()
   return BRepAlgoAPI_Fuse(BRepAlgoAPI_Fuse(first, bend).Shape(), end).Shape();
 }
 
+//! A bent pipe built carelessly: a quarter torus with straight legs, bored by a coaxial
+//! quarter torus and by straight bores that reach 1 past the legs into the bend. Where a
+//! straight bore leaves the curved one, the Booleans leave crescent faces in the planes
+//! y = 1 and x = 1, 0.03 wide at most, whose two boundary curves are tangent at both tips,
+//! and cylindrical faces 0.017 wide between them: zero-angle corners that no triangle can
+//! fill well, on a shape the kernel's checker accepts.
+inline TopoDS_Shape CrescentPipe()
+{
+  const gp_Ax2       axis(gp::Origin(), gp::DZ());
+  const TopoDS_Shape outer = BRepPrimAPI_MakeTorus(axis, 15.0, 3.0, M_PI / 2.0).Shape();
+  const TopoDS_Shape inner = BRepPrimAPI_MakeTorus(axis, 15.0, 2.0, M_PI / 2.0).Shape();
+  TopoDS_Shape       pipe =
+      BRepAlgoAPI_Fuse(
+          outer, BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(15, 0, 0), -gp::DY()), 3.0, 10.0).Shape())
+          .Shape();
+  pipe = BRepAlgoAPI_Fuse(
+             pipe, BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(0, 15, 0), -gp::DX()), 3.0, 10.0).Shape())
+             .Shape();
+  pipe = BRepAlgoAPI_Cut(pipe, inner).Shape();
+  pipe = BRepAlgoAPI_Cut(
+             pipe, BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(15, 1, 0), -gp::DY()), 2.0, 12.0).Shape())
+             .Shape();
+  return BRepAlgoAPI_Cut(
+             pipe, BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(1, 15, 0), -gp::DX()), 2.0, 12.0).Shape())
+      .Shape();
+}
+
 //! A thin-walled cup: a 40 x 30 x 20 box hollowed to walls and floor 0.5 thick, open at
 //! the top, its rim faces 0.5 wide.
 inline TopoDS_Shape ThinCup()
