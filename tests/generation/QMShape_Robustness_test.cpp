@@ -73,3 +73,24 @@ TEST(QMShape_Robustness, NewPartsAreSoundAndSized)
     expectSoundAndSized(c.shape, 0.02);
   }
 }
+
+TEST(QMShape_Robustness, CrescentTipsStayClosed)
+{
+  // The first pass meshes a crescent face (two boundary curves tangent at its tips) with a
+  // triangle cutting a tip off, leaving four polygon segments out of the face's border:
+  // welded with its neighbours, the solid had five open edges there. The skipped polygon
+  // nodes are put back as a fan before the face is remeshed.
+  const TopoDS_Shape pipe = gentest::CrescentPipe();
+  ASSERT_TRUE(BRepCheck_Analyzer(pipe).IsValid());
+  QMData_MeshParameters parameters;
+  parameters.MaxSize = 0.02 * quorin::algoMesh_Extent::Diagonal(pipe, true);
+  parameters.Update();
+  QMShape_Tessellator tessellator;
+  tessellator.SetShape(pipe);
+  tessellator.SetParameters(parameters);
+  tessellator.Perform();
+  ASSERT_TRUE(tessellator.IsDone());
+  const testmesh::EdgeCounts edges = testmesh::CountEdges(gentest::Weld(pipe));
+  EXPECT_EQ(edges.boundary, 0);
+  EXPECT_EQ(edges.nonManifold, 0);
+}
