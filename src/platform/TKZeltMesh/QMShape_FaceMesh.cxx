@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace
 {
@@ -260,6 +261,96 @@ void QMShape_FaceMesh::buildEdges()
       m_fixed[static_cast<size_t>(edge.first & 0xffffffffu)] = 1;
     }
   }
+}
+
+int QMShape_FaceMesh::restoreSkippedNodes()
+{
+  // 1. Which nodes the triangles use, and the polygon segments at each node.
+  std::vector<char>                         used(m_points.size(), 0);
+  std::unordered_map<int, std::vector<int>> segmentsAt;
+  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+  {
+    for (int k = 0; k < 3 && isLive(t); ++k)
+    {
+      used[m_triangles[t][k]] = 1;
+    }
+  }
+  bool skipped = false;
+  for (const Slot& slot : m_slots)
+  {
+    for (size_t i = 0; i + 1 < slot.Nodes.size(); ++i)
+    {
+      const int a = slot.Nodes[i].second, b = slot.Nodes[i + 1].second;
+      if (a != b)
+      {
+        segmentsAt[a].push_back(b);
+        segmentsAt[b].push_back(a);
+      }
+      skipped = skipped || !used[a] || !used[b];
+    }
+  }
+  if (!skipped)
+  {
+    return 0;
+  }
+  // 2. Every border edge of a triangle that is no polygon segment, and whose ends are joined
+  // along the polygons through unused nodes only, becomes a fan through those nodes (a
+  // breadth-first search from one end, entering unused nodes only). The fan keeps the
+  // triangle's orientation: its edge p -> q becomes the chain from p to q.
+  std::unordered_map<uint64_t, int> sides; // undirected edge -> number of triangles
+  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+  {
+    for (int k = 0; k < 3 && isLive(t); ++k)
+    {
+      ++sides[keyOf(m_triangles[t][k], m_triangles[t][(k + 1) % 3])];
+    }
+  }
+  int       restored    = 0;
+  const int nbTriangles = static_cast<int>(m_triangles.size());
+  for (int t = 0; t < nbTriangles; ++t)
+  {
+    for (int k = 0; k < 3 && isLive(t); ++k)
+    {
+      const int p = m_triangles[t][k], q = m_triangles[t][(k + 1) % 3];
+      if (sides[keyOf(p, q)] != 1 || m_segments.count(keyOf(p, q)) > 0)
+      {
+        continue;
+      }
+      std::unordered_map<int, int> from{{p, p}};
+      std::vector<int>             queue{p};
+      for (size_t head = 0; head < queue.size() && from.count(q) == 0; ++head)
+      {
+        for (const int next : segmentsAt[queue[head]])
+        {
+          if (from.count(next) == 0 && (next == q || !used[next]))
+          {
+            from[next] = queue[head];
+            queue.push_back(next);
+          }
+        }
+      }
+      if (from.count(q) == 0)
+      {
+        continue;
+      }
+      std::vector<int> chain{q};
+      while (chain.back() != p)
+      {
+        chain.push_back(from[chain.back()]);
+      }
+      std::reverse(chain.begin(), chain.end());
+      const int opposite = m_triangles[t][(k + 2) % 3];
+      m_triangles[t]     = {chain[0], chain[1], opposite};
+      for (size_t m = 1; m + 1 < chain.size(); ++m)
+      {
+        m_triangles.push_back({chain[m], chain[m + 1], opposite});
+        used[chain[m]] = 1;
+      }
+      restored += static_cast<int>(chain.size()) - 2;
+      break; // the triangle changed: its other edges are border edges of the fan now
+    }
+  }
+  return restored;
 }
 
 bool QMShape_FaceMesh::projectToSurface(const gp_Pnt& target, gp_Pnt2d& uv, gp_Pnt& point) const

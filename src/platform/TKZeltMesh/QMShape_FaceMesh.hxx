@@ -126,6 +126,12 @@ protected:
   int addPoleLine(const TopoDS_Edge& edge, const Poly_PolygonOnTriangulation& polygon);
   //! Connects triangles through their edges, and fixes the nodes of free borders.
   void buildEdges();
+  //! Puts back the polygon nodes a first-pass mesh left out: where a border triangle spans
+  //! several segments of one edge polygon whose inner nodes no triangle uses (at a tip
+  //! between two tangent boundary curves), it is replaced by a fan from its third node
+  //! through those nodes, so that the face's border matches its neighbours' again.
+  //! Answers the number of nodes put back.
+  int restoreSkippedNodes();
   //! The live triangles at each node.
   std::vector<std::vector<int>> trianglesAround() const;
   void                          countFolds();

@@ -62,7 +62,9 @@ bool QMShape_FaceRefiner::Perform()
     return false;
   }
   // 2. Read the edge polygons: their nodes stay fixed and their segments split on the curves.
+  // Nodes the first pass left out of the border are put back first.
   loadPolygons();
+  restoreSkippedNodes();
   // 3. Connect triangles through their edges.
   buildEdges();
   // 4. Divide the boundary segments to the size of their edges.
