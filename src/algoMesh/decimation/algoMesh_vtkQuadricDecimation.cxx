@@ -3,11 +3,11 @@
 // Every point carries the sum of the squared-distance quadrics of the planes of its triangles
 // (weighted by area), plus plane quadrics that pin boundary edges. The cost of an edge is the
 // error of the point minimising the sum of its two ends' quadrics; edges sit in a binary heap
-// keyed by that cost. The cheapest edge is collapsed (its larger-id end merged into the
-// smaller), the quadrics are added, and only the edges around the merged point are re-costed.
-// Garland and Heckbert, "Surface Simplification Using Quadric Error Metrics", SIGGRAPH 1997;
-// attributes after Hoppe, "New Quadric Metric for Simplifying Meshes with Appearance
-// Attributes", IEEE Visualization 1999.
+// keyed by that cost. The cheapest edge is collapsed (its second end, in the order the edge
+// was first met, merged into its first), the quadrics are added, and only the edges around the
+// merged point are re-costed. Garland and Heckbert, "Surface Simplification Using Quadric Error
+// Metrics", SIGGRAPH 1997; attributes after Hoppe, "New Quadric Metric for Simplifying Meshes with
+// Appearance Attributes", IEEE Visualization 1999.
 //
 // Cost: O(n log n) for n triangles; each collapse costs O(d log n) for the d edges around the
 // merged point. The poly data is read once into flat arrays (cells, point-to-cell links, edges
@@ -352,6 +352,9 @@ bool algoMesh_vtkQuadricDecimation::loadWorkingMesh()
   {
     return false;
   }
+  // The run works on single-precision points whatever the input's point type, so that a
+  // single- and a double-precision input give the same mesh, and every target is rounded the
+  // same way when it is stored.
   const vtkIdType numPts = Mesh->GetNumberOfPoints();
   Points.resize(3 * static_cast<size_t>(numPts));
   vtkDataArray* coords = Mesh->GetPoints()->GetData();
@@ -363,13 +366,19 @@ bool algoMesh_vtkQuadricDecimation::loadWorkingMesh()
   else if (vtkDoubleArray* doubles = vtkDoubleArray::FastDownCast(coords))
   {
     const double* values = doubles->GetPointer(0);
-    std::copy(values, values + Points.size(), Points.begin());
+    std::transform(values, values + Points.size(), Points.begin(),
+                   [](const double v) { return static_cast<float>(v); });
   }
   else
   {
     for (vtkIdType i = 0; i < numPts; ++i)
     {
-      coords->GetTuple(i, Points.data() + 3 * i);
+      double p[3];
+      coords->GetTuple(i, p);
+      for (int k = 0; k < 3; ++k)
+      {
+        Points[3 * i + k] = static_cast<float>(p[k]);
+      }
     }
   }
   return true;
@@ -524,7 +533,6 @@ void algoMesh_vtkQuadricDecimation::releaseRunData()
   ChangedEdges      = std::vector<int32_t>();
   CollapseCellIds   = std::vector<int32_t>();
   MovedCellPoints   = std::vector<int32_t>();
-  Points            = LargeArray<double>();
   Edges.Release();
   EdgeCosts.Release();
 }
@@ -630,6 +638,7 @@ void algoMesh_vtkQuadricDecimation::copySurvivors(vtkPolyData* output)
   }
   output->Squeeze();
   Work.Release();
+  Points = LargeArray<double>();
   Mesh->DeleteLinks();
 }
 
@@ -643,23 +652,25 @@ void algoMesh_vtkQuadricDecimation::copySurvivingPoints(vtkIdList* sources, vtkP
   }
   vtkPoints* outPoints = output->GetPoints();
   outPoints->SetNumberOfPoints(nbOut);
-  vtkFloatArray*       to   = vtkFloatArray::FastDownCast(outPoints->GetData());
-  const vtkFloatArray* from = vtkFloatArray::FastDownCast(Mesh->GetPoints()->GetData());
-  if (to != nullptr && from != nullptr)
+  // The working points hold what the input's points hold, rounded to single precision.
+  if (vtkFloatArray* to = vtkFloatArray::FastDownCast(outPoints->GetData()))
   {
-    // Float to float, as SetPoint would store it, without its per-point dispatch.
-    float*       out = to->GetPointer(0);
-    const float* in  = const_cast<vtkFloatArray*>(from)->GetPointer(0);
+    // Exact, as SetPoint would store them, without its per-point dispatch.
+    float* out = to->GetPointer(0);
     for (vtkIdType k = 0; k < nbOut; ++k)
     {
-      std::copy_n(in + 3 * sources->GetId(k), 3, out + 3 * k);
+      const double* in = point(sources->GetId(k));
+      for (int i = 0; i < 3; ++i)
+      {
+        out[3 * k + i] = static_cast<float>(in[i]);
+      }
     }
   }
   else
   {
     for (vtkIdType k = 0; k < nbOut; ++k)
     {
-      outPoints->SetPoint(k, Mesh->GetPoint(sources->GetId(k)));
+      outPoints->SetPoint(k, point(sources->GetId(k)));
     }
   }
   vtkNew<vtkIdList> targets;
@@ -904,15 +915,18 @@ double algoMesh_vtkQuadricDecimation::ComputeCost(const vtkIdType edgeId, double
     }
   }
 
-  // 3. Error of (x, 1) under the 4x4 plane matrix.
+  // 3. Error of (x, 1) under the 4x4 plane matrix, summed row by row, each row's diagonal
+  // term first: on meshes with symmetric regions many costs tie, and the order of this sum
+  // decides their last bits, so which of them comes first.
   const double xb[4] = {x[0], x[1], x[2], 1.0};
   double       cost  = 0.0;
   int          k     = 0;
   for (int i = 0; i < 4; ++i)
   {
-    for (int j = i; j < 4; ++j, ++k)
+    cost += tq[k++] * xb[i] * xb[i];
+    for (int j = i + 1; j < 4; ++j)
     {
-      cost += (i == j ? 1.0 : 2.0) * xb[i] * xb[j] * tq[k];
+      cost += 2.0 * tq[k++] * xb[i] * xb[j];
     }
   }
   return cost;
@@ -1375,11 +1389,13 @@ void algoMesh_vtkQuadricDecimation::GetPointAttributeArray(const vtkIdType ptId,
 
 void algoMesh_vtkQuadricDecimation::SetPointAttributeArray(const vtkIdType ptId, const double* x)
 {
-  // The stored coordinates are read back, so that the run goes on with what the input's point
-  // type holds (single precision, usually).
-  vtkPoints* points = Mesh->GetPoints();
-  points->SetPoint(ptId, x);
-  points->GetPoint(ptId, Points.data() + 3 * ptId);
+  // The target is stored in single precision, as every working point (see loadWorkingMesh).
+  double* p = Points.data() + 3 * ptId;
+  for (int k = 0; k < 3; ++k)
+  {
+    p[k] = static_cast<float>(x[k]);
+  }
+  Mesh->GetPoints()->SetPoint(ptId, p);
   int attribute = 0;
   for (int i = 0; i < NumberOfComponents; ++i)
   {

@@ -31,7 +31,11 @@ class vtkIdList;
 //! copied to the output with points renumbered compactly. Hand it a poly data that may be
 //! consumed (the output of an upstream filter such as vtkCleanPolyData).
 //!
-//! In every collapse the point with the smaller id survives. Boundary edges are pinned by
+//! The run works on the input's points rounded to single precision, and stores each new point
+//! so rounded: a single- and a double-precision input give the same mesh. In every collapse
+//! the first end of the edge survives, in the order of its first appearance (the corner order
+//! of the first triangle that has it; an edge moved to a survivor gets (other end, survivor)).
+//! Boundary edges are pinned by
 //! quadrics of planes perpendicular to their triangle; a collapse that would fold a triangle
 //! over is postponed (its cost set to 1e299, which ends the run when only such edges are
 //! left). Only triangle cells take part; other cells of the input are carried along.
@@ -187,7 +191,7 @@ protected:
   int                     NumberOfComponents;
   vtkPolyData*            Mesh;              //!< the input during a run, not owned
   algoMesh_DecimationMesh Work;              //!< the input's cells and links during a run
-  LargeArray<double>      Points;            //!< the input's point coordinates during a run
+  LargeArray<double>      Points;            //!< the input's points during a run, rounded to float
   LargeArray<double>      ErrorQuadrics;     //!< 11 + 4 NC doubles per point
   std::vector<double>     VolumeConstraints; //!< 4 doubles per point
   int                     AttributeComponents[6];
