@@ -356,18 +356,24 @@ bool algoMesh_vtkQuadricDecimation::loadWorkingMesh()
   // single- and a double-precision input give the same mesh, and every target is rounded the
   // same way when it is stored.
   const vtkIdType numPts = Mesh->GetNumberOfPoints();
-  Points.resize(3 * static_cast<size_t>(numPts));
+  Points.resize(static_cast<size_t>(numPts));
+  MovedPoints.assign(static_cast<size_t>(numPts), 0);
   vtkDataArray* coords = Mesh->GetPoints()->GetData();
   if (vtkFloatArray* floats = vtkFloatArray::FastDownCast(coords))
   {
     const float* values = floats->GetPointer(0);
-    std::copy(values, values + Points.size(), Points.begin());
+    for (vtkIdType i = 0; i < numPts; ++i)
+    {
+      std::copy_n(values + 3 * i, 3, Points[i].Coord);
+    }
   }
   else if (vtkDoubleArray* doubles = vtkDoubleArray::FastDownCast(coords))
   {
     const double* values = doubles->GetPointer(0);
-    std::transform(values, values + Points.size(), Points.begin(),
-                   [](const double v) { return static_cast<float>(v); });
+    for (vtkIdType i = 0; i < numPts; ++i)
+    {
+      setPoint(i, values + 3 * i);
+    }
   }
   else
   {
@@ -375,13 +381,20 @@ bool algoMesh_vtkQuadricDecimation::loadWorkingMesh()
     {
       double p[3];
       coords->GetTuple(i, p);
-      for (int k = 0; k < 3; ++k)
-      {
-        Points[3 * i + k] = static_cast<float>(p[k]);
-      }
+      setPoint(i, p);
     }
   }
   return true;
+}
+
+void algoMesh_vtkQuadricDecimation::setPoint(const vtkIdType ptId, const double* x)
+{
+  float* c = Points[ptId].Coord;
+  for (int k = 0; k < 3; ++k)
+  {
+    c[k] = static_cast<float>(x[k]);
+  }
+  c[3] = 0.0f;
 }
 
 void algoMesh_vtkQuadricDecimation::buildEdges()
@@ -522,7 +535,19 @@ void algoMesh_vtkQuadricDecimation::prefetchEnds(const int32_t edgeId)
 
 void algoMesh_vtkQuadricDecimation::releaseRunData()
 {
+  // The collapses moved points of the input too; they are written in one pass here rather
+  // than one random access into the input's array per collapse.
   Work.Store(Mesh);
+  vtkPoints*      points = Mesh->GetPoints();
+  const vtkIdType numPts = static_cast<vtkIdType>(MovedPoints.size());
+  for (vtkIdType i = 0; i < numPts; ++i)
+  {
+    if (MovedPoints[i])
+    {
+      points->SetPoint(i, point(i).Value);
+    }
+  }
+  MovedPoints       = std::vector<uint8_t>();
   ErrorQuadrics     = LargeArray<double>();
   VolumeConstraints = std::vector<double>();
   TargetPoint       = std::vector<double>();
@@ -638,7 +663,7 @@ void algoMesh_vtkQuadricDecimation::copySurvivors(vtkPolyData* output)
   }
   output->Squeeze();
   Work.Release();
-  Points = LargeArray<double>();
+  Points = LargeArray<WorkPoint>();
   Mesh->DeleteLinks();
 }
 
@@ -659,18 +684,14 @@ void algoMesh_vtkQuadricDecimation::copySurvivingPoints(vtkIdList* sources, vtkP
     float* out = to->GetPointer(0);
     for (vtkIdType k = 0; k < nbOut; ++k)
     {
-      const double* in = point(sources->GetId(k));
-      for (int i = 0; i < 3; ++i)
-      {
-        out[3 * k + i] = static_cast<float>(in[i]);
-      }
+      std::copy_n(Points[sources->GetId(k)].Coord, 3, out + 3 * k);
     }
   }
   else
   {
     for (vtkIdType k = 0; k < nbOut; ++k)
     {
-      outPoints->SetPoint(k, point(sources->GetId(k)));
+      outPoints->SetPoint(k, point(sources->GetId(k)).Value);
     }
   }
   vtkNew<vtkIdList> targets;
@@ -718,7 +739,8 @@ void algoMesh_vtkQuadricDecimation::InitializeQuadrics(const vtkIdType numPts)
     double         p[3][3];
     for (int k = 0; k < 3; ++k)
     {
-      std::copy(point(pts[k]), point(pts[k]) + 3, p[k]);
+      const Coords c = point(pts[k]);
+      std::copy_n(c.Value, 3, p[k]);
     }
     // Plane of the triangle, its area as the weight.
     const double e1[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
@@ -820,9 +842,12 @@ void algoMesh_vtkQuadricDecimation::AddBoundaryConstraints()
         continue;
       }
       // Plane through the edge, perpendicular to its triangle, weighted by the edge length.
-      const double* t0 = point(pts[(j + 2) % 3]);
-      const double* t1 = point(a);
-      const double* t2 = point(b);
+      const Coords  c0 = point(pts[(j + 2) % 3]);
+      const Coords  c1 = point(a);
+      const Coords  c2 = point(b);
+      const double* t0 = c0.Value;
+      const double* t1 = c1.Value;
+      const double* t2 = c2.Value;
       double        n[3];
       if (!inPlaneEdgeNormal(t0, t1, t2, n))
       {
@@ -890,8 +915,10 @@ double algoMesh_vtkQuadricDecimation::ComputeCost(const vtkIdType edgeId, double
   else
   {
     // 2. Flat or linear quadric: the least-squares point on the edge line, else its middle.
-    const double* pt0  = point(p0);
-    const double* pt1  = point(p1);
+    const Coords  c0   = point(p0);
+    const Coords  c1   = point(p1);
+    const double* pt0  = c0.Value;
+    const double* pt1  = c1.Value;
     const double  v[3] = {pt1[0] - pt0[0], pt1[1] - pt0[1], pt1[2] - pt0[2]};
     double        av[3], ap0[3];
     vtkMath::Multiply3x3(a, v, av);
@@ -1084,7 +1111,8 @@ int algoMesh_vtkQuadricDecimation::IsGoodPlacement(const vtkIdType pt0Id,
         continue; // triangles on the edge vanish; they cannot fold
       }
       const int k = pts[0] == end[0] ? 0 : (pts[1] == end[0] ? 1 : 2);
-      if (!TrianglePlaneCheck(point(pts[k]), point(pts[(k + 1) % 3]), point(pts[(k + 2) % 3]), x))
+      if (!TrianglePlaneCheck(point(pts[k]).Value, point(pts[(k + 1) % 3]).Value,
+                              point(pts[(k + 2) % 3]).Value, x))
       {
         return 0;
       }
@@ -1373,7 +1401,8 @@ void algoMesh_vtkQuadricDecimation::ComputeNumberOfComponents()
 
 void algoMesh_vtkQuadricDecimation::GetPointAttributeArray(const vtkIdType ptId, double* x)
 {
-  std::copy(point(ptId), point(ptId) + 3, x);
+  const Coords c = point(ptId);
+  std::copy_n(c.Value, 3, x);
   int attribute = 0;
   for (int i = 0; i < NumberOfComponents; ++i)
   {
@@ -1389,14 +1418,11 @@ void algoMesh_vtkQuadricDecimation::GetPointAttributeArray(const vtkIdType ptId,
 
 void algoMesh_vtkQuadricDecimation::SetPointAttributeArray(const vtkIdType ptId, const double* x)
 {
-  // The target is stored in single precision, as every working point (see loadWorkingMesh).
-  double* p = Points.data() + 3 * ptId;
-  for (int k = 0; k < 3; ++k)
-  {
-    p[k] = static_cast<float>(x[k]);
-  }
-  Mesh->GetPoints()->SetPoint(ptId, p);
-  int attribute = 0;
+  // The target is stored in single precision, as every working point (see loadWorkingMesh);
+  // the input's point follows at the end of the run.
+  setPoint(ptId, x);
+  MovedPoints[ptId] = 1;
+  int attribute     = 0;
   for (int i = 0; i < NumberOfComponents; ++i)
   {
     while (AttributeComponents[attribute] <= i)

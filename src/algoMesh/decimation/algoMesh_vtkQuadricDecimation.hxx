@@ -189,22 +189,34 @@ protected:
   algoMesh_EdgeTable      Edges;     //!< edge id = insertion order, emptied after every run
   algoMesh_EdgeCostQueue  EdgeCosts; //!< cheapest edge first
   int                     NumberOfComponents;
-  vtkPolyData*            Mesh;              //!< the input during a run, not owned
-  algoMesh_DecimationMesh Work;              //!< the input's cells and links during a run
-  LargeArray<double>      Points;            //!< the input's points during a run, rounded to float
-  LargeArray<double>      ErrorQuadrics;     //!< 11 + 4 NC doubles per point
-  std::vector<double>     VolumeConstraints; //!< 4 doubles per point
-  int                     AttributeComponents[6];
-  double                  AttributeScale[6];
-  vtkDataArray*           AttributeArrays[6]; //!< not owned, valid during a run
-  std::vector<int32_t>    ChangedEdges;       //!< scratch of UpdateEdgeData
-  std::vector<int32_t>    CollapseCellIds;    //!< scratch of CollapseEdge
-  std::vector<int32_t>    MovedCellPoints;    //!< scratch of CollapseEdge and FindAffectedEdges
-  std::vector<double>     TargetPoint;
-  std::vector<double>     TempQuad;
-  std::vector<double>     TempB;
-  std::vector<double>     TempAStorage;
-  std::vector<double*>    TempA; //!< row pointers into TempAStorage
+  vtkPolyData*            Mesh; //!< the input during a run, not owned
+  algoMesh_DecimationMesh Work; //!< the input's cells and links during a run
+  //! A working point: single precision (see loadWorkingMesh), padded so that a point never
+  //! straddles two cache lines.
+  struct alignas(16) WorkPoint
+  {
+    float Coord[4];
+  };
+  //! A working point's coordinates, widened for computing.
+  struct Coords
+  {
+    double Value[3];
+  };
+  LargeArray<WorkPoint> Points;            //!< the input's points during a run
+  std::vector<uint8_t>  MovedPoints;       //!< 1 for each point that a collapse moved
+  LargeArray<double>    ErrorQuadrics;     //!< 11 + 4 NC doubles per point
+  std::vector<double>   VolumeConstraints; //!< 4 doubles per point
+  int                   AttributeComponents[6];
+  double                AttributeScale[6];
+  vtkDataArray*         AttributeArrays[6]; //!< not owned, valid during a run
+  std::vector<int32_t>  ChangedEdges;       //!< scratch of UpdateEdgeData
+  std::vector<int32_t>  CollapseCellIds;    //!< scratch of CollapseEdge
+  std::vector<int32_t>  MovedCellPoints;    //!< scratch of CollapseEdge and FindAffectedEdges
+  std::vector<double>   TargetPoint;
+  std::vector<double>   TempQuad;
+  std::vector<double>   TempB;
+  std::vector<double>   TempAStorage;
+  std::vector<double*>  TempA; //!< row pointers into TempAStorage
 
 private:
   //! Doubles of one point quadric.
@@ -222,7 +234,13 @@ private:
     return std::isnan(cost) ? 1.0e299 : cost;
   }
   //! Coordinates of point `ptId` during a run.
-  const double* point(const vtkIdType ptId) const { return Points.data() + 3 * ptId; }
+  Coords point(const vtkIdType ptId) const
+  {
+    const float* c = Points[ptId].Coord;
+    return {{c[0], c[1], c[2]}};
+  }
+  //! Sets point `ptId` to `x` rounded to single precision.
+  void setPoint(vtkIdType ptId, const double* x);
   //! True when a cell other than `cellId` uses both `a` and `b`.
   bool hasEdgeNeighbour(int32_t cellId, int32_t a, int32_t b) const;
   //! Starts fetching the quadrics and link records of the ends of `edgeId`.
