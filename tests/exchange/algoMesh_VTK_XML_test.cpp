@@ -376,4 +376,10 @@ TEST(algoMesh_VTK_XML, FuzzingFindsAreRefused)
   EXPECT_FALSE(block.IsOk);
   EXPECT_EQ("The file declares more data than a file of its size can hold.",
             block.Notifier->Texts().at(0));
+  // Found by fuzzing: a control byte instead of the blank before the appended data's '_'
+  // moved VTK's start of the data and its block headers onto blanks.
+  const VtkRead shifted =
+      read(testmesh::DataFile("vtk/regressions/appended-data-without-underscore.vtu"), false);
+  EXPECT_FALSE(shifted.IsOk);
+  EXPECT_EQ("The file's appended data does not start with '_'.", shifted.Notifier->Texts().at(0));
 }
