@@ -1075,7 +1075,8 @@ double algoMesh_vtkQuadricDecimation::ComputeCost2(const vtkIdType edgeId, doubl
     }
   }
 
-  // 5. x^T A x - 2 b^T x + d^2.
+  // 5. x^T A x - 2 b^T x + d^2: the quadratic form row by row (diagonal term first), then the
+  // linear terms; as in ComputeCost, this order decides the last bits of tied costs.
   double cost = 0.0;
   for (int i = 0; i < m; ++i)
   {
@@ -1084,6 +1085,9 @@ double algoMesh_vtkQuadricDecimation::ComputeCost2(const vtkIdType edgeId, doubl
     {
       cost += 2.0 * a[i][j] * x[i] * x[j];
     }
+  }
+  for (int i = 0; i < m; ++i)
+  {
     cost -= 2.0 * b[i] * x[i];
   }
   return cost + tq[9];
