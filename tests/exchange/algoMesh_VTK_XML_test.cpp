@@ -382,4 +382,11 @@ TEST(algoMesh_VTK_XML, FuzzingFindsAreRefused)
       read(testmesh::DataFile("vtk/regressions/appended-data-without-underscore.vtu"), false);
   EXPECT_FALSE(shifted.IsOk);
   EXPECT_EQ("The file's appended data does not start with '_'.", shifted.Notifier->Texts().at(0));
+  // Found by fuzzing: an array with an offset but an unknown format, read by VTK as appended
+  // data from the middle of another array.
+  const VtkRead unformatted =
+      read(testmesh::DataFile("vtk/regressions/offset-without-appended-format.vtu"), false);
+  EXPECT_FALSE(unformatted.IsOk);
+  EXPECT_EQ("The file declares more data than a file of its size can hold.",
+            unformatted.Notifier->Texts().at(0));
 }

@@ -190,12 +190,14 @@ bool checkBlockHeaders(const std::string& text, std::string& reason)
     const std::string format = attributeOf(tag, "format");
     size_t            start  = std::string::npos; // where the header's bytes begin
     bool              isRaw  = false;
-    if (format == "appended" && base != std::string::npos)
+    // VTK reads an array from the appended data whenever it has an offset, whatever its
+    // format says.
+    const std::string offsetText = attributeOf(tag, "offset");
+    if ((format == "appended" || !offsetText.empty()) && base != std::string::npos)
     {
-      const std::string offsetText = attributeOf(tag, "offset");
-      const size_t      offset     = std::strtoull(offsetText.c_str(), nullptr, 10);
-      start                        = base + offset;
-      isRaw                        = isAppendedRaw;
+      const size_t offset = std::strtoull(offsetText.c_str(), nullptr, 10);
+      start               = base + offset;
+      isRaw               = isAppendedRaw;
       if (offsetText.empty() || offsetText.find_first_not_of("0123456789") != std::string::npos ||
           offsetText.size() > 18 || start >= text.size())
       {
