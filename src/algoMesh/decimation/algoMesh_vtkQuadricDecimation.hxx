@@ -35,10 +35,10 @@ class vtkIdList;
 //! so rounded: a single- and a double-precision input give the same mesh. In every collapse
 //! the first end of the edge survives, in the order of its first appearance (the corner order
 //! of the first triangle that has it; an edge moved to a survivor gets (other end, survivor)).
-//! Boundary edges are pinned by
-//! quadrics of planes perpendicular to their triangle; a collapse that would fold a triangle
-//! over is postponed (its cost set to 1e299, which ends the run when only such edges are
-//! left). Only triangle cells take part; other cells of the input are carried along.
+//! Boundary edges are pinned by quadrics of planes perpendicular to their triangle; a collapse
+//! that would fold a triangle over is postponed (its cost set to 1e299, which ends the run
+//! when only such edges are left). Only triangle cells take part; other cells of the input
+//! are carried along.
 //!
 //! Cost: O(n log n) for n triangles (a binary heap of edge costs, a hash map of edges, and
 //! point-to-cell links so that a collapse touches only the neighbourhood of its edge).
