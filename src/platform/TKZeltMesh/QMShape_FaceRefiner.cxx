@@ -67,10 +67,16 @@ bool QMShape_FaceRefiner::Perform()
   restoreSkippedNodes();
   // 3. Connect triangles through their edges.
   buildEdges();
-  // 4. Divide the boundary segments to the size of their edges.
+  // 4. Divide the boundary segments to the size of their edges. A node put on a curved
+  // border can fall beyond the opposite side of a thin face's triangle; a face meshed with
+  // its border nodes only is then triangulated anew.
   if (!divideSegments())
   {
     return false;
+  }
+  if (retriangulateFolded())
+  {
+    buildEdges();
   }
   // 5. Remesh the interior, per pass: refinement, coarsening, flips, smoothing.
   const bool sized = m_settings.MaxSize < 1.0e100;
