@@ -62,7 +62,7 @@ bool QMShape_FaceRefiner::Perform()
     return false;
   }
   // 2. Read the edge polygons: their nodes stay fixed and their segments split on the curves.
-  // Nodes the first pass left out of the border are put back first.
+  // Polygon nodes the first pass left out of the face's border are put back.
   loadPolygons();
   restoreSkippedNodes();
   // 3. Connect triangles through their edges.
