@@ -177,7 +177,8 @@ public:
       const gp_Pnt samples[4] = {(a + b + c) / 3.0, (a + b) / 2.0, (b + c) / 2.0, (c + a) / 2.0};
       for (int k = 0; k < 4; ++k)
       {
-        const double d = distance(samples[k], position, std::max(result.samples, result.centroids));
+        // Each maximum is only raised by a sample whose nearest face gives more than it.
+        const double d = distance(samples[k], position, k == 0 ? result.centroids : result.samples);
         result.samples = std::max(result.samples, d);
         if (k == 0)
         {

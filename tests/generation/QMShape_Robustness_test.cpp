@@ -94,3 +94,12 @@ TEST(QMShape_Robustness, CrescentTipsStayClosed)
   EXPECT_EQ(edges.boundary, 0);
   EXPECT_EQ(edges.nonManifold, 0);
 }
+
+TEST(QMShape_Robustness, CrescentFacesDoNotFoldAtTheSmallerSize)
+{
+  // At 0.5 % the crescents are meshed with their border nodes only, and a node put on a
+  // curved border while dividing it fell beyond the opposite side of its thin triangle: one
+  // fold per crescent, an edge of 1.12 times the size that could not be split, 20 crossing
+  // triangles. Such a face is triangulated anew from its border.
+  expectSoundAndSized(gentest::CrescentPipe(), 0.005);
+}

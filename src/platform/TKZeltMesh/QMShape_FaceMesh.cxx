@@ -353,6 +353,118 @@ int QMShape_FaceMesh::restoreSkippedNodes()
   return restored;
 }
 
+bool QMShape_FaceMesh::retriangulateFolded()
+{
+  // 1. Only a face whose nodes all lie on one loop of polygon segments, without poles.
+  std::unordered_map<int, std::vector<int>> next;
+  for (const auto& segment : m_segments)
+  {
+    next[segment.second.A].push_back(segment.second.B);
+    next[segment.second.B].push_back(segment.second.A);
+  }
+  const size_t nbBorder = next.size();
+  if (nbBorder < 4 || nbBorder > 400)
+  {
+    return false;
+  }
+  bool folded = false;
+  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+  {
+    for (int k = 0; k < 3 && isLive(t); ++k)
+    {
+      const auto found = next.find(m_triangles[t][k]);
+      if (found == next.end() || found->second.size() != 2 || isPole(m_triangles[t][k]))
+      {
+        return false;
+      }
+    }
+  }
+  for (int t = 0; t < static_cast<int>(m_triangles.size()) && !folded; ++t)
+  {
+    folded = isLive(t) && !isUpright(m_triangles[t]);
+  }
+  if (!folded)
+  {
+    return false;
+  }
+  // 2. The loop, in the face's orientation in the parameter plane.
+  std::vector<int> loop{next.begin()->first};
+  for (int previous = -1; loop.size() <= nbBorder;)
+  {
+    const std::vector<int>& around = next[loop.back()];
+    const int               step   = around[0] != previous ? around[0] : around[1];
+    previous                       = loop.back();
+    if (step == loop.front())
+    {
+      break;
+    }
+    loop.push_back(step);
+  }
+  if (loop.size() != nbBorder)
+  {
+    return false; // several loops: holes or a seam
+  }
+  double area = 0.0;
+  for (size_t i = 0; i < loop.size(); ++i)
+  {
+    area += m_uv[loop[i]].XY() ^ m_uv[loop[(i + 1) % loop.size()]].XY();
+  }
+  if (area * m_orientation < 0.0)
+  {
+    std::reverse(loop.begin(), loop.end());
+  }
+  // 3. Ear clipping, the best ear first.
+  std::vector<std::array<int, 3>> triangles;
+  while (loop.size() > 3)
+  {
+    const size_t n         = loop.size();
+    int          best      = -1;
+    double       bestAngle = -1.0;
+    for (size_t i = 0; i < n; ++i)
+    {
+      const std::array<int, 3> ear{loop[(i + n - 1) % n], loop[i], loop[(i + 1) % n]};
+      if (!isUpright(ear))
+      {
+        continue;
+      }
+      const gp_XY a = m_uv[ear[0]].XY(), b = m_uv[ear[1]].XY(), c = m_uv[ear[2]].XY();
+      bool        empty = true;
+      for (size_t j = 0; j < n && empty; ++j)
+      {
+        const int other = loop[j];
+        if (other == ear[0] || other == ear[1] || other == ear[2])
+        {
+          continue;
+        }
+        const gp_XY p = m_uv[other].XY();
+        empty         = !(m_orientation * ((b - a) ^ (p - a)) >= 0.0 &&
+                  m_orientation * ((c - b) ^ (p - b)) >= 0.0 &&
+                  m_orientation * ((a - c) ^ (p - c)) >= 0.0);
+      }
+      const double angle = empty ? minAngle(ear) : -1.0;
+      if (angle > bestAngle)
+      {
+        bestAngle = angle;
+        best      = static_cast<int>(i);
+      }
+    }
+    if (best < 0)
+    {
+      return false; // no ear: keep the first pass's triangles
+    }
+    triangles.push_back({loop[(best + n - 1) % n], loop[best], loop[(best + 1) % n]});
+    loop.erase(loop.begin() + best);
+  }
+  triangles.push_back({loop[0], loop[1], loop[2]});
+  if (!isUpright(triangles.back()))
+  {
+    return false;
+  }
+  m_triangles = std::move(triangles);
+  m_touched.clear();
+  return true;
+}
+
 bool QMShape_FaceMesh::projectToSurface(const gp_Pnt& target, gp_Pnt2d& uv, gp_Pnt& point) const
 {
   // Gauss-Newton on the distance, from the given parameters, kept in the surface's domain.
