@@ -75,7 +75,6 @@ bool SurfWrap_API::PerformWrapping(const Handle(SurfWrap_WrappingSettings) & set
         {
           return;
         }
-        m_notifier->Increment();
         m_notifier->ProcessEvents();
         if (m_notifier->IsInterrupted())
         {
