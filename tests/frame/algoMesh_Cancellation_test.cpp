@@ -3,6 +3,7 @@
 #include <algoMesh_CheckMeshesOverlap.hxx>
 #include <algoMesh_CheckSelfIntersections.hxx>
 #include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_Convert.hxx>
 #include <algoMesh_ConvexHull.hxx>
 #include <algoMesh_ExtGen.hxx>
 #include <algoMesh_FillHoles.hxx>
@@ -13,7 +14,6 @@
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
 #include <algoMesh_VTK_XML.hxx>
-#include <algoMesh_Convert.hxx>
 
 #include <CancelProbe.hxx>
 #include <MeshBuilders.hxx>
