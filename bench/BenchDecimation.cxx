@@ -10,6 +10,7 @@
 #include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
+#include <algoMesh_VerifiedQuadricFilter.hxx>
 
 #include <BVHTools_ProjectPntMesh.hxx>
 
@@ -164,6 +165,9 @@ std::string defects(const Handle(Poly_Triangulation) & mesh)
 // runs one then the other once; wall and processor times are the best of the rounds, and
 // the processor-time ratio is also given per round (median and worst), since on a loaded
 // machine the wall time of one run says more about the neighbours than about the run.
+// Then, once each: the checked filter alone (its verdict, and its processor time over the
+// filter's best, which is what the checks add) and the collapses alone (what a refused
+// result adds on top of the checked filter).
 int decimateTopo(const Args& args)
 {
   const Handle(Poly_Triangulation) mesh = ReadMesh(args.input);
@@ -204,12 +208,32 @@ int decimateTopo(const Args& args)
     std::fprintf(stderr, "decimate-topo: decimation failed\n");
     return 1;
   }
-  char ratio[256];
+  double                  wall = 0.0, checkedCpu = 0.0, collapsesCpu = 0.0;
+  TCollection_AsciiString reason;
+  Handle(Poly_Triangulation) checked, collapsed;
+  int verdict = 0;
+  timed(
+      [&]
+      {
+        verdict = quorin::algoMesh_VerifiedQuadricFilter::Perform(
+            mesh, options.Reduction, checked,
+            quorin::algoMesh_ProgressScope(ActAPI_ProgressEntry(), TCollection_AsciiString()),
+            &reason);
+      },
+      wall, checkedCpu);
+  quorin::algoMesh_TopoDecimation collapses(options);
+  collapses.SetFilterFirst(false);
+  timed([&] { collapses.Perform(mesh, collapsed); }, wall, collapsesCpu);
+  char ratio[512];
   std::snprintf(ratio, sizeof(ratio),
                 " filter-seconds=%.4g ratio=%.2f cpu-seconds=%.4g filter-cpu-seconds=%.4g "
-                "cpu-ratio=%.2f cpu-ratio-median=%.2f cpu-ratio-worst=%.2f",
+                "cpu-ratio=%.2f cpu-ratio-median=%.2f cpu-ratio-worst=%.2f | checked-filter: "
+                "verdict=%d (%s) cpu-seconds=%.4g cpu-ratio=%.2f | collapses: cpu-seconds=%.4g "
+                "cpu-ratio=%.2f",
                 best[1], best[0] / best[1], bestCpu[0], bestCpu[1], bestCpu[0] / bestCpu[1],
-                cpuRatios[cpuRatios.size() / 2], cpuRatios.back());
+                cpuRatios[cpuRatios.size() / 2], cpuRatios.back(), verdict,
+                reason.IsEmpty() ? "accepted" : reason.ToCString(), checkedCpu,
+                checkedCpu / bestCpu[1], collapsesCpu, collapsesCpu / bestCpu[1]);
   Report("decimate-topo", args.input, mesh->NbTriangles(), best[0],
          "reduction=" + std::to_string(reductionOf(args)) + " " + qualityMetrics(mesh, ours) + " " +
              defects(ours) + " | filter: " + qualityMetrics(mesh, theirs) + " " + defects(theirs) +

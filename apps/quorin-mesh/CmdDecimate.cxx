@@ -7,7 +7,6 @@
 #include "Commands.hxx"
 #include "MeshOutput.hxx"
 
-#include <algoMesh_BoundaryEdges.hxx>
 #include <algoMesh_DecimationDefects.hxx>
 #include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
@@ -85,12 +84,12 @@ constexpr double THE_DEFECTS_BEFORE_SHARE = 0.2;
 constexpr double THE_DECIMATION_SHARE     = 0.75;
 
 //! "B boundary edges, N non-manifold edges, P self-intersecting pairs" of a mesh, in
-//! `text`; false when the count was cancelled.
+//! `text`, and the counts in `counts`; false when the count was cancelled.
 bool describeDefects(const Handle(Poly_Triangulation) & mesh,
-                     const ActAPI_ProgressEntry& progress,
-                     std::string&                text)
+                     const ActAPI_ProgressEntry&         progress,
+                     std::string&                        text,
+                     quorin::algoMesh_DecimationDefects& counts)
 {
-  quorin::algoMesh_DecimationDefects counts;
   if (!quorin::algoMesh_DecimationDefects::Count(mesh, progress, counts))
   {
     return false;
@@ -174,20 +173,26 @@ int RunDecimate(const std::vector<std::string>& arguments)
                   input.Mesh->NbTriangles(), input.Mesh->NbNodes());
 
         // A closed input keeps its topology unless another method is asked for.
-        quorin::algoMesh_ProgressScope progress = run.StepProgress("Decimating");
-        std::string                    before, after;
-        if (!describeDefects(input.Mesh, progress.Next(THE_DEFECTS_BEFORE_SHARE).Entry(), before))
+        quorin::algoMesh_ProgressScope     progress = run.StepProgress("Decimating");
+        std::string                        before, after;
+        quorin::algoMesh_DecimationDefects inputDefects, resultDefects;
+        if (!describeDefects(input.Mesh, progress.Next(THE_DEFECTS_BEFORE_SHARE).Entry(), before,
+                             inputDefects))
         {
           return run.Fail("interrupted");
         }
         if (method.empty())
         {
-          method = quorin::algoMesh_BoundaryEdges::Count(input.Mesh) == 0 ? "topo" : "quadric";
+          method = inputDefects.NbBoundaryEdges == 0 ? "topo" : "quadric";
         }
         std::unique_ptr<quorin::algoMesh_Decimate> driver;
         if (method == "topo")
         {
-          driver = std::make_unique<quorin::algoMesh_TopoDecimation>(options);
+          // The input's crossings are counted already: with some, the quadric filter's
+          // result would keep them and be refused, so the collapses run at once.
+          auto topo = std::make_unique<quorin::algoMesh_TopoDecimation>(options);
+          topo->SetInputCrossingPairs(inputDefects.NbCrossingPairs);
+          driver = std::move(topo);
         }
         else if (method == "pro")
         {
@@ -212,7 +217,7 @@ int RunDecimate(const std::vector<std::string>& arguments)
         run.Print("Decimated (%s%s): %d triangles, %d nodes\n", method.c_str(),
                   driver->GetOptions().GetCmdLine().ToCString(), run.Result->NbTriangles(),
                   run.Result->NbNodes());
-        if (!describeDefects(run.Result, progress.Next(1.0).Entry(), after))
+        if (!describeDefects(run.Result, progress.Next(1.0).Entry(), after, resultDefects))
         {
           return run.Fail("interrupted");
         }

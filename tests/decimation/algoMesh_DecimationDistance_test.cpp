@@ -143,12 +143,14 @@ TEST(algoMesh_DecimationDistance, TopologyPreservingDecimationStaysOnTheSurfaceA
       Handle(Poly_Triangulation) out;
       ASSERT_TRUE(
           algoMesh_TopoDecimation(testmesh::WithReduction(percent)).Perform(shape.mesh, out));
-      // It stops at the first collapse that leaves no more than the rounded remaining share;
-      // on an open sheet, whose boundary may not move, fewer collapses may be allowed.
+      // It stops at the first collapse that leaves no more than the rounded remaining share,
+      // or, when the filter's result is taken, at the first that removes the whole share
+      // (one collapse, two triangles, further at most); on an open sheet, whose boundary may
+      // not move, fewer collapses may be allowed.
       const int n      = shape.mesh->NbTriangles();
       const int target = int(std::llround(n * (1.0 - percent / 100.0)));
       EXPECT_LE(out->NbTriangles(), shape.isClosed ? target : n);
-      EXPECT_GE(out->NbTriangles(), target - 1);
+      EXPECT_GE(out->NbTriangles(), target - 2);
       if (shape.isClosed)
       {
         EXPECT_TRUE(testmesh::IsClosedAndOriented(out));

@@ -110,7 +110,10 @@ TEST(algoMesh_TopoDecimation, ErrorWithinTheQuadricFilters)
       torus->SetNode(i, gp_Pnt(p.X() + jitter(), p.Y() + jitter(), p.Z() + jitter()));
     }
     Handle(Poly_Triangulation) ours, filter;
-    ASSERT_TRUE(algoMesh_TopoDecimation(testmesh::WithReduction(80)).Perform(torus, ours));
+    // The collapses themselves: on this torus the filter's result would pass its checks.
+    algoMesh_TopoDecimation collapses(testmesh::WithReduction(80));
+    collapses.SetFilterFirst(false);
+    ASSERT_TRUE(collapses.Perform(torus, ours));
     ASSERT_TRUE(algoMesh_VTKQuadricDecimation(testmesh::WithReduction(80)).Perform(torus, filter));
     expectClosedManifoldWithoutCrossings(ours);
     EXPECT_NEAR(ours->NbTriangles(), filter->NbTriangles(), 0.02 * torus->NbTriangles());

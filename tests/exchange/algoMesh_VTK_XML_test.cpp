@@ -376,4 +376,17 @@ TEST(algoMesh_VTK_XML, FuzzingFindsAreRefused)
   EXPECT_FALSE(block.IsOk);
   EXPECT_EQ("The file declares more data than a file of its size can hold.",
             block.Notifier->Texts().at(0));
+  // Found by fuzzing: a control byte instead of the blank before the appended data's '_'
+  // moved VTK's start of the data and its block headers onto blanks.
+  const VtkRead shifted =
+      read(testmesh::DataFile("vtk/regressions/appended-data-without-underscore.vtu"), false);
+  EXPECT_FALSE(shifted.IsOk);
+  EXPECT_EQ("The file's appended data does not start with '_'.", shifted.Notifier->Texts().at(0));
+  // Found by fuzzing: an array with an offset but an unknown format, read by VTK as appended
+  // data from the middle of another array.
+  const VtkRead unformatted =
+      read(testmesh::DataFile("vtk/regressions/offset-without-appended-format.vtu"), false);
+  EXPECT_FALSE(unformatted.IsOk);
+  EXPECT_EQ("The file declares more data than a file of its size can hold.",
+            unformatted.Notifier->Texts().at(0));
 }

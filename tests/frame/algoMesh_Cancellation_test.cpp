@@ -25,6 +25,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 using namespace quorin;
 using testmesh::CancelledRun;
 
@@ -214,41 +217,55 @@ TEST(algoMesh_Cancellation, DecimationDrivers)
 
 TEST(algoMesh_Cancellation, TopologyPreservingDecimationInEveryStep)
 {
-  // Thresholds inside the merge, the adjacency, the quadrics, the grid, the queue and the
-  // collapses: the set-up before the first collapse is most of a second on a million
-  // triangles and must stop as promptly as the collapses.
+  // With the filter first: thresholds inside the input's topology, the filter, the
+  // conversion back, the result's checks and its crossing search. The collapses alone:
+  // inside the merge, the adjacency, the quadrics, the grid, the queue and the collapses,
+  // whose set-up before the first collapse is most of a second on a million triangles and
+  // must stop as promptly as the collapses.
   const Handle(Poly_Triangulation) mesh = bigSphere();
   algoMesh_DecimationOptions options;
   options.Reduction = 90.0;
-  const algoMesh_TopoDecimation topo(options);
-  Handle(Poly_Triangulation) complete;
-  ASSERT_TRUE(topo.Perform(mesh, complete));
-  for (const double threshold : {0.02, 0.05, 0.08, 0.11, 0.14, 0.3})
+  for (const bool isFilterFirst : {true, false})
   {
-    SCOPED_TRACE(threshold);
-    Handle(Poly_Triangulation) result;
-    const CancelledRun run = testmesh::RunCancelled(
-        [&](const ActAPI_ProgressEntry& progress) { return topo.Perform(mesh, result, progress); },
-        threshold);
-    testmesh::ExpectStoppedPromptly(run);
-    EXPECT_FALSE(run.answer);
-    EXPECT_EQ(THE_CANCELLED, run.texts);
-    ASSERT_FALSE(run.fractions.empty());
-    EXPECT_LT(run.fractions.back(), threshold + 0.02); // stopped in the step it was asked in
+    SCOPED_TRACE(isFilterFirst);
+    algoMesh_TopoDecimation topo(options);
+    topo.SetFilterFirst(isFilterFirst);
+    Handle(Poly_Triangulation) complete;
+    ASSERT_TRUE(topo.Perform(mesh, complete));
+    // Each threshold with the end of the step it falls in (progress moves by hundredths).
+    const std::vector<std::pair<double, double>> thresholds =
+        isFilterFirst
+            ? std::vector<std::pair<double, double>>{{0.01, 0.03}, {0.15, 0.33}, {0.33, 0.36}}
+            : std::vector<std::pair<double, double>>{{0.02, 0.04}, {0.05, 0.07}, {0.08, 0.1},
+                                                     {0.11, 0.13}, {0.14, 0.16}, {0.3, 0.32}};
+    for (const std::pair<double, double>& threshold : thresholds)
+    {
+      SCOPED_TRACE(threshold.first);
+      Handle(Poly_Triangulation) result;
+      const CancelledRun run =
+          testmesh::RunCancelled([&](const ActAPI_ProgressEntry& progress)
+                                 { return topo.Perform(mesh, result, progress); },
+                                 threshold.first);
+      testmesh::ExpectStoppedPromptly(run);
+      EXPECT_FALSE(run.answer);
+      EXPECT_EQ(THE_CANCELLED, run.texts);
+      ASSERT_FALSE(run.fractions.empty());
+      EXPECT_LT(run.fractions.back(), threshold.second); // stopped in the step it was asked in
+    }
+    // A run to the end after cancelled ones gives the same mesh as before them, with its
+    // progress reaching the end.
+    Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+    Handle(Poly_Triangulation) again;
+    ASSERT_TRUE(topo.Perform(mesh, again, ActAPI_ProgressEntry(notifier)));
+    ASSERT_EQ(complete->NbTriangles(), again->NbTriangles());
+    ASSERT_EQ(complete->NbNodes(), again->NbNodes());
+    for (int i = 1; i <= again->NbNodes(); ++i)
+    {
+      ASSERT_EQ(0.0, complete->Node(i).Distance(again->Node(i)));
+    }
+    ASSERT_FALSE(notifier->Fractions().empty());
+    EXPECT_DOUBLE_EQ(1.0, notifier->Fractions().back());
   }
-  // A run to the end after cancelled ones gives the same mesh as before them, with its
-  // progress reaching the end.
-  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
-  Handle(Poly_Triangulation) again;
-  ASSERT_TRUE(topo.Perform(mesh, again, ActAPI_ProgressEntry(notifier)));
-  ASSERT_EQ(complete->NbTriangles(), again->NbTriangles());
-  ASSERT_EQ(complete->NbNodes(), again->NbNodes());
-  for (int i = 1; i <= again->NbNodes(); ++i)
-  {
-    ASSERT_EQ(0.0, complete->Node(i).Distance(again->Node(i)));
-  }
-  ASSERT_FALSE(notifier->Fractions().empty());
-  EXPECT_DOUBLE_EQ(1.0, notifier->Fractions().back());
 }
 
 TEST(algoMesh_Cancellation, Smoothing)

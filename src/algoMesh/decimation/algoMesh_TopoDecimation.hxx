@@ -24,6 +24,10 @@ namespace quorin
 //!
 //! The work stops at the requested triangle count or when no allowed collapse remains,
 //! so the reduction reached may be below the one asked for. Only Reduction is used.
+//!
+//! On a closed, oriented, manifold input the quadric filter runs first, and its result is
+//! the output when it keeps all of the above (algoMesh_VerifiedQuadricFilter); the
+//! collapses run only when it does not.
 class algoMesh_EXPORT algoMesh_TopoDecimation : public algoMesh_Decimate
 {
 public:
@@ -45,8 +49,18 @@ public:
                            Handle(Poly_Triangulation) & output,
                            algoMesh_ProgressScope& progress) const override;
 
+  //! Whether the quadric filter's checked result is tried first (on by default).
+  void SetFilterFirst(const bool on) { m_isFilterFirst = on; }
+
+  //! The input's crossing pairs, when the caller has counted them (the decimate command
+  //! reports them): an input with some goes straight to the collapses, as the filter's
+  //! result would keep them and be refused.
+  void SetInputCrossingPairs(const size_t nbPairs) { m_nbInputCrossings = int64_t(nbPairs); }
+
 private:
-  double m_reduction;
+  double  m_reduction;
+  bool    m_isFilterFirst    = true;
+  int64_t m_nbInputCrossings = -1; //!< not known
 };
 
 } // namespace quorin

@@ -165,7 +165,8 @@ bool checkBlockHeaders(const std::string& text, std::string& reason)
   const size_t      nbWords  = compressed ? 3 : 1;
   const long double limit    = 1100.0L * text.size() + (1 << 20);
 
-  // Appended data starts after the '_' that follows the AppendedData tag.
+  // VTK takes the appended data to start one character after the first non-blank that
+  // follows the AppendedData tag, whatever that character is; a valid file has '_' there.
   const size_t appended = text.find("<AppendedData");
   std::string  appendedTag;
   size_t       base = std::string::npos;
@@ -173,8 +174,13 @@ bool checkBlockHeaders(const std::string& text, std::string& reason)
   {
     const size_t close = text.find('>', appended);
     appendedTag        = text.substr(appended, close - appended);
-    base               = close == std::string::npos ? close : text.find('_', close);
-    base               = base == std::string::npos ? base : base + 1;
+    base = close == std::string::npos ? close : text.find_first_not_of(" \t\n\r", close + 1);
+    if (base != std::string::npos && text[base] != '_')
+    {
+      reason = "The file's appended data does not start with '_'.";
+      return false;
+    }
+    base = base == std::string::npos ? base : base + 1;
   }
   const bool isAppendedRaw = attributeOf(appendedTag, "encoding") == "raw";
 
@@ -188,12 +194,14 @@ bool checkBlockHeaders(const std::string& text, std::string& reason)
     const std::string format = attributeOf(tag, "format");
     size_t            start  = std::string::npos; // where the header's bytes begin
     bool              isRaw  = false;
-    if (format == "appended" && base != std::string::npos)
+    // VTK reads an array from the appended data whenever it has an offset, whatever its
+    // format says.
+    const std::string offsetText = attributeOf(tag, "offset");
+    if ((format == "appended" || !offsetText.empty()) && base != std::string::npos)
     {
-      const std::string offsetText = attributeOf(tag, "offset");
-      const size_t      offset     = std::strtoull(offsetText.c_str(), nullptr, 10);
-      start                        = base + offset;
-      isRaw                        = isAppendedRaw;
+      const size_t offset = std::strtoull(offsetText.c_str(), nullptr, 10);
+      start               = base + offset;
+      isRaw               = isAppendedRaw;
       if (offsetText.empty() || offsetText.find_first_not_of("0123456789") != std::string::npos ||
           offsetText.size() > 18 || start >= text.size())
       {
