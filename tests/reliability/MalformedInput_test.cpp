@@ -956,6 +956,44 @@ TEST(MalformedInput, CompressedFilesAreNamedAsSuch)
   }
 }
 
+TEST(MalformedInput, Utf16TextIsNamedAsSuch)
+{
+  // Read byte by byte, UTF-16 text looks like damaged content (a binary STL "declaring"
+  // 3,145,776 facets, a NAS deck without cards); it is named instead, in both byte orders,
+  // with and without a byte-order mark.
+  const auto wide = [](const std::string& text, const bool isBig, const bool hasMark)
+  {
+    std::string out = hasMark ? (isBig ? "\xFE\xFF" : "\xFF\xFE") : "";
+    for (const char c : text)
+    {
+      out += isBig ? std::string(1, '\0') + c : std::string(1, c) + '\0';
+    }
+    return out;
+  };
+  const char* const formats[] = {"stl", "ply", "obj", "nas", "msh", "vtu", "brep", "step"};
+  const std::string text = "solid part\n  facet normal 0 0 1\n    outer loop\n      vertex 0 0 0\n";
+  for (size_t f = 0; f < std::size(formats); ++f)
+  {
+    const std::string path = testmesh::TempPath(std::string("wide.") + formats[f]);
+    writeBytes(path, wide(text, f % 2 == 0, f % 3 != 0));
+    const Outcome outcome = readWith(formats[f], path);
+    EXPECT_FALSE(outcome.isRead) << formats[f];
+    ASSERT_EQ(1u, outcome.errors.size()) << formats[f];
+    EXPECT_NE(std::string::npos,
+              outcome.errors.front().find("it is UTF-16 text; save it as UTF-8 or ASCII first"))
+        << outcome.errors.front();
+  }
+  // A binary STL may hold wide text in its free header: its size fitting its facet count
+  // tells it apart.
+  std::string stl = wide(std::string(40, 'x'), false, false);
+  stl += std::string("\x01\0\0\0", 4) + std::string(50, '\0');
+  const std::string path = testmesh::TempPath("wide-header.stl");
+  writeBytes(path, stl);
+  const Outcome outcome = readWith("stl", path);
+  EXPECT_TRUE(outcome.errors.empty() || outcome.errors.front().find("UTF-16") == std::string::npos)
+      << outcome.errors.front();
+}
+
 TEST(MalformedInput, MissingAndNonRegularFilesAreRefused)
 {
   // A FIFO would block a reader that opens it until somebody writes into it; a loop of

@@ -42,6 +42,7 @@
 #include <vtkXMLUnstructuredGridReader.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -113,6 +114,20 @@ public:
     if (m_text.empty())
     {
       m_text = "error";
+    }
+    // Some texts name VTK's classes ("... for vtkDataArray::L2_NORM_RANGE of type
+    // vtkInformationDoubleVectorKey"): say what is wrong in the file instead.
+    if (m_text.find("InformationKey") != std::string::npos)
+    {
+      m_text = "an InformationKey element of a data array is malformed";
+      return;
+    }
+    for (size_t at = m_text.find("vtk"); at != std::string::npos; at = m_text.find("vtk", at))
+    {
+      const bool isClass =
+          at + 3 < m_text.size() && std::isupper(static_cast<unsigned char>(m_text[at + 3]));
+      m_text.erase(at, isClass ? 3 : 0);
+      at += isClass ? 0 : 3;
     }
   }
 
