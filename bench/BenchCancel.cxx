@@ -13,15 +13,21 @@
 #include <algoMesh_Extent.hxx>
 #include <algoMesh_FillHoles.hxx>
 #include <algoMesh_Heal.hxx>
+#include <algoMesh_NAS.hxx>
+#include <algoMesh_OBJ.hxx>
 #include <algoMesh_OptimizeOBB.hxx>
+#include <algoMesh_PLY.hxx>
 #include <algoMesh_PolygonOrientation.hxx>
+#include <algoMesh_STL.hxx>
 #include <algoMesh_Smooth.hxx>
 #include <algoMesh_TopoDecimation.hxx>
+#include <algoMesh_VTK_XML.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
 #include <algoMesh_Wrap.hxx>
 
 #include <ActAPI_RecordingNotifier.hxx>
+#include <WorkFractionRecorder.hxx>
 
 #include <BRep_Builder.hxx>
 #include <Bnd_Box.hxx>
@@ -34,6 +40,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 namespace bench
 {
@@ -53,7 +60,8 @@ void measure(const char*                                             algorithm,
   {
     return;
   }
-  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  // The threshold follows the fraction of the whole work where an algorithm reports one.
+  Handle(ActAPI_RecordingNotifier) notifier = new testmesh::WorkFractionRecorder();
   notifier->CancelAtFraction(0.3);
   const auto start  = std::chrono::steady_clock::now();
   const bool answer = run(ActAPI_ProgressEntry(notifier));
@@ -84,6 +92,86 @@ TopoDS_Face faceOf(const Handle(Poly_Triangulation) & mesh)
   BRep_Builder builder;
   builder.MakeFace(face, mesh);
   return face;
+}
+
+//! The writers of large files, each writing `stem` with its extension. A cancelled
+//! writer must leave no file: one that does is reported as answering true.
+void measureWriters(const Handle(Poly_Triangulation) & mesh,
+                    const std::string&              stem,
+                    const std::vector<std::string>& selected)
+{
+  const long long                                n = mesh->NbTriangles();
+  NCollection_Vector<Handle(Poly_Triangulation)> meshes;
+  NCollection_Vector<TopLoc_Location>            locations;
+  meshes.Append(mesh);
+  locations.Append(TopLoc_Location());
+  const NCollection_Vector<NCollection_DataMap<int, Quantity_Color>> noColours;
+  const auto measureWriter = [&](const char* algorithm, const std::string& path,
+                                 const std::function<bool(const ActAPI_ProgressEntry&)>& write)
+  {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    measure(algorithm, n, selected,
+            [&](const ActAPI_ProgressEntry& progress)
+            { return write(progress) || std::filesystem::exists(path, ignored); });
+    std::filesystem::remove(path, ignored);
+  };
+
+  measureWriter("stl-write", stem + ".stl",
+                [&](const ActAPI_ProgressEntry& progress)
+                {
+                  return algoMesh_STL::Write(meshes, locations, (stem + ".stl").c_str(), progress,
+                                             true) == ExportStatus_Ok;
+                });
+  measureWriter("ply-write", stem + ".ply",
+                [&](const ActAPI_ProgressEntry& progress)
+                {
+                  return algoMesh_PLY::Write(meshes, locations, (stem + ".ply").c_str(), progress,
+                                             true, noColours) == ExportStatus_Ok;
+                });
+  measureWriter("obj-write", stem + ".obj",
+                [&](const ActAPI_ProgressEntry& progress)
+                {
+                  algoMesh_OBJ writer(progress);
+                  writer.AddMesh(mesh, gp_Trsf());
+                  return writer.Write(stem + ".obj");
+                });
+  measureWriter(
+      "nas-write", stem + ".nas",
+      [&](const ActAPI_ProgressEntry& progress)
+      { return algoMesh_NAS::Write(mesh, (stem + ".nas").c_str(), progress) == ExportStatus_Ok; });
+
+  // The VTK XML writers take the data model mesh, with one value per triangle as the
+  // quality check writes them (values that compress as poorly as real ones).
+  Handle(MorvDS_Mesh) model;
+  if (!algoMesh_Convert::ToMorv(mesh, TopLoc_Location(), model))
+  {
+    return;
+  }
+  NCollection_Vector<Handle(algoMesh_Field)> fields;
+  Handle(algoMesh_Field) field =
+      new algoMesh_Field("area", algoMesh_Field::Association_Element, 1, Standard_GUID());
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    int a, b, c;
+    mesh->Triangle(t).Get(a, b, c);
+    field->SetValue(t, mesh->Node(a).XYZ().Crossed(mesh->Node(b).XYZ()).Dot(mesh->Node(c).XYZ()));
+  }
+  fields.Append(field);
+  measureWriter("vtp-write", stem + ".vtp",
+                [&](const ActAPI_ProgressEntry& progress)
+                {
+                  return algoMesh_VTK_XML::WriteVTP(model, fields, TopLoc_Location(),
+                                                    (stem + ".vtp").c_str(), progress,
+                                                    true) == ExportStatus_Ok;
+                });
+  measureWriter("vtu-write", stem + ".vtu",
+                [&](const ActAPI_ProgressEntry& progress)
+                {
+                  return algoMesh_VTK_XML::WriteVTU(model, fields, TopLoc_Location(),
+                                                    (stem + ".vtu").c_str(), progress,
+                                                    true) == ExportStatus_Ok;
+                });
 }
 
 int cancelLatency(const Args& args)
@@ -225,6 +313,8 @@ int cancelLatency(const Args& args)
                      algoMesh_PolygonOrientation::Status_Oriented;
             });
   }
+
+  measureWriters(mesh, OutputPath(args, "-cancelled"), args.options);
 
   measure("wrap", n, args.options,
           [&](const ActAPI_ProgressEntry& progress)

@@ -30,11 +30,39 @@ void CliNotifier::Notify(const ActAPI_LogMessage& message)
   }
   if (message.Severity != LogSeverity_Error)
   {
+    {
+      std::lock_guard<std::mutex> lock(m_errorMutex);
+      if (m_isHolding)
+      {
+        m_held.push_back(message);
+        return;
+      }
+    }
     ActAPI_TerminalNotifier::Notify(message);
     return;
   }
   std::lock_guard<std::mutex> lock(m_errorMutex);
   m_lastError = message.Formatted().ToCString();
+}
+
+void CliNotifier::HoldWarnings()
+{
+  std::lock_guard<std::mutex> lock(m_errorMutex);
+  m_isHolding = true;
+}
+
+void CliNotifier::ReleaseWarnings(const bool isPrinted)
+{
+  std::vector<ActAPI_LogMessage> held;
+  {
+    std::lock_guard<std::mutex> lock(m_errorMutex);
+    m_isHolding = false;
+    held.swap(m_held);
+  }
+  for (const ActAPI_LogMessage& message : isPrinted ? held : std::vector<ActAPI_LogMessage>())
+  {
+    ActAPI_TerminalNotifier::Notify(message);
+  }
 }
 
 std::string CliNotifier::LastError() const
@@ -64,6 +92,7 @@ void CliNotifier::BeginPhase(const double share)
   }
   m_phaseFrom = m_phaseTo;
   m_phaseTo   = std::min(1.0, m_phaseFrom + std::max(0.0, share));
+  m_followsFraction.store(false);
   m_localRange.store(0);
   m_localValue.store(0);
   publish();
@@ -72,6 +101,7 @@ void CliNotifier::BeginPhase(const double share)
 void CliNotifier::EndPhases()
 {
   m_isPhased = false;
+  m_followsFraction.store(false);
   ActAPI_TerminalNotifier::ResetProgress();
 }
 
@@ -96,6 +126,7 @@ void CliNotifier::PrintV(const char* format, va_list arguments)
 
 void CliNotifier::ResetProgress()
 {
+  m_followsFraction.store(false);
   if (!m_isPhased)
   {
     ActAPI_TerminalNotifier::ResetProgress();
@@ -107,6 +138,10 @@ void CliNotifier::ResetProgress()
 
 void CliNotifier::SetRange(const int units)
 {
+  if (m_followsFraction.load())
+  {
+    return;
+  }
   if (!m_isPhased)
   {
     ActAPI_TerminalNotifier::SetRange(units);
@@ -127,6 +162,10 @@ void CliNotifier::SetProgressMessage(const TCollection_AsciiString& text)
 
 void CliNotifier::Advance(const int units)
 {
+  if (m_followsFraction.load())
+  {
+    return;
+  }
   if (!m_isPhased)
   {
     ActAPI_TerminalNotifier::Advance(units);
@@ -138,11 +177,33 @@ void CliNotifier::Advance(const int units)
 
 void CliNotifier::SetProgressValue(const int units)
 {
+  if (m_followsFraction.load())
+  {
+    return;
+  }
   if (!m_isPhased)
   {
     ActAPI_TerminalNotifier::SetProgressValue(units);
     return;
   }
+  m_localValue.store(units);
+  publish();
+}
+
+void CliNotifier::SetWorkFraction(const double fraction)
+{
+  const int units = static_cast<int>(THE_BAR_UNITS * std::min(1.0, std::max(0.0, fraction)));
+  if (!m_isPhased)
+  {
+    if (!m_followsFraction.exchange(true))
+    {
+      ActAPI_TerminalNotifier::SetRange(THE_BAR_UNITS);
+    }
+    ActAPI_TerminalNotifier::SetProgressValue(units);
+    return;
+  }
+  m_followsFraction.store(true);
+  m_localRange.store(THE_BAR_UNITS);
   m_localValue.store(units);
   publish();
 }

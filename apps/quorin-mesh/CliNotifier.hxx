@@ -1,9 +1,13 @@
 // The tool's progress notifier: the terminal's progress bar and Ctrl-C handling, with the
 // library's error messages kept instead of printed, so that a failing command reports its
 // failure, reason included, in one line. A command that reads, runs and writes splits the
-// bar into phases, so that one bar fills once across the whole command.
+// bar into phases, so that one bar fills once across the whole command. Work that reports
+// the fraction of its whole (the VTK XML writers, through their encoding) moves the bar by
+// that fraction.
 #ifndef quorinMesh_CliNotifier_HeaderFile
 #define quorinMesh_CliNotifier_HeaderFile
+
+#include <algoMesh_WorkFraction.hxx>
 
 #include <ActAPI_ProgressEntry.hxx>
 #include <ActAPI_TerminalNotifier.hxx>
@@ -13,11 +17,12 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace cli
 {
 
-class CliNotifier : public ActAPI_TerminalNotifier
+class CliNotifier : public ActAPI_TerminalNotifier, public quorin::algoMesh_WorkFraction
 {
 public:
   //! Units of the whole bar when it is split into phases: a tenth of a percent each.
@@ -28,6 +33,13 @@ public:
 
   //! Keeps error messages (the last one is LastError()); prints the others.
   void Notify(const ActAPI_LogMessage& message) override;
+
+  //! Holds the warnings that arrive from now on instead of printing them: a reader's
+  //! warnings about a file it then refuses would precede the one line of the refusal.
+  void HoldWarnings();
+
+  //! Ends holding: prints the held warnings when `isPrinted`, otherwise drops them.
+  void ReleaseWarnings(const bool isPrinted);
 
   //! Text of the last error message received, empty when none.
   std::string LastError() const;
@@ -55,20 +67,27 @@ public:
   void Advance(const int units) override;
   void SetProgressValue(const int units) override;
 
+  //! Shows `fraction` of the current work; the work's own value and range no longer move
+  //! the bar until the next ResetProgress.
+  void SetWorkFraction(const double fraction) override;
+
 private:
   //! Shows the phase's position on the bar; the bar never moves back.
   void publish();
 
 private:
-  mutable std::mutex m_errorMutex;
-  std::string        m_lastError;
+  mutable std::mutex             m_errorMutex;
+  std::string                    m_lastError;
+  bool                           m_isHolding = false;
+  std::vector<ActAPI_LogMessage> m_held;
 
   bool                    m_isPhased  = false;
   double                  m_phaseFrom = 0.0; //!< share of the bar before this phase
   double                  m_phaseTo   = 0.0; //!< share of the bar at its end
   std::atomic<int>        m_localRange{0};
   std::atomic<int>        m_localValue{0};
-  std::atomic<int>        m_shown{0}; //!< units of the whole bar shown
+  std::atomic<int>        m_shown{0};               //!< units of the whole bar shown
+  std::atomic<bool>       m_followsFraction{false}; //!< the work reports its fraction
   std::mutex              m_textMutex;
   TCollection_AsciiString m_text;
 };

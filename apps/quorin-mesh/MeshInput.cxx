@@ -503,17 +503,49 @@ bool startInput(const std::string& path, MeshInput& input, std::string& error)
   return true;
 }
 
-// Tells on standard error that a file is read by its content, not by its extension.
-void noteContent(const std::string&   path,
-                 const std::string&   extension,
-                 const SniffedFormat& sniffed)
+// Why a file is read by its content, not by its extension: "as VTP by its content (its
+// extension says VTU)".
+std::string contentNote(const std::string& extension, const SniffedFormat& sniffed)
 {
   const std::string claimed = FormatOfExtension(extension);
   const std::string reason  = extension.empty() ? "it has no extension"
                               : claimed.empty() ? "its extension '" + extension + "' is unknown"
                                                 : "its extension says " + claimed;
-  std::fprintf(stderr, "quorin-mesh: note: reading '%s' as %s by its content (%s)\n", path.c_str(),
-               sniffed.Name.c_str(), reason.c_str());
+  return "as " + sniffed.Name + " by its content (" + reason + ")";
+}
+
+// Holds the reader's warnings while a file is read: a refusal is one line, so warnings
+// about a file that is then refused are dropped.
+void holdWarnings(const ActAPI_ProgressEntry& progress)
+{
+  if (CliNotifier* notifier = dynamic_cast<CliNotifier*>(progress.Access().get()))
+  {
+    notifier->HoldWarnings();
+  }
+}
+
+// Tells the outcome of a read: when it succeeded, a note on standard error that the file
+// was read by its content, then the reader's warnings; when it failed, the note becomes a
+// part of the one error line (a user interrupt needs no explanation).
+bool tellReadOutcome(const bool                  isLoaded,
+                     const std::string&          path,
+                     const std::string&          note,
+                     const ActAPI_ProgressEntry& progress,
+                     std::string&                error)
+{
+  if (isLoaded && !note.empty())
+  {
+    std::fprintf(stderr, "quorin-mesh: note: reading '%s' %s\n", path.c_str(), note.c_str());
+  }
+  else if (!isLoaded && !note.empty() && error != "interrupted")
+  {
+    error += " [read " + note + "]";
+  }
+  if (CliNotifier* notifier = dynamic_cast<CliNotifier*>(progress.Access().get()))
+  {
+    notifier->ReleaseWarnings(isLoaded);
+  }
+  return isLoaded;
 }
 
 } // namespace
@@ -543,11 +575,15 @@ int ApplyLodOption(const std::string& value, MeshInputOptions& options)
   return Exit_Ok;
 }
 
-bool LoadMeshInput(const std::string&          path,
+namespace
+{
+
+bool loadMeshInput(const std::string&          path,
                    const MeshInputOptions&     options,
                    const ActAPI_ProgressEntry& progress,
                    MeshInput&                  input,
-                   std::string&                error)
+                   std::string&                error,
+                   std::string&                note)
 {
   // 1. Check that the file exists and is a readable regular file.
   if (!startInput(path, input, error))
@@ -560,7 +596,7 @@ bool LoadMeshInput(const std::string&          path,
   const SniffedFormat sniffed = SniffFormat(path);
   if (!sniffed.Name.empty() && sniffed.Name != FormatOfExtension(extension))
   {
-    noteContent(path, extension, sniffed);
+    note      = contentNote(extension, sniffed);
     extension = sniffed.Extension;
   }
 
@@ -665,6 +701,20 @@ bool LoadMeshInput(const std::string&          path,
   return true;
 }
 
+} // namespace
+
+bool LoadMeshInput(const std::string&          path,
+                   const MeshInputOptions&     options,
+                   const ActAPI_ProgressEntry& progress,
+                   MeshInput&                  input,
+                   std::string&                error)
+{
+  std::string note;
+  holdWarnings(progress);
+  const bool isLoaded = loadMeshInput(path, options, progress, input, error, note);
+  return tellReadOutcome(isLoaded, path, note, progress, error);
+}
+
 std::optional<int> LoadForCommand(const std::string&          path,
                                   const MeshInputOptions&     options,
                                   const ActAPI_ProgressEntry& progress,
@@ -732,10 +782,14 @@ Handle(Poly_Triangulation) JoinFaceMeshes(const TopoDS_Shape& shape)
   return !mesh.IsNull() && mesh->NbTriangles() > 0 ? mesh : Handle(Poly_Triangulation)();
 }
 
-bool LoadShapeInput(const std::string&          path,
+namespace
+{
+
+bool loadShapeInput(const std::string&          path,
                     const ActAPI_ProgressEntry& progress,
                     MeshInput&                  input,
-                    std::string&                error)
+                    std::string&                error,
+                    std::string&                note)
 {
   if (!startInput(path, input, error))
   {
@@ -746,7 +800,7 @@ bool LoadShapeInput(const std::string&          path,
   if ((sniffed.Name == "STEP" || sniffed.Name == "BREP") &&
       sniffed.Name != FormatOfExtension(extension))
   {
-    noteContent(path, extension, sniffed);
+    note      = contentNote(extension, sniffed);
     extension = sniffed.Extension;
   }
   bool isRead = false;
@@ -774,6 +828,19 @@ bool LoadShapeInput(const std::string&          path,
     return false;
   }
   return true;
+}
+
+} // namespace
+
+bool LoadShapeInput(const std::string&          path,
+                    const ActAPI_ProgressEntry& progress,
+                    MeshInput&                  input,
+                    std::string&                error)
+{
+  std::string note;
+  holdWarnings(progress);
+  const bool isLoaded = loadShapeInput(path, progress, input, error, note);
+  return tellReadOutcome(isLoaded, path, note, progress, error);
 }
 
 } // namespace cli

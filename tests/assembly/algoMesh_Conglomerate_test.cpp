@@ -1,4 +1,5 @@
 #include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_PointSeparation.hxx>
 
 #include <MeshBuilders.hxx>
 
@@ -12,6 +13,7 @@
 #include <STEPControl_Reader.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
+#include <TopoDS_Compound.hxx>
 
 #include <gtest/gtest.h>
 
@@ -240,3 +242,79 @@ TEST_P(algoMesh_ConglomerateRealData, ClosedSolidGivesClosedOutwardMesh)
 INSTANTIATE_TEST_SUITE_P(Models,
                          algoMesh_ConglomerateRealData,
                          ::testing::Values("cad/screw.step", "cad/occt_bottle.brep"));
+
+// A single face whose nodes are all apart keeps them without the welding index; the result
+// must be what the index gives. The index route is forced by a second face far away, whose
+// nodes and triangles come after those of the first in both results.
+TEST(algoMesh_Conglomerate, SeparatedFaceKeepsItsNodesAsWeldingWould)
+{
+  gp_Trsf placed;
+  placed.SetRotation(gp_Ax1(gp_Pnt(0, 0, 0), gp_Dir(1, 1, 0)), 0.3);
+  placed.SetTranslationPart(gp_Vec(3, -2, 1));
+  // The torus gains an unused node and a triangle that collapses (two equal corners).
+  const Handle(Poly_Triangulation) torus = testmesh::Torus(1.0, 0.3, 40, 20);
+  std::vector<gp_Pnt>             nodes;
+  std::vector<std::array<int, 3>> triangles;
+  for (int i = 1; i <= torus->NbNodes(); ++i)
+  {
+    nodes.push_back(torus->Node(i));
+  }
+  nodes.emplace_back(7, 7, 7);
+  for (int t = 1; t <= torus->NbTriangles(); ++t)
+  {
+    int a, b, c;
+    torus->Triangle(t).Get(a, b, c);
+    triangles.push_back({a, b, c});
+  }
+  triangles.push_back({1, 2, 1});
+  const Handle(Poly_Triangulation) mesh = testmesh::Make(nodes, triangles);
+  const Handle(Poly_Triangulation) far =
+      testmesh::Triangle(gp_Pnt(100, 0, 0), gp_Pnt(101, 0, 0), gp_Pnt(100, 1, 0));
+  ASSERT_TRUE(quorin::algoMesh_PointSeparation::IsSeparated(mesh, nullptr, 2e-7));
+
+  for (const TopLoc_Location& location : {TopLoc_Location(), TopLoc_Location(placed)})
+  {
+    for (const bool reversed : {false, true})
+    {
+      for (const auto mode :
+           {algoMesh_Conglomerate::Mode_Plain, algoMesh_Conglomerate::Mode_CoherentAndPlain})
+      {
+        TopoDS_Face face = testmesh::FaceOf(mesh);
+        face.Location(location);
+        if (reversed)
+        {
+          face.Reverse();
+        }
+        TopoDS_Compound withFar;
+        BRep_Builder    builder;
+        builder.MakeCompound(withFar);
+        builder.Add(withFar, face);
+        builder.Add(withFar, testmesh::FaceOf(far));
+
+        algoMesh_Conglomerate alone, indexed;
+        alone.Build(face, mode, false);
+        indexed.Build(withFar, mode, false);
+        const Handle(Poly_Triangulation)& a = alone.GetPlain();
+        const Handle(Poly_Triangulation)& b = indexed.GetPlain();
+        ASSERT_FALSE(a.IsNull());
+        ASSERT_FALSE(b.IsNull());
+        ASSERT_EQ(torus->NbNodes(), a->NbNodes());
+        ASSERT_EQ(a->NbNodes() + 3, b->NbNodes());
+        ASSERT_EQ(torus->NbTriangles(), a->NbTriangles());
+        ASSERT_EQ(a->NbTriangles() + 1, b->NbTriangles());
+        for (int i = 1; i <= a->NbNodes(); ++i)
+        {
+          ASSERT_TRUE(a->Node(i).XYZ().IsEqual(b->Node(i).XYZ(), 0.0)) << "node " << i;
+          ASSERT_TRUE(a->UVNode(i).XY().IsEqual(b->UVNode(i).XY(), 0.0)) << "node " << i;
+        }
+        for (int t = 1; t <= a->NbTriangles(); ++t)
+        {
+          int a1, a2, a3, b1, b2, b3;
+          a->Triangle(t).Get(a1, a2, a3);
+          b->Triangle(t).Get(b1, b2, b3);
+          ASSERT_TRUE(a1 == b1 && a2 == b2 && a3 == b3) << "triangle " << t;
+        }
+      }
+    }
+  }
+}

@@ -1,4 +1,5 @@
 #include <CancelProbe.hxx>
+#include <WorkFractionRecorder.hxx>
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,9 @@ namespace testmesh
 CancelledRun RunCancelled(const std::function<bool(const ActAPI_ProgressEntry&)>& run,
                           const double                                            threshold)
 {
-  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  // The notifier takes the fraction of the whole work where an algorithm reports one, so
+  // that a threshold can fall beyond the fixed progress steps (the VTK XML writers').
+  Handle(ActAPI_RecordingNotifier) notifier = new WorkFractionRecorder();
   notifier->CancelAtFraction(threshold);
   CancelledRun result;
   result.answer                                   = run(ActAPI_ProgressEntry(notifier));

@@ -30,7 +30,7 @@ struct CancelledRun
 };
 
 //! Runs `run` with an entry whose notifier requests cancellation at `threshold` of the
-//! range.
+//! range (or of the whole work, for an algorithm that reports its fraction).
 CancelledRun RunCancelled(const std::function<bool(const ActAPI_ProgressEntry&)>& run,
                           const double                                            threshold = 0.3);
 

@@ -72,7 +72,8 @@ TEST(algoMesh_EdgeTable, IdsFollowInsertionAcrossGrowthAndForgetting)
   EXPECT_EQ(table.Find(0, 5), -1);
   table.ForgetPoint(10);
   EXPECT_EQ(table.Find(10, 11), -1);
-  EXPECT_EQ(table.Key(4), std::make_pair(0, 5)); // keys of dropped edges stay readable
+  EXPECT_EQ(table.Key(4), std::make_pair(5, 0)); // readable after dropping, in the order added
+  EXPECT_EQ(table.Key(6), std::make_pair(7, 0)); // found again: the first order stays
   for (int other = 1; other <= 9; ++other)
   {
     EXPECT_EQ(table.Find(0, other), other == 5 ? -1 : other - 1);

@@ -387,6 +387,35 @@ TEST(algoMesh_NAS, MalformedCardsFailWithTheLine)
   EXPECT_TRUE(read(spit("binary.bdf", std::string("\x00\x01\xff\n,,,\n*\n+", 11)))->IsEmpty());
 }
 
+TEST(algoMesh_NAS, IncludedFilesAreReadInPlaceOrRefusedNamingTheLine)
+{
+  // Relative to the including file, nested, any case of the keyword.
+  const Handle(MorvDS_Mesh) mesh = read(testmesh::DataFile("nas/include/main.bdf"));
+  ASSERT_FALSE(mesh.IsNull());
+  EXPECT_EQ(4, mesh->NbNodes());
+  EXPECT_EQ(2, mesh->NbElements());
+
+  const std::pair<const char*, const char*> cases[] = {
+      {"cycle.bdf", "Line 2: The file '%cycle.bdf' that INCLUDE names is already being read."},
+      {"missing.bdf", "Line 2: The file '%parts/nothere.bdf' that INCLUDE names does not exist."},
+      {"device.bdf", "Line 1: The file '/dev/zero' that INCLUDE names is not a regular file."},
+      {"bad-included.bdf", "Line 2 of the included file '%parts/bad.bdf': GRID 3 has a "
+                           "malformed coordinate field."}};
+  const std::string folder = testmesh::DataFile("nas/include/");
+  for (const auto& [name, pattern] : cases)
+  {
+    std::string  expected = pattern;
+    const size_t at       = expected.find('%');
+    if (at != std::string::npos)
+    {
+      expected.replace(at, 1, folder);
+    }
+    Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+    EXPECT_TRUE(read(folder + name, notifier).IsNull()) << name;
+    EXPECT_EQ(std::vector<std::string>{expected}, notifier->Texts());
+  }
+}
+
 TEST(algoMesh_NAS, CancellationStopsReading)
 {
   std::string text;

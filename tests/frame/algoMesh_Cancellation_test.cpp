@@ -3,6 +3,7 @@
 #include <algoMesh_CheckMeshesOverlap.hxx>
 #include <algoMesh_CheckSelfIntersections.hxx>
 #include <algoMesh_Conglomerate.hxx>
+#include <algoMesh_Convert.hxx>
 #include <algoMesh_ConvexHull.hxx>
 #include <algoMesh_ExtGen.hxx>
 #include <algoMesh_FillHoles.hxx>
@@ -12,6 +13,7 @@
 #include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
+#include <algoMesh_VTK_XML.hxx>
 
 #include <CancelProbe.hxx>
 #include <MeshBuilders.hxx>
@@ -25,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -311,5 +314,42 @@ TEST(algoMesh_Cancellation, KernelMesherLeavesNoFaceMeshed)
   {
     TopLoc_Location location;
     EXPECT_TRUE(BRep_Tool::Triangulation(TopoDS::Face(it.Current()), location).IsNull());
+  }
+}
+
+TEST(algoMesh_Cancellation, VtkXmlWritersInTheirEncoding)
+{
+  // The fixed progress steps end with the data set built; a threshold of 30 % of the whole
+  // write falls in VTK's compression and encoding that follow.
+  const Handle(Poly_Triangulation) mesh = bigSphere();
+  Handle(MorvDS_Mesh) model;
+  ASSERT_TRUE(algoMesh_Convert::ToMorv(mesh, TopLoc_Location(), model));
+  Handle(algoMesh_Field) field =
+      new algoMesh_Field("z", algoMesh_Field::Association_Element, 1, Standard_GUID());
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    field->SetValue(t, std::sin(1.7 * t));
+  }
+  NCollection_Vector<Handle(algoMesh_Field)> fields;
+  fields.Append(field);
+  for (const bool isPoly : {true, false})
+  {
+    SCOPED_TRACE(isPoly ? "VTP" : "VTU");
+    const std::string path  = testmesh::TempPath(isPoly ? "cancelled.vtp" : "cancelled.vtu");
+    const auto        write = [&](const ActAPI_ProgressEntry& progress)
+    {
+      return (isPoly ? algoMesh_VTK_XML::WriteVTP(model, fields, TopLoc_Location(), path.c_str(),
+                                                  progress, true)
+                     : algoMesh_VTK_XML::WriteVTU(model, fields, TopLoc_Location(), path.c_str(),
+                                                  progress, true)) == ExportStatus_Ok;
+    };
+    const CancelledRun run = testmesh::RunCancelled(write);
+    testmesh::ExpectStoppedPromptly(run);
+    EXPECT_FALSE(run.answer);
+    EXPECT_GE(run.notifier->Value(), 98) << "the request came before the encoding";
+    EXPECT_TRUE(run.texts.empty()); // a cancelled write sends no error
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_TRUE(write(ActAPI_ProgressEntry()));
+    EXPECT_TRUE(std::filesystem::exists(path));
   }
 }

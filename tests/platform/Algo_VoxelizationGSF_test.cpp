@@ -237,3 +237,26 @@ TEST(Algo_VoxelizationGSF, BadInputAndStoppingFail)
   EXPECT_FALSE(stopped.Perform());
   EXPECT_TRUE(stopping->Messages().empty());
 }
+
+// The grid work counts its steps in a scope of its own over the caller's step, and polls
+// within the surface marking: a stop at every poll count ends the run without a grid.
+TEST(Algo_VoxelizationGSF, GridStepsMoveTheProgressAndEveryPollCanStop)
+{
+  const Handle(Poly_Triangulation) sphere = testmesh::Sphere(1.0, 64, 32);
+  const Handle(Notifier) whole            = new Notifier();
+  whole->NewScope(2, "caller");
+  Algo_VoxelizationGSF voxelization(sphere, whole);
+  voxelization.SetVoxelSize(0.05);
+  ASSERT_TRUE(voxelization.Perform());
+  EXPECT_DOUBLE_EQ(0.5, whole->GetPosition()); // the caller's first step, and no more
+
+  for (const int stopAfter : {1, 6, 12})
+  {
+    const Handle(Notifier) stopping = new Notifier(stopAfter);
+    Algo_VoxelizationGSF stopped(sphere, stopping);
+    stopped.SetVoxelSize(0.05);
+    stopped.SetNbThreads(2);
+    EXPECT_FALSE(stopped.Perform()) << stopAfter;
+    EXPECT_EQ(0, stopped.Grid().NbCells()) << stopAfter;
+  }
+}

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 namespace
 {
@@ -172,4 +173,28 @@ TEST(BVHTools_NearestTree, ParallelBuildGivesTheSameTree)
     ASSERT_EQ(parallel.Id(k), serial.Id(k)) << "position " << k;
   }
   expectWellFormed(set, 4);
+}
+
+TEST(BVHTools_NearestTree, HandedOverSetIsReleasedAfterTheCopy)
+{
+  // A set handed over is let go by the tree (only the test's own reference is left), and
+  // the tree is the one built from a shared set.
+  const Handle(BVHTools::TriangleSet) set =
+      new BVHTools::TriangleSet(testmesh::Sphere(1.0, 40, 20));
+  const BVHTools::NearestTree shared(set, 2);
+  EXPECT_EQ(1, set->GetRefCount());
+  Handle(BVHTools::TriangleSet) handed = set;
+  const BVHTools::NearestTree owned(std::move(handed), 2);
+  EXPECT_TRUE(handed.IsNull());
+  EXPECT_EQ(1, set->GetRefCount());
+  ASSERT_EQ(shared.Nodes().size(), owned.Nodes().size());
+  EXPECT_EQ(std::memcmp(shared.Nodes().data(), owned.Nodes().data(),
+                        shared.Nodes().size() * sizeof(BVHTools::NearestTree::Node)),
+            0);
+  ASSERT_EQ(shared.NbTriangles(), owned.NbTriangles());
+  for (int k = 0; k < shared.NbTriangles(); ++k)
+  {
+    EXPECT_EQ(shared.Id(k), owned.Id(k));
+    EXPECT_TRUE(std::equal(shared.Corners(k), shared.Corners(k) + 9, owned.Corners(k)));
+  }
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -85,4 +86,42 @@ TEST(BVHTools_PrimitiveSet, ParallelBoxSetBuildReportsFromItsThreads)
     EXPECT_TRUE(fraction > 0.0 && fraction <= 0.9) << fraction;
   }
   EXPECT_GT(*std::max_element(recorder.fractions.begin(), recorder.fractions.end()), 0.8);
+}
+
+// A stop requested half way, on one thread and on two: the build gives up at its next step,
+// leaves an empty tree, and the next BVH() builds the same tree as a build never stopped.
+TEST(BVHTools_PrimitiveSet, StoppedBuildLeavesAnEmptyTreeAndBuildsAgain)
+{
+  const Handle(Poly_Triangulation) mesh   = testmesh::Sphere(1.0, 400, 200);
+  Handle(BVHTools::TriangleSet) reference = new BVHTools::TriangleSet(mesh);
+  reference->InitBuilder();
+  const int nbNodes = reference->BVH()->Length();
+  for (const int nbThreads : {1, 2})
+  {
+    SCOPED_TRACE(nbThreads);
+    Handle(BVHTools::TriangleSet) set = new BVHTools::TriangleSet(mesh);
+    set->SetNbThreads(nbThreads);
+    set->InitBuilder();
+    std::atomic<int> nbPolls{0};
+    std::atomic<int> nbPollsAfterStop{0};
+    set->SetBuildStop(
+        [&]()
+        {
+          const bool isStop = ++nbPolls > 60;
+          nbPollsAfterStop += isStop ? 1 : 0;
+          return isStop;
+        });
+    EXPECT_EQ(0, set->BVH()->Length());
+    EXPECT_TRUE(set->IsBuildStopped());
+    EXPECT_LE(nbPollsAfterStop.load(), nbThreads); // no step after the stop but one per thread
+
+    set->SetBuildStop({});
+    EXPECT_EQ(nbNodes, set->BVH()->Length());
+    EXPECT_FALSE(set->IsBuildStopped());
+    for (int i = 0; i < set->Size(); i += 997)
+    {
+      const int* nodes = set->Nodes(i);
+      EXPECT_TRUE(nodes[0] != nodes[1] && nodes[1] != nodes[2]);
+    }
+  }
 }

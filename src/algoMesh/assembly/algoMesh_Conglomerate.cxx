@@ -7,10 +7,15 @@
 // mapped through the face's node map, flipped for reversed faces, and dropped when two
 // corners coincide. Without the coherent triangulation (Mode_Plain) nodes and triangles
 // go to flat arrays, about 40 bytes per triangle instead of the coherent structure's
-// several hundred. Cost: O(1) expected per node and per triangle, O(N + T) overall.
+// several hundred. A shape of a single face whose nodes are pairwise farther apart than
+// twice the tolerance (algoMesh_PointSeparation: a radix sort by cell and one sweep) keeps
+// its nodes in their order without the grid, which is what the grid would answer: on a
+// mesh of millions of nodes the grid's random slot accesses and fresh pages cost more than
+// the sort. Cost: O(1) expected per node and per triangle, O(N + T) overall.
 #include <algoMesh_Conglomerate.hxx>
 
 #include <algoMesh_CellGrid.hxx>
+#include <algoMesh_PointSeparation.hxx>
 
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
@@ -124,15 +129,25 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
     m_coherent = new Poly_CoherentTriangulation();
   }
   // Held through the welding only: the plain copy below need not share the peak with it.
-  std::optional<algoMesh_CellGrid> index(std::in_place, m_tolerance);
-  int                              nbNodes     = 0;
-  int                              nbTriangles = 0;
+  // A single face whose nodes are all farther apart than the welding reaches (a mesh read
+  // from a file, whose reader shared its nodes already) keeps every node as it is: the
+  // welding would merge none and number them in their order, so the index is not built.
+  std::optional<algoMesh_CellGrid> index;
+  if (!hasSeparatedNodes(shape))
+  {
+    index.emplace(m_tolerance);
+  }
+  // Such a face's plain mesh is its own, less the triangles that collapse and the nodes
+  // no triangle uses: in Mode_Plain it is copied at once, without the flat arrays.
+  const bool isCopied    = !index && m_mode == Mode_Plain && !fillFaceMap;
+  int        nbNodes     = 0;
+  int        nbTriangles = 0;
 
   // 2. Weld the nodes and add the triangles of every triangulated face; the progress
   //    counts both.
   algoMesh_ProgressScope progress(progressEntry, "Welding face meshes");
   progress.SetTotal(countItems(shape));
-  reserve(shape, *index);
+  reserve(shape, index ? &*index : nullptr, !isCopied);
   for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
   {
     const TopoDS_Face& face = TopoDS::Face(exp.Current());
@@ -142,10 +157,18 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
     {
       continue;
     }
-    const std::vector<int> nodeMap = weldNodes(mesh, location, *index, nbNodes, &progress);
-    if (!progress.IsCancelled())
+    if (isCopied)
     {
-      addTriangles(face, mesh, nodeMap, fillFaceMap, nbTriangles, &progress);
+      copyPlain(face, mesh, location, progress);
+    }
+    else
+    {
+      const std::vector<int> nodeMap = index ? weldNodes(mesh, location, *index, nbNodes, &progress)
+                                             : keepNodes(mesh, location, nbNodes, &progress);
+      if (!progress.IsCancelled())
+      {
+        addTriangles(face, mesh, nodeMap, fillFaceMap, nbTriangles, &progress);
+      }
     }
     if (progress.IsCancelled())
     {
@@ -153,6 +176,7 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
       m_faceTriangles.Clear();
       std::vector<gp_XYZ>().swap(m_nodes);
       std::vector<int>().swap(m_triangles);
+      m_plain.Nullify();
       return false;
     }
   }
@@ -160,7 +184,7 @@ bool algoMesh_Conglomerate::Build(const TopoDS_Shape&         shape,
   // 3. The plain copy. The kernel answers null for a structure without triangles and
   //    drops nodes that no triangle uses.
   index.reset();
-  if (m_mode == Mode_Plain)
+  if (m_mode == Mode_Plain && !isCopied)
   {
     makePlain();
   }
@@ -249,6 +273,149 @@ std::vector<int> algoMesh_Conglomerate::weldNodes(const Handle(Poly_Triangulatio
   return nodeMap;
 }
 
+std::vector<int> algoMesh_Conglomerate::keepNodes(const Handle(Poly_Triangulation) & mesh,
+                                                  const TopLoc_Location&  location,
+                                                  int&                    nbNodes,
+                                                  algoMesh_ProgressScope* progress)
+{
+  const bool       toMove  = !location.IsIdentity();
+  const gp_Trsf&   trsf    = location.Transformation();
+  const int        nbInput = mesh->NbNodes();
+  std::vector<int> nodeMap(static_cast<size_t>(nbInput));
+  for (int i = 1; i <= nbInput; ++i)
+  {
+    if (progress != nullptr && i % THE_POLL_STRIDE == 0)
+    {
+      progress->Advance(THE_POLL_STRIDE);
+      if (progress->IsCancelled())
+      {
+        return nodeMap;
+      }
+    }
+    addNode(toMove ? mesh->Node(i).Transformed(trsf).XYZ() : mesh->Node(i).XYZ(), nbNodes);
+    nodeMap[i - 1] = nbNodes++;
+  }
+  if (progress != nullptr)
+  {
+    progress->Advance(nbInput % THE_POLL_STRIDE);
+  }
+  return nodeMap;
+}
+
+void algoMesh_Conglomerate::copyPlain(const TopoDS_Face& face,
+                                      const Handle(Poly_Triangulation) & mesh,
+                                      const TopLoc_Location&  location,
+                                      algoMesh_ProgressScope& progress)
+{
+  const bool reversed    = face.Orientation() == TopAbs_REVERSED;
+  const int  nbInput     = mesh->NbNodes();
+  const int  nbTriangles = mesh->NbTriangles();
+  // The triangle's nodes in the face's orientation, or false when it names a node the face
+  // does not have or two of them are the same (it collapses).
+  auto cornersOf = [&](const int k, int& a, int& b, int& c)
+  {
+    mesh->Triangle(k).Get(a, b, c);
+    if (reversed)
+    {
+      std::swap(b, c);
+    }
+    return a >= 1 && b >= 1 && c >= 1 && a <= nbInput && b <= nbInput && c <= nbInput && a != b &&
+           b != c && a != c;
+  };
+
+  // 1. The nodes the kept triangles use, numbered from 1 in their order.
+  std::vector<int> numberOf(static_cast<size_t>(nbInput), 0);
+  int              nbKept = 0;
+  for (int k = 1; k <= nbTriangles; ++k)
+  {
+    if (k % THE_POLL_STRIDE == 0)
+    {
+      progress.Advance(THE_POLL_STRIDE);
+      if (progress.IsCancelled())
+      {
+        return;
+      }
+    }
+    int a, b, c;
+    if (cornersOf(k, a, b, c))
+    {
+      numberOf[a - 1] = numberOf[b - 1] = numberOf[c - 1] = 1;
+      ++nbKept;
+    }
+  }
+  progress.Advance(nbTriangles % THE_POLL_STRIDE);
+  if (nbKept == 0)
+  {
+    return;
+  }
+  int nbUsed = 0;
+  for (int& number : numberOf)
+  {
+    number = number != 0 ? ++nbUsed : 0;
+  }
+
+  // 2. Nodes placed by the face's location, with the unset UV nodes of the coherent route,
+  //    then the kept triangles.
+  m_plain               = new Poly_Triangulation(nbUsed, nbKept, true);
+  const bool     toMove = !location.IsIdentity();
+  const gp_Trsf& trsf   = location.Transformation();
+  const gp_Pnt2d unsetUV(Precision::Infinite(), Precision::Infinite());
+  for (int i = 1; i <= nbInput; ++i)
+  {
+    if (i % THE_POLL_STRIDE == 0)
+    {
+      progress.Advance(THE_POLL_STRIDE);
+      if (progress.IsCancelled())
+      {
+        return;
+      }
+    }
+    if (const int number = numberOf[i - 1])
+    {
+      m_plain->SetNode(number, toMove ? mesh->Node(i).Transformed(trsf) : mesh->Node(i));
+      m_plain->SetUVNode(number, unsetUV);
+    }
+  }
+  progress.Advance(nbInput % THE_POLL_STRIDE);
+  int t = 0;
+  for (int k = 1; k <= nbTriangles; ++k)
+  {
+    int a, b, c;
+    if (cornersOf(k, a, b, c))
+    {
+      m_plain->SetTriangle(++t, Poly_Triangle(numberOf[a - 1], numberOf[b - 1], numberOf[c - 1]));
+    }
+  }
+}
+
+bool algoMesh_Conglomerate::hasSeparatedNodes(const TopoDS_Shape& shape) const
+{
+  Handle(Poly_Triangulation) single;
+  TopLoc_Location singleLocation;
+  for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
+  {
+    TopLoc_Location location;
+    const Handle(Poly_Triangulation)& mesh =
+        BRep_Tool::Triangulation(TopoDS::Face(exp.Current()), location);
+    if (mesh.IsNull())
+    {
+      continue;
+    }
+    if (!single.IsNull())
+    {
+      return false; // faces of one shape share the nodes of their common edges
+    }
+    single         = mesh;
+    singleLocation = location;
+  }
+  // Nodes match within the tolerance (squared distances compared); twice the tolerance in
+  // every coordinate leaves a wide margin for the rounding of either test.
+  return !single.IsNull() &&
+         algoMesh_PointSeparation::IsSeparated(
+             single, singleLocation.IsIdentity() ? nullptr : &singleLocation.Transformation(),
+             2.0 * m_tolerance);
+}
+
 void algoMesh_Conglomerate::addTriangles(const TopoDS_Face& face,
                                          const Handle(Poly_Triangulation) & mesh,
                                          const std::vector<int>& nodeMap,
@@ -328,7 +495,9 @@ void algoMesh_Conglomerate::addNode(const gp_XYZ& node, const int number)
   }
 }
 
-void algoMesh_Conglomerate::reserve(const TopoDS_Shape& shape, algoMesh_CellGrid& index)
+void algoMesh_Conglomerate::reserve(const TopoDS_Shape& shape,
+                                    algoMesh_CellGrid*  index,
+                                    const bool          toFlatArrays)
 {
   size_t nbNodes = 0, nbTriangles = 0;
   for (TopExp_Explorer exp(shape, TopAbs_FACE); exp.More(); exp.Next())
@@ -349,10 +518,13 @@ void algoMesh_Conglomerate::reserve(const TopoDS_Shape& shape, algoMesh_CellGrid
   // three corners per triangle but no more distinct nodes: sized for the smaller of the
   // input nodes and the triangles, the index rarely grows and a soup does not reserve
   // three times what it needs.
-  index.Reserve(std::min(nbNodes, std::max<size_t>(nbTriangles, 1)));
+  if (index != nullptr)
+  {
+    index->Reserve(std::min(nbNodes, std::max<size_t>(nbTriangles, 1)));
+  }
 
   // Sized for the input once: growing by doubling could leave half of each array unused.
-  if (m_mode == Mode_Plain)
+  if (m_mode == Mode_Plain && toFlatArrays)
   {
     m_nodes.reserve(nbNodes);
     m_triangles.reserve(3 * nbTriangles);

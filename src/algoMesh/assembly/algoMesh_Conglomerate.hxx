@@ -119,15 +119,34 @@ protected:
                              int&                    nbNodes,
                              algoMesh_ProgressScope* progress = nullptr);
 
+  //! Stores the nodes of one face unwelded, each under the next number; answers the
+  //! face's node map as weldNodes() does.
+  std::vector<int> keepNodes(const Handle(Poly_Triangulation) & mesh,
+                             const TopLoc_Location&  location,
+                             int&                    nbNodes,
+                             algoMesh_ProgressScope* progress = nullptr);
+
+  //! True when `shape` has a single triangulated face whose placed nodes are all farther
+  //! apart than the welding merges, so that welding would keep every node as it is.
+  bool hasSeparatedNodes(const TopoDS_Shape& shape) const;
+
   //! Nodes plus triangles of the triangulated faces of `shape`.
   static int64_t countItems(const TopoDS_Shape& shape);
 
   //! Stores a welded node under the next number.
   void addNode(const gp_XYZ& node, const int number);
 
-  //! Sizes the welding index for the shape's nodes once, and in Mode_Plain the flat
-  //! arrays for every node and triangle of the shape.
-  void reserve(const TopoDS_Shape& shape, algoMesh_CellGrid& index);
+  //! Sizes the welding index (when there is one) for the shape's nodes once, and in
+  //! Mode_Plain the flat arrays (when asked) for every node and triangle of the shape.
+  void reserve(const TopoDS_Shape& shape, algoMesh_CellGrid* index, const bool toFlatArrays);
+
+  //! Mode_Plain for a single face whose nodes are all apart: the plain triangulation made
+  //! from the face directly, as the welding and makePlain() would make it; stays null when
+  //! no triangle survives or the host cancels.
+  void copyPlain(const TopoDS_Face& face,
+                 const Handle(Poly_Triangulation) & mesh,
+                 const TopLoc_Location&  location,
+                 algoMesh_ProgressScope& progress);
 
   //! Makes the plain triangulation of Mode_Plain from the welded nodes and triangles,
   //! leaving out nodes that no triangle uses, as the coherent triangulation's copy does.

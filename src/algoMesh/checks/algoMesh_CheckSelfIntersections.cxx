@@ -113,8 +113,15 @@ bool algoMesh_CheckSelfIntersections::Perform(const Handle(Poly_Triangulation) &
   m_triangleSet->SetNbThreads(nbThreads);
   m_triangleSet->InitBuilder();
   m_triangleSet->SetBuildProgress([&build](const double fraction) { build.SetFraction(fraction); });
+  m_triangleSet->SetBuildStop([&build]() { return build.IsCancelled(); });
   m_triangleSet->BVH();
   m_triangleSet->SetBuildProgress({});
+  m_triangleSet->SetBuildStop({});
+  if (m_triangleSet->IsBuildStopped())
+  {
+    algoMesh_ReportCancelled(m_progress);
+    return false;
+  }
   build.Complete();
 
   // 3. Without recording nothing would be kept, so the pairs are not searched.

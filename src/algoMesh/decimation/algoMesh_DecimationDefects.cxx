@@ -1,7 +1,8 @@
 // Decimation defects: edges counted by use (algoMesh_BoundaryEdges), crossings found by the
 // bounding-volume mesh-mesh intersection of the mesh with itself. Each step reports
 // progress and polls for cancellation (the edges by blocks of triangles, the hierarchy build
-// through its builder, the search before each of its pieces).
+// at its progress steps, every few thousand triangles, the search before each of its
+// pieces).
 #include <algoMesh_DecimationDefects.hxx>
 
 #include <algoMesh_BoundaryEdges.hxx>
@@ -62,9 +63,11 @@ bool algoMesh_DecimationDefects::Count(const Handle(Poly_Triangulation) & mesh,
   set->InitBuilder();
   algoMesh_ProgressScope build = progress.Next(THE_BUILD_SHARE);
   set->SetBuildProgress([&build](const double fraction) { build.SetFraction(fraction); });
+  set->SetBuildStop([&build]() { return build.IsCancelled(); });
   set->BVH();
   set->SetBuildProgress({});
-  if (build.IsCancelled())
+  set->SetBuildStop({});
+  if (set->IsBuildStopped() || build.IsCancelled())
   {
     return cancelled();
   }

@@ -9,12 +9,13 @@
 #include <utility>
 #include <vector>
 
-//! Edges of a mesh under decimation, numbered in order of insertion from 0. An edge is the pair
-//! (smaller point id, larger point id); `Key` answers the pair of an id, `Find` the id of a
-//! pair. The pairs are kept in a list per smaller point, so a lookup reads a few neighbouring
-//! entries instead of probing a hash table: on meshes numbered in order of appearance the
-//! lists of the points of one neighbourhood sit close together in memory, and a collapse only
-//! ever looks up edges of one neighbourhood.
+//! Edges of a mesh under decimation, numbered in order of insertion from 0. An edge is an
+//! unordered pair of point ids; `Key` answers the two ids in the order they were added (the
+//! decimation keeps the first end of an edge), `Find` the id of a pair in either order. The pairs
+//! are kept in a list per smaller point, so a lookup reads a few neighbouring entries instead of
+//! probing a hash table: on meshes numbered in order of appearance the lists of the points of one
+//! neighbourhood sit close together in memory, and a collapse only ever looks up edges of one
+//! neighbourhood.
 //!
 //! A point that a collapse removes is forgotten: its own list is dropped, and entries that
 //! lead to it are dropped one by one (`ForgetEdge`) or purged from other lists when those
@@ -36,7 +37,7 @@ public:
   //! Number of edges added since Reset.
   int32_t Size() const { return static_cast<int32_t>(myKeys.size()); }
 
-  //! (smaller, larger) point ids of edge `id`.
+  //! Point ids of edge `id`, in the order it was added.
   const std::pair<int32_t, int32_t>& Key(const int32_t id) const { return myKeys[id]; }
 
   //! Starts fetching the key of edge `id`.
@@ -73,15 +74,15 @@ public:
     return -1;
   }
 
-  //! Id of the edge between `a` and `b`, added with the next id when absent.
+  //! Id of the edge between `a` and `b`, added with the next id and key (a, b) when absent.
   int32_t Add(const int32_t a, const int32_t b)
   {
     const int32_t found = Find(a, b);
-    return found >= 0 ? found : append(a < b ? a : b, a < b ? b : a);
+    return found >= 0 ? found : append(a, b);
   }
 
-  //! Adds the edge between `a` and `b`, known to be absent; answers its id.
-  int32_t AddNew(const int32_t a, const int32_t b) { return append(a < b ? a : b, a < b ? b : a); }
+  //! Adds the edge (a, b), known to be absent; answers its id.
+  int32_t AddNew(const int32_t a, const int32_t b) { return append(a, b); }
 
   //! Point `p` is gone: the edges it starts are no longer found, those leading to it are
   //! purged in time.
@@ -119,16 +120,18 @@ private:
     return i < THE_HEAD ? list.Head[i] : myPool[list.Start + (i - THE_HEAD)];
   }
 
-  int32_t append(const int32_t first, const int32_t second)
+  int32_t append(const int32_t a, const int32_t b)
   {
-    List& list = myLists[first];
+    const int32_t first  = a < b ? a : b;
+    const int32_t second = a < b ? b : a;
+    List&         list   = myLists[first];
     if (list.Count >= THE_HEAD && list.Count - THE_HEAD == list.Capacity)
     {
       makeRoom(first);
     }
     const int32_t id          = static_cast<int32_t>(myKeys.size());
     entry(list, list.Count++) = {second, id};
-    myKeys.emplace_back(first, second);
+    myKeys.emplace_back(a, b);
     return id;
   }
 

@@ -3,11 +3,11 @@
 // Every point carries the sum of the squared-distance quadrics of the planes of its triangles
 // (weighted by area), plus plane quadrics that pin boundary edges. The cost of an edge is the
 // error of the point minimising the sum of its two ends' quadrics; edges sit in a binary heap
-// keyed by that cost. The cheapest edge is collapsed (its larger-id end merged into the
-// smaller), the quadrics are added, and only the edges around the merged point are re-costed.
-// Garland and Heckbert, "Surface Simplification Using Quadric Error Metrics", SIGGRAPH 1997;
-// attributes after Hoppe, "New Quadric Metric for Simplifying Meshes with Appearance
-// Attributes", IEEE Visualization 1999.
+// keyed by that cost. The cheapest edge is collapsed (its second end, in the order the edge
+// was first met, merged into its first), the quadrics are added, and only the edges around the
+// merged point are re-costed. Garland and Heckbert, "Surface Simplification Using Quadric Error
+// Metrics", SIGGRAPH 1997; attributes after Hoppe, "New Quadric Metric for Simplifying Meshes with
+// Appearance Attributes", IEEE Visualization 1999.
 //
 // Cost: O(n log n) for n triangles; each collapse costs O(d log n) for the d edges around the
 // merged point. The poly data is read once into flat arrays (cells, point-to-cell links, edges
@@ -352,27 +352,49 @@ bool algoMesh_vtkQuadricDecimation::loadWorkingMesh()
   {
     return false;
   }
+  // The run works on single-precision points whatever the input's point type, so that a
+  // single- and a double-precision input give the same mesh, and every target is rounded the
+  // same way when it is stored.
   const vtkIdType numPts = Mesh->GetNumberOfPoints();
-  Points.resize(3 * static_cast<size_t>(numPts));
+  Points.resize(static_cast<size_t>(numPts));
+  MovedPoints.assign(static_cast<size_t>(numPts), 0);
   vtkDataArray* coords = Mesh->GetPoints()->GetData();
   if (vtkFloatArray* floats = vtkFloatArray::FastDownCast(coords))
   {
     const float* values = floats->GetPointer(0);
-    std::copy(values, values + Points.size(), Points.begin());
+    for (vtkIdType i = 0; i < numPts; ++i)
+    {
+      std::copy_n(values + 3 * i, 3, Points[i].Coord);
+    }
   }
   else if (vtkDoubleArray* doubles = vtkDoubleArray::FastDownCast(coords))
   {
     const double* values = doubles->GetPointer(0);
-    std::copy(values, values + Points.size(), Points.begin());
+    for (vtkIdType i = 0; i < numPts; ++i)
+    {
+      setPoint(i, values + 3 * i);
+    }
   }
   else
   {
     for (vtkIdType i = 0; i < numPts; ++i)
     {
-      coords->GetTuple(i, Points.data() + 3 * i);
+      double p[3];
+      coords->GetTuple(i, p);
+      setPoint(i, p);
     }
   }
   return true;
+}
+
+void algoMesh_vtkQuadricDecimation::setPoint(const vtkIdType ptId, const double* x)
+{
+  float* c = Points[ptId].Coord;
+  for (int k = 0; k < 3; ++k)
+  {
+    c[k] = static_cast<float>(x[k]);
+  }
+  c[3] = 0.0f;
 }
 
 void algoMesh_vtkQuadricDecimation::buildEdges()
@@ -513,7 +535,19 @@ void algoMesh_vtkQuadricDecimation::prefetchEnds(const int32_t edgeId)
 
 void algoMesh_vtkQuadricDecimation::releaseRunData()
 {
+  // The collapses moved points of the input too; they are written in one pass here rather
+  // than one random access into the input's array per collapse.
   Work.Store(Mesh);
+  vtkPoints*      points = Mesh->GetPoints();
+  const vtkIdType numPts = static_cast<vtkIdType>(MovedPoints.size());
+  for (vtkIdType i = 0; i < numPts; ++i)
+  {
+    if (MovedPoints[i])
+    {
+      points->SetPoint(i, point(i).Value);
+    }
+  }
+  MovedPoints       = std::vector<uint8_t>();
   ErrorQuadrics     = LargeArray<double>();
   VolumeConstraints = std::vector<double>();
   TargetPoint       = std::vector<double>();
@@ -524,7 +558,6 @@ void algoMesh_vtkQuadricDecimation::releaseRunData()
   ChangedEdges      = std::vector<int32_t>();
   CollapseCellIds   = std::vector<int32_t>();
   MovedCellPoints   = std::vector<int32_t>();
-  Points            = LargeArray<double>();
   Edges.Release();
   EdgeCosts.Release();
 }
@@ -630,6 +663,7 @@ void algoMesh_vtkQuadricDecimation::copySurvivors(vtkPolyData* output)
   }
   output->Squeeze();
   Work.Release();
+  Points = LargeArray<WorkPoint>();
   Mesh->DeleteLinks();
 }
 
@@ -643,23 +677,21 @@ void algoMesh_vtkQuadricDecimation::copySurvivingPoints(vtkIdList* sources, vtkP
   }
   vtkPoints* outPoints = output->GetPoints();
   outPoints->SetNumberOfPoints(nbOut);
-  vtkFloatArray*       to   = vtkFloatArray::FastDownCast(outPoints->GetData());
-  const vtkFloatArray* from = vtkFloatArray::FastDownCast(Mesh->GetPoints()->GetData());
-  if (to != nullptr && from != nullptr)
+  // The working points hold what the input's points hold, rounded to single precision.
+  if (vtkFloatArray* to = vtkFloatArray::FastDownCast(outPoints->GetData()))
   {
-    // Float to float, as SetPoint would store it, without its per-point dispatch.
-    float*       out = to->GetPointer(0);
-    const float* in  = const_cast<vtkFloatArray*>(from)->GetPointer(0);
+    // Exact, as SetPoint would store them, without its per-point dispatch.
+    float* out = to->GetPointer(0);
     for (vtkIdType k = 0; k < nbOut; ++k)
     {
-      std::copy_n(in + 3 * sources->GetId(k), 3, out + 3 * k);
+      std::copy_n(Points[sources->GetId(k)].Coord, 3, out + 3 * k);
     }
   }
   else
   {
     for (vtkIdType k = 0; k < nbOut; ++k)
     {
-      outPoints->SetPoint(k, Mesh->GetPoint(sources->GetId(k)));
+      outPoints->SetPoint(k, point(sources->GetId(k)).Value);
     }
   }
   vtkNew<vtkIdList> targets;
@@ -707,7 +739,8 @@ void algoMesh_vtkQuadricDecimation::InitializeQuadrics(const vtkIdType numPts)
     double         p[3][3];
     for (int k = 0; k < 3; ++k)
     {
-      std::copy(point(pts[k]), point(pts[k]) + 3, p[k]);
+      const Coords c = point(pts[k]);
+      std::copy_n(c.Value, 3, p[k]);
     }
     // Plane of the triangle, its area as the weight.
     const double e1[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
@@ -809,9 +842,12 @@ void algoMesh_vtkQuadricDecimation::AddBoundaryConstraints()
         continue;
       }
       // Plane through the edge, perpendicular to its triangle, weighted by the edge length.
-      const double* t0 = point(pts[(j + 2) % 3]);
-      const double* t1 = point(a);
-      const double* t2 = point(b);
+      const Coords  c0 = point(pts[(j + 2) % 3]);
+      const Coords  c1 = point(a);
+      const Coords  c2 = point(b);
+      const double* t0 = c0.Value;
+      const double* t1 = c1.Value;
+      const double* t2 = c2.Value;
       double        n[3];
       if (!inPlaneEdgeNormal(t0, t1, t2, n))
       {
@@ -879,8 +915,10 @@ double algoMesh_vtkQuadricDecimation::ComputeCost(const vtkIdType edgeId, double
   else
   {
     // 2. Flat or linear quadric: the least-squares point on the edge line, else its middle.
-    const double* pt0  = point(p0);
-    const double* pt1  = point(p1);
+    const Coords  c0   = point(p0);
+    const Coords  c1   = point(p1);
+    const double* pt0  = c0.Value;
+    const double* pt1  = c1.Value;
     const double  v[3] = {pt1[0] - pt0[0], pt1[1] - pt0[1], pt1[2] - pt0[2]};
     double        av[3], ap0[3];
     vtkMath::Multiply3x3(a, v, av);
@@ -904,15 +942,18 @@ double algoMesh_vtkQuadricDecimation::ComputeCost(const vtkIdType edgeId, double
     }
   }
 
-  // 3. Error of (x, 1) under the 4x4 plane matrix.
+  // 3. Error of (x, 1) under the 4x4 plane matrix, summed row by row, each row's diagonal
+  // term first: on meshes with symmetric regions many costs tie, and the order of this sum
+  // decides their last bits, so which of them comes first.
   const double xb[4] = {x[0], x[1], x[2], 1.0};
   double       cost  = 0.0;
   int          k     = 0;
   for (int i = 0; i < 4; ++i)
   {
-    for (int j = i; j < 4; ++j, ++k)
+    cost += tq[k++] * xb[i] * xb[i];
+    for (int j = i + 1; j < 4; ++j)
     {
-      cost += (i == j ? 1.0 : 2.0) * xb[i] * xb[j] * tq[k];
+      cost += 2.0 * tq[k++] * xb[i] * xb[j];
     }
   }
   return cost;
@@ -1034,7 +1075,8 @@ double algoMesh_vtkQuadricDecimation::ComputeCost2(const vtkIdType edgeId, doubl
     }
   }
 
-  // 5. x^T A x - 2 b^T x + d^2.
+  // 5. x^T A x - 2 b^T x + d^2: the quadratic form row by row (diagonal term first), then the
+  // linear terms; as in ComputeCost, this order decides the last bits of tied costs.
   double cost = 0.0;
   for (int i = 0; i < m; ++i)
   {
@@ -1043,6 +1085,9 @@ double algoMesh_vtkQuadricDecimation::ComputeCost2(const vtkIdType edgeId, doubl
     {
       cost += 2.0 * a[i][j] * x[i] * x[j];
     }
+  }
+  for (int i = 0; i < m; ++i)
+  {
     cost -= 2.0 * b[i] * x[i];
   }
   return cost + tq[9];
@@ -1070,7 +1115,8 @@ int algoMesh_vtkQuadricDecimation::IsGoodPlacement(const vtkIdType pt0Id,
         continue; // triangles on the edge vanish; they cannot fold
       }
       const int k = pts[0] == end[0] ? 0 : (pts[1] == end[0] ? 1 : 2);
-      if (!TrianglePlaneCheck(point(pts[k]), point(pts[(k + 1) % 3]), point(pts[(k + 2) % 3]), x))
+      if (!TrianglePlaneCheck(point(pts[k]).Value, point(pts[(k + 1) % 3]).Value,
+                              point(pts[(k + 2) % 3]).Value, x))
       {
         return 0;
       }
@@ -1359,7 +1405,8 @@ void algoMesh_vtkQuadricDecimation::ComputeNumberOfComponents()
 
 void algoMesh_vtkQuadricDecimation::GetPointAttributeArray(const vtkIdType ptId, double* x)
 {
-  std::copy(point(ptId), point(ptId) + 3, x);
+  const Coords c = point(ptId);
+  std::copy_n(c.Value, 3, x);
   int attribute = 0;
   for (int i = 0; i < NumberOfComponents; ++i)
   {
@@ -1375,12 +1422,11 @@ void algoMesh_vtkQuadricDecimation::GetPointAttributeArray(const vtkIdType ptId,
 
 void algoMesh_vtkQuadricDecimation::SetPointAttributeArray(const vtkIdType ptId, const double* x)
 {
-  // The stored coordinates are read back, so that the run goes on with what the input's point
-  // type holds (single precision, usually).
-  vtkPoints* points = Mesh->GetPoints();
-  points->SetPoint(ptId, x);
-  points->GetPoint(ptId, Points.data() + 3 * ptId);
-  int attribute = 0;
+  // The target is stored in single precision, as every working point (see loadWorkingMesh);
+  // the input's point follows at the end of the run.
+  setPoint(ptId, x);
+  MovedPoints[ptId] = 1;
+  int attribute     = 0;
   for (int i = 0; i < NumberOfComponents; ++i)
   {
     while (AttributeComponents[attribute] <= i)

@@ -31,10 +31,14 @@ class vtkIdList;
 //! copied to the output with points renumbered compactly. Hand it a poly data that may be
 //! consumed (the output of an upstream filter such as vtkCleanPolyData).
 //!
-//! In every collapse the point with the smaller id survives. Boundary edges are pinned by
-//! quadrics of planes perpendicular to their triangle; a collapse that would fold a triangle
-//! over is postponed (its cost set to 1e299, which ends the run when only such edges are
-//! left). Only triangle cells take part; other cells of the input are carried along.
+//! The run works on the input's points rounded to single precision, and stores each new point
+//! so rounded: a single- and a double-precision input give the same mesh. In every collapse
+//! the first end of the edge survives, in the order of its first appearance (the corner order
+//! of the first triangle that has it; an edge moved to a survivor gets (other end, survivor)).
+//! Boundary edges are pinned by quadrics of planes perpendicular to their triangle; a collapse
+//! that would fold a triangle over is postponed (its cost set to 1e299, which ends the run
+//! when only such edges are left). Only triangle cells take part; other cells of the input
+//! are carried along.
 //!
 //! Cost: O(n log n) for n triangles (a binary heap of edge costs, a hash map of edges, and
 //! point-to-cell links so that a collapse touches only the neighbourhood of its edge).
@@ -185,22 +189,34 @@ protected:
   algoMesh_EdgeTable      Edges;     //!< edge id = insertion order, emptied after every run
   algoMesh_EdgeCostQueue  EdgeCosts; //!< cheapest edge first
   int                     NumberOfComponents;
-  vtkPolyData*            Mesh;              //!< the input during a run, not owned
-  algoMesh_DecimationMesh Work;              //!< the input's cells and links during a run
-  LargeArray<double>      Points;            //!< the input's point coordinates during a run
-  LargeArray<double>      ErrorQuadrics;     //!< 11 + 4 NC doubles per point
-  std::vector<double>     VolumeConstraints; //!< 4 doubles per point
-  int                     AttributeComponents[6];
-  double                  AttributeScale[6];
-  vtkDataArray*           AttributeArrays[6]; //!< not owned, valid during a run
-  std::vector<int32_t>    ChangedEdges;       //!< scratch of UpdateEdgeData
-  std::vector<int32_t>    CollapseCellIds;    //!< scratch of CollapseEdge
-  std::vector<int32_t>    MovedCellPoints;    //!< scratch of CollapseEdge and FindAffectedEdges
-  std::vector<double>     TargetPoint;
-  std::vector<double>     TempQuad;
-  std::vector<double>     TempB;
-  std::vector<double>     TempAStorage;
-  std::vector<double*>    TempA; //!< row pointers into TempAStorage
+  vtkPolyData*            Mesh; //!< the input during a run, not owned
+  algoMesh_DecimationMesh Work; //!< the input's cells and links during a run
+  //! A working point: single precision (see loadWorkingMesh), padded so that a point never
+  //! straddles two cache lines.
+  struct alignas(16) WorkPoint
+  {
+    float Coord[4];
+  };
+  //! A working point's coordinates, widened for computing.
+  struct Coords
+  {
+    double Value[3];
+  };
+  LargeArray<WorkPoint> Points;            //!< the input's points during a run
+  std::vector<uint8_t>  MovedPoints;       //!< 1 for each point that a collapse moved
+  LargeArray<double>    ErrorQuadrics;     //!< 11 + 4 NC doubles per point
+  std::vector<double>   VolumeConstraints; //!< 4 doubles per point
+  int                   AttributeComponents[6];
+  double                AttributeScale[6];
+  vtkDataArray*         AttributeArrays[6]; //!< not owned, valid during a run
+  std::vector<int32_t>  ChangedEdges;       //!< scratch of UpdateEdgeData
+  std::vector<int32_t>  CollapseCellIds;    //!< scratch of CollapseEdge
+  std::vector<int32_t>  MovedCellPoints;    //!< scratch of CollapseEdge and FindAffectedEdges
+  std::vector<double>   TargetPoint;
+  std::vector<double>   TempQuad;
+  std::vector<double>   TempB;
+  std::vector<double>   TempAStorage;
+  std::vector<double*>  TempA; //!< row pointers into TempAStorage
 
 private:
   //! Doubles of one point quadric.
@@ -218,7 +234,13 @@ private:
     return std::isnan(cost) ? 1.0e299 : cost;
   }
   //! Coordinates of point `ptId` during a run.
-  const double* point(const vtkIdType ptId) const { return Points.data() + 3 * ptId; }
+  Coords point(const vtkIdType ptId) const
+  {
+    const float* c = Points[ptId].Coord;
+    return {{c[0], c[1], c[2]}};
+  }
+  //! Sets point `ptId` to `x` rounded to single precision.
+  void setPoint(vtkIdType ptId, const double* x);
   //! True when a cell other than `cellId` uses both `a` and `b`.
   bool hasEdgeNeighbour(int32_t cellId, int32_t a, int32_t b) const;
   //! Starts fetching the quadrics and link records of the ends of `edgeId`.

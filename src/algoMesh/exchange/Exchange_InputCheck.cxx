@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -61,6 +62,52 @@ const char* compressionOf(const std::string& path)
   return nullptr;
 }
 
+//! True when the file starts as UTF-16 text (with or without a byte-order mark): every
+//! second byte of its first 64 zero, the others printable ASCII. Text readers would see
+//! a NUL after each character and report damage that is not there. A binary STL whose
+//! size fits its facet count is not text, whatever its free header holds.
+bool isUtf16Text(const std::string& path)
+{
+  unsigned char head[84] = {};
+  const int     file     = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  if (file < 0)
+  {
+    return false;
+  }
+  const ssize_t size = ::read(file, head, sizeof(head));
+  struct stat   info;
+  const bool    isStat = ::fstat(file, &info) == 0;
+  ::close(file);
+  if (size >= 84 && isStat)
+  {
+    const std::uint64_t facets =
+        head[80] | head[81] << 8 | head[82] << 16 | static_cast<std::uint64_t>(head[83]) << 24;
+    if (84 + 50 * facets == static_cast<std::uint64_t>(info.st_size))
+    {
+      return false;
+    }
+  }
+  const bool hasMark =
+      size >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF));
+  const ssize_t start = hasMark ? 2 : 0;
+  const ssize_t end   = std::min<ssize_t>(size, start + 64) & ~ssize_t(1);
+  if (end - start < 8)
+  {
+    return false;
+  }
+  // The zero byte comes second in little-endian text, first in big-endian text.
+  const int zeroAt = head[start] == 0 ? 0 : 1;
+  for (ssize_t k = start; k < end; k += 2)
+  {
+    const unsigned char c = head[k + 1 - zeroAt];
+    if (head[k + zeroAt] != 0 || (c < 0x20 && c != '\n' && c != '\r' && c != '\t') || c > 0x7E)
+    {
+      return false;
+    }
+  }
+  return true;
+}
+
 } // namespace
 
 bool CheckRegularFile(const std::string& path, const std::uintmax_t maxBytes, std::string& reason)
@@ -92,6 +139,11 @@ bool CheckRegularFile(const std::string& path, const std::uintmax_t maxBytes, st
   if (const char* method = compressionOf(path))
   {
     reason = std::string("it is compressed with ") + method + "; decompress it first";
+    return false;
+  }
+  if (isUtf16Text(path))
+  {
+    reason = "it is UTF-16 text; save it as UTF-8 or ASCII first";
     return false;
   }
   return true;

@@ -23,6 +23,10 @@ const double THE_COORDINATE_LIMIT = 3.4028234663852886e38;
 //! Size limit of files a mesh file refers to (material libraries, included decks).
 const std::uintmax_t THE_REFERENCE_LIMIT = std::uintmax_t(64) << 20;
 
+//! Warnings of one kind a reader tells one by one for a file; past them, one line tells how
+//! many more there were (a file of 20,000 bad lines must not print 20,000 lines).
+const size_t THE_WARNING_LIMIT = 5;
+
 //! True for a finite value within THE_COORDINATE_LIMIT.
 inline bool IsValidCoordinate(const double value)
 {

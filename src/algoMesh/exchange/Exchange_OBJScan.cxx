@@ -151,8 +151,12 @@ bool Exchange_OBJScan::Perform(const std::string& path)
           !Exchange_InputCheck::CheckRegularFile((folder / name).string(),
                                                  Exchange_InputCheck::THE_REFERENCE_LIMIT, reason))
       {
-        m_warnings.push_back("Line " + std::to_string(lineNo) + ": material library '" + name +
-                             "' not read: " + reason + ".");
+        // Thousands of such lines tell the first few and how many followed.
+        if (m_badLibraries.size() < Exchange_InputCheck::THE_WARNING_LIMIT)
+        {
+          m_warnings.push_back("Line " + std::to_string(lineNo) + ": material library '" +
+                               name.substr(0, 200) + "' not read: " + reason + ".");
+        }
         m_badLibraries.push_back(name);
         needsCopy = true;
       }
@@ -162,6 +166,12 @@ bool Exchange_OBJScan::Perform(const std::string& path)
   {
     m_error = "The file cannot be read: input/output error.";
     return false;
+  }
+  if (m_badLibraries.size() > Exchange_InputCheck::THE_WARNING_LIMIT)
+  {
+    m_warnings.push_back(
+        std::to_string(m_badLibraries.size() - Exchange_InputCheck::THE_WARNING_LIMIT) +
+        " more material libraries not read.");
   }
 
   // 2. Write the prepared copy only when needed.

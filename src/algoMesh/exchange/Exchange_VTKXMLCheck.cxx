@@ -153,13 +153,17 @@ bool checkBlockHeaders(const std::string& text, std::string& reason)
   {
     return true; // VTK refuses the file itself
   }
-  const std::string rootTag    = text.substr(root, text.find('>', root) - root);
-  const bool        isWide     = attributeOf(rootTag, "header_type") == "UInt64";
-  const bool        isBig      = attributeOf(rootTag, "byte_order") == "BigEndian";
-  const bool        compressed = !attributeOf(rootTag, "compressor").empty();
-  const size_t      wordSize   = isWide ? 8 : 4;
-  const size_t      nbWords    = compressed ? 3 : 1;
-  const long double limit      = 1100.0L * text.size() + (1 << 20);
+  const std::string rootTag           = text.substr(root, text.find('>', root) - root);
+  const bool        isWide            = attributeOf(rootTag, "header_type") == "UInt64";
+  const bool        isBig             = attributeOf(rootTag, "byte_order") == "BigEndian";
+  const std::string compressor        = attributeOf(rootTag, "compressor");
+  const bool        compressed        = !compressor.empty();
+  const bool        isKnownCompressor = !compressed || compressor == "vtkZLibDataCompressor" ||
+                                 compressor == "vtkLZ4DataCompressor" ||
+                                 compressor == "vtkLZMADataCompressor";
+  const size_t      wordSize = isWide ? 8 : 4;
+  const size_t      nbWords  = compressed ? 3 : 1;
+  const long double limit    = 1100.0L * text.size() + (1 << 20);
 
   // VTK takes the appended data to start one character after the first non-blank that
   // follows the AppendedData tag, whatever that character is; a valid file has '_' there.
@@ -209,6 +213,13 @@ bool checkBlockHeaders(const std::string& text, std::string& reason)
     else if (format == "binary" && close != std::string::npos)
     {
       start = close + 1;
+    }
+    // VTK decodes nothing with a compressor it does not know, and says nothing about it
+    // (text data do not use the compressor).
+    if (start != std::string::npos && !isKnownCompressor)
+    {
+      reason = "The file names an unknown compressor '" + compressor.substr(0, 64) + "'.";
+      return false;
     }
     // Reads the first `count` words of the header into `header`.
     auto readHeader = [&](const size_t count)
@@ -496,6 +507,34 @@ vtkIdType Exchange_VTKXMLCheck::FirstInvalidPoint(vtkPointSet* dataSet)
     }
   }
   return -1;
+}
+
+void Exchange_VTKXMLCheck::DeclaredCounts(const std::string& text,
+                                          long long&         nbPoints,
+                                          long long&         nbCells)
+{
+  nbPoints = nbCells    = -1;
+  const size_t appended = text.find("<AppendedData");
+  for (size_t at = text.find("<Piece"); at < appended; at = text.find("<Piece", at + 6))
+  {
+    const size_t      close = text.find('>', at);
+    const std::string tag   = text.substr(at, close == std::string::npos ? close : close - at);
+    const auto        add   = [&tag](const char* name, long long& sum)
+    {
+      const std::string value = attributeOf(tag, name);
+      if (!value.empty())
+      {
+        // The sizes were bounded before VTK parsed the file, so the sum cannot overflow.
+        sum = std::max(sum, 0LL) + std::strtoll(value.c_str(), nullptr, 10);
+      }
+    };
+    add("NumberOfPoints", nbPoints);
+    for (const char* cells :
+         {"NumberOfCells", "NumberOfVerts", "NumberOfLines", "NumberOfStrips", "NumberOfPolys"})
+    {
+      add(cells, nbCells);
+    }
+  }
 }
 
 } // namespace quorin

@@ -33,6 +33,10 @@ public:
   //! Index of the first point with a coordinate that is not finite or beyond single
   //! precision, or -1.
   static vtkIdType FirstInvalidPoint(vtkPointSet* dataSet);
+
+  //! Sums the point and cell counts the Piece elements of a file declare (for poly data,
+  //! its verts, lines, strips and polys); -1 for a count no piece declares.
+  static void DeclaredCounts(const std::string& text, long long& nbPoints, long long& nbCells);
 };
 
 } // namespace quorin

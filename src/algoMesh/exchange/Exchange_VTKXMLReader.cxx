@@ -17,6 +17,7 @@
 
 #include <OSD_OpenFile.hxx>
 
+#include <atomic>
 #include <mutex>
 
 #include <vtkCallbackCommand.h>
@@ -41,6 +42,7 @@
 #include <vtkXMLUnstructuredGridReader.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -90,6 +92,18 @@ public:
       return;
     }
     const std::string text = data != nullptr ? data : "error";
+    // A decompressor's own texts ("Unknown error.") do not tell a user what failed.
+    const size_t compressor = text.find("DataCompressor (");
+    if (compressor != std::string::npos)
+    {
+      // The text names the decompressor's class: vtkZLibDataCompressor and so on.
+      const size_t start  = text.find_last_of(" \n", compressor);
+      const size_t from   = start == std::string::npos ? 0 : start + 1;
+      std::string  method = text.substr(from + 3, compressor - from - 3);
+      method              = method == "ZLib" ? "zlib" : method;
+      m_text = "its data are damaged or not " + method + " data, as its compressor attribute says";
+      return;
+    }
     // VTK's texts start with the source position; keep the explanation after it.
     const size_t colon = text.rfind(": ");
     m_text             = text.substr(colon == std::string::npos ? 0 : colon + 2);
@@ -100,6 +114,20 @@ public:
     if (m_text.empty())
     {
       m_text = "error";
+    }
+    // Some texts name VTK's classes ("... for vtkDataArray::L2_NORM_RANGE of type
+    // vtkInformationDoubleVectorKey"): say what is wrong in the file instead.
+    if (m_text.find("InformationKey") != std::string::npos)
+    {
+      m_text = "an InformationKey element of a data array is malformed";
+      return;
+    }
+    for (size_t at = m_text.find("vtk"); at != std::string::npos; at = m_text.find("vtk", at))
+    {
+      const bool isClass =
+          at + 3 < m_text.size() && std::isupper(static_cast<unsigned char>(m_text[at + 3]));
+      m_text.erase(at, isClass ? 3 : 0);
+      at += isClass ? 0 : 3;
     }
   }
 
@@ -160,6 +188,16 @@ public:
   }
 
 private:
+public:
+  //! False while reads run in a process that had turned VTK's messages off: the reads turn
+  //! them on to see their own errors, and the texts of other threads stay unprinted.
+  static std::atomic<bool>& IsForwarding()
+  {
+    static std::atomic<bool> isForwarding(true);
+    return isForwarding;
+  }
+
+private:
   //! During a read, keeps `error` (warnings are dropped); otherwise hands `text` on.
   void route(const char* error,
              void (vtkOutputWindow::*display)(const char*),
@@ -173,7 +211,7 @@ private:
       }
       return;
     }
-    if (m_previous != nullptr)
+    if (m_previous != nullptr && IsForwarding())
     {
       (m_previous->*display)(error != nullptr ? error : text);
     }
@@ -187,6 +225,8 @@ vtkStandardNewMacro(RoutingOutputWindow);
 //! Routes VTK's printed errors of this thread to a catcher while alive. VTK's logger also
 //! prints every such error on the standard error stream by itself; that printing is off
 //! while any read runs (the logger's level is process-wide, hence the count of reads).
+//! VTK reports no error at all, not even to observers, while an application has turned its
+//! messages off: a read turns them on, or a failed decoding would pass for a smaller mesh.
 class RouteOutput
 {
 public:
@@ -197,8 +237,11 @@ public:
     std::lock_guard<std::mutex> lock(loggerMutex());
     if (loggerUsers()++ == 0)
     {
-      savedVerbosity() = vtkLogger::GetCurrentVerbosityCutoff();
+      savedVerbosity()                    = vtkLogger::GetCurrentVerbosityCutoff();
+      savedDisplay()                      = vtkObject::GetGlobalWarningDisplay() != 0;
+      RoutingOutputWindow::IsForwarding() = savedDisplay();
       vtkLogger::SetStderrVerbosity(vtkLogger::VERBOSITY_OFF);
+      vtkObject::GlobalWarningDisplayOn();
     }
   }
   ~RouteOutput()
@@ -207,6 +250,8 @@ public:
     std::lock_guard<std::mutex> lock(loggerMutex());
     if (--loggerUsers() == 0)
     {
+      vtkObject::SetGlobalWarningDisplay(savedDisplay() ? 1 : 0);
+      RoutingOutputWindow::IsForwarding() = true;
       vtkLogger::SetStderrVerbosity(savedVerbosity());
     }
   }
@@ -226,6 +271,11 @@ private:
   {
     static vtkLogger::Verbosity verbosity = vtkLogger::VERBOSITY_INFO;
     return verbosity;
+  }
+  static bool& savedDisplay()
+  {
+    static bool isDisplayed = true;
+    return isDisplayed;
   }
 };
 
@@ -479,7 +529,16 @@ bool readFields(vtkDataSet*                                 dataSet,
       const int nbComp             = array->GetNumberOfComponents();
       Handle(algoMesh_Field) field = new algoMesh_Field(
           array->GetName() != nullptr ? array->GetName() : "", association, nbComp, owner);
-      const vtkIdType     nbTuples = std::min(array->GetNumberOfTuples(), nbItems);
+      if (array->GetNumberOfTuples() < nbItems)
+      {
+        ActAPI_LogMessage message;
+        message << "The data array '%1' holds %2 values of the %3 the file declares."
+                << std::string(array->GetName() != nullptr ? array->GetName() : "")
+                << std::to_string(array->GetNumberOfTuples()) << std::to_string(nbItems);
+        sendError(progress, message);
+        return false;
+      }
+      const vtkIdType     nbTuples = nbItems;
       std::vector<double> tuple(nbComp);
       field->Reserve(static_cast<int>(nbTuples));
       for (vtkIdType i = 0; i < nbTuples; ++i)
@@ -570,6 +629,21 @@ parseFile(const TCollection_AsciiString& path, const ActAPI_ProgressEntry& progr
     ActAPI_LogMessage message;
     message << "VTK could not read the file: %1"
             << (catcher.HasError() ? catcher.Text() : "no data");
+    sendError(progress, message);
+    return nullptr;
+  }
+
+  // 4. Refuse a decoding that gave less than the pieces declare (a wrong compressor name
+  //    decodes nothing, without any error from VTK).
+  long long nbPoints = 0, nbCells = 0;
+  Exchange_VTKXMLCheck::DeclaredCounts(text, nbPoints, nbCells);
+  const long long nbReadCells = dataSet->GetNumberOfCells() > 0 ? dataSet->GetNumberOfCells() : 0;
+  if (dataSet->GetNumberOfPoints() < nbPoints || nbReadCells < nbCells)
+  {
+    ActAPI_LogMessage message;
+    message << "VTK decoded %1 points and %2 cells of the %3 and %4 the file declares."
+            << std::to_string(dataSet->GetNumberOfPoints()) << std::to_string(nbReadCells)
+            << std::to_string(std::max(nbPoints, 0LL)) << std::to_string(std::max(nbCells, 0LL));
     sendError(progress, message);
     return nullptr;
   }

@@ -286,7 +286,7 @@ private:
     if (!existing.IsNull())
     {
       m_mesh->RemoveElement(existing, false);
-      if (!m_notifier.IsNull())
+      if (!m_notifier.IsNull() && ++m_nbDuplicates <= Exchange_InputCheck::THE_WARNING_LIMIT)
       {
         ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Warning);
         message << "Skipped element with index %1 due to duplication." << id;
@@ -448,7 +448,21 @@ private:
     return true;
   }
 
+public:
+  //! Tells how many duplicated elements were skipped past the ones told one by one.
+  void tellMoreDuplicates() const
+  {
+    if (!m_notifier.IsNull() && m_nbDuplicates > Exchange_InputCheck::THE_WARNING_LIMIT)
+    {
+      ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Warning);
+      message << "Skipped %1 more elements due to duplicated indices."
+              << std::to_string(m_nbDuplicates - Exchange_InputCheck::THE_WARNING_LIMIT);
+      m_notifier->Notify(message);
+    }
+  }
+
 private:
+  size_t m_nbDuplicates = 0;
   Handle(MorvDS_Mesh) m_mesh;
   NCollection_Vector<Handle(algoMesh_FieldFrame)>& m_frames;
   const Standard_GUID&                             m_owner;
@@ -544,6 +558,7 @@ bool algoMesh_MSH::Read(const TCollection_AsciiString& path,
   // 5. A data section cut off by the end of the file fails the read. The line at fault
   //    is named, so that the user can find it.
   std::fclose(file);
+  reader.tellMoreDuplicates();
   const bool isCancelled = !notifier.IsNull() && notifier->IsCancelRequested();
   if (!isOk && !isCancelled && !notifier.IsNull())
   {

@@ -46,7 +46,18 @@ public:
   {
   }
 
-  void SendMessage(const char* text, const int line) override { sendError(m_progress, text, line); }
+  //! Names the included file a line belongs to; lines of the file read go without.
+  void SendMessage(const char* text, const int line) override
+  {
+    if (RecordSource().empty() || line <= 0)
+    {
+      sendError(m_progress, text, line);
+      return;
+    }
+    ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+    message << "Line %1 of the included file '%2': %3" << line << RecordSource() << text;
+    m_progress.SendLogMessage(message);
+  }
 
 private:
   ActAPI_ProgressEntry m_progress;
@@ -97,10 +108,15 @@ bool algoMesh_NAS::Read(const TCollection_AsciiString& path,
   return true;
 }
 
-core_ExportStatus
-algoMesh_NAS::MergeAndConvert(const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
-                              const NCollection_Vector<TopLoc_Location>&            locations,
-                              Handle(MorvDS_Mesh) & result)
+namespace
+{
+
+//! MergeAndConvert, stopping with no data when `progress` is cancelled: joining a large
+//! mesh takes a second, and Ctrl-C must stop a write at once.
+core_ExportStatus mergeAndConvert(const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
+                                  const NCollection_Vector<TopLoc_Location>&            locations,
+                                  Handle(MorvDS_Mesh) & result,
+                                  const ActAPI_ProgressEntry& progress)
 {
   // 1. Check the input.
   if (meshes.IsEmpty() || locations.IsEmpty() || meshes.Length() != locations.Length())
@@ -110,20 +126,36 @@ algoMesh_NAS::MergeAndConvert(const NCollection_Vector<Handle(Poly_Triangulation
   result = new MorvDS_Mesh(10, 10, 10, 10);
 
   // 2. Join the placed meshes: nodes in order of first use, triangles in order.
-  const Handle(Poly_Triangulation) joined = algoMesh_STL::Join(meshes, locations);
+  const Handle(Poly_Triangulation) joined =
+      progress.Access().IsNull()
+          ? algoMesh_STL::Join(meshes, locations)
+          : algoMesh_STL::Join(meshes, locations,
+                               algoMesh_ProgressScope(progress, TCollection_AsciiString()));
   if (joined.IsNull())
   {
     return ExportStatus_NoData;
   }
 
   // 3. Copy them into the data model, dropping triangles that merging made degenerate.
+  if (progress.IsCancelling())
+  {
+    return ExportStatus_NoData;
+  }
   for (int n = 1; n <= joined->NbNodes(); ++n)
   {
+    if (n % 65536 == 0 && progress.IsCancelling())
+    {
+      return ExportStatus_NoData;
+    }
     const gp_Pnt point = joined->Node(n);
     result->AddNode(point.X(), point.Y(), point.Z());
   }
   for (int t = 1; t <= joined->NbTriangles(); ++t)
   {
+    if (t % 65536 == 0 && progress.IsCancelling())
+    {
+      return ExportStatus_NoData;
+    }
     int a, b, c;
     joined->Triangle(t).Get(a, b, c);
     if (a != b && b != c && a != c)
@@ -131,8 +163,22 @@ algoMesh_NAS::MergeAndConvert(const NCollection_Vector<Handle(Poly_Triangulation
       result->AddFace(a, b, c);
     }
   }
+  if (progress.IsCancelling())
+  {
+    return ExportStatus_NoData;
+  }
   result->RebuildAllInverseConnections();
   return result->IsEmpty() ? ExportStatus_NoData : ExportStatus_Ok;
+}
+
+} // namespace
+
+core_ExportStatus
+algoMesh_NAS::MergeAndConvert(const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
+                              const NCollection_Vector<TopLoc_Location>&            locations,
+                              Handle(MorvDS_Mesh) & result)
+{
+  return mergeAndConvert(meshes, locations, result, ActAPI_ProgressEntry());
 }
 
 core_ExportStatus algoMesh_NAS::Write(const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
@@ -147,10 +193,10 @@ core_ExportStatus algoMesh_NAS::Write(const NCollection_Vector<Handle(Poly_Trian
 
   // 2. Join the meshes into one data model mesh.
   Handle(MorvDS_Mesh) mesh;
-  if (MergeAndConvert(meshes, locations, mesh) != ExportStatus_Ok || mesh.IsNull() ||
+  if (mergeAndConvert(meshes, locations, mesh, progress) != ExportStatus_Ok || mesh.IsNull() ||
       mesh->IsEmpty())
   {
-    return ExportStatus_NoData;
+    return progress.IsCancelling() ? ExportStatus_Failed : ExportStatus_NoData;
   }
 
   // 3. Write its cards into a temporary file beside the target, renamed onto it once

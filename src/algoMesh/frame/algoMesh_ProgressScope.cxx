@@ -1,5 +1,7 @@
 #include <algoMesh_ProgressScope.hxx>
 
+#include <algoMesh_WorkFraction.hxx>
+
 #include <ActAPI_LogMessage.hxx>
 
 #include <algorithm>
@@ -107,8 +109,9 @@ struct RunState
 } // namespace
 
 //! One scope of a run: a span of the run's ticks, the items counted in it, and the
-//! notifier face that nested algorithms see.
-class algoMesh_ProgressNode : public ActAPI_IProgressNotifier
+//! notifier face that nested algorithms see. A nested algorithm that reports the fraction
+//! of its whole work moves the span by that fraction alone, as a host would show it.
+class algoMesh_ProgressNode : public ActAPI_IProgressNotifier, public algoMesh_WorkFraction
 {
   DEFINE_STANDARD_RTTI_INLINE(algoMesh_ProgressNode, ActAPI_IProgressNotifier)
 public:
@@ -144,13 +147,19 @@ public:
   void AdvanceItems(const int64_t nbItems)
   {
     const int64_t done = m_done.fetch_add(nbItems, std::memory_order_relaxed) + nbItems;
-    moveToItems(done);
+    if (!m_followsFraction.load(std::memory_order_relaxed))
+    {
+      moveToItems(done);
+    }
   }
 
   void SetDoneItems(const int64_t nbItems)
   {
     raiseTo(m_done, nbItems);
-    moveToItems(m_done.load(std::memory_order_relaxed));
+    if (!m_followsFraction.load(std::memory_order_relaxed))
+    {
+      moveToItems(m_done.load(std::memory_order_relaxed));
+    }
   }
 
   void SetFraction(const double fraction)
@@ -161,7 +170,11 @@ public:
 
   // The notifier face: a nested algorithm's range maps onto this scope's span.
   // A nested run starts counting from zero again; what the host was shown stays.
-  void ResetProgress() override { m_done.store(0, std::memory_order_relaxed); }
+  void ResetProgress() override
+  {
+    m_done.store(0, std::memory_order_relaxed);
+    m_followsFraction.store(false, std::memory_order_relaxed);
+  }
 
   void SetRange(const int units) override { SetTotal(units); }
 
@@ -197,6 +210,12 @@ public:
     }
   }
 
+  void SetWorkFraction(const double fraction) override
+  {
+    m_followsFraction.store(true, std::memory_order_relaxed);
+    SetFraction(fraction);
+  }
+
 private:
   void moveToItems(const int64_t done)
   {
@@ -219,6 +238,7 @@ private:
   int64_t                   m_nextChild = 0; // owner thread only
   std::atomic<int64_t>      m_total{1};
   std::atomic<int64_t>      m_done{0};
+  std::atomic<bool>         m_followsFraction{false}; // a nested work reports its fraction
 };
 
 algoMesh_ProgressScope::algoMesh_ProgressScope(const ActAPI_ProgressEntry&    progress,

@@ -9,8 +9,9 @@ void ActAPI_RecordingNotifier::ResetProgress()
   {
     ++m_nbLateResets;
   }
-  m_range = 0;
-  m_value = 0;
+  m_range           = 0;
+  m_value           = 0;
+  m_followsFraction = false;
   m_text.Clear();
   m_calls.emplace_back("ResetProgress");
 }
@@ -63,11 +64,32 @@ void ActAPI_RecordingNotifier::SetProgressValue(const int units)
   recordValue();
 }
 
+void ActAPI_RecordingNotifier::ShowWorkFraction(const double fraction)
+{
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_followsFraction = true;
+  recordFraction(fraction);
+}
+
 void ActAPI_RecordingNotifier::recordValue()
 {
-  const double fraction = m_range > 0 ? static_cast<double>(m_value) / m_range : 0.0;
+  if (m_followsFraction)
+  {
+    return;
+  }
+  if (m_range <= 0)
+  {
+    // Without a range a value shows nothing and cannot reach a threshold.
+    m_fractions.push_back(0.0);
+    return;
+  }
+  recordFraction(static_cast<double>(m_value) / m_range);
+}
+
+void ActAPI_RecordingNotifier::recordFraction(const double fraction)
+{
   m_fractions.push_back(fraction);
-  if (!m_hasFired && m_cancelFraction >= 0.0 && m_range > 0 && fraction >= m_cancelFraction)
+  if (!m_hasFired && m_cancelFraction >= 0.0 && fraction >= m_cancelFraction)
   {
     m_hasFired = true;
     m_firedAt  = std::chrono::steady_clock::now();

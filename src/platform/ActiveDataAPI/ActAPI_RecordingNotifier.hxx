@@ -48,6 +48,12 @@ public:
   //! Progress values shown, as fractions of the range at the time, in order.
   std::vector<double> Fractions() const;
 
+  //! Records `fraction` of the whole current work as the progress shown, for a host that
+  //! learns it besides the progress calls (it is not one of Calls()). Until the next
+  //! ResetProgress, Fractions() and CancelAtFraction() then follow these fractions and no
+  //! longer the value and range.
+  void ShowWorkFraction(const double fraction);
+
   //! Number of ResetProgress calls that came after some progress had been shown.
   int NbLateResets() const;
 
@@ -72,6 +78,7 @@ public:
 
 private:
   void recordValue();
+  void recordFraction(const double fraction);
 
 private:
   mutable std::mutex                    m_mutex;
@@ -83,9 +90,10 @@ private:
   std::atomic<long>                     m_cancelAfter{-1};
   std::atomic<long>                     m_polls{0};
   std::vector<double>                   m_fractions;
-  double                                m_cancelFraction = -1.0;
-  bool                                  m_hasFired       = false;
-  int                                   m_nbLateResets   = 0;
+  double                                m_cancelFraction  = -1.0;
+  bool                                  m_hasFired        = false;
+  int                                   m_nbLateResets    = 0;
+  bool                                  m_followsFraction = false;
   std::chrono::steady_clock::time_point m_firedAt;
 };
 

@@ -11,6 +11,7 @@
 #include <tbb/task_arena.h>
 
 #include <algorithm>
+#include <utility>
 #include <array>
 #include <atomic>
 #include <cmath>
@@ -90,8 +91,14 @@ constexpr int THE_GRAIN = 16384;
 } // namespace
 
 NearestTree::NearestTree(const Handle(TriangleSet) & set, const int nbThreads)
+    : NearestTree(Handle(TriangleSet)(set), nbThreads)
 {
-  if (set.IsNull() || set->Size() == 0)
+}
+
+NearestTree::NearestTree(Handle(TriangleSet) && set, const int nbThreads)
+{
+  Handle(TriangleSet) owned = std::move(set);
+  if (owned.IsNull() || owned->Size() == 0)
   {
     return;
   }
@@ -99,12 +106,14 @@ NearestTree::NearestTree(const Handle(TriangleSet) & set, const int nbThreads)
   // tasks, so the tree is the same for any thread count.
   tbb::task_arena arena(ArenaSize(nbThreads));
   const TaskFence fence;
-  arena.execute([&] { build(*set, fence); });
+  arena.execute([&] { build(owned, fence); });
   fence.Join();
 }
 
-void NearestTree::build(const TriangleSet& set, const TaskFence& fence)
+void NearestTree::build(Handle(TriangleSet) & handle, const TaskFence& fence)
 {
+  const TriangleSet& set = *handle;
+
   // 1. Order the triangles along the Morton curve of their box centres.
   std::vector<uint64_t>  codes;
   const std::vector<int> order = sortByCode(set, fence, codes);
@@ -122,6 +131,7 @@ void NearestTree::build(const TriangleSet& set, const TaskFence& fence)
                      m_ids[k] = set.Id(order[k]);
                    }
                  });
+  handle.Nullify(); // the tree reads its own copy from here on
 
   // 3. The inner nodes, depth first; a set of up to LeafSize() triangles is one leaf
   //    without any.

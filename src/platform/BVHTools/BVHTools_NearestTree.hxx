@@ -59,6 +59,11 @@ public:
   //! read. A null or empty set gives an empty tree.
   explicit NearestTree(const Handle(TriangleSet) & set, const int nbThreads = 1);
 
+  //! The same, taking over the caller's reference: the tree lets the set go as soon as it
+  //! has copied the triangles, so that a set nobody else holds is freed before the inner
+  //! nodes are built and does not add to the build's peak memory.
+  explicit NearestTree(Handle(TriangleSet) && set, const int nbThreads = 1);
+
   //! True when there is no triangle to search.
   bool IsEmpty() const { return m_ids.empty(); }
 
@@ -76,7 +81,7 @@ public:
 
 private:
   //! The build, inside the arena.
-  void build(const TriangleSet& set, const TaskFence& fence);
+  void build(Handle(TriangleSet) & set, const TaskFence& fence);
 
   //! Set positions in Morton order of their box centres.
   std::vector<int>

@@ -14,6 +14,16 @@ IMPLEMENT_STANDARD_RTTIEXT(BVHTools::PrimitiveSet, BVH_PrimitiveSet3d)
 namespace BVHTools
 {
 
+namespace
+{
+//! Thrown from a build step once a stop is requested: the kernel's builder has no way to
+//! be interrupted, so the step unwinds it (its arrays are owned by handles and collections,
+//! and TBB cancels the other tasks of a parallel pass and rethrows in the calling thread).
+struct BuildStopped
+{
+};
+} // namespace
+
 void PrimitiveSet::InitBuilder()
 {
   // A linear builder: one sort of the primitives' Morton codes, then the tree read off the
@@ -39,8 +49,18 @@ void PrimitiveSet::Update()
   tbb::task_arena arena(ArenaSize(m_nbThreads));
   m_buildSteps.store(0, std::memory_order_relaxed);
   m_buildSwaps.store(0, std::memory_order_relaxed);
-  m_isBuilding = static_cast<bool>(m_buildProgress);
-  arena.execute([this] { BVH_PrimitiveSet3d::Update(); });
+  m_isBuilding     = m_buildProgress || m_buildStop;
+  m_isBuildStopped = false;
+  try
+  {
+    arena.execute([this] { BVH_PrimitiveSet3d::Update(); });
+  }
+  catch (const BuildStopped&)
+  {
+    // The tree is half built: drop it. The set stays dirty, so the next BVH() builds anew.
+    m_isBuildStopped = true;
+    myBVH->Clear();
+  }
   m_isBuilding = false;
 }
 
@@ -51,8 +71,16 @@ void PrimitiveSet::reportBuildStep() const
   // host that stops on seeing the end of the build should see it when the build returns.
   constexpr double THE_STEPS_PER_PRIMITIVE = 4.0;
   constexpr double THE_LAST_REPORTED       = 0.9;
-  const int64_t    steps = m_buildSteps.fetch_add(1, std::memory_order_relaxed) + 1;
-  const double     asked = 4096.0 * static_cast<double>(steps);
+  if (m_buildStop && m_buildStop())
+  {
+    throw BuildStopped();
+  }
+  if (!m_buildProgress)
+  {
+    return;
+  }
+  const int64_t steps = m_buildSteps.fetch_add(1, std::memory_order_relaxed) + 1;
+  const double  asked = 4096.0 * static_cast<double>(steps);
   m_buildProgress(THE_LAST_REPORTED *
                   std::min(1.0, asked / (THE_STEPS_PER_PRIMITIVE * std::max(1, Size()))));
 }

@@ -47,8 +47,22 @@ public:
     m_buildProgress = std::move(callback);
   }
 
+  //! Asks `isStopRequested` at each step of the next builds (the steps of the build's
+  //! progress, every few thousand primitives, from the building threads: it must be cheap
+  //! and safe to call concurrently). Once it answers true the build stops where it is and
+  //! BVH() returns an empty tree; the set stays valid and the next BVH() call builds again
+  //! (IsBuildStopped() tells which). An empty function never stops.
+  void SetBuildStop(std::function<bool()> isStopRequested)
+  {
+    m_buildStop = std::move(isStopRequested);
+  }
+
+  //! Whether the last build was stopped, leaving an empty tree.
+  bool IsBuildStopped() const { return m_isBuildStopped; }
+
 protected:
-  //! Builds the tree within a task arena of NbThreads() threads.
+  //! Builds the tree within a task arena of NbThreads() threads; a stopped build leaves
+  //! an empty tree and the set marked for a new build.
   void Update() override;
 
   //! Derived sets call this from Box(): the builder asks for each primitive's box three
@@ -80,9 +94,11 @@ protected:
 
 private:
   std::function<void(double)>  m_buildProgress;
+  std::function<bool()>        m_buildStop;
   mutable std::atomic<int64_t> m_buildSteps{0};
   std::atomic<int64_t>         m_buildSwaps{0};
-  bool                         m_isBuilding = false;
+  bool                         m_isBuilding     = false;
+  bool                         m_isBuildStopped = false;
 };
 
 //! Slots of a task arena for a requested thread count: at least 1, at most what the machine

@@ -2,6 +2,7 @@
 #include <BVHTools_ProjectPntMesh.hxx>
 
 #include <algorithm>
+#include <utility>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -196,10 +197,15 @@ inline void childDistances2(const NearestTree::Node& node, const QueryPoint& p, 
 } // namespace
 
 ProjectPntMesh::ProjectPntMesh(const Handle(TriangleSet) & set, const int nbThreads)
+    : ProjectPntMesh(Handle(TriangleSet)(set), nbThreads)
+{
+}
+
+ProjectPntMesh::ProjectPntMesh(Handle(TriangleSet) && set, const int nbThreads)
 {
   if (!set.IsNull())
   {
-    m_tree = std::make_shared<const NearestTree>(set, nbThreads);
+    m_tree = std::make_shared<const NearestTree>(std::move(set), nbThreads);
   }
 }
 

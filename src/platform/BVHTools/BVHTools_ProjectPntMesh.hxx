@@ -32,6 +32,10 @@ public:
   //!                       on it)
   explicit ProjectPntMesh(const Handle(TriangleSet) & set, const int nbThreads = 1);
 
+  //! The same, taking over the caller's reference: a set that nobody else holds is freed
+  //! once the hierarchy has copied its triangles, before the hierarchy's nodes are built.
+  explicit ProjectPntMesh(Handle(TriangleSet) && set, const int nbThreads = 1);
+
   //! Distance from `point` to the nearest triangle of the set, never negative, in model
   //! units. `triangle` receives the index of that triangle (its value on entry is not read).
   //! Of several triangles at the same distance, the one whose plane faces the point most

@@ -17,6 +17,9 @@ const size_t THE_MAX_TOKEN = 512;
 //! Longest header line accepted.
 const size_t THE_MAX_LINE = 64 * 1024;
 
+//! Warnings told one by one; past them, one line tells how many more there were.
+const size_t THE_WARNING_LIMIT = 5;
+
 bool parseType(const std::string& word, RPly_Type& type)
 {
   static const struct
@@ -247,7 +250,8 @@ bool RPly_Reader::ReadHeader()
   {
     return fail("The file does not start with the 'ply' magic line.");
   }
-  bool hasFormat = false;
+  bool   hasFormat     = false;
+  size_t nbMoreUnknown = 0;
   for (;;)
   {
     if (!readLine(line))
@@ -352,7 +356,20 @@ bool RPly_Reader::ReadHeader()
     }
     // A line that is neither a comment nor a keyword (some exporters, Blender 2.4x among
     // them, leave one) says nothing about the layout of the data: skip it, and tell.
-    m_warnings.push_back("Ignored the unknown header line '" + line + "'.");
+    // A header of thousands of such lines tells the first few and how many followed.
+    if (m_warnings.size() < THE_WARNING_LIMIT)
+    {
+      m_warnings.push_back("Ignored the unknown header line '" + line.substr(0, 200) + "'.");
+    }
+    else
+    {
+      ++nbMoreUnknown;
+    }
+  }
+  if (nbMoreUnknown > 0)
+  {
+    m_warnings.push_back("Ignored " + std::to_string(nbMoreUnknown) +
+                         " more unknown header lines.");
   }
   if (!hasFormat)
   {

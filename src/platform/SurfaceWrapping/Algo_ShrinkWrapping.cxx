@@ -108,8 +108,14 @@ bool Algo_ShrinkWrapping::Extract(const SurfWrap_VoxelGrid& grid, SurfWrap_WorkM
   {
     nbFaces += layer.size();
   }
+  // The faces are a third of the extraction's progress, the numbering of the corners and
+  // the quads the rest; the scope covers the caller's step.
+  m_notifier->NewScope(3, "Extracting");
+  m_notifier->Increment();
+  m_notifier->ProcessEvents();
   if (nbFaces == 0 || m_notifier->IsInterrupted())
   {
+    m_notifier->EndScope();
     return false;
   }
 
@@ -136,6 +142,14 @@ bool Algo_ShrinkWrapping::Extract(const SurfWrap_VoxelGrid& grid, SurfWrap_WorkM
                       mesh.Rest[i] = grid.Origin + Vec{x * grid.Size, y * grid.Size, z * grid.Size};
                     });
 
+  m_notifier->Increment();
+  m_notifier->ProcessEvents();
+  if (m_notifier->IsInterrupted())
+  {
+    m_notifier->EndScope();
+    return false;
+  }
+
   // 3. The quads with vertex numbers.
   mesh.Quads.resize(nbFaces);
   std::vector<size_t> offset(nz + 1, 0);
@@ -160,6 +174,7 @@ bool Algo_ShrinkWrapping::Extract(const SurfWrap_VoxelGrid& grid, SurfWrap_WorkM
   mesh.Points = mesh.Rest;
   mesh.Attached.assign(nbVertices, 0);
   mesh.BuildAdjacency();
+  m_notifier->EndScope();
   return true;
 }
 

@@ -17,6 +17,7 @@
 #include <tbb/task_arena.h>
 
 #include <array>
+#include <atomic>
 #include <memory>
 #include <cmath>
 
@@ -28,6 +29,9 @@ namespace
 constexpr int    THE_MARGIN    = 3;
 constexpr size_t THE_MAX_CELLS = size_t(1) << 27;
 constexpr int    THE_SLAB      = 4;
+// Progress steps of the grid work: the surface, its growth, the flood, the growth back and
+// the solid made well-composed.
+constexpr int THE_NB_GRID_STEPS = 5;
 
 // Whether a 2×2×2 block (bit dx + 2dy + 4dz set for a solid cell) is critical.
 std::array<bool, 256> criticalBlocks()
@@ -129,7 +133,9 @@ bool Algo_VoxelizationGSF::Perform()
   const Vec mid = 0.5 * (soup.Min + soup.Max);
   m_grid.Origin = mid - 0.5 * Vec{m_grid.Nx * size, m_grid.Ny * size, m_grid.Nz * size};
 
+  // Steps 3 to 7 are the steps of a scope of their own, which covers the caller's step.
   bool isDone = false;
+  m_notifier->NewScope(THE_NB_GRID_STEPS, "Voxelizing");
   arena.execute(
       [&]
       {
@@ -138,8 +144,7 @@ bool Algo_VoxelizationGSF::Perform()
 
         // 3. Mark the cells the surface meets.
         std::vector<uint8_t> surface(g.NbCells(), 0);
-        rasterize(soup.Corners, surface);
-        if (m_notifier->IsInterrupted())
+        if (!rasterize(soup.Corners, surface) || !isGoingOn())
         {
           return;
         }
@@ -171,12 +176,16 @@ bool Algo_VoxelizationGSF::Perform()
         };
         std::vector<uint8_t> blocked(g.NbCells(), 0);
         grow(surface, blocked, nullptr);
+        if (!isGoingOn())
+        {
+          return;
+        }
 
         // 5. Flood the outside from the corner, which the margin keeps free.
         std::vector<uint8_t> outside(g.NbCells(), 0);
         flood(g, blocked, outside);
         blocked = std::vector<uint8_t>();
-        if (m_notifier->IsInterrupted())
+        if (!isGoingOn())
         {
           return;
         }
@@ -186,6 +195,10 @@ bool Algo_VoxelizationGSF::Perform()
         grow(outside, closed, &surface);
         outside = std::vector<uint8_t>();
         surface = std::vector<uint8_t>();
+        if (!isGoingOn())
+        {
+          return;
+        }
 
         // 7. Solid is what the outside does not reach; repair it to be well-composed.
         m_grid.Solid.assign(g.NbCells(), 0);
@@ -194,6 +207,7 @@ bool Algo_VoxelizationGSF::Perform()
         closed = std::vector<uint8_t>();
         isDone = makeWellComposed();
       });
+  m_notifier->EndScope();
   if (!isDone)
   {
     m_grid = SurfWrap_VoxelGrid();
@@ -201,7 +215,14 @@ bool Algo_VoxelizationGSF::Perform()
   return isDone;
 }
 
-void Algo_VoxelizationGSF::rasterize(const std::vector<Vec>& corners,
+bool Algo_VoxelizationGSF::isGoingOn() const
+{
+  m_notifier->Increment();
+  m_notifier->ProcessEvents();
+  return !m_notifier->IsInterrupted();
+}
+
+bool Algo_VoxelizationGSF::rasterize(const std::vector<Vec>& corners,
                                      std::vector<uint8_t>&   surface) const
 {
   const SurfWrap_VoxelGrid& g           = m_grid;
@@ -247,12 +268,19 @@ void Algo_VoxelizationGSF::rasterize(const std::vector<Vec>& corners,
 
   // Each slab marks its own layers. A hair of tolerance keeps triangles lying exactly on a
   // cell face in the cells on both sides.
-  const Vec half{0.5 * g.Size * (1.0 + 1e-9), 0.5 * g.Size * (1.0 + 1e-9),
+  const Vec         half{0.5 * g.Size * (1.0 + 1e-9), 0.5 * g.Size * (1.0 + 1e-9),
                  0.5 * g.Size * (1.0 + 1e-9)};
+  std::atomic<bool> isStopped{false};
   tbb::parallel_for(
       0, nbSlabs,
       [&](const int s)
       {
+        // A slab marks a few layers: polling before each keeps a stop within milliseconds.
+        if (isStopped.load(std::memory_order_relaxed) || m_notifier->IsInterrupted())
+        {
+          isStopped.store(true, std::memory_order_relaxed);
+          return;
+        }
         const int zLo = s * THE_SLAB, zHi = std::min(g.Nz, zLo + THE_SLAB) - 1;
         for (int b = start[s]; b < start[s + 1]; ++b)
         {
@@ -283,6 +311,7 @@ void Algo_VoxelizationGSF::rasterize(const std::vector<Vec>& corners,
           }
         }
       });
+  return !isStopped.load();
 }
 
 void Algo_VoxelizationGSF::flood(const SurfWrap_VoxelGrid&   grid,

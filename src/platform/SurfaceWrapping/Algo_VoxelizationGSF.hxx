@@ -64,8 +64,11 @@ public:
   SurfWrap_VoxelGrid&       ChangeGrid() { return m_grid; }
 
 private:
-  //! Marks the cells met by the triangles into `surface`.
-  void rasterize(const std::vector<SurfWrap_Geometry::Vec>& corners,
+  //! Counts a step of the grid work done and lets the host see it; false when asked to stop.
+  bool isGoingOn() const;
+
+  //! Marks the cells met by the triangles into `surface`; false when asked to stop.
+  bool rasterize(const std::vector<SurfWrap_Geometry::Vec>& corners,
                  std::vector<uint8_t>&                      surface) const;
 
   //! Marks in `outside` the cells reached from cell 0 through cells free in `blocked` (and

@@ -53,11 +53,11 @@ bool SurfWrap_API::PerformWrapping(const Handle(SurfWrap_WrappingSettings) & set
         Algo_VoxelizationGSF voxelization(m_mesh, m_notifier);
         voxelization.SetNbThreads(nbThreads);
         voxelization.SetVoxelSize(settings->Size);
+        // Its own scope of progress covers this step.
         if (!voxelization.Perform())
         {
           return;
         }
-        m_notifier->Increment();
         m_notifier->ProcessEvents();
         if (m_notifier->IsInterrupted())
         {
@@ -75,7 +75,6 @@ bool SurfWrap_API::PerformWrapping(const Handle(SurfWrap_WrappingSettings) & set
         {
           return;
         }
-        m_notifier->Increment();
         m_notifier->ProcessEvents();
         if (m_notifier->IsInterrupted())
         {

@@ -2,6 +2,7 @@
 #include <SurfWrap_WorkMesh.hxx>
 
 #include <algorithm>
+#include <utility>
 
 using SurfWrap_Geometry::Vec;
 
@@ -40,7 +41,8 @@ SurfWrap_Projector::SurfWrap_Projector(const Handle(Poly_Triangulation) & mesh, 
   Handle(BVHTools::TriangleSet) set = new BVHTools::TriangleSet(mesh);
   set->SetNbThreads(nbThreads);
   set->InitBuilder();
-  m_projector.reset(new BVHTools::ProjectPntMesh(set));
+  // Handed over, so that the set is freed before the hierarchy's nodes take its place.
+  m_projector.reset(new BVHTools::ProjectPntMesh(std::move(set)));
 }
 
 bool SurfWrap_Projector::Project(const Vec& p, Vec& nearest, double& distance) const

@@ -106,6 +106,10 @@ bool MorvTools_NASBaseReader::ReadFile(const Message_ProgressRange& range)
       }
     }
   }
+  if (HasFailed())
+  {
+    return false;
+  }
   if (scope.UserBreak())
   {
     SendMessage("Reading was cancelled.", GetNbLine());
@@ -175,7 +179,9 @@ bool MorvTools_NASBaseReader::keepElement(Record& record, const int kind, const 
     return false;
   }
   const size_t start = m_elements.size();
-  m_elements.insert(m_elements.end(), {kind, record.GetNbLine(), id, pid});
+  // The kind's int carries the file of the card too, for a message about it later.
+  m_elements.insert(m_elements.end(),
+                    {kind | RecordSourceIndex() << 8, record.GetNbLine(), id, pid});
   for (int i = 0; i < nbNodes; ++i)
   {
     int node = 0;
@@ -198,7 +204,7 @@ bool MorvTools_NASBaseReader::addElements()
   for (size_t k = 0; k < m_elements.size();)
   {
     const int* e       = m_elements.data() + k;
-    const int  kind    = e[0];
+    const int  kind    = e[0] & 0xFF;
     const int* n       = e + 4;
     bool       isAdded = false;
     switch (kind)
@@ -235,6 +241,7 @@ bool MorvTools_NASBaseReader::addElements()
       }
       text += isMissing ? "it uses a grid point that is not defined."
                         : "its ID is repeated or it uses a grid point twice.";
+      SetRecordSource(e[0] >> 8);
       SendMessage(text.c_str(), e[1]);
       m_elements.clear();
       return false;

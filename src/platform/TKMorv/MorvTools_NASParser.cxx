@@ -3,12 +3,21 @@
 // Lines are cut out of a 1 MiB buffer refilled with fread, so a card costs no allocation;
 // one line is read ahead to see whether it continues the current card. Field texts are
 // trimmed and appended to one string of the record with their offsets.
+//
+// An INCLUDE statement opens the file it names in place of the current one, as a solver
+// reads it: relative to the including file's folder, regular files only, at most 16 deep,
+// never a file that is already being read (a cycle), and at most 4096 files and 4 GiB in
+// all, so that a few small files including each other many times cannot make a read
+// without end.
 #include <MorvTools_NASParser.hxx>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <limits>
 
@@ -17,9 +26,31 @@ namespace
 
 const size_t THE_BUFFER_SIZE = size_t(1) << 20;
 
+const size_t    THE_INCLUDE_DEPTH = 16;
+const int       THE_INCLUDE_COUNT = 4096;
+const long long THE_INCLUDE_BYTES = 4LL << 30;
+
 bool isBlank(const char c)
 {
   return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
+}
+
+//! True for an INCLUDE statement (any case), the keyword alone or followed by a blank or
+//! a quote.
+bool isInclude(std::string_view content)
+{
+  if (content.size() < 7)
+  {
+    return false;
+  }
+  for (size_t k = 0; k < 7; ++k)
+  {
+    if (std::toupper(static_cast<unsigned char>(content[k])) != "INCLUDE"[k])
+    {
+      return false;
+    }
+  }
+  return content.size() == 7 || isBlank(content[7]) || content[7] == '\'';
 }
 
 std::string_view trim(std::string_view text)
@@ -185,16 +216,136 @@ bool MorvTools_NASParser::Open(const char* path)
   m_nbLine        = 0;
   m_hasPending    = false;
   m_isDone        = false;
+  m_including.clear();
+  m_sources.assign(1, std::string());
+  m_source = m_recordSource = m_pendingSource = 0;
+  m_openedPath                                = path;
+  std::error_code error;
+  m_identity   = std::filesystem::weakly_canonical(path, error).string();
+  m_nbIncludes = 0;
+  m_nbIncluded = 0;
+  m_hasFailed  = false;
   return true;
 }
 
 void MorvTools_NASParser::Close()
 {
+  while (!m_including.empty())
+  {
+    endInclude();
+  }
   if (m_file != nullptr)
   {
     std::fclose(m_file);
     m_file = nullptr;
   }
+}
+
+bool MorvTools_NASParser::failInclude(const std::string& text)
+{
+  m_recordSource = m_source;
+  SendMessage(text.c_str(), m_nbLine);
+  m_hasFailed = true;
+  return false;
+}
+
+bool MorvTools_NASParser::followInclude(std::string_view content)
+{
+  // 1. The file name: between quotes, or the rest of the line.
+  std::string_view name = trim(content.substr(7));
+  if (!name.empty() && name.front() == '\'')
+  {
+    const size_t close = name.find('\'', 1);
+    if (close == std::string_view::npos)
+    {
+      return failInclude("The INCLUDE statement's file name has no closing quote.");
+    }
+    name = name.substr(1, close - 1);
+  }
+  if (name.empty())
+  {
+    return failInclude("The INCLUDE statement names no file.");
+  }
+
+  // 2. Relative to the including file's folder; checked before it is opened (a pipe or a
+  //    device would never end).
+  const std::filesystem::path including =
+      std::filesystem::path(m_source == 0 ? m_openedPath : m_sources[m_source]);
+  const std::filesystem::path named(std::string(name.substr(0, 4096)));
+  const std::filesystem::path path = named.is_absolute() ? named : including.parent_path() / named;
+  const std::string           quoted = "'" + path.string() + "'";
+  std::error_code             error;
+  const auto                  status = std::filesystem::status(path, error);
+  if (!std::filesystem::exists(status))
+  {
+    return failInclude("The file " + quoted + " that INCLUDE names does not exist.");
+  }
+  if (!std::filesystem::is_regular_file(status))
+  {
+    return failInclude("The file " + quoted + " that INCLUDE names is not a regular file.");
+  }
+  const std::string identity = std::filesystem::weakly_canonical(path, error).string();
+  bool              isCycle  = identity == m_identity;
+  for (const Including& outer : m_including)
+  {
+    isCycle = isCycle || identity == outer.Identity;
+  }
+  if (isCycle)
+  {
+    return failInclude("The file " + quoted + " that INCLUDE names is already being read.");
+  }
+  if (m_including.size() >= THE_INCLUDE_DEPTH)
+  {
+    return failInclude("INCLUDE statements are nested more than 16 deep.");
+  }
+  const long long size = static_cast<long long>(std::filesystem::file_size(path, error));
+  if (++m_nbIncludes > THE_INCLUDE_COUNT || size + m_nbIncluded > THE_INCLUDE_BYTES)
+  {
+    return failInclude("The INCLUDE statements bring in more than 4096 files or 4 GiB.");
+  }
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr)
+  {
+    return failInclude("The file " + quoted + " that INCLUDE names cannot be read: " +
+                       (errno == EACCES ? "permission denied." : "it cannot be opened."));
+  }
+
+  // 3. Keep the including file's place and read the included one.
+  m_including.push_back(Including{m_file, std::move(m_buffer), m_begin, m_end, m_isEof, m_nbLine,
+                                  m_source, m_identity});
+  m_nbIncluded += size;
+  m_fileSize += size;
+  m_file   = file;
+  m_buffer = std::vector<char>(static_cast<size_t>(
+      std::min<long long>(std::max<long long>(size + 1, 4096), THE_BUFFER_SIZE)));
+  m_begin = m_end = 0;
+  m_isEof         = false;
+  m_nbLine        = 0;
+  m_sources.push_back(path.string());
+  m_source   = static_cast<int>(m_sources.size()) - 1;
+  m_identity = identity;
+  // A byte-order mark before the text is skipped, as in the file opened.
+  unsigned char mark[3] = {0, 0, 0};
+  if (std::fread(mark, 1, 3, m_file) != 3 || mark[0] != 0xEF || mark[1] != 0xBB || mark[2] != 0xBF)
+  {
+    std::fseek(m_file, 0, SEEK_SET);
+  }
+  return true;
+}
+
+void MorvTools_NASParser::endInclude()
+{
+  std::fclose(m_file);
+  Including& outer = m_including.back();
+  m_file           = outer.File;
+  m_buffer         = std::move(outer.Buffer);
+  m_begin          = outer.Begin;
+  m_end            = outer.End;
+  m_isEof          = outer.IsEof;
+  m_nbLine         = outer.NbLine;
+  m_source         = outer.Source;
+  m_identity       = std::move(outer.Identity);
+  m_including.pop_back();
 }
 
 bool MorvTools_NASParser::readLine(std::string_view& line)
@@ -240,15 +391,35 @@ bool MorvTools_NASParser::readLine(std::string_view& line)
 
 bool MorvTools_NASParser::readCardLine(std::string_view& line)
 {
-  while (readLine(line))
+  for (;;)
   {
+    if (m_hasFailed)
+    {
+      return false;
+    }
+    if (!readLine(line))
+    {
+      if (m_including.empty())
+      {
+        return false;
+      }
+      endInclude();
+      continue;
+    }
     const std::string_view content = trim(line);
-    if (!content.empty() && content.front() != '$')
+    if (content.empty() || content.front() == '$')
+    {
+      continue;
+    }
+    if (!isInclude(content))
     {
       return true;
     }
+    if (!followInclude(content))
+    {
+      return false;
+    }
   }
-  return false;
 }
 
 void MorvTools_NASParser::addLine(std::string_view line, const bool isFirst, Record& record)
@@ -336,13 +507,15 @@ bool MorvTools_NASParser::NextRecord(Record& record)
   {
     if (m_hasPending)
     {
-      line         = m_pending;
-      lineNumber   = m_pendingLine;
-      m_hasPending = false;
+      line           = m_pending;
+      lineNumber     = m_pendingLine;
+      m_recordSource = m_pendingSource;
+      m_hasPending   = false;
     }
     else if (readCardLine(line))
     {
-      lineNumber = m_nbLine;
+      lineNumber     = m_nbLine;
+      m_recordSource = m_source;
     }
     else
     {
@@ -362,9 +535,10 @@ bool MorvTools_NASParser::NextRecord(Record& record)
   {
     if (!isContinuation(line))
     {
-      m_pending     = line;
-      m_pendingLine = m_nbLine;
-      m_hasPending  = true;
+      m_pending       = line;
+      m_pendingLine   = m_nbLine;
+      m_pendingSource = m_source;
+      m_hasPending    = true;
       break;
     }
     addLine(line, false, record);

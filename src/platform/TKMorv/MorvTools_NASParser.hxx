@@ -131,9 +131,26 @@ public:
   //! Bytes consumed so far.
   long long Position() const { return m_consumed; }
 
-  //! Reads the next card into `record`.
+  //! Reads the next card into `record`. An INCLUDE statement is followed: the cards of the
+  //! file it names (relative to the including file's folder) come in its place.
   //! @return false at the end of the file, at "ENDDATA", or on a read error
   bool NextRecord(Record& record);
+
+  //! True when reading stopped on an error (an INCLUDE that cannot be followed), which
+  //! was sent as a message.
+  bool HasFailed() const { return m_hasFailed; }
+
+  //! The included file that the last record came from, as its INCLUDE named it joined to
+  //! the including folder; empty for the file opened.
+  const std::string& RecordSource() const { return m_sources[m_recordSource]; }
+
+  //! Index of RecordSource() among the files read so far (0 for the file opened), to
+  //! name it again later with SetRecordSource.
+  int RecordSourceIndex() const { return m_recordSource; }
+
+  //! Makes RecordSource() tell the file of index `source`, for a message about a card
+  //! read before.
+  void SetRecordSource(const int source) { m_recordSource = source; }
 
   //! Closes the file.
   void Close();
@@ -155,6 +172,16 @@ private:
   //! Appends the fields of one line; `isFirst` takes the keyword from it.
   void addLine(std::string_view line, const bool isFirst, Record& record);
 
+  //! Opens the file an INCLUDE line names in place of the current one; false (with a
+  //! message) when it cannot be followed.
+  bool followInclude(std::string_view content);
+
+  //! Closes an included file at its end and goes back to the file that included it.
+  void endInclude();
+
+  //! Sends a message about the current line of the current file and stops reading.
+  bool failInclude(const std::string& text);
+
   MorvTools_NASParser(const MorvTools_NASParser&)            = delete;
   MorvTools_NASParser& operator=(const MorvTools_NASParser&) = delete;
 
@@ -173,6 +200,29 @@ private:
   bool              m_hasPending  = false;
   bool              m_isDone      = false;
   std::string       m_expanded; //!< a fixed line with its tabs expanded
+
+  //! A file whose reading waits for the file it includes.
+  struct Including
+  {
+    FILE*             File = nullptr;
+    std::vector<char> Buffer;
+    size_t            Begin  = 0;
+    size_t            End    = 0;
+    bool              IsEof  = false;
+    int               NbLine = 0;
+    int               Source = 0; //!< index in m_sources
+    std::string       Identity;   //!< canonical path, to recognise a cycle
+  };
+  std::vector<Including>   m_including;              //!< outermost first
+  std::vector<std::string> m_sources{std::string()}; //!< files read, as RecordSource() tells
+  int                      m_source = 0;             //!< the current file in m_sources
+  std::string              m_openedPath;             //!< the file opened, as given
+  std::string              m_identity;               //!< canonical path of the current file
+  int                      m_recordSource  = 0;      //!< the file of the last record's first line
+  int                      m_pendingSource = 0;      //!< the file of the line read ahead
+  int                      m_nbIncludes    = 0;
+  long long                m_nbIncluded    = 0; //!< bytes of the included files
+  bool                     m_hasFailed     = false;
 };
 
 #endif

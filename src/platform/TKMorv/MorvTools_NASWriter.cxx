@@ -8,6 +8,7 @@
 #include <Message_ProgressScope.hxx>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace
 {
@@ -116,7 +117,10 @@ bool MorvTools_NASWriter::Write(const Message_ProgressRange& range)
   AddLine("ENDDATA");
   if (!Close())
   {
-    SendMessage("Writing the file failed.");
+    // The stream keeps no reason; the failed write left it in errno, and a full disk is
+    // the one a user can act on.
+    SendMessage(errno == ENOSPC ? "Writing the file failed: no space left on the device."
+                                : "Writing the file failed.");
     return false;
   }
   return true;

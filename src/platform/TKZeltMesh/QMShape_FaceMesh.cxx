@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace
 {
@@ -260,6 +261,208 @@ void QMShape_FaceMesh::buildEdges()
       m_fixed[static_cast<size_t>(edge.first & 0xffffffffu)] = 1;
     }
   }
+}
+
+int QMShape_FaceMesh::restoreSkippedNodes()
+{
+  // 1. Which nodes the triangles use, and the polygon segments at each node.
+  std::vector<char>                         used(m_points.size(), 0);
+  std::unordered_map<int, std::vector<int>> segmentsAt;
+  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+  {
+    for (int k = 0; k < 3 && isLive(t); ++k)
+    {
+      used[m_triangles[t][k]] = 1;
+    }
+  }
+  bool skipped = false;
+  for (const Slot& slot : m_slots)
+  {
+    for (size_t i = 0; i + 1 < slot.Nodes.size(); ++i)
+    {
+      const int a = slot.Nodes[i].second, b = slot.Nodes[i + 1].second;
+      if (a != b)
+      {
+        segmentsAt[a].push_back(b);
+        segmentsAt[b].push_back(a);
+      }
+      skipped = skipped || !used[a] || !used[b];
+    }
+  }
+  if (!skipped)
+  {
+    return 0;
+  }
+  // 2. Every border edge of a triangle that is no polygon segment, and whose ends are joined
+  // along the polygons through unused nodes only, becomes a fan through those nodes (a
+  // breadth-first search from one end, entering unused nodes only). The fan keeps the
+  // triangle's orientation: its edge p -> q becomes the chain from p to q.
+  std::unordered_map<uint64_t, int> sides; // undirected edge -> number of triangles
+  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+  {
+    for (int k = 0; k < 3 && isLive(t); ++k)
+    {
+      ++sides[keyOf(m_triangles[t][k], m_triangles[t][(k + 1) % 3])];
+    }
+  }
+  int       restored    = 0;
+  const int nbTriangles = static_cast<int>(m_triangles.size());
+  for (int t = 0; t < nbTriangles; ++t)
+  {
+    for (int k = 0; k < 3 && isLive(t); ++k)
+    {
+      const int p = m_triangles[t][k], q = m_triangles[t][(k + 1) % 3];
+      if (sides[keyOf(p, q)] != 1 || m_segments.count(keyOf(p, q)) > 0)
+      {
+        continue;
+      }
+      std::unordered_map<int, int> from{{p, p}};
+      std::vector<int>             queue{p};
+      for (size_t head = 0; head < queue.size() && from.count(q) == 0; ++head)
+      {
+        for (const int next : segmentsAt[queue[head]])
+        {
+          if (from.count(next) == 0 && (next == q || !used[next]))
+          {
+            from[next] = queue[head];
+            queue.push_back(next);
+          }
+        }
+      }
+      if (from.count(q) == 0)
+      {
+        continue;
+      }
+      std::vector<int> chain{q};
+      while (chain.back() != p)
+      {
+        chain.push_back(from[chain.back()]);
+      }
+      std::reverse(chain.begin(), chain.end());
+      const int opposite = m_triangles[t][(k + 2) % 3];
+      m_triangles[t]     = {chain[0], chain[1], opposite};
+      for (size_t m = 1; m + 1 < chain.size(); ++m)
+      {
+        m_triangles.push_back({chain[m], chain[m + 1], opposite});
+        used[chain[m]] = 1;
+      }
+      restored += static_cast<int>(chain.size()) - 2;
+      break; // the triangle changed: its other edges are border edges of the fan now
+    }
+  }
+  return restored;
+}
+
+bool QMShape_FaceMesh::retriangulateFolded()
+{
+  // 1. Only a face whose nodes all lie on one loop of polygon segments, without poles.
+  std::unordered_map<int, std::vector<int>> next;
+  for (const auto& segment : m_segments)
+  {
+    next[segment.second.A].push_back(segment.second.B);
+    next[segment.second.B].push_back(segment.second.A);
+  }
+  const size_t nbBorder = next.size();
+  if (nbBorder < 4 || nbBorder > 400)
+  {
+    return false;
+  }
+  bool folded = false;
+  for (int t = 0; t < static_cast<int>(m_triangles.size()); ++t)
+  {
+    for (int k = 0; k < 3 && isLive(t); ++k)
+    {
+      const auto found = next.find(m_triangles[t][k]);
+      if (found == next.end() || found->second.size() != 2 || isPole(m_triangles[t][k]))
+      {
+        return false;
+      }
+    }
+  }
+  for (int t = 0; t < static_cast<int>(m_triangles.size()) && !folded; ++t)
+  {
+    folded = isLive(t) && !isUpright(m_triangles[t]);
+  }
+  if (!folded)
+  {
+    return false;
+  }
+  // 2. The loop, in the face's orientation in the parameter plane.
+  std::vector<int> loop{next.begin()->first};
+  for (int previous = -1; loop.size() <= nbBorder;)
+  {
+    const std::vector<int>& around = next[loop.back()];
+    const int               step   = around[0] != previous ? around[0] : around[1];
+    previous                       = loop.back();
+    if (step == loop.front())
+    {
+      break;
+    }
+    loop.push_back(step);
+  }
+  if (loop.size() != nbBorder)
+  {
+    return false; // several loops: holes or a seam
+  }
+  double area = 0.0;
+  for (size_t i = 0; i < loop.size(); ++i)
+  {
+    area += m_uv[loop[i]].XY() ^ m_uv[loop[(i + 1) % loop.size()]].XY();
+  }
+  if (area * m_orientation < 0.0)
+  {
+    std::reverse(loop.begin(), loop.end());
+  }
+  // 3. Ear clipping, the best ear first.
+  std::vector<std::array<int, 3>> triangles;
+  while (loop.size() > 3)
+  {
+    const size_t n         = loop.size();
+    int          best      = -1;
+    double       bestAngle = -1.0;
+    for (size_t i = 0; i < n; ++i)
+    {
+      const std::array<int, 3> ear{loop[(i + n - 1) % n], loop[i], loop[(i + 1) % n]};
+      if (!isUpright(ear))
+      {
+        continue;
+      }
+      const gp_XY a = m_uv[ear[0]].XY(), b = m_uv[ear[1]].XY(), c = m_uv[ear[2]].XY();
+      bool        empty = true;
+      for (size_t j = 0; j < n && empty; ++j)
+      {
+        const int other = loop[j];
+        if (other == ear[0] || other == ear[1] || other == ear[2])
+        {
+          continue;
+        }
+        const gp_XY p = m_uv[other].XY();
+        empty         = !(m_orientation * ((b - a) ^ (p - a)) >= 0.0 &&
+                  m_orientation * ((c - b) ^ (p - b)) >= 0.0 &&
+                  m_orientation * ((a - c) ^ (p - c)) >= 0.0);
+      }
+      const double angle = empty ? minAngle(ear) : -1.0;
+      if (angle > bestAngle)
+      {
+        bestAngle = angle;
+        best      = static_cast<int>(i);
+      }
+    }
+    if (best < 0)
+    {
+      return false; // no ear: keep the first pass's triangles
+    }
+    triangles.push_back({loop[(best + n - 1) % n], loop[best], loop[(best + 1) % n]});
+    loop.erase(loop.begin() + best);
+  }
+  triangles.push_back({loop[0], loop[1], loop[2]});
+  if (!isUpright(triangles.back()))
+  {
+    return false;
+  }
+  m_triangles = std::move(triangles);
+  m_touched.clear();
+  return true;
 }
 
 bool QMShape_FaceMesh::projectToSurface(const gp_Pnt& target, gp_Pnt2d& uv, gp_Pnt& point) const

@@ -126,6 +126,20 @@ protected:
   int addPoleLine(const TopoDS_Edge& edge, const Poly_PolygonOnTriangulation& polygon);
   //! Connects triangles through their edges, and fixes the nodes of free borders.
   void buildEdges();
+  //! Puts back the polygon nodes a first-pass mesh left out: where a border edge of a
+  //! triangle is no polygon segment but its ends are joined by a run of segments whose
+  //! inner nodes no triangle uses (a tip cut off between two tangent boundary curves), the
+  //! triangle is replaced by a fan from its third node through those nodes, so that the
+  //! face's border matches its neighbours' again. Answers the number of nodes put back.
+  int restoreSkippedNodes();
+  //! Triangulates anew, by ear clipping in the parameter plane, a face whose mesh has a
+  //! folded triangle and no node off its border (a crescent between tangent curves, where
+  //! a border node put on the curve fell beyond the opposite side, and whose triangles can
+  //! then only be flipped): each step cuts the upright ear with the largest smallest angle
+  //! that holds no other border node. Only a border that is one loop of at most 400 nodes
+  //! without a pole is handled. Answers whether the triangles were replaced (the edges must
+  //! then be connected again).
+  bool retriangulateFolded();
   //! The live triangles at each node.
   std::vector<std::vector<int>> trianglesAround() const;
   void                          countFolds();

@@ -62,13 +62,21 @@ bool QMShape_FaceRefiner::Perform()
     return false;
   }
   // 2. Read the edge polygons: their nodes stay fixed and their segments split on the curves.
+  // Polygon nodes the first pass left out of the face's border are put back.
   loadPolygons();
+  restoreSkippedNodes();
   // 3. Connect triangles through their edges.
   buildEdges();
-  // 4. Divide the boundary segments to the size of their edges.
+  // 4. Divide the boundary segments to the size of their edges. A node put on a curved
+  // border can fall beyond the opposite side of a thin face's triangle; a face meshed with
+  // its border nodes only is then triangulated anew.
   if (!divideSegments())
   {
     return false;
+  }
+  if (retriangulateFolded())
+  {
+    buildEdges();
   }
   // 5. Remesh the interior, per pass: refinement, coarsening, flips, smoothing.
   const bool sized = m_settings.MaxSize < 1.0e100;
