@@ -389,4 +389,10 @@ TEST(algoMesh_VTK_XML, FuzzingFindsAreRefused)
   EXPECT_FALSE(unformatted.IsOk);
   EXPECT_EQ("The file declares more data than a file of its size can hold.",
             unformatted.Notifier->Texts().at(0));
+  // Found by fuzzing: two cell arrays of one name crashed VTK's reader.
+  const VtkRead twice =
+      read(testmesh::DataFile("vtk/regressions/duplicate-cell-array-name.vtu"), false);
+  EXPECT_FALSE(twice.IsOk);
+  EXPECT_EQ("The file has two data arrays named 'velocity' in one CellData section.",
+            twice.Notifier->Texts().at(0));
 }

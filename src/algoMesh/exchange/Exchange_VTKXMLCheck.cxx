@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace quorin
@@ -460,12 +461,50 @@ bool checkArrayTypes(const std::string& text, std::string& reason)
   return true;
 }
 
+//! Checks that no data section holds two arrays of one name: VTK keeps one array per name,
+//! then reads the section's arrays by position and dereferences the one it dropped.
+bool checkArrayNames(const std::string& text, std::string& reason)
+{
+  const size_t limit = std::min(text.size(), text.find("<AppendedData"));
+  for (const char* section : {"PointData", "CellData", "FieldData"})
+  {
+    const std::string open  = std::string("<") + section;
+    const std::string close = std::string("</") + section;
+    // Sections do not nest, so each search starts where the previous section ended.
+    for (size_t at = text.find(open); at < limit; at = text.find(open, at))
+    {
+      at += open.size();
+      const char next = at < text.size() ? text[at] : '\0';
+      if (next != ' ' && next != '\t' && next != '\n' && next != '\r' && next != '>' && next != '/')
+      {
+        continue; // a longer tag name such as "PointDataX"
+      }
+      const size_t                    end = std::min(limit, text.find(close, at));
+      std::unordered_set<std::string> names;
+      for (size_t a = text.find("<DataArray", at); a < end; a = text.find("<DataArray", a + 10))
+      {
+        const size_t      tagEnd = std::min(end, text.find('>', a));
+        const std::string name   = attributeOf(text.substr(a, tagEnd - a), "Name");
+        if (!name.empty() && !names.insert(name).second)
+        {
+          reason =
+              "The file has two data arrays named '" + name + "' in one " + section + " section.";
+          return false;
+        }
+      }
+      at = end;
+    }
+  }
+  return true;
+}
+
 } // namespace
 
 bool Exchange_VTKXMLCheck::CheckText(const std::string& text, std::string& reason)
 {
   return checkTokenLengths(text, reason) && checkDeclaredSizes(text, reason) &&
-         checkArrayTypes(text, reason) && checkBlockHeaders(text, reason);
+         checkArrayTypes(text, reason) && checkArrayNames(text, reason) &&
+         checkBlockHeaders(text, reason);
 }
 
 bool Exchange_VTKXMLCheck::IsValidCellArray(vtkCellArray* cells, const vtkIdType nbPoints)
