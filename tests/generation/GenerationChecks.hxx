@@ -6,6 +6,9 @@
 #include <GeneratedParts.hxx>
 #include <MeshBuilders.hxx>
 
+#include <QMData_MeshParameters.hxx>
+#include <QMShape_Tessellator.hxx>
+#include <algoMesh_CheckSelfIntersections.hxx>
 #include <algoMesh_Conglomerate.hxx>
 
 #include <BRepTools.hxx>
@@ -14,6 +17,8 @@
 #include <STEPControl_Reader.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -121,6 +126,39 @@ inline Handle(Poly_Triangulation) Weld(const TopoDS_Shape& shape)
 {
   quorin::algoMesh_Conglomerate conglomerate(shape);
   return conglomerate.GetPlain();
+}
+
+//! Meshes the shape at `size` and expects what every tessellation must have whatever the
+//! part: no fold left, closed and manifold after welding, no edge above the size, no
+//! triangle crossing another. Answers the welded mesh, or null (a failure) when the
+//! tessellator fails.
+inline Handle(Poly_Triangulation)
+    ExpectSoundTessellation(const TopoDS_Shape& shape, const double size)
+{
+  QMData_MeshParameters parameters;
+  parameters.MaxSize = size;
+  parameters.Update();
+  QMShape_Tessellator tessellator;
+  tessellator.SetShape(shape);
+  tessellator.SetParameters(parameters);
+  tessellator.Perform();
+  if (!tessellator.IsDone())
+  {
+    ADD_FAILURE() << "the tessellator failed";
+    return Handle(Poly_Triangulation)();
+  }
+  EXPECT_EQ(tessellator.NbFolds(), 0);
+  const Handle(Poly_Triangulation) mesh = Weld(shape);
+  const testmesh::EdgeCounts edges      = testmesh::CountEdges(mesh);
+  EXPECT_EQ(edges.boundary, 0);
+  EXPECT_EQ(edges.nonManifold, 0);
+  EXPECT_LE(MeasureEdgesAndAngles(mesh).maxEdge, size * (1.0 + 1e-9));
+  Handle(quorin::algoMesh_CheckSelfIntersections) check =
+      new quorin::algoMesh_CheckSelfIntersections();
+  check->SaveSelfIntersections(true);
+  EXPECT_FALSE(check->Perform(mesh))
+      << check->IntersectingTriangles().Extent() << " triangles cross others";
+  return mesh;
 }
 
 } // namespace gentest

@@ -5,9 +5,6 @@
 #include <MeshBuilders.hxx>
 #include <RobustnessParts.hxx>
 
-#include <QMData_MeshParameters.hxx>
-#include <QMShape_Tessellator.hxx>
-#include <algoMesh_CheckSelfIntersections.hxx>
 #include <algoMesh_Extent.hxx>
 
 #include <BRepCheck_Analyzer.hxx>
@@ -20,29 +17,12 @@ namespace
 void expectSoundAndSized(const TopoDS_Shape& shape, const double fraction)
 {
   ASSERT_TRUE(BRepCheck_Analyzer(shape).IsValid());
-  const double          size = fraction * quorin::algoMesh_Extent::Diagonal(shape, true);
-  QMData_MeshParameters parameters;
-  parameters.MaxSize = size;
-  parameters.Update();
-  QMShape_Tessellator tessellator;
-  tessellator.SetShape(shape);
-  tessellator.SetParameters(parameters);
-  tessellator.Perform();
-  ASSERT_TRUE(tessellator.IsDone());
-  EXPECT_EQ(tessellator.NbFolds(), 0);
-  const Handle(Poly_Triangulation) mesh = gentest::Weld(shape);
-  const testmesh::EdgeCounts edges      = testmesh::CountEdges(mesh);
-  EXPECT_EQ(edges.boundary, 0);
-  EXPECT_EQ(edges.nonManifold, 0);
-  EXPECT_LE(gentest::MeasureEdgesAndAngles(mesh).maxEdge, size * (1.0 + 1e-9));
+  const double size                     = fraction * quorin::algoMesh_Extent::Diagonal(shape, true);
+  const Handle(Poly_Triangulation) mesh = gentest::ExpectSoundTessellation(shape, size);
+  ASSERT_FALSE(mesh.IsNull());
   const gentest::SizeShape measures = gentest::MeasureSizeAndShape(mesh);
   EXPECT_GE(measures.medianEdge, 0.7 * size);
   EXPECT_LE(measures.medianEdge, size);
-  Handle(quorin::algoMesh_CheckSelfIntersections) check =
-      new quorin::algoMesh_CheckSelfIntersections();
-  check->SaveSelfIntersections(true);
-  EXPECT_FALSE(check->Perform(mesh))
-      << check->IntersectingTriangles().Extent() << " triangles cross others";
 }
 
 } // namespace

@@ -230,33 +230,6 @@ TEST(QMShape_Tessellator, RealPartsAreClosedAndRespectTheSize)
   }
 }
 
-namespace
-{
-
-// The properties every tessellation must have whatever the part: closed and manifold after
-// welding, no triangle crossing another, no edge above the size, no fold left.
-void expectSound(const TopoDS_Shape& shape, const double size)
-{
-  QMShape_Tessellator tessellator;
-  tessellator.SetShape(shape);
-  tessellator.SetParameters(sizeParameters(size));
-  tessellator.Perform();
-  ASSERT_TRUE(tessellator.IsDone());
-  EXPECT_EQ(tessellator.NbFolds(), 0);
-  const Handle(Poly_Triangulation) mesh = gentest::Weld(shape);
-  const testmesh::EdgeCounts edges      = testmesh::CountEdges(mesh);
-  EXPECT_EQ(edges.boundary, 0);
-  EXPECT_EQ(edges.nonManifold, 0);
-  EXPECT_LE(gentest::MeasureEdgesAndAngles(mesh).maxEdge, size * (1.0 + 1e-9));
-  Handle(quorin::algoMesh_CheckSelfIntersections) check =
-      new quorin::algoMesh_CheckSelfIntersections();
-  check->SaveSelfIntersections(true);
-  EXPECT_FALSE(check->Perform(mesh))
-      << check->IntersectingTriangles().Extent() << " triangles cross others";
-}
-
-} // namespace
-
 TEST(QMShape_Tessellator, ChamferedNutHasNoFoldAtAnySize)
 {
   // The cones of the chamfers meet the flats along hyperbolic arcs, where thin triangles of
@@ -265,7 +238,7 @@ TEST(QMShape_Tessellator, ChamferedNutHasNoFoldAtAnySize)
   for (const double size : {0.3, 0.8, 2.0})
   {
     SCOPED_TRACE(size);
-    expectSound(nut, size);
+    gentest::ExpectSoundTessellation(nut, size);
   }
 }
 
@@ -289,7 +262,7 @@ TEST(QMShape_Tessellator, EdgesAreCloseToTheSizeWithFewSlivers)
         Case{"nut", gentest::ChamferedNut(), 0.8, 0.7, 0.005}})
   {
     SCOPED_TRACE(c.name);
-    expectSound(c.shape, c.size);
+    gentest::ExpectSoundTessellation(c.shape, c.size);
     const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(c.shape));
     EXPECT_GE(measures.medianEdge, c.minMedian * c.size);
     EXPECT_LE(measures.medianEdge, c.size);
@@ -328,7 +301,7 @@ TEST(QMShape_Tessellator, PolesAndApexesAreMeshedLikeTheRestOfTheSurface)
     for (const double size : {0.7, 1.0, 1.5})
     {
       SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(size));
-      expectSound(c.shape, size);
+      gentest::ExpectSoundTessellation(c.shape, size);
       const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(c.shape));
       EXPECT_GE(measures.medianEdge, 0.7 * size);
       EXPECT_EQ(measures.under20, 0.0);
@@ -341,7 +314,7 @@ TEST(QMShape_Tessellator, TinyStepKeepsItsSliversFew)
   // A step 0.02 high between two top faces leaves side faces far narrower than any size
   // that could give them good triangles: they keep the full size, so few slivers.
   const TopoDS_Shape step = gentest::TinyStep();
-  expectSound(step, 1.2);
+  gentest::ExpectSoundTessellation(step, 1.2);
   const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(step));
   EXPECT_GE(measures.medianEdge, 0.7 * 1.2);
   EXPECT_LE(measures.under20, 0.02);
@@ -356,7 +329,7 @@ TEST(QMShape_Tessellator, ApexFanIsEvenedOut)
   for (const double size : {0.21, 0.23, 0.27, 0.34})
   {
     SCOPED_TRACE(size);
-    expectSound(cone, size);
+    gentest::ExpectSoundTessellation(cone, size);
     const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(cone));
     EXPECT_GE(measures.medianEdge, 0.7 * size);
     EXPECT_EQ(measures.under20, 0.0);
@@ -374,7 +347,7 @@ TEST(QMShape_Tessellator, StripTooNarrowForGoodTrianglesKeepsTheFullSize)
                        BRepPrimAPI_MakeBox(gp_Pnt(2.0, 0.0, 0.0), gp_Pnt(5.0, 3.0, 1.02)).Shape())
           .Shape();
   const double size = 0.3;
-  expectSound(step, size);
+  gentest::ExpectSoundTessellation(step, size);
   const Handle(Poly_Triangulation) mesh = gentest::Weld(step);
   const gentest::SizeShape measures     = gentest::MeasureSizeAndShape(mesh);
   EXPECT_GE(measures.medianEdge, 0.7 * size);
@@ -387,7 +360,7 @@ TEST(QMShape_Tessellator, SmallFilletsDoNotFanIntoSlivers)
   // fillets' arcs are the faces' fixed boundaries, and an arc divided by the angle alone
   // into many short segments fans into slivers against interior edges of the size.
   const TopoDS_Shape part = gentest::FilletedCrank();
-  expectSound(part, 2.0);
+  gentest::ExpectSoundTessellation(part, 2.0);
   const gentest::SizeShape measures = gentest::MeasureSizeAndShape(gentest::Weld(part));
   EXPECT_GE(measures.medianEdge, 0.7 * 2.0);
   EXPECT_LE(measures.under20, 0.0075);
