@@ -1,5 +1,6 @@
 // quorin-mesh: the command-line face of the library. The first argument names a command
-// of the table below; everything after it belongs to the command.
+// of the table below; everything after it belongs to the command. The executable is a
+// launcher (launcher/Launcher.cxx) that loads this library and calls quorin_mesh_main.
 #include "Commands.hxx"
 
 #include <Message.hxx>
@@ -108,7 +109,7 @@ void quietThirdPartyMessages()
 }
 } // namespace
 
-int main(int argc, char** argv)
+extern "C" __attribute__((visibility("default"))) int quorin_mesh_main(int argc, char** argv)
 {
   if (argc < 2)
   {
