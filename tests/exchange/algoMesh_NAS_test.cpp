@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -414,6 +415,17 @@ TEST(algoMesh_NAS, IncludedFilesAreReadInPlaceOrRefusedNamingTheLine)
     EXPECT_TRUE(read(folder + name, notifier).IsNull()) << name;
     EXPECT_EQ(std::vector<std::string>{expected}, notifier->Texts());
   }
+  // Two symbolic links naming each other: the loop is named, not reported as a missing file.
+  const std::string loop = testmesh::TempPath("include-loop-a.inc");
+  std::filesystem::remove(loop);
+  std::filesystem::remove(testmesh::TempPath("include-loop-b.inc"));
+  std::filesystem::create_symlink("include-loop-b.inc", loop);
+  std::filesystem::create_symlink("include-loop-a.inc", testmesh::TempPath("include-loop-b.inc"));
+  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  EXPECT_TRUE(read(spit("include-loop.bdf", "INCLUDE 'include-loop-a.inc'\n"), notifier).IsNull());
+  EXPECT_EQ(std::vector<std::string>{"Line 1: The file '" + loop +
+                                     "' that INCLUDE names is a loop of symbolic links."},
+            notifier->Texts());
 }
 
 TEST(algoMesh_NAS, CancellationStopsReading)

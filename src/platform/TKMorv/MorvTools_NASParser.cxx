@@ -276,6 +276,10 @@ bool MorvTools_NASParser::followInclude(std::string_view content)
   const std::string           quoted = "'" + path.string() + "'";
   std::error_code             error;
   const auto                  status = std::filesystem::status(path, error);
+  if (error == std::errc::too_many_symbolic_link_levels)
+  {
+    return failInclude("The file " + quoted + " that INCLUDE names is a loop of symbolic links.");
+  }
   if (!std::filesystem::exists(status))
   {
     return failInclude("The file " + quoted + " that INCLUDE names does not exist.");
