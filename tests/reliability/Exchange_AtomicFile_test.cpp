@@ -177,6 +177,23 @@ TEST(Exchange_AtomicFile, FailuresAreNamed)
   EXPECT_EQ("no space left on the device", full.Error());
 }
 
+TEST(Exchange_AtomicFile, EveryWriterWritesATargetWhoseNameHasTheLongestLengthAllowed)
+{
+  // 255 bytes, the longest name a folder entry may have: the temporary beside it must not
+  // need more.
+  const std::string folder = freshFolder("atomic-long-name");
+  for (const Writer& writer : writers())
+  {
+    const std::string extension = writer.Extension;
+    const std::string target = folder + "/" + std::string(255 - extension.size(), 'n') + extension;
+    EXPECT_TRUE(writer.Write(testmesh::Sphere(1.0, 8, 4), target, ActAPI_ProgressEntry()))
+        << extension;
+    EXPECT_TRUE(std::filesystem::is_regular_file(target)) << extension;
+    std::filesystem::remove(target);
+  }
+  EXPECT_TRUE(filesIn(folder).empty());
+}
+
 TEST(Exchange_AtomicFile, EveryWriterFailsOnAFullDiskWithAMessage)
 {
   const Handle(Poly_Triangulation) mesh = testmesh::Tetra();

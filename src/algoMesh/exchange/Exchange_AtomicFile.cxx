@@ -18,6 +18,9 @@ namespace quorin
 namespace
 {
 
+//! Bytes of the target's name kept in its temporary's name.
+const size_t THE_TEMPORARY_STEM = 200;
+
 //! The process's file mode mask, read without changing it (umask() would, for a moment,
 //! for every thread of the process).
 mode_t currentUmask()
@@ -114,8 +117,10 @@ Exchange_AtomicFile::Exchange_AtomicFile(const std::string& target, const Access
   const std::string folder =
       slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
-  m_tempPath             = folder + "." + name + ".XXXXXX";
-  const int fd           = ::mkstemp(&m_tempPath[0]);
+  // The name is cut so that the temporary's stays within the 255 bytes a folder entry may
+  // have when the target's already comes close; the random suffix keeps it unique.
+  m_tempPath   = folder + "." + name.substr(0, THE_TEMPORARY_STEM) + ".XXXXXX";
+  const int fd = ::mkstemp(&m_tempPath[0]);
   if (fd < 0)
   {
     setSystemError(errno);
