@@ -132,6 +132,12 @@ TEST(algoMesh_MSH, ElementLinesAndDuplicates)
   EXPECT_EQ(1, testmesh::CountElements(result.Mesh).zeroD);
   EXPECT_EQ(0, result.Frames_.Length());
 
+  // Numbers with leading zeros are decimals, not octals.
+  result = readText("$Nodes\n3\n08 0 0 0\n09 1 0 0\n010 0 1 0\n$EndNodes\n$Elements\n1\n"
+                    "1 2 0 8 9 10\n$EndElements\n");
+  ASSERT_TRUE(result.IsOk);
+  EXPECT_EQ((std::vector<int>{8, 9, 10}), elementNodes(result.Mesh, 1));
+
   // The same number twice: neither element stays, one warning.
   result = readText(THE_NODES + "$Elements\n2\n5 2 0 1 2 3\n5 2 0 2 3 4\n$EndElements\n");
   ASSERT_TRUE(result.IsOk);
@@ -167,11 +173,14 @@ TEST(algoMesh_MSH, DataSectionsBecomeFrames)
 TEST(algoMesh_MSH, MalformedFilesFailWithOneErrorNamingTheLine)
 {
   const char* const cases[] = {
-      "$Nodes\nfour\n$EndNodes\n",                                       // count that does not scan
-      "$Nodes\n1\n1 0 0\n$EndNodes\n",                                   // node line cut short
-      "$Nodes\n1\n1 0 x 0\n$EndNodes\n",                                 // non-numeric coordinate
-      "$Nodes\n1\n1 nan 0 0\n$EndNodes\n",                               // NaN coordinate
-      "$Nodes\n2\n1 0 0 0\n1 1 1 1\n$EndNodes\n",                        // repeated node number
+      "$Nodes\nfour\n$EndNodes\n",                // count that does not scan
+      "$Nodes\n1\n1 0 0\n$EndNodes\n",            // node line cut short
+      "$Nodes\n1\n1 0 x 0\n$EndNodes\n",          // non-numeric coordinate
+      "$Nodes\n1\n1 nan 0 0\n$EndNodes\n",        // NaN coordinate
+      "$Nodes\n2\n1 0 0 0\n1 1 1 1\n$EndNodes\n", // repeated node number
+      "$Nodes\n1\n4294967301 0 0 0\n$EndNodes\n", // number beyond an int (would wrap onto 5)
+      "$Nodes\n4294967297\n1 0 0 0\n$EndNodes\n", // count beyond an int (would wrap onto 1)
+      "$NodeData\n1\n\"a\"\n1\n0\n3\n0\n1\n1\n4294967297 1\n$EndNodeData\n",
       "$Elements\n1\n1 8 0 1 2 3\n$EndElements\n",                       // second-order line
       "$Elements\n1\n1 2 0 1 2\n$EndElements\n",                         // triangle with two nodes
       "$Elements\n1\n1 2 0 1 2 3 4\n$EndElements\n",                     // triangle with four nodes

@@ -218,8 +218,26 @@ public:
 private:
   bool readCount(const char* line)
   {
-    m_nbLines = 0;
-    return std::sscanf(line, "%i", &m_nbDeclared) == 1;
+    m_nbLines  = 0;
+    long count = 0;
+    if (std::sscanf(line, "%ld", &count) != 1 || !isNumber(count, "count"))
+    {
+      return false;
+    }
+    m_nbDeclared = static_cast<int>(count);
+    return true;
+  }
+
+  //! Numbers are read as decimals (a leading zero does not make them octal, nor "0x" hex),
+  //! and one beyond an int is refused rather than wrapped onto another node's or element's.
+  bool isNumber(const long value, const char* what)
+  {
+    if (value >= INT_MIN && value <= INT_MAX)
+    {
+      return true;
+    }
+    m_reason = std::string("a ") + what + " is beyond the range of 32-bit integers";
+    return false;
   }
 
   //! Checks, when a node or element section closes, that it holds the lines it declares.
@@ -238,9 +256,10 @@ private:
 
   bool readNode(const char* line)
   {
-    int    id = 0;
+    long   id = 0;
     double x, y, z;
-    if (std::sscanf(line, "%i\t%lf\t%lf\t%lf", &id, &x, &y, &z) != 4)
+    if (std::sscanf(line, "%ld\t%lf\t%lf\t%lf", &id, &x, &y, &z) != 4 ||
+        !isNumber(id, "node number"))
     {
       return false;
     }
@@ -250,7 +269,7 @@ private:
       m_reason = "a node coordinate is not a finite number of at most 3.4e38";
       return false;
     }
-    return m_mesh->AddNodeWithID(x, y, z, id);
+    return m_mesh->AddNodeWithID(x, y, z, static_cast<int>(id));
   }
 
   bool readElement(const char* line)
@@ -413,7 +432,7 @@ private:
                                 m_section == Section_NodeData ? algoMesh_Field::Association_Node
                                                               : algoMesh_Field::Association_Element,
                                 nbComponents, m_owner, m_intTags[0], m_realTags[0]);
-    m_format = "%i";
+    m_format = "%ld";
     for (int c = 0; c < nbComponents; ++c)
     {
       m_format += "\t%lf";
@@ -432,15 +451,16 @@ private:
       // Lines after the declared values are not part of the section's data.
       return true;
     }
-    int       id = 0;
+    long      id = 0;
     double    v[THE_MAX_COMPONENTS];
     const int nbComponents = m_frame->NbComponents();
     if (std::sscanf(line, m_format.c_str(), &id, v, v + 1, v + 2, v + 3, v + 4, v + 5, v + 6, v + 7,
-                    v + 8) != nbComponents + 1)
+                    v + 8) != nbComponents + 1 ||
+        !isNumber(id, "node or element number"))
     {
       return false;
     }
-    m_frame->SetValues(id, v);
+    m_frame->SetValues(static_cast<int>(id), v);
     if (--m_nbValuesLeft == 0)
     {
       m_frames.Append(m_frame);
