@@ -595,6 +595,26 @@ TEST(MalformedInput, InvalidCoordinatesAreRefusedNamingTheirLineOrRecord)
        "BEGIN BULK\nGRID    1               0.      0.      0.\nGRID    2               1.e+39  0. "
        "     0.\nENDDATA\n",
        "Line 3"},
+      // An infinity or a NaN as some runtimes print them, of which strtod and sscanf read
+      // the 1: last on a line (or in an array), nothing else fails after it.
+      {"stl",
+       "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 "
+       "1.#INF\nendloop\nendfacet\nendsolid t\n",
+       "line 6"},
+      {"obj", "v 0 0 0\nv 1 0 0\nv 0 1 -1.#IND\nf 1 2 3\n", "Line 3"},
+      {"msh",
+       "$MeshFormat\n2.2 0 8\n$EndMeshFormat\n$Nodes\n3\n1 0 0 0\n2 1 0 0\n3 0 1 1.#QNAN\n"
+       "$EndNodes\n$Elements\n1\n1 2 2 0 1 1 2 3\n$EndElements\n",
+       "Line 8"},
+      {"vtu",
+       "<?xml version=\"1.0\"?>\n<VTKFile type=\"UnstructuredGrid\" version=\"0.1\">\n"
+       "<UnstructuredGrid><Piece NumberOfPoints=\"3\" NumberOfCells=\"1\"><Points><DataArray "
+       "type=\"Float64\" NumberOfComponents=\"3\" format=\"ascii\">0 0 0 1 0 0 0 1 "
+       "1.#INF</DataArray></Points><Cells><DataArray type=\"Int64\" Name=\"connectivity\" "
+       "format=\"ascii\">0 1 2</DataArray><DataArray type=\"Int64\" Name=\"offsets\" "
+       "format=\"ascii\">3</DataArray><DataArray type=\"UInt8\" Name=\"types\" "
+       "format=\"ascii\">5</DataArray></Cells></Piece></UnstructuredGrid></VTKFile>\n",
+       "1.#INF"},
   };
   for (const auto& c : cases)
   {

@@ -1,6 +1,7 @@
 #include <Exchange_InputCheck.hxx>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -149,6 +150,44 @@ bool CheckRegularFile(const std::string& path, const std::uintmax_t maxBytes, st
   return true;
 }
 
+bool IsNonFiniteTail(const char* tail, const char* end)
+{
+  if (tail >= end || *tail != '#')
+  {
+    return false;
+  }
+  for (const char* spelling : {"#INF", "#IND", "#QNAN", "#SNAN"})
+  {
+    const size_t length = std::strlen(spelling);
+    if (static_cast<size_t>(end - tail) >= length &&
+        std::equal(spelling, spelling + length, tail,
+                   [](const char a, const char b)
+                   { return a == std::toupper(static_cast<unsigned char>(b)); }))
+    {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool FileHoldsByte(const std::string& path, const char c)
+{
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr)
+  {
+    return false;
+  }
+  std::vector<char> buffer(size_t(1) << 20);
+  bool              isFound = false;
+  size_t            got     = 0;
+  while (!isFound && (got = std::fread(buffer.data(), 1, buffer.size(), file)) > 0)
+  {
+    isFound = std::memchr(buffer.data(), c, got) != nullptr;
+  }
+  std::fclose(file);
+  return isFound;
+}
+
 Number ScanNumber(const char*& p, const char* end)
 {
   while (p < end && (*p == ' ' || *p == '\t' || *p == '\r'))
@@ -182,6 +221,10 @@ Number ScanNumber(const char*& p, const char* end)
     {
       value = read;
       p     = std::max(p, start + (stop - word.c_str()));
+      if (IsNonFiniteTail(p, wordEnd))
+      {
+        return Number::Invalid;
+      }
     }
     else if (parsed.ec == std::errc::invalid_argument)
     {

@@ -44,6 +44,14 @@ enum class Number
 //! Scans the number at `p` (leading blanks and a '+' skipped) and moves `p` past it.
 algoMesh_EXPORT Number ScanNumber(const char*& p, const char* end);
 
+//! True when `tail`, the rest of a word after the number a strtod-based reader takes from
+//! it, spells an infinity or a NaN as some runtimes print them ("1.#INF", "-1.#IND",
+//! "1.#QNAN", "1.#SNAN"): such readers take the 1 and drop the rest.
+algoMesh_EXPORT bool IsNonFiniteTail(const char* tail, const char* end);
+
+//! True when the file at `path` holds the byte `c` anywhere (false when it cannot be read).
+algoMesh_EXPORT bool FileHoldsByte(const std::string& path, char c);
+
 //! Checks that `path` names a regular file that this process may read and that is at most
 //! `maxBytes` long. @return false with the reason in words ("permission denied", "not a
 //! regular file", "no such file", "larger than N MB") otherwise.

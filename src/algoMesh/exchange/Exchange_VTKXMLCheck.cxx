@@ -498,13 +498,41 @@ bool checkArrayNames(const std::string& text, std::string& reason)
   return true;
 }
 
+//! Checks that no ASCII data array holds an infinity or a NaN spelt the way some runtimes
+//! print them ("1.#INF", "-1.#IND"): VTK's parser takes the 1 and, at the end of an
+//! array, drops the rest without a word.
+bool checkAsciiSpellings(const std::string& text, std::string& reason)
+{
+  const size_t limit = std::min(text.size(), text.find("<AppendedData"));
+  for (size_t at = text.find("<DataArray"); at < limit; at = text.find("<DataArray", at + 10))
+  {
+    const size_t tagEnd = std::min(limit, text.find('>', at));
+    if (attributeOf(text.substr(at, tagEnd - at), "format") != "ascii")
+    {
+      continue;
+    }
+    const size_t contentEnd = std::min(limit, text.find('<', tagEnd));
+    for (size_t k = text.find('#', tagEnd); k < contentEnd; k = text.find('#', k + 1))
+    {
+      if (Exchange_InputCheck::IsNonFiniteTail(text.data() + k, text.data() + contentEnd))
+      {
+        reason = "An ASCII data array holds an infinity or a NaN spelt with '#' (such as "
+                 "1.#INF).";
+        return false;
+      }
+    }
+    at = std::max(at, contentEnd);
+  }
+  return true;
+}
+
 } // namespace
 
 bool Exchange_VTKXMLCheck::CheckText(const std::string& text, std::string& reason)
 {
   return checkTokenLengths(text, reason) && checkDeclaredSizes(text, reason) &&
          checkArrayTypes(text, reason) && checkArrayNames(text, reason) &&
-         checkBlockHeaders(text, reason);
+         checkAsciiSpellings(text, reason) && checkBlockHeaders(text, reason);
 }
 
 bool Exchange_VTKXMLCheck::IsValidCellArray(vtkCellArray* cells, const vtkIdType nbPoints)

@@ -85,7 +85,8 @@ size_t lineOfNonFiniteNumber(const std::string& text)
     word[length]       = '\0';
     char*        stop  = nullptr;
     const double value = std::strtod(word, &stop);
-    if (stop != word && !std::isfinite(value))
+    if (stop != word &&
+        (!std::isfinite(value) || Exchange_InputCheck::IsNonFiniteTail(stop, word + length)))
     {
       return lineNo;
     }

@@ -258,9 +258,16 @@ private:
   {
     long   id = 0;
     double x, y, z;
-    if (std::sscanf(line, "%ld\t%lf\t%lf\t%lf", &id, &x, &y, &z) != 4 ||
+    int    length = 0;
+    if (std::sscanf(line, "%ld\t%lf\t%lf\t%lf%n", &id, &x, &y, &z, &length) != 4 ||
         !isNumber(id, "node number"))
     {
+      return false;
+    }
+    // The scan takes the 1 of "1.#INF", the way some runtimes print an infinity.
+    if (Exchange_InputCheck::IsNonFiniteTail(line + length, line + std::strlen(line)))
+    {
+      m_reason = "a node coordinate is not a finite number of at most 3.4e38";
       return false;
     }
     if (!Exchange_InputCheck::IsValidCoordinate(x) || !Exchange_InputCheck::IsValidCoordinate(y) ||

@@ -652,10 +652,12 @@ bool algoMesh_STL::Read(const TCollection_AsciiString& path,
   std::string   readPath = copy.Path.empty() ? std::string(path.ToCString()) : copy.Path;
   std::ifstream file;
   OSD_OpenStream(file, readPath.c_str(), std::ios::in | std::ios::binary);
+  bool isAscii = false;
   if (file.is_open() && file.seekg(0, std::ios::end))
   {
     const std::int64_t size = static_cast<std::int64_t>(file.tellg());
-    if (!isAsciiForKernel(file, size))
+    isAscii                 = isAsciiForKernel(file, size);
+    if (!isAscii)
     {
       const std::uint32_t nbFacets = declaredFacets(file);
       if (nbFacets > 0 && size == THE_BLOCK_HEADER_SIZE + THE_FACET_SIZE * nbFacets)
@@ -729,12 +731,23 @@ bool algoMesh_STL::Read(const TCollection_AsciiString& path,
   }
 
   // 3. Binary files store IEEE floats as they are and the ASCII parser turns an overflowing
-  //    number into infinity; geometry built on such a node is meaningless.
-  const int nbInvalid = countInvalidNodes(result);
+  //    number into infinity; geometry built on such a node is meaningless. The ASCII parser
+  //    also reads an infinity spelt "1.#INF" (or a NaN spelt "1.#IND") as 1: the vertex lines
+  //    are scanned for such words, only when the file holds a '#' at all.
+  int         nbInvalid = countInvalidNodes(result);
+  std::string record;
+  if (nbInvalid == 0 && isAscii && Exchange_InputCheck::FileHoldsByte(readPath, '#'))
+  {
+    record    = firstInvalidRecord(readPath);
+    nbInvalid = record.empty() ? 0 : 1;
+  }
   if (nbInvalid > 0)
   {
     result.Nullify();
-    const std::string record = firstInvalidRecord(readPath);
+    if (record.empty())
+    {
+      record = firstInvalidRecord(readPath);
+    }
     ActAPI_LogMessage message;
     if (record.empty())
     {
