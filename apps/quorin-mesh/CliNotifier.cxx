@@ -108,7 +108,7 @@ void CliNotifier::EndPhases()
 void CliNotifier::PrintV(const char* format, va_list arguments)
 {
   // The bar shares the terminal with standard output: lift it, print, and draw it again.
-  const int range = Range();
+  const int range = ActAPI_TerminalNotifier::Range();
   ActAPI_TerminalNotifier::ResetProgress();
   std::vprintf(format, arguments);
   std::fflush(stdout);
@@ -149,6 +149,15 @@ void CliNotifier::SetRange(const int units)
   }
   m_localRange.store(units);
   publish();
+}
+
+int CliNotifier::Range() const
+{
+  if (!m_isPhased)
+  {
+    return ActAPI_TerminalNotifier::Range();
+  }
+  return m_followsFraction.load() ? THE_BAR_UNITS : m_localRange.load();
 }
 
 void CliNotifier::SetProgressMessage(const TCollection_AsciiString& text)

@@ -63,6 +63,9 @@ public:
 
   void ResetProgress() override;
   void SetRange(const int units) override;
+  //! In a phase, the range the work set (the bar's own range belongs to the whole
+  //! command): a bridge that scales a position by the range then stays inside the phase.
+  int  Range() const override;
   void SetProgressMessage(const TCollection_AsciiString& text) override;
   void Advance(const int units) override;
   void SetProgressValue(const int units) override;

@@ -53,10 +53,13 @@ int RunConvert(const std::vector<std::string>& arguments)
   command.InPath    = paths[0];
   command.OutPath   = paths[1];
   command.ReadShare = 0.7;
-  command.RunShare  = 0.0;
+  // Converting is reading and writing, but the counts of a NASTRAN output take a join of
+  // their own.
+  const std::string outExtension = LowerExtension(command.OutPath);
+  command.RunShare               = outExtension == ".nas" || outExtension == ".bdf" ? 0.1 : 0.0;
 
-  // Converting is reading and writing; the step reports what was read and picks the
-  // writer that keeps the vertex attributes where the output format holds them.
+  // The step reports what was read and picks the writer that keeps the vertex attributes where the
+  // output format holds them.
   return RunMeshCommand(
       command,
       [&command](CommandRun& run, MeshInput& input) -> std::optional<int>
@@ -65,7 +68,7 @@ int RunConvert(const std::vector<std::string>& arguments)
                   input.Encoding.c_str(), input.Encoding.empty() ? "" : " ", input.Format.c_str(),
                   input.Mesh->NbTriangles(), input.Mesh->NbNodes());
         run.Result      = input.Mesh;
-        run.WroteDetail = WrittenCounts(input.Mesh, command.OutPath);
+        run.WroteDetail = WrittenCounts(input.Mesh, command.OutPath, run.Progress());
         if (input.Attributes.IsEmpty())
         {
           return std::nullopt;

@@ -39,21 +39,30 @@ CheckOutput(const std::string& path, const Encoding encoding, std::string& descr
   return std::nullopt;
 }
 
-std::string WrittenCounts(const Handle(Poly_Triangulation) & mesh, const std::string& path)
+std::string WrittenCounts(const Handle(Poly_Triangulation) & mesh,
+                          const std::string&          path,
+                          const ActAPI_ProgressEntry& progress)
 {
   int               nbTriangles = mesh.IsNull() ? 0 : mesh->NbTriangles();
   int               nbNodes     = mesh.IsNull() ? 0 : mesh->NbNodes();
   const std::string extension   = LowerExtension(path);
   if (!mesh.IsNull() && (extension == ".nas" || extension == ".bdf"))
   {
+    // The writer's nodes are the joined ones; its triangles those of three of them.
     NCollection_Vector<Handle(Poly_Triangulation)> meshes;
     NCollection_Vector<TopLoc_Location>            locations;
     meshes.Append(mesh);
     locations.Append(TopLoc_Location());
-    Handle(MorvDS_Mesh) joined;
-    quorin::algoMesh_NAS::MergeAndConvert(meshes, locations, joined);
-    nbTriangles = joined.IsNull() ? 0 : joined->NbElements();
+    const Handle(Poly_Triangulation) joined = quorin::algoMesh_STL::Join(
+        meshes, locations, quorin::algoMesh_ProgressScope(progress, TCollection_AsciiString()));
+    nbTriangles = 0;
     nbNodes     = joined.IsNull() ? 0 : joined->NbNodes();
+    for (int t = 1; nbNodes > 0 && t <= joined->NbTriangles(); ++t)
+    {
+      int a, b, c;
+      joined->Triangle(t).Get(a, b, c);
+      nbTriangles += a != b && b != c && a != c ? 1 : 0;
+    }
   }
   else if (!mesh.IsNull() && (extension == ".vtp" || extension == ".vtu"))
   {

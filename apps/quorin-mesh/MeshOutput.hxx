@@ -58,7 +58,10 @@ bool SaveMesh(const Handle(Poly_Triangulation) & mesh,
 //! The counts SaveMesh puts into `path` for `mesh`, as ": T triangles, N nodes". The
 //! NASTRAN writer drops the triangles that merging coincident nodes makes degenerate, the
 //! VTK XML writers those with a repeated node; the other formats keep the mesh's counts.
-std::string WrittenCounts(const Handle(Poly_Triangulation) & mesh, const std::string& path);
+//! Counting for NASTRAN joins the mesh as the writer does, reporting in `progress`.
+std::string WrittenCounts(const Handle(Poly_Triangulation) & mesh,
+                          const std::string&          path,
+                          const ActAPI_ProgressEntry& progress = ActAPI_ProgressEntry());
 
 } // namespace cli
 

@@ -119,3 +119,36 @@ TEST(algoMesh_ModelSurface, NothingToTakeGivesNull)
   ASSERT_GT(model->AddEdge(1, 2), 0);
   EXPECT_TRUE(algoMesh_ModelSurface::Perform(model).IsNull()); // no faces nor volumes
 }
+
+TEST(algoMesh_ModelSurface, NodesNumberedFarApartKeepTheirFirstUseOrder)
+{
+  // Numbers within a few times the node count and far beyond it, used in mixed order and
+  // more than once: the numbering is by first use whatever the number's size.
+  Handle(MorvDS_Mesh) model = new MorvDS_Mesh();
+  const int ids[5]          = {100000000, 3, 2000000000, 1030, 7};
+  for (int i = 0; i < 5; ++i)
+  {
+    ASSERT_TRUE(model->AddNodeWithID(i, 0.0, 0.0, ids[i]));
+  }
+  ASSERT_TRUE(model->AddFaceWithID(1030, 100000000, 3, 1));
+  ASSERT_TRUE(model->AddFaceWithID(3, 100000000, 2000000000, 7, 2));
+  const Handle(Poly_Triangulation) surface = algoMesh_ModelSurface::Perform(model);
+  ASSERT_FALSE(surface.IsNull());
+  ASSERT_EQ(surface->NbNodes(), 5);
+  ASSERT_EQ(surface->NbTriangles(), 3);
+  // Result nodes 1..5 are model nodes 1030, 100000000, 3, 2000000000, 7 (x = their index).
+  const double x[5] = {3, 0, 1, 2, 4};
+  for (int n = 0; n < 5; ++n)
+  {
+    EXPECT_EQ(surface->Node(n + 1).X(), x[n]);
+  }
+  const int expected[3][3] = {{1, 2, 3}, {3, 2, 4}, {3, 4, 5}};
+  for (int t = 0; t < 3; ++t)
+  {
+    int n[3];
+    surface->Triangle(t + 1).Get(n[0], n[1], n[2]);
+    EXPECT_EQ(n[0], expected[t][0]);
+    EXPECT_EQ(n[1], expected[t][1]);
+    EXPECT_EQ(n[2], expected[t][2]);
+  }
+}

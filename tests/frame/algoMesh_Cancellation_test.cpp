@@ -8,12 +8,17 @@
 #include <algoMesh_ExtGen.hxx>
 #include <algoMesh_FillHoles.hxx>
 #include <algoMesh_Heal.hxx>
+#include <algoMesh_NAS.hxx>
+#include <algoMesh_OBJ.hxx>
 #include <algoMesh_OptimizeOBB.hxx>
+#include <algoMesh_PLY.hxx>
+#include <algoMesh_STL.hxx>
 #include <algoMesh_Smooth.hxx>
 #include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
 #include <algoMesh_VTK_XML.hxx>
+#include <algoMesh_Wrap.hxx>
 
 #include <CancelProbe.hxx>
 #include <MeshBuilders.hxx>
@@ -27,7 +32,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -352,4 +359,112 @@ TEST(algoMesh_Cancellation, VtkXmlWritersInTheirEncoding)
     EXPECT_TRUE(write(ActAPI_ProgressEntry()));
     EXPECT_TRUE(std::filesystem::exists(path));
   }
+}
+
+TEST(algoMesh_Cancellation, FileWritersInEveryPhaseLeaveNoFile)
+{
+  const Handle(Poly_Triangulation) mesh = bigSphere();
+  NCollection_Vector<Handle(Poly_Triangulation)> meshes;
+  NCollection_Vector<TopLoc_Location>            locations;
+  meshes.Append(mesh);
+  locations.Append(TopLoc_Location());
+  struct Writer
+  {
+    const char*                                                          name;
+    std::vector<double>                                                  thresholds;
+    std::function<bool(const std::string&, const ActAPI_ProgressEntry&)> write;
+  };
+  // NASTRAN: inside the join, the copy into the data model, and the cards.
+  const std::vector<Writer> writers = {
+      {"nas",
+       {0.05, 0.2, 0.6},
+       [&](const std::string& path, const ActAPI_ProgressEntry& progress)
+       { return algoMesh_NAS::Write(mesh, path.c_str(), progress) == ExportStatus_Ok; }},
+      {"ply",
+       {0.3},
+       [&](const std::string& path, const ActAPI_ProgressEntry& progress)
+       {
+         return algoMesh_PLY::Write(
+                    meshes, locations, path.c_str(), progress, true,
+                    NCollection_Vector<NCollection_DataMap<int, Quantity_Color>>()) ==
+                ExportStatus_Ok;
+       }},
+      {"obj",
+       {0.3},
+       [&](const std::string& path, const ActAPI_ProgressEntry& progress)
+       {
+         algoMesh_OBJ writer(progress);
+         writer.AddMesh(mesh, gp_Trsf());
+         return writer.Write(path);
+       }}};
+  for (const Writer& writer : writers)
+  {
+    const std::string path = testmesh::TempPath(std::string("cancelled.") + writer.name);
+    std::filesystem::remove(path);
+    for (const double threshold : writer.thresholds)
+    {
+      SCOPED_TRACE(std::string(writer.name) + " at " + std::to_string(threshold));
+      const CancelledRun run = testmesh::RunCancelled([&](const ActAPI_ProgressEntry& progress)
+                                                      { return writer.write(path, progress); },
+                                                      threshold);
+      testmesh::ExpectStoppedPromptly(run);
+      EXPECT_FALSE(run.answer);
+      EXPECT_FALSE(std::filesystem::exists(path));
+    }
+    EXPECT_TRUE(writer.write(path, ActAPI_ProgressEntry()));
+    EXPECT_TRUE(std::filesystem::exists(path));
+    std::filesystem::remove(path);
+  }
+}
+
+TEST(algoMesh_Cancellation, WritersProgressThroughTheirEncoding)
+{
+  // The encoding after the join reports through the kernel's progress bridge: its progress
+  // must move the entry through the writer's last share, not only at its end.
+  const Handle(Poly_Triangulation) mesh = bigSphere();
+  const auto movesWithin = [](const std::vector<double>& fractions, const double from)
+  {
+    int count = 0;
+    for (const double fraction : fractions)
+    {
+      count += fraction > from && fraction < 1.0 ? 1 : 0;
+    }
+    return count;
+  };
+  const std::string nasPath                 = testmesh::TempPath("progress.nas");
+  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  ASSERT_EQ(ExportStatus_Ok,
+            algoMesh_NAS::Write(mesh, nasPath.c_str(), ActAPI_ProgressEntry(notifier)));
+  const std::vector<double> fractions = notifier->Fractions();
+  EXPECT_GE(movesWithin(fractions, 0.3), 10) << "the cards showed no progress";
+  EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()))
+      << "the cards started the progress again";
+  ASSERT_FALSE(fractions.empty());
+  EXPECT_DOUBLE_EQ(1.0, fractions.back());
+
+  const std::string stlPath = testmesh::TempPath("progress.stl");
+  notifier                  = new ActAPI_RecordingNotifier();
+  ASSERT_EQ(ExportStatus_Ok,
+            algoMesh_STL::Write(mesh, stlPath.c_str(), ActAPI_ProgressEntry(notifier), false));
+  EXPECT_GE(movesWithin(notifier->Fractions(), 0.75), 10) << "the text encoding showed none";
+  std::filesystem::remove(nasPath);
+  std::filesystem::remove(stlPath);
+}
+
+TEST(algoMesh_Cancellation, Wrapping)
+{
+  const Handle(Poly_Triangulation) mesh = bigSphere();
+  Handle(algoMesh_Wrap) wrap;
+  const CancelledRun run = testmesh::RunCancelled(
+      [&](const ActAPI_ProgressEntry& progress)
+      {
+        wrap = new algoMesh_Wrap(progress, ActAPI_PlotterEntry());
+        return wrap->Perform(mesh, 0.02);
+      });
+  testmesh::ExpectStoppedPromptly(run);
+  EXPECT_FALSE(run.answer);
+
+  run.notifier->CancelAfterPolls(-1);
+  EXPECT_TRUE(wrap->Perform(mesh, 0.02));
+  EXPECT_FALSE(wrap->Result().IsNull());
 }

@@ -5,6 +5,7 @@
 #include <CancelProbe.hxx>
 
 #include <ActAPI_RecordingNotifier.hxx>
+#include <algoBase_ProgressIndicator.hxx>
 
 #include <Message_ProgressScope.hxx>
 
@@ -197,4 +198,34 @@ TEST(algoMesh_ProgressScope, KernelProgressMapsPositionAndUserBreak)
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     EXPECT_TRUE(scope.UserBreak());
   }
+}
+
+TEST(algoMesh_ProgressScope, NestedEntryHasNoRangeUntilOneIsSet)
+{
+  // Like a host's notifier: a bridge that scales a position by the range sets its own when
+  // there is none, and its steps then move the step's share instead of only its end.
+  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  algoMesh_ProgressScope progress(notifier, "Bridge");
+  progress.Next(0.5).Complete();
+  const ActAPI_ProgressEntry inner = progress.Next(0.5).Entry();
+  EXPECT_EQ(0, inner.Access()->Range());
+
+  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
+  indicator->ConnectNotifier(inner.Access());
+  {
+    Message_ProgressScope scope(indicator->Start(), "kernel loop", 10);
+    for (int i = 0; i < 5; ++i)
+    {
+      scope.Next();
+    }
+    EXPECT_EQ(100, inner.Access()->Range());
+    EXPECT_EQ(75, notifier->Value());
+  }
+
+  // A range set by a nested algorithm is answered as set, and completing it fills the share.
+  const ActAPI_ProgressEntry other = algoMesh_ProgressScope(notifier, "Again").Next(0.4).Entry();
+  other.Init("Inner", 7);
+  EXPECT_EQ(7, other.Access()->Range());
+  other.Complete();
+  EXPECT_EQ(40, notifier->Value());
 }

@@ -1,7 +1,8 @@
 // Outer surface of a data model mesh. Surface elements are taken as they are; without
 // them every face of every volume is keyed by its sorted node IDs, and a face met once is
 // on the boundary (a face met twice lies between two volumes). Cost O(f log f) for f
-// volume faces, plus one hash look-up per fan corner to renumber the nodes.
+// volume faces, plus one look-up per fan corner to renumber the nodes (an array indexed by
+// node ID, a hash map for IDs far beyond the node count).
 #include <algoMesh_ModelSurface.hxx>
 
 #include <MorvDS_MeshElementsIterator.hxx>
@@ -86,23 +87,63 @@ std::vector<std::vector<int>> algoMesh_ModelSurface::Polygons(const Handle(MorvD
   return polygons;
 }
 
-Handle(Poly_Triangulation) algoMesh_ModelSurface::Perform(const Handle(MorvDS_Mesh) & model)
+namespace
 {
-  std::unordered_map<int, int> numbers; // model node ID -> node number in the result
-  std::vector<int>             order;   // model node IDs by node number - 1
-  std::vector<Poly_Triangle>   triangles;
-  const auto                   number = [&](const int id)
+//! Node numbers of the result by model node ID, in order of first use: an array indexed by
+//! ID while IDs stay within a few times the node count (files number their nodes densely),
+//! a hash map for the few beyond.
+class NodeNumbering
+{
+public:
+  explicit NodeNumbering(const int nbModelNodes)
+      : m_denseLimit(4 * static_cast<size_t>(std::max(nbModelNodes, 0)) + 1024)
   {
-    const auto found = numbers.emplace(id, static_cast<int>(order.size()) + 1);
+  }
+
+  int operator()(const int id)
+  {
+    if (id >= 0 && static_cast<size_t>(id) < m_denseLimit)
+    {
+      if (static_cast<size_t>(id) >= m_dense.size())
+      {
+        m_dense.resize(std::min(m_denseLimit, std::max<size_t>(id + 1, 2 * m_dense.size())), 0);
+      }
+      int& number = m_dense[id];
+      if (number == 0)
+      {
+        Order.push_back(id);
+        number = static_cast<int>(Order.size());
+      }
+      return number;
+    }
+    const auto found = m_sparse.emplace(id, static_cast<int>(Order.size()) + 1);
     if (found.second)
     {
-      order.push_back(id);
+      Order.push_back(id);
     }
     return found.first->second;
-  };
-  for (const std::vector<int>& polygon : Polygons(model))
+  }
+
+  std::vector<int> Order; //!< model node IDs by node number - 1
+
+private:
+  size_t                       m_denseLimit;
+  std::vector<int>             m_dense; //!< number by ID, 0 while unused
+  std::unordered_map<int, int> m_sparse;
+};
+} // namespace
+
+Handle(Poly_Triangulation) algoMesh_ModelSurface::Perform(const Handle(MorvDS_Mesh) & model)
+{
+  if (model.IsNull())
   {
-    for (size_t k = 1; k + 1 < polygon.size(); ++k)
+    return Handle(Poly_Triangulation)();
+  }
+  NodeNumbering              number(model->NbNodes());
+  std::vector<Poly_Triangle> triangles;
+  const auto                 cut = [&](const int* polygon, const size_t nbCorners)
+  {
+    for (size_t k = 1; k + 1 < nbCorners; ++k)
     {
       // One statement each: the order of evaluation of function arguments is unspecified,
       // and the numbering must follow the corners' order.
@@ -111,11 +152,34 @@ Handle(Poly_Triangulation) algoMesh_ModelSurface::Perform(const Handle(MorvDS_Me
       const int c = number(polygon[k + 1]);
       triangles.emplace_back(a, b, c);
     }
+  };
+  // Surface elements are cut as they are walked: a million faces would otherwise make a
+  // million small node lists first.
+  std::vector<int> corners;
+  bool             hasFaces = false;
+  for (MorvDS_MeshElementsIterator it(model, MorvAbs_Face); it.More(); it.Next())
+  {
+    const Handle(MorvDS_MeshElement) face = it.Value();
+    corners.clear();
+    for (int k = 0; k < face->NbNodes(); ++k)
+    {
+      corners.push_back(face->NodeID(k));
+    }
+    cut(corners.data(), corners.size());
+    hasFaces = true;
+  }
+  if (!hasFaces)
+  {
+    for (const std::vector<int>& polygon : Polygons(model))
+    {
+      cut(polygon.data(), polygon.size());
+    }
   }
   if (triangles.empty())
   {
     return Handle(Poly_Triangulation)();
   }
+  const std::vector<int>& order   = number.Order;
   Handle(Poly_Triangulation) mesh = new Poly_Triangulation(
       static_cast<int>(order.size()), static_cast<int>(triangles.size()), false);
   for (size_t n = 0; n < order.size(); ++n)

@@ -81,6 +81,11 @@ Exchange_OBJScan::~Exchange_OBJScan()
 
 bool Exchange_OBJScan::Perform(const std::string& path)
 {
+  return Perform(path, algoMesh_ProgressScope(ActAPI_ProgressEntry(), TCollection_AsciiString()));
+}
+
+bool Exchange_OBJScan::Perform(const std::string& path, algoMesh_ProgressScope progress)
+{
   m_readPath = path;
   m_error.clear();
   m_warnings.clear();
@@ -99,6 +104,8 @@ bool Exchange_OBJScan::Perform(const std::string& path)
     return false;
   }
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::error_code             status;
+  progress.SetTotal(static_cast<int64_t>(std::filesystem::file_size(path, status)));
 
   // 1. Check every vertex line and find what the kernel reader cannot take.
   bool        needsCopy = false;
@@ -107,6 +114,14 @@ bool Exchange_OBJScan::Perform(const std::string& path)
   while (std::getline(in, line))
   {
     ++lineNo;
+    if (lineNo % 65536 == 0)
+    {
+      progress.SetDone(static_cast<int64_t>(in.tellg()));
+      if (progress.IsCancelled())
+      {
+        return false;
+      }
+    }
     if (lineNo == 1 && Exchange_InputCheck::ByteOrderMarkLength(line.data(), line.size()) > 0)
     {
       needsCopy = true;

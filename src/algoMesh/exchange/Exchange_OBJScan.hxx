@@ -11,6 +11,7 @@
 #define Exchange_OBJScan_HeaderFile
 
 #include <algoMesh.hxx>
+#include <algoMesh_ProgressScope.hxx>
 
 #include <string>
 #include <vector>
@@ -37,6 +38,11 @@ public:
   //! @return false with the reason in Error() when the file cannot be opened, holds an
   //!         invalid coordinate, or the copy cannot be written
   bool Perform(const std::string& path);
+
+  //! As Perform(path), counting the bytes scanned in `progress` and polling it every
+  //! 65536 lines: a large file takes most of a second to scan.
+  //! @return false also when the run was cancelled, then with an empty Error()
+  bool Perform(const std::string& path, algoMesh_ProgressScope progress);
 
   //! The file to hand to the kernel reader: the original or the prepared copy.
   const std::string& ReadPath() const { return m_readPath; }

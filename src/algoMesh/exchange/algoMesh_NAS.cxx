@@ -111,12 +111,18 @@ bool algoMesh_NAS::Read(const TCollection_AsciiString& path,
 namespace
 {
 
-//! MergeAndConvert, stopping with no data when `progress` is cancelled: joining a large
-//! mesh takes a second, and Ctrl-C must stop a write at once.
+// Shares of a write: joining (hashing every corner), copying into the data model, and the
+// cards, which take about three times as long as the other two together.
+constexpr double THE_JOIN_SHARE = 0.15;
+constexpr double THE_COPY_SHARE = 0.1;
+
+//! MergeAndConvert, reporting in `progress` and stopping with no data when it is
+//! cancelled: joining and copying a large mesh take a second, and Ctrl-C must stop a write
+//! at once.
 core_ExportStatus mergeAndConvert(const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
                                   const NCollection_Vector<TopLoc_Location>&            locations,
                                   Handle(MorvDS_Mesh) & result,
-                                  const ActAPI_ProgressEntry& progress)
+                                  algoMesh_ProgressScope progress)
 {
   // 1. Check the input.
   if (meshes.IsEmpty() || locations.IsEmpty() || meshes.Length() != locations.Length())
@@ -126,35 +132,38 @@ core_ExportStatus mergeAndConvert(const NCollection_Vector<Handle(Poly_Triangula
   result = new MorvDS_Mesh(10, 10, 10, 10);
 
   // 2. Join the placed meshes: nodes in order of first use, triangles in order.
-  const Handle(Poly_Triangulation) joined =
-      progress.Access().IsNull()
-          ? algoMesh_STL::Join(meshes, locations)
-          : algoMesh_STL::Join(meshes, locations,
-                               algoMesh_ProgressScope(progress, TCollection_AsciiString()));
-  if (joined.IsNull())
+  const Handle(Poly_Triangulation) joined = algoMesh_STL::Join(
+      meshes, locations, progress.Next(THE_JOIN_SHARE / (THE_JOIN_SHARE + THE_COPY_SHARE)));
+  if (joined.IsNull() || progress.IsCancelled())
   {
     return ExportStatus_NoData;
   }
 
   // 3. Copy them into the data model, dropping triangles that merging made degenerate.
-  if (progress.IsCancelling())
-  {
-    return ExportStatus_NoData;
-  }
+  algoMesh_ProgressScope copying = progress.Next(1.0);
+  copying.SetTotal(int64_t(joined->NbNodes()) + joined->NbTriangles());
   for (int n = 1; n <= joined->NbNodes(); ++n)
   {
-    if (n % 65536 == 0 && progress.IsCancelling())
+    if (n % 65536 == 0)
     {
-      return ExportStatus_NoData;
+      copying.SetDone(n);
+      if (copying.IsCancelled())
+      {
+        return ExportStatus_NoData;
+      }
     }
     const gp_Pnt point = joined->Node(n);
     result->AddNode(point.X(), point.Y(), point.Z());
   }
   for (int t = 1; t <= joined->NbTriangles(); ++t)
   {
-    if (t % 65536 == 0 && progress.IsCancelling())
+    if (t % 65536 == 0)
     {
-      return ExportStatus_NoData;
+      copying.SetDone(int64_t(joined->NbNodes()) + t);
+      if (copying.IsCancelled())
+      {
+        return ExportStatus_NoData;
+      }
     }
     int a, b, c;
     joined->Triangle(t).Get(a, b, c);
@@ -163,11 +172,12 @@ core_ExportStatus mergeAndConvert(const NCollection_Vector<Handle(Poly_Triangula
       result->AddFace(a, b, c);
     }
   }
-  if (progress.IsCancelling())
+  if (copying.IsCancelled())
   {
     return ExportStatus_NoData;
   }
   result->RebuildAllInverseConnections();
+  copying.Complete();
   return result->IsEmpty() ? ExportStatus_NoData : ExportStatus_Ok;
 }
 
@@ -178,7 +188,8 @@ algoMesh_NAS::MergeAndConvert(const NCollection_Vector<Handle(Poly_Triangulation
                               const NCollection_Vector<TopLoc_Location>&            locations,
                               Handle(MorvDS_Mesh) & result)
 {
-  return mergeAndConvert(meshes, locations, result, ActAPI_ProgressEntry());
+  return mergeAndConvert(meshes, locations, result,
+                         algoMesh_ProgressScope(ActAPI_ProgressEntry(), TCollection_AsciiString()));
 }
 
 core_ExportStatus algoMesh_NAS::Write(const NCollection_Vector<Handle(Poly_Triangulation)>& meshes,
@@ -186,18 +197,23 @@ core_ExportStatus algoMesh_NAS::Write(const NCollection_Vector<Handle(Poly_Trian
                                       const TCollection_AsciiString&             path,
                                       ActAPI_ProgressEntry                       progress)
 {
-  // 1. Bridge the writer's progress to the entry.
+  // 1. Open the write's progress: joining takes the first share, the cards the rest, so
+  //    that the whole write moves the entry once from its start to its end.
+  algoMesh_ProgressScope root(progress, TCollection_AsciiString());
   Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
-  indicator->ConnectNotifier(progress.Access());
   Message_ProgressScope scope(indicator->Start(), "Writing", 1);
 
   // 2. Join the meshes into one data model mesh.
+  const algoMesh_ProgressScope joining = root.Next(THE_JOIN_SHARE + THE_COPY_SHARE);
   Handle(MorvDS_Mesh) mesh;
-  if (mergeAndConvert(meshes, locations, mesh, progress) != ExportStatus_Ok || mesh.IsNull() ||
+  if (mergeAndConvert(meshes, locations, mesh, joining) != ExportStatus_Ok || mesh.IsNull() ||
       mesh->IsEmpty())
   {
-    return progress.IsCancelling() ? ExportStatus_Failed : ExportStatus_NoData;
+    return joining.IsCancelled() ? ExportStatus_Failed : ExportStatus_NoData;
   }
+
+  // The writer's progress and cancellation reach the entry through the indicator.
+  indicator->ConnectNotifier(root.Next(1.0).Entry().Access());
 
   // 3. Write its cards into a temporary file beside the target, renamed onto it once
   //    complete: a failure or a cancellation leaves the target as it was.

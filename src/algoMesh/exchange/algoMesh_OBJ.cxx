@@ -4,6 +4,7 @@
 #include <Exchange_OBJMaterials.hxx>
 #include <Exchange_KernelGuard.hxx>
 #include <Exchange_OBJScan.hxx>
+#include <algoMesh_ProgressScope.hxx>
 
 #include <algoBase_ProgressIndicator.hxx>
 
@@ -90,12 +91,8 @@ void sendWriteError(const ActAPI_ProgressEntry& progress, const std::string& rea
   progress.SendLogMessage(message);
 }
 
-Handle(algoBase_ProgressIndicator) connectIndicator(const ActAPI_ProgressEntry& progress)
-{
-  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
-  indicator->ConnectNotifier(progress.Access());
-  return indicator;
-}
+// Share of a read taken by the scan before the kernel reader.
+constexpr double THE_SCAN_SHARE = 0.4;
 
 //! Splits at a separator, keeping empty pieces.
 std::vector<std::string> split(const std::string& text, const char separator)
@@ -484,17 +481,24 @@ bool algoMesh_OBJ::Read(const std::string& path, Handle(Poly_Triangulation) & re
 
 bool algoMesh_OBJ::Read(const std::string& path, Handle(TDocStd_Document) & document)
 {
-  Handle(algoBase_ProgressIndicator) indicator = connectIndicator(m_progress);
+  // The scan takes the first share of the progress and the kernel reader, through the
+  // indicator, the rest; the scan runs about as long as the reader's parsing.
+  algoMesh_ProgressScope       root(m_progress, TCollection_AsciiString());
+  const algoMesh_ProgressScope scanning        = root.Next(THE_SCAN_SHARE);
+  Handle(algoBase_ProgressIndicator) indicator = new algoBase_ProgressIndicator();
   RWObj_CafReader reader;
   reader.SetDocument(document);
   // The kernel reader overruns its buffers on long polygons and trusts every number and
   // material library it meets, so the file is checked, and prepared when needed, first.
   Exchange_OBJScan scan;
-  if (!scan.Perform(path))
+  if (!scan.Perform(path, scanning))
   {
-    ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
-    message << scan.Error();
-    m_progress.SendLogMessage(message);
+    if (!scanning.IsCancelled())
+    {
+      ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
+      message << scan.Error();
+      m_progress.SendLogMessage(message);
+    }
     return false;
   }
   for (const std::string& warning : scan.Warnings())
@@ -503,6 +507,7 @@ bool algoMesh_OBJ::Read(const std::string& path, Handle(TDocStd_Document) & docu
     message << warning;
     m_progress.SendLogMessage(message);
   }
+  indicator->ConnectNotifier(root.Next(1.0).Entry().Access());
   std::string failure;
   const bool  read = Exchange_KernelGuard::Run(
       [&]() {

@@ -142,7 +142,11 @@ public:
     return new algoMesh_ProgressNode(m_run, start, end);
   }
 
-  void SetTotal(const int64_t nbItems) { m_total.store(std::max<int64_t>(1, nbItems)); }
+  void SetTotal(const int64_t nbItems)
+  {
+    m_total.store(std::max<int64_t>(1, nbItems));
+    m_hasRange.store(true, std::memory_order_relaxed);
+  }
 
   void AdvanceItems(const int64_t nbItems)
   {
@@ -178,7 +182,12 @@ public:
 
   void SetRange(const int units) override { SetTotal(units); }
 
-  int Range() const override { return static_cast<int>(m_total.load()); }
+  // Like a host's notifier, no range until one is set: a bridge that scales a position by
+  // the range (the kernel's) then sets one, instead of showing nothing until the end.
+  int Range() const override
+  {
+    return m_hasRange.load(std::memory_order_relaxed) ? static_cast<int>(m_total.load()) : 0;
+  }
 
   bool IsProgressEnabled() const override
   {
@@ -237,6 +246,7 @@ private:
   bool                      m_withMessages;
   int64_t                   m_nextChild = 0; // owner thread only
   std::atomic<int64_t>      m_total{1};
+  std::atomic<bool>         m_hasRange{false}; // a range or a total was set
   std::atomic<int64_t>      m_done{0};
   std::atomic<bool>         m_followsFraction{false}; // a nested work reports its fraction
 };
