@@ -716,6 +716,21 @@ TEST(MalformedInput, LongPolygonsAndAttributesAreReadInLinearTime)
       {prolog, std::string(4000000, 'a'),
        "The file has XML text outside its elements longer than 1 MB."},
       {inRoot, std::string(4000000, ' '), nullptr},
+      // Many small arrays in one section, which VTK looks up by name in quadratic time
+      // (20,000 took a minute), followed by 4 MB of blanks that no check may scan once per
+      // array.
+      {base.find("<PointData>") + 11,
+       []
+       {
+         std::string arrays;
+         for (int k = 0; k < 20000; ++k)
+         {
+           arrays += "<DataArray type=\"Float64\" Name=\"f" + std::to_string(k) +
+                     "\" NumberOfTuples=\"0\" format=\"ascii\"></DataArray>";
+         }
+         return arrays + std::string(4000000, ' ');
+       }(),
+       "The file has more than 1000 data arrays in one PointData section."},
   };
   for (const auto& token : tokens)
   {
