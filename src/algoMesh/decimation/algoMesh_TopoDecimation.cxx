@@ -37,6 +37,7 @@
 // class, its set-up and the checks of a collapse are in the parts it includes (.pxx).
 #include <algoMesh_TopoDecimation.hxx>
 
+#include <algoMesh_DecimationDefects.hxx>
 #include <algoMesh_MemoryAdvice.hxx>
 #include <algoMesh_NodesMerger.hxx>
 #include <algoMesh_TopoDecimationChecks.pxx>
@@ -509,6 +510,102 @@ bool mergeNodes(const Handle(Poly_Triangulation) & input,
   return pace.Complete();
 }
 
+//! The quadrics of the prefix's nodes: each input triangle's plane added to the state's nodes
+//! its corners merged into, as the filter summed them; empty when cancelled.
+std::vector<Quadric> quadricsOf(const algoMesh_VerifiedQuadricFilter::Prefix& prefix,
+                                const algoMesh_ProgressScope&                 progress)
+{
+  StepPace             pace(progress, static_cast<int64_t>(prefix.InputTriangles.size()));
+  std::vector<Quadric> quadrics(prefix.Nodes.size());
+  for (const std::array<int, 3>& tri : prefix.InputTriangles)
+  {
+    if (!pace.Tick())
+    {
+      return {};
+    }
+    Quadric plane;
+    Point   unit;
+    if (!planeOf(prefix.InputNodes[tri[0]], prefix.InputNodes[tri[1]], prefix.InputNodes[tri[2]],
+                 plane, unit))
+    {
+      continue;
+    }
+    for (const int node : tri)
+    {
+      if (prefix.NodeOf[node] >= 0)
+      {
+        quadrics[prefix.NodeOf[node]].add(plane);
+      }
+    }
+  }
+  return pace.Complete() ? quadrics : std::vector<Quadric>();
+}
+
+enum Continued
+{
+  Continued_Done,     //!< the output is the continued state
+  Continued_Not,      //!< no state to continue from, or its result had crossing triangles
+  Continued_Cancelled //!< the run was cancelled
+};
+
+//! After the filter's result was refused: the collapses go on from the latest checked state
+//! of the filter's run (algoMesh_VerifiedQuadricFilter::FindPrefix), with the filter's
+//! quadrics. The result is counted once more for crossing triangles, as the filter's was:
+//! the collapses test contact only against triangles sharing no node with the ring, and a
+//! state made by other collapses than their own may hold the rare configuration where a
+//! triangle next to the ring is reached without a fold.
+Continued continueFrom(const Handle(Poly_Triangulation) & input,
+                       const double                            reduction,
+                       algoMesh_VerifiedQuadricFilter::Prefix& prefix,
+                       algoMesh_ProgressScope                  progress,
+                       Handle(Poly_Triangulation) & output)
+{
+  // 1. The state, its nodes' quadrics from the input's triangles.
+  if (!algoMesh_VerifiedQuadricFilter::FindPrefix(input, reduction, prefix,
+                                                  progress.Next(THE_FIND_PREFIX_SHARE)))
+  {
+    return Continued_Cancelled;
+  }
+  if (prefix.Triangles.empty())
+  {
+    return Continued_Not;
+  }
+  std::vector<Quadric> quadrics = quadricsOf(prefix, progress.Next(THE_QUADRICS_SHARE));
+  if (quadrics.empty())
+  {
+    return Continued_Cancelled;
+  }
+  const size_t nbInput = prefix.InputTriangles.size();
+  Collapser    collapser(std::move(prefix.Nodes), std::move(prefix.Triangles));
+  prefix = algoMesh_VerifiedQuadricFilter::Prefix();
+  collapser.SetQuadrics(std::move(quadrics));
+  // 2. The collapses down to the requested share of the input.
+  const double share  = std::max(0.0, std::min(100.0, reduction)) / 100.0;
+  const size_t target = static_cast<size_t>(std::llround(double(nbInput) * (1.0 - share)));
+  algoMesh_ProgressScope collapses = progress.Next(THE_CONTINUED_SHARE);
+  if (!collapser.Run(target, collapses))
+  {
+    return Continued_Cancelled;
+  }
+  Handle(Poly_Triangulation) result = collapser.Result(progress.Next(THE_RESULT_SHARE));
+  if (result.IsNull())
+  {
+    return Continued_Cancelled;
+  }
+  // 3. No crossing pair in the result.
+  algoMesh_DecimationDefects defects;
+  if (!algoMesh_DecimationDefects::Count(result, progress.Next(1.0).Entry(false), defects))
+  {
+    return Continued_Cancelled;
+  }
+  if (defects.NbCrossingPairs != 0 || result->NbTriangles() == 0)
+  {
+    return Continued_Not;
+  }
+  output = result;
+  return Continued_Done;
+}
+
 } // namespace
 
 algoMesh_TopoDecimation::algoMesh_TopoDecimation(const algoMesh_DecimationOptions& options)
@@ -536,10 +633,13 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
                                                   algoMesh_ProgressScope& progress) const
 {
   // 1. The quadric filter's result, when it keeps every guarantee of the collapses below.
+  //    Otherwise the latest state of its run that keeps them all, when there is one: the
+  //    collapses go on from there instead of starting over.
   if (m_isFilterFirst && m_nbInputCrossings <= 0)
   {
+    algoMesh_VerifiedQuadricFilter::Prefix        prefix;
     const algoMesh_VerifiedQuadricFilter::Verdict verdict = algoMesh_VerifiedQuadricFilter::Perform(
-        input, m_reduction, output, progress.Next(THE_FILTER_FIRST_SHARE));
+        input, m_reduction, output, progress.Next(THE_FILTER_FIRST_SHARE), nullptr, &prefix);
     if (verdict == algoMesh_VerifiedQuadricFilter::Verdict_Accepted)
     {
       progress.Complete();
@@ -549,8 +649,22 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
     {
       return false;
     }
+    if (verdict == algoMesh_VerifiedQuadricFilter::Verdict_Refused)
+    {
+      const Continued continued =
+          continueFrom(input, m_reduction, prefix, progress.Next(THE_PREFIX_SHARE), output);
+      if (continued == Continued_Done)
+      {
+        progress.Complete();
+        return true;
+      }
+      if (continued == Continued_Cancelled)
+      {
+        return false;
+      }
+    }
   }
-  // 2. Merge coincident nodes and drop triangles that lost a corner to the merge.
+  // 2. Otherwise the input: merge coincident nodes and drop triangles that lost a corner.
   std::vector<Point>              points;
   std::vector<std::array<int, 3>> triangles;
   if (!mergeNodes(input, points, triangles, progress.Next(THE_MERGE_SHARE)) || triangles.empty())
