@@ -3,7 +3,13 @@
 //
 // On a closed manifold input the quadric filter runs first, and its result is taken when it
 // passes checks standing for each guarantee below (algoMesh_VerifiedQuadricFilter, where the
-// argument is); the collapser runs only when it does not.
+// argument is). When it does not, the filter's run is replayed from its log of collapses up
+// to the first collapse this class would refuse for its turn, and the latest of a few states
+// before that which passes the same checks is where the collapser starts, with the quadrics
+// the filter had summed: the filter's results usually break only in the last few percent of
+// the reduction, so most of the work is kept instead of being done again. Only when no such
+// state is found (or its continued result has a crossing pair, see continueFrom) does the
+// collapser start from the input.
 //
 // Error: each vertex carries the sum of the plane quadrics of its triangles (unweighted),
 // and boundary edges add a heavy plane through the edge, perpendicular to its triangle
