@@ -57,7 +57,6 @@
 #include <vtkSmartPointer.h>
 
 #include <algorithm>
-#include <iterator>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -784,21 +783,20 @@ bool algoMesh_VerifiedQuadricFilter::FindPrefix(const Handle(Poly_Triangulation)
     return nbGood < nbLeast && !progress.IsCancelled();
   }
 
-  // 3. The states after a share of the good collapses, latest first, until one passes the
-  //    checks. A collapse of a closed manifold removes two triangles, which places each state
-  //    by its count.
-  size_t       tried     = nbGood + 1;
-  const double factors[] = {1.1, 1.25, 1.5, 2.0};
-  for (const double factor : factors)
+  // 3. The state after a share of the good collapses: the one leaving 1.25 times the target
+  //    first, then 1.1 times when it passes and twice when it does not, so that two states
+  //    are checked (the crossing search is most of the cost). A collapse of a closed manifold
+  //    removes two triangles, which places each state by its count.
+  size_t     lastTried = 0;
+  const auto tryState  = [&](const double factor, algoMesh_ProgressScope step) -> Verdict
   {
-    algoMesh_ProgressScope step        = progress.Next(1.0 / double(std::size(factors)));
-    const double           left        = std::min(double(nbCells), factor * target);
-    const size_t           nbCollapses = std::min(nbGood, size_t((double(nbCells) - left) / 2.0));
-    if (nbCollapses == 0 || nbCollapses < nbLeast || nbCollapses >= tried)
+    const double left        = std::min(double(nbCells), factor * target);
+    const size_t nbCollapses = std::min(nbGood, size_t((double(nbCells) - left) / 2.0));
+    if (nbCollapses == 0 || nbCollapses < nbLeast || nbCollapses == lastTried)
     {
-      continue;
+      return Verdict_NotApplicable;
     }
-    tried = nbCollapses;
+    lastTried = nbCollapses;
     // 3a. Each removed node points to its survivor, which holds the position.
     Pace             pace(step.Next(THE_STATE_SHARE), int64_t(nbCollapses) + 2 * nbNodes + nbCells);
     std::vector<int> parent(static_cast<size_t>(nbNodes));
@@ -811,7 +809,7 @@ bool algoMesh_VerifiedQuadricFilter::FindPrefix(const Handle(Poly_Triangulation)
     {
       if (!pace.Tick())
       {
-        return false;
+        return Verdict_Cancelled;
       }
       const algoMesh_vtkQuadricDecimation::Collapse& collapse = prefix.Log[i];
       parent[collapse.Removed]                                = collapse.Survivor;
@@ -835,7 +833,7 @@ bool algoMesh_VerifiedQuadricFilter::FindPrefix(const Handle(Poly_Triangulation)
     {
       if (!pace.Tick())
       {
-        return false;
+        return Verdict_Cancelled;
       }
       if (deletedAt[cell] < static_cast<int>(nbCollapses))
       {
@@ -865,7 +863,7 @@ bool algoMesh_VerifiedQuadricFilter::FindPrefix(const Handle(Poly_Triangulation)
     std::vector<std::array<double, 3>>().swap(places);
     if (triangles.size() < 4)
     {
-      continue; // no closed surface left
+      return Verdict_Refused; // no closed surface left
     }
     Handle(Poly_Triangulation) mesh = new Poly_Triangulation(
         static_cast<int>(nodes.size()), static_cast<int>(triangles.size()), false);
@@ -881,13 +879,9 @@ bool algoMesh_VerifiedQuadricFilter::FindPrefix(const Handle(Poly_Triangulation)
     // 3c. The same checks as the filter's result, the turn checked above.
     const Verdict verdict = checkState(nodes, triangles, ancestorOf, mesh, input, before, false,
                                        step.Next(THE_STATE_SHARE), step.Next(1.0), nullptr);
-    if (verdict == Verdict_Cancelled)
-    {
-      return false;
-    }
     if (verdict != Verdict_Accepted)
     {
-      continue;
+      return verdict;
     }
     prefix.NodeOf.assign(static_cast<size_t>(nbNodes), -1);
     for (vtkIdType i = 0; i < nbNodes; ++i)
@@ -897,7 +891,15 @@ bool algoMesh_VerifiedQuadricFilter::FindPrefix(const Handle(Poly_Triangulation)
     prefix.Nodes       = std::move(nodes);
     prefix.Triangles   = std::move(triangles);
     prefix.NbCollapses = nbCollapses;
-    break;
+    return Verdict_Accepted;
+  };
+  const Verdict middle = tryState(1.25, progress.Next(0.5));
+  const Verdict last   = middle == Verdict_Cancelled
+                             ? middle
+                             : tryState(middle == Verdict_Accepted ? 1.1 : 2.0, progress.Next(1.0));
+  if (last == Verdict_Cancelled)
+  {
+    return false;
   }
   progress.Complete();
   return !progress.IsCancelled();
