@@ -89,6 +89,43 @@ CellRange Collapser::rangeOf(const Point& low, const Point& high) const
   return range;
 }
 
+void Collapser::lookUpNear()
+{
+  // Each cell costs a chain of cache misses (its key, its list's header, its entries): the
+  // cells are looked up in three waves, so that the misses of one wave overlap.
+  const CellRange& near = m_nearRange;
+  m_nearSlots.assign(cellCount(near), -1);
+  for (int pass = 0; pass < 3; ++pass)
+  {
+    size_t n = 0;
+    for (int i = near[0]; i <= near[3]; ++i)
+    {
+      for (int j = near[1]; j <= near[4]; ++j)
+      {
+        for (int k = near[2]; k <= near[5]; ++k, ++n)
+        {
+          if (pass == 0)
+          {
+            m_grid.prefetchKey(cellKey(i, j, k));
+          }
+          else if (pass == 1)
+          {
+            m_nearSlots[n] = m_grid.find(cellKey(i, j, k));
+            if (m_nearSlots[n] >= 0)
+            {
+              m_grid.prefetchList(m_nearSlots[n]);
+            }
+          }
+          else if (m_nearSlots[n] >= 0)
+          {
+            m_grid.prefetchEntries(m_nearSlots[n]);
+          }
+        }
+      }
+    }
+  }
+}
+
 std::vector<Entry>* Collapser::cellList(const int i, const int j, const int k, const bool create)
 {
   const CellRange& near = m_nearRange;
@@ -98,10 +135,6 @@ std::vector<Entry>* Collapser::cellList(const int i, const int j, const int k, c
     slot = &m_nearSlots[(size_t(i - near[0]) * (near[4] - near[1] + 1) + (j - near[1])) *
                             (near[5] - near[2] + 1) +
                         (k - near[2])];
-    if (*slot == -2)
-    {
-      *slot = m_grid.find(cellKey(i, j, k));
-    }
   }
   int found = slot != nullptr ? *slot : m_grid.find(cellKey(i, j, k));
   if (found < 0 && create)
