@@ -229,7 +229,7 @@ int decimateTopo(const Args& args)
                 " filter-seconds=%.4g ratio=%.2f cpu-seconds=%.4g filter-cpu-seconds=%.4g "
                 "cpu-ratio=%.2f cpu-ratio-median=%.2f cpu-ratio-worst=%.2f | checked-filter: "
                 "verdict=%d (%s) cpu-seconds=%.4g cpu-ratio=%.2f | collapses: cpu-seconds=%.4g "
-                "cpu-ratio=%.2f",
+                "cpu-ratio=%.2f ",
                 best[1], best[0] / best[1], bestCpu[0], bestCpu[1], bestCpu[0] / bestCpu[1],
                 cpuRatios[cpuRatios.size() / 2], cpuRatios.back(), verdict,
                 reason.IsEmpty() ? "accepted" : reason.ToCString(), checkedCpu,
@@ -237,7 +237,7 @@ int decimateTopo(const Args& args)
   Report("decimate-topo", args.input, mesh->NbTriangles(), best[0],
          "reduction=" + std::to_string(reductionOf(args)) + " " + qualityMetrics(mesh, ours) + " " +
              defects(ours) + " | filter: " + qualityMetrics(mesh, theirs) + " " + defects(theirs) +
-             ratio);
+             ratio + qualityMetrics(mesh, collapsed) + " " + defects(collapsed));
   return 0;
 }
 

@@ -149,3 +149,58 @@ TEST(algoMesh_VerifiedQuadricFilter, OpenOrInconsistentInputIsNotTried)
               TCollection_AsciiString("the input is not a closed, oriented, manifold surface"));
   }
 }
+
+TEST(algoMesh_VerifiedQuadricFilter, RefusedRunLeavesACheckedStateToContinueFrom)
+{
+  // The ball in a thin shell: the filter's result crosses, but the run passes through states
+  // that keep every guarantee until late. The latest such state is found by replaying the
+  // run's collapses, and the topology-preserving decimation goes on from it.
+  const Handle(Poly_Triangulation) nested =
+      testmesh::Combine(testmesh::Sphere(1.0, 96, 64), testmesh::Sphere(1.01, 96, 64));
+  const int                              nbInput = nested->NbTriangles();
+  algoMesh_VerifiedQuadricFilter::Prefix prefix;
+  Handle(Poly_Triangulation) output;
+  algoMesh_ProgressScope progress{ActAPI_ProgressEntry(), TCollection_AsciiString()};
+  ASSERT_EQ(algoMesh_VerifiedQuadricFilter::Perform(nested, 95, output, progress, nullptr, &prefix),
+            algoMesh_VerifiedQuadricFilter::Verdict_Refused);
+  // Two triangles go with each collapse of a closed manifold.
+  EXPECT_NEAR(2.0 * double(prefix.Log.size()), 0.95 * nbInput, 4.0);
+  ASSERT_TRUE(algoMesh_VerifiedQuadricFilter::FindPrefix(nested, 95, prefix, progress));
+  ASSERT_FALSE(prefix.Triangles.empty());
+  EXPECT_LT(prefix.NbCollapses, prefix.Log.size());
+  EXPECT_GT(prefix.Triangles.size(), size_t(0.05 * nbInput));
+  EXPECT_LE(prefix.Triangles.size(), size_t(0.1 * nbInput) + 2);
+  ASSERT_EQ(prefix.NodeOf.size(), prefix.InputNodes.size());
+  EXPECT_EQ(prefix.InputTriangles.size(), size_t(nbInput));
+  for (const int node : prefix.NodeOf)
+  {
+    ASSERT_GE(node, 0);
+    ASSERT_LT(node, int(prefix.Nodes.size()));
+  }
+  Handle(Poly_Triangulation) state =
+      new Poly_Triangulation(int(prefix.Nodes.size()), int(prefix.Triangles.size()), false);
+  for (size_t i = 0; i < prefix.Nodes.size(); ++i)
+  {
+    state->SetNode(int(i) + 1, gp_Pnt(prefix.Nodes[i][0], prefix.Nodes[i][1], prefix.Nodes[i][2]));
+  }
+  for (size_t t = 0; t < prefix.Triangles.size(); ++t)
+  {
+    const std::array<int, 3>& tri = prefix.Triangles[t];
+    state->SetTriangle(int(t) + 1, Poly_Triangle(tri[0] + 1, tri[1] + 1, tri[2] + 1));
+  }
+  EXPECT_TRUE(testmesh::IsClosedAndOriented(state));
+  EXPECT_TRUE(testmesh::BruteSelfIntersections(state).empty());
+
+  // Continued: closed, apart, at the reduction asked, and at about the filter's error (its
+  // mean below the filter's, its largest within a tenth above).
+  Handle(Poly_Triangulation) topo, filter;
+  ASSERT_TRUE(algoMesh_TopoDecimation(testmesh::WithReduction(95)).Perform(nested, topo));
+  ASSERT_TRUE(algoMesh_VTKQuadricDecimation(testmesh::WithReduction(95)).Perform(nested, filter));
+  EXPECT_TRUE(testmesh::IsClosedAndOriented(topo));
+  EXPECT_TRUE(testmesh::BruteSelfIntersections(topo).empty());
+  EXPECT_LE(topo->NbTriangles(), int(0.05 * nbInput) + 4);
+  const std::pair<double, double> ours   = testmesh::NodeToSurfaceDistances(nested, topo);
+  const std::pair<double, double> theirs = testmesh::NodeToSurfaceDistances(nested, filter);
+  EXPECT_LT(ours.second, theirs.second);
+  EXPECT_LT(ours.first, 1.1 * theirs.first);
+}

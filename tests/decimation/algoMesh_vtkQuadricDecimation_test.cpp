@@ -724,3 +724,32 @@ TEST(algoMesh_vtkQuadricDecimation, FoldTestAgreesWithNormalisedTestNearItsThres
   EXPECT_EQ(filter->TrianglePlaneCheck(d, a, b, c), 0);
   EXPECT_EQ(filter->TrianglePlaneCheck(c, a, b, c), 1);
 }
+
+TEST(algoMesh_vtkQuadricDecimation, CollapseLogRecordsTheRunWithoutChangingIt)
+{
+  const Handle(Poly_Triangulation) sphere                     = testmesh::Sphere(1.0, 64, 33);
+  vtkSmartPointer<vtkPolyData>                         plain  = toPolyData(sphere);
+  vtkSmartPointer<vtkPolyData>                         logged = toPolyData(sphere);
+  const vtkIdType                                      nIn    = plain->GetNumberOfPolys();
+  std::vector<algoMesh_vtkQuadricDecimation::Collapse> log;
+  Filter                                               withoutLog = Filter::New();
+  Filter                                               withLog    = Filter::New();
+  withoutLog->SetInputData(plain);
+  withLog->SetInputData(logged);
+  withLog->SetCollapseLog(&log);
+  for (const Filter& f : {withoutLog, withLog})
+  {
+    f->SetTargetReduction(0.9);
+    f->Update();
+  }
+  EXPECT_EQ(fingerprintOf(withoutLog->GetOutput()), fingerprintOf(withLog->GetOutput()));
+  // Two triangles go with each collapse of a closed manifold; a removed point never comes back.
+  EXPECT_EQ(2 * static_cast<vtkIdType>(log.size()), nIn - withLog->GetOutput()->GetNumberOfPolys());
+  std::vector<char> removed(static_cast<size_t>(plain->GetNumberOfPoints()), 0);
+  for (const algoMesh_vtkQuadricDecimation::Collapse& collapse : log)
+  {
+    ASSERT_FALSE(removed[collapse.Survivor]);
+    ASSERT_FALSE(removed[collapse.Removed]);
+    removed[collapse.Removed] = 1;
+  }
+}

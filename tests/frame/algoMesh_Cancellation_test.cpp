@@ -278,6 +278,33 @@ TEST(algoMesh_Cancellation, TopologyPreservingDecimationInEveryStep)
   }
 }
 
+TEST(algoMesh_Cancellation, TopologyPreservingDecimationContinuedFromTheFiltersRun)
+{
+  // A ball in a thin shell: the filter's result is refused, and the collapses go on from a
+  // checked state of its run. Thresholds inside the search of that state (its replay and
+  // checks) and inside the collapses continued from it.
+  const Handle(Poly_Triangulation) nested =
+      testmesh::Combine(testmesh::Sphere(1.0, 96, 64), testmesh::Sphere(1.01, 96, 64));
+  algoMesh_DecimationOptions options;
+  options.Reduction = 95.0;
+  const algoMesh_TopoDecimation topo(options);
+  for (const std::pair<double, double>& threshold :
+       std::vector<std::pair<double, double>>{{0.36, 0.46}, {0.5, 0.66}})
+  {
+    SCOPED_TRACE(threshold.first);
+    Handle(Poly_Triangulation) result;
+    const CancelledRun run =
+        testmesh::RunCancelled([&](const ActAPI_ProgressEntry& progress)
+                               { return topo.Perform(nested, result, progress); },
+                               threshold.first);
+    testmesh::ExpectStoppedPromptly(run);
+    EXPECT_FALSE(run.answer);
+    EXPECT_EQ(THE_CANCELLED, run.texts);
+    ASSERT_FALSE(run.fractions.empty());
+    EXPECT_LT(run.fractions.back(), threshold.second);
+  }
+}
+
 TEST(algoMesh_Cancellation, Smoothing)
 {
   const Handle(Poly_Triangulation) mesh = bigSphere();

@@ -3,7 +3,13 @@
 //
 // On a closed manifold input the quadric filter runs first, and its result is taken when it
 // passes checks standing for each guarantee below (algoMesh_VerifiedQuadricFilter, where the
-// argument is); the collapser runs only when it does not.
+// argument is). When it does not, the filter's run is replayed from its log of collapses up
+// to the first collapse this class would refuse for its turn, and the latest of a few states
+// before that which passes the same checks is where the collapser starts, with the quadrics
+// the filter had summed: the filter's results usually break only in the last few percent of
+// the reduction, so most of the work is kept instead of being done again. Only when no such
+// state is found (or its continued result has a crossing pair, see continueFrom) does the
+// collapser start from the input.
 //
 // Error: each vertex carries the sum of the plane quadrics of its triangles (unweighted),
 // and boundary edges add a heavy plane through the edge, perpendicular to its triangle
@@ -37,6 +43,7 @@
 // class, its set-up and the checks of a collapse are in the parts it includes (.pxx).
 #include <algoMesh_TopoDecimation.hxx>
 
+#include <algoMesh_DecimationDefects.hxx>
 #include <algoMesh_MemoryAdvice.hxx>
 #include <algoMesh_NodesMerger.hxx>
 #include <algoMesh_TopoDecimationChecks.pxx>
@@ -82,6 +89,43 @@ CellRange Collapser::rangeOf(const Point& low, const Point& high) const
   return range;
 }
 
+void Collapser::lookUpNear()
+{
+  // Each cell costs a chain of cache misses (its key, its list's header, its entries): the
+  // cells are looked up in three waves, so that the misses of one wave overlap.
+  const CellRange& near = m_nearRange;
+  m_nearSlots.assign(cellCount(near), -1);
+  for (int pass = 0; pass < 3; ++pass)
+  {
+    size_t n = 0;
+    for (int i = near[0]; i <= near[3]; ++i)
+    {
+      for (int j = near[1]; j <= near[4]; ++j)
+      {
+        for (int k = near[2]; k <= near[5]; ++k, ++n)
+        {
+          if (pass == 0)
+          {
+            m_grid.prefetchKey(cellKey(i, j, k));
+          }
+          else if (pass == 1)
+          {
+            m_nearSlots[n] = m_grid.find(cellKey(i, j, k));
+            if (m_nearSlots[n] >= 0)
+            {
+              m_grid.prefetchList(m_nearSlots[n]);
+            }
+          }
+          else if (m_nearSlots[n] >= 0)
+          {
+            m_grid.prefetchEntries(m_nearSlots[n]);
+          }
+        }
+      }
+    }
+  }
+}
+
 std::vector<Entry>* Collapser::cellList(const int i, const int j, const int k, const bool create)
 {
   const CellRange& near = m_nearRange;
@@ -91,10 +135,6 @@ std::vector<Entry>* Collapser::cellList(const int i, const int j, const int k, c
     slot = &m_nearSlots[(size_t(i - near[0]) * (near[4] - near[1] + 1) + (j - near[1])) *
                             (near[5] - near[2] + 1) +
                         (k - near[2])];
-    if (*slot == -2)
-    {
-      *slot = m_grid.find(cellKey(i, j, k));
-    }
   }
   int found = slot != nullptr ? *slot : m_grid.find(cellKey(i, j, k));
   if (found < 0 && create)
@@ -509,6 +549,102 @@ bool mergeNodes(const Handle(Poly_Triangulation) & input,
   return pace.Complete();
 }
 
+//! The quadrics of the prefix's nodes: each input triangle's plane added to the state's nodes
+//! its corners merged into, as the filter summed them; empty when cancelled.
+std::vector<Quadric> quadricsOf(const algoMesh_VerifiedQuadricFilter::Prefix& prefix,
+                                const algoMesh_ProgressScope&                 progress)
+{
+  StepPace             pace(progress, static_cast<int64_t>(prefix.InputTriangles.size()));
+  std::vector<Quadric> quadrics(prefix.Nodes.size());
+  for (const std::array<int, 3>& tri : prefix.InputTriangles)
+  {
+    if (!pace.Tick())
+    {
+      return {};
+    }
+    Quadric plane;
+    Point   unit;
+    if (!planeOf(prefix.InputNodes[tri[0]], prefix.InputNodes[tri[1]], prefix.InputNodes[tri[2]],
+                 plane, unit))
+    {
+      continue;
+    }
+    for (const int node : tri)
+    {
+      if (prefix.NodeOf[node] >= 0)
+      {
+        quadrics[prefix.NodeOf[node]].add(plane);
+      }
+    }
+  }
+  return pace.Complete() ? quadrics : std::vector<Quadric>();
+}
+
+enum Continued
+{
+  Continued_Done,     //!< the output is the continued state
+  Continued_Not,      //!< no state to continue from, or its result had crossing triangles
+  Continued_Cancelled //!< the run was cancelled
+};
+
+//! After the filter's result was refused: the collapses go on from the latest checked state
+//! of the filter's run (algoMesh_VerifiedQuadricFilter::FindPrefix), with the filter's
+//! quadrics. The result is counted once more for crossing triangles, as the filter's was:
+//! the collapses test contact only against triangles sharing no node with the ring, and a
+//! state made by other collapses than their own may hold the rare configuration where a
+//! triangle next to the ring is reached without a fold.
+Continued continueFrom(const Handle(Poly_Triangulation) & input,
+                       const double                            reduction,
+                       algoMesh_VerifiedQuadricFilter::Prefix& prefix,
+                       algoMesh_ProgressScope                  progress,
+                       Handle(Poly_Triangulation) & output)
+{
+  // 1. The state, its nodes' quadrics from the input's triangles.
+  if (!algoMesh_VerifiedQuadricFilter::FindPrefix(input, reduction, prefix,
+                                                  progress.Next(THE_FIND_PREFIX_SHARE)))
+  {
+    return Continued_Cancelled;
+  }
+  if (prefix.Triangles.empty())
+  {
+    return Continued_Not;
+  }
+  std::vector<Quadric> quadrics = quadricsOf(prefix, progress.Next(THE_QUADRICS_SHARE));
+  if (quadrics.empty())
+  {
+    return Continued_Cancelled;
+  }
+  const size_t nbInput = prefix.InputTriangles.size();
+  Collapser    collapser(std::move(prefix.Nodes), std::move(prefix.Triangles));
+  prefix = algoMesh_VerifiedQuadricFilter::Prefix();
+  collapser.SetQuadrics(std::move(quadrics));
+  // 2. The collapses down to the requested share of the input.
+  const double share  = std::max(0.0, std::min(100.0, reduction)) / 100.0;
+  const size_t target = static_cast<size_t>(std::llround(double(nbInput) * (1.0 - share)));
+  algoMesh_ProgressScope collapses = progress.Next(THE_CONTINUED_SHARE);
+  if (!collapser.Run(target, collapses))
+  {
+    return Continued_Cancelled;
+  }
+  Handle(Poly_Triangulation) result = collapser.Result(progress.Next(THE_RESULT_SHARE));
+  if (result.IsNull())
+  {
+    return Continued_Cancelled;
+  }
+  // 3. No crossing pair in the result.
+  algoMesh_DecimationDefects defects;
+  if (!algoMesh_DecimationDefects::Count(result, progress.Next(1.0).Entry(false), defects))
+  {
+    return Continued_Cancelled;
+  }
+  if (defects.NbCrossingPairs != 0 || result->NbTriangles() == 0)
+  {
+    return Continued_Not;
+  }
+  output = result;
+  return Continued_Done;
+}
+
 } // namespace
 
 algoMesh_TopoDecimation::algoMesh_TopoDecimation(const algoMesh_DecimationOptions& options)
@@ -536,10 +672,14 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
                                                   algoMesh_ProgressScope& progress) const
 {
   // 1. The quadric filter's result, when it keeps every guarantee of the collapses below.
+  //    Otherwise the latest state of its run that keeps them all, when there is one: the
+  //    collapses go on from there instead of starting over.
   if (m_isFilterFirst && m_nbInputCrossings <= 0)
   {
+    algoMesh_VerifiedQuadricFilter::Prefix        prefix;
+    TCollection_AsciiString                       reason;
     const algoMesh_VerifiedQuadricFilter::Verdict verdict = algoMesh_VerifiedQuadricFilter::Perform(
-        input, m_reduction, output, progress.Next(THE_FILTER_FIRST_SHARE));
+        input, m_reduction, output, progress.Next(THE_FILTER_FIRST_SHARE), &reason, &prefix);
     if (verdict == algoMesh_VerifiedQuadricFilter::Verdict_Accepted)
     {
       progress.Complete();
@@ -549,8 +689,38 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
     {
       return false;
     }
+    // A result refused for crossings may have kept the input's own: then every state of the
+    // filter's run keeps them too, and is refused after its crossing search. Counting them
+    // once in the input, when the caller has not, is cheaper than searching two states.
+    algoMesh_ProgressScope continuing   = progress.Next(THE_PREFIX_SHARE);
+    bool                   inputCrosses = false;
+    if (verdict == algoMesh_VerifiedQuadricFilter::Verdict_Refused && m_nbInputCrossings < 0 &&
+        reason == algoMesh_VerifiedQuadricFilter::CrossingReason)
+    {
+      algoMesh_DecimationDefects defects;
+      if (!algoMesh_DecimationDefects::Count(
+              input, continuing.Next(THE_INPUT_CROSSINGS_SHARE).Entry(false), defects))
+      {
+        return false;
+      }
+      inputCrosses = defects.NbCrossingPairs != 0;
+    }
+    if (verdict == algoMesh_VerifiedQuadricFilter::Verdict_Refused && !inputCrosses)
+    {
+      const Continued continued =
+          continueFrom(input, m_reduction, prefix, continuing.Next(1.0), output);
+      if (continued == Continued_Done)
+      {
+        progress.Complete();
+        return true;
+      }
+      if (continued == Continued_Cancelled)
+      {
+        return false;
+      }
+    }
   }
-  // 2. Merge coincident nodes and drop triangles that lost a corner to the merge.
+  // 2. Otherwise the input: merge coincident nodes and drop triangles that lost a corner.
   std::vector<Point>              points;
   std::vector<std::array<int, 3>> triangles;
   if (!mergeNodes(input, points, triangles, progress.Next(THE_MERGE_SHARE)) || triangles.empty())

@@ -26,8 +26,9 @@ namespace quorin
 //! so the reduction reached may be below the one asked for. Only Reduction is used.
 //!
 //! On a closed, oriented, manifold input the quadric filter runs first, and its result is
-//! the output when it keeps all of the above (algoMesh_VerifiedQuadricFilter); the
-//! collapses run only when it does not.
+//! the output when it keeps all of the above (algoMesh_VerifiedQuadricFilter). When it does
+//! not, the collapses go on from the latest state of the filter's run that keeps it all,
+//! and start from the input only when there is none.
 class algoMesh_EXPORT algoMesh_TopoDecimation : public algoMesh_Decimate
 {
 public:

@@ -26,10 +26,19 @@
 //   over many collapses; such a result only goes to the collapser.
 // Every check is exact or integer and runs on the result as returned (single-precision
 // nodes), so an accepted result has every property the collapser's would have.
+// When the result is refused, FindPrefix looks for an earlier state of the same run that
+// passes: the filter logs its collapses (20 bytes each), and the states are rebuilt from the
+// input by following each removed node to its survivor. The turn is then checked collapse by
+// collapse, as the collapser checks it (every changed triangle against itself before the
+// collapse), in one replay that stops at the first collapse turning a triangle too far;
+// the states tried lie before it, so only the other checks run on each. The states tried
+// leave 1.1, 1.25, 1.5 and 2 times the target triangles: the earliest breakage seen (thin
+// shells, kernel meshes) came in the last 5 - 15 % of the reduction.
 // Cost: the filter; O(n) for the input's topology (half-edges bucketed by node, sorted per
 // node) and ancestor normals; O(m) for the result's topology and normals and O(m log m) for
-// its crossing search (m result triangles). Each step reports progress and polls for
-// cancellation.
+// its crossing search (m result triangles); a search for a state: O(n + k r) for the replay
+// of k collapses of rings of r triangles, then per state tried O(n) to rebuild it and its
+// checks. Each step reports progress and polls for cancellation.
 #include <algoMesh_VerifiedQuadricFilter.hxx>
 
 #include <algoMesh_Convert.hxx>
@@ -41,6 +50,7 @@
 #include <BVHTools_TriangleTests.hxx>
 
 #include <vtkCellArray.h>
+#include <vtkCellArrayIterator.h>
 #include <vtkCellType.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
@@ -69,6 +79,11 @@ const double THE_FILTER_SHARE = 0.86;
 const double THE_BACK_SHARE   = 0.015;
 const double THE_RESULT_SHARE = 0.01;
 const int    THE_POLL_ITEMS   = 1024;
+// Shares of the search of a checked state: the input's topology, then per state its replay
+// and its checks before the crossing search.
+const double THE_PREFIX_INPUT_SHARE = 0.1;
+const double THE_REPLAY_SHARE       = 0.3;
+const double THE_STATE_SHARE        = 0.2;
 
 using Triangles = std::vector<std::array<int, 3>>;
 using Normal    = std::array<double, 3>;
@@ -301,6 +316,218 @@ answer(const algoMesh_VerifiedQuadricFilter::Verdict verdict,
   return verdict;
 }
 
+//! The checks standing for the collapser's guarantees, on a state of the filter's run (its
+//! result or an earlier one): `ancestorOf[t]` is the input cell triangle t descends from,
+//! `mesh` the state as a kernel mesh, `before` the input's topology. The turn is checked
+//! against the ancestor only when `isTurnFromAncestor` (a state whose collapses were each
+//! checked for it needs no more). Accepted when every check passes; Refused with the reason
+//! otherwise.
+algoMesh_VerifiedQuadricFilter::Verdict checkState(const std::vector<std::array<double, 3>>& nodes,
+                                                   const Triangles&        triangles,
+                                                   const std::vector<int>& ancestorOf,
+                                                   const Handle(Poly_Triangulation) & mesh,
+                                                   const Handle(Poly_Triangulation) & input,
+                                                   const Topology&          before,
+                                                   const bool               isTurnFromAncestor,
+                                                   algoMesh_ProgressScope   resultStep,
+                                                   algoMesh_ProgressScope   crossingStep,
+                                                   TCollection_AsciiString* reason)
+{
+  using Verdict         = algoMesh_VerifiedQuadricFilter::Verdict;
+  const Verdict refused = algoMesh_VerifiedQuadricFilter::Verdict_Refused;
+  // 1. No degenerate triangle, no normal turned beyond the limit from its ancestor's.
+  const auto inputNode = [&input](const int node) -> std::array<double, 3>
+  {
+    const gp_Pnt p = input->Node(node);
+    return {p.X(), p.Y(), p.Z()};
+  };
+  for (size_t t = 0; t < triangles.size(); ++t)
+  {
+    if (t % THE_POLL_ITEMS == 0 && resultStep.IsCancelled())
+    {
+      return algoMesh_VerifiedQuadricFilter::Verdict_Cancelled;
+    }
+    const double* a = nodes[triangles[t][0]].data();
+    const double* b = nodes[triangles[t][1]].data();
+    const double* c = nodes[triangles[t][2]].data();
+    if (BVHTools::IsDegenerate({{a, b, c}}))
+    {
+      return answer(refused, reason, "the result has a degenerate triangle");
+    }
+    if (!isTurnFromAncestor)
+    {
+      continue;
+    }
+    int m[3];
+    input->Triangle(ancestorOf[t] + 1).Get(m[0], m[1], m[2]);
+    const std::array<double, 3> p0 = inputNode(m[0]), p1 = inputNode(m[1]), p2 = inputNode(m[2]);
+    const Normal                now  = normalOf(a, b, c);
+    const Normal                then = normalOf(p0.data(), p1.data(), p2.data());
+    const double                dot  = now[0] * then[0] + now[1] * then[1] + now[2] * then[2];
+    const double size = std::sqrt((now[0] * now[0] + now[1] * now[1] + now[2] * now[2]) *
+                                  (then[0] * then[0] + then[1] * then[1] + then[2] * then[2]));
+    if (!(dot > algoMesh_VerifiedQuadricFilter::MaxTurnCosine * size))
+    {
+      return answer(refused, reason,
+                    "a triangle of the result turned beyond the limit from its ancestor");
+    }
+  }
+  // 2. The input's topology.
+  Topology after;
+  if (!describe(triangles, static_cast<int>(nodes.size()), resultStep, after))
+  {
+    return algoMesh_VerifiedQuadricFilter::Verdict_Cancelled;
+  }
+  if (!after.IsClosedManifold)
+  {
+    return answer(refused, reason, "the result is not a closed, oriented, manifold surface");
+  }
+  if (after.Characteristics != before.Characteristics)
+  {
+    return answer(refused, reason, "the result's components differ from the input's");
+  }
+  // 3. No two triangles in contact beyond a shared node or edge.
+  algoMesh_DecimationDefects defects;
+  if (!algoMesh_DecimationDefects::Count(mesh, crossingStep.Entry(false), defects))
+  {
+    return algoMesh_VerifiedQuadricFilter::Verdict_Cancelled;
+  }
+  if (defects.NbCrossingPairs != 0)
+  {
+    return answer(refused, reason, algoMesh_VerifiedQuadricFilter::CrossingReason);
+  }
+  return answer(algoMesh_VerifiedQuadricFilter::Verdict_Accepted, reason, "");
+}
+
+using CollapseLog = std::vector<algoMesh_vtkQuadricDecimation::Collapse>;
+
+//! Replays the logged collapses on `cells` over `nodes` as the filter made them (a triangle
+//! on the collapsed edge goes, and so does one that the move would make a copy of another),
+//! checking each as the collapser checks its own: no changed triangle turns by the limit or
+//! more, or loses its area. Sets `deletedAt[c]` to the collapse that removed cell c (the
+//! log's size when none did) and `nbGood` to the number of collapses before the first one
+//! that fails. False when cancelled.
+bool replayTurns(const Triangles&                          cells,
+                 const std::vector<std::array<double, 3>>& nodes,
+                 const CollapseLog&                        log,
+                 const algoMesh_ProgressScope&             progress,
+                 std::vector<int>&                         deletedAt,
+                 size_t&                                   nbGood)
+{
+  Pace pace(progress, 2 * static_cast<int64_t>(cells.size()) + static_cast<int64_t>(log.size()));
+  Triangles                          triangles(cells);
+  std::vector<std::array<double, 3>> places(nodes);
+  std::vector<std::vector<int>>      around(nodes.size());
+  for (size_t t = 0; t < triangles.size(); ++t)
+  {
+    if (!pace.Tick())
+    {
+      return false;
+    }
+    for (const int node : triangles[t])
+    {
+      around[node].push_back(static_cast<int>(t));
+    }
+  }
+  const int alive = static_cast<int>(log.size());
+  deletedAt.assign(cells.size(), alive);
+  nbGood = 0;
+  std::vector<int> gone, moved;
+  for (size_t i = 0; i < log.size(); ++i)
+  {
+    if (!pace.Tick())
+    {
+      return false;
+    }
+    const int                   s = log[i].Survivor, r = log[i].Removed;
+    const std::array<double, 3> x   = {log[i].Position[0], log[i].Position[1], log[i].Position[2]};
+    const auto                  has = [&triangles](const int t, const int v)
+    { return triangles[t][0] == v || triangles[t][1] == v || triangles[t][2] == v; };
+    // 1. The triangles on the edge, and those of r that would copy a triangle of s.
+    gone.clear();
+    moved.clear();
+    for (const int t : around[r])
+    {
+      if (has(t, s))
+      {
+        gone.push_back(t);
+        continue;
+      }
+      bool isCopy = false;
+      for (const int u : around[s])
+      {
+        if (!has(u, r) && std::find(gone.begin(), gone.end(), u) == gone.end())
+        {
+          int nbShared = 0;
+          for (const int corner : triangles[t])
+          {
+            nbShared += has(u, corner == r ? s : corner) ? 1 : 0;
+          }
+          isCopy = isCopy || nbShared == 3;
+        }
+      }
+      (isCopy ? gone : moved).push_back(t);
+    }
+    // 2. Every other triangle at either end keeps its area and turns less than the limit.
+    for (const int end : {s, r})
+    {
+      for (const int t : around[end])
+      {
+        if (std::find(gone.begin(), gone.end(), t) != gone.end())
+        {
+          continue;
+        }
+        const double* before[3];
+        const double* after[3];
+        for (int k = 0; k < 3; ++k)
+        {
+          const int corner = triangles[t][k];
+          before[k]        = places[corner].data();
+          after[k]         = corner == s || corner == r ? x.data() : places[corner].data();
+        }
+        const Normal n0 = normalOf(before[0], before[1], before[2]);
+        const Normal n1 = normalOf(after[0], after[1], after[2]);
+        const double l0 = std::sqrt(n0[0] * n0[0] + n0[1] * n0[1] + n0[2] * n0[2]);
+        const double l1 = std::sqrt(n1[0] * n1[0] + n1[1] * n1[1] + n1[2] * n1[2]);
+        if (!(l1 > 0.0) || n0[0] * n1[0] + n0[1] * n1[1] + n0[2] * n1[2] <=
+                               algoMesh_VerifiedQuadricFilter::MaxTurnCosine * l0 * l1)
+        {
+          return pace.Complete();
+        }
+      }
+    }
+    // 3. The collapse.
+    for (const int t : gone)
+    {
+      deletedAt[t] = static_cast<int>(i);
+    }
+    std::vector<int>& kept = around[s];
+    kept.erase(std::remove_if(kept.begin(), kept.end(),
+                              [&](const int t) { return deletedAt[t] != alive; }),
+               kept.end());
+    for (const int t : moved)
+    {
+      std::replace(triangles[t].begin(), triangles[t].end(), r, s);
+      kept.push_back(t);
+    }
+    for (const int t : gone)
+    {
+      for (const int corner : triangles[t])
+      {
+        if (corner != s && corner != r)
+        {
+          std::vector<int>& list = around[corner];
+          list.erase(std::remove(list.begin(), list.end(), t), list.end());
+        }
+      }
+    }
+    std::vector<int>().swap(around[r]);
+    places[s] = x;
+    nbGood    = i + 1;
+  }
+  return pace.Complete();
+}
+
 } // namespace
 
 algoMesh_VerifiedQuadricFilter::Verdict
@@ -308,7 +535,8 @@ algoMesh_VerifiedQuadricFilter::Perform(const Handle(Poly_Triangulation) & input
                                         const double reduction,
                                         Handle(Poly_Triangulation) & output,
                                         algoMesh_ProgressScope   progress,
-                                        TCollection_AsciiString* reason)
+                                        TCollection_AsciiString* reason,
+                                        Prefix*                  prefix)
 {
   const Verdict cancelled = Verdict_Cancelled;
   if (input.IsNull() || input->NbTriangles() == 0)
@@ -378,6 +606,13 @@ algoMesh_VerifiedQuadricFilter::Perform(const Handle(Poly_Triangulation) & input
       vtkSmartPointer<algoMesh_vtkQuadricDecimation>::New();
   decimator->SetInputData(polyData);
   decimator->SetTargetReduction(reduction / 100.0);
+  if (prefix != nullptr)
+  {
+    // A closed manifold loses two triangles per collapse.
+    prefix->Log.clear();
+    prefix->Log.reserve(static_cast<size_t>(double(nbCells) * reduction / 200.0) + 16);
+    decimator->SetCollapseLog(&prefix->Log);
+  }
   if (!algoMesh_VTKProgress(decimator, progress.Next(THE_FILTER_SHARE)).Update())
   {
     return cancelled;
@@ -409,7 +644,7 @@ algoMesh_VerifiedQuadricFilter::Perform(const Handle(Poly_Triangulation) & input
     return answer(Verdict_Refused, reason, "the result's triangles do not trace to the input's");
   }
 
-  // 3. No degenerate triangle, no normal turned beyond the limit, and the input's topology.
+  // 3. The result's triangles, traced back to the input's.
   algoMesh_ProgressScope             resultStep = progress.Next(THE_RESULT_SHARE);
   std::vector<std::array<double, 3>> nodes(static_cast<size_t>(decimated->NbNodes()));
   for (int i = 1; i <= decimated->NbNodes(); ++i)
@@ -418,11 +653,6 @@ algoMesh_VerifiedQuadricFilter::Perform(const Handle(Poly_Triangulation) & input
     nodes[i - 1]   = {p.X(), p.Y(), p.Z()};
   }
   triangles.resize(static_cast<size_t>(decimated->NbTriangles()));
-  const auto inputNode = [&input](const int node) -> std::array<double, 3>
-  {
-    const gp_Pnt p = input->Node(node);
-    return {p.X(), p.Y(), p.Z()};
-  };
   for (int t = 0; t < decimated->NbTriangles(); ++t)
   {
     if (t % THE_POLL_ITEMS == 0 && resultStep.IsCancelled())
@@ -457,54 +687,222 @@ algoMesh_VerifiedQuadricFilter::Perform(const Handle(Poly_Triangulation) & input
     {
       return answer(Verdict_Refused, reason, "the result's triangles do not trace to the input's");
     }
-    const double* a = nodes[triangles[t][0]].data();
-    const double* b = nodes[triangles[t][1]].data();
-    const double* c = nodes[triangles[t][2]].data();
-    if (BVHTools::IsDegenerate({{a, b, c}}))
-    {
-      return answer(Verdict_Refused, reason, "the result has a degenerate triangle");
-    }
-    int m[3];
-    input->Triangle(ancestorOf[t] + 1).Get(m[0], m[1], m[2]);
-    const std::array<double, 3> p0 = inputNode(m[0]), p1 = inputNode(m[1]), p2 = inputNode(m[2]);
-    const Normal                now  = normalOf(a, b, c);
-    const Normal                then = normalOf(p0.data(), p1.data(), p2.data());
-    const double                dot  = now[0] * then[0] + now[1] * then[1] + now[2] * then[2];
-    const double size = std::sqrt((now[0] * now[0] + now[1] * now[1] + now[2] * now[2]) *
-                                  (then[0] * then[0] + then[1] * then[1] + then[2] * then[2]));
-    if (!(dot > MaxTurnCosine * size))
-    {
-      return answer(Verdict_Refused, reason,
-                    "a triangle of the result turned beyond the limit from its ancestor");
-    }
-  }
-  Topology after;
-  if (!describe(triangles, decimated->NbNodes(), resultStep, after))
-  {
-    return cancelled;
-  }
-  if (!after.IsClosedManifold)
-  {
-    return answer(Verdict_Refused, reason,
-                  "the result is not a closed, oriented, manifold surface");
-  }
-  if (after.Characteristics != before.Characteristics)
-  {
-    return answer(Verdict_Refused, reason, "the result's components differ from the input's");
   }
 
-  // 4. No two triangles in contact beyond a shared node or edge.
-  algoMesh_DecimationDefects defects;
-  if (!algoMesh_DecimationDefects::Count(decimated, progress.Next(1.0).Entry(false), defects))
+  // 4. Every guarantee, as for any state of the run.
+  const Verdict verdict = checkState(nodes, triangles, ancestorOf, decimated, input, before, true,
+                                     resultStep, progress.Next(1.0), reason);
+  if (verdict != Verdict_Accepted)
   {
-    return cancelled;
-  }
-  if (defects.NbCrossingPairs != 0)
-  {
-    return answer(Verdict_Refused, reason, "the result has crossing triangles");
+    return verdict;
   }
   output = decimated;
   return answer(Verdict_Accepted, reason, "");
+}
+
+bool algoMesh_VerifiedQuadricFilter::FindPrefix(const Handle(Poly_Triangulation) & input,
+                                                const double           reduction,
+                                                Prefix&                prefix,
+                                                algoMesh_ProgressScope progress)
+{
+  prefix.Nodes.clear();
+  prefix.Triangles.clear();
+  prefix.NbCollapses = 0;
+  if (prefix.Log.empty() || input.IsNull())
+  {
+    return !progress.IsCancelled();
+  }
+  // 1. The filter's input as it was before the run (the run edits its own copy), and its
+  //    topology.
+  algoMesh_ProgressScope       inputStep = progress.Next(THE_PREFIX_INPUT_SHARE);
+  vtkSmartPointer<vtkPolyData> polyData  = algoMesh_DecimationInput::Build(*input);
+  const vtkIdType              nbCells   = polyData->GetNumberOfPolys();
+  const vtkIdType              nbNodes   = polyData->GetNumberOfPoints();
+  if (nbCells != input->NbTriangles() || polyData->GetNumberOfCells() != nbCells)
+  {
+    return !progress.IsCancelled(); // not the input the log was made on
+  }
+  Triangles& cells = prefix.InputTriangles;
+  cells.assign(static_cast<size_t>(nbCells), {0, 0, 0});
+  {
+    Pace                                  pace(inputStep, nbCells + nbNodes);
+    vtkCellArray*                         polys = polyData->GetPolys();
+    vtkSmartPointer<vtkCellArrayIterator> it    = vtk::TakeSmartPointer(polys->NewIterator());
+    vtkIdType                             cell  = 0;
+    for (it->GoToFirstCell(); !it->IsDoneWithTraversal(); it->GoToNextCell(), ++cell)
+    {
+      if (!pace.Tick())
+      {
+        return false;
+      }
+      vtkIdType        npts   = 0;
+      const vtkIdType* corner = nullptr;
+      it->GetCurrentCell(npts, corner);
+      for (int k = 0; k < 3; ++k)
+      {
+        cells[cell][k] = static_cast<int>(corner[k]);
+      }
+    }
+    prefix.InputNodes.resize(static_cast<size_t>(nbNodes));
+    for (vtkIdType i = 0; i < nbNodes; ++i)
+    {
+      if (!pace.Tick())
+      {
+        return false;
+      }
+      polyData->GetPoint(i, prefix.InputNodes[i].data());
+    }
+  }
+  polyData = nullptr;
+  for (const algoMesh_vtkQuadricDecimation::Collapse& collapse : prefix.Log)
+  {
+    if (collapse.Survivor < 0 || collapse.Survivor >= nbNodes || collapse.Removed < 0 ||
+        collapse.Removed >= nbNodes)
+    {
+      return !progress.IsCancelled();
+    }
+  }
+
+  // 2. The collapses replayed up to the first that the collapser would refuse for its turn.
+  std::vector<int> deletedAt;
+  size_t           nbGood = 0;
+  if (!replayTurns(cells, prefix.InputNodes, prefix.Log, progress.Next(THE_REPLAY_SHARE), deletedAt,
+                   nbGood))
+  {
+    return false;
+  }
+
+  const double target = double(nbCells) * (1.0 - std::max(0.0, std::min(100.0, reduction)) / 100.0);
+  // A state further back than twice the target leaves the collapser most of the work, and
+  // the search would cost more than it saves.
+  const size_t nbLeast = size_t((double(nbCells) - std::min(double(nbCells), 2.0 * target)) / 2.0);
+  Topology     before;
+  if (nbGood < nbLeast ||
+      !describe(cells, static_cast<int>(nbNodes), progress.Next(THE_PREFIX_INPUT_SHARE), before))
+  {
+    return nbGood < nbLeast && !progress.IsCancelled();
+  }
+
+  // 3. The state after a share of the good collapses: the one leaving 1.25 times the target
+  //    first, then 1.1 times when it passes and twice when it does not, so that two states
+  //    are checked (the crossing search is most of the cost). A collapse of a closed manifold
+  //    removes two triangles, which places each state by its count.
+  size_t     lastTried = 0;
+  const auto tryState  = [&](const double factor, algoMesh_ProgressScope step) -> Verdict
+  {
+    const double left        = std::min(double(nbCells), factor * target);
+    const size_t nbCollapses = std::min(nbGood, size_t((double(nbCells) - left) / 2.0));
+    if (nbCollapses == 0 || nbCollapses < nbLeast || nbCollapses == lastTried)
+    {
+      return Verdict_NotApplicable;
+    }
+    lastTried = nbCollapses;
+    // 3a. Each removed node points to its survivor, which holds the position.
+    Pace             pace(step.Next(THE_STATE_SHARE), int64_t(nbCollapses) + 2 * nbNodes + nbCells);
+    std::vector<int> parent(static_cast<size_t>(nbNodes));
+    std::vector<std::array<double, 3>> places(prefix.InputNodes);
+    for (vtkIdType i = 0; i < nbNodes; ++i)
+    {
+      parent[i] = static_cast<int>(i);
+    }
+    for (size_t i = 0; i < nbCollapses; ++i)
+    {
+      if (!pace.Tick())
+      {
+        return Verdict_Cancelled;
+      }
+      const algoMesh_vtkQuadricDecimation::Collapse& collapse = prefix.Log[i];
+      parent[collapse.Removed]                                = collapse.Survivor;
+      places[collapse.Survivor] = {collapse.Position[0], collapse.Position[1],
+                                   collapse.Position[2]};
+    }
+    const auto root = [&parent](int x)
+    {
+      while (parent[x] != x)
+      {
+        x = parent[x] = parent[parent[x]];
+      }
+      return x;
+    };
+    // 3b. The triangles still there, over the nodes they use, renumbered.
+    std::vector<int>                   number(static_cast<size_t>(nbNodes), -1);
+    Triangles                          triangles;
+    std::vector<int>                   ancestorOf;
+    std::vector<std::array<double, 3>> nodes;
+    for (vtkIdType cell = 0; cell < nbCells; ++cell)
+    {
+      if (!pace.Tick())
+      {
+        return Verdict_Cancelled;
+      }
+      if (deletedAt[cell] < static_cast<int>(nbCollapses))
+      {
+        continue;
+      }
+      std::array<int, 3> tri;
+      for (int k = 0; k < 3; ++k)
+      {
+        tri[k] = root(cells[cell][k]);
+      }
+      if (tri[0] == tri[1] || tri[1] == tri[2] || tri[0] == tri[2])
+      {
+        continue;
+      }
+      for (int& corner : tri)
+      {
+        if (number[corner] < 0)
+        {
+          number[corner] = static_cast<int>(nodes.size());
+          nodes.push_back(places[corner]);
+        }
+        corner = number[corner];
+      }
+      triangles.push_back(tri);
+      ancestorOf.push_back(static_cast<int>(cell));
+    }
+    std::vector<std::array<double, 3>>().swap(places);
+    if (triangles.size() < 4)
+    {
+      return Verdict_Refused; // no closed surface left
+    }
+    Handle(Poly_Triangulation) mesh = new Poly_Triangulation(
+        static_cast<int>(nodes.size()), static_cast<int>(triangles.size()), false);
+    for (size_t i = 0; i < nodes.size(); ++i)
+    {
+      mesh->SetNode(int(i) + 1, gp_Pnt(nodes[i][0], nodes[i][1], nodes[i][2]));
+    }
+    for (size_t t = 0; t < triangles.size(); ++t)
+    {
+      mesh->SetTriangle(
+          int(t) + 1, Poly_Triangle(triangles[t][0] + 1, triangles[t][1] + 1, triangles[t][2] + 1));
+    }
+    // 3c. The same checks as the filter's result, the turn checked above.
+    const Verdict verdict = checkState(nodes, triangles, ancestorOf, mesh, input, before, false,
+                                       step.Next(THE_STATE_SHARE), step.Next(1.0), nullptr);
+    if (verdict != Verdict_Accepted)
+    {
+      return verdict;
+    }
+    prefix.NodeOf.assign(static_cast<size_t>(nbNodes), -1);
+    for (vtkIdType i = 0; i < nbNodes; ++i)
+    {
+      prefix.NodeOf[i] = number[root(static_cast<int>(i))];
+    }
+    prefix.Nodes       = std::move(nodes);
+    prefix.Triangles   = std::move(triangles);
+    prefix.NbCollapses = nbCollapses;
+    return Verdict_Accepted;
+  };
+  const Verdict middle = tryState(1.25, progress.Next(0.5));
+  const Verdict last   = middle == Verdict_Cancelled
+                             ? middle
+                             : tryState(middle == Verdict_Accepted ? 1.1 : 2.0, progress.Next(1.0));
+  if (last == Verdict_Cancelled)
+  {
+    return false;
+  }
+  progress.Complete();
+  return !progress.IsCancelled();
 }
 
 } // namespace quorin

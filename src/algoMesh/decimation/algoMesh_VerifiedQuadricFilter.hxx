@@ -5,8 +5,12 @@
 
 #include <algoMesh.hxx>
 #include <algoMesh_ProgressScope.hxx>
+#include <algoMesh_vtkQuadricDecimation.hxx>
 
 #include <Poly_Triangulation.hxx>
+
+#include <array>
+#include <vector>
 
 namespace quorin
 {
@@ -15,14 +19,35 @@ namespace quorin
 //! closed, oriented, manifold mesh and accepts its result only when it passes the checks
 //! that stand for every guarantee of algoMesh_TopoDecimation: then the result is the
 //! filter's, node for node, at the filter's error and the filter's time plus the checks.
-//! Otherwise the caller runs the topology-preserving collapser.
+//! Otherwise the caller runs the topology-preserving collapser, either from the start or
+//! from the latest state of the filter's run that passes the same checks (FindPrefix).
 class algoMesh_EXPORT algoMesh_VerifiedQuadricFilter
 {
 public:
+  //! A state the filter's run passed through, for the collapser to go on from when the
+  //! filter's own result is refused: the run's collapses are logged, and FindPrefix replays
+  //! the first of them.
+  struct Prefix
+  {
+    std::vector<algoMesh_vtkQuadricDecimation::Collapse> Log; //!< the filter's collapses
+    //! The state found: its nodes and its triangles over them (empty when none passed).
+    std::vector<std::array<double, 3>> Nodes;
+    std::vector<std::array<int, 3>>    Triangles;
+    //! The filter's input, nodes merged, and for each of its nodes the state's node it merged
+    //! into: the collapser sums its quadrics from these, as the filter did.
+    std::vector<std::array<double, 3>> InputNodes;
+    std::vector<std::array<int, 3>>    InputTriangles;
+    std::vector<int>                   NodeOf;
+    size_t                             NbCollapses = 0; //!< collapses replayed
+  };
+
   //! Cosine of the largest turn of a triangle normal allowed, here against the input
   //! triangle a result triangle descends from, in the collapser against the triangle before
   //! each collapse (about 80 degrees).
   static constexpr double MaxTurnCosine = 0.17;
+
+  //! The reason given when the result is refused for crossing triangles.
+  static constexpr const char* CrossingReason = "the result has crossing triangles";
 
   enum Verdict
   {
@@ -39,7 +64,17 @@ public:
                          const double reduction,
                          Handle(Poly_Triangulation) & output,
                          algoMesh_ProgressScope   progress,
-                         TCollection_AsciiString* reason = nullptr);
+                         TCollection_AsciiString* reason = nullptr,
+                         Prefix*                  prefix = nullptr);
+
+  //! After a refused Perform that was given `prefix`: replays the filter's collapses up to a
+  //! few points towards the end of its run (the triangles left about 1.1, 1.25, 1.5 and 2
+  //! times the target), latest first, and keeps in `prefix` the first state that passes
+  //! every check of Perform; its Triangles stay empty when none does. False when cancelled.
+  static bool FindPrefix(const Handle(Poly_Triangulation) & input,
+                         const double           reduction,
+                         Prefix&                prefix,
+                         algoMesh_ProgressScope progress);
 };
 
 } // namespace quorin

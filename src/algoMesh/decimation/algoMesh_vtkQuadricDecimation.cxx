@@ -500,6 +500,10 @@ void algoMesh_vtkQuadricDecimation::collapseCheapestEdges(const vtkIdType numPts
     else
     {
       ++NumberOfEdgeCollapses;
+      if (CollapseLog != nullptr)
+      {
+        CollapseLog->push_back({p0, p1, {float(x[0]), float(x[1]), float(x[2])}});
+      }
       SetPointAttributeArray(p0, x);
       AddQuadric(p1, p0);
       UpdateEdgeData(p0, p1);

@@ -124,6 +124,18 @@ public:
   //! Triangles removed by the last run divided by the triangles of its input (0 before).
   vtkGetMacro(ActualReduction, double);
 
+  //! One collapse of a run: `Removed` merged into `Survivor`, which moved to `Position`.
+  struct Collapse
+  {
+    int32_t Survivor;
+    int32_t Removed;
+    float   Position[3];
+  };
+
+  //! When set, the collapses of every following run are appended to `log` (not owned), in
+  //! the order they were made; the run itself is unchanged. Null stops the logging.
+  void SetCollapseLog(std::vector<Collapse>* log) { CollapseLog = log; }
+
 protected:
   //! Working arrays are read at random: on huge pages they spare the address-translation
   //! misses (see algoMesh_MemoryAdvice).
@@ -202,21 +214,22 @@ protected:
   {
     double Value[3];
   };
-  LargeArray<WorkPoint> Points;            //!< the input's points during a run
-  std::vector<uint8_t>  MovedPoints;       //!< 1 for each point that a collapse moved
-  LargeArray<double>    ErrorQuadrics;     //!< 11 + 4 NC doubles per point
-  std::vector<double>   VolumeConstraints; //!< 4 doubles per point
-  int                   AttributeComponents[6];
-  double                AttributeScale[6];
-  vtkDataArray*         AttributeArrays[6]; //!< not owned, valid during a run
-  std::vector<int32_t>  ChangedEdges;       //!< scratch of UpdateEdgeData
-  std::vector<int32_t>  CollapseCellIds;    //!< scratch of CollapseEdge
-  std::vector<int32_t>  MovedCellPoints;    //!< scratch of CollapseEdge and FindAffectedEdges
-  std::vector<double>   TargetPoint;
-  std::vector<double>   TempQuad;
-  std::vector<double>   TempB;
-  std::vector<double>   TempAStorage;
-  std::vector<double*>  TempA; //!< row pointers into TempAStorage
+  LargeArray<WorkPoint>  Points;            //!< the input's points during a run
+  std::vector<uint8_t>   MovedPoints;       //!< 1 for each point that a collapse moved
+  LargeArray<double>     ErrorQuadrics;     //!< 11 + 4 NC doubles per point
+  std::vector<double>    VolumeConstraints; //!< 4 doubles per point
+  int                    AttributeComponents[6];
+  double                 AttributeScale[6];
+  vtkDataArray*          AttributeArrays[6]; //!< not owned, valid during a run
+  std::vector<int32_t>   ChangedEdges;       //!< scratch of UpdateEdgeData
+  std::vector<int32_t>   CollapseCellIds;    //!< scratch of CollapseEdge
+  std::vector<int32_t>   MovedCellPoints;    //!< scratch of CollapseEdge and FindAffectedEdges
+  std::vector<double>    TargetPoint;
+  std::vector<double>    TempQuad;
+  std::vector<double>    TempB;
+  std::vector<double>    TempAStorage;
+  std::vector<double*>   TempA;                 //!< row pointers into TempAStorage
+  std::vector<Collapse>* CollapseLog = nullptr; //!< not owned
 
 private:
   //! Doubles of one point quadric.
