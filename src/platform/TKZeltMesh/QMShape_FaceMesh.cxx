@@ -936,6 +936,65 @@ void QMShape_FaceMesh::replace(const uint64_t key, const int from, const int to)
   }
 }
 
+void QMShape_FaceMesh::DivideSegment(const Adaptor3d_Curve&     curve,
+                                     const double               ta,
+                                     const double               tb,
+                                     const double               size,
+                                     const std::vector<double>* splits,
+                                     std::vector<double>&       parameters,
+                                     std::vector<gp_Pnt>&       points)
+{
+  // The given parameters inside the segment break it first, in the segment's direction.
+  std::vector<double> breaks{ta};
+  if (splits != nullptr)
+  {
+    const double low = std::min(ta, tb), high = std::max(ta, tb);
+    const double margin = 1.0e-9 * (high - low);
+    for (const double t : *splits)
+    {
+      if (t > low + margin && t < high - margin)
+      {
+        breaks.push_back(t);
+      }
+    }
+    if (tb < ta)
+    {
+      std::reverse(breaks.begin() + 1, breaks.end());
+    }
+  }
+  breaks.push_back(tb);
+  // Between each two breaks, the fewest equal parameter steps whose chords all fit.
+  const bool sized = size < 1.0e100;
+  parameters.assign(1, ta);
+  points.assign(1, curve.Value(ta));
+  std::vector<gp_Pnt> run;
+  for (size_t j = 0; j + 1 < breaks.size(); ++j)
+  {
+    const double t0 = breaks[j], t1 = breaks[j + 1];
+    int          steps = sized ? std::max(1, static_cast<int>(
+                                        std::ceil(points.back().Distance(curve.Value(t1)) / size)))
+                               : 1;
+    for (bool fits = false; !fits && steps < 100000;)
+    {
+      run.clear();
+      fits = true;
+      for (int i = 1; i <= steps; ++i)
+      {
+        run.push_back(curve.Value(t0 + (t1 - t0) * i / steps));
+        const gp_Pnt& previous = i == 1 ? points.back() : run[run.size() - 2];
+        fits                   = fits && (!sized || run.back().Distance(previous) <= size);
+      }
+      steps = fits ? steps : steps + 1;
+    }
+    steps = static_cast<int>(run.size());
+    for (int i = 1; i <= steps; ++i)
+    {
+      parameters.push_back(t0 + (t1 - t0) * i / steps);
+      points.push_back(run[i - 1]);
+    }
+  }
+}
+
 uint64_t QMShape_FaceMesh::keyOf(const int a, const int b)
 {
   const uint32_t low  = static_cast<uint32_t>(std::min(a, b));
