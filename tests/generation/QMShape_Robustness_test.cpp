@@ -74,3 +74,14 @@ TEST(QMShape_Robustness, CrescentFacesDoNotFoldAtTheSmallerSize)
   // triangles. Such a face is triangulated anew from its border.
   expectSoundAndSized(gentest::CrescentPipe(), 0.005);
 }
+
+TEST(QMShape_Robustness, CrescentWithInteriorNodesIsTriangulatedAnew)
+{
+  // A crescent 0.01 wide meshed at 0.064: its first-pass mesh has interior nodes, and
+  // dividing its border put nodes beyond the opposite sides of thin triangles (26 folds,
+  // 225 crossing triangles). A folded face with one border loop is triangulated anew from
+  // its border, its interior nodes left to the refinement.
+  const TopoDS_Shape part = gentest::SteppedBore(0.01);
+  ASSERT_TRUE(BRepCheck_Analyzer(part).IsValid());
+  ASSERT_FALSE(gentest::ExpectSoundTessellation(part, 0.064).IsNull());
+}

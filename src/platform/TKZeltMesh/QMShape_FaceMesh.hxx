@@ -151,12 +151,14 @@ protected:
   //! face's border matches its neighbours' again. Answers the number of nodes put back.
   int restoreSkippedNodes();
   //! Triangulates anew, by ear clipping in the parameter plane, a face whose mesh has a
-  //! folded triangle and no node off its border (a crescent between tangent curves, where
-  //! a border node put on the curve fell beyond the opposite side, and whose triangles can
-  //! then only be flipped): each step cuts the upright ear with the largest smallest angle
-  //! that holds no other border node. Only a border that is one loop of at most 400 nodes
-  //! without a pole is handled. Answers whether the triangles were replaced (the edges must
-  //! then be connected again).
+  //! folded triangle and whose border is one loop of polygon segments (a crescent between
+  //! tangent curves, where a border node put on the curve fell beyond the opposite side of
+  //! a thin triangle, and whose triangles can then only be flipped): each step cuts the
+  //! upright ear with the largest smallest angle that holds no other border node. The
+  //! face's free interior nodes are left out (refinement inserts what the size asks for).
+  //! Only a loop of at most 4000 nodes without a pole, and interior nodes that are not
+  //! fixed, are handled. Answers whether the triangles were replaced (the edges must then
+  //! be connected again).
   bool retriangulateFolded();
   //! The live triangles at each node.
   std::vector<std::vector<int>> trianglesAround() const;

@@ -68,8 +68,8 @@ bool QMShape_FaceRefiner::Perform()
   // 3. Connect triangles through their edges.
   buildEdges();
   // 4. Divide the boundary segments to the size of their edges. A node put on a curved
-  // border can fall beyond the opposite side of a thin face's triangle; a face meshed with
-  // its border nodes only is then triangulated anew.
+  // border can fall beyond the opposite side of a thin face's triangle; a face with one
+  // border loop is then triangulated anew from its border.
   if (!divideSegments())
   {
     return false;
