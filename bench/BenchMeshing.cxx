@@ -107,7 +107,8 @@ const GeneratedPart THE_PARTS[] = {
 // the part and is projected onto that face's surface (Newton from the parameters of that
 // triangle, the kernel's full search when it fails). A sample whose distance could raise the
 // maximum is projected onto the neighbouring faces too and keeps the smallest distance, since
-// near an edge the nearest coarse triangle may belong to the other face. Cost: one tree
+// near an edge the nearest coarse triangle may belong to the other face (and, when that
+// still leaves it large, onto every face whose box is near enough). Cost: one tree
 // search and one or two projections per sample, whatever the size, where a reference mesh
 // fine enough to measure against grows with the inverse square of the size (minutes at 0.5 %
 // on a torus).
@@ -144,10 +145,13 @@ public:
     }
     myFirst.push_back(first);
     mySurfaces.resize(faces.Extent() + 1);
+    myBoxes.resize(faces.Extent() + 1);
     myNeighbours.resize(faces.Extent() + 1);
     for (int f = 1; f <= faces.Extent(); ++f)
     {
       mySurfaces[f] = new ShapeAnalysis_Surface(BRep_Tool::Surface(TopoDS::Face(faces(f))));
+      BRepBndLib::Add(faces(f), myBoxes[f], false);
+      myBoxes[f].Enlarge(size / 20.0);
       for (TopExp_Explorer exp(faces(f), TopAbs_EDGE); exp.More(); exp.Next())
       {
         for (const TopoDS_Shape& other : edgeFaces.FindFromKey(exp.Current()))
@@ -211,6 +215,22 @@ private:
     {
       best = std::min(best, project(other, point, nullptr));
     }
+    // The coarse mesh's chords stand up to S/20 off the surfaces, so beside a narrow face
+    // (a fillet) the nearest coarse triangle can belong to a face that does not touch it:
+    // then every face whose box is nearer than the best so far, keeping projections that
+    // land within the face's box.
+    if (best > bound)
+    {
+      Bnd_Box at;
+      at.Add(point);
+      for (int other = 1; other < static_cast<int>(myBoxes.size()); ++other)
+      {
+        if (myBoxes[other].Distance(at) < best)
+        {
+          best = std::min(best, project(other, point, nullptr, &myBoxes[other]));
+        }
+      }
+    }
     return best;
   }
 
@@ -230,13 +250,23 @@ private:
         (mesh->UVNode(n[0]).XY() + mesh->UVNode(n[1]).XY() + mesh->UVNode(n[2]).XY()) / 3.0);
   }
 
-  double project(const int face, const gp_Pnt& point, const std::unique_ptr<gp_Pnt2d>& start)
+  // Distance to the face's surface; with `within`, a projection outside that box counts as
+  // no answer (infinite).
+  double project(const int                        face,
+                 const gp_Pnt&                    point,
+                 const std::unique_ptr<gp_Pnt2d>& start,
+                 const Bnd_Box*                   within = nullptr)
   {
     const Handle(ShapeAnalysis_Surface)& surface = mySurfaces[face];
     const double   precision                     = 1.0e-9;
-    const gp_Pnt2d uv = start ? surface->NextValueOfUV(*start, point, precision)
-                              : surface->ValueOfUV(point, precision);
-    return point.Distance(surface->Value(uv));
+    const gp_Pnt2d uv   = start ? surface->NextValueOfUV(*start, point, precision)
+                                : surface->ValueOfUV(point, precision);
+    const gp_Pnt   foot = surface->Value(uv);
+    if (within != nullptr && within->IsOut(foot))
+    {
+      return 1.0e300;
+    }
+    return point.Distance(foot);
   }
 
   TopoDS_Shape                               myShape;
@@ -246,6 +276,7 @@ private:
   std::vector<int>                           myFaces;      //!< face index per face slot
   std::vector<Handle(ShapeAnalysis_Surface)> mySurfaces;   //!< per face index
   std::vector<std::vector<int>>              myNeighbours; //!< faces sharing an edge
+  std::vector<Bnd_Box>                       myBoxes;      //!< per face index, enlarged by S/20
 };
 
 // The figures both sides are judged by.

@@ -295,6 +295,24 @@ inline TopoDS_Shape FilletThenChamferBox()
                     [](const gp_Pnt& a, const gp_Pnt& b) { return a.Z() > 9.99 && b.Z() > 9.99; });
 }
 
+//! A block 4.4 x 2 x 4.4 bored through along y by two bores of radius 2 that meet at
+//! y = 1 with their axes `offset` apart: the step between them is a crescent face `offset`
+//! wide at most, its two circles crossing at an angle under one degree at both tips, where
+//! the crescent's plane meets the two nearly tangent bores.
+inline TopoDS_Shape SteppedBore(const double offset)
+{
+  const TopoDS_Shape block =
+      BRepPrimAPI_MakeBox(gp_Pnt(-2.2, 0, -2.2), gp_Pnt(2.2, 2, 2.2)).Shape();
+  const TopoDS_Shape front =
+      BRepAlgoAPI_Cut(
+          block, BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(0, -1, 0), gp::DY()), 2.0, 2.0).Shape())
+          .Shape();
+  return BRepAlgoAPI_Cut(
+             front,
+             BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(offset, 1, 0), gp::DY()), 2.0, 6.0).Shape())
+      .Shape();
+}
+
 } // namespace gentest
 
 #endif

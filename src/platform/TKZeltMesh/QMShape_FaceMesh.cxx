@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <queue>
+#include <tuple>
 #include <unordered_map>
 
 namespace
@@ -23,6 +25,9 @@ namespace
 // Cosine of the largest turn between a triangle's normal and the surface's before the
 // triangle counts as folded.
 const double THE_UPRIGHT = 0.17;
+// Largest border loop a folded face is triangulated anew from (the ear clipping costs the
+// square of the loop's nodes).
+const size_t THE_MAX_CLIPPED = 4000;
 } // namespace
 
 QMShape_FaceMesh::QMShape_FaceMesh(const TopoDS_Face& face, const Settings& settings)
@@ -355,7 +360,8 @@ int QMShape_FaceMesh::restoreSkippedNodes()
 
 bool QMShape_FaceMesh::retriangulateFolded()
 {
-  // 1. Only a face whose nodes all lie on one loop of polygon segments, without poles.
+  // 1. Only a face whose border is one loop of polygon segments without poles, and whose
+  // other nodes are free (they are left out: refinement puts new ones where they are due).
   std::unordered_map<int, std::vector<int>> next;
   for (const auto& segment : m_segments)
   {
@@ -363,7 +369,7 @@ bool QMShape_FaceMesh::retriangulateFolded()
     next[segment.second.B].push_back(segment.second.A);
   }
   const size_t nbBorder = next.size();
-  if (nbBorder < 4 || nbBorder > 400)
+  if (nbBorder < 4 || nbBorder > THE_MAX_CLIPPED)
   {
     return false;
   }
@@ -372,8 +378,10 @@ bool QMShape_FaceMesh::retriangulateFolded()
   {
     for (int k = 0; k < 3 && isLive(t); ++k)
     {
-      const auto found = next.find(m_triangles[t][k]);
-      if (found == next.end() || found->second.size() != 2 || isPole(m_triangles[t][k]))
+      const int  node  = m_triangles[t][k];
+      const auto found = next.find(node);
+      if (isPole(node) || (found == next.end() && m_fixed[node]) ||
+          (found != next.end() && found->second.size() != 2))
       {
         return false;
       }
@@ -413,49 +421,77 @@ bool QMShape_FaceMesh::retriangulateFolded()
   {
     std::reverse(loop.begin(), loop.end());
   }
-  // 3. Ear clipping, the best ear first.
-  std::vector<std::array<int, 3>> triangles;
-  while (loop.size() > 3)
+  // 3. Ear clipping, the ear with the largest smallest angle first. Clipping an ear changes
+  // only its two neighbours' ears, which are judged again; an ear is upright and holds no
+  // other node of the loop.
+  const int         n = static_cast<int>(loop.size());
+  std::vector<int>  before(n), after(n), stamp(n, 0);
+  std::vector<char> alive(n, 1);
+  for (int i = 0; i < n; ++i)
   {
-    const size_t n         = loop.size();
-    int          best      = -1;
-    double       bestAngle = -1.0;
-    for (size_t i = 0; i < n; ++i)
-    {
-      const std::array<int, 3> ear{loop[(i + n - 1) % n], loop[i], loop[(i + 1) % n]};
-      if (!isUpright(ear))
-      {
-        continue;
-      }
-      const gp_XY a = m_uv[ear[0]].XY(), b = m_uv[ear[1]].XY(), c = m_uv[ear[2]].XY();
-      bool        empty = true;
-      for (size_t j = 0; j < n && empty; ++j)
-      {
-        const int other = loop[j];
-        if (other == ear[0] || other == ear[1] || other == ear[2])
-        {
-          continue;
-        }
-        const gp_XY p = m_uv[other].XY();
-        empty         = !(m_orientation * ((b - a) ^ (p - a)) >= 0.0 &&
-                  m_orientation * ((c - b) ^ (p - b)) >= 0.0 &&
-                  m_orientation * ((a - c) ^ (p - c)) >= 0.0);
-      }
-      const double angle = empty ? minAngle(ear) : -1.0;
-      if (angle > bestAngle)
-      {
-        bestAngle = angle;
-        best      = static_cast<int>(i);
-      }
-    }
-    if (best < 0)
-    {
-      return false; // no ear: keep the first pass's triangles
-    }
-    triangles.push_back({loop[(best + n - 1) % n], loop[best], loop[(best + 1) % n]});
-    loop.erase(loop.begin() + best);
+    before[i] = (i + n - 1) % n;
+    after[i]  = (i + 1) % n;
   }
-  triangles.push_back({loop[0], loop[1], loop[2]});
+  const auto earAngle = [&](const int i) -> double
+  {
+    const std::array<int, 3> ear{loop[before[i]], loop[i], loop[after[i]]};
+    if (!isUpright(ear))
+    {
+      return -1.0;
+    }
+    const gp_XY a = m_uv[ear[0]].XY(), b = m_uv[ear[1]].XY(), c = m_uv[ear[2]].XY();
+    for (int j = after[after[i]]; j != before[i]; j = after[j])
+    {
+      const gp_XY p = m_uv[loop[j]].XY();
+      if (m_orientation * ((b - a) ^ (p - a)) >= 0.0 &&
+          m_orientation * ((c - b) ^ (p - b)) >= 0.0 && m_orientation * ((a - c) ^ (p - c)) >= 0.0)
+      {
+        return -1.0;
+      }
+    }
+    return minAngle(ear);
+  };
+  std::priority_queue<std::tuple<double, int, int>> ears; // angle, stamp, position
+  const auto                                        judge = [&](const int i)
+  {
+    ++stamp[i];
+    const double angle = earAngle(i);
+    if (angle >= 0.0)
+    {
+      ears.emplace(angle, stamp[i], i);
+    }
+  };
+  for (int i = 0; i < n; ++i)
+  {
+    judge(i);
+  }
+  std::vector<std::array<int, 3>> triangles;
+  for (int remaining = n; remaining > 3;)
+  {
+    if (ears.empty())
+    {
+      return false; // no ear: keep the triangles as they are
+    }
+    const auto [angle, version, i] = ears.top();
+    ears.pop();
+    if (!alive[i] || version != stamp[i])
+    {
+      continue;
+    }
+    triangles.push_back({loop[before[i]], loop[i], loop[after[i]]});
+    alive[i]         = 0;
+    after[before[i]] = after[i];
+    before[after[i]] = before[i];
+    --remaining;
+    judge(before[i]);
+    judge(after[i]);
+  }
+  int first = 0;
+  while (!alive[first])
+  {
+    ++first;
+  }
+  triangles.push_back({loop[before[first]], loop[first], loop[after[first]]});
   if (!isUpright(triangles.back()))
   {
     return false;
@@ -932,6 +968,65 @@ void QMShape_FaceMesh::replace(const uint64_t key, const int from, const int to)
     {
       t = to;
       return;
+    }
+  }
+}
+
+void QMShape_FaceMesh::DivideSegment(const Adaptor3d_Curve&     curve,
+                                     const double               ta,
+                                     const double               tb,
+                                     const double               size,
+                                     const std::vector<double>* splits,
+                                     std::vector<double>&       parameters,
+                                     std::vector<gp_Pnt>&       points)
+{
+  // The given parameters inside the segment break it first, in the segment's direction.
+  std::vector<double> breaks{ta};
+  if (splits != nullptr)
+  {
+    const double low = std::min(ta, tb), high = std::max(ta, tb);
+    const double margin = 1.0e-9 * (high - low);
+    for (const double t : *splits)
+    {
+      if (t > low + margin && t < high - margin)
+      {
+        breaks.push_back(t);
+      }
+    }
+    if (tb < ta)
+    {
+      std::reverse(breaks.begin() + 1, breaks.end());
+    }
+  }
+  breaks.push_back(tb);
+  // Between each two breaks, the fewest equal parameter steps whose chords all fit.
+  const bool sized = size < 1.0e100;
+  parameters.assign(1, ta);
+  points.assign(1, curve.Value(ta));
+  std::vector<gp_Pnt> run;
+  for (size_t j = 0; j + 1 < breaks.size(); ++j)
+  {
+    const double t0 = breaks[j], t1 = breaks[j + 1];
+    int          steps = sized ? std::max(1, static_cast<int>(
+                                        std::ceil(points.back().Distance(curve.Value(t1)) / size)))
+                               : 1;
+    for (bool fits = false; !fits && steps < 100000;)
+    {
+      run.clear();
+      fits = true;
+      for (int i = 1; i <= steps; ++i)
+      {
+        run.push_back(curve.Value(t0 + (t1 - t0) * i / steps));
+        const gp_Pnt& previous = i == 1 ? points.back() : run[run.size() - 2];
+        fits                   = fits && (!sized || run.back().Distance(previous) <= size);
+      }
+      steps = fits ? steps : steps + 1;
+    }
+    steps = static_cast<int>(run.size());
+    for (int i = 1; i <= steps; ++i)
+    {
+      parameters.push_back(t0 + (t1 - t0) * i / steps);
+      points.push_back(run[i - 1]);
     }
   }
 }

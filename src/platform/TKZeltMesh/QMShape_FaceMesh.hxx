@@ -44,8 +44,13 @@ public:
     //! edges that are not in the map take MaxSize. Every face sharing an edge must be given
     //! the same value for it, or the faces will not conform.
     const NCollection_DataMap<TopoDS_Shape, double, TopTools_ShapeMapHasher>* EdgeSizes = nullptr;
-    int    NbPasses = 3; //!< optimisation passes (flips then smoothing)
-    size_t MaxNodes = 0; //!< node budget of the face; 0: none
+    //! Parameters at which particular edges must be divided besides the size rule (where a
+    //! segment's chord would cut another border node off a face), in ascending order. Like
+    //! EdgeSizes, every face sharing an edge must be given the same list.
+    const NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>*
+           EdgeSplits = nullptr;
+    int    NbPasses   = 3; //!< optimisation passes (flips then smoothing)
+    size_t MaxNodes   = 0; //!< node budget of the face; 0: none
     //! Distance to the surface a flip may give the new diagonal's middle (the chordal
     //! deflection the mesh was made for); a flip never raises it above the old one's
     //! otherwise.
@@ -60,6 +65,19 @@ public:
   };
 
 public:
+  //! The division of the segment [ta, tb] of an edge curve (model coordinates) into the
+  //! points every face sharing the edge inserts: ta, then the given split parameters
+  //! strictly inside the segment (may be null), and between each two of them the fewest
+  //! equal parameter steps whose chords are all within size (1e100 or more: none), then tb.
+  //! Answers the parameters and their curve points, ta and tb included.
+  static void DivideSegment(const Adaptor3d_Curve&     curve,
+                            const double               ta,
+                            const double               tb,
+                            const double               size,
+                            const std::vector<double>* splits,
+                            std::vector<double>&       parameters,
+                            std::vector<gp_Pnt>&       points);
+
   //! The new triangulation, in the frame of the face's own (placed by Location()).
   const Handle(Poly_Triangulation) & Result() const { return m_result; }
 
@@ -133,12 +151,14 @@ protected:
   //! face's border matches its neighbours' again. Answers the number of nodes put back.
   int restoreSkippedNodes();
   //! Triangulates anew, by ear clipping in the parameter plane, a face whose mesh has a
-  //! folded triangle and no node off its border (a crescent between tangent curves, where
-  //! a border node put on the curve fell beyond the opposite side, and whose triangles can
-  //! then only be flipped): each step cuts the upright ear with the largest smallest angle
-  //! that holds no other border node. Only a border that is one loop of at most 400 nodes
-  //! without a pole is handled. Answers whether the triangles were replaced (the edges must
-  //! then be connected again).
+  //! folded triangle and whose border is one loop of polygon segments (a crescent between
+  //! tangent curves, where a border node put on the curve fell beyond the opposite side of
+  //! a thin triangle, and whose triangles can then only be flipped): each step cuts the
+  //! upright ear with the largest smallest angle that holds no other border node. The
+  //! face's free interior nodes are left out (refinement inserts what the size asks for).
+  //! Only a loop of at most 4000 nodes without a pole, and interior nodes that are not
+  //! fixed, are handled. Answers whether the triangles were replaced (the edges must then
+  //! be connected again).
   bool retriangulateFolded();
   //! The live triangles at each node.
   std::vector<std::vector<int>> trianglesAround() const;

@@ -68,8 +68,8 @@ bool QMShape_FaceRefiner::Perform()
   // 3. Connect triangles through their edges.
   buildEdges();
   // 4. Divide the boundary segments to the size of their edges. A node put on a curved
-  // border can fall beyond the opposite side of a thin face's triangle; a face meshed with
-  // its border nodes only is then triangulated anew.
+  // border can fall beyond the opposite side of a thin face's triangle; a face with one
+  // border loop is then triangulated anew from its border.
   if (!divideSegments())
   {
     return false;
@@ -569,28 +569,20 @@ bool QMShape_FaceRefiner::divideSegments()
   for (const Segment& s : work)
   {
     Slot& slot = m_slots[s.Slot];
-    if (!slot.Splittable || !(slot.Size < 1.0e100) || m_edges.count(keyOf(s.A, s.B)) == 0)
+    if (!slot.Splittable || m_edges.count(keyOf(s.A, s.B)) == 0)
     {
       continue;
     }
-    // The fewest equal parameter steps whose chords are all within the size.
-    int steps = static_cast<int>(
-        std::ceil(slot.Curve->Value(s.Ta).Distance(slot.Curve->Value(s.Tb)) / slot.Size));
+    std::vector<double> parameters;
+    std::vector<gp_Pnt> points;
+    DivideSegment(*slot.Curve, s.Ta, s.Tb, slot.Size,
+                  m_settings.EdgeSplits != nullptr ? m_settings.EdgeSplits->Seek(slot.Edge)
+                                                   : nullptr,
+                  parameters, points);
+    const int steps = static_cast<int>(parameters.size()) - 1;
     if (steps <= 1)
     {
       continue;
-    }
-    std::vector<gp_Pnt> points;
-    for (bool fits = false; !fits && steps < 100000;)
-    {
-      points.clear();
-      fits = true;
-      for (int i = 0; i <= steps; ++i)
-      {
-        points.push_back(slot.Curve->Value(s.Ta + (s.Tb - s.Ta) * i / steps));
-        fits = fits && (i == 0 || points[i].Distance(points[i - 1]) <= slot.Size);
-      }
-      steps = fits ? steps : steps + 1;
     }
     if (m_settings.MaxNodes > 0 && m_points.size() + steps >= m_settings.MaxNodes)
     {
@@ -601,7 +593,7 @@ bool QMShape_FaceRefiner::divideSegments()
     double tFrom = s.Ta;
     for (int i = 1; i < steps; ++i)
     {
-      const double t     = s.Ta + (s.Tb - s.Ta) * i / steps;
+      const double t     = parameters[i];
       gp_Pnt       point = points[i];
       if (!m_isIdentity)
       {

@@ -6,6 +6,8 @@
 
 #include <QMShape_FaceRefiner.hxx>
 
+#include <BRepAdaptor_Curve.hxx>
+#include <BRepAdaptor_Curve2d.hxx>
 #include <BRepBndLib.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepTools.hxx>
@@ -14,10 +16,9 @@
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
 #include <NCollection_DataMap.hxx>
+#include <Standard_Failure.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
-#include <TopTools_ShapeMapHasher.hxx>
-#include <TopTools_IndexedMapOfShape.hxx>
 #include <TopoDS.hxx>
 
 #include <tbb/parallel_for.h>
@@ -71,6 +72,56 @@ double meshPerimeter(const TopoDS_Face& face,
     }
   }
   return length;
+}
+
+// Rounds of the search for chords that cut border nodes off: each round's divisions can put
+// a node into another chord's cap, and near a tangent tip the caps shrink no faster than the
+// gap between the curves, so a bounded number of rounds is tried.
+const int THE_CHORD_ROUNDS = 6;
+
+// One edge occurrence of a face: its parameter curve and its polygon's parameters, sorted.
+struct BorderChain
+{
+  Handle(BRepAdaptor_Curve2d) PCurve;
+  TopoDS_Edge         Edge;
+  std::vector<double> Parameters;
+  std::vector<gp_XY>  UV;
+};
+
+// The point of the curve between t0 and t1 nearest to p: samples, then a golden-section
+// search around the best.
+double
+nearestParameter(const BRepAdaptor_Curve2d& curve, const double t0, const double t1, const gp_XY& p)
+{
+  const auto distance = [&](const double t) { return (curve.Value(t).XY() - p).SquareModulus(); };
+  const int  samples  = 16;
+  int        best     = 0;
+  double     smallest = distance(t0);
+  for (int i = 1; i <= samples; ++i)
+  {
+    const double d = distance(t0 + (t1 - t0) * i / samples);
+    if (d < smallest)
+    {
+      smallest = d;
+      best     = i;
+    }
+  }
+  double       low   = t0 + (t1 - t0) * std::max(best - 1, 0) / samples;
+  double       high  = t0 + (t1 - t0) * std::min(best + 1, samples) / samples;
+  const double ratio = 0.5 * (std::sqrt(5.0) - 1.0);
+  for (int i = 0; i < 40; ++i)
+  {
+    const double x1 = high - ratio * (high - low), x2 = low + ratio * (high - low);
+    if (distance(x1) < distance(x2))
+    {
+      high = x2;
+    }
+    else
+    {
+      low = x1;
+    }
+  }
+  return 0.5 * (low + high);
 }
 } // namespace
 
@@ -240,12 +291,19 @@ bool QMShape_Tessellator::refineFaces()
     }
   }
 
+  NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher> edgeSplits;
+  if (hasSize)
+  {
+    findCuttingChords(faces, edgeSizes, edgeSplits);
+  }
+
   std::vector<std::unique_ptr<QMShape_FaceRefiner>> refiners(faces.Extent());
   for (int i = 1; i <= faces.Extent(); ++i)
   {
     QMShape_FaceRefiner::Settings settings;
     settings.MaxSize    = faceSizes[i - 1];
     settings.EdgeSizes  = &edgeSizes;
+    settings.EdgeSplits = &edgeSplits;
     settings.Deflection = m_deflection;
     settings.NbPasses   = m_parameters.SkipOptimisation ? 0 : m_parameters.NbOptimisationPasses;
     // Bisection of a face mesh needs about twice its area over the ideal triangle in nodes;
@@ -320,4 +378,184 @@ bool QMShape_Tessellator::refineFaces()
     m_nbFolds += refiner.NbFolds();
   }
   return allDone;
+}
+
+void QMShape_Tessellator::findCuttingChords(
+    const TopTools_IndexedMapOfShape&                                                faces,
+    const NCollection_DataMap<TopoDS_Shape, double, TopTools_ShapeMapHasher>&        sizes,
+    NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>& splits) const
+{
+  // Two boundary curves of a face tangent at a tip (a crescent left by Booleans between
+  // nearly tangent surfaces) are divided by the first pass each at its own places. Near the
+  // tip the gap between the curves is smaller than the distance from a chord to its arc, so
+  // the chord of one curve passes beyond a node of the other: the face's border is no
+  // longer a simple polygon in the parameter plane, no triangulation of it is upright, and
+  // its triangles cross those of the neighbouring faces. Such a segment is divided at the
+  // curve point nearest to the node it cuts off: the nodes of the two curves then face each
+  // other, and chords between facing nodes do not cross. The divisions belong to the edge,
+  // so every face sharing it makes the same ones.
+  for (int round = 0; round < THE_CHORD_ROUNDS; ++round)
+  {
+    NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher> found;
+    for (int f = 1; f <= faces.Extent(); ++f)
+    {
+      const TopoDS_Face& face = TopoDS::Face(faces(f));
+      TopLoc_Location    location;
+      const Handle(Poly_Triangulation)& mesh = BRep_Tool::Triangulation(face, location);
+      if (mesh.IsNull())
+      {
+        continue;
+      }
+      // 1. The chains of the face's border: seams and degenerated edges are left out (they
+      // run along the parameter domain's own border).
+      std::vector<BorderChain> chains;
+      for (TopExp_Explorer edges(face, TopAbs_EDGE); edges.More(); edges.Next())
+      {
+        const TopoDS_Edge& edge = TopoDS::Edge(edges.Current());
+        if (BRep_Tool::Degenerated(edge) || BRep_Tool::IsClosed(edge, face))
+        {
+          continue;
+        }
+        const Handle(Poly_PolygonOnTriangulation)& polygon =
+            BRep_Tool::PolygonOnTriangulation(edge, mesh, location);
+        if (polygon.IsNull() || !polygon->HasParameters() || polygon->NbNodes() < 2)
+        {
+          continue;
+        }
+        // The polygon as the faces will divide it (QMShape_FaceMesh::DivideSegment).
+        BorderChain chain;
+        chain.Edge                       = edge;
+        const double*              size  = sizes.Seek(edge);
+        const std::vector<double>* extra = splits.Seek(edge);
+        std::vector<double>        parameters;
+        std::vector<gp_Pnt>        points;
+        try
+        {
+          const BRepAdaptor_Curve curve(edge);
+          chain.Parameters.push_back(polygon->Parameter(1));
+          for (int i = 1; i < polygon->NbNodes(); ++i)
+          {
+            QMShape_FaceMesh::DivideSegment(curve, polygon->Parameter(i), polygon->Parameter(i + 1),
+                                            size != nullptr ? *size : 1.0e100, extra, parameters,
+                                            points);
+            chain.Parameters.insert(chain.Parameters.end(), parameters.begin() + 1,
+                                    parameters.end());
+          }
+        }
+        catch (const Standard_Failure&)
+        {
+          continue;
+        }
+        try
+        {
+          chain.PCurve = new BRepAdaptor_Curve2d(edge, face);
+          for (const double t : chain.Parameters)
+          {
+            chain.UV.push_back(chain.PCurve->Value(t).XY());
+          }
+        }
+        catch (const Standard_Failure&)
+        {
+          continue;
+        }
+        chains.push_back(std::move(chain));
+      }
+      // 2. The border nodes sorted by their first parameter, for range look-ups.
+      struct Node
+      {
+        gp_XY UV;
+        int   Chain, Index;
+      };
+      std::vector<Node> nodes;
+      for (int c = 0; c < static_cast<int>(chains.size()); ++c)
+      {
+        for (int i = 0; i < static_cast<int>(chains[c].UV.size()); ++i)
+        {
+          nodes.push_back({chains[c].UV[i], c, i});
+        }
+      }
+      std::sort(nodes.begin(), nodes.end(),
+                [](const Node& x, const Node& y) { return x.UV.X() < y.UV.X(); });
+      // 3. Every segment whose cap (between the chord and the arc) holds another node.
+      for (int c = 0; c < static_cast<int>(chains.size()); ++c)
+      {
+        const BorderChain& chain = chains[c];
+        for (int j = 0; j + 1 < static_cast<int>(chain.UV.size()); ++j)
+        {
+          const double t0 = chain.Parameters[j], t1 = chain.Parameters[j + 1];
+          const gp_XY  a = chain.UV[j], b = chain.UV[j + 1];
+          const gp_XY  middle = chain.PCurve->Value(0.5 * (t0 + t1)).XY();
+          const gp_XY  ab     = b - a;
+          const double length = ab.Modulus();
+          if (!(length > 0.0))
+          {
+            continue;
+          }
+          const double bulge = (ab ^ (middle - a)) / length; // signed arc height
+          if (!(std::abs(bulge) > 1.0e-9 * length))
+          {
+            continue; // straight: no cap
+          }
+          const double lowU  = std::min({a.X(), b.X(), middle.X()});
+          const double highU = std::max({a.X(), b.X(), middle.X()});
+          const double lowV  = std::min({a.Y(), b.Y(), middle.Y()});
+          const double highV = std::max({a.Y(), b.Y(), middle.Y()});
+          auto         first = std::lower_bound(nodes.begin(), nodes.end(), lowU,
+                                                [](const Node& n, const double u) { return n.UV.X() < u; });
+          for (auto node = first; node != nodes.end() && node->UV.X() <= highU; ++node)
+          {
+            if (node->UV.Y() < lowV || node->UV.Y() > highV ||
+                (node->Chain == c && (node->Index == j || node->Index == j + 1)) ||
+                (node->UV - a).Modulus() < 1.0e-9 * length ||
+                (node->UV - b).Modulus() < 1.0e-9 * length)
+            {
+              continue;
+            }
+            const gp_XY  p      = node->UV;
+            const double along  = (p - a).Dot(ab) / (length * length);
+            const double offset = (ab ^ (p - a)) / length;
+            const double inward = bulge > 0.0 ? offset : -offset;
+            if (!(along > 0.0 && along < 1.0 && inward > 0.0 && inward < 1.2 * std::abs(bulge)))
+            {
+              continue;
+            }
+            // In the cap when the arc at the node's foot stands further from the chord.
+            const double t     = nearestParameter(*chain.PCurve, t0, t1, p);
+            const gp_XY  foot  = chain.PCurve->Value(t).XY();
+            const double arc   = (ab ^ (foot - a)) / length;
+            const double reach = bulge > 0.0 ? arc : -arc;
+            if (reach > inward && (foot - a).Modulus() > 1.0e-3 * length &&
+                (foot - b).Modulus() > 1.0e-3 * length)
+            {
+              if (std::vector<double>* list = found.ChangeSeek(chain.Edge))
+              {
+                list->push_back(t);
+              }
+              else
+              {
+                found.Bind(chain.Edge, std::vector<double>{t});
+              }
+            }
+          }
+        }
+      }
+    }
+    if (found.IsEmpty())
+    {
+      return;
+    }
+    for (NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>::Iterator
+             item(found);
+         item.More(); item.Next())
+    {
+      std::vector<double>* list = splits.ChangeSeek(item.Key());
+      if (list == nullptr)
+      {
+        list = splits.Bound(item.Key(), std::vector<double>());
+      }
+      list->insert(list->end(), item.Value().begin(), item.Value().end());
+      std::sort(list->begin(), list->end());
+      list->erase(std::unique(list->begin(), list->end()), list->end());
+    }
+  }
 }

@@ -5,7 +5,12 @@
 
 #include <QMData_MeshParameters.hxx>
 
+#include <NCollection_DataMap.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
+#include <TopTools_ShapeMapHasher.hxx>
 #include <TopoDS_Shape.hxx>
+
+#include <vector>
 
 //! Meshes every face of a shape and stores the result in the faces themselves (their
 //! triangulations, and the polygons of their edges on them), as the kernel's mesher does.
@@ -24,7 +29,9 @@
 //!    strip) is remeshed to about twice its width instead (its width taken as twice its
 //!    area over its perimeter; at least a quarter of the maximum size), and its edges with
 //!    it, so that it is not filled with slivers. No edit may fold a triangle in the parameter plane
-//!    or turn it away from the surface.
+//!    or turn it away from the surface. Where two boundary curves of a face are tangent
+//!    (a crescent's tip), edges are first divided where a chord would cut a node of the
+//!    other curve off the face, so that the face's border stays a simple polygon.
 //! Faces are remeshed in parallel. The result meets: every edge at most EffMaxSize long
 //! (edges of the first pass included), most edges between half and the whole of it where
 //! curvature does not ask for less, triangles' distance to the surface within the first
@@ -79,6 +86,15 @@ protected:
 
   //! Runs the refinement of all faces and stores the results; false when a face failed.
   bool refineFaces();
+
+  //! Parameters at which edge polygons must be divided, besides their division to the
+  //! edge sizes, so that no chord cuts a border node of its face off the face; see the
+  //! source.
+  void
+  findCuttingChords(const TopTools_IndexedMapOfShape&                                         faces,
+                    const NCollection_DataMap<TopoDS_Shape, double, TopTools_ShapeMapHasher>& sizes,
+                    NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>&
+                        splits) const;
 
 private:
   TopoDS_Shape          m_shape;
