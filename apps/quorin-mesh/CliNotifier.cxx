@@ -28,6 +28,12 @@ void CliNotifier::Notify(const ActAPI_LogMessage& message)
   {
     return;
   }
+  // After a Ctrl-C the algorithms' "Operation cancelled." and what follows from it only echo
+  // the user's own request: the command prints its one "interrupted" line instead.
+  if (IsCancelRequested())
+  {
+    return;
+  }
   if (message.Severity != LogSeverity_Error)
   {
     {

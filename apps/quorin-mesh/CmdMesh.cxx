@@ -105,6 +105,9 @@ int RunMesh(const std::vector<std::string>& arguments)
           Handle(quorin::algoMesh_SurfOptions) options = quorin::algoMesh_SurfOptions::Default();
           options->Real1                               = size;
           options->Real5                               = angle;
+          // The tessellator is handed no progress entry, so it cannot be stopped from
+          // inside: a Ctrl-C ends the process at once (no file is open yet).
+          const ExitOnInterrupt watch(run.Notifier());
           if (!quorin::algoMesh_ExtGen::DoZeltMesh(input.Shape, options, run.Result,
                                                    run.Progress()))
           {

@@ -29,9 +29,12 @@ void CommandRun::Print(const char* format, ...) const
 int CommandRun::Fail(const std::string& what) const
 {
   m_notifier->EndPhases();
+  if (m_notifier->IsCancelRequested())
+  {
+    return cli::Fail("interrupted", Exit_Interrupted);
+  }
   const std::string reason = m_notifier->LastError();
-  return cli::Fail(what + (reason.empty() ? std::string() : ": " + reason),
-                   m_notifier->IsCancelRequested() ? Exit_Interrupted : Exit_Failure);
+  return cli::Fail(what + (reason.empty() ? std::string() : ": " + reason), Exit_Failure);
 }
 
 int RunMeshCommand(const MeshCommand& command, const MeshStep& step, const PrepareStep& prepare)
