@@ -677,9 +677,8 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
   if (m_isFilterFirst && m_nbInputCrossings <= 0)
   {
     algoMesh_VerifiedQuadricFilter::Prefix        prefix;
-    TCollection_AsciiString                       reason;
     const algoMesh_VerifiedQuadricFilter::Verdict verdict = algoMesh_VerifiedQuadricFilter::Perform(
-        input, m_reduction, output, progress.Next(THE_FILTER_FIRST_SHARE), &reason, &prefix);
+        input, m_reduction, output, progress.Next(THE_FILTER_FIRST_SHARE), nullptr, &prefix);
     if (verdict == algoMesh_VerifiedQuadricFilter::Verdict_Accepted)
     {
       progress.Complete();
@@ -689,26 +688,10 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
     {
       return false;
     }
-    // A result refused for crossings may have kept the input's own: then every state of the
-    // filter's run keeps them too, and is refused after its crossing search. Counting them
-    // once in the input, when the caller has not, is cheaper than searching two states.
-    algoMesh_ProgressScope continuing   = progress.Next(THE_PREFIX_SHARE);
-    bool                   inputCrosses = false;
-    if (verdict == algoMesh_VerifiedQuadricFilter::Verdict_Refused && m_nbInputCrossings < 0 &&
-        reason == algoMesh_VerifiedQuadricFilter::CrossingReason)
-    {
-      algoMesh_DecimationDefects defects;
-      if (!algoMesh_DecimationDefects::Count(
-              input, continuing.Next(THE_INPUT_CROSSINGS_SHARE).Entry(false), defects))
-      {
-        return false;
-      }
-      inputCrosses = defects.NbCrossingPairs != 0;
-    }
-    if (verdict == algoMesh_VerifiedQuadricFilter::Verdict_Refused && !inputCrosses)
+    if (verdict == algoMesh_VerifiedQuadricFilter::Verdict_Refused)
     {
       const Continued continued =
-          continueFrom(input, m_reduction, prefix, continuing.Next(1.0), output);
+          continueFrom(input, m_reduction, prefix, progress.Next(THE_PREFIX_SHARE), output);
       if (continued == Continued_Done)
       {
         progress.Complete();

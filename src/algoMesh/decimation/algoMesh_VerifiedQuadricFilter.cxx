@@ -394,7 +394,7 @@ algoMesh_VerifiedQuadricFilter::Verdict checkState(const std::vector<std::array<
   }
   if (defects.NbCrossingPairs != 0)
   {
-    return answer(refused, reason, algoMesh_VerifiedQuadricFilter::CrossingReason);
+    return answer(refused, reason, "the result has crossing triangles");
   }
   return answer(algoMesh_VerifiedQuadricFilter::Verdict_Accepted, reason, "");
 }

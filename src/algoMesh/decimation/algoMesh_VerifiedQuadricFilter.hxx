@@ -46,9 +46,6 @@ public:
   //! each collapse (about 80 degrees).
   static constexpr double MaxTurnCosine = 0.17;
 
-  //! The reason given when the result is refused for crossing triangles.
-  static constexpr const char* CrossingReason = "the result has crossing triangles";
-
   enum Verdict
   {
     Verdict_Accepted,      //!< the filter's result keeps every guarantee: it is the output
