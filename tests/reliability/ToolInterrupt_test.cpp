@@ -3,6 +3,9 @@
 // output file.
 #include <MeshBuilders.hxx>
 
+#include <BRepPrimAPI_MakeSphere.hxx>
+#include <BRepTools.hxx>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -125,4 +128,29 @@ TEST(ToolInterrupt, CtrlCFromTheFirstInstantEndsWithTheToolsLineAndNoFile)
   // launcher's (the commands install theirs only after loading).
   EXPECT_GE(nbEarlyCaught, 1) << "no signal in the first 0.1 s found a handler";
 }
+TEST(ToolInterrupt, CtrlCDuringTheSurfaceTessellatorEndsTheRunAtOnce)
+{
+  // The tessellator cannot be stopped from inside (it is handed no progress entry), so the
+  // tool must end the process itself. A unit sphere at this size takes seconds to mesh.
+  const std::string part = testmesh::TempPath("tool-interrupt-sphere.brep");
+  ASSERT_TRUE(BRepTools::Write(BRepPrimAPI_MakeSphere(1.0).Shape(), part.c_str()));
+  const std::string folder = testmesh::TempPath("tool-interrupt-mesh");
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const std::string    errors = testmesh::TempPath("tool-interrupt-mesh-errors.txt");
+  const double         delay  = 1.0;
+  const auto           start  = std::chrono::steady_clock::now();
+  const InterruptedRun run    = interruptAfter(
+         {"mesh", part, folder + "/sphere.stl", "--zelt", "--size", "0.004"}, delay, errors);
+  const double afterSignal =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() - delay;
+  ASSERT_FALSE(run.EndedFirst) << run.Errors;
+  ASSERT_TRUE(WIFEXITED(run.Status)) << "ended by signal " << WTERMSIG(run.Status);
+  EXPECT_EQ(130, WEXITSTATUS(run.Status)) << run.Errors;
+  EXPECT_EQ("quorin-mesh: error: interrupted\n", run.Errors);
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+  // The watch polls every 10 ms; the bound leaves room for a busy machine.
+  EXPECT_LT(afterSignal, 1.0);
+}
+
 #endif
