@@ -165,6 +165,30 @@ TEST(algoMesh_PLY, FailuresSendTheirMessages)
   EXPECT_EQ(LogSeverity_Error, notifier->Messages()[0].Severity);
 }
 
+TEST(algoMesh_PLY, BinaryDataLongerThanTheHeaderDeclaresIsRefused)
+{
+  // One byte inserted into the vertices shifts everything after it: read as declared, the
+  // cube became 11 triangles on 3 nodes. The bytes left over are what gives it away; a
+  // final line end alone is not.
+  const std::string cube                    = slurp(testmesh::DataFile("ply/cube_binary.ply"));
+  Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
+  Handle(Poly_Triangulation) mesh;
+  EXPECT_FALSE(algoMesh_PLY::Read(
+      testmesh::DataFile("ply/regressions/byte_inserted_in_binary_data.ply").c_str(), mesh,
+      entryOf(notifier)));
+  ASSERT_EQ(1u, notifier->Texts().size());
+  EXPECT_EQ("Cannot read the PLY data: Data follows the last element the header declares: the "
+            "binary data does not match the header.",
+            notifier->Texts()[0]);
+  EXPECT_TRUE(read(spit("cube_tail.ply", cube + "X")).IsNull());
+  for (const char* end : {"\n", "\r\n"})
+  {
+    const Handle(Poly_Triangulation) ended = read(spit("cube_line_end.ply", cube + end));
+    ASSERT_FALSE(ended.IsNull()) << "a final line end is tolerated";
+    EXPECT_EQ(12, ended->NbTriangles());
+  }
+}
+
 TEST(algoMesh_PLY, CancelledReadHasNoResult)
 {
   Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();

@@ -460,7 +460,29 @@ bool RPly_Reader::Read()
       return false;
     }
   }
+  // A binary body holds exactly what the header declares. Bytes after the last element mean
+  // that the data does not match it (a byte inserted, a count or a type wrong), and what was
+  // read is shifted garbage that would pass for a mesh.
+  if (m_storage != RPly_Ascii && hasTrailingData())
+  {
+    return fail("Data follows the last element the header declares: the binary data does not "
+                "match the header.");
+  }
   return true;
+}
+
+bool RPly_Reader::hasTrailingData()
+{
+  // One final line end is tolerated: some writers end every file with one.
+  for (int nbLineEnds = 0; refill(1); ++nbLineEnds)
+  {
+    if (nbLineEnds == 2 || (*m_pos != '\n' && *m_pos != '\r'))
+    {
+      return true;
+    }
+    ++m_pos;
+  }
+  return false;
 }
 
 bool RPly_Reader::binaryValue(const RPly_Type type, double& value)

@@ -76,6 +76,7 @@ private:
   bool fail(const std::string& message);
   bool refill(const size_t needed);
   bool readLine(std::string& line);
+  bool hasTrailingData();
   bool readElementBinary(const RPly_Element& element);
   bool readElementAscii(const RPly_Element& element);
   bool binaryValue(const RPly_Type type, double& value);
