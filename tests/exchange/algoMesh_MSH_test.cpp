@@ -205,6 +205,12 @@ TEST(algoMesh_MSH, MalformedFilesFailWithOneErrorNamingTheLine)
         << error;
     EXPECT_FALSE(result.Mesh.IsNull());
   }
+  // A version 4 file fails the version 2 scans; the error then names its version.
+  const MshRead version4 =
+      readText("$MeshFormat\n4.1 0 8\n$EndMeshFormat\n$Nodes\n1 3 1 3\n2 1 0 3\n1\n2\n3\n");
+  EXPECT_FALSE(version4.IsOk);
+  EXPECT_EQ("Line 7 of the MSH file: the file declares MSH version 4.1; only version 2 is read.",
+            version4.Notifier->Texts().back());
   // A failure keeps the frames completed before it and the mesh read so far.
   MshRead result = readText(THE_NODES + "$NodeData\n1\n\"a\"\n1\n0\n3\n0\n1\n1\n1 5\n"
                                         "$EndNodeData\n$Elements\n1\n1 99 0 1\n$EndElements\n");

@@ -13,6 +13,7 @@
 
 #include <ActAPI_LogMessage.hxx>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -191,9 +192,24 @@ public:
     case Section_NodeData:
     case Section_ElementData:
       return readData(line);
+    case Section_MeshFormat:
+      // Only kept to name the version when a later line fails: the layout of version 4
+      // files fails the version 2 scans, and their version explains why.
+      if (isFirst)
+      {
+        m_version.assign(line, std::strcspn(line, " \t\r\n"));
+        m_version.resize(std::min<size_t>(m_version.size(), 16));
+      }
+      return true;
     default:
       return true;
     }
+  }
+
+  //! The version the $MeshFormat section declares when it is not 2, else empty.
+  std::string ForeignVersion() const
+  {
+    return m_version.empty() || m_version[0] == '2' ? std::string() : m_version;
   }
 
   //! What made the last line fail, when more is known than that it is malformed.
@@ -495,6 +511,7 @@ private:
   const Standard_GUID&                             m_owner;
   Handle(ActAPI_IProgressNotifier) m_notifier;
   std::string              m_reason;
+  std::string              m_version;
   Section                  m_section = Section_None;
   bool                     m_isFirst = false;
   std::vector<std::string> m_tokens;
@@ -590,7 +607,13 @@ bool algoMesh_MSH::Read(const TCollection_AsciiString& path,
   if (!isOk && !isCancelled && !notifier.IsNull())
   {
     ActAPI_LogMessage message(LogPriority_Normal, LogSeverity_Error);
-    if (reader.Reason().empty())
+    if (!reader.ForeignVersion().empty())
+    {
+      message << "Line %1 of the MSH file: the file declares MSH version %2; only version 2 "
+                 "is read."
+              << std::to_string(lineNo) << reader.ForeignVersion();
+    }
+    else if (reader.Reason().empty())
     {
       message << "Line %1 of the MSH file is malformed." << std::to_string(lineNo);
     }
