@@ -35,6 +35,19 @@ void expectClosedSolid(const Handle(Poly_Triangulation) & surface,
   EXPECT_TRUE(testmesh::IsClosedAndOriented(surface));
   EXPECT_NEAR(testmesh::SignedVolume(surface), volume, 1e-12); // positive: outward
 }
+//! The result's three triangles are `expected`, node for node.
+void expectTriangles(const Handle(Poly_Triangulation) & surface, const int (&expected)[3][3])
+{
+  for (int t = 0; t < 3; ++t)
+  {
+    int n[3];
+    surface->Triangle(t + 1).Get(n[0], n[1], n[2]);
+    EXPECT_EQ(n[0], expected[t][0]) << "triangle " << t + 1;
+    EXPECT_EQ(n[1], expected[t][1]) << "triangle " << t + 1;
+    EXPECT_EQ(n[2], expected[t][2]) << "triangle " << t + 1;
+  }
+}
+
 } // namespace
 
 TEST(algoMesh_ModelSurface, EveryVolumeKindGivesItsClosedOutwardSurface)
@@ -98,14 +111,7 @@ TEST(algoMesh_ModelSurface, SurfaceElementsWinAndNodesAreNumberedByFirstUse)
   ASSERT_EQ(surface->NbTriangles(), 3);
   ASSERT_EQ(surface->NbNodes(), 5);
   const int expected[3][3] = {{1, 2, 3}, {1, 3, 4}, {3, 5, 1}};
-  for (int t = 0; t < 3; ++t)
-  {
-    int n[3];
-    surface->Triangle(t + 1).Get(n[0], n[1], n[2]);
-    EXPECT_EQ(n[0], expected[t][0]);
-    EXPECT_EQ(n[1], expected[t][1]);
-    EXPECT_EQ(n[2], expected[t][2]);
-  }
+  expectTriangles(surface, expected);
   // Result nodes 1..5 are model nodes 3, 10, 11, 2, 7.
   EXPECT_TRUE(surface->Node(2).IsEqual(gp_Pnt(2, 0, 0), 0.0));
   EXPECT_TRUE(surface->Node(5).IsEqual(gp_Pnt(1, 1, 1), 0.0));
@@ -143,12 +149,5 @@ TEST(algoMesh_ModelSurface, NodesNumberedFarApartKeepTheirFirstUseOrder)
     EXPECT_EQ(surface->Node(n + 1).X(), x[n]);
   }
   const int expected[3][3] = {{1, 2, 3}, {3, 2, 4}, {3, 4, 5}};
-  for (int t = 0; t < 3; ++t)
-  {
-    int n[3];
-    surface->Triangle(t + 1).Get(n[0], n[1], n[2]);
-    EXPECT_EQ(n[0], expected[t][0]);
-    EXPECT_EQ(n[1], expected[t][1]);
-    EXPECT_EQ(n[2], expected[t][2]);
-  }
+  expectTriangles(surface, expected);
 }
