@@ -13,7 +13,9 @@
 #pragma push_macro("Handle")
 #undef Handle
 #pragma GCC diagnostic push
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <OpenMesh/Tools/Smoother/JacobiLaplaceSmootherT.hh>
 #pragma GCC diagnostic pop
 #pragma pop_macro("Handle")

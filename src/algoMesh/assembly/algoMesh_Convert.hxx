@@ -17,7 +17,9 @@
 #pragma push_macro("Handle")
 #undef Handle
 #pragma GCC diagnostic push
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <OpenMesh/Core/Mesh/TriMesh_ArrayKernelT.hh>
 #include <OpenMesh/Core/System/omstream.hh>
 #pragma GCC diagnostic pop
