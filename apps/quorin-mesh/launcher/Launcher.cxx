@@ -10,11 +10,13 @@
 #include <dlfcn.h>
 #include <signal.h>
 #include <stdio.h>
+#include <string.h>
 #include <unistd.h>
 
 namespace
 {
 const char THE_INTERRUPTED_LINE[] = "quorin-mesh: error: interrupted\n";
+const char THE_COMMANDS[]         = "libquorin-mesh-commands.so";
 
 // Only async-signal-safe calls: the signal may come in the middle of the dynamic loader.
 extern "C" void onEarlyInterrupt(int)
@@ -34,8 +36,29 @@ int main(int argc, char** argv)
   sigaction(SIGINT, &action, nullptr);
 
   // The commands' library lies beside the executable in the build tree and in the library
-  // folder once installed; the executable's run path names both.
-  void* commands = dlopen("libquorin-mesh-commands.so", RTLD_NOW | RTLD_LOCAL);
+  // folder once installed. Both are tried by their full path first, as a sanitizer's dlopen
+  // searches the run path of its own runtime instead of the executable's; then the run path.
+  void*      commands = nullptr;
+  char       folder[4096];
+  const long length = ::readlink("/proc/self/exe", folder, sizeof(folder) - 1);
+  if (length > 0)
+  {
+    folder[length]              = '\0';
+    *(strrchr(folder, '/') + 1) = '\0';
+    char candidate[sizeof(folder) + 64];
+    for (const char* place : {"", "../" QUORIN_INSTALL_LIBDIR "/"})
+    {
+      snprintf(candidate, sizeof(candidate), "%s%s%s", folder, place, THE_COMMANDS);
+      if (commands == nullptr && ::access(candidate, R_OK) == 0)
+      {
+        commands = dlopen(candidate, RTLD_NOW | RTLD_LOCAL);
+      }
+    }
+  }
+  if (commands == nullptr)
+  {
+    commands = dlopen(THE_COMMANDS, RTLD_NOW | RTLD_LOCAL);
+  }
   if (commands == nullptr)
   {
     fprintf(stderr, "quorin-mesh: error: cannot load its commands: %s\n", dlerror());
