@@ -70,6 +70,28 @@ Handle(Poly_Triangulation) openSphere()
   return open;
 }
 
+//! Runs the decimation on `mesh` once per threshold, asking it to stop when its progress
+//! reaches the threshold's first value, and expects it to stop promptly, answer false with
+//! the cancellation message, and still be in that step (progress below the second value).
+void expectStopsInEachStep(const algoMesh_TopoDecimation& topo,
+                           const Handle(Poly_Triangulation) & mesh,
+                           const std::vector<std::pair<double, double>>& thresholds)
+{
+  for (const std::pair<double, double>& threshold : thresholds)
+  {
+    SCOPED_TRACE(threshold.first);
+    Handle(Poly_Triangulation) result;
+    const CancelledRun run = testmesh::RunCancelled(
+        [&](const ActAPI_ProgressEntry& progress) { return topo.Perform(mesh, result, progress); },
+        threshold.first);
+    testmesh::ExpectStoppedPromptly(run);
+    EXPECT_FALSE(run.answer);
+    EXPECT_EQ(THE_CANCELLED, run.texts);
+    ASSERT_FALSE(run.fractions.empty());
+    EXPECT_LT(run.fractions.back(), threshold.second);
+  }
+}
+
 } // namespace
 
 TEST(algoMesh_Cancellation, SelfIntersectionCheck)
@@ -248,20 +270,7 @@ TEST(algoMesh_Cancellation, TopologyPreservingDecimationInEveryStep)
             ? std::vector<std::pair<double, double>>{{0.01, 0.03}, {0.15, 0.33}, {0.33, 0.36}}
             : std::vector<std::pair<double, double>>{{0.02, 0.04}, {0.05, 0.07}, {0.08, 0.1},
                                                      {0.11, 0.13}, {0.14, 0.16}, {0.3, 0.32}};
-    for (const std::pair<double, double>& threshold : thresholds)
-    {
-      SCOPED_TRACE(threshold.first);
-      Handle(Poly_Triangulation) result;
-      const CancelledRun run =
-          testmesh::RunCancelled([&](const ActAPI_ProgressEntry& progress)
-                                 { return topo.Perform(mesh, result, progress); },
-                                 threshold.first);
-      testmesh::ExpectStoppedPromptly(run);
-      EXPECT_FALSE(run.answer);
-      EXPECT_EQ(THE_CANCELLED, run.texts);
-      ASSERT_FALSE(run.fractions.empty());
-      EXPECT_LT(run.fractions.back(), threshold.second); // stopped in the step it was asked in
-    }
+    expectStopsInEachStep(topo, mesh, thresholds);
     // A run to the end after cancelled ones gives the same mesh as before them, with its
     // progress reaching the end.
     Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
@@ -288,21 +297,7 @@ TEST(algoMesh_Cancellation, TopologyPreservingDecimationContinuedFromTheFiltersR
   algoMesh_DecimationOptions options;
   options.Reduction = 95.0;
   const algoMesh_TopoDecimation topo(options);
-  for (const std::pair<double, double>& threshold :
-       std::vector<std::pair<double, double>>{{0.36, 0.46}, {0.5, 0.66}})
-  {
-    SCOPED_TRACE(threshold.first);
-    Handle(Poly_Triangulation) result;
-    const CancelledRun run =
-        testmesh::RunCancelled([&](const ActAPI_ProgressEntry& progress)
-                               { return topo.Perform(nested, result, progress); },
-                               threshold.first);
-    testmesh::ExpectStoppedPromptly(run);
-    EXPECT_FALSE(run.answer);
-    EXPECT_EQ(THE_CANCELLED, run.texts);
-    ASSERT_FALSE(run.fractions.empty());
-    EXPECT_LT(run.fractions.back(), threshold.second);
-  }
+  expectStopsInEachStep(topo, nested, {{0.36, 0.46}, {0.5, 0.66}});
 }
 
 TEST(algoMesh_Cancellation, Smoothing)
