@@ -496,8 +496,8 @@ bool checkArrayNames(const std::string& text, std::string& reason)
         }
         if (names.size() > THE_ARRAY_LIMIT)
         {
-          reason = std::string("The file has more than 1000 data arrays in one ") + section +
-                   " section.";
+          reason = "The file has more than " + std::to_string(THE_ARRAY_LIMIT) +
+                   " data arrays in one " + section + " section.";
           return false;
         }
       }
