@@ -66,6 +66,21 @@ TEST(QMShape_Robustness, CrescentTipsStayClosedAndUncrossed)
   expectSoundAndSized(gentest::CrescentPipe(), 0.02);
 }
 
+TEST(QMShape_Robustness, OverDividedCrescentEdgesAreCoarsenedInEveryFace)
+{
+  // The first pass divides the two crescents' edges five to eight times as finely as the
+  // same curves elsewhere (57 nodes on an arc 6.3 long at a size of 1.025). Polygon nodes
+  // stay fixed, and every triangle of a strip 0.03 wide is a sliver, one per border node:
+  // 3.17 % of the part's triangles were under 20 degrees, 148 of them in the crescents.
+  // The extra nodes are removed from the edges in all their faces, which must still weld
+  // into a closed, uncrossed mesh.
+  const TopoDS_Shape part               = gentest::CrescentPipe();
+  const double       size               = 0.02 * quorin::algoMesh_Extent::Diagonal(part, true);
+  const Handle(Poly_Triangulation) mesh = gentest::ExpectSoundTessellation(part, size);
+  ASSERT_FALSE(mesh.IsNull());
+  EXPECT_LT(gentest::MeasureSizeAndShape(mesh).under20, 0.015);
+}
+
 TEST(QMShape_Robustness, CrescentFacesDoNotFoldAtTheSmallerSize)
 {
   // At 0.5 % the crescents are meshed with their border nodes only, and a node put on a

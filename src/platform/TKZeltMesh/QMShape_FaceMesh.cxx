@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <queue>
 #include <tuple>
 #include <unordered_map>
@@ -356,6 +357,144 @@ int QMShape_FaceMesh::restoreSkippedNodes()
     }
   }
   return restored;
+}
+
+void QMShape_FaceMesh::removeBorderNodes()
+{
+  if (m_settings.EdgeRemovals == nullptr || m_settings.EdgeRemovals->IsEmpty())
+  {
+    return;
+  }
+  // A node on more than one polygon (a vertex, or the end of a seam) is never removed.
+  std::vector<int> polygonsAt(m_points.size(), 0);
+  for (const Slot& slot : m_slots)
+  {
+    for (const std::pair<double, int>& node : slot.Nodes)
+    {
+      ++polygonsAt[node.second];
+    }
+  }
+  std::vector<std::vector<int>> around  = trianglesAround();
+  bool                          removed = false;
+  for (int s = 0; s < static_cast<int>(m_slots.size()); ++s)
+  {
+    Slot&                      slot = m_slots[s];
+    const std::vector<double>* list = m_settings.EdgeRemovals->Seek(slot.Edge);
+    if (list == nullptr || list->empty())
+    {
+      continue;
+    }
+    // The polygon's inner nodes in their order along it; the first pass's parameters are
+    // the same in every face of the edge, so they name the nodes to remove.
+    for (size_t i = 1; i + 1 < slot.Nodes.size();)
+    {
+      const double t = slot.Nodes[i].first;
+      if (!IsListed(*list, t))
+      {
+        ++i;
+        continue;
+      }
+      const int  node = slot.Nodes[i].second;
+      const int  p = slot.Nodes[i - 1].second, q = slot.Nodes[i + 1].second;
+      const bool allowed = slot.Splittable && !BRep_Tool::IsClosed(slot.Edge, m_face) &&
+                           polygonsAt[node] == 1 && !isPole(node) && p != q &&
+                           m_segments.count(keyOf(p, q)) == 0;
+      if (!allowed || !(collapseBorderNode(node, p, around) || collapseBorderNode(node, q, around)))
+      {
+        m_refused.emplace_back(slot.Edge, t);
+        ++i;
+        continue;
+      }
+      const double ta = slot.Nodes[i - 1].first, tb = slot.Nodes[i + 1].first;
+      m_segments.erase(keyOf(p, node));
+      m_segments.erase(keyOf(node, q));
+      m_segments.emplace(keyOf(p, q), Segment{s, p, q, ta, tb});
+      slot.Nodes.erase(slot.Nodes.begin() + static_cast<std::ptrdiff_t>(i));
+      removed = true;
+    }
+  }
+  if (removed)
+  {
+    buildEdges();
+  }
+}
+
+bool QMShape_FaceMesh::collapseBorderNode(const int                      node,
+                                          const int                      target,
+                                          std::vector<std::vector<int>>& around)
+{
+  // 1. The border segment (node, target) has one triangle; its third node must be the only
+  // neighbour the two ends share, else the collapse doubles an edge or pinches the face.
+  std::vector<int> shared, neighboursNode, neighboursTarget;
+  for (const int t : around[node])
+  {
+    const std::array<int, 3>& tri = m_triangles[t];
+    if (std::find(tri.begin(), tri.end(), target) != tri.end())
+    {
+      shared.push_back(t);
+    }
+    for (const int other : tri)
+    {
+      if (other != node)
+      {
+        neighboursNode.push_back(other);
+      }
+    }
+  }
+  if (shared.size() != 1)
+  {
+    return false;
+  }
+  for (const int t : around[target])
+  {
+    for (const int other : m_triangles[t])
+    {
+      if (other != target)
+      {
+        neighboursTarget.push_back(other);
+      }
+    }
+  }
+  for (std::vector<int>* list : {&neighboursNode, &neighboursTarget})
+  {
+    std::sort(list->begin(), list->end());
+    list->erase(std::unique(list->begin(), list->end()), list->end());
+  }
+  std::vector<int> common;
+  std::set_intersection(neighboursNode.begin(), neighboursNode.end(), neighboursTarget.begin(),
+                        neighboursTarget.end(), std::back_inserter(common));
+  if (common.size() != 1)
+  {
+    return false;
+  }
+  // 2. Every other triangle of the node, moved onto the target, stays upright.
+  for (const int t : around[node])
+  {
+    if (t == shared[0])
+    {
+      continue;
+    }
+    std::array<int, 3> tri = m_triangles[t];
+    std::replace(tri.begin(), tri.end(), node, target);
+    if (!isUpright(tri))
+    {
+      return false;
+    }
+  }
+  // 3. Collapse.
+  for (const int other : m_triangles[shared[0]])
+  {
+    std::vector<int>& list = around[other];
+    list.erase(std::remove(list.begin(), list.end(), shared[0]), list.end());
+  }
+  m_triangles[shared[0]] = {-1, -1, -1};
+  for (const int t : around[node])
+  {
+    std::replace(m_triangles[t].begin(), m_triangles[t].end(), node, target);
+    around[target].push_back(t);
+  }
+  around[node].clear();
+  return true;
 }
 
 bool QMShape_FaceMesh::retriangulateFolded()
@@ -1029,6 +1168,13 @@ void QMShape_FaceMesh::DivideSegment(const Adaptor3d_Curve&     curve,
       points.push_back(run[i - 1]);
     }
   }
+}
+
+bool QMShape_FaceMesh::IsListed(const std::vector<double>& sorted, const double t)
+{
+  const double slack = 1.0e-12 * std::max(1.0, std::abs(t));
+  const auto   found = std::lower_bound(sorted.begin(), sorted.end(), t - slack);
+  return found != sorted.end() && *found <= t + slack;
 }
 
 uint64_t QMShape_FaceMesh::keyOf(const int a, const int b)

@@ -48,9 +48,15 @@ public:
     //! segment's chord would cut another border node off a face), in ascending order. Like
     //! EdgeSizes, every face sharing an edge must be given the same list.
     const NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>*
-           EdgeSplits = nullptr;
-    int    NbPasses   = 3; //!< optimisation passes (flips then smoothing)
-    size_t MaxNodes   = 0; //!< node budget of the face; 0: none
+        EdgeSplits = nullptr;
+    //! Parameters of first-pass polygon nodes to remove from particular edges, in ascending
+    //! order (an edge divided more finely than it needs). Like EdgeSizes, every face sharing
+    //! an edge must be given the same list; a face that cannot remove a node keeps it and
+    //! reports it (Refused()), so that the caller can keep it in every face.
+    const NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>*
+           EdgeRemovals = nullptr;
+    int    NbPasses     = 3; //!< optimisation passes (flips then smoothing)
+    size_t MaxNodes     = 0; //!< node budget of the face; 0: none
     //! Distance to the surface a flip may give the new diagonal's middle (the chordal
     //! deflection the mesh was made for); a flip never raises it above the old one's
     //! otherwise.
@@ -78,6 +84,10 @@ public:
                             std::vector<double>&       parameters,
                             std::vector<gp_Pnt>&       points);
 
+  //! Whether the ascending list holds t (to 1e-12 relative): first-pass parameters are
+  //! copied, not computed again, so they match to the last bits.
+  static bool IsListed(const std::vector<double>& sorted, const double t);
+
   //! The new triangulation, in the frame of the face's own (placed by Location()).
   const Handle(Poly_Triangulation) & Result() const { return m_result; }
 
@@ -89,6 +99,9 @@ public:
 
   //! The edge polygons on the new triangulation, one per edge occurrence that had one.
   const std::vector<EdgePolygon>& Polygons() const { return m_polygons; }
+
+  //! The polygon nodes of Settings::EdgeRemovals this face kept: (edge, parameter).
+  const std::vector<std::pair<TopoDS_Edge, double>>& Refused() const { return m_refused; }
 
   int NbSplits() const { return m_nbSplits; }
   int NbFlips() const { return m_nbFlips; }
@@ -150,6 +163,14 @@ protected:
   //! triangle is replaced by a fan from its third node through those nodes, so that the
   //! face's border matches its neighbours' again. Answers the number of nodes put back.
   int restoreSkippedNodes();
+  //! Removes the polygon nodes listed in Settings::EdgeRemovals, each by collapsing it along
+  //! its polygon onto the previous node, else the next one, where that keeps every triangle
+  //! upright and the link condition holds; the others are kept and listed in Refused(). The
+  //! edges must be connected (buildEdges) before, and are connected again after.
+  void removeBorderNodes();
+  //! Collapses the border node onto its polygon neighbour target; false when that would
+  //! fold a triangle or pinch the face.
+  bool collapseBorderNode(const int node, const int target, std::vector<std::vector<int>>& around);
   //! Triangulates anew, by ear clipping in the parameter plane, a face whose mesh has a
   //! folded triangle and whose border is one loop of polygon segments (a crescent between
   //! tangent curves, where a border node put on the curve fell beyond the opposite side of
@@ -216,18 +237,19 @@ protected:
   bool            m_isIdentity = true;
   Handle(BRepAdaptor_Surface) m_surface;
 
-  std::vector<gp_Pnt>                      m_points;
-  std::vector<gp_Pnt2d>                    m_uv;
-  std::vector<char>                        m_fixed;
-  std::vector<int>                         m_pole; //!< per node: its pole line, -1 off the poles
-  std::vector<PoleLine>                    m_poleLines; //!< one per degenerated edge of the face
-  std::vector<std::array<int, 3>>          m_triangles;
-  std::unordered_map<uint64_t, EdgeRecord> m_edges;
-  std::unordered_map<uint64_t, Segment>    m_segments;
-  std::vector<Slot>                        m_slots;
-  std::vector<EdgePolygon>                 m_polygons;
-  std::vector<int>                         m_touched; //!< triangles changed by the last edit
-  gp_Pnt2d                                 m_uvMin;   //!< lower parameter bounds of the face
+  std::vector<gp_Pnt>                         m_points;
+  std::vector<gp_Pnt2d>                       m_uv;
+  std::vector<char>                           m_fixed;
+  std::vector<int>                            m_pole; //!< per node: its pole line, -1 off the poles
+  std::vector<PoleLine>                       m_poleLines; //!< one per degenerated edge of the face
+  std::vector<std::array<int, 3>>             m_triangles;
+  std::unordered_map<uint64_t, EdgeRecord>    m_edges;
+  std::unordered_map<uint64_t, Segment>       m_segments;
+  std::vector<Slot>                           m_slots;
+  std::vector<EdgePolygon>                    m_polygons;
+  std::vector<int>                            m_touched; //!< triangles changed by the last edit
+  std::vector<std::pair<TopoDS_Edge, double>> m_refused; //!< removals this face could not make
+  gp_Pnt2d                                    m_uvMin;   //!< lower parameter bounds of the face
   double m_orientation = 1.0; //!< sign of the parameter-plane area of the face's triangles
 
   int m_nbSplits    = 0;

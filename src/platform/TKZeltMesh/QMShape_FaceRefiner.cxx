@@ -54,7 +54,7 @@ QMShape_FaceRefiner::QMShape_FaceRefiner(const TopoDS_Face& face, const Settings
 {
 }
 
-bool QMShape_FaceRefiner::Perform()
+bool QMShape_FaceRefiner::Prepare()
 {
   // 1. Copy the face's triangulation; without UV nodes nothing can be placed on the surface.
   if (!loadMesh())
@@ -65,8 +65,20 @@ bool QMShape_FaceRefiner::Perform()
   // Polygon nodes the first pass left out of the face's border are put back.
   loadPolygons();
   restoreSkippedNodes();
-  // 3. Connect triangles through their edges.
+  // 3. Connect triangles through their edges, and take out the polygon nodes of edges the
+  // first pass divided more finely than they need.
   buildEdges();
+  removeBorderNodes();
+  return true;
+}
+
+bool QMShape_FaceRefiner::Perform()
+{
+  // 1. - 3. Read the face and its polygons (see Prepare).
+  if (!Prepare())
+  {
+    return false;
+  }
   // 4. Divide the boundary segments to the size of their edges. A node put on a curved
   // border can fall beyond the opposite side of a thin face's triangle; a face with one
   // border loop is then triangulated anew from its border.

@@ -29,6 +29,11 @@ public:
   //! when the node budget ran out (nothing is produced then).
   bool Perform();
 
+  //! The first steps of Perform alone: reads the face's mesh and polygons and removes the
+  //! polygon nodes of Settings::EdgeRemovals, so that Refused() tells which of them this
+  //! face keeps. False without a triangulation carrying UV nodes.
+  bool Prepare();
+
 protected:
   bool divideSegments();
   bool insertPoints();

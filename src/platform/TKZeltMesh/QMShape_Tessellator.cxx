@@ -19,6 +19,8 @@
 #include <Standard_Failure.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
+#include <TopTools_IndexedDataMapOfShapeListOfShape.hxx>
+#include <TopTools_ListIteratorOfListOfShape.hxx>
 #include <TopoDS.hxx>
 
 #include <tbb/parallel_for.h>
@@ -74,6 +76,19 @@ double meshPerimeter(const TopoDS_Face& face,
   return length;
 }
 
+// Rounds in which the faces of the edges to coarsen say which polygon nodes they cannot
+// give up; without agreement by then, every edge keeps the first pass's polygon.
+const int THE_REMOVAL_ROUNDS = 4;
+
+// Distance from p to the segment [a, b].
+double segmentDistance(const gp_Pnt& p, const gp_Pnt& a, const gp_Pnt& b)
+{
+  const gp_Vec ab(a, b), ap(a, p);
+  const double squared = ab.SquareMagnitude();
+  const double along   = squared > 0.0 ? std::max(0.0, std::min(1.0, ap.Dot(ab) / squared)) : 0.0;
+  return p.Distance(a.Translated(along * ab));
+}
+
 // Rounds of the search for chords that cut border nodes off: each round's divisions can put
 // a node into another chord's cap, and near a tangent tip the caps shrink no faster than the
 // gap between the curves, so a bounded number of rounds is tried.
@@ -127,7 +142,8 @@ nearestParameter(const BRepAdaptor_Curve2d& curve, const double t0, const double
 
 QMShape_Tessellator::QMShape_Tessellator()
     : m_nbThreads(0), m_isDone(false), m_nbTriangles(0), m_nbSplits(0), m_nbFlips(0), m_nbMoves(0),
-      m_nbCollapses(0), m_nbFolds(0), m_deflection(0.0)
+      m_nbCollapses(0), m_nbFolds(0), m_nbRemovedNodes(0), m_deflection(0.0), m_edgeDeflection(0.0),
+      m_edgeAngle(0.0)
 {
 }
 
@@ -170,6 +186,7 @@ void QMShape_Tessellator::Perform()
 {
   m_isDone      = false;
   m_nbTriangles = m_nbSplits = m_nbFlips = m_nbMoves = m_nbCollapses = m_nbFolds = 0;
+  m_nbRemovedNodes                                                               = 0;
   m_deflection                                                                   = 0.0;
 
   // 1. Nothing to mesh: not done.
@@ -201,6 +218,8 @@ void QMShape_Tessellator::Perform()
       sized ? std::max(m_parameters.EffAngle, std::min(2.0 * m_parameters.EffAngle, M_PI / 3.0))
             : m_parameters.EffAngle;
   first.InParallel = Standard_True;
+  m_edgeDeflection = first.Deflection;
+  m_edgeAngle      = first.Angle;
   BRepTools::Clean(m_shape);
   BRepMesh_IncrementalMesh(m_shape, first);
 
@@ -212,7 +231,8 @@ void QMShape_Tessellator::Perform()
     std::cout << "QMShape_Tessellator: " << (m_isDone ? "done" : "failed") << ", " << m_nbTriangles
               << " triangles, deflection " << m_deflection << ", " << m_nbSplits << " splits, "
               << m_nbFlips << " flips, " << m_nbMoves << " moves, " << m_nbCollapses
-              << " collapses, " << m_nbFolds << " folded" << std::endl;
+              << " collapses, " << m_nbRemovedNodes << " edge nodes removed, " << m_nbFolds
+              << " folded" << std::endl;
   }
 }
 
@@ -291,32 +311,116 @@ bool QMShape_Tessellator::refineFaces()
     }
   }
 
-  NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher> edgeSplits;
+  // The face settings; every face of an edge sees the same size, splits and removals.
+  NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher> edgeSplits,
+      edgeRemovals;
+  std::vector<QMShape_FaceRefiner::Settings> settings(faces.Extent());
+  for (int i = 0; i < faces.Extent(); ++i)
+  {
+    settings[i].MaxSize      = faceSizes[i];
+    settings[i].EdgeSizes    = &edgeSizes;
+    settings[i].EdgeSplits   = &edgeSplits;
+    settings[i].EdgeRemovals = &edgeRemovals;
+    settings[i].Deflection   = m_deflection;
+    settings[i].NbPasses = m_parameters.SkipOptimisation ? 0 : m_parameters.NbOptimisationPasses;
+    // Bisection of a face mesh needs about twice its area over the ideal triangle in nodes;
+    // ten times that (and a floor) is a run-away, not a refinement.
+    const double size     = faceSizes[i];
+    const double expected = hasSize ? 10.0 * areas[i] / (0.43 * size * size) : 0.0;
+    settings[i].MaxNodes  = static_cast<size_t>(std::min(expected, 1.0e9)) + 100000;
+  }
+  const int       hardware = static_cast<int>(tbb::this_task_arena::max_concurrency());
+  tbb::task_arena arena(m_nbThreads > 0 ? std::min(m_nbThreads, std::max(hardware, 1))
+                                        : tbb::task_arena::automatic);
+
+  // Edges the first pass divided far more finely than their size, deflection and angle ask
+  // (the kernel's mesher refines every edge of a face whose discrete wires cross, as
+  // between two tangent curves) lose their extra polygon nodes, since polygon nodes stay
+  // fixed and a strip between two such edges is all slivers, one per node. A node goes
+  // only if every face of its edge can collapse it along the edge: each round the faces
+  // concerned try the removals and report those they cannot make, which are kept in all
+  // faces, until a round is refused nothing (each face then makes the same collapses again
+  // below). Without agreement within the rounds, no polygon changes.
   if (hasSize)
   {
-    findCuttingChords(faces, edgeSizes, edgeSplits);
+    chooseRemovals(edgeSizes, edgeRemovals);
+  }
+  for (int round = 0; !edgeRemovals.IsEmpty(); ++round)
+  {
+    if (round == THE_REMOVAL_ROUNDS)
+    {
+      edgeRemovals.Clear();
+      break;
+    }
+    std::vector<int> concerned;
+    for (int i = 1; i <= faces.Extent(); ++i)
+    {
+      bool touches = false;
+      for (TopExp_Explorer edges(faces(i), TopAbs_EDGE); edges.More() && !touches; edges.Next())
+      {
+        touches = edgeRemovals.IsBound(edges.Current());
+      }
+      if (touches)
+      {
+        concerned.push_back(i);
+      }
+    }
+    std::vector<std::vector<std::pair<TopoDS_Edge, double>>> refused(concerned.size());
+    arena.execute(
+        [&]
+        {
+          tbb::parallel_for(0, static_cast<int>(concerned.size()),
+                            [&](const int k)
+                            {
+                              const int           i = concerned[k];
+                              QMShape_FaceRefiner trial(TopoDS::Face(faces(i)), settings[i - 1]);
+                              trial.Prepare();
+                              refused[k] = trial.Refused();
+                            });
+        });
+    bool agreed = true;
+    for (const auto& list : refused)
+    {
+      for (const std::pair<TopoDS_Edge, double>& item : list)
+      {
+        agreed                      = false;
+        std::vector<double>* params = edgeRemovals.ChangeSeek(item.first);
+        if (params == nullptr)
+        {
+          continue;
+        }
+        params->erase(std::remove_if(params->begin(), params->end(),
+                                     [&](const double t)
+                                     { return QMShape_FaceMesh::IsListed({t}, item.second); }),
+                      params->end());
+        if (params->empty())
+        {
+          edgeRemovals.UnBind(item.first);
+        }
+      }
+    }
+    if (agreed)
+    {
+      break;
+    }
+  }
+
+  for (NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>::Iterator
+           item(edgeRemovals);
+       item.More(); item.Next())
+  {
+    m_nbRemovedNodes += static_cast<int>(item.Value().size());
+  }
+  if (hasSize)
+  {
+    findCuttingChords(faces, edgeSizes, edgeRemovals, edgeSplits);
   }
 
   std::vector<std::unique_ptr<QMShape_FaceRefiner>> refiners(faces.Extent());
   for (int i = 1; i <= faces.Extent(); ++i)
   {
-    QMShape_FaceRefiner::Settings settings;
-    settings.MaxSize    = faceSizes[i - 1];
-    settings.EdgeSizes  = &edgeSizes;
-    settings.EdgeSplits = &edgeSplits;
-    settings.Deflection = m_deflection;
-    settings.NbPasses   = m_parameters.SkipOptimisation ? 0 : m_parameters.NbOptimisationPasses;
-    // Bisection of a face mesh needs about twice its area over the ideal triangle in nodes;
-    // ten times that (and a floor) is a run-away, not a refinement.
-    const double size     = faceSizes[i - 1];
-    const double expected = hasSize ? 10.0 * areas[i - 1] / (0.43 * size * size) : 0.0;
-    settings.MaxNodes     = static_cast<size_t>(std::min(expected, 1.0e9)) + 100000;
-    refiners[i - 1].reset(new QMShape_FaceRefiner(TopoDS::Face(faces(i)), settings));
+    refiners[i - 1].reset(new QMShape_FaceRefiner(TopoDS::Face(faces(i)), settings[i - 1]));
   }
-
-  const int       hardware = static_cast<int>(tbb::this_task_arena::max_concurrency());
-  tbb::task_arena arena(m_nbThreads > 0 ? std::min(m_nbThreads, std::max(hardware, 1))
-                                        : tbb::task_arena::automatic);
   arena.execute(
       [&]
       {
@@ -381,8 +485,9 @@ bool QMShape_Tessellator::refineFaces()
 }
 
 void QMShape_Tessellator::findCuttingChords(
-    const TopTools_IndexedMapOfShape&                                                faces,
-    const NCollection_DataMap<TopoDS_Shape, double, TopTools_ShapeMapHasher>&        sizes,
+    const TopTools_IndexedMapOfShape&                                                      faces,
+    const NCollection_DataMap<TopoDS_Shape, double, TopTools_ShapeMapHasher>&              sizes,
+    const NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>& removals,
     NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>& splits) const
 {
   // Two boundary curves of a face tangent at a tip (a crescent left by Booleans between
@@ -431,11 +536,22 @@ void QMShape_Tessellator::findCuttingChords(
         std::vector<gp_Pnt>        points;
         try
         {
-          const BRepAdaptor_Curve curve(edge);
-          chain.Parameters.push_back(polygon->Parameter(1));
-          for (int i = 1; i < polygon->NbNodes(); ++i)
+          const BRepAdaptor_Curve    curve(edge);
+          const std::vector<double>* removed = removals.Seek(edge);
+          std::vector<double>        kept;
+          for (int i = 1; i <= polygon->NbNodes(); ++i)
           {
-            QMShape_FaceMesh::DivideSegment(curve, polygon->Parameter(i), polygon->Parameter(i + 1),
+            const double t = polygon->Parameter(i);
+            if (i == 1 || i == polygon->NbNodes() || removed == nullptr ||
+                !QMShape_FaceMesh::IsListed(*removed, t))
+            {
+              kept.push_back(t);
+            }
+          }
+          chain.Parameters.push_back(kept.front());
+          for (size_t i = 0; i + 1 < kept.size(); ++i)
+          {
+            QMShape_FaceMesh::DivideSegment(curve, kept[i], kept[i + 1],
                                             size != nullptr ? *size : 1.0e100, extra, parameters,
                                             points);
             chain.Parameters.insert(chain.Parameters.end(), parameters.begin() + 1,
@@ -556,6 +672,112 @@ void QMShape_Tessellator::findCuttingChords(
       list->insert(list->end(), item.Value().begin(), item.Value().end());
       std::sort(list->begin(), list->end());
       list->erase(std::unique(list->begin(), list->end()), list->end());
+    }
+  }
+}
+
+void QMShape_Tessellator::chooseRemovals(
+    const NCollection_DataMap<TopoDS_Shape, double, TopTools_ShapeMapHasher>&        sizes,
+    NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>& removals) const
+{
+  // Along each edge, greedily: an inner polygon node goes when the chord from the last node
+  // kept to the node after it stays within the edge's size, within the first pass's edge
+  // deflection of the curve (at the nodes between and at the middles of their segments)
+  // and turns the curve's tangent by no more than the first pass's angle. An edge divided
+  // as the first pass was asked loses nothing; one divided for another face's sake (or
+  // twice as finely) loses the extra nodes. Seams and degenerated edges, and edges whose
+  // faces do not share one polygon, keep theirs.
+  TopTools_IndexedDataMapOfShapeListOfShape edgeFaces;
+  TopExp::MapShapesAndAncestors(m_shape, TopAbs_EDGE, TopAbs_FACE, edgeFaces);
+  for (int e = 1; e <= edgeFaces.Extent(); ++e)
+  {
+    const TopoDS_Edge& edge = TopoDS::Edge(edgeFaces.FindKey(e));
+    const double*      size = sizes.Seek(edge);
+    if (size == nullptr || BRep_Tool::Degenerated(edge) || edgeFaces(e).IsEmpty())
+    {
+      continue;
+    }
+    // 1. The polygon's parameters, the same on every face.
+    std::vector<double> parameters;
+    bool                usable = true;
+    for (TopTools_ListIteratorOfListOfShape it(edgeFaces(e)); it.More() && usable; it.Next())
+    {
+      const TopoDS_Face& face = TopoDS::Face(it.Value());
+      TopLoc_Location    location;
+      const Handle(Poly_Triangulation)& mesh = BRep_Tool::Triangulation(face, location);
+      if (mesh.IsNull() || BRep_Tool::IsClosed(edge, face))
+      {
+        usable = false;
+        break;
+      }
+      const Handle(Poly_PolygonOnTriangulation)& polygon =
+          BRep_Tool::PolygonOnTriangulation(edge, mesh, location);
+      if (polygon.IsNull() || !polygon->HasParameters())
+      {
+        usable = false;
+        break;
+      }
+      std::vector<double> own(polygon->NbNodes());
+      for (int i = 1; i <= polygon->NbNodes(); ++i)
+      {
+        own[i - 1] = polygon->Parameter(i);
+      }
+      usable = parameters.empty() || own == parameters;
+      parameters.swap(own);
+    }
+    if (!usable || parameters.size() < 3)
+    {
+      continue;
+    }
+    // 2. The greedy walk.
+    std::vector<double> removed;
+    try
+    {
+      const BRepAdaptor_Curve curve(edge);
+      const auto              fits = [&](const size_t a, const size_t b)
+      {
+        const gp_Pnt start = curve.Value(parameters[a]), end = curve.Value(parameters[b]);
+        if (start.Distance(end) > *size)
+        {
+          return false;
+        }
+        for (size_t k = a; k < b; ++k)
+        {
+          const double middle = 0.5 * (parameters[k] + parameters[k + 1]);
+          if ((k > a &&
+               segmentDistance(curve.Value(parameters[k]), start, end) > m_edgeDeflection) ||
+              segmentDistance(curve.Value(middle), start, end) > m_edgeDeflection)
+          {
+            return false;
+          }
+        }
+        gp_Pnt point;
+        gp_Vec first, last;
+        curve.D1(parameters[a], point, first);
+        curve.D1(parameters[b], point, last);
+        return first.Magnitude() > 0.0 && last.Magnitude() > 0.0 &&
+               first.Angle(last) <= m_edgeAngle;
+      };
+      for (size_t anchor = 0, j = 1; j + 1 < parameters.size(); ++j)
+      {
+        if (fits(anchor, j + 1))
+        {
+          removed.push_back(parameters[j]);
+        }
+        else
+        {
+          anchor = j;
+        }
+      }
+    }
+    catch (const Standard_Failure&)
+    {
+      continue;
+    }
+    if (!removed.empty())
+    {
+      std::sort(removed.begin(), removed.end());
+      removals.Bind(edge, removed);
     }
   }
 }

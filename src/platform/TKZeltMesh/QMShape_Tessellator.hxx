@@ -21,7 +21,11 @@
 //!    maximum size or the shape's size) and the effective angle: this resolves curvature,
 //!    discretises every edge once for all the faces that share it, and gives each face a
 //!    valid triangulation of its parameter domain.
-//! 2. Remeshing of each face to the effective maximum size (QMShape_FaceRefiner): boundary
+//! 2. Edges the first pass divided more finely than their size, its edge deflection and
+//!    its angle ask lose the extra polygon nodes in every face that shares them, where all
+//!    those faces can collapse the nodes along the edge without a fold (rounds of trials
+//!    settle which; the others are kept everywhere).
+//! 3. Remeshing of each face to the effective maximum size (QMShape_FaceRefiner): boundary
 //!    segments divided on their edge curves by a rule that depends on the edge alone (so
 //!    neighbouring faces stay conforming), Delaunay refinement by off-centre insertion
 //!    measured in 3D, collapse of short edges where the surface allows, angle-raising flips
@@ -76,6 +80,8 @@ public:
   int NbFlips() const { return m_nbFlips; }
   int NbMoves() const { return m_nbMoves; }
   int NbCollapses() const { return m_nbCollapses; }
+  //! First-pass polygon nodes removed from edges divided more finely than they need.
+  int NbRemovedNodes() const { return m_nbRemovedNodes; }
   //! Triangles left folded (see QMShape_FaceRefiner); 0 on a sound result.
   int    NbFolds() const { return m_nbFolds; }
   double UsedDeflection() const { return m_deflection; }
@@ -88,13 +94,23 @@ protected:
   bool refineFaces();
 
   //! Parameters at which edge polygons must be divided, besides their division to the
-  //! edge sizes, so that no chord cuts a border node of its face off the face; see the
+  //! edge sizes, so that no chord cuts a border node of its face off the face (the polygons
+  //! taken without the nodes in removals); see the source.
+  void findCuttingChords(
+      const TopTools_IndexedMapOfShape&                                         faces,
+      const NCollection_DataMap<TopoDS_Shape, double, TopTools_ShapeMapHasher>& sizes,
+      const NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>&
+                                                                                       removals,
+      NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>& splits)
+      const;
+
+  //! The first-pass polygon nodes each edge can do without: those whose removal leaves
+  //! chords within the edge's size, the first pass's edge deflection and its angle; see the
   //! source.
   void
-  findCuttingChords(const TopTools_IndexedMapOfShape&                                         faces,
-                    const NCollection_DataMap<TopoDS_Shape, double, TopTools_ShapeMapHasher>& sizes,
-                    NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>&
-                        splits) const;
+  chooseRemovals(const NCollection_DataMap<TopoDS_Shape, double, TopTools_ShapeMapHasher>& sizes,
+                 NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>&
+                     removals) const;
 
 private:
   TopoDS_Shape          m_shape;
@@ -107,7 +123,10 @@ private:
   int                   m_nbMoves;
   int                   m_nbCollapses;
   int                   m_nbFolds;
+  int                   m_nbRemovedNodes;
   double                m_deflection;
+  double                m_edgeDeflection; //!< chordal deflection of the first pass's edges
+  double                m_edgeAngle;      //!< angle of the first pass's edges
 };
 
 #endif
