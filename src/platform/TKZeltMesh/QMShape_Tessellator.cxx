@@ -138,6 +138,92 @@ nearestParameter(const BRepAdaptor_Curve2d& curve, const double t0, const double
   }
   return 0.5 * (low + high);
 }
+// Settles which of the proposed polygon node removals every face can make. Each round the
+// faces that have an edge in the list try the removals (QMShape_FaceRefiner::Prepare) and
+// report those they cannot make, which leave the list; the rounds end when one is refused
+// nothing, and each face then makes the same collapses again when it is refined, since it
+// starts from the same mesh with the same list. Without agreement within the rounds no
+// polygon changes.
+void agreeOnRemovals(
+    const TopTools_IndexedMapOfShape&                                                faces,
+    const std::vector<QMShape_FaceRefiner::Settings>&                                settings,
+    tbb::task_arena&                                                                 arena,
+    NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>& removals)
+{
+  for (int round = 0; !removals.IsEmpty(); ++round)
+  {
+    if (round == THE_REMOVAL_ROUNDS)
+    {
+      removals.Clear();
+      return;
+    }
+    std::vector<int> concerned;
+    for (int i = 1; i <= faces.Extent(); ++i)
+    {
+      bool touches = false;
+      for (TopExp_Explorer edges(faces(i), TopAbs_EDGE); edges.More() && !touches; edges.Next())
+      {
+        touches = removals.IsBound(edges.Current());
+      }
+      if (touches)
+      {
+        concerned.push_back(i);
+      }
+    }
+    std::vector<std::vector<std::pair<TopoDS_Edge, double>>> refused(concerned.size());
+    arena.execute(
+        [&]
+        {
+          tbb::parallel_for(0, static_cast<int>(concerned.size()),
+                            [&](const int k)
+                            {
+                              const int           i = concerned[k];
+                              QMShape_FaceRefiner trial(TopoDS::Face(faces(i)), settings[i - 1]);
+                              trial.Prepare();
+                              refused[k] = trial.Refused();
+                            });
+        });
+    NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher> kept;
+    for (const auto& list : refused)
+    {
+      for (const std::pair<TopoDS_Edge, double>& item : list)
+      {
+        if (std::vector<double>* params = kept.ChangeSeek(item.first))
+        {
+          params->push_back(item.second);
+        }
+        else
+        {
+          kept.Bind(item.first, std::vector<double>{item.second});
+        }
+      }
+    }
+    if (kept.IsEmpty())
+    {
+      return;
+    }
+    for (NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>::Iterator
+             item(kept);
+         item.More(); item.Next())
+    {
+      std::vector<double>& list   = item.ChangeValue();
+      std::vector<double>* params = removals.ChangeSeek(item.Key());
+      if (params == nullptr)
+      {
+        continue;
+      }
+      std::sort(list.begin(), list.end());
+      params->erase(std::remove_if(params->begin(), params->end(),
+                                   [&](const double t)
+                                   { return QMShape_FaceMesh::IsListed(list, t); }),
+                    params->end());
+      if (params->empty())
+      {
+        removals.UnBind(item.Key());
+      }
+    }
+  }
+}
 } // namespace
 
 QMShape_Tessellator::QMShape_Tessellator()
@@ -334,77 +420,14 @@ bool QMShape_Tessellator::refineFaces()
                                         : tbb::task_arena::automatic);
 
   // Edges the first pass divided far more finely than their size, deflection and angle ask
-  // (the kernel's mesher refines every edge of a face whose discrete wires cross, as
-  // between two tangent curves) lose their extra polygon nodes, since polygon nodes stay
-  // fixed and a strip between two such edges is all slivers, one per node. A node goes
-  // only if every face of its edge can collapse it along the edge: each round the faces
-  // concerned try the removals and report those they cannot make, which are kept in all
-  // faces, until a round is refused nothing (each face then makes the same collapses again
-  // below). Without agreement within the rounds, no polygon changes.
+  // (as it does along the two tangent curves of a crescent) lose their extra polygon nodes,
+  // where every face of the edge can take the removal: polygon nodes stay fixed, and a
+  // strip between two such edges is all slivers, one per node.
   if (hasSize)
   {
     chooseRemovals(edgeSizes, edgeRemovals);
+    agreeOnRemovals(faces, settings, arena, edgeRemovals);
   }
-  for (int round = 0; !edgeRemovals.IsEmpty(); ++round)
-  {
-    if (round == THE_REMOVAL_ROUNDS)
-    {
-      edgeRemovals.Clear();
-      break;
-    }
-    std::vector<int> concerned;
-    for (int i = 1; i <= faces.Extent(); ++i)
-    {
-      bool touches = false;
-      for (TopExp_Explorer edges(faces(i), TopAbs_EDGE); edges.More() && !touches; edges.Next())
-      {
-        touches = edgeRemovals.IsBound(edges.Current());
-      }
-      if (touches)
-      {
-        concerned.push_back(i);
-      }
-    }
-    std::vector<std::vector<std::pair<TopoDS_Edge, double>>> refused(concerned.size());
-    arena.execute(
-        [&]
-        {
-          tbb::parallel_for(0, static_cast<int>(concerned.size()),
-                            [&](const int k)
-                            {
-                              const int           i = concerned[k];
-                              QMShape_FaceRefiner trial(TopoDS::Face(faces(i)), settings[i - 1]);
-                              trial.Prepare();
-                              refused[k] = trial.Refused();
-                            });
-        });
-    bool agreed = true;
-    for (const auto& list : refused)
-    {
-      for (const std::pair<TopoDS_Edge, double>& item : list)
-      {
-        agreed                      = false;
-        std::vector<double>* params = edgeRemovals.ChangeSeek(item.first);
-        if (params == nullptr)
-        {
-          continue;
-        }
-        params->erase(std::remove_if(params->begin(), params->end(),
-                                     [&](const double t)
-                                     { return QMShape_FaceMesh::IsListed({t}, item.second); }),
-                      params->end());
-        if (params->empty())
-        {
-          edgeRemovals.UnBind(item.first);
-        }
-      }
-    }
-    if (agreed)
-    {
-      break;
-    }
-  }
-
   for (NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>::Iterator
            item(edgeRemovals);
        item.More(); item.Next())
