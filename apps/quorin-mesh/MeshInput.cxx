@@ -6,6 +6,7 @@
 #include "PointCloudInput.hxx"
 
 #include <Exchange_OBJMaterials.hxx>
+#include <Exchange_OBJScan.hxx>
 #include <algoBase_ProgressIndicator.hxx>
 #include <algoMesh_CADReader.hxx>
 #include <algoMesh_Conglomerate.hxx>
@@ -198,12 +199,17 @@ void objMaterialFacts(MeshInput& input)
     }
     else if (keyword == "mtllib" && !name.empty())
     {
-      quorin::Exchange_OBJMaterials materials;
-      if (materials.ReadMaterials((directory / name).string()))
+      const std::string rest = line.substr(line.find("mtllib") + 6);
+      for (const std::string& library :
+           quorin::Exchange_OBJScan::LibraryNames(rest, directory.string()))
       {
-        defined += static_cast<int>(materials.Materials().size());
+        quorin::Exchange_OBJMaterials materials;
+        if (materials.ReadMaterials((directory / library).string()))
+        {
+          defined += static_cast<int>(materials.Materials().size());
+        }
+        libraries += (libraries.empty() ? "" : ", ") + library;
       }
-      libraries += (libraries.empty() ? "" : ", ") + name;
     }
   }
   input.Facts.push_back("Materials: " + std::to_string(defined) + " defined" +
