@@ -759,8 +759,10 @@ void QMShape_Tessellator::chooseRemovals(
       const BRepAdaptor_Curve curve(edge);
       const auto              fits = [&](const size_t a, const size_t b)
       {
+        // A chord back to its start (around a closed edge) leaves no polygon at all.
         const gp_Pnt start = curve.Value(parameters[a]), end = curve.Value(parameters[b]);
-        if (start.Distance(end) > *size)
+        const double length = start.Distance(end);
+        if (length > *size || !(length > 0.0))
         {
           return false;
         }
