@@ -497,6 +497,18 @@ bool QMShape_FaceMesh::collapseBorderNode(const int                      node,
   return true;
 }
 
+bool QMShape_FaceMesh::isBorderUncovered() const
+{
+  for (const auto& segment : m_segments)
+  {
+    if (m_edges.count(segment.first) == 0)
+    {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool QMShape_FaceMesh::retriangulateFolded()
 {
   // 1. Only a face whose border is one loop of polygon segments without poles, and whose
@@ -530,7 +542,7 @@ bool QMShape_FaceMesh::retriangulateFolded()
   {
     folded = isLive(t) && !isUpright(m_triangles[t]);
   }
-  if (!folded)
+  if (!folded && !isBorderUncovered())
   {
     return false;
   }

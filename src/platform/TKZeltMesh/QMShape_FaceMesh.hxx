@@ -171,10 +171,15 @@ protected:
   //! Collapses the border node onto its polygon neighbour target; false when that would
   //! fold a triangle or pinch the face.
   bool collapseBorderNode(const int node, const int target, std::vector<std::vector<int>>& around);
+  //! Whether a polygon segment is no triangle's edge (a first-pass mesh whose triangles
+  //! cut across the face instead of following its border); the edges must be connected.
+  bool isBorderUncovered() const;
   //! Triangulates anew, by ear clipping in the parameter plane, a face whose mesh has a
-  //! folded triangle and whose border is one loop of polygon segments (a crescent between
-  //! tangent curves, where a border node put on the curve fell beyond the opposite side of
-  //! a thin triangle, and whose triangles can then only be flipped): each step cuts the
+  //! folded triangle or does not cover its border (isBorderUncovered), and whose border is
+  //! one loop of polygon segments (a crescent between tangent curves, where a border node
+  //! put on the curve fell beyond the opposite side of a thin triangle, and whose triangles
+  //! can then only be flipped; or whose first-pass triangles spanned the bore beside it,
+  //! leaving border nodes out that no fan can put back): each step cuts the
   //! upright ear with the largest smallest angle that holds no other border node. The
   //! face's free interior nodes are left out (refinement inserts what the size asks for).
   //! Only a loop of at most 4000 nodes without a pole, and interior nodes that are not

@@ -80,8 +80,10 @@ bool QMShape_FaceRefiner::Perform()
     return false;
   }
   // 4. Divide the boundary segments to the size of their edges. A node put on a curved
-  // border can fall beyond the opposite side of a thin face's triangle; a face with one
-  // border loop is then triangulated anew from its border.
+  // border can fall beyond the opposite side of a thin face's triangle, and a first pass
+  // can leave polygon segments out of a face's border (its triangles cut across the face,
+  // using border nodes elsewhere, so that no fan puts them back); a face with one border
+  // loop is then triangulated anew from its border.
   if (!divideSegments())
   {
     return false;
@@ -581,10 +583,14 @@ bool QMShape_FaceRefiner::divideSegments()
   for (const Segment& s : work)
   {
     Slot& slot = m_slots[s.Slot];
-    if (!slot.Splittable || m_edges.count(keyOf(s.A, s.B)) == 0)
+    if (!slot.Splittable)
     {
       continue;
     }
+    // A segment no triangle uses (a first pass that cut across the face) is divided on the
+    // polygon alone, so that the face's border matches its neighbours' for the new
+    // triangulation from the border below.
+    const bool          covered = m_edges.count(keyOf(s.A, s.B)) != 0;
     std::vector<double> parameters;
     std::vector<gp_Pnt> points;
     DivideSegment(*slot.Curve, s.Ta, s.Tb, slot.Size,
@@ -616,6 +622,14 @@ bool QMShape_FaceRefiner::divideSegments()
       // Delaunay: a straight boundary divided into many points would otherwise leave a
       // fan of slivers whose repair by flips alone costs a number of flips quadratic in
       // the points.
+      if (!covered)
+      {
+        m_segments.emplace(keyOf(from, m), Segment{s.Slot, from, m, tFrom, t});
+        slot.Nodes.emplace_back(t, m);
+        from  = m;
+        tFrom = t;
+        continue;
+      }
       std::vector<std::pair<int, int>> stack;
       for (const int side : m_edges[keyOf(from, s.B)].T)
       {

@@ -472,28 +472,25 @@ bool QMShape_Tessellator::refineFaces()
     builder.UpdateFace(face, refiner.Result());
     for (const QMShape_FaceRefiner::EdgePolygon& polygon : refiner.Polygons())
     {
-      if (BRep_Tool::IsClosed(polygon.Edge, face) && polygon.Edge.Orientation() == TopAbs_REVERSED)
+      // A seam's two polygons are stored together. An edge can be closed on the face's
+      // surface and still bound the face once (a seam line that Booleans made the border
+      // between two faces of one cylinder): its single polygon is stored alone.
+      Handle(Poly_PolygonOnTriangulation) twin;
+      for (const QMShape_FaceRefiner::EdgePolygon& other : refiner.Polygons())
       {
-        continue; // stored with its forward twin below
-      }
-      Handle(Poly_PolygonOnTriangulation) second;
-      if (BRep_Tool::IsClosed(polygon.Edge, face))
-      {
-        for (const QMShape_FaceRefiner::EdgePolygon& other : refiner.Polygons())
+        if (other.Edge.IsSame(polygon.Edge) &&
+            other.Edge.Orientation() != polygon.Edge.Orientation())
         {
-          if (other.Edge.IsSame(polygon.Edge) && other.Edge.Orientation() == TopAbs_REVERSED)
-          {
-            second = other.Result;
-          }
+          twin = other.Result;
         }
       }
-      if (second.IsNull())
+      if (twin.IsNull())
       {
         builder.UpdateEdge(polygon.Edge, polygon.Result, refiner.Result(), refiner.Location());
       }
-      else
+      else if (polygon.Edge.Orientation() == TopAbs_FORWARD)
       {
-        builder.UpdateEdge(polygon.Edge, polygon.Result, second, refiner.Result(),
+        builder.UpdateEdge(polygon.Edge, polygon.Result, twin, refiner.Result(),
                            refiner.Location());
       }
     }
