@@ -76,6 +76,24 @@ double meshPerimeter(const TopoDS_Face& face,
   return length;
 }
 
+// Further runs of the kernel's pass, at finer deflections, when it left a face unmeshed.
+const int THE_FIRST_PASS_RETRIES = 2;
+
+// Whether every face that has a surface carries a mesh.
+bool isEveryFaceMeshed(const TopoDS_Shape& shape)
+{
+  for (TopExp_Explorer faces(shape, TopAbs_FACE); faces.More(); faces.Next())
+  {
+    const TopoDS_Face& face = TopoDS::Face(faces.Current());
+    TopLoc_Location    location;
+    if (BRep_Tool::Triangulation(face, location).IsNull() && !BRep_Tool::Surface(face).IsNull())
+    {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Rounds in which the faces of the edges to coarsen say which polygon nodes they cannot
 // give up; without agreement by then, every edge keeps the first pass's polygon.
 const int THE_REMOVAL_ROUNDS = 4;
@@ -304,10 +322,22 @@ void QMShape_Tessellator::Perform()
       sized ? std::max(m_parameters.EffAngle, std::min(2.0 * m_parameters.EffAngle, M_PI / 3.0))
             : m_parameters.EffAngle;
   first.InParallel = Standard_True;
+  // The kernel's mesher can leave a face without a mesh at one deflection and mesh it at
+  // another (a crescent between nearly tangent curves): the pass is then run again at a
+  // finer deflection, twice at most.
+  for (int attempt = 0;; ++attempt)
+  {
+    BRepTools::Clean(m_shape);
+    BRepMesh_IncrementalMesh(m_shape, first);
+    if (attempt == THE_FIRST_PASS_RETRIES || isEveryFaceMeshed(m_shape))
+    {
+      break;
+    }
+    first.Deflection *= 0.7;
+    first.DeflectionInterior *= 0.7;
+  }
   m_edgeDeflection = first.Deflection;
   m_edgeAngle      = first.Angle;
-  BRepTools::Clean(m_shape);
-  BRepMesh_IncrementalMesh(m_shape, first);
 
   // 3. Refine and optimise the faces, and store the results.
   m_isDone = refineFaces();

@@ -20,7 +20,8 @@
 //!    deflection of the parameters (QMData_MeshParameters::Deflection, or derived from the
 //!    maximum size or the shape's size) and the effective angle: this resolves curvature,
 //!    discretises every edge once for all the faces that share it, and gives each face a
-//!    valid triangulation of its parameter domain.
+//!    valid triangulation of its parameter domain. A pass that leaves a face without a
+//!    mesh is run again at 0.7 and 0.49 times the deflection.
 //! 2. Edges the first pass divided more finely than their size, its edge deflection and
 //!    its angle ask lose the extra polygon nodes in every face that shares them, where all
 //!    those faces can collapse the nodes along the edge without a fold (rounds of trials
@@ -69,8 +70,8 @@ public:
   void SetDone(const bool isDone) { m_isDone = isDone; }
 
   //! Meshes the shape. Done when every face carrying a surface got a mesh. Not done for a
-  //! null shape or a shape without faces, when the kernel's pass left a face without a
-  //! mesh, or when the size guard above stopped the run; the faces may then hold the
+  //! null shape or a shape without faces, when the kernel's pass (and its two retries) left a face
+  //! without a mesh, or when the size guard above stopped the run; the faces may then hold the
   //! kernel pass's meshes. Kernel exceptions pass through.
   void Perform();
 
