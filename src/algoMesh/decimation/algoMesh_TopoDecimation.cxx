@@ -447,7 +447,8 @@ bool Collapser::collapseUntil(const size_t target, algoMesh_ProgressScope progre
   return !progress.IsCancelled();
 }
 
-Handle(Poly_Triangulation) Collapser::Result(const algoMesh_ProgressScope& progress) const
+Handle(Poly_Triangulation) Collapser::Result(const algoMesh_ProgressScope& progress,
+                                             std::vector<int>*             vertexOf) const
 {
   StepPace         pace(progress, 2 * static_cast<int64_t>(m_triangles.size()) +
                                       static_cast<int64_t>(m_vertices.Size()));
@@ -476,11 +477,19 @@ Handle(Poly_Triangulation) Collapser::Result(const algoMesh_ProgressScope& progr
   }
   Handle(Poly_Triangulation) mesh =
       new Poly_Triangulation(nbNodes, static_cast<int>(m_nbLive), false);
+  if (vertexOf != nullptr)
+  {
+    vertexOf->assign(static_cast<size_t>(nbNodes), -1);
+  }
   for (size_t i = 0; i < m_vertices.Size(); ++i)
   {
     if (!pace.Tick())
     {
       return nullptr;
+    }
+    if (number[i] >= 0 && vertexOf != nullptr)
+    {
+      (*vertexOf)[number[i]] = static_cast<int>(i);
     }
     if (number[i] >= 0)
     {
@@ -605,7 +614,58 @@ size_t targetOf(const size_t nbInput, const double reduction)
   return static_cast<size_t>(std::llround(double(nbInput) * (1.0 - share)));
 }
 
-using CollapserLog = std::vector<algoMesh_VerifiedQuadricFilter::CollapserStep>;
+//! What a run without the contact test leaves for the search of a state: its collapses, and
+//! for each node of its result the vertex it was.
+struct DeferredRun
+{
+  std::vector<algoMesh_VerifiedQuadricFilter::CollapserStep> Log;
+  std::vector<int>                                           VertexOf;
+};
+
+//! The most collapses a state of the deferred run can have and still be free of crossing
+//! pairs, given the pairs of its result (consecutive 1-based triangle numbers). A triangle
+//! changes only when one of its corners survives a collapse, so each result triangle took its
+//! final shape at the last collapse one of its corners survived, and a crossing pair of the
+//! result is in every state from the later of its two triangles' on: no state after the
+//! earliest such collapse can pass.
+size_t latestStateWithout(const DeferredRun& run,
+                          const Handle(Poly_Triangulation) & result,
+                          const std::vector<int>& pairs)
+{
+  int nbVertices = 0;
+  for (const int vertex : run.VertexOf)
+  {
+    nbVertices = std::max(nbVertices, vertex + 1);
+  }
+  for (const algoMesh_VerifiedQuadricFilter::CollapserStep& step : run.Log)
+  {
+    nbVertices = std::max(nbVertices, step.Survivor + 1);
+  }
+  std::vector<int64_t> lastSurvived(static_cast<size_t>(nbVertices), -1);
+  for (size_t i = 0; i < run.Log.size(); ++i)
+  {
+    lastSurvived[run.Log[i].Survivor] = static_cast<int64_t>(i);
+  }
+  const auto shapedAt = [&](const int t)
+  {
+    int n[3];
+    result->Triangle(t).Get(n[0], n[1], n[2]);
+    int64_t last = -1;
+    for (const int node : n)
+    {
+      last = std::max(last, lastSurvived[run.VertexOf[node - 1]]);
+    }
+    return last;
+  };
+  // A pair of unchanged input triangles crosses in the input itself: no state is free then.
+  size_t latest = run.Log.size();
+  for (size_t i = 0; i + 1 < pairs.size(); i += 2)
+  {
+    const int64_t from = std::max(shapedAt(pairs[i]), shapedAt(pairs[i + 1]));
+    latest             = std::min(latest, static_cast<size_t>(std::max<int64_t>(0, from)));
+  }
+  return latest;
+}
 
 enum Continued
 {
@@ -676,12 +736,12 @@ Continued continueFrom(const StateSearch&                      findState,
 }
 
 //! The collapses from the input: nodes merged, collapsed down to the requested share, the live
-//! part renumbered. Given a log, they leave the contact test to the caller when the input is
-//! closed, oriented and manifold, and log their collapses; `isDeferred` tells whether they
-//! did. False when cancelled or when nothing is left.
+//! part renumbered. Given `deferred`, they leave the contact test to the caller when the
+//! input is closed, oriented and manifold, and record their run there; `isDeferred` tells
+//! whether they did. False when cancelled or when nothing is left.
 bool collapseInput(const Handle(Poly_Triangulation) & input,
                    const double           reduction,
-                   CollapserLog*          log,
+                   DeferredRun*           deferred,
                    algoMesh_ProgressScope progress,
                    Handle(Poly_Triangulation) & output,
                    bool& isDeferred)
@@ -695,6 +755,8 @@ bool collapseInput(const Handle(Poly_Triangulation) & input,
   }
   // 2. Collapse down to the requested share; a closed manifold loses two triangles each time.
   const size_t target = targetOf(triangles.size(), reduction);
+  std::vector<algoMesh_VerifiedQuadricFilter::CollapserStep>* log =
+      deferred != nullptr ? &deferred->Log : nullptr;
   if (log != nullptr)
   {
     log->clear();
@@ -708,7 +770,7 @@ bool collapseInput(const Handle(Poly_Triangulation) & input,
   }
   isDeferred = collapser.IsContactDeferred();
   // 3. The live part, renumbered.
-  output = collapser.Result(progress.Next(1.0));
+  output = collapser.Result(progress.Next(1.0), isDeferred ? &deferred->VertexOf : nullptr);
   return !output.IsNull() && output->NbTriangles() > 0;
 }
 
@@ -785,9 +847,9 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
     //    and refuses nothing on most inputs; their result is searched for crossing pairs
     //    instead, over all pairs, those sharing a node included. An open or non-manifold
     //    input gets the contact test on each collapse, and its result is the output.
-    CollapserLog log;
-    bool         isDeferred = false;
-    if (!collapseInput(input, m_reduction, &log, progress.Next(THE_DEFERRED_SHARE), output,
+    DeferredRun run;
+    bool        isDeferred = false;
+    if (!collapseInput(input, m_reduction, &run, progress.Next(THE_DEFERRED_SHARE), output,
                        isDeferred))
     {
       return false;
@@ -797,8 +859,9 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
       return done(Path_Collapses);
     }
     algoMesh_DecimationDefects defects;
+    std::vector<int>           pairs;
     if (!algoMesh_DecimationDefects::Count(
-            output, progress.Next(THE_DEFERRED_CHECK_SHARE).Entry(false), defects))
+            output, progress.Next(THE_DEFERRED_CHECK_SHARE).Entry(false), defects, &pairs))
     {
       return false;
     }
@@ -808,6 +871,8 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
     }
     // 3. Crossing triangles (two solids close together, say): the collapses go on, with the
     //    contact test, from the latest state of that run that has none.
+    //    The result's own crossing pairs bound how late that state can be.
+    const size_t nbLatest = latestStateWithout(run, output, pairs);
     output.Nullify();
     algoMesh_VerifiedQuadricFilter::Prefix prefix;
     const StateSearch                      fromLog =
@@ -815,7 +880,8 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
     {
       return mergeNodes(input, found.InputNodes, found.InputTriangles,
                         step.Next(THE_MERGE_SHARE)) &&
-             algoMesh_VerifiedQuadricFilter::FindState(log, m_reduction, found, step.Next(1.0));
+             algoMesh_VerifiedQuadricFilter::FindState(run.Log, m_reduction, found, step.Next(1.0),
+                                                       nbLatest);
     };
     switch (continueFrom(fromLog, m_reduction, prefix, progress.Next(THE_DEFERRED_CONTINUED_SHARE),
                          output))

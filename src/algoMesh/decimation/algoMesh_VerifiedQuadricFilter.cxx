@@ -87,6 +87,8 @@ const int    THE_POLL_ITEMS   = 1024;
 const double THE_PREFIX_INPUT_SHARE = 0.1;
 const double THE_REPLAY_SHARE       = 0.3;
 const double THE_STATE_SHARE        = 0.2;
+// Share of the latest state allowed, when the caller names one: tried before the others.
+const double THE_LATEST_STATE_SHARE = 0.25;
 
 using Triangles = std::vector<std::array<int, 3>>;
 using Normal    = std::array<double, 3>;
@@ -546,9 +548,10 @@ bool replayTurns(const Triangles& cells,
 
 //! The search of FindPrefix and FindState, once the input the log numbers is in
 //! `prefix.InputNodes` and `prefix.InputTriangles`. `Log` is the filter's log or the
-//! collapser's.
+//! collapser's; no state after `nbLatest` collapses is tried.
 template <class Log>
 bool searchStates(const Log&                              log,
+                  const size_t                            nbLatest,
                   const double                            reduction,
                   algoMesh_VerifiedQuadricFilter::Prefix& prefix,
                   algoMesh_ProgressScope                  progress)
@@ -591,12 +594,17 @@ bool searchStates(const Log&                              log,
   //    first, then 1.1 times when it passes and twice when it does not, so that two states
   //    are checked (the crossing search is most of the cost). A collapse of a closed manifold
   //    removes two triangles, which places each state by its count.
-  size_t     lastTried = 0;
-  const auto tryState  = [&](const double factor, algoMesh_ProgressScope step) -> V::Verdict
+  // States at or after one refused are not tried: crossings, once there, usually stay.
+  size_t     lastTried = 0, refusedAt = SIZE_MAX;
+  const auto countAt = [&](const double factor)
   {
-    const double left        = std::min(double(nbCells), factor * target);
-    const size_t nbCollapses = std::min(nbGood, size_t((double(nbCells) - left) / 2.0));
-    if (nbCollapses == 0 || nbCollapses < nbLeast || nbCollapses == lastTried)
+    const double left = std::min(double(nbCells), factor * target);
+    return std::min(nbGood, size_t((double(nbCells) - left) / 2.0));
+  };
+  const auto tryState = [&](const size_t nbCollapses, algoMesh_ProgressScope step) -> V::Verdict
+  {
+    if (nbCollapses == 0 || nbCollapses < nbLeast || nbCollapses == lastTried ||
+        nbCollapses >= refusedAt)
     {
       return V::Verdict_NotApplicable;
     }
@@ -686,6 +694,7 @@ bool searchStates(const Log&                              log,
                    step.Next(THE_STATE_SHARE), step.Next(1.0), nullptr);
     if (verdict != V::Verdict_Accepted)
     {
+      refusedAt = verdict == V::Verdict_Refused ? nbCollapses : refusedAt;
       return verdict;
     }
     prefix.NodeOf.assign(static_cast<size_t>(nbNodes), -1);
@@ -698,11 +707,25 @@ bool searchStates(const Log&                              log,
     prefix.NbCollapses = nbCollapses;
     return V::Verdict_Accepted;
   };
-  const V::Verdict middle = tryState(1.25, progress.Next(0.5));
+  // The latest state the caller allows first: when it passes, no later one could. When it
+  // does not, the next try is halfway back to the earliest state worth trying.
+  size_t middleCount = countAt(1.25);
+  if (nbLatest < nbGood)
+  {
+    nbGood                   = nbLatest;
+    const V::Verdict verdict = tryState(nbGood, progress.Next(THE_LATEST_STATE_SHARE));
+    if (nbGood < nbLeast || (verdict != V::Verdict_NotApplicable && verdict != V::Verdict_Refused))
+    {
+      progress.Complete();
+      return verdict == V::Verdict_Accepted && !progress.IsCancelled();
+    }
+    middleCount = nbLeast + (nbGood - nbLeast) / 2;
+  }
+  const V::Verdict middle = tryState(middleCount, progress.Next(0.5));
   const V::Verdict last =
       middle == V::Verdict_Cancelled
           ? middle
-          : tryState(middle == V::Verdict_Accepted ? 1.1 : 2.0, progress.Next(1.0));
+          : tryState(countAt(middle == V::Verdict_Accepted ? 1.1 : 2.0), progress.Next(1.0));
   if (last == V::Verdict_Cancelled)
   {
     return false;
@@ -939,13 +962,14 @@ bool algoMesh_VerifiedQuadricFilter::FindPrefix(const Handle(Poly_Triangulation)
   polyData = nullptr;
   polyData = nullptr;
   // 2. The replay and the states.
-  return searchStates(prefix.Log, reduction, prefix, progress);
+  return searchStates(prefix.Log, prefix.Log.size(), reduction, prefix, progress);
 }
 
 bool algoMesh_VerifiedQuadricFilter::FindState(const std::vector<CollapserStep>& log,
                                                const double                      reduction,
                                                Prefix&                           prefix,
-                                               algoMesh_ProgressScope            progress)
+                                               algoMesh_ProgressScope            progress,
+                                               const size_t                      nbLatest)
 {
   prefix.Nodes.clear();
   prefix.Triangles.clear();
@@ -955,7 +979,7 @@ bool algoMesh_VerifiedQuadricFilter::FindState(const std::vector<CollapserStep>&
     return !progress.IsCancelled();
   }
   progress.Next(THE_PREFIX_INPUT_SHARE).Complete(); // the input is the caller's
-  return searchStates(log, reduction, prefix, progress);
+  return searchStates(log, std::min(nbLatest, log.size()), reduction, prefix, progress);
 }
 
 } // namespace quorin

@@ -87,12 +87,15 @@ public:
 
   //! The same search over a run of the topology-preserving collapser: `prefix.InputNodes` and
   //! `prefix.InputTriangles` hold the closed mesh that run started from, numbered as `log`
-  //! numbers it, and `log` holds the run's collapses in order (prefix.Log is not used). False
-  //! when cancelled.
+  //! numbers it, and `log` holds the run's collapses in order (prefix.Log is not used). No
+  //! state after `nbLatest` collapses is tried, and the state at `nbLatest` (when before the
+  //! end of the log) is tried first: the caller knows that every later one fails. False when
+  //! cancelled.
   static bool FindState(const std::vector<CollapserStep>& log,
                         const double                      reduction,
                         Prefix&                           prefix,
-                        algoMesh_ProgressScope            progress);
+                        algoMesh_ProgressScope            progress,
+                        const size_t                      nbLatest = SIZE_MAX);
 };
 
 } // namespace quorin
