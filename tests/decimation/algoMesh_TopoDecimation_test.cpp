@@ -182,6 +182,18 @@ TEST(algoMesh_TopoDecimation, ContactDeferredOnlyOnACleanClosedManifold)
     ASSERT_TRUE(topo.Perform(input, a));
     EXPECT_EQ(topo.LastPath(), algoMesh_TopoDecimation::Path_Collapses);
   }
+
+  // Deferred, then given up: two balls crossing each other, not told. Their result crosses
+  // where the input does, so no state of the run can be free of crossings: the collapses
+  // start again from the input, testing contact each time, and stay closed and manifold.
+  const Handle(Poly_Triangulation) crossing = testmesh::Combine(
+      testmesh::Sphere(1.0, 24, 12), testmesh::Sphere(1.0, 24, 12), gp_Vec(0.5, 0.0, 0.0));
+  algoMesh_TopoDecimation topo(testmesh::WithReduction(60));
+  ASSERT_TRUE(topo.Perform(crossing, a));
+  EXPECT_EQ(topo.LastPath(), algoMesh_TopoDecimation::Path_Collapses);
+  EXPECT_TRUE(testmesh::IsClosedAndOriented(a));
+  EXPECT_EQ(testmesh::CountEdges(a).nonManifold, 0);
+  EXPECT_LT(a->NbTriangles(), crossing->NbTriangles());
 }
 
 TEST(algoMesh_TopoDecimation, OpenBoundaryStaysInPlace)

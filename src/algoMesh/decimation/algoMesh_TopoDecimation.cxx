@@ -667,6 +667,104 @@ size_t latestStateWithout(const DeferredRun& run,
   return latest;
 }
 
+//! Whether the input's triangles (merged, in `prefix`) near a few of the result's crossing
+//! pairs cross each other: the result's crossings then come from the input, every state of the
+//! run keeps them, and searching for one would only cost. The input triangles whose box meets
+//! the box of one of up to THE_NEAR_PAIRS pairs, spread over the list, are searched as a mesh
+//! of their own. False when cancelled.
+bool inputCrossesNear(const algoMesh_VerifiedQuadricFilter::Prefix& prefix,
+                      const Handle(Poly_Triangulation) & result,
+                      const std::vector<int>& pairs,
+                      algoMesh_ProgressScope  progress,
+                      bool&                   crosses)
+{
+  crosses = false;
+  // 1. The boxes of the pairs sampled.
+  using Box = std::array<double, 6>;
+  std::vector<Box> boxes;
+  const size_t     nbPairs = pairs.size() / 2;
+  for (size_t p = 0; p < nbPairs; p += (nbPairs + THE_NEAR_PAIRS - 1) / THE_NEAR_PAIRS)
+  {
+    Box box = {1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
+    for (const int t : {pairs[2 * p], pairs[2 * p + 1]})
+    {
+      int n[3];
+      result->Triangle(t).Get(n[0], n[1], n[2]);
+      for (const int node : n)
+      {
+        const gp_Pnt point = result->Node(node);
+        for (int axis = 0; axis < 3; ++axis)
+        {
+          box[axis]     = std::min(box[axis], point.Coord(axis + 1));
+          box[axis + 3] = std::max(box[axis + 3], point.Coord(axis + 1));
+        }
+      }
+    }
+    boxes.push_back(box);
+  }
+  // 2. The input triangles meeting one of them, over their own nodes.
+  StepPace         pace(progress.Next(0.5), static_cast<int64_t>(prefix.InputTriangles.size()));
+  std::vector<int> number(prefix.InputNodes.size(), 0);
+  std::vector<std::array<int, 3>> near;
+  int                             nbNodes = 0;
+  for (const std::array<int, 3>& tri : prefix.InputTriangles)
+  {
+    if (!pace.Tick())
+    {
+      return false;
+    }
+    Box box = {1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
+    for (const int node : tri)
+    {
+      for (int axis = 0; axis < 3; ++axis)
+      {
+        box[axis]     = std::min(box[axis], prefix.InputNodes[node][axis]);
+        box[axis + 3] = std::max(box[axis + 3], prefix.InputNodes[node][axis]);
+      }
+    }
+    const auto meets = [&box](const Box& other)
+    {
+      return box[0] <= other[3] && other[0] <= box[3] && box[1] <= other[4] && other[1] <= box[4] &&
+             box[2] <= other[5] && other[2] <= box[5];
+    };
+    if (std::any_of(boxes.begin(), boxes.end(), meets))
+    {
+      near.push_back(tri);
+      for (const int node : tri)
+      {
+        number[node] = number[node] == 0 ? ++nbNodes : number[node];
+      }
+    }
+  }
+  if (near.size() < 2)
+  {
+    return pace.Complete();
+  }
+  Handle(Poly_Triangulation) mesh =
+      new Poly_Triangulation(nbNodes, static_cast<int>(near.size()), false);
+  for (size_t i = 0; i < number.size(); ++i)
+  {
+    if (number[i] > 0)
+    {
+      const Point& p = prefix.InputNodes[i];
+      mesh->SetNode(number[i], gp_Pnt(p[0], p[1], p[2]));
+    }
+  }
+  for (size_t t = 0; t < near.size(); ++t)
+  {
+    mesh->SetTriangle(static_cast<int>(t) + 1,
+                      Poly_Triangle(number[near[t][0]], number[near[t][1]], number[near[t][2]]));
+  }
+  // 3. Their crossing pairs.
+  algoMesh_DecimationDefects defects;
+  if (!algoMesh_DecimationDefects::Count(mesh, progress.Next(1.0).Entry(false), defects))
+  {
+    return false;
+  }
+  crosses = defects.NbCrossingPairs != 0;
+  return true;
+}
+
 enum Continued
 {
   Continued_Done,     //!< the output is the continued state
@@ -870,21 +968,27 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
       return done(Path_Deferred);
     }
     // 3. Crossing triangles (two solids close together, say): the collapses go on, with the
-    //    contact test, from the latest state of that run that has none.
-    //    The result's own crossing pairs bound how late that state can be.
-    const size_t nbLatest = latestStateWithout(run, output, pairs);
-    output.Nullify();
+    //    contact test, from the latest state of that run that has none, unless the input
+    //    crosses where the result does (then every state does too). The result's own
+    //    crossing pairs bound how late that state can be.
+    const size_t                           nbLatest  = latestStateWithout(run, output, pairs);
+    algoMesh_ProgressScope                 continued = progress.Next(THE_DEFERRED_CONTINUED_SHARE);
     algoMesh_VerifiedQuadricFilter::Prefix prefix;
-    const StateSearch                      fromLog =
-        [&](algoMesh_VerifiedQuadricFilter::Prefix& found, algoMesh_ProgressScope step)
+    bool                                   isInputCrossing = false;
+    if (!mergeNodes(input, prefix.InputNodes, prefix.InputTriangles,
+                    continued.Next(THE_MERGE_SHARE)) ||
+        !inputCrossesNear(prefix, output, pairs, continued.Next(THE_NEAR_SHARE), isInputCrossing))
     {
-      return mergeNodes(input, found.InputNodes, found.InputTriangles,
-                        step.Next(THE_MERGE_SHARE)) &&
-             algoMesh_VerifiedQuadricFilter::FindState(run.Log, m_reduction, found, step.Next(1.0),
-                                                       nbLatest);
+      return false;
+    }
+    output.Nullify();
+    const StateSearch fromLog = [&](algoMesh_VerifiedQuadricFilter::Prefix& found,
+                                    algoMesh_ProgressScope                  step) {
+      return algoMesh_VerifiedQuadricFilter::FindState(run.Log, m_reduction, found, step, nbLatest);
     };
-    switch (continueFrom(fromLog, m_reduction, prefix, progress.Next(THE_DEFERRED_CONTINUED_SHARE),
-                         output))
+    switch (isInputCrossing
+                ? Continued_Not
+                : continueFrom(fromLog, m_reduction, prefix, continued.Next(1.0), output))
     {
     case Continued_Done:
       return done(Path_DeferredContinued);
