@@ -6,6 +6,7 @@
 #include "PointCloudInput.hxx"
 
 #include <Exchange_OBJMaterials.hxx>
+#include <Exchange_OBJScan.hxx>
 #include <algoBase_ProgressIndicator.hxx>
 #include <algoMesh_CADReader.hxx>
 #include <algoMesh_Conglomerate.hxx>
@@ -15,6 +16,7 @@
 #include <algoMesh_ModelSurface.hxx>
 #include <algoMesh_NAS.hxx>
 #include <algoMesh_VTK_XML.hxx>
+#include <algoMesh_NodesMerger.hxx>
 #include <algoMesh_OBJ.hxx>
 #include <algoMesh_PLY.hxx>
 #include <algoMesh_STL.hxx>
@@ -176,39 +178,90 @@ void firstTwoWords(const std::string& line, std::string& keyword, std::string& n
 // names its faces use (a used name may be missing from the libraries). Only lines that
 // start with "u" or "m" can name one: a million-face file is scanned in a tenth of a
 // second, after its reading has filled the bar.
-void objMaterialFacts(MeshInput& input)
+//! @return whether the file switches material, group or object, where the kernel's reader
+//! starts a new mesh with nodes of its own
+bool objMaterialFacts(MeshInput& input)
 {
   std::ifstream               file(input.Path);
   std::string                 line, keyword, name;
   std::set<std::string>       used;
   int                         defined = 0;
+  bool                        isSplit = false;
   std::string                 libraries;
   const std::filesystem::path directory = std::filesystem::path(input.Path).parent_path();
   while (std::getline(file, line))
   {
     const size_t first = line.find_first_not_of(" \t\r\v\f");
-    if (first == std::string::npos || (line[first] != 'u' && line[first] != 'm'))
+    if (first == std::string::npos ||
+        (line[first] != 'u' && line[first] != 'm' && line[first] != 'g' && line[first] != 'o'))
     {
       continue;
     }
     firstTwoWords(line, keyword, name);
+    isSplit = isSplit || keyword == "usemtl" || keyword == "g" || keyword == "o";
     if (keyword == "usemtl" && !name.empty())
     {
       used.insert(name);
     }
     else if (keyword == "mtllib" && !name.empty())
     {
-      quorin::Exchange_OBJMaterials materials;
-      if (materials.ReadMaterials((directory / name).string()))
+      const std::string rest = line.substr(line.find("mtllib") + 6);
+      for (const std::string& library :
+           quorin::Exchange_OBJScan::LibraryNames(rest, directory.string()))
       {
-        defined += static_cast<int>(materials.Materials().size());
+        quorin::Exchange_OBJMaterials materials;
+        if (materials.ReadMaterials((directory / library).string()))
+        {
+          defined += static_cast<int>(materials.Materials().size());
+        }
+        libraries += (libraries.empty() ? "" : ", ") + library;
       }
-      libraries += (libraries.empty() ? "" : ", ") + name;
     }
   }
   input.Facts.push_back("Materials: " + std::to_string(defined) + " defined" +
                         (libraries.empty() ? "" : " in " + libraries) + ", " +
                         std::to_string(used.size()) + " used");
+  return isSplit;
+}
+
+// The kernel's reader gives each material, group or object its own nodes, so a closed OBJ
+// with several materials would read as open along their borders: the nodes are welded back
+// (as the STL and PLY readers weld theirs), every triangle kept.
+void weldObjGroups(MeshInput& input)
+{
+  const Handle(Poly_Triangulation)& mesh = input.Mesh;
+  std::vector<gp_Pnt> points(static_cast<size_t>(mesh->NbNodes()));
+  for (int i = 1; i <= mesh->NbNodes(); ++i)
+  {
+    points[i - 1] = mesh->Node(i);
+  }
+  quorin::algoMesh_NodesMerger merger(algoMesh_Tolerance);
+  merger.Perform(points);
+  if (merger.NbNodes() == mesh->NbNodes())
+  {
+    return;
+  }
+  const std::vector<int>& index = merger.Indices();
+  Handle(Poly_Triangulation) welded =
+      new Poly_Triangulation(merger.NbNodes(), mesh->NbTriangles(), false);
+  for (int i = 0; i < merger.NbNodes(); ++i)
+  {
+    welded->SetNode(i + 1, merger.Nodes()[static_cast<size_t>(i)]);
+  }
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    int n[3];
+    mesh->Triangle(t).Get(n[0], n[1], n[2]);
+    welded->SetTriangle(t, Poly_Triangle(index[static_cast<size_t>(n[0] - 1)],
+                                         index[static_cast<size_t>(n[1] - 1)],
+                                         index[static_cast<size_t>(n[2] - 1)]));
+  }
+  char tolerance[32];
+  std::snprintf(tolerance, sizeof(tolerance), "%g", algoMesh_Tolerance);
+  input.Facts.push_back(std::string("Welded at tolerance ") + tolerance + ": " +
+                        std::to_string(mesh->NbNodes()) + " nodes before, " +
+                        std::to_string(merger.NbNodes()) + " nodes after");
+  input.Mesh = welded;
 }
 
 bool readObj(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string& error)
@@ -220,7 +273,10 @@ bool readObj(MeshInput& input, const ActAPI_ProgressEntry& progress, std::string
   {
     return readFailed(input, progress, error);
   }
-  objMaterialFacts(input);
+  if (objMaterialFacts(input))
+  {
+    weldObjGroups(input);
+  }
   progress.Complete();
   return true;
 }

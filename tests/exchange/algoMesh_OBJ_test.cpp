@@ -1,8 +1,14 @@
 #include <MeshBuilders.hxx>
 
 #include <Exchange_OBJMaterials.hxx>
+#include <Exchange_OBJScan.hxx>
 #include <Exchange_OBJTools.hxx>
 #include <algoMesh_OBJ.hxx>
+
+#include <TDF_LabelSequence.hxx>
+#include <TDocStd_Document.hxx>
+#include <XCAFDoc_DocumentTool.hxx>
+#include <XCAFDoc_VisMaterialTool.hxx>
 
 #include <gtest/gtest.h>
 
@@ -158,6 +164,40 @@ TEST(algoMesh_OBJ, ReadsRealFilesAndRejectsMissingOnes)
   const Handle(Poly_Triangulation) before = mesh;
   EXPECT_FALSE(algoMesh_OBJ().Read("/nonexistent/dir/t.obj", mesh));
   EXPECT_EQ(before, mesh) << "result untouched on failure";
+}
+
+TEST(algoMesh_OBJ, EveryLibraryOfAnMtllibLineIsRead)
+{
+  // One line may list several libraries; a whole line naming an existing file is one
+  // library even with blanks in its name, as exporters write such names unquoted.
+  spit(tempPath("first lib.mtl"), "newmtl red\nKd 1 0 0\n");
+  spit(tempPath("second.mtl"), "newmtl blue\nKd 0 0 1\n");
+  spit(tempPath("empty.mtl"), "");
+  const std::string folder = testmesh::TempPath("");
+  EXPECT_EQ((std::vector<std::string>{"first lib.mtl"}),
+            Exchange_OBJScan::LibraryNames(" first lib.mtl \t", folder));
+  EXPECT_EQ((std::vector<std::string>{"second.mtl", "first", "lib.mtl"}),
+            Exchange_OBJScan::LibraryNames("second.mtl first lib.mtl", folder));
+
+  const std::string faces = "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\n"
+                            "usemtl red\nf 1 2 3\nusemtl blue\nf 2 4 3\n";
+  const struct
+  {
+    const char* libraries;
+    int         nbMaterials;
+  } cases[] = {{"mtllib first lib.mtl", 1},
+               {"mtllib missing.mtl second.mtl", 1},
+               {"mtllib second.mtl empty.mtl\nmtllib first lib.mtl", 2}};
+  for (const auto& c : cases)
+  {
+    const std::string path = tempPath("libraries.obj");
+    spit(path, std::string(c.libraries) + "\n" + faces);
+    Handle(TDocStd_Document) document = new TDocStd_Document("");
+    ASSERT_TRUE(algoMesh_OBJ().Read(path, document)) << c.libraries;
+    TDF_LabelSequence materials;
+    XCAFDoc_DocumentTool::VisMaterialTool(document->Main())->GetMaterials(materials);
+    EXPECT_EQ(c.nbMaterials, materials.Length()) << c.libraries;
+  }
 }
 
 TEST(Exchange_OBJMaterials, ValidationSkipsBadValuesAndIndentedLines)

@@ -71,6 +71,32 @@ std::string trimmed(const char* p, const char* end)
 
 } // namespace
 
+std::vector<std::string> Exchange_OBJScan::LibraryNames(const std::string& text,
+                                                        const std::string& folder)
+{
+  const char*       begin = skipBlanks(text.data(), text.data() + text.size());
+  const char*       end   = text.data() + text.size();
+  const std::string whole = trimmed(begin, end);
+  if (whole.empty())
+  {
+    return {};
+  }
+  std::error_code status;
+  if (countWords(begin, end) == 1 ||
+      std::filesystem::is_regular_file(std::filesystem::path(folder) / whole, status))
+  {
+    return {whole};
+  }
+  std::vector<std::string> names;
+  for (const char* p = begin; p < end; p = skipBlanks(p, end))
+  {
+    const char* stop = skipWord(p, end);
+    names.emplace_back(p, stop);
+    p = stop;
+  }
+  return names;
+}
+
 Exchange_OBJScan::~Exchange_OBJScan()
 {
   if (!m_copyPath.empty())
@@ -160,20 +186,23 @@ bool Exchange_OBJScan::Perform(const std::string& path, algoMesh_ProgressScope p
     }
     else if (keyword == "mtllib")
     {
-      const std::string name = trimmed(rest, end);
-      std::string       reason;
-      if (!name.empty() &&
-          !Exchange_InputCheck::CheckRegularFile((folder / name).string(),
-                                                 Exchange_InputCheck::THE_REFERENCE_LIMIT, reason))
+      const std::vector<std::string> names = LibraryNames(std::string(rest, end), folder.string());
+      needsCopy                            = needsCopy || names.size() > 1;
+      for (const std::string& name : names)
       {
-        // Thousands of such lines tell the first few and how many followed.
-        if (m_badLibraries.size() < Exchange_InputCheck::THE_WARNING_LIMIT)
+        std::string reason;
+        if (!Exchange_InputCheck::CheckRegularFile(
+                (folder / name).string(), Exchange_InputCheck::THE_REFERENCE_LIMIT, reason))
         {
-          m_warnings.push_back("Line " + std::to_string(lineNo) + ": material library '" +
-                               name.substr(0, 200) + "' not read: " + reason + ".");
+          // Thousands of such lines tell the first few and how many followed.
+          if (m_badLibraries.size() < Exchange_InputCheck::THE_WARNING_LIMIT)
+          {
+            m_warnings.push_back("Line " + std::to_string(lineNo) + ": material library '" +
+                                 name.substr(0, 200) + "' not read: " + reason + ".");
+          }
+          m_badLibraries.push_back(name);
+          needsCopy = true;
         }
-        m_badLibraries.push_back(name);
-        needsCopy = true;
       }
     }
   }
@@ -253,15 +282,19 @@ bool Exchange_OBJScan::writeCopy(const std::string& path)
     }
     else if (keyword == "mtllib")
     {
-      const std::string library = trimmed(rest, end);
-      const bool        isBad =
-          std::find(m_badLibraries.begin(), m_badLibraries.end(), library) != m_badLibraries.end();
-      text =
-          isBad
-              ? "# " + line + "\n"
-              : "mtllib " +
-                    (folder / library).lexically_normal().lexically_relative(copyFolder).string() +
-                    "\n";
+      text.clear();
+      for (const std::string& library : LibraryNames(std::string(rest, end), folder.string()))
+      {
+        const bool isBad = std::find(m_badLibraries.begin(), m_badLibraries.end(), library) !=
+                           m_badLibraries.end();
+        text += isBad ? "# mtllib " + library + "\n"
+                      : "mtllib " +
+                            (folder / library)
+                                .lexically_normal()
+                                .lexically_relative(copyFolder)
+                                .string() +
+                            "\n";
+      }
     }
     else
     {

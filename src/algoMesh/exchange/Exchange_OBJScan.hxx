@@ -6,7 +6,8 @@
 // that are not regular files of bounded size (a device would never end). Only then a
 // second pass writes a prepared copy in the temporary folder: the mark dropped, long
 // polygons cut into a fan of triangles from their first corner (linear in their length),
-// unusable libraries left out and the others named relative to the copy.
+// unusable libraries left out and the others named relative to the copy, one per line
+// (the kernel reader takes the rest of an `mtllib` line as one name).
 #ifndef Exchange_OBJScan_HeaderFile
 #define Exchange_OBJScan_HeaderFile
 
@@ -52,6 +53,12 @@ public:
 
   //! Things left out of the prepared copy, one sentence each.
   const std::vector<std::string>& Warnings() const { return m_warnings; }
+
+  //! The material libraries one `mtllib` line names, given the text after the keyword and
+  //! the OBJ file's folder. The line may list several files separated by blanks; a line
+  //! whose whole text names an existing file is that one file, since exporters write names
+  //! with blanks unquoted.
+  static std::vector<std::string> LibraryNames(const std::string& text, const std::string& folder);
 
 private:
   bool writeCopy(const std::string& path);
