@@ -17,7 +17,8 @@ namespace quorin
 //!   tetrahedron;
 //! - one that turns a triangle's normal by more than about 80 degrees (a fold);
 //! - one that makes a triangle cross or touch another triangle it is not adjacent to,
-//!   whether of another component or of a far part of the same surface;
+//!   whether of another component or of a far part of the same surface (by default found
+//!   on the result rather than per collapse, see below);
 //! - on an open mesh, one that moves a boundary: boundary vertices stay where they are,
 //!   a boundary edge collapses only into one of its own ends, and an interior edge
 //!   joining two boundary vertices is never collapsed.
