@@ -10,7 +10,6 @@
 #include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
-#include <algoMesh_VerifiedQuadricFilter.hxx>
 
 #include <BVHTools_ProjectPntMesh.hxx>
 
@@ -160,14 +159,48 @@ std::string defects(const Handle(Poly_Triangulation) & mesh)
          " crossing-pairs=" + std::to_string(counts.NbCrossingPairs);
 }
 
-// The topology-preserving decimation and the quadric filter on the same input, alternating,
-// with the defects of each result: the time ratio is topo over filter. Each of five rounds
-// runs one then the other once; wall and processor times are the best of the rounds, and
-// the processor-time ratio is also given per round (median and worst), since on a loaded
-// machine the wall time of one run says more about the neighbours than about the run.
-// Then, once each: the checked filter alone (its verdict, and its processor time over the
-// filter's best, which is what the checks add) and the collapses alone (what a refused
-// result adds on top of the checked filter).
+//! The one-minute load average, or -1 where it cannot be read.
+double loadAverage()
+{
+  double load = -1.0;
+  if (FILE* file = std::fopen("/proc/loadavg", "r"))
+  {
+    if (std::fscanf(file, "%lf", &load) != 1)
+    {
+      load = -1.0;
+    }
+    std::fclose(file);
+  }
+  return load;
+}
+
+const char* pathName(const quorin::algoMesh_TopoDecimation::Path path)
+{
+  switch (path)
+  {
+  case quorin::algoMesh_TopoDecimation::Path_Deferred:
+    return "deferred";
+  case quorin::algoMesh_TopoDecimation::Path_DeferredContinued:
+    return "deferred-continued";
+  case quorin::algoMesh_TopoDecimation::Path_FilterAccepted:
+    return "filter-accepted";
+  case quorin::algoMesh_TopoDecimation::Path_FilterContinued:
+    return "filter-continued";
+  case quorin::algoMesh_TopoDecimation::Path_Collapses:
+    return "collapses";
+  case quorin::algoMesh_TopoDecimation::Path_None:
+    break;
+  }
+  return "none";
+}
+
+// The topology-preserving decimation (its default) and the quadric filter on the same input,
+// alternating, with the defects of each result: the time ratio is topo over filter. Each of
+// five rounds runs one then the other once; wall and processor times are the best of the
+// rounds, and the processor-time ratio is also given per round (median and worst), since on a
+// loaded machine the wall time of one run says more about the neighbours than about the run.
+// Then, once each, the other ways of the same decimation: the checked filter first, and the
+// collapses testing contact each time (with their result's distances and defects).
 int decimateTopo(const Args& args)
 {
   const Handle(Poly_Triangulation) mesh = ReadMesh(args.input);
@@ -188,6 +221,7 @@ int decimateTopo(const Args& args)
     cpu  = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
+  const double        loadBefore = loadAverage();
   double              best[2] = {1.0e300, 1.0e300}, bestCpu[2] = {1.0e300, 1.0e300};
   std::vector<double> cpuRatios;
   for (int round = 0; round < 5; ++round)
@@ -208,36 +242,28 @@ int decimateTopo(const Args& args)
     std::fprintf(stderr, "decimate-topo: decimation failed\n");
     return 1;
   }
-  double                  wall = 0.0, checkedCpu = 0.0, collapsesCpu = 0.0;
-  TCollection_AsciiString reason;
-  Handle(Poly_Triangulation) checked, collapsed;
-  int verdict = 0;
-  timed(
-      [&]
-      {
-        verdict = quorin::algoMesh_VerifiedQuadricFilter::Perform(
-            mesh, options.Reduction, checked,
-            quorin::algoMesh_ProgressScope(ActAPI_ProgressEntry(), TCollection_AsciiString()),
-            &reason);
-      },
-      wall, checkedCpu);
-  quorin::algoMesh_TopoDecimation collapses(options);
-  collapses.SetFilterFirst(false);
-  timed([&] { collapses.Perform(mesh, collapsed); }, wall, collapsesCpu);
+  double wall = 0.0, filterFirstCpu = 0.0, contactCpu = 0.0;
+  Handle(Poly_Triangulation) filterFirst, contact;
+  quorin::algoMesh_TopoDecimation filterFirstTopo(options);
+  filterFirstTopo.SetFilterFirst(true);
+  timed([&] { filterFirstTopo.Perform(mesh, filterFirst); }, wall, filterFirstCpu);
+  quorin::algoMesh_TopoDecimation contactTopo(options);
+  contactTopo.SetContactDeferred(false);
+  timed([&] { contactTopo.Perform(mesh, contact); }, wall, contactCpu);
   char ratio[512];
   std::snprintf(ratio, sizeof(ratio),
-                " filter-seconds=%.4g ratio=%.2f cpu-seconds=%.4g filter-cpu-seconds=%.4g "
-                "cpu-ratio=%.2f cpu-ratio-median=%.2f cpu-ratio-worst=%.2f | checked-filter: "
-                "verdict=%d (%s) cpu-seconds=%.4g cpu-ratio=%.2f | collapses: cpu-seconds=%.4g "
-                "cpu-ratio=%.2f ",
-                best[1], best[0] / best[1], bestCpu[0], bestCpu[1], bestCpu[0] / bestCpu[1],
-                cpuRatios[cpuRatios.size() / 2], cpuRatios.back(), verdict,
-                reason.IsEmpty() ? "accepted" : reason.ToCString(), checkedCpu,
-                checkedCpu / bestCpu[1], collapsesCpu, collapsesCpu / bestCpu[1]);
+                " path=%s filter-seconds=%.4g ratio=%.2f cpu-seconds=%.4g filter-cpu-seconds=%.4g "
+                "cpu-ratio=%.2f cpu-ratio-median=%.2f cpu-ratio-worst=%.2f load=%.2f-%.2f | "
+                "filter-first: path=%s cpu-seconds=%.4g cpu-ratio=%.2f | contact-on: "
+                "cpu-seconds=%.4g cpu-ratio=%.2f ",
+                pathName(topo.LastPath()), best[1], best[0] / best[1], bestCpu[0], bestCpu[1],
+                bestCpu[0] / bestCpu[1], cpuRatios[cpuRatios.size() / 2], cpuRatios.back(),
+                loadBefore, loadAverage(), pathName(filterFirstTopo.LastPath()), filterFirstCpu,
+                filterFirstCpu / bestCpu[1], contactCpu, contactCpu / bestCpu[1]);
   Report("decimate-topo", args.input, mesh->NbTriangles(), best[0],
          "reduction=" + std::to_string(reductionOf(args)) + " " + qualityMetrics(mesh, ours) + " " +
              defects(ours) + " | filter: " + qualityMetrics(mesh, theirs) + " " + defects(theirs) +
-             ratio + qualityMetrics(mesh, collapsed) + " " + defects(collapsed));
+             ratio + qualityMetrics(mesh, contact) + " " + defects(contact));
   return 0;
 }
 

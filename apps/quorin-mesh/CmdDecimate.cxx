@@ -188,8 +188,9 @@ int RunDecimate(const std::vector<std::string>& arguments)
         std::unique_ptr<quorin::algoMesh_Decimate> driver;
         if (method == "topo")
         {
-          // The input's crossings are counted already: with some, the quadric filter's
-          // result would keep them and be refused, so the collapses run at once.
+          // The input's crossings are counted already: with some, a result checked for
+          // crossings only at the end would keep them and be refused, so the collapses test
+          // contact on each collapse from the start.
           auto topo = std::make_unique<quorin::algoMesh_TopoDecimation>(options);
           topo->SetInputCrossingPairs(inputDefects.NbCrossingPairs);
           driver = std::move(topo);

@@ -36,15 +36,20 @@ TEST(algoMesh_DecimationDefects, CountsEachKindOnTheSmallestMeshShowingIt)
 
 TEST(algoMesh_DecimationDefects, FindsEveryCrossingPairAndStopsOnRequest)
 {
-  // Two spheres crossing along a band: every pair the brute force finds, once.
+  // Two spheres crossing along a band: every pair the brute force finds, once, and the same
+  // pairs when they are asked for.
   const Handle(Poly_Triangulation) small = testmesh::Combine(
       testmesh::Sphere(1.0, 24, 12), testmesh::Sphere(1.0, 24, 12), gp_Vec(0.5, 0.0, 0.0));
-  const size_t nbBrute = testmesh::BruteSelfIntersections(small).size() / 2;
+  const std::vector<int> brute   = testmesh::BruteSelfIntersections(small);
+  const size_t           nbBrute = brute.size() / 2;
   ASSERT_GT(nbBrute, 0u);
   Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
   algoMesh_DecimationDefects counts;
-  ASSERT_TRUE(algoMesh_DecimationDefects::Count(small, ActAPI_ProgressEntry(notifier), counts));
+  std::vector<int>           pairs = {7};
+  ASSERT_TRUE(
+      algoMesh_DecimationDefects::Count(small, ActAPI_ProgressEntry(notifier), counts, &pairs));
   EXPECT_EQ(nbBrute, counts.NbCrossingPairs);
+  EXPECT_EQ(brute, pairs);
   EXPECT_EQ(0, counts.NbBoundaryEdges);
   ASSERT_FALSE(notifier->Fractions().empty());
   EXPECT_DOUBLE_EQ(1.0, notifier->Fractions().back());

@@ -58,8 +58,11 @@ TEST(algoMesh_VerifiedQuadricFilter, AcceptedResultIsTheFiltersOnASmoothSolid)
   EXPECT_TRUE(reason.IsEmpty());
   ASSERT_TRUE(algoMesh_VTKQuadricDecimation(testmesh::WithReduction(80)).Perform(torus, filter));
   expectSameMesh(verified, filter);
-  // The topology-preserving decimation hands back that same result.
-  ASSERT_TRUE(algoMesh_TopoDecimation(testmesh::WithReduction(80)).Perform(torus, topo));
+  // The topology-preserving decimation asked to try the filter first hands back that result.
+  algoMesh_TopoDecimation filterFirst(testmesh::WithReduction(80));
+  filterFirst.SetFilterFirst(true);
+  ASSERT_TRUE(filterFirst.Perform(torus, topo));
+  EXPECT_EQ(filterFirst.LastPath(), algoMesh_TopoDecimation::Path_FilterAccepted);
   expectSameMesh(topo, filter);
 }
 
@@ -194,7 +197,10 @@ TEST(algoMesh_VerifiedQuadricFilter, RefusedRunLeavesACheckedStateToContinueFrom
   // Continued: closed, apart, at the reduction asked, and at about the filter's error (its
   // mean below the filter's, its largest within a tenth above).
   Handle(Poly_Triangulation) topo, filter;
-  ASSERT_TRUE(algoMesh_TopoDecimation(testmesh::WithReduction(95)).Perform(nested, topo));
+  algoMesh_TopoDecimation filterFirst(testmesh::WithReduction(95));
+  filterFirst.SetFilterFirst(true);
+  ASSERT_TRUE(filterFirst.Perform(nested, topo));
+  EXPECT_EQ(filterFirst.LastPath(), algoMesh_TopoDecimation::Path_FilterContinued);
   ASSERT_TRUE(algoMesh_VTKQuadricDecimation(testmesh::WithReduction(95)).Perform(nested, filter));
   EXPECT_TRUE(testmesh::IsClosedAndOriented(topo));
   EXPECT_TRUE(testmesh::BruteSelfIntersections(topo).empty());

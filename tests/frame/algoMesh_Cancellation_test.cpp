@@ -249,28 +249,31 @@ TEST(algoMesh_Cancellation, DecimationDrivers)
 
 TEST(algoMesh_Cancellation, TopologyPreservingDecimationInEveryStep)
 {
-  // With the filter first: thresholds inside the input's topology, the filter, the
-  // conversion back, the result's checks and its crossing search. The collapses alone:
-  // inside the merge, the adjacency, the quadrics, the grid, the queue and the collapses,
-  // whose set-up before the first collapse is most of a second on a million triangles and
-  // must stop as promptly as the collapses.
+  // By default (contact left to the result): thresholds inside the merge, the adjacency, the
+  // quadrics, the queue, the collapses and the search of their result. With the filter
+  // first: inside the input's topology, the filter, the conversion back, the result's checks
+  // and its crossing search. With contact tested on each collapse: inside the merge, the
+  // adjacency, the quadrics, the grid, the queue and the collapses. The set-up before the
+  // first collapse is most of a second on a million triangles and must stop as promptly as
+  // the collapses.
   const Handle(Poly_Triangulation) mesh = bigSphere();
   algoMesh_DecimationOptions options;
-  options.Reduction = 90.0;
-  for (const bool isFilterFirst : {true, false})
+  options.Reduction                                  = 90.0;
+  using Thresholds                                   = std::vector<std::pair<double, double>>;
+  const std::vector<std::pair<int, Thresholds>> ways = {
+      {0, {{0.01, 0.03}, {0.04, 0.055}, {0.06, 0.07}, {0.08, 0.095}, {0.3, 0.32}, {0.79, 0.84}}},
+      {1, {{0.01, 0.03}, {0.15, 0.33}, {0.33, 0.36}}},
+      {2, {{0.02, 0.04}, {0.05, 0.07}, {0.08, 0.1}, {0.11, 0.13}, {0.14, 0.16}, {0.3, 0.32}}}};
+  for (const auto& way : ways)
   {
-    SCOPED_TRACE(isFilterFirst);
+    SCOPED_TRACE(way.first);
     algoMesh_TopoDecimation topo(options);
-    topo.SetFilterFirst(isFilterFirst);
+    topo.SetFilterFirst(way.first == 1);
+    topo.SetContactDeferred(way.first == 0);
     Handle(Poly_Triangulation) complete;
     ASSERT_TRUE(topo.Perform(mesh, complete));
     // Each threshold with the end of the step it falls in (progress moves by hundredths).
-    const std::vector<std::pair<double, double>> thresholds =
-        isFilterFirst
-            ? std::vector<std::pair<double, double>>{{0.01, 0.03}, {0.15, 0.33}, {0.33, 0.36}}
-            : std::vector<std::pair<double, double>>{{0.02, 0.04}, {0.05, 0.07}, {0.08, 0.1},
-                                                     {0.11, 0.13}, {0.14, 0.16}, {0.3, 0.32}};
-    expectStopsInEachStep(topo, mesh, thresholds);
+    expectStopsInEachStep(topo, mesh, way.second);
     // A run to the end after cancelled ones gives the same mesh as before them, with its
     // progress reaching the end.
     Handle(ActAPI_RecordingNotifier) notifier = new ActAPI_RecordingNotifier();
@@ -287,16 +290,19 @@ TEST(algoMesh_Cancellation, TopologyPreservingDecimationInEveryStep)
   }
 }
 
-TEST(algoMesh_Cancellation, TopologyPreservingDecimationContinuedFromTheFiltersRun)
+TEST(algoMesh_Cancellation, TopologyPreservingDecimationContinuedFromAStateOfItsRun)
 {
-  // A ball in a thin shell: the filter's result is refused, and the collapses go on from a
-  // checked state of its run. Thresholds inside the search of that state (its replay and
-  // checks) and inside the collapses continued from it.
+  // A ball in a thin shell: the result of the collapses without their contact test crosses,
+  // and so does the filter's; either way the collapses go on from a checked state of the
+  // run. Thresholds inside the search of the result, inside the search of that state (the
+  // merge, the replay, the checks) and inside the collapses continued from it.
   const Handle(Poly_Triangulation) nested =
       testmesh::Combine(testmesh::Sphere(1.0, 96, 64), testmesh::Sphere(1.01, 96, 64));
   algoMesh_DecimationOptions options;
   options.Reduction = 95.0;
-  const algoMesh_TopoDecimation topo(options);
+  algoMesh_TopoDecimation topo(options);
+  expectStopsInEachStep(topo, nested, {{0.79, 0.84}, {0.85, 0.87}, {0.89, 0.93}});
+  topo.SetFilterFirst(true);
   expectStopsInEachStep(topo, nested, {{0.36, 0.46}, {0.5, 0.66}});
 }
 

@@ -33,9 +33,14 @@ algoMesh_DecimationDefects algoMesh_DecimationDefects::Count(const Handle(Poly_T
 
 bool algoMesh_DecimationDefects::Count(const Handle(Poly_Triangulation) & mesh,
                                        const ActAPI_ProgressEntry& progressEntry,
-                                       algoMesh_DecimationDefects& defects)
+                                       algoMesh_DecimationDefects& defects,
+                                       std::vector<int>*           crossingPairs)
 {
   defects = algoMesh_DecimationDefects();
+  if (crossingPairs != nullptr)
+  {
+    crossingPairs->clear();
+  }
   if (mesh.IsNull() || mesh->NbTriangles() == 0)
   {
     return true;
@@ -83,6 +88,10 @@ bool algoMesh_DecimationDefects::Count(const Handle(Poly_Triangulation) & mesh,
     return cancelled();
   }
   defects.NbCrossingPairs = isSearched ? intersection.Result().size() / 2 : 0;
+  if (isSearched && crossingPairs != nullptr)
+  {
+    *crossingPairs = intersection.Result();
+  }
   progress.Complete();
   return true;
 }

@@ -9,6 +9,8 @@
 
 #include <Poly_Triangulation.hxx>
 
+#include <vector>
+
 namespace quorin
 {
 
@@ -26,10 +28,12 @@ public:
   static algoMesh_DecimationDefects Count(const Handle(Poly_Triangulation) & mesh);
 
   //! As Count(mesh), reporting progress to `progress` and stopping when it asks to: then
-  //! "Operation cancelled." is sent and the answer is false.
+  //! "Operation cancelled." is sent and the answer is false. `crossingPairs`, when given,
+  //! receives the crossing pairs as consecutive triangle numbers (a, b), a < b, 1-based.
   static bool Count(const Handle(Poly_Triangulation) & mesh,
                     const ActAPI_ProgressEntry& progress,
-                    algoMesh_DecimationDefects& defects);
+                    algoMesh_DecimationDefects& defects,
+                    std::vector<int>*           crossingPairs = nullptr);
 };
 
 } // namespace quorin

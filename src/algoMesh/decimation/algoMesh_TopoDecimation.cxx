@@ -1,15 +1,23 @@
 // Topology-preserving decimation: quadric edge collapse with checks that keep a closed
 // manifold closed, manifold and free of self-intersections.
 //
-// On a closed manifold input the quadric filter runs first, and its result is taken when it
-// passes checks standing for each guarantee below (algoMesh_VerifiedQuadricFilter, where the
-// argument is). When it does not, the filter's run is replayed from its log of collapses up
-// to the first collapse this class would refuse for its turn, and the latest of a few states
-// before that which passes the same checks is where the collapser starts, with the quadrics
-// the filter had summed: the filter's results usually break only in the last few percent of
-// the reduction, so most of the work is kept instead of being done again. Only when no such
-// state is found (or its continued result has a crossing pair, see continueFrom) does the
-// collapser start from the input.
+// By default, on a closed, oriented, manifold input, the collapses run without their contact
+// test and without the grid it needs (its query and upkeep are most of a checked collapse's
+// cost, and on most inputs it refuses nothing), logging each collapse (32 bytes); the result
+// is then searched for crossing pairs over all pairs of triangles (the defect report's
+// search). When it has some, the log is replayed (algoMesh_VerifiedQuadricFilter::FindState)
+// to the latest of a few states of the run that passes the same search, and the collapses go
+// on from there with the contact test, with the quadrics the run had summed: crossings
+// between nearby solids usually appear only in the last few percent of the reduction. The
+// result's crossing pairs name the latest state worth trying (see latestStateWithout), and
+// when the input's own triangles cross near them no state is tried at all (the input's
+// crossings stay in every state). Only when no state is found (or its continued result has a
+// crossing pair, see continueFrom) do the collapses start from the input with the contact
+// test.
+// On request the quadric filter runs first instead, and its result is taken when it passes
+// checks standing for each guarantee below (algoMesh_VerifiedQuadricFilter, where the
+// argument is); when it does not, the same search runs on the filter's log of collapses
+// (FindPrefix), its turns replayed since the filter does not test them.
 //
 // Error: each vertex carries the sum of the plane quadrics of its triangles (unweighted),
 // and boundary edges add a heavy plane through the edge, perpendicular to its triangle
@@ -20,8 +28,9 @@
 // edges at its ends, so the queue holds no stale entry.
 // Checks, per collapse: the link condition (Dey, Edelsbrunner, Guha and Nekhayev,
 // "Topology preserving edge contraction", 1999), the turn of every changed triangle's
-// normal, and exact triangle-triangle tests (BVHTools) of the changed triangles against
-// every other triangle whose box they reach, found in a uniform grid of triangle boxes.
+// normal, and, when contact is tested per collapse, exact triangle-triangle tests (BVHTools)
+// of the changed triangles against every other triangle whose box they reach, found in a
+// uniform grid of triangle boxes.
 // The grid is an open-addressing table of cells whose entries hold a triangle and its box
 // clipped to the cell in 7-bit steps (12 bytes), so that a query scans contiguous entries
 // and rejects most of them on six byte comparisons; it is rebuilt with larger cells
@@ -34,10 +43,11 @@
 // and the queue items a collapse removes are fetched ahead in batches.
 // Every step reports its share of the progress and polls for cancellation every thousand
 // items or so (a few dozen collapses in the main loop), a millisecond of work at most.
-// Cost: O(n log n) for n triangles; each collapse costs its ring times the grid occupancy.
-// Memory: the decimate command peaked at about 210 bytes per input triangle, its input mesh
-// included (1M and 10M triangles), before the vertices took one line each, which saves
-// about 24 bytes per triangle more.
+// Cost: O(n log n) for n triangles; each collapse costs its ring, times the grid occupancy
+// when contact is tested; the search of a result of m triangles O(m log m).
+// Memory: the decimate command peaks at about 200 bytes per input triangle on its default
+// path, its input mesh included (1M and 2M triangles; no grid; the log is about 15 bytes per
+// input triangle at a 90 % reduction).
 //
 // This file holds the collapses and the upkeep of the queue and the grid they need; the
 // class, its set-up and the checks of a collapse are in the parts it includes (.pxx).
@@ -53,6 +63,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace quorin
@@ -332,7 +343,10 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
     m_liveTriangle[t] = 0;
     --m_nbLive;
     --m_componentSize[m_component[t]];
-    removeFromGrid(t, rangeOf(t));
+    if (!m_isContactDeferred)
+    {
+      removeFromGrid(t, rangeOf(t));
+    }
     for (const int node : tri)
     {
       if (node != survivor)
@@ -343,13 +357,16 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
   }
   m_vertices.Filter(survivor, [this](const int t) { return m_liveTriangle[t] != 0; });
   // The cells of the remaining triangles at both ends, before their corners move: their
-  // grid entries are found there.
+  // grid entries are found there (when there is a grid).
   m_moving.clear();
-  for (const int vertex : {survivor, removed})
+  if (!m_isContactDeferred)
   {
-    for (const int t : m_vertices.Around(vertex))
+    for (const int vertex : {survivor, removed})
     {
-      m_moving.push_back(movingOf(t));
+      for (const int t : m_vertices.Around(vertex))
+      {
+        m_moving.push_back(movingOf(t));
+      }
     }
   }
   for (const int t : m_vertices.Around(removed))
@@ -363,6 +380,10 @@ void Collapser::collapse(const int survivor, const int removed, const Point& pos
   m_vertices.Filter(removed, [](int) { return false; });
   m_vertices.P(survivor) = position;
   m_quadrics[survivor].add(m_quadrics[removed]);
+  if (m_isContactDeferred)
+  {
+    m_log->push_back({survivor, removed, {position[0], position[1], position[2]}});
+  }
   if (m_vertices.IsBorder(removed))
   {
     m_vertices.SetBorder(survivor);
@@ -404,7 +425,7 @@ bool Collapser::collapseUntil(const size_t target, algoMesh_ProgressScope progre
     }
     // The triangles are about twice as long as the cells were made for: a new grid. It is
     // part of the collapses, so its scope has no share of its own and only polls.
-    if (4 * m_nbLive < m_gridBuiltAt && !buildGrid(progress.Next(0.0)))
+    if (!m_isContactDeferred && 4 * m_nbLive < m_gridBuiltAt && !buildGrid(progress.Next(0.0)))
     {
       return false;
     }
@@ -429,7 +450,8 @@ bool Collapser::collapseUntil(const size_t target, algoMesh_ProgressScope progre
   return !progress.IsCancelled();
 }
 
-Handle(Poly_Triangulation) Collapser::Result(const algoMesh_ProgressScope& progress) const
+Handle(Poly_Triangulation) Collapser::Result(const algoMesh_ProgressScope& progress,
+                                             std::vector<int>*             vertexOf) const
 {
   StepPace         pace(progress, 2 * static_cast<int64_t>(m_triangles.size()) +
                                       static_cast<int64_t>(m_vertices.Size()));
@@ -458,11 +480,19 @@ Handle(Poly_Triangulation) Collapser::Result(const algoMesh_ProgressScope& progr
   }
   Handle(Poly_Triangulation) mesh =
       new Poly_Triangulation(nbNodes, static_cast<int>(m_nbLive), false);
+  if (vertexOf != nullptr)
+  {
+    vertexOf->assign(static_cast<size_t>(nbNodes), -1);
+  }
   for (size_t i = 0; i < m_vertices.Size(); ++i)
   {
     if (!pace.Tick())
     {
       return nullptr;
+    }
+    if (number[i] >= 0 && vertexOf != nullptr)
+    {
+      (*vertexOf)[number[i]] = static_cast<int>(i);
     }
     if (number[i] >= 0)
     {
@@ -580,6 +610,164 @@ std::vector<Quadric> quadricsOf(const algoMesh_VerifiedQuadricFilter::Prefix& pr
   return pace.Complete() ? quadrics : std::vector<Quadric>();
 }
 
+//! The triangles left after removing `reduction` percent (clamped to 0 .. 100) of `nbInput`.
+size_t targetOf(const size_t nbInput, const double reduction)
+{
+  const double share = std::max(0.0, std::min(100.0, reduction)) / 100.0;
+  return static_cast<size_t>(std::llround(double(nbInput) * (1.0 - share)));
+}
+
+//! What a run without the contact test leaves for the search of a state: its collapses, and
+//! for each node of its result the vertex it was.
+struct DeferredRun
+{
+  std::vector<algoMesh_VerifiedQuadricFilter::CollapserStep> Log;
+  std::vector<int>                                           VertexOf;
+};
+
+//! The most collapses a state of the deferred run can have and still be free of crossing
+//! pairs, given the pairs of its result (consecutive 1-based triangle numbers). A triangle
+//! changes only when one of its corners survives a collapse, so each result triangle took its
+//! final shape at the last collapse one of its corners survived, and a crossing pair of the
+//! result is in every state from the later of its two triangles' on: no state after the
+//! earliest such collapse can pass.
+size_t latestStateWithout(const DeferredRun& run,
+                          const Handle(Poly_Triangulation) & result,
+                          const std::vector<int>& pairs)
+{
+  int nbVertices = 0;
+  for (const int vertex : run.VertexOf)
+  {
+    nbVertices = std::max(nbVertices, vertex + 1);
+  }
+  for (const algoMesh_VerifiedQuadricFilter::CollapserStep& step : run.Log)
+  {
+    nbVertices = std::max(nbVertices, step.Survivor + 1);
+  }
+  std::vector<int64_t> lastSurvived(static_cast<size_t>(nbVertices), -1);
+  for (size_t i = 0; i < run.Log.size(); ++i)
+  {
+    lastSurvived[run.Log[i].Survivor] = static_cast<int64_t>(i);
+  }
+  const auto shapedAt = [&](const int t)
+  {
+    int n[3];
+    result->Triangle(t).Get(n[0], n[1], n[2]);
+    int64_t last = -1;
+    for (const int node : n)
+    {
+      last = std::max(last, lastSurvived[run.VertexOf[node - 1]]);
+    }
+    return last;
+  };
+  // A pair of unchanged input triangles crosses in the input itself: no state is free then.
+  size_t latest = run.Log.size();
+  for (size_t i = 0; i + 1 < pairs.size(); i += 2)
+  {
+    const int64_t from = std::max(shapedAt(pairs[i]), shapedAt(pairs[i + 1]));
+    latest             = std::min(latest, static_cast<size_t>(std::max<int64_t>(0, from)));
+  }
+  return latest;
+}
+
+//! Whether the input's triangles (merged, in `prefix`) near a few of the result's crossing
+//! pairs cross each other: the result's crossings then come from the input, every state of the
+//! run keeps them, and searching for one would only cost. The input triangles whose box meets
+//! the box of one of up to THE_NEAR_PAIRS pairs, spread over the list, are searched as a mesh
+//! of their own. False when cancelled.
+bool inputCrossesNear(const algoMesh_VerifiedQuadricFilter::Prefix& prefix,
+                      const Handle(Poly_Triangulation) & result,
+                      const std::vector<int>& pairs,
+                      algoMesh_ProgressScope  progress,
+                      bool&                   crosses)
+{
+  crosses = false;
+  // 1. The boxes of the pairs sampled.
+  using Box = std::array<double, 6>;
+  std::vector<Box> boxes;
+  const size_t     nbPairs = pairs.size() / 2;
+  for (size_t p = 0; p < nbPairs; p += (nbPairs + THE_NEAR_PAIRS - 1) / THE_NEAR_PAIRS)
+  {
+    Box box = {1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
+    for (const int t : {pairs[2 * p], pairs[2 * p + 1]})
+    {
+      int n[3];
+      result->Triangle(t).Get(n[0], n[1], n[2]);
+      for (const int node : n)
+      {
+        const gp_Pnt point = result->Node(node);
+        for (int axis = 0; axis < 3; ++axis)
+        {
+          box[axis]     = std::min(box[axis], point.Coord(axis + 1));
+          box[axis + 3] = std::max(box[axis + 3], point.Coord(axis + 1));
+        }
+      }
+    }
+    boxes.push_back(box);
+  }
+  // 2. The input triangles meeting one of them, over their own nodes.
+  StepPace         pace(progress.Next(0.5), static_cast<int64_t>(prefix.InputTriangles.size()));
+  std::vector<int> number(prefix.InputNodes.size(), 0);
+  std::vector<std::array<int, 3>> near;
+  int                             nbNodes = 0;
+  for (const std::array<int, 3>& tri : prefix.InputTriangles)
+  {
+    if (!pace.Tick())
+    {
+      return false;
+    }
+    Box box = {1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
+    for (const int node : tri)
+    {
+      for (int axis = 0; axis < 3; ++axis)
+      {
+        box[axis]     = std::min(box[axis], prefix.InputNodes[node][axis]);
+        box[axis + 3] = std::max(box[axis + 3], prefix.InputNodes[node][axis]);
+      }
+    }
+    const auto meets = [&box](const Box& other)
+    {
+      return box[0] <= other[3] && other[0] <= box[3] && box[1] <= other[4] && other[1] <= box[4] &&
+             box[2] <= other[5] && other[2] <= box[5];
+    };
+    if (std::any_of(boxes.begin(), boxes.end(), meets))
+    {
+      near.push_back(tri);
+      for (const int node : tri)
+      {
+        number[node] = number[node] == 0 ? ++nbNodes : number[node];
+      }
+    }
+  }
+  if (near.size() < 2)
+  {
+    return pace.Complete();
+  }
+  Handle(Poly_Triangulation) mesh =
+      new Poly_Triangulation(nbNodes, static_cast<int>(near.size()), false);
+  for (size_t i = 0; i < number.size(); ++i)
+  {
+    if (number[i] > 0)
+    {
+      const Point& p = prefix.InputNodes[i];
+      mesh->SetNode(number[i], gp_Pnt(p[0], p[1], p[2]));
+    }
+  }
+  for (size_t t = 0; t < near.size(); ++t)
+  {
+    mesh->SetTriangle(static_cast<int>(t) + 1,
+                      Poly_Triangle(number[near[t][0]], number[near[t][1]], number[near[t][2]]));
+  }
+  // 3. Their crossing pairs.
+  algoMesh_DecimationDefects defects;
+  if (!algoMesh_DecimationDefects::Count(mesh, progress.Next(1.0).Entry(false), defects))
+  {
+    return false;
+  }
+  crosses = defects.NbCrossingPairs != 0;
+  return true;
+}
+
 enum Continued
 {
   Continued_Done,     //!< the output is the continued state
@@ -587,21 +775,25 @@ enum Continued
   Continued_Cancelled //!< the run was cancelled
 };
 
-//! After the filter's result was refused: the collapses go on from the latest checked state
-//! of the filter's run (algoMesh_VerifiedQuadricFilter::FindPrefix), with the filter's
-//! quadrics. The result is counted once more for crossing triangles, as the filter's was:
-//! the collapses test contact only against triangles sharing no node with the ring, and a
-//! state made by other collapses than their own may hold the rare configuration where a
-//! triangle next to the ring is reached without a fold.
-Continued continueFrom(const Handle(Poly_Triangulation) & input,
+//! Finds the state to continue from (FindPrefix or FindState) into the prefix, with the input
+//! its log numbers; false when cancelled.
+using StateSearch =
+    std::function<bool(algoMesh_VerifiedQuadricFilter::Prefix&, algoMesh_ProgressScope)>;
+
+//! After a refused result (the filter's, or the collapses' without their contact test): the
+//! collapses go on, with the contact test, from the latest checked state of that run, with the
+//! quadrics the run had summed. The result is counted once more for crossing triangles: the
+//! collapses test contact only against triangles sharing no node with the ring, and a state
+//! made by other collapses than their own may hold the rare configuration where a triangle
+//! next to the ring is reached without a fold.
+Continued continueFrom(const StateSearch&                      findState,
                        const double                            reduction,
                        algoMesh_VerifiedQuadricFilter::Prefix& prefix,
                        algoMesh_ProgressScope                  progress,
                        Handle(Poly_Triangulation) & output)
 {
   // 1. The state, its nodes' quadrics from the input's triangles.
-  if (!algoMesh_VerifiedQuadricFilter::FindPrefix(input, reduction, prefix,
-                                                  progress.Next(THE_FIND_PREFIX_SHARE)))
+  if (!findState(prefix, progress.Next(THE_FIND_PREFIX_SHARE)))
   {
     return Continued_Cancelled;
   }
@@ -619,8 +811,7 @@ Continued continueFrom(const Handle(Poly_Triangulation) & input,
   prefix = algoMesh_VerifiedQuadricFilter::Prefix();
   collapser.SetQuadrics(std::move(quadrics));
   // 2. The collapses down to the requested share of the input.
-  const double share  = std::max(0.0, std::min(100.0, reduction)) / 100.0;
-  const size_t target = static_cast<size_t>(std::llround(double(nbInput) * (1.0 - share)));
+  const size_t           target    = targetOf(nbInput, reduction);
   algoMesh_ProgressScope collapses = progress.Next(THE_CONTINUED_SHARE);
   if (!collapser.Run(target, collapses))
   {
@@ -643,6 +834,45 @@ Continued continueFrom(const Handle(Poly_Triangulation) & input,
   }
   output = result;
   return Continued_Done;
+}
+
+//! The collapses from the input: nodes merged, collapsed down to the requested share, the live
+//! part renumbered. Given `deferred`, they leave the contact test to the caller when the
+//! input is closed, oriented and manifold, and record their run there; `isDeferred` tells
+//! whether they did. False when cancelled or when nothing is left.
+bool collapseInput(const Handle(Poly_Triangulation) & input,
+                   const double           reduction,
+                   DeferredRun*           deferred,
+                   algoMesh_ProgressScope progress,
+                   Handle(Poly_Triangulation) & output,
+                   bool& isDeferred)
+{
+  // 1. Merge coincident nodes and drop triangles that lost a corner.
+  std::vector<Point>              points;
+  std::vector<std::array<int, 3>> triangles;
+  if (!mergeNodes(input, points, triangles, progress.Next(THE_MERGE_SHARE)) || triangles.empty())
+  {
+    return false;
+  }
+  // 2. Collapse down to the requested share; a closed manifold loses two triangles each time.
+  const size_t target = targetOf(triangles.size(), reduction);
+  std::vector<algoMesh_VerifiedQuadricFilter::CollapserStep>* log =
+      deferred != nullptr ? &deferred->Log : nullptr;
+  if (log != nullptr)
+  {
+    log->clear();
+    log->reserve((triangles.size() - std::min(target, triangles.size())) / 2 + 16);
+  }
+  Collapser collapser(std::move(points), std::move(triangles));
+  collapser.DeferContact(log);
+  if (!collapser.Run(target, progress))
+  {
+    return false;
+  }
+  isDeferred = collapser.IsContactDeferred();
+  // 3. The live part, renumbered.
+  output = collapser.Result(progress.Next(1.0), isDeferred ? &deferred->VertexOf : nullptr);
+  return !output.IsNull() && output->NbTriangles() > 0;
 }
 
 } // namespace
@@ -671,18 +901,25 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
                                                   Handle(Poly_Triangulation) & output,
                                                   algoMesh_ProgressScope& progress) const
 {
-  // 1. The quadric filter's result, when it keeps every guarantee of the collapses below.
-  //    Otherwise the latest state of its run that keeps them all, when there is one: the
-  //    collapses go on from there instead of starting over.
-  if (m_isFilterFirst && m_nbInputCrossings <= 0)
+  m_lastPath                    = Path_None;
+  const bool mayCrossNothingNew = m_nbInputCrossings <= 0;
+  const auto done               = [&](const Path path)
   {
+    m_lastPath = path;
+    progress.Complete();
+    return true;
+  };
+  if (m_isFilterFirst && mayCrossNothingNew)
+  {
+    // 1. On request, the quadric filter's result, when it keeps every guarantee of the
+    //    collapses. Otherwise the latest state of its run that keeps them all, when there is
+    //    one: the collapses go on from there instead of starting over.
     algoMesh_VerifiedQuadricFilter::Prefix        prefix;
     const algoMesh_VerifiedQuadricFilter::Verdict verdict = algoMesh_VerifiedQuadricFilter::Perform(
         input, m_reduction, output, progress.Next(THE_FILTER_FIRST_SHARE), nullptr, &prefix);
     if (verdict == algoMesh_VerifiedQuadricFilter::Verdict_Accepted)
     {
-      progress.Complete();
-      return output->NbTriangles() > 0;
+      return output->NbTriangles() > 0 && done(Path_FilterAccepted);
     }
     if (verdict == algoMesh_VerifiedQuadricFilter::Verdict_Cancelled)
     {
@@ -690,38 +927,87 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
     }
     if (verdict == algoMesh_VerifiedQuadricFilter::Verdict_Refused)
     {
-      const Continued continued =
-          continueFrom(input, m_reduction, prefix, progress.Next(THE_PREFIX_SHARE), output);
-      if (continued == Continued_Done)
+      const StateSearch fromFilter =
+          [&](algoMesh_VerifiedQuadricFilter::Prefix& found, algoMesh_ProgressScope step)
+      { return algoMesh_VerifiedQuadricFilter::FindPrefix(input, m_reduction, found, step); };
+      switch (
+          continueFrom(fromFilter, m_reduction, prefix, progress.Next(THE_PREFIX_SHARE), output))
       {
-        progress.Complete();
-        return true;
-      }
-      if (continued == Continued_Cancelled)
-      {
+      case Continued_Done:
+        return done(Path_FilterContinued);
+      case Continued_Cancelled:
         return false;
+      case Continued_Not:
+        break;
       }
     }
   }
-  // 2. Otherwise the input: merge coincident nodes and drop triangles that lost a corner.
-  std::vector<Point>              points;
-  std::vector<std::array<int, 3>> triangles;
-  if (!mergeNodes(input, points, triangles, progress.Next(THE_MERGE_SHARE)) || triangles.empty())
+  else if (m_isContactDeferred && mayCrossNothingNew)
+  {
+    // 2. By default, the collapses without their contact test, which is most of their cost
+    //    and refuses nothing on most inputs; their result is searched for crossing pairs
+    //    instead, over all pairs, those sharing a node included. An open or non-manifold
+    //    input gets the contact test on each collapse, and its result is the output.
+    DeferredRun run;
+    bool        isDeferred = false;
+    if (!collapseInput(input, m_reduction, &run, progress.Next(THE_DEFERRED_SHARE), output,
+                       isDeferred))
+    {
+      return false;
+    }
+    if (!isDeferred)
+    {
+      return done(Path_Collapses);
+    }
+    algoMesh_DecimationDefects defects;
+    std::vector<int>           pairs;
+    if (!algoMesh_DecimationDefects::Count(
+            output, progress.Next(THE_DEFERRED_CHECK_SHARE).Entry(false), defects, &pairs))
+    {
+      return false;
+    }
+    if (defects.NbCrossingPairs == 0)
+    {
+      return done(Path_Deferred);
+    }
+    // 3. Crossing triangles (two solids close together, say): the collapses go on, with the
+    //    contact test, from the latest state of that run that has none, unless the input
+    //    crosses where the result does (then every state does too). The result's own
+    //    crossing pairs bound how late that state can be.
+    const size_t                           nbLatest  = latestStateWithout(run, output, pairs);
+    algoMesh_ProgressScope                 continued = progress.Next(THE_DEFERRED_CONTINUED_SHARE);
+    algoMesh_VerifiedQuadricFilter::Prefix prefix;
+    bool                                   isInputCrossing = false;
+    if (!mergeNodes(input, prefix.InputNodes, prefix.InputTriangles,
+                    continued.Next(THE_MERGE_SHARE)) ||
+        !inputCrossesNear(prefix, output, pairs, continued.Next(THE_NEAR_SHARE), isInputCrossing))
+    {
+      return false;
+    }
+    output.Nullify();
+    const StateSearch fromLog = [&](algoMesh_VerifiedQuadricFilter::Prefix& found,
+                                    algoMesh_ProgressScope                  step) {
+      return algoMesh_VerifiedQuadricFilter::FindState(run.Log, m_reduction, found, step, nbLatest);
+    };
+    switch (isInputCrossing
+                ? Continued_Not
+                : continueFrom(fromLog, m_reduction, prefix, continued.Next(1.0), output))
+    {
+    case Continued_Done:
+      return done(Path_DeferredContinued);
+    case Continued_Cancelled:
+      return false;
+    case Continued_Not:
+      break;
+    }
+  }
+  // 4. Otherwise the collapses with the contact test, from the input.
+  bool isDeferred = false;
+  if (!collapseInput(input, m_reduction, nullptr, progress.Next(1.0), output, isDeferred))
   {
     return false;
   }
-  // 3. Collapse down to the requested share.
-  const double reduction = std::max(0.0, std::min(100.0, m_reduction)) / 100.0;
-  const size_t target =
-      static_cast<size_t>(std::llround(double(triangles.size()) * (1.0 - reduction)));
-  Collapser collapser(std::move(points), std::move(triangles));
-  if (!collapser.Run(target, progress))
-  {
-    return false;
-  }
-  // 4. The live part, renumbered.
-  output = collapser.Result(progress.Next(1.0));
-  return !output.IsNull() && output->NbTriangles() > 0;
+  return done(Path_Collapses);
 }
 
 } // namespace quorin

@@ -4,6 +4,8 @@
 
 #include <algoMesh_Decimate.hxx>
 
+#include <atomic>
+
 namespace quorin
 {
 
@@ -15,7 +17,8 @@ namespace quorin
 //!   tetrahedron;
 //! - one that turns a triangle's normal by more than about 80 degrees (a fold);
 //! - one that makes a triangle cross or touch another triangle it is not adjacent to,
-//!   whether of another component or of a far part of the same surface;
+//!   whether of another component or of a far part of the same surface (by default found
+//!   on the result rather than per collapse, see below);
 //! - on an open mesh, one that moves a boundary: boundary vertices stay where they are,
 //!   a boundary edge collapses only into one of its own ends, and an interior edge
 //!   joining two boundary vertices is never collapsed.
@@ -25,10 +28,23 @@ namespace quorin
 //! The work stops at the requested triangle count or when no allowed collapse remains,
 //! so the reduction reached may be below the one asked for. Only Reduction is used.
 //!
-//! On a closed, oriented, manifold input the quadric filter runs first, and its result is
-//! the output when it keeps all of the above (algoMesh_VerifiedQuadricFilter). When it does
-//! not, the collapses go on from the latest state of the filter's run that keeps it all,
-//! and start from the input only when there is none.
+//! By default, on a closed, oriented, manifold input whose crossing pairs are none or not
+//! known, the contact test moves from each collapse to the result: the collapses run with
+//! the link and turn tests only (so closed, manifold and the turn limit hold by
+//! construction), and their result is searched for crossing pairs over all pairs of
+//! triangles, those sharing a node included. With none it is the output: it has no
+//! self-intersection at all. With some (two solids close together, a ball in a thin
+//! shell), the collapses go on, testing contact each time, from the latest state of that
+//! run without a crossing pair, and start from the input with the test only when there is
+//! none. So the promise above holds on every path; on most inputs the contact test, the
+//! largest part of a checked collapse's cost, is never run. An input with known crossing
+//! pairs, an open or a non-manifold one gets the contact test on each collapse from the
+//! start.
+//!
+//! Optionally (SetFilterFirst) the quadric filter runs first on such an input, and its
+//! result is the output when it keeps all of the above (algoMesh_VerifiedQuadricFilter);
+//! when it does not, the collapses go on from the latest state of the filter's run that
+//! keeps it all, and start from the input only when there is none.
 class algoMesh_EXPORT algoMesh_TopoDecimation : public algoMesh_Decimate
 {
 public:
@@ -50,8 +66,26 @@ public:
                            Handle(Poly_Triangulation) & output,
                            algoMesh_ProgressScope& progress) const override;
 
-  //! Whether the quadric filter's checked result is tried first (on by default).
+  //! Which way a run went.
+  enum Path
+  {
+    Path_None,              //!< no run yet, or the last one failed or was cancelled
+    Path_Deferred,          //!< the collapses without the contact test, their result clean
+    Path_DeferredContinued, //!< that result crossed: continued from a state of that run
+    Path_FilterAccepted,    //!< the checked quadric filter's result (SetFilterFirst)
+    Path_FilterContinued,   //!< continued from a state of the filter's run (SetFilterFirst)
+    Path_Collapses          //!< the collapses with the contact test, from the input
+  };
+
+  //! Whether the quadric filter's checked result is tried first (off by default).
   void SetFilterFirst(const bool on) { m_isFilterFirst = on; }
+
+  //! Whether the contact test may wait for the result as described above (on by default);
+  //! off, every collapse is tested for contact.
+  void SetContactDeferred(const bool on) { m_isContactDeferred = on; }
+
+  //! The way the latest Perform of this object went.
+  Path LastPath() const { return m_lastPath; }
 
   //! The input's crossing pairs, when the caller has counted them (the decimate command
   //! reports them): an input with some goes straight to the collapses, as the filter's
@@ -59,9 +93,11 @@ public:
   void SetInputCrossingPairs(const size_t nbPairs) { m_nbInputCrossings = int64_t(nbPairs); }
 
 private:
-  double  m_reduction;
-  bool    m_isFilterFirst    = true;
-  int64_t m_nbInputCrossings = -1; //!< not known
+  double                    m_reduction;
+  bool                      m_isFilterFirst     = false;
+  bool                      m_isContactDeferred = true;
+  int64_t                   m_nbInputCrossings  = -1; //!< not known
+  mutable std::atomic<Path> m_lastPath{Path_None};
 };
 
 } // namespace quorin

@@ -33,7 +33,10 @@
 // collapse), in one replay that stops at the first collapse turning a triangle too far;
 // the states tried lie before it, so only the other checks run on each. The states tried
 // leave 1.1, 1.25, 1.5 and 2 times the target triangles: the earliest breakage seen (thin
-// shells, kernel meshes) came in the last 5 - 15 % of the reduction.
+// shells, kernel meshes) came in the last 5 - 15 % of the reduction. FindState runs the same
+// replay and states on the log of the collapser's own run without its contact test, whose
+// result crossed: there the replay passes every collapse (they were checked for their turn
+// as they ran), and the states differ from that run's only in what the crossing search finds.
 // Cost: the filter; O(n) for the input's topology (half-edges bucketed by node, sorted per
 // node) and ancestor normals; O(m) for the result's topology and normals and O(m log m) for
 // its crossing search (m result triangles); a search for a state: O(n + k r) for the replay
@@ -84,6 +87,8 @@ const int    THE_POLL_ITEMS   = 1024;
 const double THE_PREFIX_INPUT_SHARE = 0.1;
 const double THE_REPLAY_SHARE       = 0.3;
 const double THE_STATE_SHARE        = 0.2;
+// Share of the latest state allowed, when the caller names one: tried before the others.
+const double THE_LATEST_STATE_SHARE = 0.25;
 
 using Triangles = std::vector<std::array<int, 3>>;
 using Normal    = std::array<double, 3>;
@@ -399,20 +404,18 @@ algoMesh_VerifiedQuadricFilter::Verdict checkState(const std::vector<std::array<
   return answer(algoMesh_VerifiedQuadricFilter::Verdict_Accepted, reason, "");
 }
 
-using CollapseLog = std::vector<algoMesh_vtkQuadricDecimation::Collapse>;
-
 //! Replays the logged collapses on `cells` over `nodes` as the filter made them (a triangle
 //! on the collapsed edge goes, and so does one that the move would make a copy of another),
 //! checking each as the collapser checks its own: no changed triangle turns by the limit or
 //! more, or loses its area. Sets `deletedAt[c]` to the collapse that removed cell c (the
 //! log's size when none did) and `nbGood` to the number of collapses before the first one
 //! that fails. False when cancelled.
-bool replayTurns(const Triangles&                          cells,
-                 const std::vector<std::array<double, 3>>& nodes,
-                 const CollapseLog&                        log,
-                 const algoMesh_ProgressScope&             progress,
-                 std::vector<int>&                         deletedAt,
-                 size_t&                                   nbGood)
+bool replayTurns(const Triangles&                                            cells,
+                 const std::vector<std::array<double, 3>>&                   nodes,
+                 const std::vector<algoMesh_vtkQuadricDecimation::Collapse>& log,
+                 const algoMesh_ProgressScope&                               progress,
+                 std::vector<int>&                                           deletedAt,
+                 size_t&                                                     nbGood)
 {
   Pace pace(progress, 2 * static_cast<int64_t>(cells.size()) + static_cast<int64_t>(log.size()));
   Triangles                          triangles(cells);
@@ -526,6 +529,209 @@ bool replayTurns(const Triangles&                          cells,
     nbGood    = i + 1;
   }
   return pace.Complete();
+}
+
+//! The collapser's log needs no replay: each of its collapses was checked for its turn as it
+//! ran, and a triangle goes exactly when two of its corners merge, which the rebuild of a
+//! state sees. Every cell stays (`deletedAt`), every collapse is good.
+bool replayTurns(const Triangles& cells,
+                 const std::vector<std::array<double, 3>>&,
+                 const std::vector<algoMesh_VerifiedQuadricFilter::CollapserStep>& log,
+                 const algoMesh_ProgressScope&                                     progress,
+                 std::vector<int>&                                                 deletedAt,
+                 size_t&                                                           nbGood)
+{
+  deletedAt.assign(cells.size(), static_cast<int>(log.size()));
+  nbGood = log.size();
+  return !progress.IsCancelled();
+}
+
+//! The search of FindPrefix and FindState, once the input the log numbers is in
+//! `prefix.InputNodes` and `prefix.InputTriangles`. `Log` is the filter's log or the
+//! collapser's; no state after `nbLatest` collapses is tried.
+template <class Log>
+bool searchStates(const Log&                              log,
+                  const size_t                            nbLatest,
+                  const double                            reduction,
+                  algoMesh_VerifiedQuadricFilter::Prefix& prefix,
+                  algoMesh_ProgressScope                  progress)
+{
+  using V                  = algoMesh_VerifiedQuadricFilter;
+  const Triangles& cells   = prefix.InputTriangles;
+  const vtkIdType  nbCells = static_cast<vtkIdType>(cells.size());
+  const vtkIdType  nbNodes = static_cast<vtkIdType>(prefix.InputNodes.size());
+  const Handle(Poly_Triangulation) noInput; // the turn is checked by the replay, not from here
+  for (const auto& collapse : log)
+  {
+    if (collapse.Survivor < 0 || collapse.Survivor >= nbNodes || collapse.Removed < 0 ||
+        collapse.Removed >= nbNodes)
+    {
+      return !progress.IsCancelled();
+    }
+  }
+
+  // 1. The collapses replayed up to the first that the collapser would refuse for its turn.
+  std::vector<int> deletedAt;
+  size_t           nbGood = 0;
+  if (!replayTurns(cells, prefix.InputNodes, log, progress.Next(THE_REPLAY_SHARE), deletedAt,
+                   nbGood))
+  {
+    return false;
+  }
+
+  const double target = double(nbCells) * (1.0 - std::max(0.0, std::min(100.0, reduction)) / 100.0);
+  // A state further back than twice the target leaves the collapser most of the work, and
+  // the search would cost more than it saves.
+  const size_t nbLeast = size_t((double(nbCells) - std::min(double(nbCells), 2.0 * target)) / 2.0);
+  Topology     before;
+  if (nbGood < nbLeast ||
+      !describe(cells, static_cast<int>(nbNodes), progress.Next(THE_PREFIX_INPUT_SHARE), before))
+  {
+    return nbGood < nbLeast && !progress.IsCancelled();
+  }
+
+  // 2. The state after a share of the good collapses: the one leaving 1.25 times the target
+  //    first, then 1.1 times when it passes and twice when it does not, so that two states
+  //    are checked (the crossing search is most of the cost). A collapse of a closed manifold
+  //    removes two triangles, which places each state by its count.
+  // States at or after one refused are not tried: crossings, once there, usually stay.
+  size_t     lastTried = 0, refusedAt = SIZE_MAX;
+  const auto countAt = [&](const double factor)
+  {
+    const double left = std::min(double(nbCells), factor * target);
+    return std::min(nbGood, size_t((double(nbCells) - left) / 2.0));
+  };
+  const auto tryState = [&](const size_t nbCollapses, algoMesh_ProgressScope step) -> V::Verdict
+  {
+    if (nbCollapses == 0 || nbCollapses < nbLeast || nbCollapses == lastTried ||
+        nbCollapses >= refusedAt)
+    {
+      return V::Verdict_NotApplicable;
+    }
+    lastTried = nbCollapses;
+    // 2a. Each removed node points to its survivor, which holds the position.
+    Pace             pace(step.Next(THE_STATE_SHARE), int64_t(nbCollapses) + 2 * nbNodes + nbCells);
+    std::vector<int> parent(static_cast<size_t>(nbNodes));
+    std::vector<std::array<double, 3>> places(prefix.InputNodes);
+    for (vtkIdType i = 0; i < nbNodes; ++i)
+    {
+      parent[i] = static_cast<int>(i);
+    }
+    for (size_t i = 0; i < nbCollapses; ++i)
+    {
+      if (!pace.Tick())
+      {
+        return V::Verdict_Cancelled;
+      }
+      const auto& collapse      = log[i];
+      parent[collapse.Removed]  = collapse.Survivor;
+      places[collapse.Survivor] = {collapse.Position[0], collapse.Position[1],
+                                   collapse.Position[2]};
+    }
+    const auto root = [&parent](int x)
+    {
+      while (parent[x] != x)
+      {
+        x = parent[x] = parent[parent[x]];
+      }
+      return x;
+    };
+    // 2b. The triangles still there, over the nodes they use, renumbered.
+    std::vector<int>                   number(static_cast<size_t>(nbNodes), -1);
+    Triangles                          triangles;
+    std::vector<int>                   ancestorOf;
+    std::vector<std::array<double, 3>> nodes;
+    for (vtkIdType cell = 0; cell < nbCells; ++cell)
+    {
+      if (!pace.Tick())
+      {
+        return V::Verdict_Cancelled;
+      }
+      if (deletedAt[cell] < static_cast<int>(nbCollapses))
+      {
+        continue;
+      }
+      std::array<int, 3> tri;
+      for (int k = 0; k < 3; ++k)
+      {
+        tri[k] = root(cells[cell][k]);
+      }
+      if (tri[0] == tri[1] || tri[1] == tri[2] || tri[0] == tri[2])
+      {
+        continue;
+      }
+      for (int& corner : tri)
+      {
+        if (number[corner] < 0)
+        {
+          number[corner] = static_cast<int>(nodes.size());
+          nodes.push_back(places[corner]);
+        }
+        corner = number[corner];
+      }
+      triangles.push_back(tri);
+      ancestorOf.push_back(static_cast<int>(cell));
+    }
+    std::vector<std::array<double, 3>>().swap(places);
+    if (triangles.size() < 4)
+    {
+      return V::Verdict_Refused; // no closed surface left
+    }
+    Handle(Poly_Triangulation) mesh = new Poly_Triangulation(
+        static_cast<int>(nodes.size()), static_cast<int>(triangles.size()), false);
+    for (size_t i = 0; i < nodes.size(); ++i)
+    {
+      mesh->SetNode(int(i) + 1, gp_Pnt(nodes[i][0], nodes[i][1], nodes[i][2]));
+    }
+    for (size_t t = 0; t < triangles.size(); ++t)
+    {
+      mesh->SetTriangle(
+          int(t) + 1, Poly_Triangle(triangles[t][0] + 1, triangles[t][1] + 1, triangles[t][2] + 1));
+    }
+    // 2c. The same checks as the filter's result, the turn checked above.
+    const V::Verdict verdict =
+        checkState(nodes, triangles, ancestorOf, mesh, noInput, before, false,
+                   step.Next(THE_STATE_SHARE), step.Next(1.0), nullptr);
+    if (verdict != V::Verdict_Accepted)
+    {
+      refusedAt = verdict == V::Verdict_Refused ? nbCollapses : refusedAt;
+      return verdict;
+    }
+    prefix.NodeOf.assign(static_cast<size_t>(nbNodes), -1);
+    for (vtkIdType i = 0; i < nbNodes; ++i)
+    {
+      prefix.NodeOf[i] = number[root(static_cast<int>(i))];
+    }
+    prefix.Nodes       = std::move(nodes);
+    prefix.Triangles   = std::move(triangles);
+    prefix.NbCollapses = nbCollapses;
+    return V::Verdict_Accepted;
+  };
+  // The latest state the caller allows first: when it passes, no later one could. When it
+  // does not, the next try is halfway back to the earliest state worth trying.
+  size_t middleCount = countAt(1.25);
+  if (nbLatest < nbGood)
+  {
+    nbGood                   = nbLatest;
+    const V::Verdict verdict = tryState(nbGood, progress.Next(THE_LATEST_STATE_SHARE));
+    if (nbGood < nbLeast || (verdict != V::Verdict_NotApplicable && verdict != V::Verdict_Refused))
+    {
+      progress.Complete();
+      return verdict == V::Verdict_Accepted && !progress.IsCancelled();
+    }
+    middleCount = nbLeast + (nbGood - nbLeast) / 2;
+  }
+  const V::Verdict middle = tryState(middleCount, progress.Next(0.5));
+  const V::Verdict last =
+      middle == V::Verdict_Cancelled
+          ? middle
+          : tryState(countAt(middle == V::Verdict_Accepted ? 1.1 : 2.0), progress.Next(1.0));
+  if (last == V::Verdict_Cancelled)
+  {
+    return false;
+  }
+  progress.Complete();
+  return !progress.IsCancelled();
 }
 
 } // namespace
@@ -754,155 +960,26 @@ bool algoMesh_VerifiedQuadricFilter::FindPrefix(const Handle(Poly_Triangulation)
     }
   }
   polyData = nullptr;
-  for (const algoMesh_vtkQuadricDecimation::Collapse& collapse : prefix.Log)
-  {
-    if (collapse.Survivor < 0 || collapse.Survivor >= nbNodes || collapse.Removed < 0 ||
-        collapse.Removed >= nbNodes)
-    {
-      return !progress.IsCancelled();
-    }
-  }
+  polyData = nullptr;
+  // 2. The replay and the states.
+  return searchStates(prefix.Log, prefix.Log.size(), reduction, prefix, progress);
+}
 
-  // 2. The collapses replayed up to the first that the collapser would refuse for its turn.
-  std::vector<int> deletedAt;
-  size_t           nbGood = 0;
-  if (!replayTurns(cells, prefix.InputNodes, prefix.Log, progress.Next(THE_REPLAY_SHARE), deletedAt,
-                   nbGood))
+bool algoMesh_VerifiedQuadricFilter::FindState(const std::vector<CollapserStep>& log,
+                                               const double                      reduction,
+                                               Prefix&                           prefix,
+                                               algoMesh_ProgressScope            progress,
+                                               const size_t                      nbLatest)
+{
+  prefix.Nodes.clear();
+  prefix.Triangles.clear();
+  prefix.NbCollapses = 0;
+  if (log.empty())
   {
-    return false;
+    return !progress.IsCancelled();
   }
-
-  const double target = double(nbCells) * (1.0 - std::max(0.0, std::min(100.0, reduction)) / 100.0);
-  // A state further back than twice the target leaves the collapser most of the work, and
-  // the search would cost more than it saves.
-  const size_t nbLeast = size_t((double(nbCells) - std::min(double(nbCells), 2.0 * target)) / 2.0);
-  Topology     before;
-  if (nbGood < nbLeast ||
-      !describe(cells, static_cast<int>(nbNodes), progress.Next(THE_PREFIX_INPUT_SHARE), before))
-  {
-    return nbGood < nbLeast && !progress.IsCancelled();
-  }
-
-  // 3. The state after a share of the good collapses: the one leaving 1.25 times the target
-  //    first, then 1.1 times when it passes and twice when it does not, so that two states
-  //    are checked (the crossing search is most of the cost). A collapse of a closed manifold
-  //    removes two triangles, which places each state by its count.
-  size_t     lastTried = 0;
-  const auto tryState  = [&](const double factor, algoMesh_ProgressScope step) -> Verdict
-  {
-    const double left        = std::min(double(nbCells), factor * target);
-    const size_t nbCollapses = std::min(nbGood, size_t((double(nbCells) - left) / 2.0));
-    if (nbCollapses == 0 || nbCollapses < nbLeast || nbCollapses == lastTried)
-    {
-      return Verdict_NotApplicable;
-    }
-    lastTried = nbCollapses;
-    // 3a. Each removed node points to its survivor, which holds the position.
-    Pace             pace(step.Next(THE_STATE_SHARE), int64_t(nbCollapses) + 2 * nbNodes + nbCells);
-    std::vector<int> parent(static_cast<size_t>(nbNodes));
-    std::vector<std::array<double, 3>> places(prefix.InputNodes);
-    for (vtkIdType i = 0; i < nbNodes; ++i)
-    {
-      parent[i] = static_cast<int>(i);
-    }
-    for (size_t i = 0; i < nbCollapses; ++i)
-    {
-      if (!pace.Tick())
-      {
-        return Verdict_Cancelled;
-      }
-      const algoMesh_vtkQuadricDecimation::Collapse& collapse = prefix.Log[i];
-      parent[collapse.Removed]                                = collapse.Survivor;
-      places[collapse.Survivor] = {collapse.Position[0], collapse.Position[1],
-                                   collapse.Position[2]};
-    }
-    const auto root = [&parent](int x)
-    {
-      while (parent[x] != x)
-      {
-        x = parent[x] = parent[parent[x]];
-      }
-      return x;
-    };
-    // 3b. The triangles still there, over the nodes they use, renumbered.
-    std::vector<int>                   number(static_cast<size_t>(nbNodes), -1);
-    Triangles                          triangles;
-    std::vector<int>                   ancestorOf;
-    std::vector<std::array<double, 3>> nodes;
-    for (vtkIdType cell = 0; cell < nbCells; ++cell)
-    {
-      if (!pace.Tick())
-      {
-        return Verdict_Cancelled;
-      }
-      if (deletedAt[cell] < static_cast<int>(nbCollapses))
-      {
-        continue;
-      }
-      std::array<int, 3> tri;
-      for (int k = 0; k < 3; ++k)
-      {
-        tri[k] = root(cells[cell][k]);
-      }
-      if (tri[0] == tri[1] || tri[1] == tri[2] || tri[0] == tri[2])
-      {
-        continue;
-      }
-      for (int& corner : tri)
-      {
-        if (number[corner] < 0)
-        {
-          number[corner] = static_cast<int>(nodes.size());
-          nodes.push_back(places[corner]);
-        }
-        corner = number[corner];
-      }
-      triangles.push_back(tri);
-      ancestorOf.push_back(static_cast<int>(cell));
-    }
-    std::vector<std::array<double, 3>>().swap(places);
-    if (triangles.size() < 4)
-    {
-      return Verdict_Refused; // no closed surface left
-    }
-    Handle(Poly_Triangulation) mesh = new Poly_Triangulation(
-        static_cast<int>(nodes.size()), static_cast<int>(triangles.size()), false);
-    for (size_t i = 0; i < nodes.size(); ++i)
-    {
-      mesh->SetNode(int(i) + 1, gp_Pnt(nodes[i][0], nodes[i][1], nodes[i][2]));
-    }
-    for (size_t t = 0; t < triangles.size(); ++t)
-    {
-      mesh->SetTriangle(
-          int(t) + 1, Poly_Triangle(triangles[t][0] + 1, triangles[t][1] + 1, triangles[t][2] + 1));
-    }
-    // 3c. The same checks as the filter's result, the turn checked above.
-    const Verdict verdict = checkState(nodes, triangles, ancestorOf, mesh, input, before, false,
-                                       step.Next(THE_STATE_SHARE), step.Next(1.0), nullptr);
-    if (verdict != Verdict_Accepted)
-    {
-      return verdict;
-    }
-    prefix.NodeOf.assign(static_cast<size_t>(nbNodes), -1);
-    for (vtkIdType i = 0; i < nbNodes; ++i)
-    {
-      prefix.NodeOf[i] = number[root(static_cast<int>(i))];
-    }
-    prefix.Nodes       = std::move(nodes);
-    prefix.Triangles   = std::move(triangles);
-    prefix.NbCollapses = nbCollapses;
-    return Verdict_Accepted;
-  };
-  const Verdict middle = tryState(1.25, progress.Next(0.5));
-  const Verdict last   = middle == Verdict_Cancelled
-                             ? middle
-                             : tryState(middle == Verdict_Accepted ? 1.1 : 2.0, progress.Next(1.0));
-  if (last == Verdict_Cancelled)
-  {
-    return false;
-  }
-  progress.Complete();
-  return !progress.IsCancelled();
+  progress.Next(THE_PREFIX_INPUT_SHARE).Complete(); // the input is the caller's
+  return searchStates(log, std::min(nbLatest, log.size()), reduction, prefix, progress);
 }
 
 } // namespace quorin

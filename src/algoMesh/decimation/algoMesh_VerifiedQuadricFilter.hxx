@@ -10,6 +10,7 @@
 #include <Poly_Triangulation.hxx>
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 namespace quorin
@@ -21,6 +22,8 @@ namespace quorin
 //! filter's, node for node, at the filter's error and the filter's time plus the checks.
 //! Otherwise the caller runs the topology-preserving collapser, either from the start or
 //! from the latest state of the filter's run that passes the same checks (FindPrefix).
+//! The same search serves a run of the collapser itself made without its contact test
+//! (FindState), whose result turned out to have crossing triangles.
 class algoMesh_EXPORT algoMesh_VerifiedQuadricFilter
 {
 public:
@@ -39,6 +42,15 @@ public:
     std::vector<std::array<int, 3>>    InputTriangles;
     std::vector<int>                   NodeOf;
     size_t                             NbCollapses = 0; //!< collapses replayed
+  };
+
+  //! One collapse of a logged run of the topology-preserving collapser: its node numbers are
+  //! those of the mesh the run started from, the survivor's new place is kept exactly.
+  struct CollapserStep
+  {
+    int32_t Survivor;
+    int32_t Removed;
+    double  Position[3];
   };
 
   //! Cosine of the largest turn of a triangle normal allowed, here against the input
@@ -72,6 +84,18 @@ public:
                          const double           reduction,
                          Prefix&                prefix,
                          algoMesh_ProgressScope progress);
+
+  //! The same search over a run of the topology-preserving collapser: `prefix.InputNodes` and
+  //! `prefix.InputTriangles` hold the closed mesh that run started from, numbered as `log`
+  //! numbers it, and `log` holds the run's collapses in order (prefix.Log is not used). No
+  //! state after `nbLatest` collapses is tried, and the state at `nbLatest` (when before the
+  //! end of the log) is tried first: the caller knows that every later one fails. False when
+  //! cancelled.
+  static bool FindState(const std::vector<CollapserStep>& log,
+                        const double                      reduction,
+                        Prefix&                           prefix,
+                        algoMesh_ProgressScope            progress,
+                        const size_t                      nbLatest = SIZE_MAX);
 };
 
 } // namespace quorin
