@@ -41,9 +41,9 @@ void printUsage(FILE* stream)
       "  --method topo         quadric edge collapse that keeps the topology: no collapse\n"
       "                        may pinch the surface, fold a triangle or make triangles\n"
       "                        touch; boundaries stay in place; may stop short of P\n"
-      "                        (default for closed inputs)\n"
+      "                        (default for closed manifold inputs)\n"
       "  --method quadric      collapse edges in the order of least quadric error, without\n"
-      "                        topology checks (default for open inputs); boundaries are\n"
+      "                        topology checks (default for other inputs); boundaries are\n"
       "                        kept in place, only -reduction is used\n"
       "  --method pro          remove vertices in the order of least distance to their\n"
       "                        average plane; all keys below are used\n"
@@ -172,7 +172,8 @@ int RunDecimate(const std::vector<std::string>& arguments)
         run.Print("Read %s: %d triangles, %d nodes\n", input.Path.c_str(),
                   input.Mesh->NbTriangles(), input.Mesh->NbNodes());
 
-        // A closed input keeps its topology unless another method is asked for.
+        // A closed manifold input keeps its topology unless another method is asked for;
+        // on others the topology-preserving collapses would leave most of the mesh alone.
         quorin::algoMesh_ProgressScope     progress = run.StepProgress("Decimating");
         std::string                        before, after;
         quorin::algoMesh_DecimationDefects inputDefects, resultDefects;
@@ -183,7 +184,9 @@ int RunDecimate(const std::vector<std::string>& arguments)
         }
         if (method.empty())
         {
-          method = inputDefects.NbBoundaryEdges == 0 ? "topo" : "quadric";
+          method = inputDefects.NbBoundaryEdges == 0 && inputDefects.NbNonManifoldEdges == 0
+                       ? "topo"
+                       : "quadric";
         }
         std::unique_ptr<quorin::algoMesh_Decimate> driver;
         if (method == "topo")
@@ -218,6 +221,17 @@ int RunDecimate(const std::vector<std::string>& arguments)
         run.Print("Decimated (%s%s): %d triangles, %d nodes\n", method.c_str(),
                   driver->GetOptions().GetCmdLine().ToCString(), run.Result->NbTriangles(),
                   run.Result->NbNodes());
+        // The topology-preserving collapses stop when none is allowed: say so rather than
+        // let a smaller reduction pass unnoticed.
+        const double asked = std::clamp(options.Reduction, 0.0, 100.0);
+        const double reached =
+            100.0 * (1.0 - double(run.Result->NbTriangles()) / double(input.Mesh->NbTriangles()));
+        if (method == "topo" && reached + 0.5 < asked)
+        {
+          run.Print("Stopped at %.1f %% of the triangles removed, short of %g %%: no further "
+                    "collapse keeps the topology\n",
+                    reached, asked);
+        }
         if (!describeDefects(run.Result, progress.Next(1.0).Entry(), after, resultDefects))
         {
           return run.Fail("interrupted");
