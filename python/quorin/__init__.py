@@ -216,7 +216,10 @@ def decimate(mesh, reduction=50.0, method="quadric", feature_angle=0.0, preserve
     """Remove `reduction` percent (0 to 100) of the triangles; answers a new Mesh.
 
     method="quadric" (default): edge collapses in the order of least quadric error,
-    boundaries kept; only `reduction` is used. method="pro": vertex removal in the order of
+    boundaries kept; only `reduction` is used. method="topo": the same collapses, refusing
+    any that would pinch the surface, fold a triangle or make triangles touch, so a closed
+    manifold stays closed, manifold and free of self-intersections (it may stop short of
+    `reduction`); only `reduction` is used. method="pro": vertex removal in the order of
     least distance to the average plane, with `feature_angle` (degrees; 0 makes every
     vertex a corner, so set it), `preserve_topology`, `delete_boundary_vertices`,
     `splitting` and `split_angle` (degrees). Coincident nodes are merged first. Cost:

@@ -20,6 +20,7 @@
 #include <algoMesh_QualityMetric.hxx>
 #include <algoMesh_Smooth.hxx>
 #include <algoMesh_Wrap.hxx>
+#include <algoMesh_TopoDecimation.hxx>
 #include <algoMesh_VTKDecimatePro.hxx>
 #include <algoMesh_VTKQuadricDecimation.hxx>
 
@@ -33,6 +34,7 @@
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 namespace py = pybind11;
 using namespace quorin;
@@ -398,9 +400,9 @@ py::dict OrientedBox(const py::object&  meshOrShape,
 
 PyMesh Decimate(const PyMesh& mesh, const DecimateArguments& a, const py::object& progress)
 {
-  if (a.Method != "quadric" && a.Method != "pro")
+  if (a.Method != "quadric" && a.Method != "pro" && a.Method != "topo")
   {
-    throw py::value_error("method must be 'quadric' or 'pro', not '" + a.Method + "'");
+    throw py::value_error("method must be 'quadric', 'topo' or 'pro', not '" + a.Method + "'");
   }
   if (!(a.Reduction >= 0.0 && a.Reduction <= 100.0))
   {
@@ -417,11 +419,20 @@ PyMesh Decimate(const PyMesh& mesh, const DecimateArguments& a, const py::object
                    options.DeleteBoundaryVertices = a.DeleteBoundaryVertices;
                    options.Splitting              = a.Splitting;
                    options.SplitAngle             = a.SplitAngle;
-                   const bool isDone              = a.Method == "quadric"
-                                                        ? algoMesh_VTKQuadricDecimation(options).Perform(
-                                                              mesh.Triangulation(), result, entry)
-                                                        : algoMesh_VTKDecimatePro(options).Perform(
-                                                              mesh.Triangulation(), result, entry);
+                   std::unique_ptr<algoMesh_Decimate> driver;
+                   if (a.Method == "quadric")
+                   {
+                     driver = std::make_unique<algoMesh_VTKQuadricDecimation>(options);
+                   }
+                   else if (a.Method == "topo")
+                   {
+                     driver = std::make_unique<algoMesh_TopoDecimation>(options);
+                   }
+                   else
+                   {
+                     driver = std::make_unique<algoMesh_VTKDecimatePro>(options);
+                   }
+                   const bool isDone = driver->Perform(mesh.Triangulation(), result, entry);
                    return isDone && !result.IsNull() && result->NbTriangles() > 0;
                  });
   return PyMesh(result);

@@ -79,7 +79,7 @@ def test_convex_hull_and_obb_of_a_box():
     assert result["corners"].shape == (8, 3)
 
 
-def test_decimate_both_methods():
+def test_decimate_every_method():
     mesh = sphere(40)
     half = quorin.decimate(mesh, reduction=50)
     assert abs(half.nb_triangles - mesh.nb_triangles / 2) <= 0.02 * mesh.nb_triangles
@@ -88,6 +88,11 @@ def test_decimate_both_methods():
     assert radii.max() < 1.01 and radii.min() > 0.95
     pro = quorin.decimate(mesh, reduction=75, method="pro", feature_angle=45)
     assert pro.nb_triangles < 0.35 * mesh.nb_triangles
+    topo = quorin.decimate(mesh, reduction=90, method="topo")
+    assert abs(topo.nb_triangles - mesh.nb_triangles / 10) <= 0.02 * mesh.nb_triangles
+    assert boundary_edges(topo) == 0
+    with pytest.raises(ValueError, match="'quadric', 'topo' or 'pro'"):
+        quorin.decimate(mesh, method="fast")
 
 
 def test_smooth_heal_and_fill_holes():
