@@ -425,45 +425,8 @@ bool QMShape_FaceMesh::collapseBorderNode(const int                      node,
 {
   // 1. The border segment (node, target) has one triangle; its third node must be the only
   // neighbour the two ends share, else the collapse doubles an edge or pinches the face.
-  std::vector<int> shared, neighboursNode, neighboursTarget;
-  for (const int t : around[node])
-  {
-    const std::array<int, 3>& tri = m_triangles[t];
-    if (std::find(tri.begin(), tri.end(), target) != tri.end())
-    {
-      shared.push_back(t);
-    }
-    for (const int other : tri)
-    {
-      if (other != node)
-      {
-        neighboursNode.push_back(other);
-      }
-    }
-  }
-  if (shared.size() != 1)
-  {
-    return false;
-  }
-  for (const int t : around[target])
-  {
-    for (const int other : m_triangles[t])
-    {
-      if (other != target)
-      {
-        neighboursTarget.push_back(other);
-      }
-    }
-  }
-  for (std::vector<int>* list : {&neighboursNode, &neighboursTarget})
-  {
-    std::sort(list->begin(), list->end());
-    list->erase(std::unique(list->begin(), list->end()), list->end());
-  }
-  std::vector<int> common;
-  std::set_intersection(neighboursNode.begin(), neighboursNode.end(), neighboursTarget.begin(),
-                        neighboursTarget.end(), std::back_inserter(common));
-  if (common.size() != 1)
+  std::vector<int> shared;
+  if (edgeLink(node, target, around, shared) != 1 || shared.size() != 1)
   {
     return false;
   }
@@ -495,6 +458,41 @@ bool QMShape_FaceMesh::collapseBorderNode(const int                      node,
   }
   around[node].clear();
   return true;
+}
+
+size_t QMShape_FaceMesh::edgeLink(const int                            a,
+                                  const int                            b,
+                                  const std::vector<std::vector<int>>& around,
+                                  std::vector<int>&                    shared) const
+{
+  shared.clear();
+  std::vector<int> neighbours[2];
+  const int        ends[2] = {a, b};
+  for (int e = 0; e < 2; ++e)
+  {
+    for (const int t : around[ends[e]])
+    {
+      const std::array<int, 3>& tri = m_triangles[t];
+      if (e == 0 && std::find(tri.begin(), tri.end(), b) != tri.end())
+      {
+        shared.push_back(t);
+      }
+      for (const int node : tri)
+      {
+        if (node != ends[e])
+        {
+          neighbours[e].push_back(node);
+        }
+      }
+    }
+    std::sort(neighbours[e].begin(), neighbours[e].end());
+    neighbours[e].erase(std::unique(neighbours[e].begin(), neighbours[e].end()),
+                        neighbours[e].end());
+  }
+  std::vector<int> common;
+  std::set_intersection(neighbours[0].begin(), neighbours[0].end(), neighbours[1].begin(),
+                        neighbours[1].end(), std::back_inserter(common));
+  return common.size();
 }
 
 bool QMShape_FaceMesh::isBorderUncovered() const

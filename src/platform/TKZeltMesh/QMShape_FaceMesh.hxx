@@ -171,6 +171,13 @@ protected:
   //! Collapses the border node onto its polygon neighbour target; false when that would
   //! fold a triangle or pinch the face.
   bool collapseBorderNode(const int node, const int target, std::vector<std::vector<int>>& around);
+  //! The triangles on the edge (a, b), in `shared`, and the number of nodes both ends
+  //! neighbour: the collapse of the edge keeps the surface a manifold only when these are
+  //! just the nodes opposite it (link condition).
+  size_t edgeLink(const int                            a,
+                  const int                            b,
+                  const std::vector<std::vector<int>>& around,
+                  std::vector<int>&                    shared) const;
   //! Whether a polygon segment is no triangle's edge (a first-pass mesh whose triangles
   //! cut across the face instead of following its border); the edges must be connected.
   bool isBorderUncovered() const;

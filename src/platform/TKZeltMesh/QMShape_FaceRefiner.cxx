@@ -1238,47 +1238,10 @@ bool QMShape_FaceRefiner::tryCollapse(const int                      a,
                                       const int                      b,
                                       std::vector<std::vector<int>>& around)
 {
-  // The two triangles on the edge, and the nodes opposite it.
-  std::vector<int> shared, neighboursA, neighboursB;
-  for (const int t : around[a])
-  {
-    const std::array<int, 3>& tri = m_triangles[t];
-    if (std::find(tri.begin(), tri.end(), b) != tri.end())
-    {
-      shared.push_back(t);
-    }
-    for (const int node : tri)
-    {
-      if (node != a)
-      {
-        neighboursA.push_back(node);
-      }
-    }
-  }
-  if (shared.size() != 2)
-  {
-    return false;
-  }
-  for (const int t : around[b])
-  {
-    for (const int node : m_triangles[t])
-    {
-      if (node != b)
-      {
-        neighboursB.push_back(node);
-      }
-    }
-  }
-  std::sort(neighboursA.begin(), neighboursA.end());
-  neighboursA.erase(std::unique(neighboursA.begin(), neighboursA.end()), neighboursA.end());
-  std::sort(neighboursB.begin(), neighboursB.end());
-  neighboursB.erase(std::unique(neighboursB.begin(), neighboursB.end()), neighboursB.end());
-  std::vector<int> common;
-  std::set_intersection(neighboursA.begin(), neighboursA.end(), neighboursB.begin(),
-                        neighboursB.end(), std::back_inserter(common));
-  // Link condition: a and b share exactly the two opposite nodes, else the collapse pinches
-  // the surface.
-  if (common.size() != 2)
+  // Link condition: a and b share exactly the two nodes opposite the edge, else the
+  // collapse pinches the surface.
+  std::vector<int> shared;
+  if (edgeLink(a, b, around, shared) != 2 || shared.size() != 2)
   {
     return false;
   }
