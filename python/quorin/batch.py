@@ -11,7 +11,8 @@ Steps, applied in the order given (read always comes first):
     weld               merge coincident nodes
     check              quality summary (min angle, max aspect ratio, acceptable shares)
     self-intersections count of intersecting triangles
-    decimate           remove --reduction percent of the triangles
+    decimate           remove --reduction percent of the triangles (--decimate-method
+                       quadric, or topo to keep closed manifolds closed and uncrossed)
     smooth             --iterations steps of Laplacian smoothing
     fill-holes         close holes up to --hole-size
     wrap               shrink-wrap with voxel size --wrap-size
@@ -40,8 +41,8 @@ CHANGING_STEPS = {"weld", "decimate", "smooth", "fill-holes", "wrap", "convert"}
 READABLE = (".stl", ".ply", ".obj", ".nas", ".bdf", ".msh", ".vtp", ".vtu", ".step", ".stp",
             ".brep")
 WRITABLE = (".stl", ".ply", ".obj", ".nas", ".bdf", ".vtp", ".vtu")
-DEFAULTS = {"reduction": 50.0, "iterations": 10, "hole_size": None, "wrap_size": None,
-            "format": None}
+DEFAULTS = {"reduction": 50.0, "decimate_method": "quadric", "iterations": 10,
+            "hole_size": None, "wrap_size": None, "format": None}
 COLUMNS = ["file", "size_bytes", "nodes_in", "triangles_in", "nodes_out", "triangles_out",
            "min_angle", "max_aspect_ratio", "acceptable_min_angle", "acceptable_aspect_ratio",
            "self_intersecting", "seconds_read", "seconds_steps", "seconds_total", "output",
@@ -134,7 +135,8 @@ def process_file(path, out, steps, options):
             elif step == "self-intersections":
                 row["self_intersecting"] = int(quorin.self_intersections(mesh)["triangles"].size)
             elif step == "decimate":
-                mesh = quorin.decimate(mesh, reduction=options["reduction"])
+                mesh = quorin.decimate(mesh, reduction=options["reduction"],
+                                       method=options["decimate_method"])
             elif step == "smooth":
                 mesh = quorin.smooth(mesh, iterations=options["iterations"])
             elif step == "fill-holes":
@@ -229,7 +231,8 @@ def run(inputs, out, steps=("read", "check"), scheduler=None, workers=None, prog
                dask.distributed.Client, or None for a LocalCluster on this machine
     workers:   worker processes of the LocalCluster (default: one per core)
     progress:  show the files-done bar
-    options:   reduction (percent, 50), iterations (10), hole_size (model units; default
+    options:   reduction (percent, 50), decimate_method ("quadric" or "topo", see
+               quorin.decimate), iterations (10), hole_size (model units; default
                the bounding-box diagonal), wrap_size (model units; default 0.5 % of the
                diagonal), format (output extension; default the input's, or ply)
     """
@@ -307,6 +310,8 @@ def main(argv=None):
     parser.add_argument("--scheduler", help="address of a running scheduler, tcp://HOST:PORT")
     parser.add_argument("--workers", type=int, help="LocalCluster worker processes")
     parser.add_argument("--reduction", type=float, default=50.0, help="decimate: percent")
+    parser.add_argument("--decimate-method", choices=("quadric", "topo"), default="quadric",
+                        help="decimate: quadric edge collapse, or topo to keep the topology")
     parser.add_argument("--iterations", type=int, default=10, help="smooth: steps")
     parser.add_argument("--hole-size", type=float, help="fill-holes: largest hole radius")
     parser.add_argument("--wrap-size", type=float, help="wrap: voxel size")
@@ -316,6 +321,7 @@ def main(argv=None):
     try:
         table = run(args.inputs, args.out, args.steps, scheduler=args.scheduler,
                     workers=args.workers, progress=not args.quiet, reduction=args.reduction,
+                    decimate_method=args.decimate_method,
                     iterations=args.iterations, hole_size=args.hole_size,
                     wrap_size=args.wrap_size, format=args.format)
     except ValueError as error:

@@ -15,7 +15,7 @@ import pytest
 
 import quorin
 from quorin import batch
-from conftest import SHARED_DATA, cube, sphere
+from conftest import SHARED_DATA, boundary_edges, cube, sphere
 
 
 @pytest.fixture(scope="module")
@@ -137,3 +137,16 @@ def test_steps_and_inputs_are_checked(parts):
         batch.parse_steps("read,polish")
     assert batch.parse_steps(["check"]) == ["read", "check"]
     assert len(batch.find_inputs(str(parts / "*.stl"))) == 5
+
+
+def test_the_decimation_method_reaches_the_worker(parts, tmp_path):
+    os.makedirs(tmp_path / ".records")
+    settings = dict(batch.DEFAULTS, reduction=90, decimate_method="topo")
+    sphere_part = str(parts / "part01.ply")
+    row = batch.process_file(sphere_part, str(tmp_path), ["read", "decimate"], settings)
+    assert row["status"] == "ok", row["error"]
+    assert row["triangles_out"] <= 0.1 * row["triangles_in"] + 2
+    assert boundary_edges(quorin.read(row["output"])) == 0
+    settings["decimate_method"] = "fast"
+    row = batch.process_file(sphere_part, str(tmp_path), ["read", "decimate"], settings)
+    assert row["status"] == "failed" and "'quadric', 'topo' or 'pro'" in row["error"]
