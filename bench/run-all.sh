@@ -49,6 +49,7 @@ pair() {
 
 t1m=$inputs/torus-1m.stl
 pair decimate-quadric "decimate-quadric-vtk decimate-meshopt" $t1m 0.9
+pair decimate-topo "decimate-quadric-vtk decimate-meshopt" $t1m 0.9
 pair deviation deviation-cgal $t1m $inputs/torus-1m-b.stl --threads 2
 pair deviation deviation-cgal $t1m $inputs/torus-1m-b.stl --threads 1
 pair quality-4 quality-vtk-4 $t1m

@@ -23,8 +23,9 @@ QUALITY_KEYS = ["tris_out", "dist_mean", "dist_max", "max|dev|", "mean|dev|", "p
 
 
 def parse_fields(text):
+    # A task that also reports reference runs prints them after " | ": the first part is its own.
     fields = {}
-    for match in re.finditer(r'(\S+?)=("[^"]*"|\S+)', text):
+    for match in re.finditer(r'(\S+?)=("[^"]*"|\S+)', text.split(" | ", 1)[0]):
         fields[match.group(1)] = match.group(2).strip('"')
     return fields
 
