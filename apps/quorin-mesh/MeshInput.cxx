@@ -230,37 +230,17 @@ bool objMaterialFacts(MeshInput& input)
 void weldObjGroups(MeshInput& input)
 {
   const Handle(Poly_Triangulation)& mesh = input.Mesh;
-  std::vector<gp_Pnt> points(static_cast<size_t>(mesh->NbNodes()));
-  for (int i = 1; i <= mesh->NbNodes(); ++i)
-  {
-    points[i - 1] = mesh->Node(i);
-  }
-  quorin::algoMesh_NodesMerger merger(algoMesh_Tolerance);
-  merger.Perform(points);
-  if (merger.NbNodes() == mesh->NbNodes())
+  const Handle(Poly_Triangulation) welded =
+      quorin::algoMesh_NodesMerger::Weld(mesh, algoMesh_Tolerance, false);
+  if (welded->NbNodes() == mesh->NbNodes())
   {
     return;
-  }
-  const std::vector<int>& index = merger.Indices();
-  Handle(Poly_Triangulation) welded =
-      new Poly_Triangulation(merger.NbNodes(), mesh->NbTriangles(), false);
-  for (int i = 0; i < merger.NbNodes(); ++i)
-  {
-    welded->SetNode(i + 1, merger.Nodes()[static_cast<size_t>(i)]);
-  }
-  for (int t = 1; t <= mesh->NbTriangles(); ++t)
-  {
-    int n[3];
-    mesh->Triangle(t).Get(n[0], n[1], n[2]);
-    welded->SetTriangle(t, Poly_Triangle(index[static_cast<size_t>(n[0] - 1)],
-                                         index[static_cast<size_t>(n[1] - 1)],
-                                         index[static_cast<size_t>(n[2] - 1)]));
   }
   char tolerance[32];
   std::snprintf(tolerance, sizeof(tolerance), "%g", algoMesh_Tolerance);
   input.Facts.push_back(std::string("Welded at tolerance ") + tolerance + ": " +
                         std::to_string(mesh->NbNodes()) + " nodes before, " +
-                        std::to_string(merger.NbNodes()) + " nodes after");
+                        std::to_string(welded->NbNodes()) + " nodes after");
   input.Mesh = welded;
 }
 

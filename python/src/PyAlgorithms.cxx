@@ -162,45 +162,9 @@ PyMesh MergeNodes(const PyMesh& mesh, const double tolerance, const py::object& 
   RunLibraryCall(progress, "merging nodes left no triangle",
                  [&](const ActAPI_ProgressEntry&)
                  {
-                   const Handle(Poly_Triangulation)& input = mesh.Triangulation();
-                   std::vector<gp_Pnt> points(input->NbNodes());
-                   for (int n = 1; n <= input->NbNodes(); ++n)
-                   {
-                     points[n - 1] = input->Node(n);
-                   }
-                   algoMesh_NodesMerger merger(tolerance);
-                   merger.Perform(points);
                    // Triangles that collapse onto fewer than three nodes are dropped.
-                   const std::vector<int>&    number = merger.Indices();
-                   std::vector<Poly_Triangle> kept;
-                   kept.reserve(input->NbTriangles());
-                   for (int t = 1; t <= input->NbTriangles(); ++t)
-                   {
-                     int a, b, c;
-                     input->Triangle(t).Get(a, b, c);
-                     a = number[a - 1];
-                     b = number[b - 1];
-                     c = number[c - 1];
-                     if (a != b && b != c && a != c)
-                     {
-                       kept.emplace_back(a, b, c);
-                     }
-                   }
-                   if (kept.empty())
-                   {
-                     return false;
-                   }
-                   merged = new Poly_Triangulation(merger.NbNodes(), static_cast<int>(kept.size()),
-                                                   false);
-                   for (int n = 1; n <= merger.NbNodes(); ++n)
-                   {
-                     merged->SetNode(n, merger.Nodes()[n - 1]);
-                   }
-                   for (size_t t = 0; t < kept.size(); ++t)
-                   {
-                     merged->SetTriangle(static_cast<int>(t) + 1, kept[t]);
-                   }
-                   return true;
+                   merged = algoMesh_NodesMerger::Weld(mesh.Triangulation(), tolerance, true);
+                   return !merged.IsNull();
                  });
   return PyMesh(merged);
 }

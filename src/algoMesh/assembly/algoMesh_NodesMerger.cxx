@@ -102,3 +102,50 @@ int algoMesh_NodesMerger::lookUp(const gp_Pnt& point, const algoMesh_CellGrid::P
   m_isLastNew = true;
   return index;
 }
+
+Handle(Poly_Triangulation) algoMesh_NodesMerger::Weld(const Handle(Poly_Triangulation) & mesh,
+                                                      const double tolerance,
+                                                      const bool   dropCollapsed)
+{
+  if (mesh.IsNull())
+  {
+    return Handle(Poly_Triangulation)();
+  }
+  std::vector<gp_Pnt> points(static_cast<size_t>(mesh->NbNodes()));
+  for (int n = 1; n <= mesh->NbNodes(); ++n)
+  {
+    points[n - 1] = mesh->Node(n);
+  }
+  algoMesh_NodesMerger merger(tolerance);
+  merger.Perform(points);
+  const std::vector<int>&    number = merger.Indices();
+  std::vector<Poly_Triangle> kept;
+  kept.reserve(static_cast<size_t>(mesh->NbTriangles()));
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    int a, b, c;
+    mesh->Triangle(t).Get(a, b, c);
+    a = number[a - 1];
+    b = number[b - 1];
+    c = number[c - 1];
+    if (!dropCollapsed || (a != b && b != c && a != c))
+    {
+      kept.emplace_back(a, b, c);
+    }
+  }
+  if (kept.empty())
+  {
+    return Handle(Poly_Triangulation)();
+  }
+  Handle(Poly_Triangulation) welded =
+      new Poly_Triangulation(merger.NbNodes(), static_cast<int>(kept.size()), false);
+  for (int n = 1; n <= merger.NbNodes(); ++n)
+  {
+    welded->SetNode(n, merger.Nodes()[n - 1]);
+  }
+  for (size_t t = 0; t < kept.size(); ++t)
+  {
+    welded->SetTriangle(static_cast<int>(t) + 1, kept[t]);
+  }
+  return welded;
+}

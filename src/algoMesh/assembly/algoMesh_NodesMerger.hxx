@@ -6,6 +6,7 @@
 
 #include <algoMesh_CellGrid.hxx>
 
+#include <Poly_Triangulation.hxx>
 #include <gp_Pnt.hxx>
 
 #include <vector>
@@ -73,6 +74,14 @@ public:
 
   //! Merge distance.
   double Tolerance() const { return m_tolerance; }
+
+  //! A new mesh with the nodes of `mesh` merged at `tolerance` (as Perform merges them) and
+  //! its triangles renumbered in order; a triangle left with fewer than three distinct nodes
+  //! is dropped when `dropCollapsed`, kept otherwise.
+  //! @return null for a null mesh, or when no triangle is left
+  static Handle(Poly_Triangulation) Weld(const Handle(Poly_Triangulation) & mesh,
+                                         const double tolerance,
+                                         const bool   dropCollapsed);
 
   //! Reserves room for `nbPoints` points and `nbNodes` distinct nodes, to avoid regrowth
   //! when the input size is known. An estimate of the node count is fine: a larger one

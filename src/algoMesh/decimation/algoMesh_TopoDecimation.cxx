@@ -683,12 +683,21 @@ bool inputCrossesNear(const algoMesh_VerifiedQuadricFilter::Prefix& prefix,
 {
   crosses = false;
   // 1. The boxes of the pairs sampled.
-  using Box = std::array<double, 6>;
+  using Box           = std::array<double, 6>;
+  const Box  emptyBox = {1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
+  const auto growBox  = [](Box& box, const Point& point)
+  {
+    for (int axis = 0; axis < 3; ++axis)
+    {
+      box[axis]     = std::min(box[axis], point[axis]);
+      box[axis + 3] = std::max(box[axis + 3], point[axis]);
+    }
+  };
   std::vector<Box> boxes;
   const size_t     nbPairs = pairs.size() / 2;
   for (size_t p = 0; p < nbPairs; p += (nbPairs + THE_NEAR_PAIRS - 1) / THE_NEAR_PAIRS)
   {
-    Box box = {1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
+    Box box = emptyBox;
     for (const int t : {pairs[2 * p], pairs[2 * p + 1]})
     {
       int n[3];
@@ -696,11 +705,7 @@ bool inputCrossesNear(const algoMesh_VerifiedQuadricFilter::Prefix& prefix,
       for (const int node : n)
       {
         const gp_Pnt point = result->Node(node);
-        for (int axis = 0; axis < 3; ++axis)
-        {
-          box[axis]     = std::min(box[axis], point.Coord(axis + 1));
-          box[axis + 3] = std::max(box[axis + 3], point.Coord(axis + 1));
-        }
+        growBox(box, {point.X(), point.Y(), point.Z()});
       }
     }
     boxes.push_back(box);
@@ -716,14 +721,10 @@ bool inputCrossesNear(const algoMesh_VerifiedQuadricFilter::Prefix& prefix,
     {
       return false;
     }
-    Box box = {1e300, 1e300, 1e300, -1e300, -1e300, -1e300};
+    Box box = emptyBox;
     for (const int node : tri)
     {
-      for (int axis = 0; axis < 3; ++axis)
-      {
-        box[axis]     = std::min(box[axis], prefix.InputNodes[node][axis]);
-        box[axis + 3] = std::max(box[axis + 3], prefix.InputNodes[node][axis]);
-      }
+      growBox(box, prefix.InputNodes[node]);
     }
     const auto meets = [&box](const Box& other)
     {

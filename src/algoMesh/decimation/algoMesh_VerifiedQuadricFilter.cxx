@@ -960,7 +960,6 @@ bool algoMesh_VerifiedQuadricFilter::FindPrefix(const Handle(Poly_Triangulation)
     }
   }
   polyData = nullptr;
-  polyData = nullptr;
   // 2. The replay and the states.
   return searchStates(prefix.Log, prefix.Log.size(), reduction, prefix, progress);
 }

@@ -281,12 +281,8 @@ private:
       return false;
     }
     // The scan takes the 1 of "1.#INF", the way some runtimes print an infinity.
-    if (Exchange_InputCheck::IsNonFiniteTail(line + length, line + std::strlen(line)))
-    {
-      m_reason = "a node coordinate is not a finite number of at most 3.4e38";
-      return false;
-    }
-    if (!Exchange_InputCheck::IsValidCoordinate(x) || !Exchange_InputCheck::IsValidCoordinate(y) ||
+    if (Exchange_InputCheck::IsNonFiniteTail(line + length, line + std::strlen(line)) ||
+        !Exchange_InputCheck::IsValidCoordinate(x) || !Exchange_InputCheck::IsValidCoordinate(y) ||
         !Exchange_InputCheck::IsValidCoordinate(z))
     {
       m_reason = "a node coordinate is not a finite number of at most 3.4e38";
