@@ -156,6 +156,16 @@ nearestParameter(const BRepAdaptor_Curve2d& curve, const double t0, const double
   }
   return 0.5 * (low + high);
 }
+
+// The list bound to the edge in the map, bound empty first when there is none.
+std::vector<double>&
+listOf(NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>& map,
+       const TopoDS_Shape&                                                              edge)
+{
+  std::vector<double>* list = map.ChangeSeek(edge);
+  return list != nullptr ? *list : *map.Bound(edge, std::vector<double>());
+}
+
 // Settles which of the proposed polygon node removals every face can make. Each round the
 // faces that have an edge in the list try the removals (QMShape_FaceRefiner::Prepare) and
 // report those they cannot make, which leave the list; the rounds end when one is refused
@@ -206,14 +216,7 @@ void agreeOnRemovals(
     {
       for (const std::pair<TopoDS_Edge, double>& item : list)
       {
-        if (std::vector<double>* params = kept.ChangeSeek(item.first))
-        {
-          params->push_back(item.second);
-        }
-        else
-        {
-          kept.Bind(item.first, std::vector<double>{item.second});
-        }
+        listOf(kept, item.first).push_back(item.second);
       }
     }
     if (kept.IsEmpty())
@@ -457,15 +460,12 @@ bool QMShape_Tessellator::refineFaces()
   {
     chooseRemovals(edgeSizes, edgeRemovals);
     agreeOnRemovals(faces, settings, arena, edgeRemovals);
-  }
-  for (NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>::Iterator
-           item(edgeRemovals);
-       item.More(); item.Next())
-  {
-    m_nbRemovedNodes += static_cast<int>(item.Value().size());
-  }
-  if (hasSize)
-  {
+    for (NCollection_DataMap<TopoDS_Shape, std::vector<double>, TopTools_ShapeMapHasher>::Iterator
+             item(edgeRemovals);
+         item.More(); item.Next())
+    {
+      m_nbRemovedNodes += static_cast<int>(item.Value().size());
+    }
     findCuttingChords(faces, edgeSizes, edgeRemovals, edgeSplits);
   }
 
@@ -693,14 +693,7 @@ void QMShape_Tessellator::findCuttingChords(
             if (reach > inward && (foot - a).Modulus() > 1.0e-3 * length &&
                 (foot - b).Modulus() > 1.0e-3 * length)
             {
-              if (std::vector<double>* list = found.ChangeSeek(chain.Edge))
-              {
-                list->push_back(t);
-              }
-              else
-              {
-                found.Bind(chain.Edge, std::vector<double>{t});
-              }
+              listOf(found, chain.Edge).push_back(t);
             }
           }
         }
@@ -714,14 +707,10 @@ void QMShape_Tessellator::findCuttingChords(
              item(found);
          item.More(); item.Next())
     {
-      std::vector<double>* list = splits.ChangeSeek(item.Key());
-      if (list == nullptr)
-      {
-        list = splits.Bound(item.Key(), std::vector<double>());
-      }
-      list->insert(list->end(), item.Value().begin(), item.Value().end());
-      std::sort(list->begin(), list->end());
-      list->erase(std::unique(list->begin(), list->end()), list->end());
+      std::vector<double>& list = listOf(splits, item.Key());
+      list.insert(list.end(), item.Value().begin(), item.Value().end());
+      std::sort(list.begin(), list.end());
+      list.erase(std::unique(list.begin(), list.end()), list.end());
     }
   }
 }
@@ -784,11 +773,20 @@ void QMShape_Tessellator::chooseRemovals(
     try
     {
       const BRepAdaptor_Curve curve(edge);
-      const auto              fits = [&](const size_t a, const size_t b)
+      // The polygon's points, evaluated once: the walk measures every chord against all the
+      // nodes it spans.
+      std::vector<gp_Pnt> points;
+      points.reserve(parameters.size());
+      for (const double t : parameters)
+      {
+        points.push_back(curve.Value(t));
+      }
+      const auto fits = [&](const size_t a, const size_t b)
       {
         // A chord back to its start (around a closed edge) leaves no polygon at all.
-        const gp_Pnt start = curve.Value(parameters[a]), end = curve.Value(parameters[b]);
-        const double length = start.Distance(end);
+        const gp_Pnt& start  = points[a];
+        const gp_Pnt& end    = points[b];
+        const double  length = start.Distance(end);
         if (length > *size || !(length > 0.0))
         {
           return false;
@@ -796,8 +794,7 @@ void QMShape_Tessellator::chooseRemovals(
         for (size_t k = a; k < b; ++k)
         {
           const double middle = 0.5 * (parameters[k] + parameters[k + 1]);
-          if ((k > a &&
-               segmentDistance(curve.Value(parameters[k]), start, end) > m_edgeDeflection) ||
+          if ((k > a && segmentDistance(points[k], start, end) > m_edgeDeflection) ||
               segmentDistance(curve.Value(middle), start, end) > m_edgeDeflection)
           {
             return false;
