@@ -407,14 +407,20 @@ TEST(Exchange_AtomicFile, CtrlCStopsAVtkXmlConversionAtOnceAndLeavesNoFile)
                                                  ActAPI_ProgressEntry(), true));
   for (const char* extension : {".vtp", ".vtu"})
   {
-    const std::string folder = freshFolder("ctrl-c");
-    const std::string output = folder + "/out" + extension;
-    std::string       errors;
-    double            latency = 0.0;
-    EXPECT_EQ(130, convert(input, output, 85.0, errors, latency)) << extension << ": " << errors;
-    ASSERT_GE(latency, 0.0) << extension << ": the run ended before its bar showed 85 %";
-    EXPECT_NE(std::string::npos, errors.find("interrupted")) << errors;
-    EXPECT_TRUE(filesIn(folder).empty()) << extension;
+    // A conversion that stops late is run again, twice at most: other processes can stall
+    // one run, while a loop that does not poll is late every time.
+    double latency = 0.0;
+    for (int attempt = 0; attempt < 3 && (attempt == 0 || latency >= testmesh::CancelBound());
+         ++attempt)
+    {
+      const std::string folder = freshFolder("ctrl-c");
+      const std::string output = folder + "/out" + extension;
+      std::string       errors;
+      EXPECT_EQ(130, convert(input, output, 85.0, errors, latency)) << extension << ": " << errors;
+      ASSERT_GE(latency, 0.0) << extension << ": the run ended before its bar showed 85 %";
+      EXPECT_NE(std::string::npos, errors.find("interrupted")) << errors;
+      EXPECT_TRUE(filesIn(folder).empty()) << extension;
+    }
     EXPECT_LT(latency, testmesh::CancelBound())
         << extension << ": stopped " << latency << " s after Ctrl-C";
   }
