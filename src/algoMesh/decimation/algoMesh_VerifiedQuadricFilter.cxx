@@ -580,9 +580,11 @@ bool searchStates(const Log&                              log,
   }
 
   const double target = double(nbCells) * (1.0 - std::max(0.0, std::min(100.0, reduction)) / 100.0);
-  // A state further back than twice the target leaves the collapser most of the work, and
-  // the search would cost more than it saves.
-  const size_t nbLeast = size_t((double(nbCells) - std::min(double(nbCells), 2.0 * target)) / 2.0);
+  // A state further back than five times the target (half the collapses of a 90 % reduction)
+  // leaves the collapser most of the work, and the search would cost more than it saves.
+  // Between the two, near solids whose crossings begin at 60 % of the reduction go on from
+  // a state there, at less than the collapser's cost from the input.
+  const size_t nbLeast = size_t((double(nbCells) - std::min(double(nbCells), 5.0 * target)) / 2.0);
   Topology     before;
   if (nbGood < nbLeast ||
       !describe(cells, static_cast<int>(nbNodes), progress.Next(THE_PREFIX_INPUT_SHARE), before))
@@ -708,8 +710,9 @@ bool searchStates(const Log&                              log,
     return V::Verdict_Accepted;
   };
   // The latest state the caller allows first: when it passes, no later one could. When it
-  // does not, the next try is halfway back to the earliest state worth trying.
-  size_t middleCount = countAt(1.25);
+  // does not, the next try is halfway back to the earliest state worth trying, then the
+  // earliest itself, or halfway forward again when the halfway state passes.
+  size_t middleCount = countAt(1.25), earliestCount = countAt(2.0);
   if (nbLatest < nbGood)
   {
     nbGood                   = nbLatest;
@@ -719,13 +722,15 @@ bool searchStates(const Log&                              log,
       progress.Complete();
       return verdict == V::Verdict_Accepted && !progress.IsCancelled();
     }
-    middleCount = nbLeast + (nbGood - nbLeast) / 2;
+    middleCount   = nbLeast + (nbGood - nbLeast) / 2;
+    earliestCount = nbLeast;
   }
-  const V::Verdict middle = tryState(middleCount, progress.Next(0.5));
+  const V::Verdict middle    = tryState(middleCount, progress.Next(0.5));
+  const size_t     lastCount = middle != V::Verdict_Accepted ? earliestCount
+                               : nbGood < log.size() ? middleCount + (nbGood - middleCount) / 2
+                                                     : countAt(1.1);
   const V::Verdict last =
-      middle == V::Verdict_Cancelled
-          ? middle
-          : tryState(countAt(middle == V::Verdict_Accepted ? 1.1 : 2.0), progress.Next(1.0));
+      middle == V::Verdict_Cancelled ? middle : tryState(lastCount, progress.Next(1.0));
   if (last == V::Verdict_Cancelled)
   {
     return false;
