@@ -7,8 +7,13 @@
 // times sqrt(3)/2: 1 for an equilateral triangle), boundary and non-manifold edges,
 // triangles involved in self-intersections, and the largest distance to the B-rep (samples
 // of every triangle projected onto the exact surfaces). Parts are files or generated ones
-// ("generated:nut" ...), which are written as BREP files for Gmsh to read.
+// ("generated:nut" ...), which are written as BREP files for Gmsh to read. Two prefixes
+// turn any part into one shaped like other CAD systems' output: "nurbs:" converts every
+// curve and surface to a B-spline, "step:" writes the part to STEP and reads it back
+// (tolerances widened and p-curves recomputed by the reader); they combine
+// ("step:nurbs:generated:nut").
 #include <BenchCommon.hxx>
+#include <FreeformParts.hxx>
 #include <GeneratedParts.hxx>
 #include <RobustnessParts.hxx>
 
@@ -41,6 +46,7 @@
 #include <ShapeAnalysis_Surface.hxx>
 #include <Bnd_Box.hxx>
 #include <STEPControl_Reader.hxx>
+#include <STEPControl_Writer.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopTools_IndexedDataMapOfShapeListOfShape.hxx>
@@ -99,7 +105,12 @@ const GeneratedPart THE_PARTS[] = {
     {"halftorus", gentest::HalfTorus},
     {"boredsphere", gentest::BoredSphere},
     {"filletchamfer", gentest::FilletThenChamferBox},
-    {"crescent", gentest::CrescentPipe}};
+    {"crescent", gentest::CrescentPipe},
+    {"loft", gentest::FreeformLoft},
+    {"sweep", gentest::SplineSweep},
+    {"shell", gentest::ShelledBox},
+    {"varfillet", gentest::VariableFilletBlock},
+    {"freeform", gentest::DrilledFreeformBlock}};
 
 // Largest distance from a mesh to the exact surfaces of the part. Every triangle is sampled
 // at its centroid and its edge midpoints (its corners are nodes, which both meshers place on
@@ -345,31 +356,66 @@ qualityFigures(const TopoDS_Shape& part, const double size, const Handle(Poly_Tr
   return text;
 }
 
-// The part and the size of a task: a file or "generated:NAME", and the size as a fraction
-// of the bounding-box diagonal (default 0.02).
-bool partAndSize(const Args& args, TopoDS_Shape& part, std::string& path, double& size)
+// A part by name: a file, "generated:NAME", or one of those behind "nurbs:" or "step:".
+TopoDS_Shape makePart(const std::string& name)
 {
-  path = args.input;
-  if (path.rfind("generated:", 0) == 0)
+  if (name.rfind("nurbs:", 0) == 0)
+  {
+    const TopoDS_Shape part = makePart(name.substr(6));
+    return part.IsNull() ? part : gentest::ToBSplines(part);
+  }
+  if (name.rfind("step:", 0) == 0)
+  {
+    const TopoDS_Shape part = makePart(name.substr(5));
+    if (part.IsNull())
+    {
+      return part;
+    }
+    const std::string  path = "/tmp/quorin-bench-step-" + std::to_string(getpid()) + ".step";
+    STEPControl_Writer writer;
+    if (writer.Transfer(part, STEPControl_AsIs) != IFSelect_RetDone ||
+        writer.Write(path.c_str()) != IFSelect_RetDone)
+    {
+      std::fprintf(stderr, "cannot write '%s' as STEP\n", name.c_str());
+      return TopoDS_Shape();
+    }
+    const TopoDS_Shape read = ReadShape(path);
+    std::remove(path.c_str());
+    return read;
+  }
+  if (name.rfind("generated:", 0) == 0)
   {
     for (const GeneratedPart& generated : THE_PARTS)
     {
-      if (path == std::string("generated:") + generated.name)
+      if (name == std::string("generated:") + generated.name)
       {
-        part = generated.make();
-        path = "/tmp/quorin-bench-" + std::string(generated.name) + "-" + std::to_string(getpid()) +
-               ".brep";
-        BRepTools::Write(part, path.c_str());
+        return generated.make();
       }
     }
+    std::fprintf(stderr, "no generated part '%s'\n", name.c_str());
+    return TopoDS_Shape();
   }
-  else
-  {
-    part = ReadShape(path);
-  }
+  return ReadShape(name);
+}
+
+// The part and the size of a task: a part name (see makePart), and the size as a fraction
+// of the bounding-box diagonal (default 0.02). A part not read from a file as it is, is
+// written as BREP for Gmsh.
+bool partAndSize(const Args& args, TopoDS_Shape& part, std::string& path, double& size)
+{
+  path = args.input;
+  part = makePart(path);
   if (part.IsNull())
   {
     return false;
+  }
+  if (path.find(':') != std::string::npos)
+  {
+    std::string stem = path;
+    std::replace_if(
+        stem.begin(), stem.end(), [](const char c) { return !std::isalnum(c); }, '-');
+    path = "/tmp/quorin-bench-" + stem + "-" + std::to_string(getpid()) + ".brep";
+    BRepTools::Write(part, path.c_str());
   }
   const double fraction = args.options.empty() ? 0.02 : std::atof(args.options[0].c_str());
   size                  = fraction * quorin::algoMesh_Extent::Diagonal(part, true);
@@ -502,7 +548,8 @@ void AddMeshingTasks(std::vector<Task>& tasks)
                    "PART|generated:nut|plate|narrow|cylinder|crank|linkrod|sphere|tinystep|"
                    "roundbox|cone|torus|vase|filletcyl|chamferbox|drilled|cutcone|cutsphere|"
                    "pulley|bentpipe|thincup|shortedge|tangent|crossdrilled|halftorus|"
-                   "boredsphere|filletchamfer|crescent [FRACTION]",
+                   "boredsphere|filletchamfer|crescent|loft|sweep|shell|varfillet|freeform, "
+                   "each also behind nurbs: or step: [FRACTION]",
                    meshQuality});
   tasks.push_back({"mesh-check", "PART|generated:NAME [FRACTION] (one run)", meshCheck});
   tasks.push_back({"mesh-gmsh", "PART|generated:NAME [FRACTION] (peer)", meshGmsh});
