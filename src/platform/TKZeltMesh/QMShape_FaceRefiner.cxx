@@ -19,7 +19,8 @@
 //    smoothing moves each free node towards the centroid of its
 //    neighbours within the tangent plane (a Gauss-Newton step in UV through the first
 //    fundamental form), kept only when the smallest angle around the node rises.
-// 5. Longest-edge bisection (Rivara, 1984) finally splits what is still above the size.
+// 5. Longest-edge bisection (Rivara, 1984) finally splits what is still above the size,
+//    and interior edges whose middle is farther off the surface than the deflection.
 // 6. A triangle still under 20 degrees loses its shortest edge to a collapse where that
 //    keeps every edge within the size and the ring no worse; the free nodes of those left
 //    are then moved by a compass search that maximises the smallest angle around them
@@ -153,18 +154,25 @@ bool QMShape_FaceRefiner::refine()
     bool   operator<(const Candidate& other) const { return Length < other.Length; }
   };
   std::priority_queue<Candidate> queue;
-  const auto                     offer = [&](const int a, const int b)
+  // An interior edge is split too when its middle stands farther off the surface than the
+  // deflection: refinement and smoothing place nodes by size and shape alone, so on a
+  // surface curved tighter than the size (a small bore of a B-spline surface, whose first
+  // pass leaves long cells to refine) an edge of the size across the curvature would
+  // otherwise leave the mesh farther from the surface than the first pass was. Edges under
+  // twice the deflection cannot be that far off a sound surface and are left alone.
+  const double deflection = m_settings.Deflection;
+  const auto   offer      = [&](const int a, const int b)
   {
-    const double length = m_points[a].Distance(m_points[b]);
-    if (length <= maxSize)
+    const double length  = m_points[a].Distance(m_points[b]);
+    const auto   segment = m_segments.find(keyOf(a, b));
+    const bool   split   = segment != m_segments.end()
+                               ? length > maxSize || length > m_slots[segment->second.Slot].Size
+                               : length > maxSize || (deflection > 0.0 && length > 2.0 * deflection &&
+                                                  deviation(a, b) > deflection);
+    if (split)
     {
-      const auto segment = m_segments.find(keyOf(a, b));
-      if (segment == m_segments.end() || length <= m_slots[segment->second.Slot].Size)
-      {
-        return;
-      }
+      queue.push({length, a, b});
     }
-    queue.push({length, a, b});
   };
   for (const auto& edge : m_edges)
   {
