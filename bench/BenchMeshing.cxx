@@ -7,11 +7,13 @@
 // times sqrt(3)/2: 1 for an equilateral triangle), boundary and non-manifold edges,
 // triangles involved in self-intersections, and the largest distance to the B-rep (samples
 // of every triangle projected onto the exact surfaces). Parts are files or generated ones
-// ("generated:nut" ...), which are written as BREP files for Gmsh to read. Two prefixes
+// ("generated:nut" ...), which are written as BREP files for Gmsh to read. Four prefixes
 // turn any part into one shaped like other CAD systems' output: "nurbs:" converts every
 // curve and surface to a B-spline, "step:" writes the part to STEP and reads it back
-// (tolerances widened and p-curves recomputed by the reader); they combine
-// ("step:nurbs:generated:nut").
+// (p-curves recomputed by the reader), "loose:" sets every vertex, edge and face tolerance
+// to 0.01, as exported models often carry, and "split:" cuts every surface of revolution
+// into faces of a quarter turn at most, as systems without closed faces write them; they
+// combine ("step:nurbs:generated:nut").
 #include <BenchCommon.hxx>
 #include <FreeformParts.hxx>
 #include <GeneratedParts.hxx>
@@ -44,6 +46,9 @@
 #include <BVHTools_ProjectPntMesh.hxx>
 #include <BVHTools_TriangleSet.hxx>
 #include <ShapeAnalysis_Surface.hxx>
+#include <ShapeFix_Shape.hxx>
+#include <ShapeFix_ShapeTolerance.hxx>
+#include <ShapeUpgrade_ShapeDivideAngle.hxx>
 #include <Bnd_Box.hxx>
 #include <STEPControl_Reader.hxx>
 #include <STEPControl_Writer.hxx>
@@ -356,9 +361,38 @@ qualityFigures(const TopoDS_Shape& part, const double size, const Handle(Poly_Tr
   return text;
 }
 
-// A part by name: a file, "generated:NAME", or one of those behind "nurbs:" or "step:".
+// A part by name: a file, "generated:NAME", or one of those behind "nurbs:", "step:",
+// "loose:" or "split:".
 TopoDS_Shape makePart(const std::string& name)
 {
+  if (name.rfind("split:", 0) == 0)
+  {
+    const TopoDS_Shape part = makePart(name.substr(6));
+    if (part.IsNull())
+    {
+      return part;
+    }
+    // The division leaves p-curves and tolerances for the healing a reader would apply.
+    ShapeUpgrade_ShapeDivideAngle divide(M_PI / 2.0, part);
+    if (!divide.Perform())
+    {
+      return part;
+    }
+    ShapeFix_Shape fix(divide.Result());
+    fix.Perform();
+    return fix.Shape();
+  }
+  if (name.rfind("loose:", 0) == 0)
+  {
+    const TopoDS_Shape part = makePart(name.substr(6));
+    if (part.IsNull())
+    {
+      return part;
+    }
+    const TopoDS_Shape copy = BRepBuilderAPI_Copy(part).Shape();
+    ShapeFix_ShapeTolerance().SetTolerance(copy, 0.01);
+    return copy;
+  }
   if (name.rfind("nurbs:", 0) == 0)
   {
     const TopoDS_Shape part = makePart(name.substr(6));
@@ -549,7 +583,7 @@ void AddMeshingTasks(std::vector<Task>& tasks)
                    "roundbox|cone|torus|vase|filletcyl|chamferbox|drilled|cutcone|cutsphere|"
                    "pulley|bentpipe|thincup|shortedge|tangent|crossdrilled|halftorus|"
                    "boredsphere|filletchamfer|crescent|loft|sweep|shell|varfillet|freeform, "
-                   "each also behind nurbs: or step: [FRACTION]",
+                   "each also behind nurbs:, step:, loose: or split: [FRACTION]",
                    meshQuality});
   tasks.push_back({"mesh-check", "PART|generated:NAME [FRACTION] (one run)", meshCheck});
   tasks.push_back({"mesh-gmsh", "PART|generated:NAME [FRACTION] (peer)", meshGmsh});
