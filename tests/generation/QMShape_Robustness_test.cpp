@@ -227,5 +227,9 @@ TEST(QMShape_Robustness, BSplineBoreStaysWithinTheDeflection)
   }
   EXPECT_LE(farthest, deflection);
   // The same mesh must still be sound and sized.
-  ASSERT_FALSE(gentest::ExpectSoundTessellation(part, size).IsNull());
+  const Handle(Poly_Triangulation) mesh = gentest::ExpectSoundTessellation(part, size);
+  ASSERT_FALSE(mesh.IsNull());
+  const double median = gentest::MeasureSizeAndShape(mesh).medianEdge;
+  EXPECT_GE(median, 0.7 * size);
+  EXPECT_LE(median, size);
 }
