@@ -98,7 +98,10 @@ private:
   double              m_tolerance;
   algoMesh_CellGrid   m_grid; //!< holds the 1-based node numbers
   bool                m_isLastNew;
-  std::vector<int>    m_indices;
+  //! True while every two stored nodes are known to be farther apart than the tolerance:
+  //! then a point equal to a stored node has that node as its only candidate.
+  bool             m_isSeparated;
+  std::vector<int> m_indices;
 };
 
 } // namespace quorin
