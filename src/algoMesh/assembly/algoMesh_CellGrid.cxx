@@ -356,7 +356,9 @@ void algoMesh_CellGrid::Prefetch(const Probe& probe) const
 
 int algoMesh_CellGrid::FindEqual(const gp_XYZ& point, const Probe& probe) const
 {
-  if (m_entries.empty() || !probe.isValid || !mayHold(probe.own, probe.hash))
+  // The filter is not asked first: the point mostly repeats a stored one, whose block the
+  // filter would confirm, and the slot was fetched ahead anyway.
+  if (m_entries.empty() || !probe.isValid)
   {
     return -1;
   }
