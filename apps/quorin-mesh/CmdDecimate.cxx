@@ -189,6 +189,7 @@ int RunDecimate(const std::vector<std::string>& arguments)
                        : "quadric";
         }
         std::unique_ptr<quorin::algoMesh_Decimate> driver;
+        const quorin::algoMesh_TopoDecimation*     topoDriver = nullptr;
         if (method == "topo")
         {
           // The input's crossings are counted already: with some, a result checked for
@@ -196,7 +197,8 @@ int RunDecimate(const std::vector<std::string>& arguments)
           // contact on each collapse from the start.
           auto topo = std::make_unique<quorin::algoMesh_TopoDecimation>(options);
           topo->SetInputCrossingPairs(inputDefects.NbCrossingPairs);
-          driver = std::move(topo);
+          topoDriver = topo.get();
+          driver     = std::move(topo);
         }
         else if (method == "pro")
         {
@@ -221,15 +223,20 @@ int RunDecimate(const std::vector<std::string>& arguments)
         run.Print("Decimated (%s%s): %d triangles, %d nodes\n", method.c_str(),
                   driver->GetOptions().GetCmdLine().ToCString(), run.Result->NbTriangles(),
                   run.Result->NbNodes());
-        // The topology-preserving collapses stop when none is allowed: say so rather than
-        // let a smaller reduction pass unnoticed.
+        // The topology-preserving collapses stop when none is allowed, or when contact leaves
+        // only collapses that would cut across the shape: say so rather than let a smaller
+        // reduction pass unnoticed.
         const double asked = std::clamp(options.Reduction, 0.0, 100.0);
         const double reached =
             100.0 * (1.0 - double(run.Result->NbTriangles()) / double(input.Mesh->NbTriangles()));
-        if (method == "topo" && reached + 0.5 < asked)
+        if (topoDriver != nullptr && reached + 0.5 < asked)
         {
-          run.Print("Stopped at %.1f %% of the triangles removed, short of %g %%: no further "
-                    "collapse keeps the topology\n",
+          run.Print(topoDriver->IsStoppedAtErrorLimit()
+                        ? "Stopped at %.1f %% of the triangles removed, short of %g %%: further "
+                          "collapses would make triangles touch, or cost more error than "
+                          "collapses that ignore contact reach\n"
+                        : "Stopped at %.1f %% of the triangles removed, short of %g %%: no "
+                          "further collapse keeps the topology\n",
                     reached, asked);
         }
         if (!describeDefects(run.Result, progress.Next(1.0).Entry(), after, resultDefects))

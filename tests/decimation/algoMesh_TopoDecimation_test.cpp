@@ -6,6 +6,9 @@
 #include <MeshBuilders.hxx>
 #include <ReductionOptions.hxx>
 
+#include <gp_Ax1.hxx>
+#include <gp_Trsf.hxx>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,7 +32,52 @@ void expectClosedManifoldWithoutCrossings(const Handle(Poly_Triangulation) & mes
   EXPECT_TRUE(testmesh::BruteSelfIntersections(mesh).empty());
 }
 
+//! `mesh` with its nodes moved by `trsf`, its triangles reversed when `isInverted`.
+Handle(Poly_Triangulation)
+    transformed(const Handle(Poly_Triangulation) & mesh, const gp_Trsf& trsf, const bool isInverted)
+{
+  Handle(Poly_Triangulation) copy =
+      new Poly_Triangulation(mesh->NbNodes(), mesh->NbTriangles(), false);
+  for (int i = 1; i <= mesh->NbNodes(); ++i)
+  {
+    copy->SetNode(i, mesh->Node(i).Transformed(trsf));
+  }
+  for (int t = 1; t <= mesh->NbTriangles(); ++t)
+  {
+    int a, b, c;
+    mesh->Triangle(t).Get(a, b, c);
+    copy->SetTriangle(t, isInverted ? Poly_Triangle(a, c, b) : Poly_Triangle(a, b, c));
+  }
+  return copy;
+}
+
 } // namespace
+
+TEST(algoMesh_TopoDecimation, ContactThatBlocksTheReductionStopsItBeforeItCutsAcrossTheShape)
+{
+  // A ball in a hollow ball whose inner wall is 0.2 % away and turned against the ball's
+  // nodes: at 90 % no tessellation of the two walls keeps them apart, so contact refuses most
+  // of their collapses. The only collapses left would flatten the outer wall (the largest
+  // distance grew to twenty times the filter's); the run stops short at about the filter's
+  // error instead, and says so.
+  gp_Trsf turn;
+  turn.SetRotation(gp_Ax1(gp::Origin(), gp_Dir(1, 2, 3)), 0.3);
+  const Handle(Poly_Triangulation) ball = testmesh::Sphere(1.0, 96, 64);
+  const Handle(Poly_Triangulation) mesh = testmesh::Combine(
+      testmesh::Combine(ball, transformed(testmesh::Sphere(1.002, 96, 64), turn, true)),
+      testmesh::Sphere(1.3, 96, 64));
+  Handle(Poly_Triangulation) result, unchecked;
+  algoMesh_TopoDecimation topo(testmesh::WithReduction(90));
+  ASSERT_TRUE(topo.Perform(mesh, result));
+  ASSERT_TRUE(algoMesh_VTKQuadricDecimation(testmesh::WithReduction(90)).Perform(mesh, unchecked));
+  EXPECT_FALSE(testmesh::BruteSelfIntersections(unchecked).empty()); // the walls cross there
+  expectClosedManifoldWithoutCrossings(result);
+  EXPECT_TRUE(topo.IsStoppedAtErrorLimit());
+  EXPECT_GT(result->NbTriangles(), unchecked->NbTriangles());
+  const std::pair<double, double> ours   = testmesh::NodeToSurfaceDistances(mesh, result);
+  const std::pair<double, double> theirs = testmesh::NodeToSurfaceDistances(mesh, unchecked);
+  EXPECT_LT(ours.second, 1.25 * theirs.second) << ours.second << " against " << theirs.second;
+}
 
 TEST(algoMesh_TopoDecimation, NearbySolidsStayClosedAndApart)
 {
@@ -49,7 +97,11 @@ TEST(algoMesh_TopoDecimation, NearbySolidsStayClosedAndApart)
       algoMesh_VTKQuadricDecimation(testmesh::WithReduction(95)).Perform(nested, unchecked));
   EXPECT_FALSE(testmesh::BruteSelfIntersections(unchecked).empty()); // the fault guarded
   expectClosedManifoldWithoutCrossings(result);
-  EXPECT_LE(result->NbTriangles(), int(0.05 * nested->NbTriangles()) + 4); // all of it
+  // All of it, or nearly: the last collapses may cost more than the run without the contact
+  // test's costliest, and then the run says it stopped short.
+  const int target = int(0.05 * nested->NbTriangles()) + 4;
+  EXPECT_LE(result->NbTriangles(), int(0.06 * nested->NbTriangles()));
+  EXPECT_EQ(result->NbTriangles() > target, topo.IsStoppedAtErrorLimit());
   // At about the filter's error: measured mean 0.0029 against 0.0032, largest 0.0110 against
   // 0.0094 (the filter's result there has 176 crossing pairs).
   const std::pair<double, double> ours   = testmesh::NodeToSurfaceDistances(nested, result);

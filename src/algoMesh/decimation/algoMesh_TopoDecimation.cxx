@@ -435,6 +435,11 @@ bool Collapser::collapseUntil(const size_t target, algoMesh_ProgressScope progre
     {
       break;
     }
+    if (queued > m_costLimit)
+    {
+      m_isStoppedAtCostLimit = true;
+      break;
+    }
     const std::array<int, 3>& tri      = m_triangles[side / 3];
     int                       survivor = std::min(tri[side % 3], tri[(side % 3 + 1) % 3]);
     int                       removed  = std::max(tri[side % 3], tri[(side % 3 + 1) % 3]);
@@ -444,6 +449,7 @@ bool Collapser::collapseUntil(const size_t target, algoMesh_ProgressScope progre
     {
       continue; // queued again when one of its ends changes
     }
+    m_maxCost = std::max(m_maxCost, cost);
     collapse(survivor, removed, position);
   }
   progress.Complete();
@@ -623,6 +629,18 @@ struct DeferredRun
 {
   std::vector<algoMesh_VerifiedQuadricFilter::CollapserStep> Log;
   std::vector<int>                                           VertexOf;
+  double                                                     MaxCost = 0.0;
+};
+
+//! How the collapses after a crossing result are bounded and how they ended.
+struct Bound
+{
+  //! No collapse costlier than the costliest of the run without the contact test: where
+  //! contact refuses the collapses a reduction needs, the ones left are those that cut
+  //! across the shape (a block's corners, the far side of a ball), and stopping short keeps
+  //! the error of that run.
+  double CostLimit = std::numeric_limits<double>::infinity();
+  bool   IsReached = false; //!< whether the collapses stopped short at that cost
 };
 
 //! The most collapses a state of the deferred run can have and still be free of crossing
@@ -791,6 +809,7 @@ Continued continueFrom(const StateSearch&                      findState,
                        const double                            reduction,
                        algoMesh_VerifiedQuadricFilter::Prefix& prefix,
                        algoMesh_ProgressScope                  progress,
+                       Bound&                                  bound,
                        Handle(Poly_Triangulation) & output)
 {
   // 1. The state, its nodes' quadrics from the input's triangles.
@@ -811,6 +830,7 @@ Continued continueFrom(const StateSearch&                      findState,
   Collapser    collapser(std::move(prefix.Nodes), std::move(prefix.Triangles));
   prefix = algoMesh_VerifiedQuadricFilter::Prefix();
   collapser.SetQuadrics(std::move(quadrics));
+  collapser.SetCostLimit(bound.CostLimit);
   // 2. The collapses down to the requested share of the input.
   const size_t           target    = targetOf(nbInput, reduction);
   algoMesh_ProgressScope collapses = progress.Next(THE_CONTINUED_SHARE);
@@ -818,6 +838,7 @@ Continued continueFrom(const StateSearch&                      findState,
   {
     return Continued_Cancelled;
   }
+  bound.IsReached                   = collapser.IsStoppedAtCostLimit();
   Handle(Poly_Triangulation) result = collapser.Result(progress.Next(THE_RESULT_SHARE));
   if (result.IsNull())
   {
@@ -845,6 +866,7 @@ bool collapseInput(const Handle(Poly_Triangulation) & input,
                    const double           reduction,
                    DeferredRun*           deferred,
                    algoMesh_ProgressScope progress,
+                   Bound&                 bound,
                    Handle(Poly_Triangulation) & output,
                    bool& isDeferred)
 {
@@ -866,11 +888,17 @@ bool collapseInput(const Handle(Poly_Triangulation) & input,
   }
   Collapser collapser(std::move(points), std::move(triangles));
   collapser.DeferContact(log);
+  collapser.SetCostLimit(bound.CostLimit);
   if (!collapser.Run(target, progress))
   {
     return false;
   }
-  isDeferred = collapser.IsContactDeferred();
+  isDeferred      = collapser.IsContactDeferred();
+  bound.IsReached = collapser.IsStoppedAtCostLimit();
+  if (deferred != nullptr)
+  {
+    deferred->MaxCost = collapser.MaxCost();
+  }
   // 3. The live part, renumbered.
   output = collapser.Result(progress.Next(1.0), isDeferred ? &deferred->VertexOf : nullptr);
   return !output.IsNull() && output->NbTriangles() > 0;
@@ -903,10 +931,13 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
                                                   algoMesh_ProgressScope& progress) const
 {
   m_lastPath                    = Path_None;
+  m_isStoppedAtErrorLimit       = false;
   const bool mayCrossNothingNew = m_nbInputCrossings <= 0;
-  const auto done               = [&](const Path path)
+  Bound      bound;
+  const auto done = [&](const Path path)
   {
-    m_lastPath = path;
+    m_lastPath              = path;
+    m_isStoppedAtErrorLimit = bound.IsReached;
     progress.Complete();
     return true;
   };
@@ -931,8 +962,8 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
       const StateSearch fromFilter =
           [&](algoMesh_VerifiedQuadricFilter::Prefix& found, algoMesh_ProgressScope step)
       { return algoMesh_VerifiedQuadricFilter::FindPrefix(input, m_reduction, found, step); };
-      switch (
-          continueFrom(fromFilter, m_reduction, prefix, progress.Next(THE_PREFIX_SHARE), output))
+      switch (continueFrom(fromFilter, m_reduction, prefix, progress.Next(THE_PREFIX_SHARE), bound,
+                           output))
       {
       case Continued_Done:
         return done(Path_FilterContinued);
@@ -951,7 +982,7 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
     //    input gets the contact test on each collapse, and its result is the output.
     DeferredRun run;
     bool        isDeferred = false;
-    if (!collapseInput(input, m_reduction, &run, progress.Next(THE_DEFERRED_SHARE), output,
+    if (!collapseInput(input, m_reduction, &run, progress.Next(THE_DEFERRED_SHARE), bound, output,
                        isDeferred))
     {
       return false;
@@ -971,6 +1002,8 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
     {
       return done(Path_Deferred);
     }
+    // From here on, no collapse costlier than that run's costliest.
+    bound.CostLimit = run.MaxCost;
     // 3. Crossing triangles (two solids close together, say): the collapses go on, with the
     //    contact test, from the latest state of that run that has none, unless the input
     //    crosses where the result does (then every state does too). The result's own
@@ -992,7 +1025,7 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
     };
     switch (isInputCrossing
                 ? Continued_Not
-                : continueFrom(fromLog, m_reduction, prefix, continued.Next(1.0), output))
+                : continueFrom(fromLog, m_reduction, prefix, continued.Next(1.0), bound, output))
     {
     case Continued_Done:
       return done(Path_DeferredContinued);
@@ -1004,7 +1037,7 @@ bool algoMesh_TopoDecimation::performWithProgress(const Handle(Poly_Triangulatio
   }
   // 4. Otherwise the collapses with the contact test, from the input.
   bool isDeferred = false;
-  if (!collapseInput(input, m_reduction, nullptr, progress.Next(1.0), output, isDeferred))
+  if (!collapseInput(input, m_reduction, nullptr, progress.Next(1.0), bound, output, isDeferred))
   {
     return false;
   }

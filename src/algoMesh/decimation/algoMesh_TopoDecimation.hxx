@@ -36,7 +36,10 @@ namespace quorin
 //! self-intersection at all. With some (two solids close together, a ball in a thin
 //! shell), the collapses go on, testing contact each time, from the latest state of that
 //! run without a crossing pair, and start from the input with the test only when there is
-//! none. So the promise above holds on every path; on most inputs the contact test, the
+//! none. Those collapses take none costlier (in quadric error) than the costliest of the
+//! run without the test: where contact refuses what the reduction needs, the collapses left
+//! would cut across the shape, so the run stops short instead and keeps that run's error.
+//! So the promise above holds on every path; on most inputs the contact test, the
 //! largest part of a checked collapse's cost, is never run. An input with known crossing
 //! pairs, an open or a non-manifold one gets the contact test on each collapse from the
 //! start.
@@ -87,6 +90,10 @@ public:
   //! The way the latest Perform of this object went.
   Path LastPath() const { return m_lastPath; }
 
+  //! Whether the latest Perform stopped short of the reduction because the collapses left
+  //! would cost more error than the run without the contact test reached (see above).
+  bool IsStoppedAtErrorLimit() const { return m_isStoppedAtErrorLimit; }
+
   //! The input's crossing pairs, when the caller has counted them (the decimate command
   //! reports them): an input with some goes straight to the collapses, as the filter's
   //! result would keep them and be refused.
@@ -98,6 +105,7 @@ private:
   bool                      m_isContactDeferred = true;
   int64_t                   m_nbInputCrossings  = -1; //!< not known
   mutable std::atomic<Path> m_lastPath{Path_None};
+  mutable std::atomic<bool> m_isStoppedAtErrorLimit{false};
 };
 
 } // namespace quorin
