@@ -86,7 +86,6 @@ int mergeNodes(const Args& args)
         // about one node per six corners. The batch call is the one Weld and the PLY
         // reader make.
         merger.Reserve(corners.size(), corners.size() / 6);
-        merger.SetNbThreads(args.threads);
         merger.Perform(corners);
         nbNodes = merger.NbNodes();
       });

@@ -133,43 +133,6 @@ TEST(algoMesh_NodesMerger, RepeatedPointsBesideCellBoundariesMatchKernelCellFilt
   }
 }
 
-TEST(algoMesh_NodesMerger, LocatingAheadOnAnotherThreadChangesNoAnswer)
-{
-  // Enough points for the batch mode to locate them on another thread, a chunk ahead:
-  // clusters of repeated and jittered points, answered as on one thread and as the
-  // kernel's cell filter answers, also when appended to a merger holding nodes already.
-  std::mt19937                           random(13);
-  std::uniform_real_distribution<double> centre(-1.0e-3, 1.0e-3);
-  std::uniform_real_distribution<double> jitter(-1.2 * TOL, 1.2 * TOL);
-  std::vector<gp_Pnt>                    points;
-  while (points.size() < 100000)
-  {
-    const gp_Pnt base(centre(random), centre(random), centre(random));
-    for (int k = 0; k < 6; ++k)
-    {
-      points.push_back(k % 2 == 0 ? base
-                                  : gp_Pnt(base.X() + jitter(random), base.Y() + jitter(random),
-                                           base.Z() + jitter(random)));
-    }
-  }
-  algoMesh_NodesMerger one, two;
-  one.SetNbThreads(1);
-  two.SetNbThreads(2);
-  one.Perform(points);
-  two.Perform(points);
-  EXPECT_EQ(cellFilterMerge(points, TOL), two.Indices());
-  EXPECT_EQ(one.Indices(), two.Indices());
-
-  two.Append(points.data() + 1000, 50000);
-  for (size_t k = 1000; k < 51000; ++k)
-  {
-    int index = 0;
-    one.Perform(points[k], index);
-  }
-  EXPECT_EQ(one.Indices(), two.Indices());
-  EXPECT_EQ(one.NbNodes(), two.NbNodes());
-}
-
 TEST(algoMesh_NodesMerger, FirstPointIsNewAndRepeatedPointMerges)
 {
   algoMesh_NodesMerger merger;

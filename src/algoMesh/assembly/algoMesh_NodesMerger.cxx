@@ -18,12 +18,8 @@
 
 #include <algoMesh_MemoryAdvice.hxx>
 
-#include <tbb/task_arena.h>
-#include <tbb/task_group.h>
-
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
 using namespace quorin;
 
@@ -33,18 +29,11 @@ namespace
 //! of several look-ups, few enough not to flood the memory system with requests.
 const size_t THE_LOOK_AHEAD = 16;
 
-//! Points located together on the other thread: large enough that handing a chunk over
-//! costs little beside its work, small enough for the chunk's probes to stay in the cache.
-const size_t THE_LOCATE_CHUNK = 8192;
-
-//! Fewest points for which locating them on another thread pays for starting it.
-const size_t THE_PARALLEL_MINIMUM = 4 * THE_LOCATE_CHUNK;
-
 } // namespace
 
 algoMesh_NodesMerger::algoMesh_NodesMerger(const double tolerance)
     : m_tolerance(algoMesh_CellGrid::ValidTolerance(tolerance)), m_grid(m_tolerance),
-      m_isLastNew(false), m_isSeparated(true), m_nbThreads(0)
+      m_isLastNew(false), m_isSeparated(true)
 {
 }
 
@@ -83,74 +72,6 @@ bool algoMesh_NodesMerger::Perform(const gp_Pnt& point, int& index)
 }
 
 void algoMesh_NodesMerger::Append(const gp_Pnt* points, const size_t count)
-{
-  const int hardware  = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  const int nbThreads = m_nbThreads < 1 ? hardware : std::min(m_nbThreads, hardware);
-  if (nbThreads > 1 && count >= THE_PARALLEL_MINIMUM)
-  {
-    appendLocatedAhead(points, count, nbThreads);
-  }
-  else
-  {
-    appendInOrder(points, count);
-  }
-}
-
-void algoMesh_NodesMerger::appendLocatedAhead(const gp_Pnt* points,
-                                              const size_t  count,
-                                              const int     nbThreads)
-{
-  // Locating reads only the grid's cell size, never the stored nodes, so it may run beside
-  // the look-ups and insertions. Two buffers of probes alternate: while this thread looks
-  // up the points of one chunk in order, a task locates the next chunk into the other.
-  std::vector<algoMesh_CellGrid::Probe> probes[2];
-  probes[0].resize(THE_LOCATE_CHUNK);
-  probes[1].resize(THE_LOCATE_CHUNK);
-  const size_t nbChunks    = (count + THE_LOCATE_CHUNK - 1) / THE_LOCATE_CHUNK;
-  auto         locateChunk = [&](const size_t chunk)
-  {
-    const size_t              first = chunk * THE_LOCATE_CHUNK;
-    const size_t              size  = std::min(THE_LOCATE_CHUNK, count - first);
-    algoMesh_CellGrid::Probe* out   = probes[chunk % 2].data();
-    for (size_t k = 0; k < size; ++k)
-    {
-      m_grid.Locate(points[first + k].XYZ(), m_tolerance, out[k]);
-    }
-  };
-  tbb::task_arena arena(std::max(2, nbThreads));
-  tbb::task_group group;
-  arena.execute(
-      [&]
-      {
-        locateChunk(0);
-        for (size_t chunk = 0; chunk < nbChunks; ++chunk)
-        {
-          if (chunk + 1 < nbChunks)
-          {
-            group.run([&locateChunk, chunk] { locateChunk(chunk + 1); });
-          }
-          // The look-ups of this chunk, their memory requested a few look-ups ahead.
-          const size_t                    first = chunk * THE_LOCATE_CHUNK;
-          const size_t                    size  = std::min(THE_LOCATE_CHUNK, count - first);
-          const algoMesh_CellGrid::Probe* probe = probes[chunk % 2].data();
-          for (size_t k = 0; k < std::min(THE_LOOK_AHEAD, size); ++k)
-          {
-            m_grid.Prefetch(probe[k]);
-          }
-          for (size_t k = 0; k < size; ++k)
-          {
-            if (k + THE_LOOK_AHEAD < size)
-            {
-              m_grid.Prefetch(probe[k + THE_LOOK_AHEAD]);
-            }
-            m_indices.push_back(lookUp(points[first + k], probe[k]));
-          }
-          group.wait();
-        }
-      });
-}
-
-void algoMesh_NodesMerger::appendInOrder(const gp_Pnt* points, const size_t count)
 {
   // Each point is located and its memory requested a few look-ups ahead of its own
   // look-up; the look-ups still run one after the other, in order.

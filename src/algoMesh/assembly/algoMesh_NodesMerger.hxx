@@ -57,14 +57,8 @@ public:
   //! Incremental mode for several points at once: the same as Perform(point, index) on
   //! each point in order, whose node numbers are appended to Indices(); the new nodes are
   //! the tail of Nodes(). Faster for many points, as the memory latency of successive
-  //! look-ups overlaps, and for tens of thousands of points and more another thread
-  //! locates the points in the grid ahead of the look-ups (which stay in order, so the
-  //! answers do not depend on the thread count).
+  //! look-ups overlaps.
   void Append(const gp_Pnt* points, const size_t count);
-
-  //! Threads the batch modes may use: values below 1 mean as many as the hardware runs
-  //! concurrently, the default; 1 keeps all work on the calling thread.
-  void SetNbThreads(const int nbThreads) { m_nbThreads = nbThreads; }
 
   //! Distinct nodes in order of first appearance; node k is element k-1.
   const std::vector<gp_Pnt>& Nodes() const { return m_nodes; }
@@ -99,12 +93,6 @@ protected:
   //! when needed.
   int lookUp(const gp_Pnt& point, const algoMesh_CellGrid::Probe& probe);
 
-  //! Append() on the calling thread alone.
-  void appendInOrder(const gp_Pnt* points, const size_t count);
-
-  //! Append() with the points located on another thread, a chunk ahead of the look-ups.
-  void appendLocatedAhead(const gp_Pnt* points, const size_t count, const int nbThreads);
-
 private:
   std::vector<gp_Pnt> m_nodes;
   double              m_tolerance;
@@ -113,7 +101,6 @@ private:
   //! True while every two stored nodes are known to be farther apart than the tolerance:
   //! then a point equal to a stored node has that node as its only candidate.
   bool             m_isSeparated;
-  int              m_nbThreads;
   std::vector<int> m_indices;
 };
 
