@@ -272,11 +272,13 @@ void AddAssemblyTasks(std::vector<Task>& tasks)
 {
   tasks.push_back(
       {"merge-nodes",
-       "BINARY.stl  merge the raw facet corners at 1e-7 (the batch call Perform(points))",
+       "BINARY.stl  merge the raw facet corners at 1e-7 (the batch call Perform(points), "
+       "one thread)",
        mergeNodes});
-  tasks.push_back({"merge-nodes-vtk",
-                   "BINARY.stl  the same with vtkCleanPolyData and vtkStaticCleanPolyData",
-                   mergeNodesVtk});
+  tasks.push_back(
+      {"merge-nodes-vtk",
+       "BINARY.stl  the same with vtkCleanPolyData and vtkStaticCleanPolyData (on --threads)",
+       mergeNodesVtk});
   tasks.push_back(
       {"conglomerate",
        "MESH.stl [FACES=1000] | SHAPE.brep|.step|torus [DEFLECTION=0.01]  weld face meshes",
