@@ -347,10 +347,10 @@ void algoMesh_CellGrid::Prefetch(const Probe& probe) const
   {
     return;
   }
-  // A look-up tests the filter bits of the blocks its box touches, the point's own block
-  // always and a neighbour now and then; an insertion then writes the own block's slot.
-  // Requesting more than these two lines per point floods the memory system.
-  __builtin_prefetch(&m_filter[filterBit(probe.own, probe.hash) >> 6]);
+  // The own block's slot is what every look-up reads (and an insertion writes). The filter
+  // bits are not requested: their tiles keep the lines of a stream of nearby points in the
+  // cache, and a point equal to a stored one does not ask the filter at all, so computing
+  // their place ahead cost more than it saved.
   __builtin_prefetch(&m_slots[homeSlot(probe.hash)], 1);
 }
 

@@ -95,7 +95,7 @@ public:
   void Add(const gp_XYZ& point, const int id, const Probe& probe);
 
   //! Starts fetching the memory that a look-up of a located point and its insertion will
-  //! touch first (filter bits and table slot). A hint that changes no result: callers that
+  //! touch first (its block's table slot). A hint that changes no result: callers that
   //! know the next points ahead overlap the memory latency of several look-ups.
   void Prefetch(const Probe& probe) const;
 
