@@ -276,8 +276,10 @@ void algoMesh_CellGrid::rehash(const size_t nbSlots)
 
 void algoMesh_CellGrid::Locate(const gp_XYZ& point, const double tolerance, Probe& probe) const
 {
-  probe.isValid = isFinite(point);
-  probe.isClean = false;
+  probe.isValid      = isFinite(point);
+  probe.isClean      = false;
+  probe.isOwnInRange = false;
+  probe.hasRange     = true;
   if (!probe.isValid)
   {
     return;
@@ -309,7 +311,47 @@ void algoMesh_CellGrid::Locate(const gp_XYZ& point, const double tolerance, Prob
     probe.cell[axis]  = probe.isClean ? own[axis] : cellCoord(xyz[axis]);
     probe.own[axis]   = probe.cell[axis] >> THE_BLOCK_SHIFT;
   }
+  probe.hash         = hashBlock(probe.own);
+  probe.isOwnInRange = true;
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    probe.isOwnInRange = probe.isOwnInRange && probe.lower[axis] <= probe.cell[axis] &&
+                         probe.cell[axis] <= probe.upper[axis];
+  }
+  probe.hasRange = true;
+}
+
+void algoMesh_CellGrid::LocateCell(const gp_XYZ& point, const double tolerance, Probe& probe) const
+{
+  // 1. The point's own cell, by cellCoord()'s fast path; the rare point that needs the
+  //    division gets the full probe.
+  const double inverse = m_inverseCellSize;
+  int          own[4];
+  if (!isFinite(point) ||
+      truncatePair(point.X() * inverse, point.Y() * inverse, THE_FAST_MARGIN, 0.0, own) +
+              truncatePair(point.Z() * inverse, 0.0, THE_FAST_MARGIN, 0.0, own + 2) !=
+          3 * 2)
+  {
+    Locate(point, tolerance, probe);
+    return;
+  }
+  probe.isValid = true;
+  probe.isClean = false;
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    probe.cell[axis] = own[axis];
+    probe.own[axis]  = own[axis] >> THE_BLOCK_SHIFT;
+  }
   probe.hash = hashBlock(probe.own);
+
+  // 2. The box faces lie on either side of the point, and the cell rule is monotonic, so
+  //    the own cell is in their range unless a face's quotient leaves the int range.
+  const double reach =
+      (std::max(std::fabs(point.X()), std::max(std::fabs(point.Y()), std::fabs(point.Z()))) +
+       tolerance) *
+      inverse;
+  probe.isOwnInRange = reach < THE_FAST_CELL_LIMIT;
+  probe.hasRange     = false;
 }
 
 void algoMesh_CellGrid::Add(const gp_XYZ& point, const int id, const Probe& probe)
@@ -362,12 +404,9 @@ int algoMesh_CellGrid::FindEqual(const gp_XYZ& point, const Probe& probe) const
   {
     return -1;
   }
-  for (int axis = 0; axis < 3; ++axis)
+  if (!probe.isOwnInRange)
   {
-    if (probe.cell[axis] < probe.lower[axis] || probe.cell[axis] > probe.upper[axis])
-    {
-      return -1;
-    }
+    return -1;
   }
   for (int e = m_slots[slotOf(probe.own, probe.hash)].head; e >= 0; e = m_entries[e].next)
   {

@@ -77,10 +77,30 @@ public:
     //! boundaries by more than rounding can move a coordinate, and no cell index wraps.
     //! Then a query finds every such point, and no range check is needed.
     bool isClean;
+    //! True when the point's own cell lies in the inspected range (no cell index wrapped
+    //! between them), so that a stored point equal to it is a candidate.
+    bool isOwnInRange;
+    //! False after LocateCell(): the range fields and isClean are not computed yet.
+    bool hasRange;
   };
 
   //! Locates `point` for a look-up within `tolerance`.
   void Locate(const gp_XYZ& point, const double tolerance, Probe& probe) const;
+
+  //! The cheaper part of Locate(): the point's own cell, its block and whether the cell lies
+  //! in the range, enough for Prefetch(), FindEqual() and Add(). CompleteRange() adds the
+  //! rest when a full look-up is needed.
+  void LocateCell(const gp_XYZ& point, const double tolerance, Probe& probe) const;
+
+  //! Completes a probe made by LocateCell() with the same point and tolerance; a complete
+  //! probe is left as it is.
+  void CompleteRange(const gp_XYZ& point, const double tolerance, Probe& probe) const
+  {
+    if (!probe.hasRange)
+    {
+      Locate(point, tolerance, probe);
+    }
+  }
 
   //! Stores a point with its identifier; it goes to the front of its cell.
   //! Non-finite points are ignored (they have no cell).
@@ -139,8 +159,9 @@ public:
   //! Identifier of the newest stored point equal to `point` coordinate for coordinate,
   //! looked for in the point's own block only, or -1; also -1 when the point's own cell
   //! lies outside its inspected range (cell indices wrapped), where an equal point is no
-  //! candidate. Cheaper than FindFirst(): callers that know no other stored point can lie
-  //! within the tolerance of a stored one use it to skip the neighbouring blocks.
+  //! candidate. The probe may come from LocateCell(). Cheaper than FindFirst(): callers that know
+  //! no other stored point can lie within the tolerance of a stored one use it to skip the
+  //! neighbouring blocks.
   int FindEqual(const gp_XYZ& point, const Probe& probe) const;
 
   //! True when no stored point lies within `tolerance` of `point` by the distance test,

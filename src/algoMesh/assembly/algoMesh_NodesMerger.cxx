@@ -10,9 +10,9 @@
 // when its look-up found no node within the tolerance, and when that look-up's probe was
 // clean it saw every such node (otherwise a wider scan checks it): so the stored nodes
 // stay more than the tolerance apart, and a point equal to one of them can have no other
-// candidate. Such a point is answered from its own block, without visiting the
-// neighbouring blocks. The first new node found within the tolerance of a stored one
-// (possible only where rounding moves a coordinate across a cell boundary) or where cell
+// candidate. Such a point is answered from its own block, without locating the box around
+// it or visiting the neighbouring blocks. The first new node found within the tolerance of a stored
+// one (possible only where rounding moves a coordinate across a cell boundary) or where cell
 // indices wrap ends this shortcut until the next Clear().
 #include <algoMesh_NodesMerger.hxx>
 
@@ -73,13 +73,14 @@ bool algoMesh_NodesMerger::Perform(const gp_Pnt& point, int& index)
 
 void algoMesh_NodesMerger::Append(const gp_Pnt* points, const size_t count)
 {
-  // Each point is located and its memory requested a few look-ups ahead of its own
-  // look-up; the look-ups still run one after the other, in order.
+  // Each point's cell is located and its memory requested a few look-ups ahead of its own
+  // look-up; the look-ups still run one after the other, in order, and locate the box
+  // around the point only when they need it (not for a point equal to a stored node).
   algoMesh_CellGrid::Probe probes[THE_LOOK_AHEAD];
   const size_t             ahead = std::min(THE_LOOK_AHEAD, count);
   for (size_t k = 0; k < ahead; ++k)
   {
-    m_grid.Locate(points[k].XYZ(), m_tolerance, probes[k]);
+    m_grid.LocateCell(points[k].XYZ(), m_tolerance, probes[k]);
     m_grid.Prefetch(probes[k]);
   }
   for (size_t k = 0; k < count; ++k)
@@ -88,13 +89,13 @@ void algoMesh_NodesMerger::Append(const gp_Pnt* points, const size_t count)
     m_indices.push_back(lookUp(points[k], probe));
     if (k + THE_LOOK_AHEAD < count)
     {
-      m_grid.Locate(points[k + THE_LOOK_AHEAD].XYZ(), m_tolerance, probe);
+      m_grid.LocateCell(points[k + THE_LOOK_AHEAD].XYZ(), m_tolerance, probe);
       m_grid.Prefetch(probe);
     }
   }
 }
 
-int algoMesh_NodesMerger::lookUp(const gp_Pnt& point, const algoMesh_CellGrid::Probe& probe)
+int algoMesh_NodesMerger::lookUp(const gp_Pnt& point, algoMesh_CellGrid::Probe& probe)
 {
   // 1. A point equal to a stored node, while the stored nodes are more than the tolerance
   //    apart, has that node as its only candidate.
@@ -110,6 +111,7 @@ int algoMesh_NodesMerger::lookUp(const gp_Pnt& point, const algoMesh_CellGrid::P
 
   // 2. Otherwise the first stored node within the tolerance wins (not necessarily the
   //    nearest).
+  m_grid.CompleteRange(point.XYZ(), m_tolerance, probe);
   const int found = m_grid.FindFirst(point.XYZ(), m_tolerance, probe);
   if (found > 0)
   {

@@ -89,9 +89,9 @@ public:
   void Reserve(const size_t nbPoints, const size_t nbNodes);
 
 protected:
-  //! Answers the node number of `point`, located by `probe`, storing it as a new node
-  //! when needed.
-  int lookUp(const gp_Pnt& point, const algoMesh_CellGrid::Probe& probe);
+  //! Answers the node number of `point`, located by `probe` (completed when a full look-up
+  //! is needed), storing it as a new node when needed.
+  int lookUp(const gp_Pnt& point, algoMesh_CellGrid::Probe& probe);
 
 private:
   std::vector<gp_Pnt> m_nodes;
