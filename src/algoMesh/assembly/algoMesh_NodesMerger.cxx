@@ -11,9 +11,9 @@
 // clean it saw every such node (otherwise a wider scan checks it): so the stored nodes
 // stay more than the tolerance apart, and a point equal to one of them can have no other
 // candidate. Such a point is answered from its own block, without locating the box around
-// it or visiting the neighbouring blocks. The first new node found within the tolerance of a stored
-// one (possible only where rounding moves a coordinate across a cell boundary) or where cell
-// indices wrap ends this shortcut until the next Clear().
+// it or visiting the neighbouring blocks. The first new node found within the tolerance of
+// a stored one (possible only where rounding moves a coordinate across a cell boundary) or
+// where cell indices wrap ends this shortcut until the next Clear().
 #include <algoMesh_NodesMerger.hxx>
 
 #include <algoMesh_MemoryAdvice.hxx>
