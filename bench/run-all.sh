@@ -59,6 +59,7 @@ pair ply-read ply-read-vtk $t1m
 pair self-intersections self-intersections-cgal $inputs/tori-crossing-1m.stl --threads 1
 pair self-intersections self-intersections-cgal $inputs/tori-crossing-1m.stl --threads 2
 pair merge-nodes merge-nodes-vtk $t1m # also prints merge-nodes-vtk-static
+pair merge-nodes merge-nodes-vtk $t1m --threads 1
 pair hull hull-qhull $inputs/ball-1m.xyz
 echo "# load-end=\"$(cut -d' ' -f1-3 /proc/loadavg)\"" >>"$log"
 

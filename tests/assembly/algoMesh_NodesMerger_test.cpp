@@ -1,5 +1,8 @@
 #include <algoMesh_NodesMerger.hxx>
 
+#include <NCollection_CellFilter.hxx>
+#include <NCollection_IncAllocator.hxx>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -48,7 +51,87 @@ std::vector<int> referenceMerge(const std::vector<gp_Pnt>& points, const double 
   }
   return indices;
 }
+
+// The kernel's cell filter as the merger's reference: each point takes the first stored
+// node the filter reports within the tolerance, or becomes a new node.
+struct FirstCandidate : public NCollection_CellFilter_InspectorXYZ
+{
+  typedef int Target;
+
+  const std::vector<gp_XYZ>* nodes = nullptr;
+  gp_XYZ                     query;
+  double                     sqTolerance = 0.0;
+  int                        found       = 0;
+
+  NCollection_CellFilter_Action Inspect(const int target)
+  {
+    if (found == 0 && sqTolerance >= ((*nodes)[target - 1] - query).SquareModulus())
+    {
+      found = target;
+    }
+    return CellFilter_Keep;
+  }
+  static bool IsEqual(int a, int b) { return a == b; }
+};
+
+std::vector<int> cellFilterMerge(const std::vector<gp_Pnt>& points, const double tol)
+{
+  NCollection_CellFilter<FirstCandidate> filter(tol, new NCollection_IncAllocator(24600));
+  std::vector<gp_XYZ>                    nodes;
+  std::vector<int>                       indices;
+  const gp_XYZ                           shift(tol, tol, tol);
+  for (const gp_Pnt& p : points)
+  {
+    FirstCandidate inspector;
+    inspector.nodes       = &nodes;
+    inspector.query       = p.XYZ();
+    inspector.sqTolerance = tol * tol;
+    filter.Inspect(p.XYZ() - shift, p.XYZ() + shift, inspector);
+    if (inspector.found == 0)
+    {
+      nodes.push_back(p.XYZ());
+      inspector.found = static_cast<int>(nodes.size());
+      filter.Add(inspector.found, p.XYZ());
+    }
+    indices.push_back(inspector.found);
+  }
+  return indices;
+}
 } // namespace
+
+TEST(algoMesh_NodesMerger, RepeatedPointsBesideCellBoundariesMatchKernelCellFilter)
+{
+  // Points a tolerance or half of one apart, a few units in the last place off the cell
+  // boundaries and around zero, where rounding decides the inspected range; each one comes
+  // again later, so that the shortcut for a point equal to a stored node is taken, and
+  // must answer what the full look-up would.
+  std::mt19937                    random(3);
+  std::uniform_int_distribution<> half(-4, 4), ulps(-3, 3);
+  for (const double tol : {1.0e-7, 0.1, 1.0 / 3.0})
+  {
+    auto coordinate = [&]()
+    {
+      double value = half(random) * 0.5 * tol;
+      for (int step = ulps(random); step != 0; step += step > 0 ? -1 : 1)
+      {
+        value = std::nextafter(value, step > 0 ? 1.0e300 : -1.0e300);
+      }
+      return value;
+    };
+    std::vector<gp_Pnt> points;
+    for (int k = 0; k < 3000; ++k)
+    {
+      points.emplace_back(coordinate(), coordinate(), coordinate());
+    }
+    std::vector<gp_Pnt> again = points;
+    std::shuffle(again.begin(), again.end(), random);
+    points.insert(points.end(), again.begin(), again.end());
+
+    algoMesh_NodesMerger merger(tol);
+    merger.Perform(points);
+    EXPECT_EQ(cellFilterMerge(points, tol), merger.Indices()) << "tol " << tol;
+  }
+}
 
 TEST(algoMesh_NodesMerger, FirstPointIsNewAndRepeatedPointMerges)
 {

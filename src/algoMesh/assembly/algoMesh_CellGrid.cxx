@@ -7,13 +7,18 @@
 // is checked against the query's cell range and the tolerance, and the winner is the one
 // with the smallest (or largest) key (cell z, cell y, cell x, newest first) — exactly the
 // first (or last) candidate the cell-by-cell inspection would report. Cell coordinates of a
-// stored point are recomputed only for candidates within the tolerance, which keeps the
-// entries at 32 bytes.
+// stored point are recomputed only for candidates within the tolerance, and only when the
+// query's box faces lie within rounding of a cell boundary or two candidates are ordered,
+// which keeps the entries at 32 bytes.
 #include <algoMesh_CellGrid.hxx>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 using namespace quorin;
 
@@ -25,6 +30,15 @@ const int THE_BLOCK_SHIFT = 3;
 // Quotients below this magnitude take the multiplication path of cellCoord(): far from the
 // int range, and large enough for any coordinate a tolerance-sized cell can index there.
 const double THE_FAST_CELL_LIMIT = 1073741824.0; // 2^30
+
+// Relative distance from an integer beyond which a quotient computed by multiplication
+// truncates as the division does (both are within 3.3e-16 relative of the exact quotient).
+const double THE_FAST_MARGIN = 1.0e-15;
+
+// Relative distance from an integer beyond which a box face stays in its cell whatever the
+// rounding of the face, of a stored coordinate and of the distance test (a few units in
+// the last place each): far above those, far below what real coordinates meet.
+const double THE_CLEAN_MARGIN = 1.0e-12;
 
 // Filter bits per cache line.
 const size_t THE_LINE_BITS = 512;
@@ -45,6 +59,62 @@ size_t hashBlock(const int key[3])
   h ^= static_cast<uint32_t>(key[2]) * 0x165667B19E3779F9ULL;
   return static_cast<size_t>(h ^ (h >> 29));
 }
+
+// Truncates two quotients to cells, as cellCoord() does on its fast path, and answers a
+// two-bit mask of the lanes whose quotient is inside the fast range and clear of an
+// integer by `margin` times its magnitude plus `offset`: there the truncation equals the
+// division's, and with the wider margin of a clean probe no rounding of a box face, of a
+// stored coordinate or of the distance test (a few units in the last place each) can
+// carry a value across the integer. Near zero both sides truncate to cell 0, so a zero
+// cell needs no clearance from below. Two lanes per call match the processor's vector
+// registers, which makes the nine cell coordinates of a look-up cost about as much as
+// three.
+#if defined(__SSE2__)
+int truncatePair(
+    const double first, const double second, const double margin, const double offset, int cells[2])
+{
+  const __m128d quotient  = _mm_set_pd(second, first);
+  const __m128d noSign    = _mm_castsi128_pd(_mm_set1_epi64x(INT64_MAX));
+  const __m128d one       = _mm_set1_pd(1.0);
+  const __m128d magnitude = _mm_and_pd(quotient, noSign);
+  const __m128d isSmall   = _mm_cmplt_pd(magnitude, _mm_set1_pd(THE_FAST_CELL_LIMIT));
+  // Lanes beyond the fast range are zeroed, which keeps their conversion defined.
+  const __m128d bounded  = _mm_and_pd(quotient, isSmall);
+  const __m128i cell     = _mm_cvttpd_epi32(bounded);
+  const __m128d fraction = _mm_and_pd(_mm_sub_pd(bounded, _mm_cvtepi32_pd(cell)), noSign);
+  const __m128d clearance =
+      _mm_add_pd(_mm_mul_pd(magnitude, _mm_set1_pd(margin)), _mm_set1_pd(offset));
+  const __m128d isZero  = _mm_cmplt_pd(magnitude, one);
+  const __m128d isAbove = _mm_or_pd(_mm_cmpgt_pd(fraction, clearance), isZero);
+  const __m128d isBelow = _mm_cmplt_pd(fraction, _mm_sub_pd(one, clearance));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(cells), cell);
+  return _mm_movemask_pd(_mm_and_pd(isSmall, _mm_and_pd(isAbove, isBelow)));
+}
+#else
+int truncatePair(
+    const double first, const double second, const double margin, const double offset, int cells[2])
+{
+  const double quotients[2] = {first, second};
+  int          mask         = 0;
+  for (int lane = 0; lane < 2; ++lane)
+  {
+    const double magnitude = std::fabs(quotients[lane]);
+    cells[lane]            = 0;
+    if (!(magnitude < THE_FAST_CELL_LIMIT))
+    {
+      continue;
+    }
+    cells[lane]            = static_cast<int>(quotients[lane]);
+    const double fraction  = std::fabs(quotients[lane] - cells[lane]);
+    const double clearance = magnitude * margin + offset;
+    if ((fraction > clearance || cells[lane] == 0) && fraction < 1.0 - clearance)
+    {
+      mask |= 1 << lane;
+    }
+  }
+  return mask;
+}
+#endif
 
 bool isFinite(const gp_XYZ& point)
 {
@@ -86,13 +156,14 @@ int algoMesh_CellGrid::cellCoord(const double value) const
   // the same integer unless the quotient lies within a few units in the last place of an
   // integer, where the two roundings may fall on either side of it (both are within
   // 3.3e-16 relative of the exact quotient): those rare values take the division.
+  // Near zero both truncate to cell 0 whichever side of zero they fall.
   const double scaled = value * m_inverseCellSize;
   if (std::fabs(scaled) < THE_FAST_CELL_LIMIT)
   {
     const int    cell     = static_cast<int>(scaled);
     const double fraction = std::fabs(scaled - cell);
-    const double margin   = std::fabs(scaled) * 1e-15;
-    if (fraction > margin && fraction < 1.0 - margin)
+    const double margin   = std::fabs(scaled) * THE_FAST_MARGIN;
+    if ((fraction > margin || cell == 0) && fraction < 1.0 - margin)
     {
       return cell;
     }
@@ -205,19 +276,82 @@ void algoMesh_CellGrid::rehash(const size_t nbSlots)
 
 void algoMesh_CellGrid::Locate(const gp_XYZ& point, const double tolerance, Probe& probe) const
 {
-  probe.isValid = isFinite(point);
+  probe.isValid      = isFinite(point);
+  probe.isClean      = false;
+  probe.isOwnInRange = false;
+  probe.hasRange     = true;
   if (!probe.isValid)
   {
     return;
   }
-  // The inspected cell range is computed from the box corners, as the cell filter does.
+  // 1. The box faces along each axis (the inspected cell range is computed from them, as
+  //    the cell filter does) are truncated with the clean probe's margin, and the point
+  //    itself with cellCoord()'s.
+  const double xyz[3]      = {point.X(), point.Y(), point.Z()};
+  const double inverse     = m_inverseCellSize;
+  const double cleanOffset = (1.0 + tolerance * inverse) * THE_CLEAN_MARGIN;
+  int          faces[3][2];
+  int          own[4];
+  int          passed = 0;
   for (int axis = 0; axis < 3; ++axis)
   {
-    const double value = point.Coord(axis + 1);
-    probe.lower[axis]  = cellCoord(value - tolerance);
-    probe.upper[axis]  = cellCoord(value + tolerance);
-    probe.own[axis]    = cellCoord(value) >> THE_BLOCK_SHIFT;
+    passed += truncatePair((xyz[axis] - tolerance) * inverse, (xyz[axis] + tolerance) * inverse,
+                           THE_CLEAN_MARGIN, cleanOffset, faces[axis]);
   }
+  passed += truncatePair(xyz[0] * inverse, xyz[1] * inverse, THE_FAST_MARGIN, 0.0, own);
+  passed += truncatePair(xyz[2] * inverse, 0.0, THE_FAST_MARGIN, 0.0, own + 2);
+
+  // 2. Every lane passed (a mask of 3 per pair): the probe is clean. Otherwise (rare for
+  //    real coordinates) the cells are computed one by one, by the division where needed.
+  probe.isClean = passed == 3 * 5;
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    probe.lower[axis] = probe.isClean ? faces[axis][0] : cellCoord(xyz[axis] - tolerance);
+    probe.upper[axis] = probe.isClean ? faces[axis][1] : cellCoord(xyz[axis] + tolerance);
+    probe.cell[axis]  = probe.isClean ? own[axis] : cellCoord(xyz[axis]);
+    probe.own[axis]   = probe.cell[axis] >> THE_BLOCK_SHIFT;
+  }
+  probe.hash         = hashBlock(probe.own);
+  probe.isOwnInRange = true;
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    probe.isOwnInRange = probe.isOwnInRange && probe.lower[axis] <= probe.cell[axis] &&
+                         probe.cell[axis] <= probe.upper[axis];
+  }
+  probe.hasRange = true;
+}
+
+void algoMesh_CellGrid::LocateCell(const gp_XYZ& point, const double tolerance, Probe& probe) const
+{
+  // 1. The point's own cell, by cellCoord()'s fast path; the rare point that needs the
+  //    division gets the full probe.
+  const double inverse = m_inverseCellSize;
+  int          own[4];
+  if (!isFinite(point) ||
+      truncatePair(point.X() * inverse, point.Y() * inverse, THE_FAST_MARGIN, 0.0, own) +
+              truncatePair(point.Z() * inverse, 0.0, THE_FAST_MARGIN, 0.0, own + 2) !=
+          3 * 2)
+  {
+    Locate(point, tolerance, probe);
+    return;
+  }
+  probe.isValid = true;
+  probe.isClean = false;
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    probe.cell[axis] = own[axis];
+    probe.own[axis]  = own[axis] >> THE_BLOCK_SHIFT;
+  }
+  probe.hash = hashBlock(probe.own);
+
+  // 2. The box faces lie on either side of the point, and the cell rule is monotonic, so
+  //    the own cell is in their range unless a face's quotient leaves the int range.
+  const double reach =
+      (std::max(std::fabs(point.X()), std::max(std::fabs(point.Y()), std::fabs(point.Z()))) +
+       tolerance) *
+      inverse;
+  probe.isOwnInRange = reach < THE_FAST_CELL_LIMIT;
+  probe.hasRange     = false;
 }
 
 void algoMesh_CellGrid::Add(const gp_XYZ& point, const int id, const Probe& probe)
@@ -231,7 +365,7 @@ void algoMesh_CellGrid::Add(const gp_XYZ& point, const int id, const Probe& prob
   {
     rehash(2 * m_slots.size());
   }
-  const size_t hash = hashBlock(probe.own);
+  const size_t hash = probe.hash;
   Slot&        slot = m_slots[slotOf(probe.own, hash)];
   if (slot.head < 0)
   {
@@ -255,12 +389,84 @@ void algoMesh_CellGrid::Prefetch(const Probe& probe) const
   {
     return;
   }
-  // A look-up tests the filter bits of the blocks its box touches, the point's own block
-  // always and a neighbour now and then; an insertion then writes the own block's slot.
-  // Requesting more than these two lines per point floods the memory system.
-  const size_t hash = hashBlock(probe.own);
-  __builtin_prefetch(&m_filter[filterBit(probe.own, hash) >> 6]);
-  __builtin_prefetch(&m_slots[homeSlot(hash)], 1);
+  // The own block's slot is what every look-up reads (and an insertion writes). The filter
+  // bits are not requested: their tiles keep the lines of a stream of nearby points in the
+  // cache, and a point equal to a stored one does not ask the filter at all, so computing
+  // their place ahead cost more than it saved.
+  __builtin_prefetch(&m_slots[homeSlot(probe.hash)], 1);
+}
+
+int algoMesh_CellGrid::FindEqual(const gp_XYZ& point, const Probe& probe) const
+{
+  // The filter is not asked first: the point mostly repeats a stored one, whose block the
+  // filter would confirm, and the slot was fetched ahead anyway.
+  if (m_entries.empty() || !probe.isValid)
+  {
+    return -1;
+  }
+  if (!probe.isOwnInRange)
+  {
+    return -1;
+  }
+  for (int e = m_slots[slotOf(probe.own, probe.hash)].head; e >= 0; e = m_entries[e].next)
+  {
+    const gp_XYZ& stored = m_entries[e].point;
+    if (stored.X() == point.X() && stored.Y() == point.Y() && stored.Z() == point.Z())
+    {
+      return m_entries[e].id;
+    }
+  }
+  return -1;
+}
+
+bool algoMesh_CellGrid::IsIsolated(const gp_XYZ& point,
+                                   const double  tolerance,
+                                   const Probe&  probe) const
+{
+  if (!probe.isValid || m_entries.empty())
+  {
+    return true;
+  }
+  // 1. A point within the tolerance by the distance test lies at most one cell beyond the
+  //    inspected range along each axis: its quotient differs from the box face's by far
+  //    less than a cell. This holds while no cell index wraps.
+  const double reach =
+      (tolerance + std::fabs(point.X()) + std::fabs(point.Y()) + std::fabs(point.Z())) *
+      m_inverseCellSize;
+  if (!(reach < THE_FAST_CELL_LIMIT))
+  {
+    return false;
+  }
+  // 2. Scan the blocks of the widened range for any such point.
+  const double sqTolerance = tolerance * tolerance;
+  int          first[3], last[3], block[3];
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    first[axis] = (probe.lower[axis] - 1) >> THE_BLOCK_SHIFT;
+    last[axis]  = (probe.upper[axis] + 1) >> THE_BLOCK_SHIFT;
+  }
+  for (block[2] = first[2]; block[2] <= last[2]; ++block[2])
+  {
+    for (block[1] = first[1]; block[1] <= last[1]; ++block[1])
+    {
+      for (block[0] = first[0]; block[0] <= last[0]; ++block[0])
+      {
+        const size_t hash = hashBlock(block);
+        if (!mayHold(block, hash))
+        {
+          continue;
+        }
+        for (int e = m_slots[slotOf(block, hash)].head; e >= 0; e = m_entries[e].next)
+        {
+          if ((m_entries[e].point - point).SquareModulus() <= sqTolerance)
+          {
+            return false;
+          }
+        }
+      }
+    }
+  }
+  return true;
 }
 
 int algoMesh_CellGrid::find(const gp_XYZ& point,
@@ -282,11 +488,21 @@ int algoMesh_CellGrid::find(const gp_XYZ& point,
   }
 
   // 2. Scan the blocks that hold those cells; keep the candidate first (or last) in the
-  //    visiting order: smallest (largest) cell z, y, x, and newest (oldest) in a cell.
+  //    visiting order: smallest (largest) cell z, y, x, and newest (oldest) in a cell. The
+  //    cells of a candidate are computed only when needed: to check that it lies in the
+  //    range when the probe is not clean, and to order it against another candidate.
   const double sqTolerance = tolerance * tolerance;
-  int          best        = -1;
-  int          bestCell[3] = {0, 0, 0};
-  int          block[3];
+  auto         cellsOf     = [this](const int e, int cell[3])
+  {
+    const gp_XYZ& stored = m_entries[e].point;
+    cell[0]              = cellCoord(stored.X());
+    cell[1]              = cellCoord(stored.Y());
+    cell[2]              = cellCoord(stored.Z());
+  };
+  int  best            = -1;
+  int  bestCell[3]     = {0, 0, 0};
+  bool isBestCellKnown = false;
+  int  block[3];
   for (block[2] = lower[2] >> THE_BLOCK_SHIFT; block[2] <= upper[2] >> THE_BLOCK_SHIFT; ++block[2])
   {
     for (block[1] = lower[1] >> THE_BLOCK_SHIFT; block[1] <= upper[1] >> THE_BLOCK_SHIFT;
@@ -295,7 +511,9 @@ int algoMesh_CellGrid::find(const gp_XYZ& point,
       for (block[0] = lower[0] >> THE_BLOCK_SHIFT; block[0] <= upper[0] >> THE_BLOCK_SHIFT;
            ++block[0])
       {
-        const size_t hash = hashBlock(block);
+        const bool isOwn =
+            block[0] == probe.own[0] && block[1] == probe.own[1] && block[2] == probe.own[2];
+        const size_t hash = isOwn ? probe.hash : hashBlock(block);
         if (!mayHold(block, hash))
         {
           continue;
@@ -307,27 +525,46 @@ int algoMesh_CellGrid::find(const gp_XYZ& point,
           {
             continue;
           }
-          const int cell[3] = {cellCoord(entry.point.X()), cellCoord(entry.point.Y()),
-                               cellCoord(entry.point.Z())};
-          if (cell[0] < lower[0] || cell[0] > upper[0] || cell[1] < lower[1] ||
-              cell[1] > upper[1] || cell[2] < lower[2] || cell[2] > upper[2])
+          int  cell[3];
+          bool isCellKnown = !probe.isClean;
+          if (isCellKnown)
           {
+            cellsOf(e, cell);
+            if (cell[0] < lower[0] || cell[0] > upper[0] || cell[1] < lower[1] ||
+                cell[1] > upper[1] || cell[2] < lower[2] || cell[2] > upper[2])
+            {
+              continue;
+            }
+          }
+          if (best < 0)
+          {
+            best = e;
+            if (isCellKnown)
+            {
+              std::copy(cell, cell + 3, bestCell);
+            }
+            isBestCellKnown = isCellKnown;
             continue;
           }
-          bool before = true;
-          if (best >= 0)
+          if (!isCellKnown)
           {
-            if (cell[2] != bestCell[2])
-              before = cell[2] < bestCell[2];
-            else if (cell[1] != bestCell[1])
-              before = cell[1] < bestCell[1];
-            else if (cell[0] != bestCell[0])
-              before = cell[0] < bestCell[0];
-            else
-              before = e > best;
-            before = before != last;
+            cellsOf(e, cell);
           }
-          if (before)
+          if (!isBestCellKnown)
+          {
+            cellsOf(best, bestCell);
+            isBestCellKnown = true;
+          }
+          bool before;
+          if (cell[2] != bestCell[2])
+            before = cell[2] < bestCell[2];
+          else if (cell[1] != bestCell[1])
+            before = cell[1] < bestCell[1];
+          else if (cell[0] != bestCell[0])
+            before = cell[0] < bestCell[0];
+          else
+            before = e > best;
+          if (before != last)
           {
             best = e;
             std::copy(cell, cell + 3, bestCell);

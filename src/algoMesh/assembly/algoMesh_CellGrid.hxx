@@ -36,7 +36,11 @@ namespace quorin
 //! keeps the blocks of one tile in one cache line, the tile a few times the spacing of the
 //! first 4096 blocks stored: points that arrive in spatial order (a mesh's corners in file
 //! order) then keep meeting the same few lines, also when the filter is larger than the
-//! caches. Expected cost O(1) per query and per insertion.
+//! caches. The cell coordinates of a query are computed two at a time with vector
+//! instructions; when its box faces are clear of cell boundaries (nearly always) every
+//! stored point within the tolerance lies in the inspected range, so candidates need no
+//! range check, and their cells are computed only to order two of them. Expected cost O(1)
+//! per query and per insertion.
 class algoMesh_EXPORT algoMesh_CellGrid
 {
 public:
@@ -62,14 +66,41 @@ public:
   //! insertion of the same point.
   struct Probe
   {
-    int  lower[3]; //!< first inspected cell along x, y, z
-    int  upper[3]; //!< last inspected cell along x, y, z
-    int  own[3];   //!< block of the point's own cell
-    bool isValid;  //!< false for a non-finite point: it has no cell
+    int    lower[3]; //!< first inspected cell along x, y, z
+    int    upper[3]; //!< last inspected cell along x, y, z
+    int    cell[3];  //!< the point's own cell
+    int    own[3];   //!< block of that cell
+    size_t hash;     //!< hash of that block
+    bool   isValid;  //!< false for a non-finite point: it has no cell
+    //! True when every stored point within the tolerance of the query, by the distance
+    //! test, surely lies in the inspected cell range: the box's faces are clear of cell
+    //! boundaries by more than rounding can move a coordinate, and no cell index wraps.
+    //! Then a query finds every such point, and no range check is needed.
+    bool isClean;
+    //! True when the point's own cell lies in the inspected range (no cell index wrapped
+    //! between them), so that a stored point equal to it is a candidate.
+    bool isOwnInRange;
+    //! False after LocateCell(): the range fields and isClean are not computed yet.
+    bool hasRange;
   };
 
   //! Locates `point` for a look-up within `tolerance`.
   void Locate(const gp_XYZ& point, const double tolerance, Probe& probe) const;
+
+  //! The cheaper part of Locate(): the point's own cell, its block and whether the cell lies
+  //! in the range, enough for Prefetch(), FindEqual() and Add(). CompleteRange() adds the
+  //! rest when a full look-up is needed.
+  void LocateCell(const gp_XYZ& point, const double tolerance, Probe& probe) const;
+
+  //! Completes a probe made by LocateCell() with the same point and tolerance; a complete
+  //! probe is left as it is.
+  void CompleteRange(const gp_XYZ& point, const double tolerance, Probe& probe) const
+  {
+    if (!probe.hasRange)
+    {
+      Locate(point, tolerance, probe);
+    }
+  }
 
   //! Stores a point with its identifier; it goes to the front of its cell.
   //! Non-finite points are ignored (they have no cell).
@@ -84,7 +115,7 @@ public:
   void Add(const gp_XYZ& point, const int id, const Probe& probe);
 
   //! Starts fetching the memory that a look-up of a located point and its insertion will
-  //! touch first (filter bits and table slot). A hint that changes no result: callers that
+  //! touch first (its block's table slot). A hint that changes no result: callers that
   //! know the next points ahead overlap the memory latency of several look-ups.
   void Prefetch(const Probe& probe) const;
 
@@ -124,6 +155,20 @@ public:
   {
     return find(point, tolerance, probe, true);
   }
+
+  //! Identifier of the newest stored point equal to `point` coordinate for coordinate,
+  //! looked for in the point's own block only, or -1; also -1 when the point's own cell
+  //! lies outside its inspected range (cell indices wrapped), where an equal point is no
+  //! candidate. The probe may come from LocateCell(). Cheaper than FindFirst(): callers that know
+  //! no other stored point can lie within the tolerance of a stored one use it to skip the
+  //! neighbouring blocks.
+  int FindEqual(const gp_XYZ& point, const Probe& probe) const;
+
+  //! True when no stored point lies within `tolerance` of `point` by the distance test,
+  //! wherever its cell; false also when that cannot be told cheaply (cell indices near the
+  //! int range). Scans one cell further than a look-up, to reach the points that rounding
+  //! keeps out of the inspected range of an unclean probe.
+  bool IsIsolated(const gp_XYZ& point, const double tolerance, const Probe& probe) const;
 
   //! Number of stored points.
   int NbPoints() const { return static_cast<int>(m_entries.size()); }

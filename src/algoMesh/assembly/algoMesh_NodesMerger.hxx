@@ -89,16 +89,19 @@ public:
   void Reserve(const size_t nbPoints, const size_t nbNodes);
 
 protected:
-  //! Answers the node number of `point`, located by `probe`, storing it as a new node
-  //! when needed.
-  int lookUp(const gp_Pnt& point, const algoMesh_CellGrid::Probe& probe);
+  //! Answers the node number of `point`, located by `probe` (completed when a full look-up
+  //! is needed), storing it as a new node when needed.
+  int lookUp(const gp_Pnt& point, algoMesh_CellGrid::Probe& probe);
 
 private:
   std::vector<gp_Pnt> m_nodes;
   double              m_tolerance;
   algoMesh_CellGrid   m_grid; //!< holds the 1-based node numbers
   bool                m_isLastNew;
-  std::vector<int>    m_indices;
+  //! True while every two stored nodes are known to be farther apart than the tolerance:
+  //! then a point equal to a stored node has that node as its only candidate.
+  bool             m_isSeparated;
+  std::vector<int> m_indices;
 };
 
 } // namespace quorin
