@@ -35,6 +35,7 @@
 #include <gp_Circ.hxx>
 
 #include <cmath>
+#include <vector>
 
 namespace gentest
 {
@@ -119,20 +120,36 @@ inline TopoDS_Shape SplineSweep()
   }
 }
 
+//! The edges of the shape, in exploration order (an edge once per face it bounds), whose
+//! end points satisfy keep(first, last).
+template <typename Predicate>
+std::vector<TopoDS_Edge> EdgesWithEnds(const TopoDS_Shape& shape, const Predicate& keep)
+{
+  std::vector<TopoDS_Edge> selected;
+  for (TopExp_Explorer edges(shape, TopAbs_EDGE); edges.More(); edges.Next())
+  {
+    const TopoDS_Edge& edge = TopoDS::Edge(edges.Current());
+    TopoDS_Vertex      first, last;
+    TopExp::Vertices(edge, first, last);
+    if (keep(BRep_Tool::Pnt(first), BRep_Tool::Pnt(last)))
+    {
+      selected.push_back(edge);
+    }
+  }
+  return selected;
+}
+
 //! A 50 x 30 x 20 box with its vertical edges filleted at 5, shelled to walls 1.5 thick
 //! with its top face removed: offset fillets inside, a rim 1.5 wide.
 inline TopoDS_Shape ShelledBox()
 {
   const TopoDS_Shape       box = BRepPrimAPI_MakeBox(50.0, 30.0, 20.0).Shape();
   BRepFilletAPI_MakeFillet fillet(box);
-  for (TopExp_Explorer edges(box, TopAbs_EDGE); edges.More(); edges.Next())
+  const auto               vertical = [](const gp_Pnt& first, const gp_Pnt& last)
+  { return std::abs(first.Z() - last.Z()) > 1.0; };
+  for (const TopoDS_Edge& edge : EdgesWithEnds(box, vertical))
   {
-    TopoDS_Vertex first, last;
-    TopExp::Vertices(TopoDS::Edge(edges.Current()), first, last);
-    if (std::abs(BRep_Tool::Pnt(first).Z() - BRep_Tool::Pnt(last).Z()) > 1.0)
-    {
-      fillet.Add(5.0, TopoDS::Edge(edges.Current()));
-    }
+    fillet.Add(5.0, edge);
   }
   try
   {
@@ -168,14 +185,11 @@ inline TopoDS_Shape VariableFilletBlock()
 {
   const TopoDS_Shape       box = BRepPrimAPI_MakeBox(60.0, 30.0, 20.0).Shape();
   BRepFilletAPI_MakeFillet fillet(box);
-  for (TopExp_Explorer edges(box, TopAbs_EDGE); edges.More(); edges.Next())
+  const auto               onTop = [](const gp_Pnt& first, const gp_Pnt& last)
+  { return first.Z() > 19.99 && last.Z() > 19.99; };
+  for (const TopoDS_Edge& edge : EdgesWithEnds(box, onTop))
   {
-    TopoDS_Vertex first, last;
-    TopExp::Vertices(TopoDS::Edge(edges.Current()), first, last);
-    if (BRep_Tool::Pnt(first).Z() > 19.99 && BRep_Tool::Pnt(last).Z() > 19.99)
-    {
-      fillet.Add(1.0, 6.0, TopoDS::Edge(edges.Current()));
-    }
+    fillet.Add(1.0, 6.0, edge);
   }
   try
   {
