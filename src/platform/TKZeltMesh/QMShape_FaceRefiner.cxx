@@ -626,34 +626,29 @@ bool QMShape_FaceRefiner::divideSegments()
         point.Transform(m_toLocal);
       }
       const int m = addNode(point, slot.PCurve->Value(t), true);
-      // The triangle on the segment is split in two, and Lawson's flips keep the face
-      // Delaunay: a straight boundary divided into many points would otherwise leave a
-      // fan of slivers whose repair by flips alone costs a number of flips quadratic in
-      // the points.
-      if (!covered)
+      m_segments.emplace(keyOf(from, m), Segment{s.Slot, from, m, tFrom, t});
+      if (covered)
       {
-        m_segments.emplace(keyOf(from, m), Segment{s.Slot, from, m, tFrom, t});
-        slot.Nodes.emplace_back(t, m);
-        from  = m;
-        tFrom = t;
-        continue;
-      }
-      std::vector<std::pair<int, int>> stack;
-      for (const int side : m_edges[keyOf(from, s.B)].T)
-      {
-        for (const int node : side >= 0 ? m_triangles[side] : std::array<int, 3>{-1, -1, -1})
+        // The triangle on the segment is split in two, and Lawson's flips keep the face
+        // Delaunay: a straight boundary divided into many points would otherwise leave a
+        // fan of slivers whose repair by flips alone costs a number of flips quadratic in
+        // the points.
+        std::vector<std::pair<int, int>> stack;
+        for (const int side : m_edges[keyOf(from, s.B)].T)
         {
-          if (node >= 0 && node != from && node != s.B)
+          for (const int node : side >= 0 ? m_triangles[side] : std::array<int, 3>{-1, -1, -1})
           {
-            stack.emplace_back(from, node);
-            stack.emplace_back(node, s.B);
+            if (node >= 0 && node != from && node != s.B)
+            {
+              stack.emplace_back(from, node);
+              stack.emplace_back(node, s.B);
+            }
           }
         }
+        splitEdge(from, s.B, m);
+        ++m_nbSplits;
+        legalise(m, stack);
       }
-      splitEdge(from, s.B, m);
-      ++m_nbSplits;
-      m_segments.emplace(keyOf(from, m), Segment{s.Slot, from, m, tFrom, t});
-      legalise(m, stack);
       slot.Nodes.emplace_back(t, m);
       from  = m;
       tFrom = t;
