@@ -384,6 +384,8 @@ void QMShape_FaceMesh::removeBorderNodes()
     {
       continue;
     }
+    // A seam, or an edge without curves to follow, keeps all its nodes.
+    const bool removable = slot.Splittable && !BRep_Tool::IsClosed(slot.Edge, m_face);
     // The polygon's inner nodes in their order along it; the first pass's parameters are
     // the same in every face of the edge, so they name the nodes to remove.
     for (size_t i = 1; i + 1 < slot.Nodes.size();)
@@ -396,8 +398,7 @@ void QMShape_FaceMesh::removeBorderNodes()
       }
       const int  node = slot.Nodes[i].second;
       const int  p = slot.Nodes[i - 1].second, q = slot.Nodes[i + 1].second;
-      const bool allowed = slot.Splittable && !BRep_Tool::IsClosed(slot.Edge, m_face) &&
-                           polygonsAt[node] == 1 && !isPole(node) && p != q &&
+      const bool allowed = removable && polygonsAt[node] == 1 && !isPole(node) && p != q &&
                            m_segments.count(keyOf(p, q)) == 0;
       if (!allowed || !(collapseBorderNode(node, p, around) || collapseBorderNode(node, q, around)))
       {
