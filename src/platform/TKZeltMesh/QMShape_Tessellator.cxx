@@ -773,13 +773,18 @@ void QMShape_Tessellator::chooseRemovals(
     try
     {
       const BRepAdaptor_Curve curve(edge);
-      // The polygon's points, evaluated once: the walk measures every chord against all the
-      // nodes it spans.
-      std::vector<gp_Pnt> points;
+      // The polygon's points and the curve's points amid them, evaluated once: the walk
+      // measures every chord against all the nodes and middles it spans.
+      std::vector<gp_Pnt> points, middles;
       points.reserve(parameters.size());
-      for (const double t : parameters)
+      middles.reserve(parameters.size() - 1);
+      for (size_t k = 0; k < parameters.size(); ++k)
       {
-        points.push_back(curve.Value(t));
+        points.push_back(curve.Value(parameters[k]));
+        if (k + 1 < parameters.size())
+        {
+          middles.push_back(curve.Value(0.5 * (parameters[k] + parameters[k + 1])));
+        }
       }
       const auto fits = [&](const size_t a, const size_t b)
       {
@@ -793,9 +798,8 @@ void QMShape_Tessellator::chooseRemovals(
         }
         for (size_t k = a; k < b; ++k)
         {
-          const double middle = 0.5 * (parameters[k] + parameters[k + 1]);
           if ((k > a && segmentDistance(points[k], start, end) > m_edgeDeflection) ||
-              segmentDistance(curve.Value(middle), start, end) > m_edgeDeflection)
+              segmentDistance(middles[k], start, end) > m_edgeDeflection)
           {
             return false;
           }
