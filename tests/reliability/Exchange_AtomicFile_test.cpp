@@ -410,8 +410,7 @@ TEST(Exchange_AtomicFile, CtrlCStopsAVtkXmlConversionAtOnceAndLeavesNoFile)
     // A conversion that stops late is run again, twice at most: other processes can stall
     // one run, while a loop that does not poll is late every time.
     double latency = 0.0;
-    for (int attempt = 0; attempt < 3 && (attempt == 0 || latency >= testmesh::CancelBound());
-         ++attempt)
+    for (int attempt = 0; attempt < 3; ++attempt)
     {
       const std::string folder = freshFolder("ctrl-c");
       const std::string output = folder + "/out" + extension;
@@ -420,6 +419,10 @@ TEST(Exchange_AtomicFile, CtrlCStopsAVtkXmlConversionAtOnceAndLeavesNoFile)
       ASSERT_GE(latency, 0.0) << extension << ": the run ended before its bar showed 85 %";
       EXPECT_NE(std::string::npos, errors.find("interrupted")) << errors;
       EXPECT_TRUE(filesIn(folder).empty()) << extension;
+      if (latency < testmesh::CancelBound())
+      {
+        break;
+      }
     }
     EXPECT_LT(latency, testmesh::CancelBound())
         << extension << ": stopped " << latency << " s after Ctrl-C";

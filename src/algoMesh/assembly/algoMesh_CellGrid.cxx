@@ -116,6 +116,26 @@ int truncatePair(
 }
 #endif
 
+// Truncates the point's three coordinates to cells as cellCoord() does on its fast path;
+// true when all three took it.
+bool truncatePoint(const gp_XYZ& point, const double inverse, int cells[4])
+{
+  return truncatePair(point.X() * inverse, point.Y() * inverse, THE_FAST_MARGIN, 0.0, cells) +
+             truncatePair(point.Z() * inverse, 0.0, THE_FAST_MARGIN, 0.0, cells + 2) ==
+         3 * 2;
+}
+
+// Sets the probe's own cell, with its block and that block's hash.
+void setOwnCell(algoMesh_CellGrid::Probe& probe, const int cell[3])
+{
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    probe.cell[axis] = cell[axis];
+    probe.own[axis]  = cell[axis] >> THE_BLOCK_SHIFT;
+  }
+  probe.hash = hashBlock(probe.own);
+}
+
 bool isFinite(const gp_XYZ& point)
 {
   return std::isfinite(point.X()) && std::isfinite(point.Y()) && std::isfinite(point.Z());
@@ -298,27 +318,24 @@ void algoMesh_CellGrid::Locate(const gp_XYZ& point, const double tolerance, Prob
     passed += truncatePair((xyz[axis] - tolerance) * inverse, (xyz[axis] + tolerance) * inverse,
                            THE_CLEAN_MARGIN, cleanOffset, faces[axis]);
   }
-  passed += truncatePair(xyz[0] * inverse, xyz[1] * inverse, THE_FAST_MARGIN, 0.0, own);
-  passed += truncatePair(xyz[2] * inverse, 0.0, THE_FAST_MARGIN, 0.0, own + 2);
+  const bool isOwnFast = truncatePoint(point, inverse, own);
 
   // 2. Every lane passed (a mask of 3 per pair): the probe is clean. Otherwise (rare for
   //    real coordinates) the cells are computed one by one, by the division where needed.
-  probe.isClean = passed == 3 * 5;
+  probe.isClean = passed == 3 * 3 && isOwnFast;
   for (int axis = 0; axis < 3; ++axis)
   {
     probe.lower[axis] = probe.isClean ? faces[axis][0] : cellCoord(xyz[axis] - tolerance);
     probe.upper[axis] = probe.isClean ? faces[axis][1] : cellCoord(xyz[axis] + tolerance);
-    probe.cell[axis]  = probe.isClean ? own[axis] : cellCoord(xyz[axis]);
-    probe.own[axis]   = probe.cell[axis] >> THE_BLOCK_SHIFT;
+    own[axis]         = probe.isClean ? own[axis] : cellCoord(xyz[axis]);
   }
-  probe.hash         = hashBlock(probe.own);
+  setOwnCell(probe, own);
   probe.isOwnInRange = true;
   for (int axis = 0; axis < 3; ++axis)
   {
     probe.isOwnInRange = probe.isOwnInRange && probe.lower[axis] <= probe.cell[axis] &&
                          probe.cell[axis] <= probe.upper[axis];
   }
-  probe.hasRange = true;
 }
 
 void algoMesh_CellGrid::LocateCell(const gp_XYZ& point, const double tolerance, Probe& probe) const
@@ -327,22 +344,14 @@ void algoMesh_CellGrid::LocateCell(const gp_XYZ& point, const double tolerance, 
   //    division gets the full probe.
   const double inverse = m_inverseCellSize;
   int          own[4];
-  if (!isFinite(point) ||
-      truncatePair(point.X() * inverse, point.Y() * inverse, THE_FAST_MARGIN, 0.0, own) +
-              truncatePair(point.Z() * inverse, 0.0, THE_FAST_MARGIN, 0.0, own + 2) !=
-          3 * 2)
+  if (!isFinite(point) || !truncatePoint(point, inverse, own))
   {
     Locate(point, tolerance, probe);
     return;
   }
   probe.isValid = true;
   probe.isClean = false;
-  for (int axis = 0; axis < 3; ++axis)
-  {
-    probe.cell[axis] = own[axis];
-    probe.own[axis]  = own[axis] >> THE_BLOCK_SHIFT;
-  }
-  probe.hash = hashBlock(probe.own);
+  setOwnCell(probe, own);
 
   // 2. The box faces lie on either side of the point, and the cell rule is monotonic, so
   //    the own cell is in their range unless a face's quotient leaves the int range.
@@ -400,11 +409,7 @@ int algoMesh_CellGrid::FindEqual(const gp_XYZ& point, const Probe& probe) const
 {
   // The filter is not asked first: the point mostly repeats a stored one, whose block the
   // filter would confirm, and the slot was fetched ahead anyway.
-  if (m_entries.empty() || !probe.isValid)
-  {
-    return -1;
-  }
-  if (!probe.isOwnInRange)
+  if (m_entries.empty() || !probe.isValid || !probe.isOwnInRange)
   {
     return -1;
   }

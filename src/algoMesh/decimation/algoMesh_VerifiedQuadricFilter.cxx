@@ -34,9 +34,10 @@
 // the states tried lie before it, so only the other checks run on each. The states tried
 // leave 1.1, 1.25, 1.5 and 2 times the target triangles: the earliest breakage seen (thin
 // shells, kernel meshes) came in the last 5 - 15 % of the reduction. FindState runs the same
-// replay and states on the log of the collapser's own run without its contact test, whose
-// result crossed: there the replay passes every collapse (they were checked for their turn
-// as they ran), and the states differ from that run's only in what the crossing search finds.
+// replay on the log of the collapser's own run without its contact test, whose result
+// crossed: there the replay passes every collapse (they were checked for their turn as they
+// ran). Its states start from the latest that the result's crossing pairs allow and reach
+// back to half the reduction, since crossings between near walls can begin that early.
 // Cost: the filter; O(n) for the input's topology (half-edges bucketed by node, sorted per
 // node) and ancestor normals; O(m) for the result's topology and normals and O(m log m) for
 // its crossing search (m result triangles); a search for a state: O(n + k r) for the replay
@@ -712,8 +713,9 @@ bool searchStates(const Log&                              log,
   // The latest state the caller allows first: when it passes, no later one could. When it
   // does not, the next try is halfway back to the earliest state worth trying, then the
   // earliest itself, or halfway forward again when the halfway state passes.
-  size_t middleCount = countAt(1.25), earliestCount = countAt(2.0);
-  if (nbLatest < nbGood)
+  const bool isBounded   = nbLatest < nbGood;
+  size_t     middleCount = countAt(1.25), earliestCount = countAt(2.0);
+  if (isBounded)
   {
     nbGood                   = nbLatest;
     const V::Verdict verdict = tryState(nbGood, progress.Next(THE_LATEST_STATE_SHARE));
@@ -727,8 +729,8 @@ bool searchStates(const Log&                              log,
   }
   const V::Verdict middle    = tryState(middleCount, progress.Next(0.5));
   const size_t     lastCount = middle != V::Verdict_Accepted ? earliestCount
-                               : nbGood < log.size() ? middleCount + (nbGood - middleCount) / 2
-                                                     : countAt(1.1);
+                               : isBounded ? middleCount + (nbGood - middleCount) / 2
+                                           : countAt(1.1);
   const V::Verdict last =
       middle == V::Verdict_Cancelled ? middle : tryState(lastCount, progress.Next(1.0));
   if (last == V::Verdict_Cancelled)
